@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Installs every Debian package the build, the program and the tests need.
+# Safe to run again; needs root (or sudo).
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends \
+  build-essential cmake ninja-build pkg-config \
+  qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5 \
+  libavdevice-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
+  libpulse-dev \
+  xvfb x11-apps x11-utils xauth imagemagick xdotool \
+  fonts-noto-cjk fonts-dejavu-core \
+  ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
+  python3

@@ -1,0 +1,27 @@
+// How a renderer reaches a widget without this layer knowing about widgets:
+// the widget registers itself for its native window id. Registration, the
+// queries and PresentFrame are serialised by the registry, so a target that
+// unregisters in its destructor never receives a frame afterwards.
+#pragma once
+
+#include "KVTypes.h"
+
+#include <QImage>
+#include <QString>
+
+class IKVRenderTarget
+{
+public:
+    virtual ~IKVRenderTarget() = default;
+    // Current client rectangle in the window's own pixels. Any thread.
+    virtual KVS_RECT GetClientRect() const = 0;
+    // Name and geometry of the screen showing the window, from which the
+    // monitor id is derived. Any thread.
+    virtual QString GetScreenKey() const = 0;
+    // A picture already scaled to rcTarget's size, to be painted at rcTarget
+    // on the user-interface thread. Called on a thread of this layer.
+    virtual void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) = 0;
+};
+
+void KVS_RegisterRenderTarget(KVS_WINDOW hWnd, IKVRenderTarget* pTarget);
+void KVS_UnregisterRenderTarget(KVS_WINDOW hWnd);
