@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Redraws the application icon and the button images under resources/ with
+# the small QPainter tool in resources/tools, then packs the icon sizes into
+# resources/vistrel.ico with ImageMagick. Commit the results.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+BUILD_DIR=${BUILD_DIR:-build}
+# The distribution's ImageMagick; a wrapper of the same name may shadow it.
+CONVERT=${CONVERT:-/usr/bin/convert}
+
+cmake -S . -B "$BUILD_DIR" -G Ninja >/dev/null
+cmake --build "$BUILD_DIR" --target vistrel_draw_icons
+tool="$BUILD_DIR/resources/vistrel_draw_icons"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+QT_QPA_PLATFORM=offscreen "$tool" resources/images "$work"
+cp "$work/vistrel.png" resources/vistrel.png
+"$CONVERT" "$work"/vistrel-16.png "$work"/vistrel-24.png "$work"/vistrel-32.png \
+  "$work"/vistrel-48.png "$work"/vistrel-64.png "$work"/vistrel-256.png resources/vistrel.ico
+echo "Redrew resources/vistrel.ico, resources/vistrel.png and resources/images/*.png"
