@@ -1,0 +1,355 @@
+#include "CSettings.h"
+
+#include "ListRecord.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+#include <vector>
+
+namespace
+{
+const char* const s_szProduct = "Vistrel";
+const char* const s_szVersion = "V2.1";
+
+const int s_nDefaultSizeIndex = 11;        // 768 x 576
+const int s_nDefaultFrameRateIndex = 2;    // 25 fps
+
+bool InRange(int nValue, int nLow, int nHigh)
+{
+    return nValue >= nLow && nValue <= nHigh;
+}
+
+bool IsColorComponent(int nValue)
+{
+    return InRange(nValue, 0, 255);
+}
+
+// The stored format, or false when it is not two fields or either index
+// lies outside its table.
+bool ReadOutputFormat(const QSettings& settings, int& nSizeIndex, int& nFrameRateIndex)
+{
+    std::vector<int> anValues;
+    if (!ListRecord::ReadInts(settings.value(QStringLiteral("outputformat"), QString()), 2, anValues))
+        return false;
+    if (!IsValidIndex(anValues[0], GetVideoSizeCount()) || !IsValidIndex(anValues[1], GetFrameRateCount()))
+        return false;
+    nSizeIndex = anValues[0];
+    nFrameRateIndex = anValues[1];
+    return true;
+}
+
+QString ColorKey(int nWhich)
+{
+    switch (nWhich)
+    {
+    case CSettings::COLOR_CAPTION_BORDER: return QStringLiteral("captionborder");
+    case CSettings::COLOR_TIME_FONT: return QStringLiteral("timefont");
+    case CSettings::COLOR_TIME_BORDER: return QStringLiteral("timeborder");
+    default: return QStringLiteral("captionfont");
+    }
+}
+
+bool IsBorderColor(int nWhich)
+{
+    return nWhich == CSettings::COLOR_CAPTION_BORDER || nWhich == CSettings::COLOR_TIME_BORDER;
+}
+}
+
+CSettings::CSettings()
+    : QSettings(QStringLiteral("Ostrana"), QStringLiteral("%1 %2").arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)))
+{
+}
+
+CSettings::~CSettings() = default;
+
+void CSettings::GetOutputFormat(int& nSizeIndex, int& nFrameRateIndex)
+{
+    if (ReadOutputFormat(*this, nSizeIndex, nFrameRateIndex))
+        return;
+    nSizeIndex = s_nDefaultSizeIndex;
+    nFrameRateIndex = s_nDefaultFrameRateIndex;
+    SetOutputFormat(nSizeIndex, nFrameRateIndex);
+}
+
+void CSettings::SetOutputFormat(int nSizeIndex, int nFrameRateIndex)
+{
+    setValue(QStringLiteral("outputformat"), ListRecord::JoinInts({nSizeIndex, nFrameRateIndex}));
+}
+
+int CSettings::GetOutputWidth() const
+{
+    int nSize = 0, nRate = 0;
+    return GetVideoWidth(ReadOutputFormat(*this, nSize, nRate) ? nSize : 0);
+}
+
+int CSettings::GetOutputHeight() const
+{
+    int nSize = 0, nRate = 0;
+    return GetVideoHeight(ReadOutputFormat(*this, nSize, nRate) ? nSize : 0);
+}
+
+void CSettings::GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode,
+                                int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const
+{
+    std::vector<int> an;
+    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("encoderparam"), QString()), 8, an)
+        && IsValidIndex(an[0], GetProfileCount()) && IsValidIndex(an[1], GetQualityCount())
+        && IsValidIndex(an[2], GetBitrateCount()) && IsValidIndex(an[3], GetModeCount())
+        && IsValidIndex(an[4], GetKeyFrameCount()) && IsValidIndex(an[6], GetAudioBitrateCount())
+        && IsValidIndex(an[7], GetAudioQualityCount());
+    if (!bOk)
+        an = {0, 2, 4, 0, 2, 1, 1, 1};
+    nProfile = an[0];
+    nQuality = an[1];
+    nBitrate = an[2];
+    nMode = an[3];
+    nKeyFrame = an[4];
+    nEncoderKind = an[5];
+    nAudioBitrate = an[6];
+    nAudioQuality = an[7];
+}
+
+void CSettings::SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
+                                int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality)
+{
+    setValue(QStringLiteral("encoderparam"),
+             ListRecord::JoinInts({nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate, nAudioQuality}));
+}
+
+void CSettings::GetAudioDevice(int& nDevice, int& nMonitor) const
+{
+    std::vector<int> an;
+    if (!ListRecord::ReadInts(value(QStringLiteral("audiodevice"), QString()), 2, an))
+        an = {-1, 0};
+    nDevice = an[0];
+    nMonitor = an[1];
+}
+
+void CSettings::SetAudioDevice(int nDevice, int nMonitor)
+{
+    setValue(QStringLiteral("audiodevice"), ListRecord::JoinInts({nDevice, nMonitor}));
+}
+
+bool CSettings::GetRecord() const
+{
+    return value(QStringLiteral("record"), true).toBool();
+}
+
+void CSettings::SetRecord(bool bRecord)
+{
+    setValue(QStringLiteral("record"), bRecord);
+}
+
+QString CSettings::GetDataStorage()
+{
+    QString strRoot = value(QStringLiteral("DataStorage"), QString()).toString();
+    if (!strRoot.isEmpty())
+        return strRoot;
+    const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    strRoot = QDir::toNativeSeparators(strDocuments + QStringLiteral("/%1 %2/Storage Files")
+                                           .arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)));
+    CreateStorageFolders(strRoot);
+    setValue(QStringLiteral("DataStorage"), strRoot);
+    return strRoot;
+}
+
+void CSettings::SetDataStorage(const QString& strPath)
+{
+    setValue(QStringLiteral("DataStorage"), strPath);
+    CreateStorageFolders(strPath);
+}
+
+void CSettings::CreateStorageFolders(const QString& strRoot)
+{
+    if (strRoot.isEmpty())
+        return;
+    QDir dir;
+    for (const QString& strFolder : {strRoot, strRoot + QStringLiteral("/Snapshot"), strRoot + QStringLiteral("/Video")})
+    {
+        if (!dir.exists(strFolder))
+            dir.mkpath(strFolder);
+    }
+}
+
+bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
+                              QString& strStream, QString& strUrl) const
+{
+    const QStringList astrParts = ListRecord::Split(value(QStringLiteral("RtmpServer"), QString()));
+    if (astrParts.size() != 5)
+    {
+        nPush = 0;
+        strAddress = QStringLiteral("127.0.0.1");
+        strPort = QStringLiteral("1935");
+        strStream = QStringLiteral("test");
+        strUrl = QStringLiteral("rtmp://127.0.0.1:1935/live/test");
+        return true;
+    }
+    nPush = ListRecord::ToInt(astrParts[0]);
+    strAddress = astrParts[1];
+    strPort = astrParts[2];
+    strStream = astrParts[3];
+    strUrl = astrParts[4];
+    return true;
+}
+
+void CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
+                              const QString& strStream, const QString& strUrl)
+{
+    setValue(QStringLiteral("RtmpServer"),
+             QStringLiteral("%1,%2,%3,%4,%5").arg(QString::number(nPush), strAddress, strPort, strStream, strUrl));
+}
+
+QByteArray CSettings::GetFrameGeometry() const
+{
+    return value(QStringLiteral("FrameGeometry"), QByteArray()).toByteArray();
+}
+
+void CSettings::SetFrameGeometry(const QByteArray& baGeometry)
+{
+    setValue(QStringLiteral("FrameGeometry"), baGeometry);
+}
+
+int CSettings::GetLayoutIndex() const
+{
+    return value(QStringLiteral("layoutindex"), -1).toInt();
+}
+
+void CSettings::SetLayoutIndex(int nIndex)
+{
+    setValue(QStringLiteral("layoutindex"), nIndex);
+}
+
+void CSettings::GetLogo(int& nIndex, int& nPosition, int& nSize) const
+{
+    std::vector<int> an;
+    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("logo"), QString()), 3, an)
+        && an[0] >= -1 && InRange(an[1], 0, 3) && InRange(an[2], 0, 100);
+    if (!bOk)
+        an = {-1, 1, 50};
+    nIndex = an[0];
+    nPosition = an[1];
+    nSize = an[2];
+}
+
+void CSettings::SetLogo(int nIndex, int nPosition, int nSize)
+{
+    setValue(QStringLiteral("logo"), ListRecord::JoinInts({nIndex, nPosition, nSize}, QStringLiteral(",")));
+}
+
+void CSettings::GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont,
+                              int& nBorder, int& nFontSize, int& nPosition) const
+{
+    std::vector<int> an;
+    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("captionopt"), QString()), 7, an)
+        && InRange(an[4], 0, 5) && IsValidIndex(an[5], GetFontSizeCount()) && InRange(an[6], 0, 5);
+    if (!bOk)
+        an = {0, 0, 0, 0, 0, 0, 4};
+    nUnderline = an[0];
+    nBold = an[1];
+    nItalic = an[2];
+    nFont = an[3];
+    nBorder = an[4];
+    nFontSize = an[5];
+    nPosition = an[6];
+}
+
+void CSettings::SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
+                              int nBorder, int nFontSize, int nPosition)
+{
+    setValue(QStringLiteral("captionopt"),
+             ListRecord::JoinInts({nUnderline, nBold, nItalic, nFont, nBorder, nFontSize, nPosition}));
+}
+
+void CSettings::GetTimeOpt(int& nShow, int& nFont, int& nFontSize, int& nPosition) const
+{
+    std::vector<int> an;
+    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("timeopt"), QString()), 4, an)
+        && IsValidIndex(an[2], GetFontSizeCount()) && InRange(an[3], 0, 5);
+    if (!bOk)
+        an = {1, 0, 0, 0};
+    nShow = an[0];
+    nFont = an[1];
+    nFontSize = an[2];
+    nPosition = an[3];
+}
+
+void CSettings::SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition)
+{
+    setValue(QStringLiteral("timeopt"), ListRecord::JoinInts({nShow, nFont, nFontSize, nPosition}));
+}
+
+void CSettings::GetColor(int nWhich, int& nRed, int& nGreen, int& nBlue) const
+{
+    std::vector<int> an;
+    const bool bOk = ListRecord::ReadInts(value(ColorKey(nWhich), QString()), 3, an)
+        && IsColorComponent(an[0]) && IsColorComponent(an[1]) && IsColorComponent(an[2]);
+    if (!bOk)
+    {
+        const int nDefault = IsBorderColor(nWhich) ? 0 : 255;
+        an = {nDefault, nDefault, nDefault};
+    }
+    nRed = an[0];
+    nGreen = an[1];
+    nBlue = an[2];
+}
+
+void CSettings::SetColor(int nWhich, int nRed, int nGreen, int nBlue)
+{
+    setValue(ColorKey(nWhich), ListRecord::JoinInts({nRed, nGreen, nBlue}));
+}
+
+QString CSettings::GetBgPath() const
+{
+    return value(QStringLiteral("bgpath"), QString()).toString();
+}
+
+void CSettings::SetBgPath(const QString& strPath)
+{
+    setValue(QStringLiteral("bgpath"), strPath);
+}
+
+bool CSettings::GetScreen() const
+{
+    return value(QStringLiteral("screen"), false).toBool();
+}
+
+void CSettings::SetScreen(bool bEnabled)
+{
+    setValue(QStringLiteral("screen"), bEnabled);
+}
+
+bool CSettings::GetScreenEnabled(int nScreen) const
+{
+    if (!InRange(nScreen, 0, 2))
+        return false;
+    return value(QStringLiteral("screen_%1").arg(nScreen), false).toBool();
+}
+
+void CSettings::SetScreenEnabled(int nScreen, bool bEnabled)
+{
+    if (InRange(nScreen, 0, 2))
+        setValue(QStringLiteral("screen_%1").arg(nScreen), bEnabled);
+}
+
+void CSettings::GetScreenPos(int& nLeft, int& nTop, int& nWidth, int& nHeight)
+{
+    std::vector<int> an;
+    if (!ListRecord::ReadInts(value(QStringLiteral("screenpos"), QString()), 4, an))
+    {
+        int nSize = 0, nRate = 0;
+        GetOutputFormat(nSize, nRate);
+        const int nW = GetVideoWidth(nSize);
+        const int nH = GetVideoHeight(nSize);
+        an = {0, (nH >> 3) * 2, nW & ~1, (nH >> 2) * 2};
+    }
+    nLeft = an[0];
+    nTop = an[1];
+    nWidth = an[2];
+    nHeight = an[3];
+}
+
+void CSettings::SetScreenPos(int nLeft, int nTop, int nWidth, int nHeight)
+{
+    setValue(QStringLiteral("screenpos"), ListRecord::JoinInts({nLeft, nTop, nWidth, nHeight}));
+}

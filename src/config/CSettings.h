@@ -1,0 +1,138 @@
+// The user's persistent choices, plus the channel and caption assignments
+// that are held in memory for the run and saved once at shutdown.
+//
+// Every getter reads the store anew and every setter writes through at once.
+// Multi-field keys hold decimal fields joined by ", "; a record with the
+// wrong number of fields, or with an option-table index outside its table,
+// reads as the key's defaults.
+#pragma once
+
+#include "OptionTables.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+
+#include <functional>
+
+class CSettings : public QSettings
+{
+public:
+    enum { CHANNEL_COUNT = 6, CAPTION_DATA_COUNT = 7 };
+    // Which colour GetColor/SetColor address; any other value means caption text.
+    enum { COLOR_CAPTION_FONT = 0, COLOR_CAPTION_BORDER = 1, COLOR_TIME_FONT = 2, COLOR_TIME_BORDER = 3 };
+
+    CSettings();
+    ~CSettings() override;
+
+    // "outputformat": size index, frame-rate index. A bad record is replaced
+    // by 11, 2 (768 x 576 at 25 fps) and stored at once.
+    void GetOutputFormat(int& nSizeIndex, int& nFrameRateIndex);
+    void SetOutputFormat(int nSizeIndex, int nFrameRateIndex);
+    // Pixels of the stored size; a bad record uses size 0 and writes nothing.
+    int GetOutputWidth() const;
+    int GetOutputHeight() const;
+
+    // "encoderparam": indices into the encoder option tables, plus the
+    // encoder kind (0 software, 1 hardware).
+    void GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode,
+                         int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const;
+    void SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
+                         int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality);
+
+    // "audiodevice": device index (-1 none), monitor flag.
+    void GetAudioDevice(int& nDevice, int& nMonitor) const;
+    void SetAudioDevice(int nDevice, int nMonitor);
+
+    bool GetRecord() const;
+    void SetRecord(bool bRecord);
+
+    // Storage root with native separators; the Snapshot and Video folders
+    // below it are created by both calls.
+    QString GetDataStorage();
+    void SetDataStorage(const QString& strPath);
+
+    // "RtmpServer": push flag, address, port, stream name, full URL. Always true.
+    bool GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
+                       QString& strStream, QString& strUrl) const;
+    void SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
+                       const QString& strStream, const QString& strUrl);
+
+    QByteArray GetFrameGeometry() const;
+    void SetFrameGeometry(const QByteArray& baGeometry);
+
+    int GetLayoutIndex() const;
+    void SetLayoutIndex(int nIndex);
+
+    // "logo": logo index (-1 none), corner 0..3, size 0..100.
+    void GetLogo(int& nIndex, int& nPosition, int& nSize) const;
+    void SetLogo(int nIndex, int nPosition, int nSize);
+
+    void GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont,
+                       int& nBorder, int& nFontSize, int& nPosition) const;
+    void SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
+                       int nBorder, int nFontSize, int nPosition);
+
+    void GetTimeOpt(int& nShow, int& nFont, int& nFontSize, int& nPosition) const;
+    void SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition);
+
+    void GetColor(int nWhich, int& nRed, int& nGreen, int& nBlue) const;
+    void SetColor(int nWhich, int nRed, int nGreen, int nBlue);
+
+    QString GetBgPath() const;
+    void SetBgPath(const QString& strPath);
+
+    bool GetScreen() const;
+    void SetScreen(bool bEnabled);
+
+    // Screens 0..2; other numbers read false and are not stored.
+    bool GetScreenEnabled(int nScreen) const;
+    void SetScreenEnabled(int nScreen, bool bEnabled);
+
+    // Defaults to a band of half the output height, centred vertically.
+    void GetScreenPos(int& nLeft, int& nTop, int& nWidth, int& nHeight);
+    void SetScreenPos(int nLeft, int nTop, int nWidth, int nHeight);
+
+    // ---- Channel and caption assignments (memory only until saved) ----
+
+    // Reads "channel_0".."channel_5", "caption" and "captiondata". A channel
+    // without a usable record is named "Video n" and, if n <= nDeviceCount,
+    // gets the next device for which fnHasDevice answers true. Returns 1.
+    int LoadAssignments(int nDeviceCount, const std::function<bool(int)>& fnHasDevice);
+    void SaveAssignments();
+
+    QString GetChannelName(int nChannel) const;
+    void SetChannelName(int nChannel, const QString& strName);
+    int GetChannelDevice(int nChannel) const;           // -1 for no device or a bad channel
+    void SetChannelDevice(int nChannel, int nDevice);
+    int GetChannelPosition(int nChannel) const;         // -1 for not placed or a bad channel
+    void SetChannelPosition(int nChannel, int nPosition);
+    // Lowest channel with a device shown at nPosition; -1 if none or nPosition is -1.
+    int FindChannelAtPosition(int nPosition) const;
+
+    QString GetCaption() const;
+    void SetCaption(const QString& strCaption);
+    // Font index, font size index, border index, position index, underline, bold, italic.
+    void GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition,
+                        int& nUnderline, int& nBold, int& nItalic) const;
+    void SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition,
+                        int nUnderline, int nBold, int nItalic);
+
+private:
+    struct ChannelEntry
+    {
+        QString strName;
+        int nDevice = -1;
+        int nPosition = -1;
+        int anReserved[4] = {50, 50, 50, 50};
+    };
+
+    static bool IsChannel(int nChannel) { return nChannel >= 0 && nChannel < CHANNEL_COUNT; }
+    static void CreateStorageFolders(const QString& strRoot);
+
+    ChannelEntry m_aChannels[CHANNEL_COUNT];
+    QString m_strCaption;
+    int m_anCaptionData[CAPTION_DATA_COUNT] = {0, 1, 1, 3, 0, 0, 0};
+};
+
+extern CSettings g_settings;

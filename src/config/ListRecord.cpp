@@ -1,0 +1,43 @@
+#include "ListRecord.h"
+
+namespace ListRecord
+{
+QString ToText(const QVariant& vValue)
+{
+    if (vValue.type() == QVariant::StringList)
+        return vValue.toStringList().join(QLatin1Char(','));
+    return vValue.toString();
+}
+
+QStringList Split(const QVariant& vValue)
+{
+    return ToText(vValue).split(QLatin1Char(','), Qt::KeepEmptyParts, Qt::CaseSensitive);
+}
+
+int ToInt(const QString& strPart)
+{
+    bool bOk = false;
+    const int nValue = strPart.trimmed().toInt(&bOk, 10);
+    return bOk ? nValue : 0;
+}
+
+bool ReadInts(const QVariant& vValue, int nCount, std::vector<int>& anValues)
+{
+    const QStringList astrParts = Split(vValue);
+    if (astrParts.size() != nCount)
+        return false;
+    anValues.clear();
+    anValues.reserve(size_t(nCount));
+    for (const QString& strPart : astrParts)
+        anValues.push_back(ToInt(strPart));
+    return true;
+}
+
+QString JoinInts(const std::vector<int>& anValues, const QString& strSeparator)
+{
+    QStringList astrParts;
+    for (int nValue : anValues)
+        astrParts << QString::number(nValue);
+    return astrParts.join(strSeparator);
+}
+}

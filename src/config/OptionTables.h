@@ -1,0 +1,46 @@
+// Fixed option tables of the output format and the encoders. The user
+// interfaces and the settings store keep indices into these tables, never the
+// values, so the order of every table is part of the stored settings.
+#pragma once
+
+#include <QString>
+
+// Every item accessor answers entry 0 for an index outside its table, so a
+// stale or hand-edited index can never read beyond the table.
+
+int GetVideoSizeCount();
+int GetVideoWidth(int nIndex);
+int GetVideoHeight(int nIndex);
+
+int GetFrameRateCount();
+double GetFrameRate(int nIndex);
+
+int GetProfileCount();
+QString GetProfileName(int nIndex);
+
+int GetQualityCount();
+QString GetQualityName(int nIndex);
+
+int GetModeCount();
+QString GetModeName(int nIndex);
+
+int GetBitrateCount();
+int GetBitrate(int nIndex);          // Kbps
+
+int GetKeyFrameCount();
+int GetKeyFrame(int nIndex);         // frames between key frames
+
+int GetAudioBitrateCount();
+int GetAudioBitrate(int nIndex);     // Kbps
+
+int GetAudioQualityCount();
+int GetAudioQuality(int nIndex);
+
+int GetFontSizeCount();
+int GetFontSize(int nIndex);         // points
+
+// True when 0 <= nIndex < nCount.
+inline bool IsValidIndex(int nIndex, int nCount)
+{
+    return nIndex >= 0 && nIndex < nCount;
+}
