@@ -1,0 +1,80 @@
+// One capture channel: a capture device, its property handle and the
+// renderer that previews it in a window. Used on the user-interface thread;
+// only the frame handler runs on the capture thread of the media layer.
+#pragma once
+
+#include "KVTypes.h"
+
+#include <atomic>
+#include <cstdint>
+
+class CKVChannel
+{
+public:
+    explicit CKVChannel(int nIndex);
+    virtual ~CKVChannel();
+
+    CKVChannel(const CKVChannel&) = delete;
+    CKVChannel& operator=(const CKVChannel&) = delete;
+
+    // Opens device nDevice and its preview renderer in window hWnd. True at
+    // once when the channel already holds nDevice. On failure the channel is
+    // closed again.
+    bool Open(int nDevice, KVS_WINDOW hWnd);
+    bool SetFormat(int nWidth, int nHeight, int nDuration);
+    bool Start();
+    void Stop();
+    // Stops, sets the new format and starts again; on a refused format the
+    // channel is closed and false returned.
+    bool Restart(int nWidth, int nHeight, int nDuration);
+    void Close();
+
+    bool IsOpen() const { return m_hCapture != nullptr; }
+    bool IsStarted() const { return m_bStarted != 0; }
+    void Repaint();
+    void UpdateRenderer();
+
+    int GetIndex() const { return m_nIndex; }
+    int GetDeviceIndex() const { return m_nDevice; }
+    KVS_HANDLE GetCaptureHandle() const { return m_hCapture; }
+    int GetWidth() const { return m_nWidth; }
+    int GetHeight() const { return m_nHeight; }
+    int GetFrameDuration() const { return m_nDuration; }
+
+    // The media layer's own dialog for the device; 0 when the channel is not
+    // open. Without a parent the preview window owns the dialog.
+    int ShowPropertyDialog(KVS_WINDOW hParent);
+    int ShowPropertyDialog();
+
+    bool GetVideoProcParamRange(int nId, int& nMin, int& nMax, int& nDefault);
+    bool GetVideoProcParam(int nId, int& nValue);
+    bool SetVideoProcParam(int nId, int nValue);
+    // Leaves both values alone and returns false without a property handle.
+    bool GetSignalState(int& nNoSignal, int& nInputType);
+    // Captured frames per second since the last reset; the measurement
+    // restarts every five seconds so that it follows changes.
+    bool GetStatistics(float& fFps);
+
+private:
+    static void FrameHandler(const uint8_t* pFrame, int nStride, void* pUser);
+    void OnFrame(const uint8_t* pFrame, int nStride);
+    void ResetStatistics();
+
+    const int m_nIndex;
+    int m_nDevice = -1;
+    KVS_GUID m_guidMonitor {};
+    // Read by the frame handler on the capture thread. It is created and
+    // destroyed only while the capture is stopped, but the atomic keeps the
+    // hand-over well defined without relying on that.
+    std::atomic<KVS_HANDLE> m_hRenderer { nullptr };
+    KVS_HANDLE m_hCapture = nullptr;
+    KVS_HANDLE m_hProperty = nullptr;
+    int m_nWidth = 768;
+    int m_nHeight = 576;
+    int m_nDuration = 400000;
+    const int m_nColor = KVS_COLOR_YUYV;
+    KVS_WINDOW m_hWnd = 0;
+    std::atomic<uint64_t> m_nCapturedFrames { 0 };
+    uint32_t m_nStatisticsStart = 0;
+    int m_bStarted = 0;
+};

@@ -1,0 +1,38 @@
+// How the engine tells the main window about recording events. The engine
+// may call these from library threads (see each operation); implementations
+// forward to the user-interface thread themselves.
+#pragma once
+
+#include "KVTypes.h"
+
+#include <QString>
+
+class IKVRecordNotify
+{
+public:
+    virtual ~IKVRecordNotify() = default;
+
+    virtual void OnRecordStarted(const QString& strFileName) = 0;
+    virtual void OnRecordStopped() = 0;
+    virtual void OnSnapshot(const QString& strFileName) = 0;
+    virtual void EnableStart(bool bEnable) = 0;
+    virtual void RefreshOutput() = 0;
+
+    // Audio thread: the previous primary audio capture after a pending one
+    // took over. Return non-zero when this notifier will close it.
+    virtual int OnAudioDeviceReleased(KVS_HANDLE hAudio)
+    {
+        (void)hAudio;
+        return 0;
+    }
+    // Mixer thread or user-interface thread. 1: the encoder refused a frame;
+    // 2: the encoder or the muxer failed.
+    virtual void OnError(int nCode) { (void)nCode; }
+    virtual void StopStatusTimer() {}
+    // Asked before a stream starts; 0 refuses the start.
+    virtual int CheckRtmpSettings(int nValue)
+    {
+        (void)nValue;
+        return 1;
+    }
+};
