@@ -14,6 +14,10 @@ int KVS_GetVideoCaptureCount();
 int KVS_GetVideoCaptureInfo(int nIndex, KVS_VIDEO_CAPTURE_INFO* pInfo);
 int KVS_GetVideoCaptureInfoEx(int nIndex, KVS_VIDEO_CAPTURE_INFO_EX* pInfo);
 
+// Audio devices: their count and records (capture itself is separate).
+int KVS_GetAudioCaptureCount3();
+int KVS_GetAudioCaptureInfo3(int nIndex, KVS_AUDIO_CAPTURE_INFO* pInfo);
+
 KVS_HANDLE KVS_OpenVideoCapture(const char* pszIdentity);
 KVS_HANDLE KVS_OpenVideoCapturePropertyHandle(KVS_HANDLE hCapture);
 int KVS_SetVideoCaptureFormat(KVS_HANDLE hCapture, int nColor, int nWidth, int nHeight, int nDuration);

@@ -1,0 +1,215 @@
+#include "CaptureDevice.h"
+
+#include "Platform.h"
+#include "V4l2Producer.h"
+#include "VirtualProducer.h"
+
+#include <pthread.h>
+
+#include <cstring>
+
+namespace KVMedia
+{
+CCaptureDevice::CCaptureDevice(std::shared_ptr<CVideoDeviceState> pDevice)
+    : m_pDevice(std::move(pDevice))
+{
+    // Devices smaller than the usual default start at their largest size.
+    m_nWidth = qMin(m_nWidth, m_pDevice->nMaxWidth) & ~1;
+    m_nHeight = qMin(m_nHeight, m_pDevice->nMaxHeight);
+}
+
+CCaptureDevice::~CCaptureDevice()
+{
+    m_stop.Request();
+    if (m_thread.joinable())
+    {
+        // The last reference may be dropped by the capture thread itself
+        // after a close from its own callback; it ends right after this.
+        if (m_thread.get_id() == std::this_thread::get_id())
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
+}
+
+bool CCaptureDevice::SetFormat(int nColor, int nWidth, int nHeight, int nDuration)
+{
+    if (nColor != KVS_COLOR_YUYV || nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || nDuration <= 0 ||
+        nWidth > m_pDevice->nMaxWidth || nHeight > m_pDevice->nMaxHeight)
+    {
+        Platform::DebugOutput(QStringLiteral("capture %1: format %2 %3x%4 duration %5 refused")
+                                  .arg(m_pDevice->strName).arg(nColor).arg(nWidth).arg(nHeight).arg(nDuration));
+        return false;
+    }
+    if (IsCaptureThread())
+    {
+        Platform::DebugOutput(QStringLiteral("capture %1: format change from its own callback refused").arg(m_pDevice->strName));
+        return false;
+    }
+    std::lock_guard<std::mutex> lock(m_mutexControl);
+    if (nWidth == m_nWidth && nHeight == m_nHeight && nDuration == m_nDuration)
+        return true;
+    // A running capture is restarted around the change, so the thread
+    // never sees its buffers change under it.
+    const bool bWasRunning = m_bRunning && !m_stop.IsRequested();
+    if (bWasRunning)
+        StopLocked();
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    m_nDuration = nDuration;
+    if (bWasRunning && !StartLocked())
+        return false;
+    return true;
+}
+
+void CCaptureDevice::SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
+    m_pfnCallback = pfn;
+    m_pUser = pUser;
+}
+
+bool CCaptureDevice::Start()
+{
+    if (IsCaptureThread())
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutexControl);
+    // A thread told to stop from its own callback, or ended by a failing
+    // device, no longer counts as running.
+    if (m_bRunning && !m_stop.IsRequested())
+        return true;
+    return StartLocked();
+}
+
+void CCaptureDevice::Stop()
+{
+    if (IsCaptureThread())
+    {
+        // Waiting here would wait for ourselves, and taking the control lock
+        // could wait for a thread that is joining us. The loop ends after
+        // this callback; whoever starts or stops next collects the thread.
+        m_stop.Request();
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_mutexControl);
+    StopLocked();
+}
+
+bool CCaptureDevice::IsRunning() const
+{
+    std::lock_guard<std::mutex> lock(m_mutexControl);
+    return m_bRunning && !m_stop.IsRequested();
+}
+
+std::unique_ptr<IFrameProducer> CCaptureDevice::CreateProducer() const
+{
+    if (m_pDevice->eKind == CVideoDeviceState::KIND_V4L2)
+        return std::make_unique<CV4l2Producer>(m_pDevice->strNode);
+    return std::make_unique<CVirtualProducer>(m_pDevice);
+}
+
+bool CCaptureDevice::StartLocked()
+{
+    // A thread that ended on its own (device gone, or stopped from its own
+    // callback) is collected before a new one starts.
+    if (m_thread.joinable())
+        m_thread.join();
+
+    std::unique_ptr<IFrameProducer> pProducer = CreateProducer();
+    if (!pProducer->Open(m_nWidth, m_nHeight, m_nDuration))
+    {
+        Platform::DebugOutput(QStringLiteral("capture %1: cannot open %2x%3")
+                                  .arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
+        return false;
+    }
+
+    const size_t nBytes = size_t(m_nWidth) * 2 * size_t(m_nHeight);
+    m_vecBack.assign(nBytes, 0);
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        if (m_nFrontWidth != m_nWidth || m_nFrontHeight != m_nHeight)
+        {
+            // A frame of the old size is of no use to anyone any more.
+            m_vecFront.assign(nBytes, 0);
+            m_nFrontWidth = 0;
+            m_nFrontHeight = 0;
+        }
+    }
+    m_stop.Reset();
+    m_thread = std::thread(&CCaptureDevice::Run, this, shared_from_this(), std::move(pProducer));
+    m_bRunning = true;
+    return true;
+}
+
+void CCaptureDevice::StopLocked()
+{
+    m_stop.Request();
+    m_bRunning = false;
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer)
+{
+    pthread_setname_np(pthread_self(), "kvs-capture");
+    m_idThread = std::this_thread::get_id();
+    const int nWidth = m_nWidth;
+    const int nHeight = m_nHeight;
+    const int nStride = nWidth * 2;
+
+    for (;;)
+    {
+        const int nResult = pProducer->Produce(m_vecBack.data(), nStride, m_stop);
+        if (nResult != IFrameProducer::PRODUCE_FRAME)
+        {
+            if (nResult == IFrameProducer::PRODUCE_FAILED)
+                Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
+            break;
+        }
+        const uint8_t* pFrame = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexFrame);
+            m_vecFront.swap(m_vecBack);
+            m_nFrontWidth = nWidth;
+            m_nFrontHeight = nHeight;
+            ++m_nSeq;
+            pFrame = m_vecFront.data();
+        }
+        // Only this thread ever writes either buffer, so the front one stays
+        // as it is while the callback reads it.
+        std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
+        if (m_stop.IsRequested())
+            break;
+        if (m_pfnCallback)
+            m_pfnCallback(pFrame, nStride, m_pUser);
+    }
+    m_stop.Request();
+    pProducer.reset();
+    m_idThread = std::thread::id();
+    pSelf.reset();
+}
+
+bool CCaptureDevice::CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const
+{
+    if (!pDst || nWidth <= 0 || nHeight <= 0 || nDstStride < nWidth * 2)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutexFrame);
+    if (m_nSeq == 0 || m_nFrontWidth != nWidth || m_nFrontHeight != nHeight)
+        return false;
+    const size_t nLine = size_t(nWidth) * 2;
+    if (size_t(nDstStride) == nLine)
+        std::memcpy(pDst, m_vecFront.data(), nLine * size_t(nHeight));
+    else
+        for (int y = 0; y < nHeight; ++y)
+            std::memcpy(pDst + size_t(y) * size_t(nDstStride), m_vecFront.data() + size_t(y) * nLine, nLine);
+    if (pSeq)
+        *pSeq = m_nSeq;
+    return true;
+}
+
+uint64_t CCaptureDevice::GetLatestSeq() const
+{
+    std::lock_guard<std::mutex> lock(m_mutexFrame);
+    return m_nSeq;
+}
+}

@@ -1,0 +1,75 @@
+// One open capture: its format, its thread, its callback and the latest
+// frame it produced (kept for the mixer). Shared-owned: the capture thread
+// keeps its object alive, so closing from inside the callback is safe too.
+#pragma once
+
+#include "DeviceState.h"
+#include "FrameProducer.h"
+#include "KVTypes.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace KVMedia
+{
+class CCaptureDevice : public std::enable_shared_from_this<CCaptureDevice>
+{
+public:
+    explicit CCaptureDevice(std::shared_ptr<CVideoDeviceState> pDevice);
+    ~CCaptureDevice();
+    CCaptureDevice(const CCaptureDevice&) = delete;
+    CCaptureDevice& operator=(const CCaptureDevice&) = delete;
+
+    const std::shared_ptr<CVideoDeviceState>& GetDevice() const { return m_pDevice; }
+
+    bool SetFormat(int nColor, int nWidth, int nHeight, int nDuration);
+    void SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser);
+    bool Start();
+    // Returns once the thread has ended, so no callback runs afterwards;
+    // called from the callback itself it only asks the thread to end.
+    void Stop();
+    bool IsRunning() const;
+
+    bool CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const;
+    uint64_t GetLatestSeq() const;
+
+private:
+    bool IsCaptureThread() const { return m_idThread.load() == std::this_thread::get_id(); }
+    bool StartLocked();
+    void StopLocked();
+    std::unique_ptr<IFrameProducer> CreateProducer() const;
+    void Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer);
+
+    const std::shared_ptr<CVideoDeviceState> m_pDevice;
+
+    // Start, stop and format changes, from whichever thread calls them.
+    mutable std::mutex m_mutexControl;
+    int m_nWidth = 768;
+    int m_nHeight = 576;
+    int m_nDuration = 400000;
+    bool m_bRunning = false;
+    std::thread m_thread;
+    // Known to the thread before its first callback; lets calls made from
+    // inside the callback avoid waiting for themselves.
+    std::atomic<std::thread::id> m_idThread{};
+    CStopSignal m_stop;
+
+    // Held while the callback runs, so replacing it waits for a running
+    // call; recursive so the callback may replace itself.
+    std::recursive_mutex m_mutexCallback;
+    KVS_VIDEO_CAPTURE_CALLBACK m_pfnCallback = nullptr;
+    void* m_pUser = nullptr;
+
+    // The capture thread writes m_vecBack alone and swaps it in under
+    // m_mutexFrame; readers copy m_vecFront under the same lock.
+    mutable std::mutex m_mutexFrame;
+    std::vector<uint8_t> m_vecFront;
+    std::vector<uint8_t> m_vecBack;
+    int m_nFrontWidth = 0;
+    int m_nFrontHeight = 0;
+    uint64_t m_nSeq = 0;
+};
+}

@@ -1,0 +1,59 @@
+// Real capture devices through the kernel's video interface: listing,
+// picture controls, input status. Capturing itself goes through libavdevice
+// (V4l2Producer).
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <vector>
+
+namespace KVMedia
+{
+struct SV4l2Node
+{
+    QString strPath;        // /dev/videoN
+    QString strCard;        // the driver's card name
+    int nMaxWidth = 0;
+    int nMaxHeight = 0;
+    QByteArray baSerial;    // USB serial number, empty when there is none
+};
+
+// Capture-capable nodes in node-number order; empty when there are none.
+std::vector<SV4l2Node> EnumerateV4l2Nodes();
+
+// What to ask the device for so that it delivers nWidth x nHeight best:
+// YUYV of exactly that size, else MJPEG of that size, else the smallest
+// offered size covering it, else the largest offered.
+struct SV4l2Choice
+{
+    uint32_t nFourcc = 0;
+    int nWidth = 0;
+    int nHeight = 0;
+};
+bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choice* pChoice);
+
+// A handle on a node for its controls and input status.
+class CV4l2Controls
+{
+public:
+    explicit CV4l2Controls(const QString& strPath);
+    ~CV4l2Controls();
+    CV4l2Controls(const CV4l2Controls&) = delete;
+    CV4l2Controls& operator=(const CV4l2Controls&) = delete;
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // nParam: KVPHD_PARAM_*.
+    bool GetRange(int nParam, int* pMin, int* pMax, int* pDefault) const;
+    bool Get(int nParam, int* pValue) const;
+    bool Set(int nParam, int nValue) const;
+    // 1 with a signal (or when the driver cannot tell), 0 without.
+    int IsSignalPresent() const;
+    // An INPUT_* kind guessed from the current input's name.
+    int GetInputType() const;
+
+private:
+    int m_fd = -1;
+};
+}

@@ -1,0 +1,34 @@
+// Frames of a virtual device, paced in real time against absolute deadlines
+// so the rate does not drift however long each frame takes.
+#pragma once
+
+#include "DeviceState.h"
+#include "FrameProducer.h"
+#include "PictureAdjust.h"
+#include "VirtualPicture.h"
+
+#include <memory>
+
+namespace KVMedia
+{
+class CVirtualProducer : public IFrameProducer
+{
+public:
+    explicit CVirtualProducer(std::shared_ptr<CVideoDeviceState> pDevice);
+
+    bool Open(int nWidth, int nHeight, int nDuration) override;
+    int Produce(uint8_t* pDst, int nStride, CStopSignal& stop) override;
+
+private:
+    void RefreshControls();
+
+    std::shared_ptr<CVideoDeviceState> m_pDevice;
+    CVirtualPicture m_picture;
+    CPictureAdjust m_adjust;
+    uint32_t m_nAdjustVersion = 0;
+    int m_nDuration = 0;
+    uint64_t m_nFrameIndex = 0;
+    bool m_bClockStarted = false;
+    std::chrono::steady_clock::time_point m_tpStart;
+};
+}

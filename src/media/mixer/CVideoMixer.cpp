@@ -1,0 +1,297 @@
+#include "CVideoMixer.h"
+
+#include "COverlay.h"
+#include "HandleTable.h"
+#include "Platform.h"
+#include "YuyvBlend.h"
+
+#include <algorithm>
+
+CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_COPY_FRAME pfnCopyFrame)
+    : m_nWidth(nWidth)
+    , m_nHeight(nHeight)
+    , m_duration(nDuration * 100)
+    , m_nDuration(nDuration)
+    , m_pfnCopyFrame(pfnCopyFrame)
+{
+    const size_t nBytes = size_t(nWidth) * 2 * size_t(nHeight);
+    m_abFront.resize(nBytes);
+    m_abBack.resize(nBytes);
+}
+
+CVideoMixer::~CVideoMixer()
+{
+    Stop();
+    // m_snapshots finishes the files still queued as it is destroyed.
+}
+
+void CVideoMixer::SetCallbacks(KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser, KVS_MIXER_FRAME_CALLBACK pfnFrame,
+                               void* pFrameUser)
+{
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    m_pfnTick = pfnTick;
+    m_pTickUser = pTickUser;
+    m_pfnFrame = pfnFrame;
+    m_pFrameUser = pFrameUser;
+}
+
+bool CVideoMixer::Run()
+{
+    std::lock_guard<std::mutex> lock(m_mutexRun);
+    if (m_thread.joinable())
+        return true;
+    m_bStopRequested = false;
+    m_thread = std::thread(&CVideoMixer::ThreadMain, this);
+    return true;
+}
+
+bool CVideoMixer::Stop()
+{
+    std::thread thread;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        if (!m_thread.joinable())
+            return true;
+        if (m_thread.get_id() == std::this_thread::get_id())
+        {
+            Platform::DebugOutput(QStringLiteral("mixer: cannot stop from its own callback"));
+            return false;
+        }
+        m_bStopRequested = true;
+        thread = std::move(m_thread);
+    }
+    m_condStop.notify_all();
+    thread.join();
+    return true;
+}
+
+void CVideoMixer::ThreadMain()
+{
+    using clock = std::chrono::steady_clock;
+    const clock::time_point start = clock::now();
+    int64_t nTick = 0;
+    for (;;)
+    {
+        // Deadlines are absolute, so time spent composing or in callbacks
+        // never accumulates into drift.
+        clock::time_point deadline = start + m_duration * nTick;
+        {
+            std::unique_lock<std::mutex> lock(m_mutexRun);
+            if (m_condStop.wait_until(lock, deadline, [this] { return m_bStopRequested; }))
+                return;
+        }
+        // More than a frame late (a stall, a slow callback): continue with
+        // the current slot rather than delivering the missed ones in a burst.
+        const clock::time_point now = clock::now();
+        if (now - deadline > m_duration)
+            nTick = (now - start) / m_duration;
+
+        KVS_MIXER_TICK_CALLBACK pfnTick;
+        void* pTickUser;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexScene);
+            pfnTick = m_pfnTick;
+            pTickUser = m_pTickUser;
+        }
+        if (pfnTick)
+            pfnTick(pTickUser);
+
+        ComposeInto(m_abBack.data(), m_nWidth * 2);
+        {
+            std::lock_guard<std::mutex> lock(m_mutexFrame);
+            m_abFront.swap(m_abBack);
+            m_bHaveFrame = true;
+        }
+
+        KVS_MIXER_FRAME_CALLBACK pfnFrame;
+        void* pFrameUser;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexScene);
+            pfnFrame = m_pfnFrame;
+            pFrameUser = m_pFrameUser;
+        }
+        // Only this thread swaps the front buffer, so it stays put during
+        // the call even though a snapshot may be copying it.
+        if (pfnFrame)
+            pfnFrame(m_abFront.data(), nTick * m_nDuration, m_nWidth, m_nHeight, pFrameUser);
+        ++nTick;
+    }
+}
+
+void CVideoMixer::ComposeInto(uint8_t* pDst, int nDstStride)
+{
+    std::lock_guard<std::mutex> lock(m_mutexCompose);
+    ComposeLocked(pDst, nDstStride);
+}
+
+void CVideoMixer::ComposeLocked(uint8_t* pDst, int nDstStride)
+{
+    m_pulled.clear();
+    m_channelDraws.clear();
+    m_overlayRefs.clear();
+    m_overlayDraws.clear();
+    {
+        // Only what the frame needs is copied here; the pixels stay put.
+        std::lock_guard<std::mutex> lock(m_mutexScene);
+        for (const std::shared_ptr<Channel>& pChannel : m_channels)
+        {
+            if (!pChannel->bPlaced || pChannel->placement.nOpacity == 0)
+                continue;
+            CFrameComposer::ChannelDraw draw;
+            draw.nStride = pChannel->nWidth * 2;
+            draw.nWidth = pChannel->nWidth;
+            draw.nHeight = pChannel->nHeight;
+            draw.rcSource = pChannel->placement.rcSource;
+            draw.rcDest = pChannel->placement.rcDest;
+            draw.nOpacity = pChannel->placement.nOpacity;
+            draw.bInset = pChannel->placement.bInset != 0;
+            m_pulled.push_back(pChannel);
+            m_channelDraws.push_back(draw);
+        }
+        for (const std::shared_ptr<Overlay>& pOverlay : m_overlays)
+        {
+            if (!pOverlay->bPlaced)
+                continue;
+            CFrameComposer::OverlayDraw draw;
+            draw.pOverlay = pOverlay->pOverlay.get();
+            draw.nX = pOverlay->nX;
+            draw.nY = pOverlay->nY;
+            m_overlayRefs.push_back(pOverlay->pOverlay);
+            m_overlayDraws.push_back(draw);
+        }
+    }
+
+    for (size_t i = 0; i < m_pulled.size(); ++i)
+    {
+        Channel& channel = *m_pulled[i];
+        if (m_pfnCopyFrame)
+            m_pfnCopyFrame(channel.hCapture, channel.abFrame.data(), channel.nWidth * 2, channel.nWidth,
+                           channel.nHeight, &channel.nSeq);
+        m_channelDraws[i].pFrame = channel.abFrame.data();
+    }
+    m_composer.Compose(pDst, nDstStride, m_nWidth, m_nHeight, m_channelDraws, m_overlayDraws);
+    // Channels deleted meanwhile die here, not under the scene lock.
+    m_pulled.clear();
+    m_overlayRefs.clear();
+}
+
+KVS_HANDLE CVideoMixer::AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture)
+{
+    if (nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || !hCapture)
+        return nullptr;
+    std::shared_ptr<Channel> pChannel = std::make_shared<Channel>();
+    pChannel->hChannel = KVMedia::NextHandle();
+    pChannel->hCapture = hCapture;
+    pChannel->nWidth = nWidth;
+    pChannel->nHeight = nHeight;
+    pChannel->placement = KVS_MIXER_CHANNEL();
+    pChannel->abFrame.resize(size_t(nWidth) * 2 * size_t(nHeight));
+    YuyvBlend::FillBlack(pChannel->abFrame.data(), int(pChannel->abFrame.size() / 4));
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    m_channels.push_back(pChannel);
+    return pChannel->hChannel;
+}
+
+int CVideoMixer::SetChannels(const KVS_MIXER_CHANNEL* pPlacements, int nCount)
+{
+    if (!pPlacements || nCount <= 0)
+        return 0;
+    int nPlaced = 0;
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    for (int i = 0; i < nCount; ++i)
+    {
+        for (const std::shared_ptr<Channel>& pChannel : m_channels)
+        {
+            if (pChannel->hChannel == pPlacements[i].hChannel)
+            {
+                pChannel->placement = pPlacements[i];
+                pChannel->bPlaced = true;
+                ++nPlaced;
+                break;
+            }
+        }
+    }
+    return nPlaced;
+}
+
+bool CVideoMixer::DelChannel(KVS_HANDLE hChannel)
+{
+    std::shared_ptr<Channel> pRemoved;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexScene);
+        const auto it = std::find_if(m_channels.begin(), m_channels.end(),
+                                     [hChannel](const std::shared_ptr<Channel>& p) { return p->hChannel == hChannel; });
+        if (it == m_channels.end())
+            return false;
+        pRemoved = std::move(*it);
+        m_channels.erase(it);
+    }
+    // A frame being composed may still be pulling from the capture; the
+    // caller may close the capture as soon as we return.
+    std::lock_guard<std::mutex> wait(m_mutexCompose);
+    return true;
+}
+
+KVS_HANDLE CVideoMixer::AddOverlay(EOverlayKind eKind, std::shared_ptr<const COverlay> pOverlay)
+{
+    if (!pOverlay)
+        return nullptr;
+    std::shared_ptr<Overlay> pItem = std::make_shared<Overlay>();
+    pItem->hOverlay = KVMedia::NextHandle();
+    pItem->eKind = eKind;
+    pItem->pOverlay = std::move(pOverlay);
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    m_overlays.push_back(pItem);
+    return pItem->hOverlay;
+}
+
+bool CVideoMixer::SetOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay, int nX, int nY)
+{
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    for (const std::shared_ptr<Overlay>& pItem : m_overlays)
+    {
+        if (pItem->hOverlay == hOverlay && pItem->eKind == eKind)
+        {
+            pItem->nX = nX;
+            pItem->nY = nY;
+            pItem->bPlaced = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool CVideoMixer::DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay)
+{
+    std::shared_ptr<Overlay> pRemoved;  // freed after the lock is released
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    const auto it = std::find_if(m_overlays.begin(), m_overlays.end(), [&](const std::shared_ptr<Overlay>& p) {
+        return p->hOverlay == hOverlay && p->eKind == eKind;
+    });
+    if (it == m_overlays.end())
+        return false;
+    pRemoved = std::move(*it);
+    m_overlays.erase(it);
+    return true;
+}
+
+bool CVideoMixer::CreateSnapshot(const QString& strPath, int nQuality)
+{
+    if (strPath.isEmpty())
+        return false;
+    nQuality = std::max(0, std::min(nQuality, 100));
+    std::vector<uint8_t> abFrame;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        if (m_bHaveFrame)
+            abFrame = m_abFront;
+    }
+    if (abFrame.empty())
+    {
+        // Not ticking (yet): the picture is the scene as it stands.
+        abFrame.resize(size_t(m_nWidth) * 2 * size_t(m_nHeight));
+        ComposeInto(abFrame.data(), m_nWidth * 2);
+    }
+    m_snapshots.Queue(std::move(abFrame), m_nWidth, m_nHeight, strPath, nQuality);
+    return true;
+}

@@ -1,0 +1,133 @@
+// The video mixer: a scene of capture channels and overlays, composed into
+// one packed YUYV frame per frame duration on a thread of its own.
+//
+// Locking: m_mutexScene guards the scene lists and callbacks and is held only
+// to read or change them (never while composing, loading or rendering).
+// m_mutexCompose is held while channel frames are pulled and the frame is
+// composed; removing a channel waits on it, so once DelChannel returns its
+// capture is no longer touched. m_mutexFrame guards the front buffer swap.
+// No lock is held while a callback runs, so callbacks may call back in.
+#pragma once
+
+#include "CFrameComposer.h"
+#include "CSnapshotWriter.h"
+#include "KVMixer.h"
+
+#include <QString>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+class COverlay;
+
+class CVideoMixer
+{
+public:
+    // Copies the latest frame of a capture (nWidth x nHeight YUYV) into pDst
+    // when it is newer than *pSeq (the sequence number of the frame copied
+    // last, 0 for none) and updates *pSeq; false when there is nothing new,
+    // so the channel keeps what it showed.
+    typedef bool (*PFN_COPY_FRAME)(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int nWidth, int nHeight,
+                                   uint64_t* pSeq);
+
+    enum EOverlayKind { OVERLAY_IMAGE, OVERLAY_CAPTION };
+
+    // nWidth even and positive, nHeight and nDuration (100 ns) positive.
+    CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_COPY_FRAME pfnCopyFrame);
+    ~CVideoMixer();
+    CVideoMixer(const CVideoMixer&) = delete;
+    CVideoMixer& operator=(const CVideoMixer&) = delete;
+
+    int GetWidth() const { return m_nWidth; }
+    int GetHeight() const { return m_nHeight; }
+
+    void SetCallbacks(KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser, KVS_MIXER_FRAME_CALLBACK pfnFrame,
+                      void* pFrameUser);
+    bool Run();
+    // False only when called from the mixer's own callbacks (it cannot wait
+    // for itself); the thread then keeps running.
+    bool Stop();
+
+    KVS_HANDLE AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture);
+    int SetChannels(const KVS_MIXER_CHANNEL* pPlacements, int nCount);
+    bool DelChannel(KVS_HANDLE hChannel);
+
+    KVS_HANDLE AddOverlay(EOverlayKind eKind, std::shared_ptr<const COverlay> pOverlay);
+    bool SetOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay, int nX, int nY);
+    bool DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay);
+
+    bool CreateSnapshot(const QString& strPath, int nQuality);
+
+    // Pulls the channels' latest frames and composes the scene as it is now
+    // into a caller-owned buffer; what the mixer thread does every tick.
+    void ComposeInto(uint8_t* pDst, int nDstStride);
+
+private:
+    struct Channel
+    {
+        KVS_HANDLE hChannel;
+        KVS_HANDLE hCapture;
+        int nWidth;
+        int nHeight;
+        // Under m_mutexScene:
+        KVS_MIXER_CHANNEL placement;
+        bool bPlaced = false;
+        // Under m_mutexCompose: the last frame pulled, black until the first.
+        std::vector<uint8_t> abFrame;
+        uint64_t nSeq = 0;
+    };
+
+    struct Overlay
+    {
+        KVS_HANDLE hOverlay;
+        EOverlayKind eKind;
+        std::shared_ptr<const COverlay> pOverlay;
+        // Under m_mutexScene:
+        int nX = 0;
+        int nY = 0;
+        bool bPlaced = false;
+    };
+
+    void ThreadMain();
+    void ComposeLocked(uint8_t* pDst, int nDstStride);
+
+    const int m_nWidth;
+    const int m_nHeight;
+    const std::chrono::nanoseconds m_duration;
+    const int64_t m_nDuration;
+    const PFN_COPY_FRAME m_pfnCopyFrame;
+
+    std::mutex m_mutexScene;
+    std::vector<std::shared_ptr<Channel>> m_channels;  // in insertion order
+    std::vector<std::shared_ptr<Overlay>> m_overlays;  // in insertion order
+    KVS_MIXER_TICK_CALLBACK m_pfnTick = nullptr;
+    void* m_pTickUser = nullptr;
+    KVS_MIXER_FRAME_CALLBACK m_pfnFrame = nullptr;
+    void* m_pFrameUser = nullptr;
+
+    std::mutex m_mutexCompose;
+    CFrameComposer m_composer;
+    std::vector<std::shared_ptr<Channel>> m_pulled;
+    std::vector<CFrameComposer::ChannelDraw> m_channelDraws;
+    std::vector<std::shared_ptr<const COverlay>> m_overlayRefs;
+    std::vector<CFrameComposer::OverlayDraw> m_overlayDraws;
+
+    // The mixer thread composes into m_abBack and swaps it to the front.
+    std::mutex m_mutexFrame;
+    std::vector<uint8_t> m_abFront;
+    std::vector<uint8_t> m_abBack;
+    bool m_bHaveFrame = false;
+
+    // Run and Stop, from whichever thread calls them.
+    std::mutex m_mutexRun;
+    std::condition_variable m_condStop;
+    bool m_bStopRequested = false;
+    std::thread m_thread;
+
+    CSnapshotWriter m_snapshots;
+};

@@ -1,0 +1,160 @@
+// The mixer operations: handle checks and text conversion around CVideoMixer.
+#include "KVMixer.h"
+
+#include "CaptureSource.h"
+#include "COverlay.h"
+#include "CVideoMixer.h"
+#include "HandleTable.h"
+#include "OverlaySources.h"
+#include "Platform.h"
+
+#include <QString>
+
+namespace
+{
+KVMedia::CHandleTable<CVideoMixer>& Mixers()
+{
+    static KVMedia::CHandleTable<CVideoMixer> table;
+    return table;
+}
+
+QString FromUtf16(const char16_t* psz)
+{
+    return psz ? QString::fromUtf16(psz) : QString();
+}
+
+bool CopyCaptureFrame(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq)
+{
+    // Most ticks of a channel slower than the output bring nothing new;
+    // asking first saves the copy.
+    const uint64_t nLatest = KVS_GetLatestFrameSeq(hCapture);
+    if (nLatest == 0 || nLatest == *pSeq)
+        return false;
+    return KVS_CopyLatestFrame(hCapture, pDst, nDstStride, nWidth, nHeight, pSeq);
+}
+}
+
+KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nColor)
+{
+    if (nColor != KVS_COLOR_YUYV || nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || nDuration <= 0
+        || nWidth > 16384 || nHeight > 16384)
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: refused %1x%2, duration %3, colour %4")
+                                  .arg(nWidth).arg(nHeight).arg(nDuration).arg(nColor));
+        return nullptr;
+    }
+    return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &CopyCaptureFrame));
+}
+
+int KVS_SetVideoMixerCallback(KVS_HANDLE hMixer, KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser,
+                              KVS_MIXER_FRAME_CALLBACK pfnFrame, void* pFrameUser)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer)
+        return 0;
+    pMixer->SetCallbacks(pfnTick, pTickUser, pfnFrame, pFrameUser);
+    return 1;
+}
+
+int KVS_VideoMixerRun(KVS_HANDLE hMixer)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->Run() ? 1 : 0;
+}
+
+int KVS_VideoMixerStop(KVS_HANDLE hMixer)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->Stop() ? 1 : 0;
+}
+
+void KVS_DestroyVideoMixer(KVS_HANDLE hMixer)
+{
+    std::shared_ptr<CVideoMixer> pMixer = Mixers().Remove(hMixer);
+    if (pMixer)
+        pMixer->Stop();
+    // Other calls still in flight hold their own reference; the last one
+    // frees the mixer.
+}
+
+KVS_HANDLE KVS_VideoMixerAddChannel(KVS_HANDLE hMixer, int nWidth, int nHeight, int nColor, KVS_HANDLE hCapture)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer || nColor != KVS_COLOR_YUYV)
+        return nullptr;
+    return pMixer->AddChannel(nWidth, nHeight, hCapture);
+}
+
+int KVS_VideoMixerSetChannels(KVS_HANDLE hMixer, const KVS_MIXER_CHANNEL* pPlacements, int nCount)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer ? pMixer->SetChannels(pPlacements, nCount) : 0;
+}
+
+int KVS_VideoMixerDelChannel(KVS_HANDLE hMixer, KVS_HANDLE hChannel)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->DelChannel(hChannel) ? 1 : 0;
+}
+
+KVS_HANDLE KVS_VideoMixerAddImage(KVS_HANDLE hMixer, const char16_t* pszPath, int nWidth, int nHeight)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer || !pszPath)
+        return nullptr;
+    // Loading and scaling happen here, before the scene is touched.
+    const QImage image = OverlaySources::LoadImageFile(FromUtf16(pszPath), nWidth, nHeight);
+    if (image.isNull())
+        return nullptr;
+    return pMixer->AddOverlay(CVideoMixer::OVERLAY_IMAGE, COverlay::FromImage(image));
+}
+
+int KVS_VideoMixerSetImage(KVS_HANDLE hMixer, KVS_HANDLE hImage, int nX, int nY)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->SetOverlay(CVideoMixer::OVERLAY_IMAGE, hImage, nX, nY) ? 1 : 0;
+}
+
+int KVS_VideoMixerDelImage(KVS_HANDLE hMixer, KVS_HANDLE hImage)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->DelOverlay(CVideoMixer::OVERLAY_IMAGE, hImage) ? 1 : 0;
+}
+
+KVS_HANDLE KVS_VideoMixerAddCaption(KVS_HANDLE hMixer, const char16_t* pszText, const char16_t* pszFont,
+                                    const KVS_CAPTION_STYLE* pStyle, int32_t* pSize)
+{
+    if (pSize)
+        pSize[0] = pSize[1] = 0;
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer || !pStyle)
+        return nullptr;
+    QImage image;
+    if (!OverlaySources::RenderCaption(FromUtf16(pszText), FromUtf16(pszFont), *pStyle, image))
+        return nullptr;
+    const KVS_HANDLE hCaption = pMixer->AddOverlay(CVideoMixer::OVERLAY_CAPTION, COverlay::FromImage(image));
+    if (hCaption && pSize)
+    {
+        pSize[0] = image.width();
+        pSize[1] = image.height();
+    }
+    return hCaption;
+}
+
+int KVS_VideoMixerSetCaption(KVS_HANDLE hMixer, KVS_HANDLE hCaption, int nX, int nY)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->SetOverlay(CVideoMixer::OVERLAY_CAPTION, hCaption, nX, nY) ? 1 : 0;
+}
+
+int KVS_VideoMixerDelCaption(KVS_HANDLE hMixer, KVS_HANDLE hCaption)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->DelOverlay(CVideoMixer::OVERLAY_CAPTION, hCaption) ? 1 : 0;
+}
+
+int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->CreateSnapshot(FromUtf16(pszPath), nQuality) ? 1 : 0;
+}

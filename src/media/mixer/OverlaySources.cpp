@@ -1,0 +1,127 @@
+#include "OverlaySources.h"
+
+#include "Platform.h"
+
+#include <QColor>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace
+{
+// Beyond this an overlay is a mistake, not a logo; refusing it keeps a bad
+// size from eating memory.
+const int MAX_OVERLAY_SIDE = 8192;
+
+QColor FromBgr(int32_t nColor)
+{
+    return QColor(nColor & 0xFF, (nColor >> 8) & 0xFF, (nColor >> 16) & 0xFF);
+}
+}
+
+namespace OverlaySources
+{
+QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight)
+{
+    QImageReader reader(strPath);
+    reader.setAutoTransform(true);
+    QImage image = reader.read();
+    if (image.isNull())
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: cannot read image %1: %2").arg(strPath, reader.errorString()));
+        return QImage();
+    }
+    nWidth = std::max(nWidth, 0);
+    nHeight = std::max(nHeight, 0);
+    if (nWidth == 0 && nHeight != 0)
+        nWidth = std::max(1, int(std::lround(double(image.width()) * nHeight / image.height())));
+    else if (nHeight == 0 && nWidth != 0)
+        nHeight = std::max(1, int(std::lround(double(image.height()) * nWidth / image.width())));
+    else if (nWidth == 0 && nHeight == 0)
+    {
+        nWidth = image.width();
+        nHeight = image.height();
+    }
+    if (nWidth > MAX_OVERLAY_SIDE || nHeight > MAX_OVERLAY_SIDE)
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: image size %1x%2 refused").arg(nWidth).arg(nHeight));
+        return QImage();
+    }
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    if (image.width() != nWidth || image.height() != nHeight)
+        image = image.scaled(nWidth, nHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    return image;
+}
+
+bool RenderCaption(const QString& strText, const QString& strFont, const KVS_CAPTION_STYLE& style, QImage& image)
+{
+    image = QImage();
+    // Fonts need the GUI application; without it QFont would abort.
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: captions need a QGuiApplication"));
+        return false;
+    }
+    if (style.nFontSize <= 0 || style.nFontSize > 1024 || style.nBorder < 0 || style.nBorder > 256)
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: caption style refused (size %1, border %2)")
+                                  .arg(style.nFontSize).arg(style.nBorder));
+        return false;
+    }
+
+    QFont font(strFont);
+    font.setPixelSize(style.nFontSize);
+    font.setBold(style.bBold != 0);
+    font.setItalic(style.bItalic != 0);
+    const QFontMetricsF metrics(font);
+    const qreal fAdvance = metrics.horizontalAdvance(strText);
+    const int nBorder = style.nBorder;
+
+    // The outline is a stroke around the glyph outlines, half of it outside;
+    // so the picture grows by the border on every side.
+    const int nWidth = int(std::ceil(fAdvance)) + 2 * nBorder;
+    const int nHeight = int(std::ceil(metrics.height())) + 2 * nBorder;
+    if (fAdvance <= 0)
+        return true;
+    if (nWidth > MAX_OVERLAY_SIDE || nHeight > MAX_OVERLAY_SIDE)
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: caption of %1x%2 refused").arg(nWidth).arg(nHeight));
+        return false;
+    }
+
+    QPainterPath textPath;
+    const QPointF baseline(nBorder, nBorder + metrics.ascent());
+    textPath.addText(baseline, font, strText);
+    // A separate path, so that overlapping contours of opposite direction
+    // cannot punch holes; outlined like the glyphs, strokes below all fills.
+    QPainterPath underlinePath;
+    if (style.bUnderline)
+    {
+        const qreal fLine = std::max<qreal>(1.0, metrics.lineWidth());
+        underlinePath.addRect(QRectF(baseline.x(), baseline.y() + metrics.underlinePos(), fAdvance, fLine));
+    }
+
+    image = QImage(nWidth, nHeight, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return false;
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    if (nBorder > 0)
+    {
+        const QPen pen(FromBgr(style.nBorderColor), 2.0 * nBorder, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+        painter.strokePath(textPath, pen);
+        painter.strokePath(underlinePath, pen);
+    }
+    painter.fillPath(textPath, FromBgr(style.nTextColor));
+    painter.fillPath(underlinePath, FromBgr(style.nTextColor));
+    painter.end();
+    return true;
+}
+}

@@ -1,0 +1,302 @@
+// Renderers: frames converted to the target rectangle of a registered
+// window, repaint, unregistering, monitor ids, and re-binding while a
+// capture thread draws.
+#include "CaptureTestUtil.h"
+#include "KVRenderTarget.h"
+
+#include <QtTest>
+
+#include <atomic>
+#include <cstring>
+
+namespace
+{
+class CTestTarget : public IKVRenderTarget
+{
+public:
+    explicit CTestTarget(KVS_RECT rcClient, QString strScreen = QStringLiteral("screen-A 0,0 1920x1080"))
+        : m_rcClient(rcClient), m_strScreen(std::move(strScreen))
+    {
+    }
+
+    KVS_RECT GetClientRect() const override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_rcClient;
+    }
+    QString GetScreenKey() const override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_strScreen;
+    }
+    void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nPresented;
+        m_imageLast = image.copy();
+        m_rcLast = rcTarget;
+    }
+
+    void SetClientRect(KVS_RECT rc)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_rcClient = rc;
+    }
+    int Presented() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nPresented;
+    }
+    QImage LastImage() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_imageLast;
+    }
+    KVS_RECT LastRect() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_rcLast;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    KVS_RECT m_rcClient;
+    QString m_strScreen;
+    int m_nPresented = 0;
+    QImage m_imageLast;
+    KVS_RECT m_rcLast{0, 0, 0, 0};
+};
+
+// Left half white, right half black.
+QByteArray SplitFrame(int nWidth, int nHeight)
+{
+    QByteArray ba(nWidth * 2 * nHeight, '\0');
+    for (int y = 0; y < nHeight; ++y)
+        for (int x = 0; x < nWidth; ++x)
+        {
+            char* p = ba.data() + (y * nWidth + x) * 2;
+            p[0] = char(x < nWidth / 2 ? 235 : 16);
+            p[1] = char(128);
+        }
+    return ba;
+}
+
+const uint8_t* Bytes(const QByteArray& ba)
+{
+    return reinterpret_cast<const uint8_t*>(ba.constData());
+}
+
+bool SameRect(const KVS_RECT& rc1, const KVS_RECT& rc2)
+{
+    return rc1.nLeft == rc2.nLeft && rc1.nTop == rc2.nTop && rc1.nRight == rc2.nRight && rc1.nBottom == rc2.nBottom;
+}
+
+struct SDrawer
+{
+    std::atomic<KVS_HANDLE> hRenderer{nullptr};
+    std::atomic<int> nDrawn{0};
+};
+
+void OnFrameDraw(const uint8_t* pFrame, int nStride, void* pUser)
+{
+    auto* pDrawer = static_cast<SDrawer*>(pUser);
+    if (KVS_VideoRendererDrawImage(pDrawer->hRenderer, pFrame, nStride, 1))
+        pDrawer->nDrawn++;
+}
+
+constexpr KVS_WINDOW WINDOW_A = 0x5001;
+constexpr KVS_WINDOW WINDOW_B = 0x5002;
+}
+
+class TestRenderer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup()
+    {
+        KVS_UnregisterRenderTarget(WINDOW_A);
+        KVS_UnregisterRenderTarget(WINDOW_B);
+    }
+
+    void framesAreScaledToTheTargetRectangle()
+    {
+        CTestTarget target({0, 0, 200, 100});
+        KVS_RegisterRenderTarget(WINDOW_A, &target);
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        QVERIFY(hRenderer);
+        const QByteArray baFrame = SplitFrame(320, 240);
+
+        // No position set: the whole client rectangle.
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QCOMPARE(target.Presented(), 1);
+        QImage image = target.LastImage();
+        QCOMPARE(image.size(), QSize(200, 100));
+        QVERIFY(SameRect(target.LastRect(), {0, 0, 200, 100}));
+        QVERIFY(qGray(image.pixel(20, 50)) > 230);
+        QVERIFY(qGray(image.pixel(180, 50)) < 25);
+
+        const KVS_RECT rcPart{10, 20, 110, 70};
+        QVERIFY(KVS_SetVideoRendererPosition(hRenderer, nullptr, &rcPart));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QCOMPARE(target.LastImage().size(), QSize(100, 50));
+        QVERIFY(SameRect(target.LastRect(), rcPart));
+
+        // Back to the client rectangle, which follows the window.
+        target.SetClientRect({0, 0, 300, 150});
+        QVERIFY(KVS_SetVideoRendererPosition(hRenderer, nullptr, nullptr));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QCOMPARE(target.LastImage().size(), QSize(300, 150));
+
+        // A padded source line is honoured.
+        QByteArray baPadded(800 * 240, '\0');
+        for (int y = 0; y < 240; ++y)
+            std::memcpy(baPadded.data() + y * 800, baFrame.constData() + y * 640, 640);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baPadded), 800, 1));
+        QVERIFY(qGray(target.LastImage().pixel(20, 75)) > 230);
+        QVERIFY(qGray(target.LastImage().pixel(280, 75)) < 25);
+
+        // A collapsed rectangle draws nothing but is no error.
+        target.SetClientRect({0, 0, 0, 0});
+        const int nBefore = target.Presented();
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QCOMPARE(target.Presented(), nBefore);
+        QVERIFY(KVS_DestroyVideoRenderer(hRenderer));
+    }
+
+    void repaintPresentsTheLastPictureAgain()
+    {
+        CTestTarget target({0, 0, 160, 120});
+        KVS_RegisterRenderTarget(WINDOW_A, &target);
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        // Nothing drawn yet: nothing to repaint.
+        QVERIFY(KVS_VideoRendererRepaintRect(hRenderer, nullptr));
+        QCOMPARE(target.Presented(), 0);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(SplitFrame(320, 240)), 640, 1));
+        const QImage imageDrawn = target.LastImage();
+        QVERIFY(KVS_VideoRendererRepaintRect(hRenderer, nullptr));
+        QCOMPARE(target.Presented(), 2);
+        QCOMPARE(target.LastImage(), imageDrawn);
+        KVS_DestroyVideoRenderer(hRenderer);
+        QVERIFY(!KVS_VideoRendererRepaintRect(hRenderer, nullptr));
+    }
+
+    void unregisteredWindowsReceiveNothing()
+    {
+        CTestTarget target({0, 0, 160, 120});
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        const QByteArray baFrame = SplitFrame(320, 240);
+        // Drawing for a window nobody registered is fine and goes nowhere.
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        KVS_RegisterRenderTarget(WINDOW_A, &target);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QCOMPARE(target.Presented(), 1);
+        KVS_UnregisterRenderTarget(WINDOW_A);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QVERIFY(KVS_VideoRendererRepaintRect(hRenderer, nullptr));
+        QCOMPARE(target.Presented(), 1);
+
+        // Re-bound to another window, it draws there.
+        CTestTarget targetB({0, 0, 64, 48});
+        KVS_RegisterRenderTarget(WINDOW_B, &targetB);
+        QVERIFY(KVS_ResetVideoRenderer(hRenderer, nullptr, WINDOW_B, KVS_COLOR_YUYV, 160, 120, 0, 1));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(SplitFrame(160, 120)), 320, 1));
+        QCOMPARE(targetB.LastImage().size(), QSize(64, 48));
+        QCOMPARE(target.Presented(), 1);
+        KVS_DestroyVideoRenderer(hRenderer);
+    }
+
+    void badArgumentsAreRefused()
+    {
+        QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, 1, 320, 240, 0, 1));
+        QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 321, 240, 0, 1));
+        QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 0, 0, 1));
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        QVERIFY(!KVS_VideoRendererDrawImage(hRenderer, nullptr, 640, 1));
+        const QByteArray baFrame = SplitFrame(320, 240);
+        QVERIFY(!KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 638, 1));
+        QVERIFY(!KVS_ResetVideoRenderer(hRenderer, nullptr, WINDOW_A, KVS_COLOR_YUYV, -2, 240, 0, 1));
+        QVERIFY(KVS_DestroyVideoRenderer(hRenderer));
+        QVERIFY(!KVS_DestroyVideoRenderer(hRenderer));
+        QVERIFY(!KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
+        QVERIFY(!KVS_SetVideoRendererPosition(hRenderer, nullptr, nullptr));
+        QVERIFY(!KVS_VideoRendererDrawImage(nullptr, Bytes(baFrame), 640, 1));
+    }
+
+    void monitorIdAndClientRectComeFromTheTarget()
+    {
+        CTestTarget targetA({0, 0, 640, 360});
+        CTestTarget targetB({0, 0, 10, 10}, QStringLiteral("screen-B 1920,0 1280x1024"));
+        KVS_GUID guidA, guidA2, guidB;
+        QVERIFY(!KVS_GetMonitorGUIDFromWindow(WINDOW_A, &guidA));
+        KVS_RECT rc;
+        QVERIFY(!KVS_GetWindowClientRect(WINDOW_A, &rc));
+
+        KVS_RegisterRenderTarget(WINDOW_A, &targetA);
+        KVS_RegisterRenderTarget(WINDOW_B, &targetB);
+        QVERIFY(KVS_GetMonitorGUIDFromWindow(WINDOW_A, &guidA));
+        QVERIFY(KVS_GetMonitorGUIDFromWindow(WINDOW_A, &guidA2));
+        QVERIFY(KVS_GetMonitorGUIDFromWindow(WINDOW_B, &guidB));
+        QVERIFY(std::memcmp(&guidA, &guidA2, sizeof(KVS_GUID)) == 0);
+        QVERIFY(std::memcmp(&guidA, &guidB, sizeof(KVS_GUID)) != 0);
+        QVERIFY(KVS_GetWindowClientRect(WINDOW_A, &rc));
+        QVERIFY(SameRect(rc, {0, 0, 640, 360}));
+        QVERIFY(!KVS_GetWindowClientRect(WINDOW_A, nullptr));
+    }
+
+    // The engine's preview path: the capture thread draws every frame while
+    // the user-interface thread re-binds, moves and re-registers.
+    void rebindingWhileACaptureThreadDraws()
+    {
+        QVERIFY(KVS_Initialize());
+        CTestTarget targetA({0, 0, 320, 180});
+        CTestTarget targetB({0, 0, 200, 200});
+        KVS_RegisterRenderTarget(WINDOW_A, &targetA);
+        KVS_RegisterRenderTarget(WINDOW_B, &targetB);
+
+        SDrawer drawer;
+        drawer.hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        const KVS_HANDLE hCapture = OpenDevice(0);
+        QVERIFY(hCapture);
+        QVERIFY(KVS_SetVideoCaptureCallback(hCapture, OnFrameDraw, &drawer));
+        QVERIFY(KVS_SetVideoCaptureFormat(hCapture, KVS_COLOR_YUYV, 320, 240, 100000));
+        QVERIFY(KVS_StartVideoCapture(hCapture));
+        QTRY_VERIFY_WITH_TIMEOUT(drawer.nDrawn > 0, 10000);
+
+        for (int i = 0; i < 60; ++i)
+        {
+            const KVS_RECT rc{i, i, 100 + 3 * i, 80 + 2 * i};
+            KVS_SetVideoRendererPosition(drawer.hRenderer, nullptr, i % 3 ? &rc : nullptr);
+            KVS_ResetVideoRenderer(drawer.hRenderer, nullptr, i % 2 ? WINDOW_B : WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+            KVS_VideoRendererRepaintRect(drawer.hRenderer, nullptr);
+            if (i % 10 == 5)
+            {
+                KVS_UnregisterRenderTarget(WINDOW_B);
+                KVS_RegisterRenderTarget(WINDOW_B, &targetB);
+            }
+            targetA.SetClientRect({0, 0, 320 - i, 180 + i});
+            QTest::qWait(5);
+        }
+        QVERIFY(targetA.Presented() > 0);
+        QVERIFY(targetB.Presented() > 0);
+
+        // Unregistered targets get nothing more, even with frames in flight.
+        KVS_UnregisterRenderTarget(WINDOW_A);
+        KVS_UnregisterRenderTarget(WINDOW_B);
+        const int nA = targetA.Presented();
+        const int nB = targetB.Presented();
+        const int nDrawn = drawer.nDrawn;
+        QTRY_VERIFY_WITH_TIMEOUT(drawer.nDrawn > nDrawn + 3, 10000);
+        QCOMPARE(targetA.Presented(), nA);
+        QCOMPARE(targetB.Presented(), nB);
+
+        // Destroying the renderer under a drawing capture is refused calmly.
+        KVS_HANDLE hOld = drawer.hRenderer.exchange(nullptr);
+        QVERIFY(KVS_DestroyVideoRenderer(hOld));
+        QVERIFY(KVS_CloseVideoCapture(hCapture));
+        KVS_Uninitialize();
+    }
+};
+
+QTEST_MAIN(TestRenderer)
+#include "tst_renderer.moc"
