@@ -248,6 +248,7 @@ private slots:
     // the user-interface thread re-binds, moves and re-registers.
     void rebindingWhileACaptureThreadDraws()
     {
+        qputenv("VISTREL_VIRTUAL_VIDEO", "1");
         QVERIFY(KVS_Initialize());
         CTestTarget targetA({0, 0, 320, 180});
         CTestTarget targetB({0, 0, 200, 200});
