@@ -4,9 +4,9 @@
 
 #include "KVRenderTarget.h"
 
-#include <QMutex>
-#include <QMutexLocker>
 #include <QSize>
+
+#include <mutex>
 
 class CTestRenderTarget : public IKVRenderTarget
 {
@@ -22,31 +22,32 @@ public:
 
     KVS_RECT GetClientRect() const override
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_rcClient;
     }
     QString GetScreenKey() const override { return QStringLiteral("test-screen"); }
     void PresentFrame(const QImage& image, const KVS_RECT&) override
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         ++m_nFrames;
         m_sizeLast = image.size();
     }
 
     int GetFrameCount() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_nFrames;
     }
     QSize GetLastSize() const
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         return m_sizeLast;
     }
 
 private:
     const KVS_WINDOW m_hWnd;
-    mutable QMutex m_mutex;
+    // A standard mutex, so that ThreadSanitizer sees the hand-over.
+    mutable std::mutex m_mutex;
     KVS_RECT m_rcClient;
     int m_nFrames = 0;
     QSize m_sizeLast;

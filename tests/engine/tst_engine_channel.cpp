@@ -222,5 +222,5 @@ void TestEngineChannel::pictureControlsAndSignal()
     QCOMPARE(nNoSignal, 1);
 }
 
-QTEST_MAIN(TestEngineChannel)
+QTEST_GUILESS_MAIN(TestEngineChannel)
 #include "tst_engine_channel.moc"
