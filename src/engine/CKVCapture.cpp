@@ -2,6 +2,7 @@
 
 #include "CSettings.h"
 #include "KVFrameDuration.h"
+#include "KVMixer.h"
 #include "KVProperty.h"
 #include "KVProtocol.h"
 #include "KVStream.h"
@@ -294,6 +295,14 @@ void CKVCapture::CloseChannel(int nChannel)
     CKVChannel* pChannel = GetChannel(nChannel);
     if (!pChannel)
         return;
+    // The mixer lets go of the capture first, so it never reads from a
+    // capture that is being closed.
+    if (m_ahMixerChannel[nChannel])
+    {
+        if (m_hMixer)
+            KVS_VideoMixerDelChannel(m_hMixer, m_ahMixerChannel[nChannel]);
+        m_ahMixerChannel[nChannel] = nullptr;
+    }
     pChannel->Close();
 }
 

@@ -29,6 +29,10 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
         return false;
     if (m_nDevice == nDevice)
         return true;
+    // Switching devices: the old capture would otherwise keep running and
+    // drawing with nobody left to close it.
+    if (m_hCapture || m_hProperty || m_hRenderer.load())
+        Close();
 
     m_nDevice = nDevice;
     m_hWnd = hWnd;

@@ -18,8 +18,8 @@ public:
     CKVChannel& operator=(const CKVChannel&) = delete;
 
     // Opens device nDevice and its preview renderer in window hWnd. True at
-    // once when the channel already holds nDevice. On failure the channel is
-    // closed again.
+    // once when the channel already holds nDevice; a channel holding another
+    // device closes it first. On failure the channel is closed again.
     bool Open(int nDevice, KVS_WINDOW hWnd);
     bool SetFormat(int nWidth, int nHeight, int nDuration);
     bool Start();

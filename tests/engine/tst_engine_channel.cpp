@@ -145,6 +145,13 @@ void TestEngineChannel::reopenAndInvalidDevice()
     QCOMPARE(pChannel->GetCaptureHandle(), hCapture);
     QCOMPARE(pChannel->GetDeviceIndex(), 0);
     QVERIFY(pChannel->IsStarted());
+
+    // Another device replaces the first one, which is closed, not leaked.
+    QVERIFY(g_capture.OpenChannel(0, 2, TEST_WINDOW));
+    QCOMPARE(pChannel->GetDeviceIndex(), 2);
+    QVERIFY(pChannel->GetCaptureHandle() != hCapture);
+    QVERIFY(!g_capture.IsDeviceInUse(0));
+    QCOMPARE(KVS_StartVideoCapture(hCapture), 0);
 }
 
 void TestEngineChannel::failedOpenLeavesChannelClosed()
