@@ -52,9 +52,12 @@ int KVS_SetVideoMixerCallback(KVS_HANDLE hMixer, KVS_MIXER_TICK_CALLBACK pfnTick
                               KVS_MIXER_FRAME_CALLBACK pfnFrame, void* pFrameUser);
 // Non-zero when the mixer thread runs (also when it already ran).
 int KVS_VideoMixerRun(KVS_HANDLE hMixer);
-// Returns after the mixer thread has ended; no callback follows.
+// Returns after the mixer thread has ended; no callback follows. Called
+// from a mixer callback it cannot wait for its own thread: no further
+// callback comes and the thread ends when the current one returns.
 int KVS_VideoMixerStop(KVS_HANDLE hMixer);
-// Stops first, waits for pending snapshots, then frees the mixer.
+// Stops first, waits for pending snapshots, then frees the mixer (safe from
+// a mixer callback too).
 void KVS_DestroyVideoMixer(KVS_HANDLE hMixer);
 
 // The mixer pulls the latest frame of hCapture itself, expecting nWidth x

@@ -314,13 +314,13 @@ void TestMixerThread::sceneChangesFromOtherThreadsWhileRunning()
 namespace
 {
 // A cross-fade as the engine drives it: the tick callback re-places two
-// channels with changing opacity, from the mixer's own thread.
+// channels with changing opacity, from the mixer's own thread, and finally
+// stops the mixer from there too.
 struct Fade
 {
     CVideoMixer* pMixer;
     KVS_HANDLE hOut, hIn;
     std::atomic<int> nStep{0};
-    std::atomic<bool> bStopRefused{false};
 
     static void OnTick(void* pUser)
     {
@@ -330,13 +330,17 @@ struct Fade
                                                  Placement(pFade->hIn, 0, 0, 32, 16, nStep * 255 / 10)};
         pFade->pMixer->SetChannels(placements, 2);
         if (nStep == 10)
-        {
             pFade->pMixer->DelChannel(pFade->hOut);
-            pFade->bStopRefused = !pFade->pMixer->Stop();  // cannot wait for itself
-        }
-        ++pFade->nStep;
+        if (++pFade->nStep == 14)
+            pFade->pMixer->Stop();  // cannot wait for itself, but no callback follows
     }
 };
+
+void DestroyFromCallback(const uint8_t*, int64_t, int, int, void* pUser)
+{
+    KVS_HANDLE* phMixer = static_cast<KVS_HANDLE*>(pUser);
+    KVS_DestroyVideoMixer(*phMixer);
+}
 }
 
 void TestMixerThread::tickCallbackMayMoveChannels()
@@ -352,10 +356,17 @@ void TestMixerThread::tickCallbackMayMoveChannels()
     FrameLog log;
     mixer.SetCallbacks(&Fade::OnTick, &fade, &FrameLog::OnFrame, &log);
     QVERIFY(mixer.Run());
-    QTRY_VERIFY_WITH_TIMEOUT(fade.nStep > 12, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(fade.nStep == 14, 20000);
     QVERIFY(mixer.Stop());
-    QVERIFY(fade.bStopRefused);
+    QCOMPARE(fade.nStep.load(), 14);
+    QCOMPARE(log.Count(), size_t(13));  // the stopping tick delivered no frame
     QVERIFY(ShowsAt(log.Last(), incoming, 0, 0));
+
+    // Destroying the mixer from its own frame callback.
+    KVS_HANDLE hMixer = KVS_CreateVideoMixer(32, 16, 20000, KVS_COLOR_YUYV);
+    QVERIFY(KVS_SetVideoMixerCallback(hMixer, nullptr, nullptr, &DestroyFromCallback, &hMixer));
+    QVERIFY(KVS_VideoMixerRun(hMixer));
+    QTRY_VERIFY_WITH_TIMEOUT(!KVS_VideoMixerRun(hMixer), 20000);
 }
 
 void TestMixerThread::misuseIsHarmless()

@@ -21,7 +21,20 @@ CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_COPY_FR
 
 CVideoMixer::~CVideoMixer()
 {
-    Stop();
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        m_bStopRequested = true;
+    }
+    m_condStop.notify_all();
+    if (m_thread.joinable())
+    {
+        // The last reference was the thread's own: it is on its way out and
+        // touches nothing of ours after this.
+        if (m_thread.get_id() == std::this_thread::get_id())
+            m_thread.detach();
+        else
+            m_thread.join();
+    }
     // m_snapshots finishes the files still queued as it is destroyed.
 }
 
@@ -37,11 +50,26 @@ void CVideoMixer::SetCallbacks(KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser,
 
 bool CVideoMixer::Run()
 {
+    std::thread ending;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRun);
+        if (m_thread.joinable())
+        {
+            if (!m_bStopRequested)
+                return true;
+            // Stopped from its own callback and not yet gone.
+            if (m_thread.get_id() == std::this_thread::get_id())
+                return false;
+            ending = std::move(m_thread);
+        }
+    }
+    if (ending.joinable())
+        ending.join();
     std::lock_guard<std::mutex> lock(m_mutexRun);
     if (m_thread.joinable())
         return true;
     m_bStopRequested = false;
-    m_thread = std::thread(&CVideoMixer::ThreadMain, this);
+    m_thread = std::thread(&CVideoMixer::ThreadMain, this, weak_from_this().lock());
     return true;
 }
 
@@ -52,12 +80,9 @@ bool CVideoMixer::Stop()
         std::lock_guard<std::mutex> lock(m_mutexRun);
         if (!m_thread.joinable())
             return true;
-        if (m_thread.get_id() == std::this_thread::get_id())
-        {
-            Platform::DebugOutput(QStringLiteral("mixer: cannot stop from its own callback"));
-            return false;
-        }
         m_bStopRequested = true;
+        if (m_thread.get_id() == std::this_thread::get_id())
+            return true;
         thread = std::move(m_thread);
     }
     m_condStop.notify_all();
@@ -65,7 +90,13 @@ bool CVideoMixer::Stop()
     return true;
 }
 
-void CVideoMixer::ThreadMain()
+bool CVideoMixer::IsStopRequested()
+{
+    std::lock_guard<std::mutex> lock(m_mutexRun);
+    return m_bStopRequested;
+}
+
+void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
 {
     using clock = std::chrono::steady_clock;
     const clock::time_point start = clock::now();
@@ -78,7 +109,7 @@ void CVideoMixer::ThreadMain()
         {
             std::unique_lock<std::mutex> lock(m_mutexRun);
             if (m_condStop.wait_until(lock, deadline, [this] { return m_bStopRequested; }))
-                return;
+                break;
         }
         // More than a frame late (a stall, a slow callback): continue with
         // the current slot rather than delivering the missed ones in a burst.
@@ -94,7 +125,11 @@ void CVideoMixer::ThreadMain()
             pTickUser = m_pTickUser;
         }
         if (pfnTick)
+        {
             pfnTick(pTickUser);
+            if (IsStopRequested())
+                break;
+        }
 
         ComposeInto(m_abBack.data(), m_nWidth * 2);
         {
@@ -116,6 +151,9 @@ void CVideoMixer::ThreadMain()
             pfnFrame(m_abFront.data(), nTick * m_nDuration, m_nWidth, m_nHeight, pFrameUser);
         ++nTick;
     }
+    // May free the mixer (when the last handle went while we ran); nothing
+    // of it is touched afterwards.
+    pSelf.reset();
 }
 
 void CVideoMixer::ComposeInto(uint8_t* pDst, int nDstStride)

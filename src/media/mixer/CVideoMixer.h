@@ -25,7 +25,7 @@
 
 class COverlay;
 
-class CVideoMixer
+class CVideoMixer : public std::enable_shared_from_this<CVideoMixer>
 {
 public:
     // Copies the latest frame of a capture (nWidth x nHeight YUYV) into pDst
@@ -48,9 +48,12 @@ public:
 
     void SetCallbacks(KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser, KVS_MIXER_FRAME_CALLBACK pfnFrame,
                       void* pFrameUser);
+    // A mixer owned by a shared_ptr is kept alive by its running thread, so
+    // that even destroying it from its own callback is safe.
     bool Run();
-    // False only when called from the mixer's own callbacks (it cannot wait
-    // for itself); the thread then keeps running.
+    // Returns once the thread has ended. Called from the mixer's own
+    // callbacks it cannot wait for itself: no further callback comes, and the
+    // thread ends as soon as the current one returns.
     bool Stop();
 
     KVS_HANDLE AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture);
@@ -93,7 +96,8 @@ private:
         bool bPlaced = false;
     };
 
-    void ThreadMain();
+    void ThreadMain(std::shared_ptr<CVideoMixer> pSelf);
+    bool IsStopRequested();
     void ComposeLocked(uint8_t* pDst, int nDstStride);
 
     const int m_nWidth;
