@@ -256,12 +256,15 @@ private slots:
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 320, 240, 0));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 320, 240, -400000));
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 1280, 720, 400000));
-        QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 2, 2, 400000));
+
+        // The smallest picture there is still gets drawn, clipped.
+        QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 2, 3, 100000));
+        QVERIFY(KVS_StartVideoCapture(h));
+        QTRY_VERIFY_WITH_TIMEOUT(!LatestFrame(h, 2, 3).isEmpty(), 10000);
 
         // A refused change leaves the accepted format in place.
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 160, 120, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 4000, 120, 400000));
-        QVERIFY(KVS_StartVideoCapture(h));
         QTRY_VERIFY_WITH_TIMEOUT(!LatestFrame(h, 160, 120).isEmpty(), 10000);
         KVS_CloseVideoCapture(h);
     }
