@@ -119,21 +119,21 @@ int KVS_Initialize()
     }
 
     QStringList listErrors;
-    const std::vector<SVirtualVideoSpec> vecSpecs =
+    const std::vector<SVirtualVideoEntry> vecEntries =
         ParseVirtualVideoConfig(QString::fromLocal8Bit(qgetenv("VISTREL_VIRTUAL_VIDEO")), &listErrors);
-    for (size_t i = 0; i < vecSpecs.size(); ++i)
+    for (size_t i = 0; i < vecEntries.size(); ++i)
     {
-        const SVirtualVideoSpec& spec = vecSpecs[i];
+        const SVirtualVideoEntry& entry = vecEntries[i];
         auto pDevice = std::make_shared<CVideoDeviceState>();
         pDevice->eKind = CVideoDeviceState::KIND_VIRTUAL;
-        pDevice->strName = spec.strName;
+        pDevice->strName = entry.strName;
         pDevice->baIdentity = "virtual:" + QByteArray::number(qulonglong(i));
-        pDevice->nFamily = spec.nFamily;
-        pDevice->nMaxWidth = spec.nMaxWidth;
-        pDevice->nMaxHeight = spec.nMaxHeight;
-        pDevice->baSerial = spec.baSerial;
+        pDevice->nFamily = entry.nFamily;
+        pDevice->nMaxWidth = entry.nMaxWidth;
+        pDevice->nMaxHeight = entry.nMaxHeight;
+        pDevice->baSerial = entry.baSerial;
         pDevice->nPattern = int(i);
-        pDevice->bSignalPresent = !spec.bNoSignal;
+        pDevice->bSignalPresent = !entry.bNoSignal;
         vecVideo.push_back(pDevice);
     }
     MakeNamesUnique(vecVideo);

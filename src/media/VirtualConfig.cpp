@@ -40,7 +40,7 @@ int ClampCount(const QString& strText, const char* pszVariable, QStringList* pEr
     return nCount;
 }
 
-bool ParseEntry(const QString& strEntry, SVirtualVideoSpec* pSpec, QString* pstrWhy)
+bool ParseEntry(const QString& strEntry, SVirtualVideoEntry* pEntry, QString* pstrWhy)
 {
     const QStringList fields = strEntry.split(QLatin1Char('|'));
     if (fields.size() > 5)
@@ -48,8 +48,8 @@ bool ParseEntry(const QString& strEntry, SVirtualVideoSpec* pSpec, QString* pstr
         *pstrWhy = QStringLiteral("too many fields");
         return false;
     }
-    pSpec->strName = fields[0].trimmed();
-    if (pSpec->strName.isEmpty())
+    pEntry->strName = fields[0].trimmed();
+    if (pEntry->strName.isEmpty())
     {
         *pstrWhy = QStringLiteral("empty name");
         return false;
@@ -57,8 +57,8 @@ bool ParseEntry(const QString& strEntry, SVirtualVideoSpec* pSpec, QString* pstr
     if (fields.size() > 1 && !fields[1].trimmed().isEmpty())
     {
         bool bOk = false;
-        pSpec->nFamily = fields[1].trimmed().toInt(&bOk);
-        if (!bOk || pSpec->nFamily < 0)
+        pEntry->nFamily = fields[1].trimmed().toInt(&bOk);
+        if (!bOk || pEntry->nFamily < 0)
         {
             *pstrWhy = QStringLiteral("family is not a number");
             return false;
@@ -73,23 +73,23 @@ bool ParseEntry(const QString& strEntry, SVirtualVideoSpec* pSpec, QString* pstr
             *pstrWhy = QStringLiteral("size is not WIDTHxHEIGHT");
             return false;
         }
-        pSpec->nMaxWidth = match.captured(1).toInt();
-        pSpec->nMaxHeight = match.captured(2).toInt();
+        pEntry->nMaxWidth = match.captured(1).toInt();
+        pEntry->nMaxHeight = match.captured(2).toInt();
         // Packed YUYV shares chroma between pixel pairs, so widths are even.
-        if (pSpec->nMaxWidth < 2 || pSpec->nMaxWidth > MAX_VIRTUAL_SIZE || (pSpec->nMaxWidth & 1) ||
-            pSpec->nMaxHeight < 2 || pSpec->nMaxHeight > MAX_VIRTUAL_SIZE)
+        if (pEntry->nMaxWidth < 2 || pEntry->nMaxWidth > MAX_VIRTUAL_SIZE || (pEntry->nMaxWidth & 1) ||
+            pEntry->nMaxHeight < 2 || pEntry->nMaxHeight > MAX_VIRTUAL_SIZE)
         {
             *pstrWhy = QStringLiteral("size out of range (even width, 2..%1)").arg(MAX_VIRTUAL_SIZE);
             return false;
         }
     }
     if (fields.size() > 3)
-        pSpec->baSerial = fields[3].trimmed().toLocal8Bit();
+        pEntry->baSerial = fields[3].trimmed().toLocal8Bit();
     if (fields.size() > 4)
     {
         const QString strSignal = fields[4].trimmed().toLower();
         if (strSignal == QLatin1String("nosignal"))
-            pSpec->bNoSignal = true;
+            pEntry->bNoSignal = true;
         else if (!strSignal.isEmpty() && strSignal != QLatin1String("signal"))
         {
             *pstrWhy = QStringLiteral("fifth field must be \"nosignal\" or \"signal\"");
@@ -100,15 +100,15 @@ bool ParseEntry(const QString& strEntry, SVirtualVideoSpec* pSpec, QString* pstr
 }
 }
 
-std::vector<SVirtualVideoSpec> ParseVirtualVideoConfig(const QString& strValue, QStringList* pErrors)
+std::vector<SVirtualVideoEntry> ParseVirtualVideoConfig(const QString& strValue, QStringList* pErrors)
 {
-    std::vector<SVirtualVideoSpec> vecSpecs;
+    std::vector<SVirtualVideoEntry> vecEntries;
     QStringList listDummy;
     if (!pErrors)
         pErrors = &listDummy;
     const QString strText = strValue.trimmed();
     if (strText.isEmpty())
-        return vecSpecs;
+        return vecEntries;
 
     bool bNumeric = false;
     ParseCount(strText, &bNumeric);
@@ -117,11 +117,11 @@ std::vector<SVirtualVideoSpec> ParseVirtualVideoConfig(const QString& strValue, 
         const int nCount = ClampCount(strText, "VISTREL_VIRTUAL_VIDEO", pErrors);
         for (int i = 0; i < nCount; ++i)
         {
-            SVirtualVideoSpec spec;
-            spec.strName = QStringLiteral("Virtual Camera %1").arg(i + 1);
-            vecSpecs.push_back(spec);
+            SVirtualVideoEntry entry;
+            entry.strName = QStringLiteral("Virtual Camera %1").arg(i + 1);
+            vecEntries.push_back(entry);
         }
-        return vecSpecs;
+        return vecEntries;
     }
 
     for (const QString& strRaw : strText.split(QLatin1Char(';')))
@@ -129,19 +129,19 @@ std::vector<SVirtualVideoSpec> ParseVirtualVideoConfig(const QString& strValue, 
         const QString strEntry = strRaw.trimmed();
         if (strEntry.isEmpty())
             continue;
-        if (int(vecSpecs.size()) >= MAX_VIRTUAL_DEVICES)
+        if (int(vecEntries.size()) >= MAX_VIRTUAL_DEVICES)
         {
             pErrors->append(QStringLiteral("VISTREL_VIRTUAL_VIDEO: at most %1 devices, the rest is ignored").arg(MAX_VIRTUAL_DEVICES));
             break;
         }
-        SVirtualVideoSpec spec;
+        SVirtualVideoEntry entry;
         QString strWhy;
-        if (ParseEntry(strEntry, &spec, &strWhy))
-            vecSpecs.push_back(spec);
+        if (ParseEntry(strEntry, &entry, &strWhy))
+            vecEntries.push_back(entry);
         else
             pErrors->append(QStringLiteral("VISTREL_VIRTUAL_VIDEO: entry \"%1\" skipped: %2").arg(strEntry, strWhy));
     }
-    return vecSpecs;
+    return vecEntries;
 }
 
 int ParseVirtualAudioCount(const QString& strValue, QStringList* pErrors)

@@ -10,7 +10,7 @@
 
 namespace KVMedia
 {
-struct SVirtualVideoSpec
+struct SVirtualVideoEntry
 {
     QString strName;
     int nFamily = 2;
@@ -27,7 +27,7 @@ struct SVirtualVideoSpec
 // field "nosignal" makes the device report a missing input signal ("signal"
 // or empty: signal present). Malformed entries are skipped, and a line per
 // skipped entry is appended to pErrors.
-std::vector<SVirtualVideoSpec> ParseVirtualVideoConfig(const QString& strValue, QStringList* pErrors);
+std::vector<SVirtualVideoEntry> ParseVirtualVideoConfig(const QString& strValue, QStringList* pErrors);
 
 // VISTREL_VIRTUAL_AUDIO: a count of virtual tone devices; anything else
 // gives 0 and a line in pErrors.

@@ -40,13 +40,13 @@ private slots:
         QVERIFY(listErrors.isEmpty());
         QCOMPARE(vec[0].strName, QStringLiteral("Virtual Camera 1"));
         QCOMPARE(vec[2].strName, QStringLiteral("Virtual Camera 3"));
-        for (const auto& spec : vec)
+        for (const auto& entry : vec)
         {
-            QCOMPARE(spec.nFamily, 2);
-            QCOMPARE(spec.nMaxWidth, 1920);
-            QCOMPARE(spec.nMaxHeight, 1080);
-            QVERIFY(spec.baSerial.isEmpty());
-            QVERIFY(!spec.bNoSignal);
+            QCOMPARE(entry.nFamily, 2);
+            QCOMPARE(entry.nMaxWidth, 1920);
+            QCOMPARE(entry.nMaxHeight, 1080);
+            QVERIFY(entry.baSerial.isEmpty());
+            QVERIFY(!entry.bNoSignal);
         }
         QVERIFY(ParseVirtualVideoConfig(QStringLiteral("0"), &listErrors).empty());
         QVERIFY(ParseVirtualVideoConfig(QString(), &listErrors).empty());
