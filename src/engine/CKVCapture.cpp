@@ -1,6 +1,7 @@
 #include "CKVCapture.h"
 
 #include "CSettings.h"
+#include "CVoIPAutoLock.h"
 #include "KVFrameDuration.h"
 #include "KVMixer.h"
 #include "KVProperty.h"
@@ -120,6 +121,8 @@ void CKVCapture::ReadSerialNumber(const char* pszIdentity)
 
 void CKVCapture::Uninit()
 {
+    // The mixer goes first: it pulls from the captures closed below.
+    DestroyMixer();
     for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
     {
         if (m_apChannel[nChannel])
@@ -127,7 +130,6 @@ void CKVCapture::Uninit()
             CloseChannel(nChannel);
             m_apChannel[nChannel].reset();
         }
-        m_ahMixerChannel[nChannel] = nullptr;
     }
     m_nVideoDeviceCount = 0;
     m_nAudioDeviceCount = 0;
@@ -297,11 +299,10 @@ void CKVCapture::CloseChannel(int nChannel)
         return;
     // The mixer lets go of the capture first, so it never reads from a
     // capture that is being closed.
-    if (m_ahMixerChannel[nChannel])
     {
-        if (m_hMixer)
-            KVS_VideoMixerDelChannel(m_hMixer, m_ahMixerChannel[nChannel]);
-        m_ahMixerChannel[nChannel] = nullptr;
+        CVoIPAutoLock lock(m_csMixerState);
+        FinishTransitionOfLocked(nChannel);
+        DeleteMixerChannelLocked(nChannel);
     }
     pChannel->Close();
 }

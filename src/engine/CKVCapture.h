@@ -6,6 +6,7 @@
 
 #include "CKVChannel.h"
 #include "CVoIPCritSec.h"
+#include "IKVFrameSink.h"
 #include "IKVRecordNotify.h"
 #include "KVTypes.h"
 
@@ -75,12 +76,110 @@ public:
 
     void AddNotify(IKVRecordNotify* pNotify);
 
+    // ---- Composition (CKVCaptureMixer.cpp) ----
+    // Without a mixer every operation below does nothing (Snapshot returns
+    // 0, the Set... calls false).
+
+    // Creates and runs the mixer for an output of nWidth x nHeight at
+    // nDuration (100 ns) per frame, shown in hPreviewWnd. An existing mixer is
+    // destroyed first. On failure nothing of it is left.
+    bool CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW hPreviewWnd);
+    // Removes overlays and channels from the mixer, ends its thread and
+    // destroys both output renderers. Channels keep capturing.
+    void DestroyMixer();
+    bool HasMixer() const { return m_hMixer != nullptr; }
+    int GetOutputWidth() const { return m_nOutputWidth; }
+    int GetOutputHeight() const { return m_nOutputHeight; }
+    int GetFrameDuration() const { return m_nFrameDuration; }
+
+    // Makes the channel capture at exactly nWidth x nHeight and draws it at
+    // (nX, nY). bInset draws it over every channel that is not inset. A
+    // device refusing the size leaves the channel stopped and unplaced.
+    void PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHeight, int nOpacity, int bInset);
+    // Takes the channel out of the picture; its capture keeps running.
+    void RemoveMixerChannel(int nChannel);
+    // True while the channel has a mixer channel (is part of the picture).
+    bool IsChannelPlaced(int nChannel) const;
+
+    // Fades nIn in over the whole output while nOut fades out; nOut leaves
+    // the mixer when the fade ends. The fade takes 10000000 / nStep frames
+    // (nStep = 2 x frame duration gives half a second). A fade still running
+    // is completed at once first.
+    void StartTransition(int nOut, int nIn, int nStep);
+    // -1 when no fade runs, else its progress (0 .. 10000000 + step).
+    int GetTransitionProgress() const;
+
+    // nCorner 0..3 (top left, top right, bottom left, bottom right), nSize
+    // 0..100 (50 = natural size). False when the image cannot be read.
+    bool SetLogo(const QString& strPath, int nCorner, int nSize);
+    void RemoveLogo();
+    // Logo size as drawn, kept after RemoveLogo until the next SetLogo.
+    void GetLogoSize(int& nWidth, int& nHeight) const;
+
+    // nPosition 0..5 (top left, top centre, top right, bottom left, bottom
+    // centre, bottom right); colours 0x00BBGGRR; nBorder is the outline width.
+    bool SetCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
+                    int nFontSize, int nBorder, int nPosition, int nBorderColor, int nTextColor);
+    void RemoveCaption();
+    // Replaces the clock without a frame where none shows. With bRecompute
+    // the position follows from nPosition and the new text's size and is
+    // kept; otherwise the kept position is used, so that the clock does not
+    // wander as its digits change width. nOffsetY is added to y. False when
+    // the new text could not be added (the previous clock stays).
+    bool SetClock(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
+                  int nFontSize, int nBorder, int nPosition, int nBorderColor, int nTextColor, bool bRecompute,
+                  int nOffsetY);
+    void RemoveClock();
+    void GetClockPosition(int& nX, int& nY) const;
+
+    // Follows the preview window onto another monitor and to its size; also
+    // updates the Screen-tab renderer.
+    void UpdatePreviewRenderer();
+    void RepaintPreview();
+    // The Screen tab's preview; it is created again with every new mixer.
+    void CreateScreenTabRenderer(KVS_WINDOW hWnd);
+    void UpdateScreenTabRenderer();
+    // Frames reach the Screen-tab renderer only while enabled.
+    void EnableScreenTabDraw(bool bEnable);
+
+    // Writes the current output picture as a JPEG of nQuality. 0 without a
+    // mixer or when the request was refused, else 1.
+    int Snapshot(const QString& strPath, int nQuality);
+
+    // The projection output, handed every composed frame; null for none.
+    // Once this returns, the previous sink is no longer called, so it may be
+    // destroyed. Do not call it from the sink's DrawFrame.
+    static void SetProjectionSink(IKVFrameSink* pSink);
+
 private:
     // Output size and frame duration of the stored output format.
     static void ReadOutputFormat(int& nWidth, int& nHeight, int& nDuration);
     static bool IsValidChannel(int nChannel) { return nChannel >= 0 && nChannel < CHANNEL_COUNT; }
     // The serial number of the device with this identity; failures leave it empty.
     void ReadSerialNumber(const char* pszIdentity);
+
+    // Mixer thread callbacks.
+    static void MixerTickHandler(void* pUser);
+    static void MixerFrameHandler(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3, void* pUser);
+    void OnMixerTick();
+    void OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
+    // Where recording hands the frame to the encoder; holds the video-encoder
+    // lock only for that.
+    void EncodeFrame(const uint8_t* pFrame, int64_t nValue1);
+    // The display part: output and Screen-tab previews, then the projection.
+    void DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
+
+    // Under m_csMixerState:
+    void DeleteMixerChannelLocked(int nChannel);
+    // Ends a running fade as if its last tick had come: the incoming channel
+    // fully opaque, the outgoing one out of the mixer.
+    void FinishTransitionLocked();
+    // Finishes a fade that nChannel takes part in.
+    void FinishTransitionOfLocked(int nChannel);
+    void PlaceFullOutputLocked(KVS_HANDLE hMixerChannel, int nOpacity);
+    // Adds and places a caption; null when the mixer refused the text.
+    KVS_HANDLE AddCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
+                          int nFontSize, int nBorder, int nBorderColor, int nTextColor, int& nWidth, int& nHeight);
 
     int m_bH264Hardware = 0;
     KVS_HANDLE m_hH264Encoder = nullptr;
@@ -101,10 +200,15 @@ private:
     int m_nTransitionProgress = -1;
     int m_nTransitionStep = 0;
     std::unique_ptr<CKVChannel> m_apChannel[CHANNEL_COUNT];
+    // The transition fields and the mixer-channel handles are read and
+    // written by the tick handler on the mixer thread as well; both sides
+    // take m_csMixerState for them. It is never held while the mixer is
+    // stopped, since the tick handler may be waiting for it.
     KVS_HANDLE m_ahMixerChannel[CHANNEL_COUNT] = {};
     int m_nTransitionIn = -1;
     int m_nTransitionOut = -1;
     uint64_t m_nEncodedVideoBytes = 0;
+    // Under the video-encoder lock, like the statistics start.
     int m_nComposedFrames = 0;
     uint32_t m_nStatisticsStart = 0;
     // Written by the meter callback, read by the user-interface thread.
@@ -124,6 +228,9 @@ private:
     CVoIPCritSec m_csAudioEncoder;
     CVoIPCritSec m_csPreviewRenderer;
     CVoIPCritSec m_csScreenRenderer;
+    // Innermost: nothing else is taken while it is held except the mixer's
+    // own locks.
+    mutable CVoIPCritSec m_csMixerState;
     KVS_GUID m_guidPreviewMonitor {};
     int m_nOutputWidth = 0;
     int m_nOutputHeight = 0;
@@ -134,7 +241,8 @@ private:
     int m_anDeviceOrder[DEVICE_ORDER_SIZE];
     int m_nDeviceOrderCount = 0;
     int m_bScreenRendererCreated = 0;
-    int m_bScreenDrawEnabled = 0;
+    // Set under the video-encoder lock, read by the frame handler outside it.
+    std::atomic<int> m_bScreenDrawEnabled { 0 };
     char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
     QList<IKVRecordNotify*> m_listNotify;
     // The audio thread adds samples while the mixer thread reads them.
