@@ -1,0 +1,98 @@
+#include "Helpers.h"
+
+#include "CSettings.h"
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QRegularExpression>
+
+QString FormatSize(qint64 nBytes)
+{
+    const double dBytes = double(nBytes);
+    if (nBytes < 1024)
+        return QString::asprintf("%lld B", static_cast<long long>(nBytes));
+    if (nBytes < 1024LL * 1024)
+        return QString::asprintf("%.2f KB", dBytes / 1024.0);
+    if (nBytes < 1024LL * 1024 * 1024)
+        return QString::asprintf("%.2f MB", dBytes / (1024.0 * 1024.0));
+    return QString::asprintf("%.2f GB", dBytes / (1024.0 * 1024.0 * 1024.0));
+}
+
+QString FormatBitRate(float fBytesPerSecond)
+{
+    static const char* const s_aszUnits[] = {
+        QT_TRANSLATE_NOOP("CCommon", "b/s"),
+        QT_TRANSLATE_NOOP("CCommon", "Kb/s"),
+        QT_TRANSLATE_NOOP("CCommon", "Mb/s"),
+        QT_TRANSLATE_NOOP("CCommon", "Gb/s"),
+    };
+    const int nLastUnit = int(sizeof(s_aszUnits) / sizeof(s_aszUnits[0])) - 1;
+
+    double dValue = double(fBytesPerSecond) * 8.0;
+    int nUnit = 0;
+    // Past the largest unit the number just grows; stepping on would read
+    // beyond the table.
+    while (dValue > 1024.0 && nUnit < nLastUnit)
+    {
+        dValue /= 1024.0;
+        ++nUnit;
+    }
+    return QString::asprintf("%.2f ", dValue)
+        + QCoreApplication::translate("CCommon", s_aszUnits[nUnit]);
+}
+
+uint64_t GetFreeDiskSpace(const QString& strPath)
+{
+    return Platform::GetFreeBytes(strPath);
+}
+
+QString GetExeDir()
+{
+    return Platform::GetExecutableDir();
+}
+
+// [0-9] rather than \d: \d also takes digits of other scripts, which would let
+// text through that is no address or port at all.
+bool IsValidIPAddress(const QString& strText)
+{
+    static const QRegularExpression s_re(QStringLiteral(
+        "\\A((2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\.){3}(2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\z"));
+    return s_re.match(strText).hasMatch();
+}
+
+bool IsValidPort(const QString& strText)
+{
+    static const QRegularExpression s_re(QStringLiteral("\\A[0-9]+\\z"));
+    if (!s_re.match(strText).hasMatch())
+        return false;
+    bool bOk = false;
+    const int nPort = strText.toInt(&bOk, 10);
+    return bOk && nPort >= 1 && nPort <= 65535;
+}
+
+bool IsValidStreamName(const QString& strText)
+{
+    static const QRegularExpression s_re(QStringLiteral("\\A[A-Za-z0-9_-]+\\z"));
+    return s_re.match(strText).hasMatch();
+}
+
+QString MakeRecordFilePath(const QString& strRoot, const QString& strFileName)
+{
+    return QDir::toNativeSeparators(strRoot + QStringLiteral("/Video/") + strFileName);
+}
+
+QString MakeSnapshotFilePath(const QString& strRoot, const QString& strFileName)
+{
+    return QDir::toNativeSeparators(strRoot + QStringLiteral("/Snapshot/") + strFileName);
+}
+
+QString GetRecordFilePath(const QString& strFileName)
+{
+    return MakeRecordFilePath(g_settings.GetDataStorage(), strFileName);
+}
+
+QString GetSnapshotFilePath(const QString& strFileName)
+{
+    return MakeSnapshotFilePath(g_settings.GetDataStorage(), strFileName);
+}

@@ -1,0 +1,36 @@
+// Small stateless helpers shared by the main window, the output panel and the
+// Settings tab: display texts for sizes and rates, the free space of a
+// folder, checks of the RTMP fields and the paths of produced files.
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+#include <cstdint>
+
+// "512 B", "1.50 KB", "3.20 MB", "2048.00 GB" (multiples of 1024).
+QString FormatSize(qint64 nBytes);
+
+// Rate in bytes per second shown in bits: "1024.00 b/s", "3.51 Mb/s".
+QString FormatBitRate(float fBytesPerSecond);
+
+// Free bytes of the file system holding strPath; 0 when it cannot be asked.
+uint64_t GetFreeDiskSpace(const QString& strPath);
+
+// Folder of the running executable, without a trailing separator.
+QString GetExeDir();
+
+// Four dot-separated decimal numbers 0..255; no host names.
+bool IsValidIPAddress(const QString& strText);
+// Decimal digits only, read as a number from 1 to 65535.
+bool IsValidPort(const QString& strText);
+// One or more of A-Z, a-z, 0-9, '-' and '_'.
+bool IsValidStreamName(const QString& strText);
+
+// strRoot + "/Video/" + strFileName (and "/Snapshot/"), in native separators.
+QString MakeRecordFilePath(const QString& strRoot, const QString& strFileName);
+QString MakeSnapshotFilePath(const QString& strRoot, const QString& strFileName);
+
+// The same below the storage folder of the settings (created when unset).
+QString GetRecordFilePath(const QString& strFileName);
+QString GetSnapshotFilePath(const QString& strFileName);

@@ -1,0 +1,123 @@
+// Entry function: brings the program up in a fixed order and takes it down
+// again in the reverse one.
+#include "AppInfo.h"
+#include "CInstanceWatcher.h"
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CSettings.h"
+#include "CVistrel.h"
+#include "CommandLine.h"
+#include "Platform.h"
+#include "WinMsgFilter.h"
+
+#include <QApplication>
+#include <QLocale>
+#include <QTranslator>
+
+#include <memory>
+
+namespace
+{
+// Read by the watcher thread; set before that thread delivers anything and
+// cleared only after it has ended.
+CVistrel* g_pMainWnd = nullptr;
+
+void InstallTranslator(QTranslator& translator, const QString& strFile)
+{
+    // A missing file is not worth a message: the texts just stay English.
+    if (!translator.load(strFile))
+        Platform::DebugOutput(QStringLiteral("Vistrel: no translation in %1").arg(strFile));
+    QCoreApplication::installTranslator(&translator);
+}
+}
+
+int main(int argc, char* argv[])
+{
+#ifdef VISTREL_STATIC_RESOURCES
+    Q_INIT_RESOURCE(vistrel);
+#endif
+
+    // 1. One copy per user.
+    CInstanceWatcher watcher;
+    if (!watcher.Acquire())
+    {
+        CInstanceWatcher::RequestShowUp();
+        Platform::DebugOutput(QStringLiteral("Vistrel has already been launched !\n"));
+        return -1;
+    }
+
+    // 2. Plug-ins shipped beside the executable win over the system's.
+    QCoreApplication::addLibraryPath(Platform::GetExecutableDir() + QStringLiteral("/plugins"));
+
+    // 3, 4.
+    QApplication app(argc, argv);
+    app.installNativeEventFilter(new WinMsgFilter);
+
+    // 5, 6. Language.
+    const CommandLineFlags flags = ParseCommandLine(QCoreApplication::arguments());
+    QTranslator translatorApp;
+    QTranslator translatorQt;
+    const LanguageFiles language = ChooseLanguage(QLocale::system().name(), flags);
+    if (!language.IsEmpty())
+    {
+        InstallTranslator(translatorApp, language.strApp);
+        InstallTranslator(translatorQt, language.strQt);
+    }
+
+    // 7. After the translators, so that the title comes out translated.
+    InitAppTexts();
+
+    // 8, 9, 10. Engine and configuration.
+    if (!g_capture.Init())
+    {
+        Platform::DebugOutput(QStringLiteral("Vistrel: no supported capture device"));
+        ShowCriticalMessage(nullptr, QCoreApplication::translate("main", "Cannot find device or devices is not supported."));
+        return -1;
+    }
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    if (!g_layout.Load())
+    {
+        Platform::DebugOutput(QStringLiteral("Vistrel: the layout file could not be loaded"));
+        ShowCriticalMessage(nullptr, QCoreApplication::translate("main", "Failed to load configuration file."));
+        // The engine is up; leave the devices as we found them.
+        g_capture.Uninit();
+        return -1;
+    }
+
+    // 11. Main window.
+    std::unique_ptr<CVistrel> pMainWnd = std::make_unique<CVistrel>();
+    pMainWnd->show();
+    g_pMainWnd = pMainWnd.get();
+
+    // 12. From here a second launch brings the window to the front, also one
+    // that came while we were starting.
+    watcher.Start([] { emit g_pMainWnd->signalShowUp(); });
+
+    // 13. The projection controller of the Screen output is created and
+    // published here.
+
+    // 14. Upgrade check.
+    if (!flags.bNoUpgrade)
+    {
+        const QString strSerial = g_capture.GetSerialNumber();
+        Platform::DebugOutput(QStringLiteral("Vistrel: serial number \"%1\"").arg(strSerial));
+        // The upgrade client starts here with this serial number once it exists.
+    }
+
+    // 15.
+    const int nResult = app.exec();
+
+    // Shutdown: the engine first, so that nothing draws into windows that
+    // are about to go.
+    g_capture.Uninit();
+    g_layout.ReleaseLayouts();
+    g_settings.SaveAssignments();
+    // The upgrade client stops and the projection controller goes here.
+    watcher.Stop();
+    g_pMainWnd = nullptr;
+    pMainWnd.reset();
+    app.removeTranslator(&translatorQt);
+    app.removeTranslator(&translatorApp);
+    return nResult;
+}

@@ -1,0 +1,188 @@
+#include "CRenderWidget.h"
+
+#include <QEvent>
+#include <QMutexLocker>
+#include <QPainter>
+#include <QScreen>
+#include <QWindow>
+
+CRenderWidget::CRenderWidget(QWidget* pParent)
+    : QWidget(pParent)
+    , m_target(this)
+{
+    // A native window of its own keeps the id stable across layout changes.
+    setAttribute(Qt::WA_NativeWindow);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setAttribute(Qt::WA_NoSystemBackground);
+    Register();
+}
+
+CRenderWidget::~CRenderWidget()
+{
+    // After this returns no media thread touches the target any more.
+    Unregister();
+}
+
+void CRenderWidget::Register()
+{
+    m_hWnd = KVS_WINDOW(winId());
+    UpdateGeometry();
+    WatchScreen();
+    KVS_RegisterRenderTarget(m_hWnd, &m_target);
+}
+
+void CRenderWidget::Unregister()
+{
+    if (m_hWnd != 0)
+        KVS_UnregisterRenderTarget(m_hWnd);
+    m_hWnd = 0;
+}
+
+QString CRenderWidget::MakeScreenKey(const QScreen* pScreen)
+{
+    if (!pScreen)
+        return QString();
+    const QRect rc = pScreen->geometry();
+    return QStringLiteral("%1 %2,%3 %4x%5")
+        .arg(pScreen->name())
+        .arg(rc.x())
+        .arg(rc.y())
+        .arg(rc.width())
+        .arg(rc.height());
+}
+
+void CRenderWidget::UpdateGeometry()
+{
+    const KVS_RECT rcClient {0, 0, width(), height()};
+    const QWindow* pWindow = windowHandle();
+    const QScreen* pScreen = pWindow ? pWindow->screen() : screen();
+    m_target.SetGeometry(rcClient, MakeScreenKey(pScreen));
+}
+
+void CRenderWidget::WatchScreen()
+{
+    QWindow* pWindow = windowHandle();
+    if (pWindow == m_pWatchedWindow)
+        return;
+    if (m_pWatchedWindow)
+        disconnect(m_pWatchedWindow, nullptr, this, nullptr);
+    m_pWatchedWindow = pWindow;
+    if (pWindow)
+        connect(pWindow, &QWindow::screenChanged, this, [this] { UpdateGeometry(); });
+}
+
+bool CRenderWidget::HasPicture() const
+{
+    return m_target.HasPicture();
+}
+
+void CRenderWidget::ClearPicture()
+{
+    m_target.ClearPicture();
+    update();
+}
+
+bool CRenderWidget::event(QEvent* pEvent)
+{
+    if (pEvent->type() == QEvent::WinIdChange)
+    {
+        // Re-parenting to another top-level window gives a new native window.
+        const KVS_WINDOW hNew = KVS_WINDOW(internalWinId());
+        if (hNew != m_hWnd && hNew != 0)
+        {
+            Unregister();
+            Register();
+        }
+    }
+    return QWidget::event(pEvent);
+}
+
+void CRenderWidget::paintEvent(QPaintEvent* pEvent)
+{
+    Q_UNUSED(pEvent);
+    QImage image;
+    KVS_RECT rcTarget;
+    const bool bPicture = m_target.TakePicture(&image, &rcTarget);
+
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    if (bPicture)
+        painter.drawImage(QRect(rcTarget.nLeft, rcTarget.nTop,
+                                rcTarget.nRight - rcTarget.nLeft, rcTarget.nBottom - rcTarget.nTop),
+                          image);
+}
+
+void CRenderWidget::resizeEvent(QResizeEvent* pEvent)
+{
+    UpdateGeometry();
+    QWidget::resizeEvent(pEvent);
+}
+
+void CRenderWidget::moveEvent(QMoveEvent* pEvent)
+{
+    UpdateGeometry();
+    QWidget::moveEvent(pEvent);
+}
+
+void CRenderWidget::showEvent(QShowEvent* pEvent)
+{
+    WatchScreen();
+    UpdateGeometry();
+    QWidget::showEvent(pEvent);
+}
+
+KVS_RECT CRenderWidget::CTarget::GetClientRect() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_rcClient;
+}
+
+QString CRenderWidget::CTarget::GetScreenKey() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_strScreenKey;
+}
+
+void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& rcTarget)
+{
+    {
+        QMutexLocker lock(&m_mutex);
+        m_image = image;
+        m_rcTarget = rcTarget;
+    }
+    if (!m_bUpdatePending.exchange(true))
+    {
+        // The registry keeps the widget alive until this returns; a repaint
+        // still queued when it dies is dropped with it.
+        CRenderWidget* pOwner = m_pOwner;
+        QMetaObject::invokeMethod(pOwner, [pOwner] { pOwner->update(); }, Qt::QueuedConnection);
+    }
+}
+
+void CRenderWidget::CTarget::SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey)
+{
+    QMutexLocker lock(&m_mutex);
+    m_rcClient = rcClient;
+    m_strScreenKey = strScreenKey;
+}
+
+bool CRenderWidget::CTarget::TakePicture(QImage* pImage, KVS_RECT* prcTarget)
+{
+    m_bUpdatePending = false;
+    QMutexLocker lock(&m_mutex);
+    *pImage = m_image;
+    *prcTarget = m_rcTarget;
+    return !m_image.isNull();
+}
+
+bool CRenderWidget::CTarget::HasPicture() const
+{
+    QMutexLocker lock(&m_mutex);
+    return !m_image.isNull();
+}
+
+void CRenderWidget::CTarget::ClearPicture()
+{
+    QMutexLocker lock(&m_mutex);
+    m_image = QImage();
+}

@@ -1,0 +1,84 @@
+// A widget the media layer draws into: it registers for its native window id,
+// keeps its client rectangle and screen readable from the media threads, and
+// paints the last picture handed to it. The channel windows, the preview and
+// the projection windows derive from it.
+#pragma once
+
+#include "KVRenderTarget.h"
+
+#include <QImage>
+#include <QMutex>
+#include <QPointer>
+#include <QWidget>
+
+#include <atomic>
+
+class CRenderWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit CRenderWidget(QWidget* pParent = nullptr);
+    ~CRenderWidget() override;
+
+    // The id renderers are created for. Stable for the widget's life unless
+    // it is moved to another top-level window (then the id changes and the
+    // registration follows).
+    KVS_WINDOW GetWindowHandle() const { return m_hWnd; }
+
+    // The same values the media layer reads; any thread.
+    KVS_RECT GetClientRect() const { return m_target.GetClientRect(); }
+    QString GetScreenKey() const { return m_target.GetScreenKey(); }
+
+    // Whether a picture has arrived since the widget was created or cleared.
+    bool HasPicture() const;
+    // Forgets the last picture, so that the widget shows black again.
+    void ClearPicture();
+
+    static QString MakeScreenKey(const QScreen* pScreen);
+
+protected:
+    bool event(QEvent* pEvent) override;
+    void paintEvent(QPaintEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void moveEvent(QMoveEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+
+private:
+    // The registered object is a member rather than the widget itself: its
+    // type never changes while it is registered, whereas a widget's dynamic
+    // type changes while derived classes are built and torn down, which a
+    // media thread calling in at that moment would race with.
+    class CTarget final : public IKVRenderTarget
+    {
+    public:
+        explicit CTarget(CRenderWidget* pOwner) : m_pOwner(pOwner) {}
+        KVS_RECT GetClientRect() const override;
+        QString GetScreenKey() const override;
+        void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override;
+
+        void SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey);
+        bool TakePicture(QImage* pImage, KVS_RECT* prcTarget);
+        bool HasPicture() const;
+        void ClearPicture();
+
+    private:
+        CRenderWidget* const m_pOwner;
+        mutable QMutex m_mutex;
+        KVS_RECT m_rcClient {0, 0, 0, 0};
+        QString m_strScreenKey;
+        QImage m_image;
+        KVS_RECT m_rcTarget {0, 0, 0, 0};
+        // One queued repaint at a time, however fast frames arrive.
+        std::atomic<bool> m_bUpdatePending {false};
+    };
+
+    void Register();
+    void Unregister();
+    void UpdateGeometry();
+    void WatchScreen();
+
+    CTarget m_target;
+    KVS_WINDOW m_hWnd = 0;
+    QPointer<QWindow> m_pWatchedWindow;
+};

@@ -1,0 +1,197 @@
+// Display texts, RTMP field checks and file paths of the common helpers.
+#include "CSettings.h"
+#include "Helpers.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QtTest>
+
+class TestHelpers : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void FormatSizeSteps_data();
+    void FormatSizeSteps();
+    void FormatBitRateSteps_data();
+    void FormatBitRateSteps();
+    void IpAddress_data();
+    void IpAddress();
+    void Port_data();
+    void Port();
+    void StreamName_data();
+    void StreamName();
+    void FreeSpace();
+    void ExeDir();
+    void FilePaths();
+    void FilePathsBelowStorage();
+};
+
+void TestHelpers::FormatSizeSteps_data()
+{
+    QTest::addColumn<qint64>("nBytes");
+    QTest::addColumn<QString>("strText");
+    const qint64 nKB = 1024, nMB = nKB * 1024, nGB = nMB * 1024;
+    QTest::newRow("zero") << qint64(0) << "0 B";
+    QTest::newRow("negative") << qint64(-5) << "-5 B";
+    QTest::newRow("below KB") << qint64(1023) << "1023 B";
+    QTest::newRow("one KB") << nKB << "1.00 KB";
+    QTest::newRow("KB and a half") << nKB + 512 << "1.50 KB";
+    QTest::newRow("below MB") << nMB - 1 << "1024.00 KB";
+    QTest::newRow("one MB") << nMB << "1.00 MB";
+    QTest::newRow("below GB") << nGB - 1 << "1024.00 MB";
+    QTest::newRow("one GB") << nGB << "1.00 GB";
+    QTest::newRow("no unit above GB") << 2 * nGB * 1024 << "2048.00 GB";
+    QTest::newRow("beyond 32 bits") << qint64(5) * nGB + nGB / 4 << "5.25 GB";
+}
+
+void TestHelpers::FormatSizeSteps()
+{
+    QFETCH(qint64, nBytes);
+    QFETCH(QString, strText);
+    QCOMPARE(FormatSize(nBytes), strText);
+}
+
+void TestHelpers::FormatBitRateSteps_data()
+{
+    QTest::addColumn<float>("fRate");
+    QTest::addColumn<QString>("strText");
+    QTest::newRow("zero") << 0.0f << "0.00 b/s";
+    QTest::newRow("exactly 1024 bits stays") << 128.0f << "1024.00 b/s";
+    QTest::newRow("just above 1024 bits") << 129.0f << "1.01 Kb/s";
+    QTest::newRow("Mb") << 1048576.0f << "8.00 Mb/s";
+    QTest::newRow("Gb") << 1073741824.0f << "8.00 Gb/s";
+    // 1024 Gb/s and beyond have no unit of their own and must not step off
+    // the end of the unit table.
+    QTest::newRow("beyond Gb") << 1024.0f * 1073741824.0f << "8192.00 Gb/s";
+    QTest::newRow("far beyond Gb") << float(1ULL << 60) << "8589934592.00 Gb/s";
+}
+
+void TestHelpers::FormatBitRateSteps()
+{
+    QFETCH(float, fRate);
+    QFETCH(QString, strText);
+    QCOMPARE(FormatBitRate(fRate), strText);
+}
+
+void TestHelpers::IpAddress_data()
+{
+    QTest::addColumn<QString>("strText");
+    QTest::addColumn<bool>("bValid");
+    QTest::newRow("private") << "192.168.1.10" << true;
+    QTest::newRow("loopback") << "127.0.0.1" << true;
+    QTest::newRow("edges") << "0.0.0.0" << true;
+    QTest::newRow("broadcast") << "255.255.255.255" << true;
+    QTest::newRow("leading zero") << "010.1.1.1" << true;
+    QTest::newRow("256") << "256.1.1.1" << false;
+    QTest::newRow("three parts") << "1.2.3" << false;
+    QTest::newRow("five parts") << "1.2.3.4.5" << false;
+    QTest::newRow("trailing blank") << "1.2.3.4 " << false;
+    QTest::newRow("leading blank") << " 1.2.3.4" << false;
+    QTest::newRow("host name") << "localhost" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("four digits") << "1000.1.1.1" << false;
+    QTest::newRow("trailing dot") << "1.2.3.4." << false;
+    QTest::newRow("newline after") << "1.2.3.4\n" << false;
+    QTest::newRow("arabic-indic digits")
+        << QString::fromUtf8("\xd9\xa1.\xd9\xa2.\xd9\xa3.\xd9\xa4") << false;
+}
+
+void TestHelpers::IpAddress()
+{
+    QFETCH(QString, strText);
+    QFETCH(bool, bValid);
+    QCOMPARE(IsValidIPAddress(strText), bValid);
+}
+
+void TestHelpers::Port_data()
+{
+    QTest::addColumn<QString>("strText");
+    QTest::addColumn<bool>("bValid");
+    QTest::newRow("rtmp") << "1935" << true;
+    QTest::newRow("one") << "1" << true;
+    QTest::newRow("highest") << "65535" << true;
+    QTest::newRow("leading zeros") << "01935" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("zero") << "0" << false;
+    QTest::newRow("zeros") << "000" << false;
+    QTest::newRow("negative") << "-1" << false;
+    QTest::newRow("plus sign") << "+1935" << false;
+    QTest::newRow("inner blank") << "19 35" << false;
+    QTest::newRow("above 16 bits") << "65536" << false;
+    QTest::newRow("70000") << "70000" << false;
+    QTest::newRow("beyond 32 bits") << "4294968231" << false;
+    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\xd9\xa1\xd9\xa9\xd9\xa3\xd9\xa5") << false;
+}
+
+void TestHelpers::Port()
+{
+    QFETCH(QString, strText);
+    QFETCH(bool, bValid);
+    QCOMPARE(IsValidPort(strText), bValid);
+}
+
+void TestHelpers::StreamName_data()
+{
+    QTest::addColumn<QString>("strText");
+    QTest::addColumn<bool>("bValid");
+    QTest::newRow("mixed") << "live_01-a" << true;
+    QTest::newRow("one letter") << "A" << true;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("blank") << "live 01" << false;
+    QTest::newRow("slash") << "live/01" << false;
+    QTest::newRow("bar") << "live|01" << false;
+    QTest::newRow("query") << "live?x=1" << false;
+    QTest::newRow("non-ascii letter") << QString::fromUtf8("caf\xc3\xa9") << false;
+    QTest::newRow("trailing newline") << "live\n" << false;
+}
+
+void TestHelpers::StreamName()
+{
+    QFETCH(QString, strText);
+    QFETCH(bool, bValid);
+    QCOMPARE(IsValidStreamName(strText), bValid);
+}
+
+void TestHelpers::FreeSpace()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(GetFreeDiskSpace(dir.path()) > 0);
+    QCOMPARE(GetFreeDiskSpace(dir.path() + QStringLiteral("/no/such/folder")), uint64_t(0));
+    QCOMPARE(GetFreeDiskSpace(QString()), uint64_t(0));
+}
+
+void TestHelpers::ExeDir()
+{
+    QCOMPARE(GetExeDir(), QCoreApplication::applicationDirPath());
+    QVERIFY(!GetExeDir().endsWith(QLatin1Char('/')));
+}
+
+void TestHelpers::FilePaths()
+{
+    const QString strRoot = QDir::fromNativeSeparators(QDir::tempPath() + QStringLiteral("/Data"));
+    const QString strName = QStringLiteral("2015.06.01 10.20.30.mp4");
+    QCOMPARE(MakeRecordFilePath(strRoot, strName),
+             QDir::toNativeSeparators(strRoot + QStringLiteral("/Video/2015.06.01 10.20.30.mp4")));
+    QCOMPARE(MakeSnapshotFilePath(strRoot, QStringLiteral("a.jpg")),
+             QDir::toNativeSeparators(strRoot + QStringLiteral("/Snapshot/a.jpg")));
+}
+
+void TestHelpers::FilePathsBelowStorage()
+{
+    // The storage folder comes from the settings, which create it with its
+    // two sub-folders when none is stored yet.
+    const QString strPath = GetRecordFilePath(QStringLiteral("x.mp4"));
+    const QString strRoot = g_settings.GetDataStorage();
+    QVERIFY(!strRoot.isEmpty());
+    QCOMPARE(strPath, MakeRecordFilePath(strRoot, QStringLiteral("x.mp4")));
+    QVERIFY(QFileInfo(QFileInfo(strPath).absolutePath()).isDir());
+    const QString strShot = GetSnapshotFilePath(QStringLiteral("y.jpg"));
+    QVERIFY(QFileInfo(QFileInfo(strShot).absolutePath()).isDir());
+}
+
+QTEST_GUILESS_MAIN(TestHelpers)
+#include "tst_app_helpers.moc"

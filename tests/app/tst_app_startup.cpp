@@ -1,0 +1,260 @@
+// Start-up exits of the real program, run as processes on a private X
+// server: no device, no layout file, a second copy while the first runs and
+// a second copy while the first is still starting.
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <signal.h>
+#include <sys/types.h>
+
+namespace
+{
+const int s_nTimeoutMs = 60000;
+const char* const s_szTitle = "^Ostrana Vistrel V2\\.1$";
+
+// One program run with its own output collected as it comes.
+class CRun
+{
+public:
+    QProcess m_process;
+    QByteArray m_baErr;
+
+    void Start(const QString& strProgram, const QProcessEnvironment& env)
+    {
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::SeparateChannels);
+        m_process.start(strProgram, {QStringLiteral("-eng"), QStringLiteral("-noupg")});
+    }
+    const QByteArray& Err()
+    {
+        m_baErr += m_process.readAllStandardError();
+        return m_baErr;
+    }
+    bool Finish()
+    {
+        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(s_nTimeoutMs);
+    }
+    ~CRun()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+        {
+            ::kill(pid_t(m_process.processId()), SIGCONT);
+            m_process.kill();
+            m_process.waitForFinished(s_nTimeoutMs);
+        }
+    }
+};
+}
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void NoDevice();
+    void NoLayoutFile();
+    void SecondCopyWhileRunning();
+    void SecondCopyWhileStarting();
+
+private:
+    QProcessEnvironment MakeEnv(bool bCameras) const;
+    QStringList FindWindows(bool bVisibleOnly) const;
+    bool Xdotool(const QStringList& astrArgs, QByteArray* pbaOut = nullptr) const;
+    void DismissBox(CRun& run);
+
+    QProcess m_xvfb;
+    QString m_strDisplay;
+    QString m_strProgram;
+    std::unique_ptr<QTemporaryDir> m_pRuntimeDir;
+};
+
+void TestStartup::initTestCase()
+{
+    m_strProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrel");
+    QVERIFY2(QFileInfo(m_strProgram).isExecutable(), qPrintable(m_strProgram));
+
+    // -displayfd lets the server pick a free display and tell us which.
+    m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
+                                          QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                                          QStringLiteral("-screen"), QStringLiteral("0"),
+                                          QStringLiteral("1280x800x24")});
+    QVERIFY2(m_xvfb.waitForStarted(s_nTimeoutMs), "Xvfb did not start");
+    QByteArray baDisplay;
+    QTRY_VERIFY_WITH_TIMEOUT((baDisplay += m_xvfb.readAllStandardOutput()).contains('\n'), s_nTimeoutMs);
+    m_strDisplay = QLatin1Char(':') + QString::fromLatin1(baDisplay.trimmed());
+}
+
+void TestStartup::cleanupTestCase()
+{
+    if (m_xvfb.state() != QProcess::NotRunning)
+    {
+        m_xvfb.terminate();
+        if (!m_xvfb.waitForFinished(s_nTimeoutMs))
+            m_xvfb.kill();
+    }
+}
+
+void TestStartup::init()
+{
+    m_pRuntimeDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pRuntimeDir->isValid());
+    QFile::setPermissions(m_pRuntimeDir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(FindWindows(false).isEmpty());
+}
+
+void TestStartup::cleanup()
+{
+    m_pRuntimeDir.reset();
+}
+
+QProcessEnvironment TestStartup::MakeEnv(bool bCameras) const
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_strDisplay);
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_pRuntimeDir->path());
+    env.insert(QStringLiteral("VISTREL_NO_V4L2"), QStringLiteral("1"));
+    if (bCameras)
+        env.insert(QStringLiteral("VISTREL_VIRTUAL_VIDEO"), QStringLiteral("2"));
+    else
+        env.remove(QStringLiteral("VISTREL_VIRTUAL_VIDEO"));
+    return env;
+}
+
+bool TestStartup::Xdotool(const QStringList& astrArgs, QByteArray* pbaOut) const
+{
+    QProcess xdotool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_strDisplay);
+    xdotool.setProcessEnvironment(env);
+    xdotool.start(QStringLiteral("xdotool"), astrArgs);
+    if (!xdotool.waitForFinished(s_nTimeoutMs))
+        return false;
+    if (pbaOut)
+        *pbaOut = xdotool.readAllStandardOutput();
+    return xdotool.exitStatus() == QProcess::NormalExit && xdotool.exitCode() == 0;
+}
+
+QStringList TestStartup::FindWindows(bool bVisibleOnly) const
+{
+    QStringList astrArgs {QStringLiteral("search")};
+    if (bVisibleOnly)
+        astrArgs << QStringLiteral("--onlyvisible");
+    astrArgs << QStringLiteral("--name") << QLatin1String(s_szTitle);
+    QByteArray baOut;
+    Xdotool(astrArgs, &baOut);
+    return QString::fromLatin1(baOut).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+void TestStartup::DismissBox(CRun& run)
+{
+    QStringList astrWindows;
+    QTRY_VERIFY_WITH_TIMEOUT(!(astrWindows = FindWindows(true)).isEmpty(), s_nTimeoutMs);
+    QCOMPARE(astrWindows.size(), 1);
+    // Return presses the box's one button. Keys sent to a window directly
+    // are ignored by the toolkit, so the box gets the focus and the key goes
+    // through the server's input; it may come before the box is ready for
+    // it, so it is sent again until the program has gone.
+    auto Gone = [&run] { return run.m_process.state() == QProcess::NotRunning; };
+    QTRY_VERIFY_WITH_TIMEOUT(Gone()
+                                 || (Xdotool({QStringLiteral("windowfocus"), astrWindows.first()})
+                                     && Xdotool({QStringLiteral("key"), QStringLiteral("Return")})
+                                     && (run.m_process.waitForFinished(1000) || Gone())),
+                             s_nTimeoutMs);
+}
+
+void TestStartup::NoDevice()
+{
+    CRun run;
+    run.Start(m_strProgram, MakeEnv(false));
+    QVERIFY(run.m_process.waitForStarted(s_nTimeoutMs));
+    DismissBox(run);
+    QVERIFY(!QTest::currentTestFailed());
+    QVERIFY(run.Finish());
+    QCOMPARE(run.m_process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(qint8(run.m_process.exitCode()), qint8(-1));
+    QVERIFY2(run.Err().contains("no supported capture device"), run.Err().constData());
+}
+
+void TestStartup::NoLayoutFile()
+{
+    // The program alone in a folder: cameras, but no vtlayout.ini beside it.
+    QTemporaryDir dirApp;
+    QVERIFY(dirApp.isValid());
+    const QString strCopy = dirApp.path() + QStringLiteral("/vistrel");
+    QVERIFY(QFile::copy(m_strProgram, strCopy));
+    QVERIFY(!QFile::exists(dirApp.path() + QStringLiteral("/vtlayout.ini")));
+
+    CRun run;
+    run.Start(strCopy, MakeEnv(true));
+    QVERIFY(run.m_process.waitForStarted(s_nTimeoutMs));
+    DismissBox(run);
+    QVERIFY(!QTest::currentTestFailed());
+    QVERIFY(run.Finish());
+    QCOMPARE(qint8(run.m_process.exitCode()), qint8(-1));
+    QVERIFY2(run.Err().contains("layout file could not be loaded"), run.Err().constData());
+}
+
+void TestStartup::SecondCopyWhileRunning()
+{
+    CRun first;
+    first.Start(m_strProgram, MakeEnv(true));
+    QTRY_COMPARE_WITH_TIMEOUT(FindWindows(true).size(), 1, s_nTimeoutMs);
+
+    CRun second;
+    second.Start(m_strProgram, MakeEnv(true));
+    QVERIFY(second.Finish());
+    QCOMPARE(qint8(second.m_process.exitCode()), qint8(-1));
+    QVERIFY2(second.Err().contains("Vistrel has already been launched !"), second.Err().constData());
+
+    QTRY_VERIFY_WITH_TIMEOUT(first.Err().contains("brought to the front"), s_nTimeoutMs);
+    QCOMPARE(FindWindows(false).size() >= 1, true);
+    QCOMPARE(FindWindows(true).size(), 1);
+    QCOMPARE(first.m_process.state(), QProcess::Running);
+}
+
+void TestStartup::SecondCopyWhileStarting()
+{
+    const QString strSocket = m_pRuntimeDir->path() + QStringLiteral("/Vistrel");
+    // Hold the first copy still once it listens; if it was already too far
+    // along to have no window yet, try again.
+    for (int nAttempt = 0; nAttempt < 5; ++nAttempt)
+    {
+        CRun first;
+        first.Start(m_strProgram, MakeEnv(true));
+        QVERIFY(first.m_process.waitForStarted(s_nTimeoutMs));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(strSocket), s_nTimeoutMs);
+        const pid_t nPid = pid_t(first.m_process.processId());
+        QCOMPARE(::kill(nPid, SIGSTOP), 0);
+        if (!FindWindows(false).isEmpty())
+        {
+            ::kill(nPid, SIGCONT);
+            continue;
+        }
+
+        CRun second;
+        second.Start(m_strProgram, MakeEnv(true));
+        QVERIFY(second.Finish());
+        QCOMPARE(qint8(second.m_process.exitCode()), qint8(-1));
+        QVERIFY2(second.Err().contains("Vistrel has already been launched !"), second.Err().constData());
+
+        QCOMPARE(::kill(nPid, SIGCONT), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(FindWindows(true).size(), 1, s_nTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(first.Err().contains("brought to the front"), s_nTimeoutMs);
+        return;
+    }
+    QSKIP("the first copy always had its window before it could be held");
+}
+
+QTEST_GUILESS_MAIN(TestStartup)
+#include "tst_app_startup.moc"
