@@ -21,6 +21,113 @@
     </message>
 </context>
 <context>
+    <name>CDeviceDlg</name>
+    <message>
+        <source>Video Option</source>
+        <translation>视频选项</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>高级</translation>
+    </message>
+    <message>
+        <source>HDMI</source>
+        <translation>HDMI</translation>
+    </message>
+    <message>
+        <source>VGA</source>
+        <translation>VGA</translation>
+    </message>
+    <message>
+        <source>Component</source>
+        <translation>色差分量</translation>
+    </message>
+    <message>
+        <source>CVBS</source>
+        <translation>CVBS</translation>
+    </message>
+    <message>
+        <source>SVideo</source>
+        <translation>S 端子</translation>
+    </message>
+    <message>
+        <source>SDI</source>
+        <translation>SDI</translation>
+    </message>
+    <message>
+        <source>Second Component</source>
+        <translation>第二路色差分量</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>设备</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>设备：</translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>位置：</translation>
+    </message>
+    <message>
+        <source>(Not set device)</source>
+        <translation>（未设置设备）</translation>
+    </message>
+    <message>
+        <source>(Not set position)</source>
+        <translation>（未设置位置）</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Video Params</source>
+        <translation>视频参数</translation>
+    </message>
+    <message>
+        <source>Contract:</source>
+        <translation>对比度：</translation>
+    </message>
+    <message>
+        <source>Brightness:</source>
+        <translation>亮度：</translation>
+    </message>
+    <message>
+        <source>Hue:</source>
+        <translation>色调：</translation>
+    </message>
+    <message>
+        <source>Saturation:</source>
+        <translation>饱和度：</translation>
+    </message>
+    <message>
+        <source>No signal</source>
+        <translation>无信号</translation>
+    </message>
+    <message>
+        <source>Capture signal status</source>
+        <translation>采集信号状态</translation>
+    </message>
+    <message>
+        <source>FPS</source>
+        <translation>帧/秒</translation>
+    </message>
+    <message>
+        <source>Contrast:</source>
+        <translation>对比度：</translation>
+    </message>
+</context>
+<context>
     <name>CMainWnd</name>
     <message>
         <source>Output</source>
@@ -97,6 +204,97 @@ Please reset saving path!</source>
     </message>
 </context>
 <context>
+    <name>CTabOverlay</name>
+    <message>
+        <source>Logo</source>
+        <translation>台标</translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>位置：</translation>
+    </message>
+    <message>
+        <source>Top-Left</source>
+        <translation>左上</translation>
+    </message>
+    <message>
+        <source>Top-Right</source>
+        <translation>右上</translation>
+    </message>
+    <message>
+        <source>Bottom-Left</source>
+        <translation>左下</translation>
+    </message>
+    <message>
+        <source>Bottom-Right</source>
+        <translation>右下</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation>大小：</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>字幕</translation>
+    </message>
+    <message>
+        <source>Text:</source>
+        <translation>文字：</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Style:</source>
+        <translation>样式：</translation>
+    </message>
+    <message>
+        <source>Under line</source>
+        <translation>下划线</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>粗体</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>斜体</translation>
+    </message>
+    <message>
+        <source>Text color:</source>
+        <translation>文字颜色：</translation>
+    </message>
+    <message>
+        <source>Border color:</source>
+        <translation>描边颜色：</translation>
+    </message>
+    <message>
+        <source>Border:</source>
+        <translation>描边：</translation>
+    </message>
+    <message>
+        <source>Text font:</source>
+        <translation>字体：</translation>
+    </message>
+    <message>
+        <source>Top-Center</source>
+        <translation>中上</translation>
+    </message>
+    <message>
+        <source>Bottom-Center</source>
+        <translation>中下</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>时间</translation>
+    </message>
+    <message>
+        <source>Show Time</source>
+        <translation>显示时间</translation>
+    </message>
+</context>
+<context>
     <name>CTabPreview</name>
     <message>
         <source>(Not set position)</source>
@@ -105,6 +303,230 @@ Please reset saving path!</source>
     <message>
         <source>Position %1</source>
         <translation>位置 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CTabScreen</name>
+    <message>
+        <source>Screen</source>
+        <translation>屏幕</translation>
+    </message>
+    <message>
+        <source>Enable screen output</source>
+        <translation>启用屏幕输出</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>预览</translation>
+    </message>
+    <message>
+        <source>Left:</source>
+        <translation>左：</translation>
+    </message>
+    <message>
+        <source>Top:</source>
+        <translation>上：</translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation>宽：</translation>
+    </message>
+    <message>
+        <source>Height:</source>
+        <translation>高：</translation>
+    </message>
+    <message>
+        <source>Back:</source>
+        <translation>背景：</translation>
+    </message>
+    <message>
+        <source>Change background image</source>
+        <translation>更换背景图片</translation>
+    </message>
+    <message>
+        <source>Clear background image</source>
+        <translation>清除背景图片</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Projection:</source>
+        <translation>投屏：</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>打开文件</translation>
+    </message>
+    <message>
+        <source>Images (*.png *.xpm *.jpg)</source>
+        <translation>图片 (*.png *.xpm *.jpg)</translation>
+    </message>
+    <message>
+        <source>Do you confirm to clear background image?</source>
+        <translation>是否确认清除背景图片？</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+</context>
+<context>
+    <name>CTabSettings</name>
+    <message>
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>视频</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>音频</translation>
+    </message>
+    <message>
+        <source>MP4</source>
+        <translation>MP4</translation>
+    </message>
+    <message>
+        <source>RTMP</source>
+        <translation>RTMP</translation>
+    </message>
+    <message>
+        <source>Video Size:</source>
+        <translation>视频尺寸：</translation>
+    </message>
+    <message>
+        <source>Frame Rate:</source>
+        <translation>帧率：</translation>
+    </message>
+    <message>
+        <source>H.264 Encoder:</source>
+        <translation>H.264 编码器：</translation>
+    </message>
+    <message>
+        <source>Software</source>
+        <translation>软件</translation>
+    </message>
+    <message>
+        <source>Hardware</source>
+        <translation>硬件</translation>
+    </message>
+    <message>
+        <source>H.264 Mode:</source>
+        <translation>H.264 模式：</translation>
+    </message>
+    <message>
+        <source>H.264 Profile:</source>
+        <translation>H.264 档次：</translation>
+    </message>
+    <message>
+        <source>H.264 Quality:</source>
+        <translation>H.264 质量：</translation>
+    </message>
+    <message>
+        <source>H.264 Bitrate:</source>
+        <translation>H.264 码率：</translation>
+    </message>
+    <message>
+        <source>Key Frame:</source>
+        <translation>关键帧：</translation>
+    </message>
+    <message>
+        <source>Audio Device:</source>
+        <translation>音频设备：</translation>
+    </message>
+    <message>
+        <source>(Not set device)</source>
+        <translation>（未设置设备）</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate:</source>
+        <translation>音频码率：</translation>
+    </message>
+    <message>
+        <source>Encoder Quality:</source>
+        <translation>编码质量：</translation>
+    </message>
+    <message>
+        <source>Monitor audio device.</source>
+        <translation>监听音频设备。</translation>
+    </message>
+    <message>
+        <source>Record output to file.</source>
+        <translation>将输出录制到文件。</translation>
+    </message>
+    <message>
+        <source>Path:</source>
+        <translation>路径：</translation>
+    </message>
+    <message>
+        <source>Change storage path</source>
+        <translation>更改存储路径</translation>
+    </message>
+    <message>
+        <source>Push stream to RTMP server.</source>
+        <translation>推流到 RTMP 服务器。</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP 地址：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>Stream Name:</source>
+        <translation>流名称：</translation>
+    </message>
+    <message>
+        <source>Complete URL:</source>
+        <translation>完整地址：</translation>
+    </message>
+    <message>
+        <source>Test Connect</source>
+        <translation>测试连接</translation>
+    </message>
+    <message>
+        <source>Storage</source>
+        <translation>存储</translation>
+    </message>
+    <message>
+        <source>* Disk free space: </source>
+        <translation>* 磁盘剩余空间：</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>RTMP IP address is invalid!</source>
+        <translation>RTMP IP 地址无效！</translation>
+    </message>
+    <message>
+        <source>RTMP port is invalid!</source>
+        <translation>RTMP 端口无效！</translation>
+    </message>
+    <message>
+        <source>RTMP stream name is invalid!
+Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
+        <translation>RTMP 流名称无效！
+仅支持字母、数字、“-”和“_”！</translation>
+    </message>
+    <message>
+        <source>Test successful!</source>
+        <translation>测试成功！</translation>
+    </message>
+    <message>
+        <source>Test fail!</source>
+        <translation>测试失败！</translation>
     </message>
 </context>
 <context>
@@ -333,6 +755,25 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
 </context>
 <context>
+    <name>KVPropertyDialog</name>
+    <message>
+        <source>Brightness:</source>
+        <translation>亮度：</translation>
+    </message>
+    <message>
+        <source>Contrast:</source>
+        <translation>对比度：</translation>
+    </message>
+    <message>
+        <source>Hue:</source>
+        <translation>色调：</translation>
+    </message>
+    <message>
+        <source>Saturation:</source>
+        <translation>饱和度：</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Ostrana Vistrel</source>
@@ -349,6 +790,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>OK</source>
         <translation>确定</translation>
+    </message>
+    <message>
+        <source>V2.1</source>
+        <translation>V2.1</translation>
     </message>
 </context>
 </TS>

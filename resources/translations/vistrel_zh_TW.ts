@@ -21,6 +21,113 @@
     </message>
 </context>
 <context>
+    <name>CDeviceDlg</name>
+    <message>
+        <source>Video Option</source>
+        <translation>視訊選項</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>預設</translation>
+    </message>
+    <message>
+        <source>Advanced</source>
+        <translation>進階</translation>
+    </message>
+    <message>
+        <source>HDMI</source>
+        <translation>HDMI</translation>
+    </message>
+    <message>
+        <source>VGA</source>
+        <translation>VGA</translation>
+    </message>
+    <message>
+        <source>Component</source>
+        <translation>色差端子</translation>
+    </message>
+    <message>
+        <source>CVBS</source>
+        <translation>CVBS</translation>
+    </message>
+    <message>
+        <source>SVideo</source>
+        <translation>S 端子</translation>
+    </message>
+    <message>
+        <source>SDI</source>
+        <translation>SDI</translation>
+    </message>
+    <message>
+        <source>Second Component</source>
+        <translation>第二組色差端子</translation>
+    </message>
+    <message>
+        <source>Device</source>
+        <translation>裝置</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名稱：</translation>
+    </message>
+    <message>
+        <source>Device:</source>
+        <translation>裝置：</translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>位置：</translation>
+    </message>
+    <message>
+        <source>(Not set device)</source>
+        <translation>（未設定裝置）</translation>
+    </message>
+    <message>
+        <source>(Not set position)</source>
+        <translation>（未設定位置）</translation>
+    </message>
+    <message>
+        <source>Position</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>Video Params</source>
+        <translation>視訊參數</translation>
+    </message>
+    <message>
+        <source>Contract:</source>
+        <translation>對比：</translation>
+    </message>
+    <message>
+        <source>Brightness:</source>
+        <translation>亮度：</translation>
+    </message>
+    <message>
+        <source>Hue:</source>
+        <translation>色調：</translation>
+    </message>
+    <message>
+        <source>Saturation:</source>
+        <translation>飽和度：</translation>
+    </message>
+    <message>
+        <source>No signal</source>
+        <translation>無訊號</translation>
+    </message>
+    <message>
+        <source>Capture signal status</source>
+        <translation>擷取訊號狀態</translation>
+    </message>
+    <message>
+        <source>FPS</source>
+        <translation>幀/秒</translation>
+    </message>
+    <message>
+        <source>Contrast:</source>
+        <translation>對比：</translation>
+    </message>
+</context>
+<context>
     <name>CMainWnd</name>
     <message>
         <source>Output</source>
@@ -97,6 +204,97 @@ Please reset saving path!</source>
     </message>
 </context>
 <context>
+    <name>CTabOverlay</name>
+    <message>
+        <source>Logo</source>
+        <translation>台標</translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>位置：</translation>
+    </message>
+    <message>
+        <source>Top-Left</source>
+        <translation>左上</translation>
+    </message>
+    <message>
+        <source>Top-Right</source>
+        <translation>右上</translation>
+    </message>
+    <message>
+        <source>Bottom-Left</source>
+        <translation>左下</translation>
+    </message>
+    <message>
+        <source>Bottom-Right</source>
+        <translation>右下</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <translation>大小：</translation>
+    </message>
+    <message>
+        <source>Caption</source>
+        <translation>字幕</translation>
+    </message>
+    <message>
+        <source>Text:</source>
+        <translation>文字：</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>清除</translation>
+    </message>
+    <message>
+        <source>Style:</source>
+        <translation>樣式：</translation>
+    </message>
+    <message>
+        <source>Under line</source>
+        <translation>底線</translation>
+    </message>
+    <message>
+        <source>Bold</source>
+        <translation>粗體</translation>
+    </message>
+    <message>
+        <source>Italic</source>
+        <translation>斜體</translation>
+    </message>
+    <message>
+        <source>Text color:</source>
+        <translation>文字顏色：</translation>
+    </message>
+    <message>
+        <source>Border color:</source>
+        <translation>描邊顏色：</translation>
+    </message>
+    <message>
+        <source>Border:</source>
+        <translation>描邊：</translation>
+    </message>
+    <message>
+        <source>Text font:</source>
+        <translation>字型：</translation>
+    </message>
+    <message>
+        <source>Top-Center</source>
+        <translation>中上</translation>
+    </message>
+    <message>
+        <source>Bottom-Center</source>
+        <translation>中下</translation>
+    </message>
+    <message>
+        <source>Time</source>
+        <translation>時間</translation>
+    </message>
+    <message>
+        <source>Show Time</source>
+        <translation>顯示時間</translation>
+    </message>
+</context>
+<context>
     <name>CTabPreview</name>
     <message>
         <source>(Not set position)</source>
@@ -105,6 +303,230 @@ Please reset saving path!</source>
     <message>
         <source>Position %1</source>
         <translation>位置 %1</translation>
+    </message>
+</context>
+<context>
+    <name>CTabScreen</name>
+    <message>
+        <source>Screen</source>
+        <translation>螢幕</translation>
+    </message>
+    <message>
+        <source>Enable screen output</source>
+        <translation>啟用螢幕輸出</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <translation>預覽</translation>
+    </message>
+    <message>
+        <source>Left:</source>
+        <translation>左：</translation>
+    </message>
+    <message>
+        <source>Top:</source>
+        <translation>上：</translation>
+    </message>
+    <message>
+        <source>Width:</source>
+        <translation>寬：</translation>
+    </message>
+    <message>
+        <source>Height:</source>
+        <translation>高：</translation>
+    </message>
+    <message>
+        <source>Back:</source>
+        <translation>背景：</translation>
+    </message>
+    <message>
+        <source>Change background image</source>
+        <translation>更換背景圖片</translation>
+    </message>
+    <message>
+        <source>Clear background image</source>
+        <translation>清除背景圖片</translation>
+    </message>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Projection:</source>
+        <translation>投影：</translation>
+    </message>
+    <message>
+        <source>Open File</source>
+        <translation>開啟檔案</translation>
+    </message>
+    <message>
+        <source>Images (*.png *.xpm *.jpg)</source>
+        <translation>圖片 (*.png *.xpm *.jpg)</translation>
+    </message>
+    <message>
+        <source>Do you confirm to clear background image?</source>
+        <translation>是否確定清除背景圖片？</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+</context>
+<context>
+    <name>CTabSettings</name>
+    <message>
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Video</source>
+        <translation>視訊</translation>
+    </message>
+    <message>
+        <source>Audio</source>
+        <translation>音訊</translation>
+    </message>
+    <message>
+        <source>MP4</source>
+        <translation>MP4</translation>
+    </message>
+    <message>
+        <source>RTMP</source>
+        <translation>RTMP</translation>
+    </message>
+    <message>
+        <source>Video Size:</source>
+        <translation>視訊尺寸：</translation>
+    </message>
+    <message>
+        <source>Frame Rate:</source>
+        <translation>影格率：</translation>
+    </message>
+    <message>
+        <source>H.264 Encoder:</source>
+        <translation>H.264 編碼器：</translation>
+    </message>
+    <message>
+        <source>Software</source>
+        <translation>軟體</translation>
+    </message>
+    <message>
+        <source>Hardware</source>
+        <translation>硬體</translation>
+    </message>
+    <message>
+        <source>H.264 Mode:</source>
+        <translation>H.264 模式：</translation>
+    </message>
+    <message>
+        <source>H.264 Profile:</source>
+        <translation>H.264 設定檔：</translation>
+    </message>
+    <message>
+        <source>H.264 Quality:</source>
+        <translation>H.264 品質：</translation>
+    </message>
+    <message>
+        <source>H.264 Bitrate:</source>
+        <translation>H.264 位元率：</translation>
+    </message>
+    <message>
+        <source>Key Frame:</source>
+        <translation>關鍵影格：</translation>
+    </message>
+    <message>
+        <source>Audio Device:</source>
+        <translation>音訊裝置：</translation>
+    </message>
+    <message>
+        <source>(Not set device)</source>
+        <translation>（未設定裝置）</translation>
+    </message>
+    <message>
+        <source>Audio Bitrate:</source>
+        <translation>音訊位元率：</translation>
+    </message>
+    <message>
+        <source>Encoder Quality:</source>
+        <translation>編碼品質：</translation>
+    </message>
+    <message>
+        <source>Monitor audio device.</source>
+        <translation>監聽音訊裝置。</translation>
+    </message>
+    <message>
+        <source>Record output to file.</source>
+        <translation>將輸出錄製到檔案。</translation>
+    </message>
+    <message>
+        <source>Path:</source>
+        <translation>路徑：</translation>
+    </message>
+    <message>
+        <source>Change storage path</source>
+        <translation>變更儲存路徑</translation>
+    </message>
+    <message>
+        <source>Push stream to RTMP server.</source>
+        <translation>推送串流到 RTMP 伺服器。</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP 位址：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>連接埠：</translation>
+    </message>
+    <message>
+        <source>Stream Name:</source>
+        <translation>串流名稱：</translation>
+    </message>
+    <message>
+        <source>Complete URL:</source>
+        <translation>完整網址：</translation>
+    </message>
+    <message>
+        <source>Test Connect</source>
+        <translation>測試連線</translation>
+    </message>
+    <message>
+        <source>Storage</source>
+        <translation>儲存</translation>
+    </message>
+    <message>
+        <source>* Disk free space: </source>
+        <translation>* 磁碟剩餘空間：</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>RTMP IP address is invalid!</source>
+        <translation>RTMP IP 位址無效！</translation>
+    </message>
+    <message>
+        <source>RTMP port is invalid!</source>
+        <translation>RTMP 連接埠無效！</translation>
+    </message>
+    <message>
+        <source>RTMP stream name is invalid!
+Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
+        <translation>RTMP 串流名稱無效！
+僅支援字母、數字、「-」和「_」！</translation>
+    </message>
+    <message>
+        <source>Test successful!</source>
+        <translation>測試成功！</translation>
+    </message>
+    <message>
+        <source>Test fail!</source>
+        <translation>測試失敗！</translation>
     </message>
 </context>
 <context>
@@ -333,6 +755,25 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
 </context>
 <context>
+    <name>KVPropertyDialog</name>
+    <message>
+        <source>Brightness:</source>
+        <translation>亮度：</translation>
+    </message>
+    <message>
+        <source>Contrast:</source>
+        <translation>對比：</translation>
+    </message>
+    <message>
+        <source>Hue:</source>
+        <translation>色調：</translation>
+    </message>
+    <message>
+        <source>Saturation:</source>
+        <translation>飽和度：</translation>
+    </message>
+</context>
+<context>
     <name>main</name>
     <message>
         <source>Ostrana Vistrel</source>
@@ -349,6 +790,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>OK</source>
         <translation>確定</translation>
+    </message>
+    <message>
+        <source>V2.1</source>
+        <translation>V2.1</translation>
     </message>
 </context>
 </TS>
