@@ -60,7 +60,8 @@ bool CInstanceWatcher::Acquire()
     }
 
     QThread::start();
-    m_semListening.acquire();
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cond.wait(lock, [this] { return m_bReady; });
     return true;
 }
 
@@ -85,10 +86,10 @@ bool CInstanceWatcher::RequestShowUp()
 
 void CInstanceWatcher::Start(std::function<void()> fnShowUp)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_fnShowUp = std::move(fnShowUp);
     m_bStarted = true;
-    m_condGate.wakeAll();
+    m_cond.notify_all();
 }
 
 void CInstanceWatcher::Stop()
@@ -96,12 +97,13 @@ void CInstanceWatcher::Stop()
     if (!isRunning())
     {
         wait();
+        std::lock_guard<std::mutex> lock(m_mutex);
         return;
     }
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_bExit = true;
-        m_condGate.wakeAll();
+        m_cond.notify_all();
     }
     if (m_bListening)
     {
@@ -112,16 +114,25 @@ void CInstanceWatcher::Stop()
             socket.disconnectFromServer();
     }
     wait();
+    std::lock_guard<std::mutex> lock(m_mutex);
 }
 
 void CInstanceWatcher::WaitForStartOrExit()
 {
-    QMutexLocker lock(&m_mutex);
-    while (!m_bStarted && !m_bExit)
-        m_condGate.wait(&m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cond.wait(lock, [this] { return m_bStarted || m_bExit; });
 }
 
 void CInstanceWatcher::run()
+{
+    Watch();
+    // Everything the thread touched is handed back through the mutex, which
+    // Stop takes after the thread has ended.
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_bReady = false;
+}
+
+void CInstanceWatcher::Watch()
 {
     QLocalServer server;
     server.setSocketOptions(QLocalServer::UserAccessOption);
@@ -133,21 +144,24 @@ void CInstanceWatcher::run()
     if (!m_bListening)
         Platform::DebugOutput(QStringLiteral("Vistrel: cannot listen on %1: %2")
                                   .arg(strName, server.errorString()));
-    m_semListening.release();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bReady = true;
+        m_cond.notify_all();
+    }
 
     // Until the window exists, requests stay queued in the socket.
     WaitForStartOrExit();
     if (!m_bListening)
     {
-        QMutexLocker lock(&m_mutex);
-        while (!m_bExit)
-            m_condGate.wait(&m_mutex);
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_cond.wait(lock, [this] { return bool(m_bExit); });
         return;
     }
 
     std::function<void()> fnShowUp;
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         fnShowUp = m_fnShowUp;
     }
     for (;;)

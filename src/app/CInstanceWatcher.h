@@ -10,14 +10,13 @@
 #pragma once
 
 #include <QLockFile>
-#include <QMutex>
-#include <QSemaphore>
 #include <QThread>
-#include <QWaitCondition>
 
 #include <atomic>
+#include <condition_variable>
 #include <functional>
 #include <memory>
+#include <mutex>
 
 class CInstanceWatcher : public QThread
 {
@@ -47,14 +46,17 @@ protected:
     void run() override;
 
 private:
+    void Watch();
     void WaitForStartOrExit();
 
     std::unique_ptr<QLockFile> m_pLock;
-    QSemaphore m_semListening;
     std::atomic<bool> m_bListening {false};
     std::atomic<bool> m_bExit {false};
-    QMutex m_mutex;
-    QWaitCondition m_condGate;
+    // Standard primitives rather than Qt's, so that thread checkers can
+    // follow the hand-over between the two threads.
+    std::mutex m_mutex;
+    std::condition_variable m_cond;
+    bool m_bReady = false;             // the socket is set up (or failed); under m_mutex
     bool m_bStarted = false;           // under m_mutex
     std::function<void()> m_fnShowUp;  // set under m_mutex before m_bStarted
 };

@@ -1,7 +1,6 @@
 #include "CRenderWidget.h"
 
 #include <QEvent>
-#include <QMutexLocker>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -100,16 +99,9 @@ bool CRenderWidget::event(QEvent* pEvent)
 void CRenderWidget::paintEvent(QPaintEvent* pEvent)
 {
     Q_UNUSED(pEvent);
-    QImage image;
-    KVS_RECT rcTarget;
-    const bool bPicture = m_target.TakePicture(&image, &rcTarget);
-
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (bPicture)
-        painter.drawImage(QRect(rcTarget.nLeft, rcTarget.nTop,
-                                rcTarget.nRight - rcTarget.nLeft, rcTarget.nBottom - rcTarget.nTop),
-                          image);
+    m_target.Paint(painter);
 }
 
 void CRenderWidget::resizeEvent(QResizeEvent* pEvent)
@@ -133,20 +125,20 @@ void CRenderWidget::showEvent(QShowEvent* pEvent)
 
 KVS_RECT CRenderWidget::CTarget::GetClientRect() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_rcClient;
 }
 
 QString CRenderWidget::CTarget::GetScreenKey() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return m_strScreenKey;
 }
 
 void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& rcTarget)
 {
     {
-        QMutexLocker lock(&m_mutex);
+        std::lock_guard<std::mutex> lock(m_mutex);
         m_image = image;
         m_rcTarget = rcTarget;
     }
@@ -161,28 +153,30 @@ void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& r
 
 void CRenderWidget::CTarget::SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey)
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_rcClient = rcClient;
     m_strScreenKey = strScreenKey;
 }
 
-bool CRenderWidget::CTarget::TakePicture(QImage* pImage, KVS_RECT* prcTarget)
+void CRenderWidget::CTarget::Paint(QPainter& painter)
 {
     m_bUpdatePending = false;
-    QMutexLocker lock(&m_mutex);
-    *pImage = m_image;
-    *prcTarget = m_rcTarget;
-    return !m_image.isNull();
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_image.isNull())
+        return;
+    painter.drawImage(QRect(m_rcTarget.nLeft, m_rcTarget.nTop,
+                            m_rcTarget.nRight - m_rcTarget.nLeft, m_rcTarget.nBottom - m_rcTarget.nTop),
+                      m_image);
 }
 
 bool CRenderWidget::CTarget::HasPicture() const
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     return !m_image.isNull();
 }
 
 void CRenderWidget::CTarget::ClearPicture()
 {
-    QMutexLocker lock(&m_mutex);
+    std::lock_guard<std::mutex> lock(m_mutex);
     m_image = QImage();
 }

@@ -7,11 +7,12 @@
 #include "KVRenderTarget.h"
 
 #include <QImage>
-#include <QMutex>
+#include <QPainter>
 #include <QPointer>
 #include <QWidget>
 
 #include <atomic>
+#include <mutex>
 
 class CRenderWidget : public QWidget
 {
@@ -58,13 +59,17 @@ private:
         void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override;
 
         void SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey);
-        bool TakePicture(QImage* pImage, KVS_RECT* prcTarget);
+        // Draws under the lock: the picture is never shared with the user-
+        // interface thread, so only the media thread ever releases it.
+        void Paint(QPainter& painter);
         bool HasPicture() const;
         void ClearPicture();
 
     private:
         CRenderWidget* const m_pOwner;
-        mutable QMutex m_mutex;
+        // A standard mutex, so that thread checkers see the media threads and
+        // the user-interface thread take turns.
+        mutable std::mutex m_mutex;
         KVS_RECT m_rcClient {0, 0, 0, 0};
         QString m_strScreenKey;
         QImage m_image;
