@@ -49,9 +49,11 @@ int main(int argc, char* argv[])
     // 2. Plug-ins shipped beside the executable win over the system's.
     QCoreApplication::addLibraryPath(Platform::GetExecutableDir() + QStringLiteral("/plugins"));
 
-    // 3, 4.
+    // 3, 4. The filter is declared first so that it outlives the application
+    // object, which may hand it events until it is gone.
+    WinMsgFilter msgFilter;
     QApplication app(argc, argv);
-    app.installNativeEventFilter(new WinMsgFilter);
+    app.installNativeEventFilter(&msgFilter);
 
     // 5, 6. Language.
     const CommandLineFlags flags = ParseCommandLine(QCoreApplication::arguments());

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QtTest>
@@ -67,6 +68,7 @@ private slots:
     void NoLayoutFile();
     void SecondCopyWhileRunning();
     void SecondCopyWhileStarting();
+    void CloseSavesAndReleases();
 
 private:
     QProcessEnvironment MakeEnv(bool bCameras) const;
@@ -266,6 +268,36 @@ void TestStartup::SecondCopyWhileStarting()
         return;
     }
     QSKIP("the first copy always had its window before it could be held");
+}
+
+void TestStartup::CloseSavesAndReleases()
+{
+    // The channel assignments live in memory and are written at shutdown only.
+    const QString strSettings = QProcessEnvironment::systemEnvironment().value(QStringLiteral("XDG_CONFIG_HOME"))
+        + QStringLiteral("/Ostrana/Vistrel V2.1.conf");
+    QFile::remove(strSettings);
+
+    CRun run;
+    run.Start(m_strProgram, MakeEnv(true));
+    QStringList astrWindows;
+    QTRY_COMPARE_WITH_TIMEOUT((astrWindows = FindWindows(true)).size(), 1, s_nTimeoutMs);
+
+    QProcess closer;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_strDisplay);
+    closer.setProcessEnvironment(env);
+    closer.start(QCoreApplication::applicationDirPath() + QStringLiteral("/vistrel_wm_close"), {astrWindows.first()});
+    QVERIFY(closer.waitForFinished(s_nTimeoutMs));
+    QCOMPARE(closer.exitCode(), 0);
+
+    QVERIFY(run.Finish());
+    QCOMPARE(run.m_process.exitStatus(), QProcess::NormalExit);
+    QVERIFY2(run.m_process.exitCode() == 0, run.Err().constData());
+
+    QSettings settings(strSettings, QSettings::IniFormat);
+    QVERIFY2(settings.contains(QStringLiteral("channel_0")), qPrintable(strSettings));
+    QVERIFY(!QFile::exists(m_pRuntimeDir->path() + QStringLiteral("/Vistrel.lock")));
+    QVERIFY(!QFile::exists(m_pRuntimeDir->path() + QStringLiteral("/Vistrel")));
 }
 
 QTEST_GUILESS_MAIN(TestStartup)

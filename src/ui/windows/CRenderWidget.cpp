@@ -145,9 +145,9 @@ void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& r
     if (!m_bUpdatePending.exchange(true))
     {
         // The registry keeps the widget alive until this returns; a repaint
-        // still queued when it dies is dropped with it.
-        CRenderWidget* pOwner = m_pOwner;
-        QMetaObject::invokeMethod(pOwner, [pOwner] { pOwner->update(); }, Qt::QueuedConnection);
+        // still queued when it dies is dropped with it. Invoked by name, so
+        // that the queued call shares nothing with this thread once posted.
+        QMetaObject::invokeMethod(m_pOwner, "update", Qt::QueuedConnection);
     }
 }
 
