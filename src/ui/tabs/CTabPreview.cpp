@@ -1,0 +1,509 @@
+#include "CTabPreview.h"
+
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CSettings.h"
+#include "CVideoWnd.h"
+#include "KVFrameDuration.h"
+#include "OptionTables.h"
+#include "Platform.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPushButton>
+#include <QRect>
+#include <QSignalBlocker>
+#include <QVBoxLayout>
+
+namespace
+{
+bool IsChannel(int nChannel)
+{
+    return nChannel >= 0 && nChannel < CTabPreview::CHANNEL_COUNT;
+}
+}
+
+CTabPreview::CTabPreview(QWidget* pParent)
+    : QWidget(pParent)
+{
+    int nLayout = g_settings.GetLayoutIndex();
+    if (nLayout == -1)
+    {
+        nLayout = FirstRunLayout(g_capture.GetOrderedDeviceCount());
+        g_settings.SetLayoutIndex(nLayout);
+    }
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
+
+    QGridLayout* pGrid = new QGridLayout(this);
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        CreateChannelBox(nChannel, nLayout, nPositionCount);
+        pGrid->addWidget(m_aChannels[nChannel].pBox, nChannel / 2, nChannel % 2);
+    }
+    RefreshPositionTexts(nLayout);
+}
+
+int CTabPreview::FirstRunLayout(int nDeviceCount)
+{
+    // Single, picture in picture, one above two, quad, then the six-way grid.
+    if (nDeviceCount <= 1)
+        return 0;
+    if (nDeviceCount == 2)
+        return 1;
+    if (nDeviceCount == 3)
+        return 3;
+    if (nDeviceCount == 4)
+        return 5;
+    return 6;
+}
+
+void CTabPreview::CreateChannelBox(int nChannel, int nLayout, int nPositionCount)
+{
+    ChannelControls& controls = m_aChannels[nChannel];
+
+    QString strName = g_settings.GetChannelName(nChannel);
+    if (strName.length() > NAME_MAX_LENGTH)
+    {
+        strName.truncate(NAME_MAX_LENGTH);
+        g_settings.SetChannelName(nChannel, strName);
+    }
+    const int nDevice = g_settings.GetChannelDevice(nChannel);
+    const bool bHasDevice = EngineHasDevice(nDevice);
+
+    controls.pBox = new QGroupBox(strName.isEmpty() ? QStringLiteral(" ") : strName, this);
+    controls.pPosition = new QComboBox(controls.pBox);
+    FillPositions(controls.pPosition, nPositionCount);
+
+    int nPosition = g_settings.GetChannelPosition(nChannel);
+    if (!bHasDevice)
+    {
+        controls.pPosition->setEnabled(false);
+    }
+    else
+    {
+        // The list shows "(Not set position)" for a position this layout does
+        // not have; the table must say the same, or the channel would count
+        // as holding a position nobody can see it in.
+        if (nPosition < -1 || nPosition >= nPositionCount)
+        {
+            nPosition = -1;
+            g_settings.SetChannelPosition(nChannel, -1);
+        }
+        if (nPosition >= 0)
+            controls.pPosition->setCurrentIndex(nPosition + 1);
+    }
+
+    controls.pList = new QPushButton(controls.pBox);
+    controls.pList->setIcon(QIcon(QStringLiteral(":/images/videolist.png")));
+    controls.pVideo = new CVideoWnd(nChannel, controls.pBox);
+
+    QHBoxLayout* pRow = new QHBoxLayout;
+    pRow->addWidget(controls.pPosition, 1);
+    pRow->addWidget(controls.pList, 0);
+    QVBoxLayout* pBoxLayout = new QVBoxLayout(controls.pBox);
+    pBoxLayout->addLayout(pRow);
+    pBoxLayout->addWidget(controls.pVideo, 1);
+
+    connect(controls.pList, &QPushButton::clicked, this, &CTabPreview::OnButtonList);
+    ConnectPosition(nChannel);
+
+    if (bHasDevice)
+    {
+        const bool bOpened = g_capture.OpenChannel(nChannel, nDevice, controls.pVideo->GetWindowHandle());
+        controls.pVideo->SetPlaceholder(!bOpened);
+        if (nPosition >= 0)
+            PlaceChannel(nChannel, nLayout, nPosition, InsetFlag(nLayout, nPosition));
+    }
+}
+
+void CTabPreview::FillPositions(QComboBox* pCombo, int nPositionCount) const
+{
+    pCombo->addItem(tr("(Not set position)"));
+    for (int nPosition = 0; nPosition < nPositionCount; ++nPosition)
+        pCombo->addItem(tr("Position %1").arg(nPosition + 1));
+}
+
+void CTabPreview::RefreshPositionTexts(int nLayout)
+{
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
+    for (const ChannelControls& controls : m_aChannels)
+    {
+        for (int nPosition = 0; nPosition < nPositionCount && nPosition + 1 < controls.pPosition->count(); ++nPosition)
+            controls.pPosition->setItemText(nPosition + 1, tr("Position %1").arg(nPosition + 1));
+    }
+}
+
+void CTabPreview::ConnectPosition(int nChannel)
+{
+    connect(m_aChannels[nChannel].pPosition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CTabPreview::OnPositionChanged);
+}
+
+void CTabPreview::DisconnectPosition(int nChannel)
+{
+    disconnect(m_aChannels[nChannel].pPosition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+               &CTabPreview::OnPositionChanged);
+}
+
+QComboBox* CTabPreview::GetPositionCombo(int nChannel) const
+{
+    return IsChannel(nChannel) ? m_aChannels[nChannel].pPosition : nullptr;
+}
+
+QPushButton* CTabPreview::GetListButton(int nChannel) const
+{
+    return IsChannel(nChannel) ? m_aChannels[nChannel].pList : nullptr;
+}
+
+QGroupBox* CTabPreview::GetChannelBox(int nChannel) const
+{
+    return IsChannel(nChannel) ? m_aChannels[nChannel].pBox : nullptr;
+}
+
+CVideoWnd* CTabPreview::GetVideoWnd(int nChannel) const
+{
+    return IsChannel(nChannel) ? m_aChannels[nChannel].pVideo : nullptr;
+}
+
+// ---- Placement ----
+
+bool CTabPreview::GetRect(int nLayout, int nPosition, QRect& rect)
+{
+    return g_layout.GetPositionRect(nLayout, nPosition, g_settings.GetOutputWidth(), g_settings.GetOutputHeight(),
+                                    rect);
+}
+
+int CTabPreview::InsetFlag(int nLayout, int nPosition)
+{
+    return IsInsetLayout(nLayout) && nPosition == 1 ? 1 : 0;
+}
+
+void CTabPreview::PlaceChannel(int nChannel, int nLayout, int nPosition, int bInset)
+{
+    QRect rect;
+    if (!GetRect(nLayout, nPosition, rect))
+        return;
+    g_capture.PlaceChannel(nChannel, rect.x(), rect.y(), rect.width(), rect.height(), 255, bInset);
+}
+
+void CTabPreview::ReplacePair(int nLayout, int nFirst, int nSecond)
+{
+    g_capture.RemoveMixerChannel(nFirst);
+    g_capture.RemoveMixerChannel(nSecond);
+    PlaceChannel(nFirst, nLayout, 0, 0);
+    PlaceChannel(nSecond, nLayout, 1, IsInsetLayout(nLayout) ? 1 : 0);
+}
+
+bool CTabPreview::EngineHasDevice(int nDevice)
+{
+    return nDevice >= 0 && nDevice < g_capture.GetDeviceCount(true);
+}
+
+int CTabPreview::FrameDuration()
+{
+    int nSize = 0;
+    int nRate = 0;
+    g_settings.GetOutputFormat(nSize, nRate);
+    return FrameDurationFromRate(GetFrameRate(nRate));
+}
+
+int CTabPreview::ValidPosition(int nChannel, int nPositionCount)
+{
+    const int nPosition = g_settings.GetChannelPosition(nChannel);
+    return nPosition >= 0 && nPosition < nPositionCount ? nPosition : -1;
+}
+
+// ---- Slots ----
+
+void CTabPreview::OnButtonList()
+{
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        if (sender() == m_aChannels[nChannel].pList)
+        {
+            RunDeviceDialog(nChannel);
+            return;
+        }
+    }
+}
+
+void CTabPreview::RunDeviceDialog(int nChannel)
+{
+    // The device dialog for the channel (given the busy flag and this tab as
+    // its IDeviceCallback) runs here, modally.
+    Platform::DebugOutput(QStringLiteral("Device tab: no device dialog for channel %1 (busy %2)")
+                              .arg(nChannel)
+                              .arg(m_bBusy ? 1 : 0));
+}
+
+void CTabPreview::OnPositionChanged(int nIndex)
+{
+    int nChannel = -1;
+    for (int i = 0; i < CHANNEL_COUNT; ++i)
+    {
+        if (sender() == m_aChannels[i].pPosition)
+            nChannel = i;
+    }
+    // A list being emptied reports -1; that is no choice of the user.
+    if (nChannel < 0 || nIndex < 0)
+        return;
+
+    const int nLayout = g_settings.GetLayoutIndex();
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
+    const int nNew = nIndex - 1;
+    const int nOld = ValidPosition(nChannel, nPositionCount);
+
+    if (nOld != nNew)
+    {
+        // The channel that holds the new position, if any, takes the old one.
+        const int nOther = g_settings.FindChannelAtPosition(nNew);
+        if (nOther >= 0)
+        {
+            const QSignalBlocker blocker(m_aChannels[nOther].pPosition);
+            m_aChannels[nOther].pPosition->setCurrentIndex(nOld + 1);
+            g_settings.SetChannelPosition(nOther, nOld);
+        }
+        g_settings.SetChannelPosition(nChannel, nNew);
+
+        if (nLayout == 0 && nOther >= 0)
+        {
+            // The single layout swaps its one picture with a cross-fade of
+            // half a second.
+            g_capture.StartTransition(nOther, nChannel, 2 * FrameDuration());
+        }
+        else
+        {
+            int nInset = -1;
+            if (nOther >= 0)
+            {
+                if (nOld == -1)
+                {
+                    g_capture.RemoveMixerChannel(nOther);
+                }
+                else
+                {
+                    PlaceChannel(nOther, nLayout, nOld, InsetFlag(nLayout, nOld));
+                    if (nLayout == 2 && nOld == 1)
+                        nInset = nOther;
+                }
+            }
+
+            if (nNew == -1)
+            {
+                g_capture.RemoveMixerChannel(nChannel);
+            }
+            else
+            {
+                PlaceChannel(nChannel, nLayout, nNew, InsetFlag(nLayout, nNew));
+                if (IsInsetLayout(nLayout))
+                {
+                    // The inset must reach the mixer after the main picture.
+                    QRect rect;
+                    if (nInset >= 0)
+                    {
+                        ReplacePair(nLayout, nChannel, nInset);
+                    }
+                    else if (GetRect(nLayout, nNew, rect) && rect.x() == 0)
+                    {
+                        const int nPartner = g_settings.FindChannelAtPosition(nNew == 0 ? 1 : 0);
+                        if (nPartner >= 0)
+                        {
+                            if (nNew == 0)
+                                ReplacePair(nLayout, nChannel, nPartner);
+                            else
+                                ReplacePair(nLayout, nPartner, nChannel);
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    // No other channel may keep the position just taken (a channel without a
+    // device can still carry it in the table).
+    if (nNew != -1)
+    {
+        for (int j = 0; j < CHANNEL_COUNT; ++j)
+        {
+            if (j == nChannel || g_settings.GetChannelPosition(j) != nNew)
+                continue;
+            g_settings.SetChannelPosition(j, -1);
+            if (g_capture.IsChannelPlaced(j))
+                g_capture.RemoveMixerChannel(j);
+            const QSignalBlocker blocker(m_aChannels[j].pPosition);
+            m_aChannels[j].pPosition->setCurrentIndex(0);
+        }
+    }
+    RefreshPositionTexts(nLayout);
+}
+
+// ---- IVideoWndCallback ----
+
+void CTabPreview::OnVideoWndClicked(uint32_t nValue)
+{
+    (void)nValue;
+}
+
+void CTabPreview::OnVideoWndDoubleClicked(uint32_t nValue)
+{
+    (void)nValue;
+}
+
+// ---- IDeviceCallback ----
+
+void CTabPreview::SetChannelTitle(int nChannel, const QString& strTitle)
+{
+    if (!IsChannel(nChannel))
+        return;
+    m_aChannels[nChannel].pBox->setTitle(strTitle.isEmpty() ? QStringLiteral(" ") : strTitle);
+    RefreshPositionTexts(g_settings.GetLayoutIndex());
+}
+
+QString CTabPreview::GetChannelTitle(int nChannel)
+{
+    return IsChannel(nChannel) ? m_aChannels[nChannel].pBox->title() : QString();
+}
+
+void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
+{
+    if (!IsChannel(nChannel))
+        return;
+    ChannelControls& controls = m_aChannels[nChannel];
+
+    if (nDevice < 0)
+    {
+        controls.pPosition->setEnabled(false);
+        g_capture.CloseChannel(nChannel);
+        controls.pVideo->SetPlaceholder(true);
+        // Through the position slot, which takes the channel out of the table's
+        // positions as well.
+        controls.pPosition->setCurrentIndex(0);
+        RefreshPositionTexts(g_settings.GetLayoutIndex());
+        return;
+    }
+
+    controls.pPosition->setEnabled(true);
+    // A device feeds one channel only: the channel that had it gives it up.
+    for (int j = 0; j < CHANNEL_COUNT; ++j)
+    {
+        const CKVChannel* pOther = g_capture.GetChannel(j);
+        if (j == nChannel || !pOther || !pOther->IsOpen() || pOther->GetDeviceIndex() != nDevice)
+            continue;
+        g_capture.CloseChannel(j);
+        m_aChannels[j].pPosition->setCurrentIndex(0);
+        m_aChannels[j].pPosition->setEnabled(false);
+        g_settings.SetChannelDevice(j, -1);
+        m_aChannels[j].pVideo->SetPlaceholder(true);
+        break;
+    }
+
+    controls.pVideo->SetPlaceholder(false);
+    const CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+    if (pChannel && pChannel->IsOpen())
+        g_capture.CloseChannel(nChannel);
+    if (!g_capture.OpenChannel(nChannel, nDevice, controls.pVideo->GetWindowHandle()))
+        controls.pVideo->SetPlaceholder(true);
+
+    const int nIndex = controls.pPosition->currentIndex();
+    if (nIndex >= 1)
+        PlaceChannel(nChannel, g_settings.GetLayoutIndex(), nIndex - 1, 0);
+}
+
+void CTabPreview::OnLayoutChanged(int nLayout)
+{
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
+    int nInset = -1;
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        QComboBox* pCombo = m_aChannels[nChannel].pPosition;
+        DisconnectPosition(nChannel);
+        const int nIndex = pCombo->currentIndex();
+        pCombo->clear();
+        FillPositions(pCombo, nPositionCount);
+
+        if (nIndex <= nPositionCount)
+        {
+            pCombo->setCurrentIndex(qMax(nIndex, 0));
+            if (nIndex >= 1)
+            {
+                const int nPosition = nIndex - 1;
+                PlaceChannel(nChannel, nLayout, nPosition, 0);
+                if (IsInsetLayout(nLayout))
+                {
+                    if (nPosition == 1)
+                        nInset = nChannel;
+                    else if (nPosition == 0 && nInset >= 0)
+                        ReplacePair(nLayout, nChannel, nInset);
+                }
+            }
+        }
+        else
+        {
+            pCombo->setCurrentIndex(0);
+            g_capture.RemoveMixerChannel(nChannel);
+            g_settings.SetChannelPosition(nChannel, -1);
+        }
+        ConnectPosition(nChannel);
+    }
+    RefreshPositionTexts(nLayout);
+}
+
+void CTabPreview::SetPositionIndex(int nChannel, int nIndex)
+{
+    if (IsChannel(nChannel))
+        m_aChannels[nChannel].pPosition->setCurrentIndex(nIndex);
+}
+
+void CTabPreview::ApplyChannelRects()
+{
+    const int nLayout = g_settings.GetLayoutIndex();
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        const int nDevice = g_settings.GetChannelDevice(nChannel);
+        const int nPosition = g_settings.GetChannelPosition(nChannel);
+        if (EngineHasDevice(nDevice) && nPosition >= 0 && nPosition < nPositionCount)
+            PlaceChannel(nChannel, nLayout, nPosition, InsetFlag(nLayout, nPosition));
+    }
+}
+
+void CTabPreview::GetSignalStatus(int nChannel, int& nNoSignal, int& nInputType)
+{
+    if (CKVChannel* pChannel = g_capture.GetChannel(nChannel))
+        pChannel->GetSignalState(nNoSignal, nInputType);
+}
+
+bool CTabPreview::GetChannelRates(int nChannel, float afRates[2])
+{
+    CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+    if (!pChannel)
+        return false;
+    float fFps = 0.0f;
+    const bool bOk = pChannel->GetStatistics(fFps);
+    afRates[0] = fFps;
+    afRates[1] = 0.0f;
+    return bOk;
+}
+
+void CTabPreview::ResetUnassignedChannels()
+{
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        if (g_settings.GetChannelDevice(nChannel) != -1)
+            continue;
+        ChannelControls& controls = m_aChannels[nChannel];
+        controls.pVideo->SetPlaceholder(true);
+        {
+            const QSignalBlocker blocker(controls.pPosition);
+            controls.pPosition->setCurrentIndex(0);
+        }
+        controls.pPosition->setEnabled(false);
+        g_settings.SetChannelPosition(nChannel, -1);
+        // A channel without a device has no place in the picture.
+        if (g_capture.IsChannelPlaced(nChannel))
+            g_capture.RemoveMixerChannel(nChannel);
+    }
+}

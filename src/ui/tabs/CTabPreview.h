@@ -1,0 +1,96 @@
+// The Device tab: six channel boxes, each with the channel's position in the
+// current layout, a button for the device dialog and a live preview. It keeps
+// the channel table of the settings, the engine's open channels and the
+// mixer's rectangles consistent with one another.
+#pragma once
+
+#include "IDeviceCallback.h"
+#include "IVideoWndCallback.h"
+
+#include <QWidget>
+
+class CVideoWnd;
+class QComboBox;
+class QGroupBox;
+class QPushButton;
+class QRect;
+
+class CTabPreview : public QWidget, public IVideoWndCallback, public IDeviceCallback
+{
+    Q_OBJECT
+
+public:
+    enum { CHANNEL_COUNT = 6, NAME_MAX_LENGTH = 8 };
+
+    explicit CTabPreview(QWidget* pParent);
+
+    // Set while recording or streaming runs; the device dialog decides what
+    // may change meanwhile.
+    void SetBusy(bool bBusy) { m_bBusy = bBusy; }
+    bool IsBusy() const { return m_bBusy; }
+
+    // For the tab window and for tests.
+    QComboBox* GetPositionCombo(int nChannel) const;
+    QPushButton* GetListButton(int nChannel) const;
+    QGroupBox* GetChannelBox(int nChannel) const;
+    CVideoWnd* GetVideoWnd(int nChannel) const;
+
+    // IVideoWndCallback: the previews of this tab take no clicks.
+    void OnVideoWndClicked(uint32_t nValue) override;
+    void OnVideoWndDoubleClicked(uint32_t nValue) override;
+
+    // IDeviceCallback
+    void SetChannelTitle(int nChannel, const QString& strTitle) override;
+    void OnDeviceSelected(int nChannel, int nDevice) override;
+    void OnLayoutChanged(int nLayout) override;
+    void SetPositionIndex(int nChannel, int nIndex) override;
+    QString GetChannelTitle(int nChannel) override;
+    void ApplyChannelRects() override;
+    void GetSignalStatus(int nChannel, int& nNoSignal, int& nInputType) override;
+    bool GetChannelRates(int nChannel, float afRates[2]) override;
+    void ResetUnassignedChannels() override;
+
+    // Layout chosen on a first run from the number of usable devices.
+    static int FirstRunLayout(int nDeviceCount);
+
+private slots:
+    void OnButtonList();
+    void OnPositionChanged(int nIndex);
+
+private:
+    struct ChannelControls
+    {
+        QGroupBox* pBox = nullptr;
+        QComboBox* pPosition = nullptr;
+        QPushButton* pList = nullptr;
+        CVideoWnd* pVideo = nullptr;
+    };
+
+    void CreateChannelBox(int nChannel, int nLayout, int nPositionCount);
+    // Fills a position list for a layout: "(Not set position)", then one
+    // item per position.
+    void FillPositions(QComboBox* pCombo, int nPositionCount) const;
+    void RefreshPositionTexts(int nLayout);
+    void ConnectPosition(int nChannel);
+    void DisconnectPosition(int nChannel);
+
+    // Channel rectangle of position nPosition in the current output; false
+    // when the layout cannot give one.
+    static bool GetRect(int nLayout, int nPosition, QRect& rect);
+    // Position 1 of the two picture-in-picture layouts lies over position 0.
+    static bool IsInsetLayout(int nLayout) { return nLayout == 1 || nLayout == 2; }
+    static int InsetFlag(int nLayout, int nPosition);
+    void PlaceChannel(int nChannel, int nLayout, int nPosition, int bInset);
+    // Gives nFirst (position 0) to the mixer before nSecond (position 1), so
+    // that the inset lies over the main picture.
+    void ReplacePair(int nLayout, int nFirst, int nSecond);
+    static bool EngineHasDevice(int nDevice);
+    static int FrameDuration();
+    // Stored position as the current layout knows it; -1 when not placed or
+    // not a position of that layout.
+    static int ValidPosition(int nChannel, int nPositionCount);
+    void RunDeviceDialog(int nChannel);
+
+    ChannelControls m_aChannels[CHANNEL_COUNT];
+    bool m_bBusy = false;
+};
