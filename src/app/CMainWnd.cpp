@@ -1,1 +1,364 @@
 #include "CMainWnd.h"
+
+#include "AppInfo.h"
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CSettings.h"
+#include "CTabWnd.h"
+#include "CVideoWnd.h"
+#include "Helpers.h"
+#include "IKVRecordNotify.h"
+#include "KVFrameDuration.h"
+#include "OutputNames.h"
+#include "Platform.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLCDNumber>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace
+{
+const int s_nElapsedInterval = 500;
+const int s_nVoiceInterval = 200;
+const int s_nRateInterval = 1000;
+// Long captures have been seen to lose the audio device; opening it again
+// every few hours keeps them going.
+const int s_nRestartDSoundInterval = 4 * 60 * 60 * 1000;
+const int s_nMinRecordSeconds = 60;
+const uint64_t s_nMinSnapshotBytes = 1000000;
+const int s_nSnapshotQuality = 75;
+
+int PackColor(int nWhich)
+{
+    int nRed = 0;
+    int nGreen = 0;
+    int nBlue = 0;
+    g_settings.GetColor(nWhich, nRed, nGreen, nBlue);
+    return nRed + nGreen * 256 + nBlue * 65536;
+}
+}
+
+CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
+    : QWidget(pParent)
+    , m_pNotify(pNotify)
+{
+    int nSizeIndex = 0;
+    int nRateIndex = 0;
+    g_settings.GetOutputFormat(nSizeIndex, nRateIndex);
+
+    m_pOutputBox = new QGroupBox(this);
+    m_pOutputBox->setObjectName(QStringLiteral("outputBox"));
+    m_pOutputBox->setMinimumWidth(540);
+    SetOutputTitle(GetFrameRate(nRateIndex));
+
+    m_pPreviewWnd = new CVideoWnd(CVideoWnd::OUTPUT_CHANNEL, m_pOutputBox);
+    ApplyOutputSettings();
+
+    m_pTabWnd = new CTabWnd(m_pNotify, this);
+    m_pTabWnd->setFixedWidth(TAB_WIDTH);
+
+    m_pLevelBar = new QProgressBar(m_pOutputBox);
+    m_pLevelBar->setObjectName(QStringLiteral("levelBar"));
+    m_pLevelBar->setRange(0, 100);
+    m_pLevelBar->setValue(0);
+    m_pLevelBar->setOrientation(Qt::Vertical);
+    m_pLevelBar->setFormat(QString());
+    m_pLevelBar->setTextVisible(false);
+
+    m_pTimer = new QTimer(this);
+    m_pTimer->setInterval(s_nElapsedInterval);
+    m_pTimerVoice = new QTimer(this);
+    m_pTimerVoice->setInterval(s_nVoiceInterval);
+    m_pTimerRestartDSound = new QTimer(this);
+    m_pTimerRestartDSound->setInterval(s_nRestartDSoundInterval);
+
+    QStyle* pStyle = style();
+    m_pButtonRecord = CreateButton(pStyle->standardIcon(QStyle::SP_DialogNoButton), tr("Start"),
+                                   tr("Start record or push streams"), "buttonStart");
+    m_pButtonStop = CreateButton(pStyle->standardIcon(QStyle::SP_MediaStop), tr("Stop"),
+                                 tr("Stop record or push streams"), "buttonStop");
+    m_pButtonSnapshot = CreateButton(QIcon(QStringLiteral(":/images/snapshot.png")), tr("Snapshot"),
+                                     tr("Create snapshot"), "buttonSnapshot");
+    m_pButtonFullscreen = CreateButton(QIcon(QStringLiteral(":/images/fullscreen.png")), tr("Fullscreen"),
+                                       tr("Show fullscreen"), "buttonFullscreen");
+
+    m_pElapsed = new QLCDNumber(10, m_pOutputBox);
+    m_pElapsed->setObjectName(QStringLiteral("elapsed"));
+    m_pElapsed->setMode(QLCDNumber::Dec);
+    m_pElapsed->setSegmentStyle(QLCDNumber::Flat);
+    m_pElapsed->display(FormatElapsed(0));
+
+    m_timerRate.setInterval(s_nRateInterval);
+
+    QHBoxLayout* pPictureRow = new QHBoxLayout;
+    pPictureRow->addWidget(m_pPreviewWnd, 1);
+    pPictureRow->addWidget(m_pLevelBar, 0);
+    QHBoxLayout* pControlRow = new QHBoxLayout;
+    pControlRow->addWidget(m_pButtonFullscreen);
+    pControlRow->addWidget(m_pButtonSnapshot);
+    pControlRow->addStretch();
+    pControlRow->addWidget(m_pElapsed);
+    pControlRow->addStretch();
+    pControlRow->addWidget(m_pButtonRecord);
+    pControlRow->addWidget(m_pButtonStop);
+    QVBoxLayout* pBoxLayout = new QVBoxLayout(m_pOutputBox);
+    pBoxLayout->addLayout(pPictureRow, 1);
+    pBoxLayout->addLayout(pControlRow, 0);
+    QHBoxLayout* pLayout = new QHBoxLayout(this);
+    pLayout->addWidget(m_pOutputBox, 1);
+    pLayout->addWidget(m_pTabWnd, 0);
+
+    connect(m_pTimer, &QTimer::timeout, this, &CMainWnd::OnTimer);
+    connect(m_pTimerVoice, &QTimer::timeout, this, &CMainWnd::OnTimerVoice);
+    connect(m_pTimerRestartDSound, &QTimer::timeout, this, &CMainWnd::OnTimerRestartDSound);
+    connect(&m_timerRate, &QTimer::timeout, this, &CMainWnd::OnTimeout);
+    connect(m_pButtonRecord, &QPushButton::clicked, this, &CMainWnd::OnButtonRecord);
+    connect(m_pButtonStop, &QPushButton::clicked, this, &CMainWnd::OnButtonStop);
+    connect(m_pButtonSnapshot, &QPushButton::clicked, this, &CMainWnd::OnButtonSnapshot);
+    connect(m_pButtonFullscreen, &QPushButton::clicked, this, &CMainWnd::OnButtonFullscreen);
+
+    m_pTimerVoice->start();
+    m_pTimerRestartDSound->start();
+    m_timerRate.start();
+    m_pButtonStop->setEnabled(false);
+}
+
+CMainWnd::~CMainWnd()
+{
+    m_pTimer->stop();
+    m_pTimerVoice->stop();
+    m_timerRate.stop();
+}
+
+QPushButton* CMainWnd::CreateButton(const QIcon& icon, const QString& strText, const QString& strToolTip,
+                                    const char* pszName)
+{
+    QPushButton* pButton = new QPushButton(icon, strText, m_pOutputBox);
+    pButton->setObjectName(QLatin1String(pszName));
+    pButton->setToolTip(strToolTip);
+    pButton->setMinimumSize(34, 28);
+    return pButton;
+}
+
+void CMainWnd::SetOutputTitle(double dFrameRate)
+{
+    m_pOutputBox->setTitle(QStringLiteral("%1 (%2 %3)")
+                               .arg(tr("Output"), QString::asprintf("%.2f", dFrameRate), tr("FPS")));
+}
+
+void CMainWnd::SetStartEnabled(bool bEnable)
+{
+    m_pButtonRecord->setEnabled(bEnable);
+}
+
+void CMainWnd::ApplyOutputSettings()
+{
+    g_capture.DestroyMixer();
+
+    int nSizeIndex = 0;
+    int nRateIndex = 0;
+    g_settings.GetOutputFormat(nSizeIndex, nRateIndex);
+    const int nWidth = GetVideoWidth(nSizeIndex);
+    const int nHeight = GetVideoHeight(nSizeIndex);
+    const int nDuration = FrameDurationFromRate(GetFrameRate(nRateIndex));
+    if (!g_capture.CreateMixer(nWidth, nHeight, nDuration, m_pPreviewWnd->GetWindowHandle()))
+    {
+        // Nothing to put a logo or caption on; the preview stays black.
+        Platform::DebugOutput(QStringLiteral("Vistrel: no output mixer for %1x%2").arg(nWidth).arg(nHeight));
+        return;
+    }
+
+    int nLogo = -1;
+    int nCorner = 0;
+    int nLogoSize = 0;
+    g_settings.GetLogo(nLogo, nCorner, nLogoSize);
+    if (nLogo != -1 && !g_capture.SetLogo(g_layout.GetLogoPath(nLogo), nCorner, nLogoSize))
+        Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 could not be shown").arg(nLogo));
+
+    // The Overlay tab re-fits its caption border and clock to the new output
+    // size here once the tab window holds one.
+
+    const QString strCaption = g_settings.GetCaption();
+    if (!strCaption.isEmpty())
+    {
+        int nFont = 0;
+        int nFontSize = 0;
+        int nBorder = 0;
+        int nPosition = 0;
+        int nUnderline = 0;
+        int nBold = 0;
+        int nItalic = 0;
+        g_settings.GetCaptionData(nFont, nFontSize, nBorder, nPosition, nUnderline, nBold, nItalic);
+        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(nFont), nBold != 0, nItalic != 0,
+                                  nUnderline != 0, GetFontSize(nFontSize), nBorder, nPosition,
+                                  PackColor(CSettings::COLOR_CAPTION_BORDER),
+                                  PackColor(CSettings::COLOR_CAPTION_FONT)))
+            Platform::DebugOutput(QStringLiteral("Vistrel: the caption could not be shown"));
+    }
+
+    g_capture.UpdatePreviewRenderer();
+}
+
+void CMainWnd::OnButtonRecord()
+{
+    QString strFilePath;
+    const bool bRecord = g_settings.GetRecord();
+    const QDateTime dtNow = QDateTime::currentDateTime();
+    m_nStartTick = Platform::GetTickCount32();
+    m_pElapsed->display(FormatElapsed(0));
+
+    if (bRecord)
+    {
+        const QString strRoot = g_settings.GetDataStorage();
+        if (strRoot.isEmpty() || !QDir(strRoot).exists())
+        {
+            ShowCriticalMessage(this, tr("Folder not exists.\nPlease reset saving path!"));
+            return;
+        }
+        const QString strFolder = QDir(strRoot).filePath(QStringLiteral("Video"));
+        QDir().mkpath(strFolder);
+
+        int nProfile = 0;
+        int nQuality = 0;
+        int nBitrate = 0;
+        int nMode = 0;
+        int nKeyFrame = 0;
+        int nEncoderKind = 0;
+        int nAudioBitrate = 0;
+        int nAudioQuality = 0;
+        g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
+                                   nAudioQuality);
+        // The folder itself is asked, not a drive letter: it may sit on any
+        // mounted file system.
+        if (!HasRoomForVideo(GetFreeDiskSpace(strFolder), GetBitrate(nBitrate), s_nMinRecordSeconds))
+        {
+            ShowCriticalMessage(this, tr("Disk space is not enough."));
+            return;
+        }
+        strFilePath = MakeRecordFilePath(strRoot, MakeRecordFileName(dtNow));
+    }
+
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    if (!bRecord && nPush == 0)
+        return;
+    if (nPush == 0)
+        strUrl.clear();
+
+    // ---- Seam: the recording and streaming pipeline ----
+    // The engine's StartRecord(strFilePath, strUrl) belongs here; on failure
+    // the panel shows "Start error!" and stays idle, on success it calls
+    // EnterRunningState(MakeRecordFileName(dtNow)). The engine cannot record
+    // yet, so the start ends after the checks and nothing claims a session.
+    Platform::DebugOutput(QStringLiteral("Vistrel: recording and streaming are not available yet (file \"%1\", url \"%2\")")
+                              .arg(strFilePath, strUrl));
+}
+
+void CMainWnd::EnterRunningState(const QString& strFileName)
+{
+    m_pTimer->start();
+    m_pButtonRecord->setEnabled(false);
+    m_pButtonStop->setEnabled(true);
+    m_bRunning = true;
+    if (m_pNotify)
+        m_pNotify->OnRecordStarted(strFileName);
+    m_pTabWnd->SetControlsEnabled(false);
+}
+
+void CMainWnd::OnButtonStop()
+{
+    // ---- Seam: the engine's StopRecord() goes here with the recording
+    // pipeline. ----
+
+    m_bRunning = false;
+    if (m_pNotify)
+        m_pNotify->OnRecordStopped();
+    if (m_pTimer->isActive())
+        m_pTimer->stop();
+    // A recording keeps its final duration on display.
+    if (!g_settings.GetRecord())
+        m_pElapsed->display(FormatElapsed(0));
+    m_pButtonRecord->setEnabled(true);
+    m_pButtonStop->setEnabled(false);
+    m_pTabWnd->SetControlsEnabled(true);
+}
+
+void CMainWnd::OnButtonSnapshot()
+{
+    const QString strFileName = MakeSnapshotFileName(QDateTime::currentDateTime());
+    const QString strRoot = g_settings.GetDataStorage();
+    if (strRoot.isEmpty() || !QDir(strRoot).exists())
+    {
+        ShowCriticalMessage(this, tr("Folder not exists.\nPlease reset saving path!"));
+        return;
+    }
+    const QString strFolder = QDir(strRoot).filePath(QStringLiteral("Snapshot"));
+    QDir().mkpath(strFolder);
+    if (GetFreeDiskSpace(strFolder) < s_nMinSnapshotBytes)
+    {
+        ShowCriticalMessage(this, tr("Disk space is not enough."));
+        return;
+    }
+
+    // Without a mixer, or with the request refused, no file will appear; the
+    // main window must not announce one.
+    if (!g_capture.Snapshot(MakeSnapshotFilePath(strRoot, strFileName), s_nSnapshotQuality))
+    {
+        Platform::DebugOutput(QStringLiteral("Vistrel: snapshot %1 was not taken").arg(strFileName));
+        return;
+    }
+    if (m_pNotify)
+        m_pNotify->OnSnapshot(strFileName);
+}
+
+void CMainWnd::OnButtonFullscreen()
+{
+    // The window leaves full screen by itself too (keys, double click).
+    m_pPreviewWnd->ToggleFullScreen();
+}
+
+void CMainWnd::OnTimer()
+{
+    m_pElapsed->display(FormatElapsed((Platform::GetTickCount32() - m_nStartTick) / 1000));
+}
+
+void CMainWnd::OnTimerVoice()
+{
+    // ---- Seam: the engine's audio level (0..100) arrives with the audio
+    // capture; until then there is none to show. ----
+    m_pLevelBar->setValue(0);
+}
+
+void CMainWnd::OnTimeout()
+{
+    // ---- Seam: the measured output frame rate comes from the engine's
+    // statistics with the recording pipeline. Until then the title shows the
+    // rate the mixer was built for, so that it follows a new output format. ----
+    const int nDuration = g_capture.GetFrameDuration();
+    if (g_capture.HasMixer() && nDuration > 0)
+        SetOutputTitle(10000000.0 / nDuration);
+}
+
+void CMainWnd::OnTimerRestartDSound()
+{
+    // ---- Seam: re-open the audio device of the settings once the engine
+    // captures audio. ----
+}
+
+void CMainWnd::keyPressEvent(QKeyEvent* pEvent)
+{
+    // Consumed, so that no key reaching the panel closes or changes the
+    // main window.
+    Q_UNUSED(pEvent);
+}

@@ -1,3 +1,81 @@
-// The output panel: the composed picture with its session controls on the
-// left and the tab window on the right.
+// The output panel: the composed picture with its audio level, the session
+// controls under it and the tab window on the right. It rebuilds the engine's
+// output from the settings, takes snapshots, shows the preview full screen
+// and starts and stops sessions, reporting each to the main window.
 #pragma once
+
+#include <QTimer>
+#include <QWidget>
+
+#include <cstdint>
+
+class CTabWnd;
+class CVideoWnd;
+class IKVRecordNotify;
+class QGroupBox;
+class QLCDNumber;
+class QProgressBar;
+class QPushButton;
+
+class CMainWnd : public QWidget
+{
+    Q_OBJECT
+
+public:
+    enum { TAB_WIDTH = 440 };
+
+    CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent);
+    ~CMainWnd() override;
+
+    // Destroys and re-creates the mixer with the stored output format, then
+    // puts the stored logo and caption on it. The channels are placed again
+    // by whoever changed the format (the Device tab's ApplyChannelRects).
+    void ApplyOutputSettings();
+
+    // The main window keeps this in step with its Start action.
+    void SetStartEnabled(bool bEnable);
+
+    // True while a session started here has not been stopped.
+    bool IsRunning() const { return m_bRunning; }
+
+    CVideoWnd* GetPreviewWnd() const { return m_pPreviewWnd; }
+    CTabWnd* GetTabWnd() const { return m_pTabWnd; }
+
+public slots:
+    void OnTimer();
+    void OnTimerVoice();
+    void OnTimeout();
+    void OnButtonRecord();
+    void OnButtonStop();
+    void OnButtonFullscreen();
+    void OnButtonSnapshot();
+    void OnTimerRestartDSound();
+
+protected:
+    void keyPressEvent(QKeyEvent* pEvent) override;
+
+private:
+    void SetOutputTitle(double dFrameRate);
+    QPushButton* CreateButton(const QIcon& icon, const QString& strText, const QString& strToolTip,
+                              const char* pszName);
+    // The session is on: elapsed time running, Start off, Stop on, the tabs'
+    // controls locked, and the main window told the file name.
+    void EnterRunningState(const QString& strFileName);
+
+    IKVRecordNotify* const m_pNotify;
+    QGroupBox* m_pOutputBox = nullptr;
+    CTabWnd* m_pTabWnd = nullptr;
+    CVideoWnd* m_pPreviewWnd = nullptr;
+    QProgressBar* m_pLevelBar = nullptr;
+    QTimer* m_pTimer = nullptr;
+    QTimer* m_pTimerVoice = nullptr;
+    QTimer* m_pTimerRestartDSound = nullptr;
+    QPushButton* m_pButtonRecord = nullptr;
+    QPushButton* m_pButtonStop = nullptr;
+    QPushButton* m_pButtonSnapshot = nullptr;
+    QPushButton* m_pButtonFullscreen = nullptr;
+    QLCDNumber* m_pElapsed = nullptr;
+    uint32_t m_nStartTick = 0;
+    QTimer m_timerRate;
+    bool m_bRunning = false;
+};

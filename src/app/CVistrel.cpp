@@ -2,53 +2,58 @@
 
 #include "AppInfo.h"
 #include "CKVCapture.h"
-#include "CRenderWidget.h"
+#include "CMainWnd.h"
 #include "CSettings.h"
+#include "Helpers.h"
 #include "Platform.h"
 
+#include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
-#include <QGridLayout>
+#include <QDesktopServices>
+#include <QFile>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QIcon>
-#include <QPainter>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QUrl>
 
-// One channel's live picture; says so when the device is held by another
-// program.
-class CChannelPreview : public CRenderWidget
+namespace
 {
-public:
-    explicit CChannelPreview(QWidget* pParent) : CRenderWidget(pParent) {}
+const int s_nStatusInterval = 500;
+const char* const s_szLinkStyle = "<a style='color: #0000EE;'>";
 
-    void SetBusy(bool bBusy)
-    {
-        m_bBusy = bBusy;
-        update();
-    }
-
-protected:
-    void paintEvent(QPaintEvent* pEvent) override
-    {
-        CRenderWidget::paintEvent(pEvent);
-        if (!m_bBusy)
-            return;
-        QPainter painter(this);
-        painter.fillRect(rect(), Qt::black);
-        QFont font(QStringLiteral("Arial"), 10);
-        font.setBold(true);
-        painter.setFont(font);
-        painter.setPen(Qt::white);
-        painter.drawText(rect(), Qt::AlignCenter, QCoreApplication::translate("CVideoWnd", "Device being used"));
-    }
-
-private:
-    bool m_bBusy = false;
-};
+// The RTMP messages have a "Yes" button and no parent: they may come while
+// the engine starts, before any window is in front.
+void ShowRtmpError(const QString& strText)
+{
+    QMessageBox box(QMessageBox::Critical, GetAppTitle(), strText, QMessageBox::NoButton, nullptr);
+    QPushButton* pYes = box.addButton(CVistrel::tr("Yes"), QMessageBox::AcceptRole);
+    box.setDefaultButton(pYes);
+    box.setEscapeButton(pYes);
+    box.exec();
+}
+}
 
 CVistrel::CVistrel(QWidget* pParent)
     : QMainWindow(pParent)
 {
     setWindowTitle(GetAppTitle());
     setWindowFlags(windowFlags() | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint);
+
+    CreateActions();
+    CreateMenus();
+    m_pStatusContainer = new QWidget(this);
+    m_pStatusContainer->hide();
+    m_pStatusLayout = new QHBoxLayout(m_pStatusContainer);
+    m_pStatusLayout->setContentsMargins(0, 0, 0, 0);
+    statusBar()->setStyleSheet(QStringLiteral("QStatusBar::item{border: 0px}"));
+
     setWindowIcon(QIcon(QStringLiteral(":/vistrel.ico")));
 
     const QByteArray baGeometry = g_settings.GetFrameGeometry();
@@ -57,53 +62,355 @@ CVistrel::CVistrel(QWidget* pParent)
     else
         restoreGeometry(baGeometry);
 
-    QWidget* pCentral = new QWidget(this);
-    pCentral->setStyleSheet(QStringLiteral("background-color: black;"));
-    QGridLayout* pGrid = new QGridLayout(pCentral);
-    pGrid->setContentsMargins(2, 2, 2, 2);
-    pGrid->setSpacing(2);
-    for (int i = 0; i < CHANNEL_COUNT; ++i)
-    {
-        m_apPreview[i] = new CChannelPreview(pCentral);
-        pGrid->addWidget(m_apPreview[i], i / 3, i % 3);
-    }
-    setCentralWidget(pCentral);
+    m_pMainWnd = new CMainWnd(this, this);
+    setCentralWidget(m_pMainWnd);
 
+    // The labels stay in the container for good, in the order they are
+    // shown; RefreshStatusBar only shows and hides them.
+    m_pLabelStatistics = new QLabel(m_pStatusContainer);
+    m_pLabelStatistics->setObjectName(QStringLiteral("labelStatistics"));
+    m_pLabelRecord = new QLabel(m_pStatusContainer);
+    m_pLabelRecord->setObjectName(QStringLiteral("labelRecord"));
+    m_pLabelLiving = new QLabel(m_pStatusContainer);
+    m_pLabelLiving->setObjectName(QStringLiteral("labelLiving"));
+    for (QLabel* pLabel : {m_pLabelStatistics, m_pLabelRecord, m_pLabelLiving})
+    {
+        pLabel->hide();
+        m_pStatusLayout->addWidget(pLabel);
+    }
+    m_pStatusLayout->addStretch();
+    m_pStatusLayout->setSpacing(10);
+    statusBar()->addWidget(m_pStatusContainer, 1);
+    connect(m_pLabelRecord, &QLabel::linkActivated, this, &CVistrel::OnlinkActivated);
+    connect(m_pLabelLiving, &QLabel::linkActivated, this, &CVistrel::OnlinkActivatedLiving);
+
+    m_pTimer = new QTimer(this);
+    m_pTimer->setInterval(s_nStatusInterval);
+    connect(m_pTimer, &QTimer::timeout, this, &CVistrel::OnTimer);
+
+    connect(this, &CVistrel::signalError, this, &CVistrel::DealError, Qt::QueuedConnection);
+    connect(this, &CVistrel::signalCloseAudioDevice, this, &CVistrel::CloseAudioDevice, Qt::QueuedConnection);
+    connect(this, &CVistrel::signalStop, this, &CVistrel::OnMenuStop, Qt::QueuedConnection);
     connect(this, &CVistrel::signalShowUp, this, &CVistrel::OnShowUp, Qt::QueuedConnection);
 
-    OpenChannels();
+    // Nothing could be started: neither a file nor a stream is wanted.
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    if (!g_settings.GetRecord() && nPush == 0)
+        EnableStart(false);
+
+    g_capture.AddNotify(this);
+
+    // Monitor power notifications are a Windows registration; the native
+    // event filter logs whatever this platform offers instead.
 }
 
 // The engine is already shut down here, so nothing below may need it.
-CVistrel::~CVistrel() = default;
-
-void CVistrel::OpenChannels()
+CVistrel::~CVistrel()
 {
-    for (int i = 0; i < CHANNEL_COUNT; ++i)
-    {
-        const int nDevice = g_settings.GetChannelDevice(i);
-        if (nDevice == -1)
-            continue;
-        CChannelPreview* pPreview = m_apPreview[i];
-        const bool bOpen = g_capture.OpenChannel(i, nDevice, pPreview->GetWindowHandle());
-        const bool bStarted = bOpen && g_capture.GetChannel(i)->IsStarted();
-        if (!bStarted)
-        {
-            Platform::DebugOutput(QStringLiteral("Vistrel: channel %1 (device %2) did not start")
-                                      .arg(i)
-                                      .arg(nDevice));
-            pPreview->SetBusy(true);
-        }
-    }
+    delete m_pRecordFile;
 }
 
-void CVistrel::UpdateRenderers()
+void CVistrel::CreateActions()
 {
-    for (int i = 0; i < CHANNEL_COUNT; ++i)
+    QStyle* pStyle = style();
+    m_pActionRecord = new QAction(pStyle->standardIcon(QStyle::SP_DialogNoButton), tr("&Start"), this);
+    m_pActionRecord->setShortcut(QKeySequence(QStringLiteral("Ctrl+R")));
+    m_pActionRecord->setStatusTip(tr("Record to a file or push video and audio streams"));
+    connect(m_pActionRecord, &QAction::triggered, this, &CVistrel::OnMenuRecord);
+
+    m_pActionStop = new QAction(pStyle->standardIcon(QStyle::SP_MediaStop), tr("&Stop"), this);
+    m_pActionStop->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+    m_pActionStop->setStatusTip(tr("Stop record and push streams"));
+    m_pActionStop->setEnabled(false);
+    connect(m_pActionStop, &QAction::triggered, this, &CVistrel::OnMenuStop);
+
+    m_pActionSnapshot = new QAction(QIcon(QStringLiteral(":/images/snapshot.png")), tr("S&napshot"), this);
+    m_pActionSnapshot->setShortcut(QKeySequence(QStringLiteral("Ctrl+N")));
+    m_pActionSnapshot->setStatusTip(tr("Snapshot"));
+    connect(m_pActionSnapshot, &QAction::triggered, this, &CVistrel::OnMenuSnapshot);
+
+    m_pActionExit = new QAction(tr("&Exit"), this);
+    m_pActionExit->setShortcut(QKeySequence(QStringLiteral("Ctrl+X")));
+    m_pActionExit->setStatusTip(tr("Exit the application"));
+    connect(m_pActionExit, &QAction::triggered, this, &CVistrel::OnMenuExit);
+
+    m_pActionAbout = new QAction(tr("&About..."), this);
+    m_pActionAbout->setStatusTip(tr("Show the application's About box"));
+    connect(m_pActionAbout, &QAction::triggered, this, &CVistrel::OnMenuAbout);
+
+    m_pActionFullscreen = new QAction(QIcon(QStringLiteral(":/images/fullscreen.png")), tr("&Fullscreen"), this);
+    m_pActionFullscreen->setShortcut(QKeySequence(QStringLiteral("Ctrl+F")));
+    m_pActionFullscreen->setStatusTip(tr("Set output window to full screen"));
+    connect(m_pActionFullscreen, &QAction::triggered, this, &CVistrel::OnMenuFullscreen);
+}
+
+void CVistrel::CreateMenus()
+{
+    m_pMenuFile = menuBar()->addMenu(tr("&File"));
+    m_pMenuFile->addAction(m_pActionRecord);
+    m_pMenuFile->addAction(m_pActionStop);
+    m_pMenuFile->addSeparator();
+    m_pMenuFile->addAction(m_pActionFullscreen);
+    m_pMenuFile->addAction(m_pActionSnapshot);
+    m_pMenuFile->addSeparator();
+    m_pMenuFile->addAction(m_pActionExit);
+
+    m_pMenuHelp = menuBar()->addMenu(tr("&Help"));
+    m_pMenuHelp->addAction(m_pActionAbout);
+}
+
+// ---- IKVRecordNotify ----
+
+void CVistrel::OnRecordStarted(const QString& strFileName)
+{
+    if (g_settings.GetRecord())
     {
-        CKVChannel* pChannel = g_capture.GetChannel(i);
-        if (pChannel && pChannel->IsOpen())
-            pChannel->UpdateRenderer();
+        m_strRecordFileName = strFileName;
+        m_strRecordFilePath = GetRecordFilePath(strFileName);
+        delete m_pRecordFile;
+        m_pRecordFile = new QFile(m_strRecordFilePath);
+    }
+    m_pActionRecord->setEnabled(false);
+    m_pActionStop->setEnabled(true);
+    m_nLowFrameRateCount = 0;
+    m_bRunning = 1;
+    m_pTimer->start();
+    OnTimer();
+}
+
+void CVistrel::OnRecordStopped()
+{
+    m_pActionRecord->setEnabled(true);
+    m_pActionStop->setEnabled(false);
+    m_bRunning = 0;
+    m_pTimer->stop();
+    m_strLinkText.clear();
+    m_bLastOutputRecord = 1;
+    OnTimer();
+    delete m_pRecordFile;
+    m_pRecordFile = nullptr;
+    m_nLowFrameRateCount = 0;
+}
+
+void CVistrel::OnSnapshot(const QString& strFileName)
+{
+    m_strSnapshotFileName = strFileName;
+    m_strSnapshotFilePath = GetSnapshotFilePath(strFileName);
+    m_bLastOutputRecord = 0;
+    RefreshStatusBar(tr("Snapshot ok, make image file: ") + strFileName + tr(".\t\t\t"));
+}
+
+void CVistrel::EnableStart(bool bEnable)
+{
+    m_pActionRecord->setEnabled(bEnable);
+    m_pMainWnd->SetStartEnabled(bEnable);
+}
+
+void CVistrel::RefreshOutput()
+{
+    m_pMainWnd->ApplyOutputSettings();
+}
+
+int CVistrel::OnAudioDeviceReleased(KVS_HANDLE hAudio)
+{
+    // ---- Seam: with the engine's audio capture this emits
+    // signalCloseAudioDevice(hAudio) and answers 1. Until the engine can
+    // close such a handle here, claiming it would leak it. ----
+    Q_UNUSED(hAudio);
+    return 0;
+}
+
+void CVistrel::OnError(int nCode)
+{
+    // ---- Seam: the engine stops feeding its encoders at once here
+    // (SetRecordingStopped) once it has them. ----
+    emit signalError(nCode);
+}
+
+void CVistrel::StopStatusTimer()
+{
+    m_pTimer->stop();
+}
+
+int CVistrel::CheckRtmpSettings(int nValue)
+{
+    Q_UNUSED(nValue);
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    if (nPush == 0)
+        return 1;
+    if (!IsValidIPAddress(strAddress))
+    {
+        ShowRtmpError(tr("RTMP IP address is invalid!"));
+        return 0;
+    }
+    if (!IsValidPort(strPort))
+    {
+        ShowRtmpError(tr("RTMP port is invalid!"));
+        return 0;
+    }
+    if (!IsValidStreamName(strStream))
+    {
+        ShowRtmpError(tr("RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!"));
+        return 0;
+    }
+    return 1;
+}
+
+// ---- Slots ----
+
+void CVistrel::OnMenuRecord()
+{
+    m_pMainWnd->OnButtonRecord();
+}
+
+void CVistrel::OnMenuStop()
+{
+    // ---- Seam: with the recording pipeline, a recording is first told to
+    // stop feeding its encoders and the user may free disk space until the
+    // file can be finished (Disk space is not enough to complete mp4 file). ----
+    m_pMainWnd->OnButtonStop();
+}
+
+void CVistrel::OnMenuSnapshot()
+{
+    m_pMainWnd->OnButtonSnapshot();
+}
+
+void CVistrel::OnMenuExit()
+{
+    close();
+}
+
+void CVistrel::OnMenuAbout()
+{
+    const QString strText = QStringLiteral("%1.%2").arg(GetAppTitle()).arg(int(VISTREL_VERSION_BUILD))
+        + QLatin1Char('\n') + tr("Ostrana Technology Co., Ltd.")
+        + QLatin1Char('\n') + GetWebSite()
+        + QLatin1Char('\n') + tr("Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.");
+    QMessageBox box(QMessageBox::NoIcon, tr("About"), strText, QMessageBox::Ok, nullptr,
+                    Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    box.button(QMessageBox::Ok)->setText(tr("OK"));
+    box.exec();
+}
+
+void CVistrel::OnMenuFullscreen()
+{
+    m_pMainWnd->OnButtonFullscreen();
+}
+
+void CVistrel::OnTimer()
+{
+    // ---- Seam: the session texts (file name, size, free space, the disk
+    // guard and the final "Open File" message) come with the recording
+    // pipeline, which measures what they show. ----
+}
+
+void CVistrel::RefreshStatusBar(const QString& strText)
+{
+    statusBar()->clearMessage();
+    m_pLabelStatistics->hide();
+    m_pLabelRecord->hide();
+    m_pLabelLiving->hide();
+
+    if (m_bRunning)
+    {
+        // ---- Seam: the statistics label (bit rate, or the performance
+        // warning after four low frame rates) shows the engine's statistics
+        // once it keeps them. ----
+
+        if (g_settings.GetRecord())
+        {
+            m_pLabelRecord->setText(strText);
+            m_pLabelRecord->show();
+        }
+        else
+        {
+            if (!strText.isEmpty())
+                m_strLinkText = MakeOpenFileLink(strText);
+            if (!m_strLinkText.isEmpty())
+            {
+                m_pLabelRecord->setText(m_strLinkText);
+                m_pLabelRecord->show();
+            }
+        }
+
+        int nPush = 0;
+        QString strAddress;
+        QString strPort;
+        QString strStream;
+        QString strUrl;
+        g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+        if (nPush != 0)
+        {
+            m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + tr("RTMP publishing") + QStringLiteral("</a>"));
+            m_pLabelLiving->show();
+        }
+    }
+    else
+    {
+        m_pLabelRecord->setText(strText.isEmpty() ? QString() : MakeOpenFileLink(strText));
+        m_pLabelRecord->show();
+    }
+    m_pStatusContainer->show();
+}
+
+QString CVistrel::MakeOpenFileLink(const QString& strText) const
+{
+    return strText + QStringLiteral("<a href=\"") + strText + QStringLiteral("\">") + tr("Open File")
+        + QStringLiteral("</a>");
+}
+
+void CVistrel::OnlinkActivated(const QString& strLink)
+{
+    // The link only says "this file"; which one follows from what was made last.
+    Q_UNUSED(strLink);
+    const QString strPath = (!m_strRecordFileName.isEmpty() && m_bLastOutputRecord) ? m_strRecordFilePath
+                                                                                     : m_strSnapshotFilePath;
+    if (!QFileInfo(strPath).isFile())
+    {
+        ShowCriticalMessage(this, tr("File does not exist"));
+        return;
+    }
+    // The desktop opens it with the program associated with its type.
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(strPath)))
+        Platform::DebugOutput(QStringLiteral("Vistrel: no program opens %1").arg(strPath));
+}
+
+void CVistrel::OnlinkActivatedLiving(const QString& strLink)
+{
+    // The streaming indicator carries no link target, so there is nothing to
+    // open; a player for the stream would be started from here.
+    Q_UNUSED(strLink);
+}
+
+void CVistrel::CloseAudioDevice(void* hDevice)
+{
+    // ---- Seam: the engine closes the released audio capture here
+    // (CloseAudioHandle) once it captures audio. ----
+    Q_UNUSED(hDevice);
+}
+
+void CVistrel::DealError(int nCode)
+{
+    if (nCode == 1)
+    {
+        OnMenuStop();
+        ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
+    }
+    else if (nCode == 2)
+    {
+        OnMenuStop();
+        ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
     }
 }
 
@@ -116,6 +423,69 @@ void CVistrel::OnShowUp()
     raise();
     activateWindow();
     Platform::DebugOutput(QStringLiteral("Vistrel: brought to the front"));
+}
+
+// ---- Window events ----
+
+bool CVistrel::AskCloseDuringSession()
+{
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+
+    QString strQuestion = tr("Do you confirm to close application");
+    if (g_settings.GetRecord())
+    {
+        strQuestion += tr(" on recording");
+        if (nPush != 0)
+            strQuestion += tr(" and streaming");
+    }
+    else if (nPush != 0)
+    {
+        strQuestion += tr(" on streaming");
+    }
+    strQuestion += tr("?");
+
+    QMessageBox box(QMessageBox::Information, GetAppTitle(), strQuestion, QMessageBox::NoButton, this);
+    QPushButton* pYes = box.addButton(tr("Yes"), QMessageBox::YesRole);
+    QPushButton* pNo = box.addButton(tr("No"), QMessageBox::NoRole);
+    box.setDefaultButton(pYes);
+    // Dismissing the box keeps the session: only a "Yes" may end it.
+    box.setEscapeButton(pNo);
+    box.exec();
+    return box.clickedButton() == pYes;
+}
+
+void CVistrel::closeEvent(QCloseEvent* pEvent)
+{
+    if (m_bRunning)
+    {
+        if (!AskCloseDuringSession())
+        {
+            pEvent->ignore();
+            return;
+        }
+        pEvent->accept();
+        m_pMainWnd->OnButtonStop();
+        g_settings.SetFrameGeometry(saveGeometry());
+    }
+    // ---- Seam: the projection controller's windows are closed here once
+    // the Screen output exists. ----
+    QMainWindow::closeEvent(pEvent);
+}
+
+void CVistrel::UpdateRenderers()
+{
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+    {
+        CKVChannel* pChannel = g_capture.GetChannel(i);
+        if (pChannel && pChannel->IsOpen())
+            pChannel->UpdateRenderer();
+    }
+    g_capture.UpdatePreviewRenderer();
 }
 
 void CVistrel::keyPressEvent(QKeyEvent* pEvent)
@@ -141,11 +511,4 @@ void CVistrel::resizeEvent(QResizeEvent* pEvent)
 {
     UpdateRenderers();
     QMainWindow::resizeEvent(pEvent);
-}
-
-void CVistrel::closeEvent(QCloseEvent* pEvent)
-{
-    // No session can run yet, so there is nothing to confirm or to stop. The
-    // projection windows will be closed here once they exist.
-    QMainWindow::closeEvent(pEvent);
 }

@@ -1,11 +1,22 @@
-// The program's top-level window.
+// The program's top-level window: menus, status bar and the output panel.
+// The engine and the Settings tab talk back to the user interface through its
+// IKVRecordNotify; requests from other threads arrive as queued signals.
 #pragma once
 
+#include "IKVRecordNotify.h"
+
 #include <QMainWindow>
+#include <QString>
 
-class CChannelPreview;
+class CMainWnd;
+class QAction;
+class QFile;
+class QHBoxLayout;
+class QLabel;
+class QMenu;
+class QTimer;
 
-class CVistrel : public QMainWindow
+class CVistrel : public QMainWindow, public IKVRecordNotify
 {
     Q_OBJECT
 
@@ -13,11 +24,40 @@ public:
     explicit CVistrel(QWidget* pParent = nullptr);
     ~CVistrel() override;
 
+    CMainWnd* GetOutputPanel() const { return m_pMainWnd; }
+
+    // ---- IKVRecordNotify ----
+    void OnRecordStarted(const QString& strFileName) override;
+    void OnRecordStopped() override;
+    void OnSnapshot(const QString& strFileName) override;
+    void EnableStart(bool bEnable) override;
+    void RefreshOutput() override;
+    // Any thread.
+    int OnAudioDeviceReleased(KVS_HANDLE hAudio) override;
+    // Any thread.
+    void OnError(int nCode) override;
+    void StopStatusTimer() override;
+    int CheckRtmpSettings(int nValue) override;
+
 signals:
-    // Emitted from any thread; the connection to OnShowUp is queued.
+    // All four are connected queued, so they may be emitted from any thread.
+    void signalError(int nCode);
+    void signalCloseAudioDevice(void* hDevice);
+    void signalStop();
     void signalShowUp();
 
 public slots:
+    void OnMenuRecord();
+    void OnMenuStop();
+    void OnMenuSnapshot();
+    void OnMenuExit();
+    void OnMenuAbout();
+    void OnMenuFullscreen();
+    void OnTimer();
+    void OnlinkActivated(const QString& strLink);
+    void OnlinkActivatedLiving(const QString& strLink);
+    void CloseAudioDevice(void* hDevice);
+    void DealError(int nCode);
     void OnShowUp();
 
 protected:
@@ -28,9 +68,40 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
-    void OpenChannels();
+    void CreateActions();
+    void CreateMenus();
+    // Shows strText in the record label, with the session's statistics and
+    // streaming indicator while a session runs.
+    void RefreshStatusBar(const QString& strText);
+    QString MakeOpenFileLink(const QString& strText) const;
+    // "Do you confirm to close application on recording and streaming?" and
+    // its shorter forms; the answer is true for "Yes".
+    bool AskCloseDuringSession();
     void UpdateRenderers();
 
-    enum { CHANNEL_COUNT = 6 };
-    CChannelPreview* m_apPreview[CHANNEL_COUNT] = {};
+    QMenu* m_pMenuFile = nullptr;
+    QMenu* m_pMenuHelp = nullptr;
+    QAction* m_pActionRecord = nullptr;
+    QAction* m_pActionStop = nullptr;
+    QAction* m_pActionSnapshot = nullptr;
+    QAction* m_pActionExit = nullptr;
+    QAction* m_pActionFullscreen = nullptr;
+    QAction* m_pActionAbout = nullptr;
+    CMainWnd* m_pMainWnd = nullptr;
+    QWidget* m_pStatusContainer = nullptr;
+    QHBoxLayout* m_pStatusLayout = nullptr;
+    QLabel* m_pLabelRecord = nullptr;
+    QLabel* m_pLabelLiving = nullptr;
+    QLabel* m_pLabelStatistics = nullptr;
+    QTimer* m_pTimer = nullptr;
+    int m_bRunning = 0;
+    // Never opened: it only names the growing recording so its size can be read.
+    QFile* m_pRecordFile = nullptr;
+    QString m_strRecordFileName;
+    QString m_strRecordFilePath;
+    QString m_strSnapshotFileName;
+    QString m_strSnapshotFilePath;
+    int m_bLastOutputRecord = 0;
+    int m_nLowFrameRateCount = 0;
+    QString m_strLinkText;
 };

@@ -1,0 +1,21 @@
+// Names and display texts of what the output panel produces: the elapsed
+// time of a session and the file names of recordings and snapshots.
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+
+#include <cstdint>
+
+// "hh:mm:ss"; the hours grow past two digits rather than wrap.
+QString FormatElapsed(uint32_t nSeconds);
+
+// "yyyy.MM.dd hh.mm.ss.mp4" in the translated pattern (the recording and the
+// name the main window is told, also when only streaming).
+QString MakeRecordFileName(const QDateTime& dtNow);
+
+// "yyyy.MM.dd hh.mm.ss.jpg"; the pattern is not translated.
+QString MakeSnapshotFileName(const QDateTime& dtNow);
+
+// Whether nFreeBytes hold nSeconds of video at nKbps (kilobits per second).
+bool HasRoomForVideo(uint64_t nFreeBytes, int nKbps, int nSeconds);

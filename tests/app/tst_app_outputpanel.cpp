@@ -1,0 +1,283 @@
+// The output panel on virtual cameras, inside the real main window: its
+// controls, snapshots written to the storage folder, the full-screen preview,
+// rebuilding the output from the settings, and the start checks.
+#include "AppInfo.h"
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CMainWnd.h"
+#include "CSettings.h"
+#include "CTabWnd.h"
+#include "CVideoWnd.h"
+#include "CVistrel.h"
+#include "ModalAnswer.h"
+
+#include <QDir>
+#include <QGroupBox>
+#include <QImage>
+#include <QImageReader>
+#include <QLabel>
+#include <QLCDNumber>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+
+namespace
+{
+const int s_nTimeoutMs = 30000;
+}
+
+class TestOutputPanel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void Controls();
+    void TitleShowsConfiguredRate();
+    void SnapshotWritesJpeg();
+    void SnapshotWithoutStorageFolder();
+    void FullscreenAndBack();
+    void ApplyOutputSettingsRebuilds();
+    void LogoFromSettings();
+    void StartChecks();
+
+private:
+    CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
+    QPushButton* Button(const char* pszName) const
+    {
+        return Panel()->findChild<QPushButton*>(QLatin1String(pszName));
+    }
+    bool ShowWindow();
+    QStringList Snapshots() const;
+
+    std::unique_ptr<QTemporaryDir> m_pStorage;
+    std::unique_ptr<CVistrel> m_pWnd;
+};
+
+void TestOutputPanel::initTestCase()
+{
+    Q_INIT_RESOURCE(vistrel);
+    InitAppTexts();
+    QVERIFY(g_capture.Init());
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    QVERIFY(g_layout.Load());
+}
+
+void TestOutputPanel::cleanupTestCase()
+{
+    g_capture.Uninit();
+}
+
+void TestOutputPanel::init()
+{
+    m_pStorage = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pStorage->isValid());
+    g_settings.SetDataStorage(QDir::toNativeSeparators(m_pStorage->path()));
+    g_settings.SetOutputFormat(11, 2);
+    g_settings.SetRecord(true);
+    g_settings.SetLogo(-1, 1, 50);
+    m_pWnd = std::make_unique<CVistrel>();
+}
+
+void TestOutputPanel::cleanup()
+{
+    m_pWnd.reset();
+    for (int i = 0; i < 6; ++i)
+        g_capture.CloseChannel(i);
+    g_capture.DestroyMixer();
+    m_pStorage.reset();
+}
+
+bool TestOutputPanel::ShowWindow()
+{
+    m_pWnd->show();
+    return QTest::qWaitForWindowExposed(m_pWnd.get(), s_nTimeoutMs);
+}
+
+QStringList TestOutputPanel::Snapshots() const
+{
+    return QDir(m_pStorage->path() + QStringLiteral("/Snapshot"))
+        .entryList({QStringLiteral("*.jpg")}, QDir::Files);
+}
+
+void TestOutputPanel::Controls()
+{
+    QCOMPARE(Panel()->findChild<QGroupBox*>(QStringLiteral("outputBox"))->title(),
+             QStringLiteral("Output (25.00 FPS)"));
+    QVERIFY(Button("buttonStart")->isEnabled());
+    QVERIFY(!Button("buttonStop")->isEnabled());
+    // The preview shows the composed output, not one of the channels.
+    QCOMPARE(Panel()->GetPreviewWnd()->GetChannel(), 6);
+    QVERIFY(!Panel()->GetPreviewWnd()->IsPlaceholder());
+    QCOMPARE(Panel()->GetTabWnd()->width(), 440);
+}
+
+void TestOutputPanel::TitleShowsConfiguredRate()
+{
+    m_pWnd.reset();
+    g_settings.SetOutputFormat(11, 1);
+    m_pWnd = std::make_unique<CVistrel>();
+    QCOMPARE(Panel()->findChild<QGroupBox*>(QStringLiteral("outputBox"))->title(),
+             QStringLiteral("Output (29.97 FPS)"));
+    QCOMPARE(g_capture.GetFrameDuration(), 333667);
+}
+
+void TestOutputPanel::SnapshotWritesJpeg()
+{
+    QVERIFY(ShowWindow());
+    CVideoWnd* pPreview = Panel()->GetPreviewWnd();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+
+    Button("buttonSnapshot")->click();
+    QStringList astrFiles;
+    QTRY_COMPARE_WITH_TIMEOUT((astrFiles = Snapshots()).size(), 1, s_nTimeoutMs);
+    const QString strName = astrFiles.first();
+    QVERIFY2(QRegularExpression(QStringLiteral("\\A\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.jpg\\z"))
+                 .match(strName).hasMatch(),
+             qPrintable(strName));
+    const QString strPath = m_pStorage->path() + QStringLiteral("/Snapshot/") + strName;
+    QImageReader reader(strPath);
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    const QImage image = reader.read();
+    QCOMPARE(image.size(), QSize(768, 576));
+
+    // The main window shows what was made, with a link to open it.
+    QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
+    QVERIFY(pRecord->isVisible());
+    QVERIFY2(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ") + strName),
+             qPrintable(pRecord->text()));
+    QVERIFY(pRecord->text().contains(QStringLiteral("\">Open File</a>")));
+}
+
+void TestOutputPanel::SnapshotWithoutStorageFolder()
+{
+    const QString strGone = m_pStorage->path() + QStringLiteral("/gone");
+    g_settings.SetDataStorage(strGone);
+    QVERIFY(QDir(strGone).removeRecursively());
+
+    CModalAnswer answer(QStringLiteral("OK"));
+    m_pWnd->OnMenuSnapshot();
+    QVERIFY(answer.m_bSeen);
+    QCOMPARE(answer.m_strText, QStringLiteral("Folder not exists.\nPlease reset saving path!"));
+    QCOMPARE(answer.m_strTitle, GetAppTitle());
+    QVERIFY(!QDir(strGone).exists());
+    QVERIFY(!m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"))->isVisible());
+}
+
+void TestOutputPanel::FullscreenAndBack()
+{
+    QVERIFY(ShowWindow());
+    CVideoWnd* pPreview = Panel()->GetPreviewWnd();
+    QGroupBox* pBox = Panel()->findChild<QGroupBox*>(QStringLiteral("outputBox"));
+    const QRect rcInBox = pPreview->geometry();
+    QVERIFY(!pPreview->isWindow());
+
+    Button("buttonFullscreen")->click();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->isFullScreen(), s_nTimeoutMs);
+    QVERIFY(pPreview->isWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->size().width() > rcInBox.width(), s_nTimeoutMs);
+    // The picture follows the window into full screen.
+    pPreview->ClearPicture();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+
+    QTest::keyClick(pPreview, Qt::Key_Escape);
+    QTRY_VERIFY_WITH_TIMEOUT(!pPreview->isFullScreen(), s_nTimeoutMs);
+    QVERIFY(!pPreview->isWindow());
+    QCOMPARE(pPreview->parentWidget(), static_cast<QWidget*>(pBox));
+    QTRY_COMPARE_WITH_TIMEOUT(pPreview->geometry(), rcInBox, s_nTimeoutMs);
+    QVERIFY(pPreview->isVisible());
+    pPreview->ClearPicture();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+
+    // The menu's Fullscreen goes the same way; a second one comes back.
+    m_pWnd->OnMenuFullscreen();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->isFullScreen(), s_nTimeoutMs);
+    m_pWnd->OnMenuFullscreen();
+    QTRY_VERIFY_WITH_TIMEOUT(!pPreview->isFullScreen(), s_nTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(pPreview->geometry(), rcInBox, s_nTimeoutMs);
+}
+
+void TestOutputPanel::ApplyOutputSettingsRebuilds()
+{
+    QVERIFY(ShowWindow());
+    CVideoWnd* pPreview = Panel()->GetPreviewWnd();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+
+    Panel()->ApplyOutputSettings();
+    Panel()->ApplyOutputSettings();
+    QVERIFY(g_capture.HasMixer());
+    pPreview->ClearPicture();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+
+    // A new output format reaches the engine through the main window, and
+    // the next snapshot has its size.
+    g_settings.SetOutputFormat(15, 2);
+    m_pWnd->RefreshOutput();
+    QCOMPARE(g_capture.GetOutputWidth(), 640);
+    QCOMPARE(g_capture.GetOutputHeight(), 360);
+    Panel()->GetTabWnd()->ReplaceChannels();
+    pPreview->ClearPicture();
+    QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
+    Button("buttonSnapshot")->click();
+    QStringList astrFiles;
+    QTRY_COMPARE_WITH_TIMEOUT((astrFiles = Snapshots()).size(), 1, s_nTimeoutMs);
+    const QImage image(m_pStorage->path() + QStringLiteral("/Snapshot/") + astrFiles.first());
+    QCOMPARE(image.size(), QSize(640, 360));
+}
+
+void TestOutputPanel::LogoFromSettings()
+{
+    QVERIFY(g_layout.GetLogoCount() > 0);
+    g_settings.SetLogo(0, 3, 0);
+    Panel()->ApplyOutputSettings();
+    int nWidth = 0;
+    int nHeight = 0;
+    g_capture.GetLogoSize(nWidth, nHeight);
+    const QSize sizeNatural = QImageReader(g_layout.GetLogoPath(0)).size();
+    QVERIFY(sizeNatural.isValid());
+    // Size 0 is half the natural size, evened up.
+    QCOMPARE(nWidth, (sizeNatural.width() / 2 + 1) & ~1);
+    QCOMPARE(nHeight, (sizeNatural.height() / 2 + 1) & ~1);
+}
+
+void TestOutputPanel::StartChecks()
+{
+    QLCDNumber* pElapsed = Panel()->findChild<QLCDNumber*>(QStringLiteral("elapsed"));
+
+    // Recording into a storage folder that is gone.
+    const QString strGone = m_pStorage->path() + QStringLiteral("/gone");
+    g_settings.SetDataStorage(strGone);
+    QVERIFY(QDir(strGone).removeRecursively());
+    {
+        CModalAnswer answer(QStringLiteral("OK"));
+        Button("buttonStart")->click();
+        QVERIFY(answer.m_bSeen);
+        QCOMPARE(answer.m_strText, QStringLiteral("Folder not exists.\nPlease reset saving path!"));
+        QCOMPARE(answer.m_icon, QMessageBox::Critical);
+    }
+    QVERIFY(Button("buttonStart")->isEnabled());
+    QVERIFY(!Button("buttonStop")->isEnabled());
+    QVERIFY(!QDir(strGone).exists());
+    QCOMPARE(pElapsed->intValue(), 0);
+
+    // Neither a file nor a stream: nothing happens at all, not even a box.
+    g_settings.SetRecord(false);
+    g_settings.SetRtmpServer(0, QStringLiteral("127.0.0.1"), QStringLiteral("1935"), QStringLiteral("test"),
+                             QStringLiteral("rtmp://127.0.0.1:1935/live/test"));
+    {
+        CModalAnswer answer(QStringLiteral("OK"));
+        m_pWnd->OnMenuRecord();
+        QVERIFY(!answer.m_bSeen);
+    }
+    QVERIFY(!Button("buttonStop")->isEnabled());
+    g_settings.SetRecord(true);
+}
+
+QTEST_MAIN(TestOutputPanel)
+#include "tst_app_outputpanel.moc"
