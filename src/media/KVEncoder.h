@@ -1,0 +1,71 @@
+// H.264 and AAC encoders and the MP4 muxer. Handles are opaque; null means
+// failure; nothing throws. Output callbacks run on the encoders' own threads.
+#pragma once
+
+#include "KVTypes.h"
+
+// H.264 parameter block, in this order.
+struct KVE_H264_PARAM
+{
+    int32_t nWidth;
+    int32_t nHeight;
+    int32_t nDuration;      // 100-ns units per frame
+    int32_t nBitrate;       // Kbps
+    int32_t nQuality;       // 1 best quality, 4 balanced, 7 best speed
+    int32_t nProfile;       // 100 high, 77 main, 66 baseline
+    int32_t nKeyInterval;   // frames
+    int32_t nLowLatency;    // 0 normal, 1 low latency
+    int32_t nReserved1;
+    int32_t nReserved2;
+    int32_t nLowLatency2;   // same value as nLowLatency
+};
+
+// AAC parameter block (the sample rate is passed on its own: 48000).
+struct KVE_AAC_PARAM
+{
+    int32_t nChannels;      // 2
+    int32_t nBitrate;       // Kbps
+    int32_t nQuality;       // 100, 50 or 30
+    int32_t nReserved;      // 1
+};
+
+enum { KVE_ENCODER_SOFTWARE = 1, KVE_ENCODER_HARDWARE = 2 };
+
+enum { KVE_STREAM_VIDEO = 1, KVE_STREAM_AUDIO = 0 };
+
+// What travels with every encoded packet as the callback's second buffer, so
+// that the muxer and the RTMP client need no side channel. Timestamps are in
+// 100-ns units from the start of the encoder. pExtraData holds the codec
+// headers (avcC / AudioSpecificConfig, as libavcodec's extradata) and is the
+// same for every packet of one encoder.
+struct KVE_PACKET_INFO
+{
+    int32_t nStream;        // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO
+    int32_t bKeyFrame;
+    int64_t nPts;
+    int64_t nDts;
+    int64_t nDuration;
+    const uint8_t* pExtraData;
+    int32_t nExtraData;
+};
+
+// Encoder output: (data, length, second buffer = const KVE_PACKET_INFO*,
+// second length = sizeof(KVE_PACKET_INFO), user). Video data is in the
+// length-prefixed (AVCC) form with 4-byte lengths.
+typedef void (*KVE_OUTPUT_CALLBACK)(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
+                                    void* pUser);
+
+KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn,
+                                 void* pUser);
+// nValue: the timestamp the mixer delivered with the frame. 0 on failure.
+int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t nValue);
+int KVE_DestroyH264Encoder(KVS_HANDLE hEncoder);
+
+KVS_HANDLE KVE_CreateAACEncoder(int nSampleRate, const KVE_AAC_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn, void* pUser);
+// s16 interleaved stereo, any length; output comes in exact 1024-sample frames.
+int KVE_AACEncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pData, int nLength);
+int KVE_DestroyAACEncoder(KVS_HANDLE hEncoder);
+
+// The muxer takes the encoders' output itself (hAac may be null).
+KVS_HANDLE KVE_CreateMp4Muxer(const char16_t* pszPath, KVS_HANDLE hH264, KVS_HANDLE hAac);
+int KVE_DestroyMp4Muxer(KVS_HANDLE hMuxer);
