@@ -5,12 +5,17 @@ When a text moves to another class, lupdate marks the old entry vanished and
 adds an untranslated one under the new class. For every message that has no
 translation (or only lupdate's unreviewed guess of exactly that translation)
 this copies the translation of a finished message with the same
-source text (from any context, vanished ones included). Vanished messages
-whose text lives on elsewhere are then dropped; the others are kept so that
-their translations come back if the text returns.
+source text (from any context, vanished ones included).
+
+A vanished message is dropped only when its text has moved: its class still
+has live texts and the same text lives on elsewhere with the same
+translation. Everything else is kept, so that a translation comes back when
+its text returns. That includes the texts of classes not written yet (every
+message of such a class is vanished), which are translated ahead of time.
 
 Usage: fill_translations.py FILE.ts...
 """
+import copy
 import sys
 import xml.etree.ElementTree as ET
 
@@ -18,6 +23,16 @@ import xml.etree.ElementTree as ET
 def key(msg):
     comment = msg.findtext('comment') or ''
     return (msg.findtext('source') or '', comment, msg.get('numerus') == 'yes')
+
+
+def is_live(msg):
+    tr = msg.find('translation')
+    return tr is not None and tr.get('type') not in ('vanished', 'obsolete')
+
+
+def render(tr):
+    """The translation's text and numerus forms, without its type."""
+    return (tr.text or '', tuple(f.text or '' for f in tr.findall('numerusform')))
 
 
 def fill(path):
@@ -31,12 +46,10 @@ def fill(path):
         if (tr.text or len(tr)) and key(msg) not in known:
             known[key(msg)] = tr
     filled = 0
-    live = set()
     for msg in root.iter('message'):
         tr = msg.find('translation')
         if tr is None or tr.get('type') in ('vanished', 'obsolete'):
             continue
-        live.add(key(msg))
         if tr.get('type') != 'unfinished' or key(msg) not in known:
             continue
         src = known[key(msg)]
@@ -46,14 +59,24 @@ def fill(path):
         if not (tr.text or len(tr)) or guessed:
             tr.text = src.text
             for child in list(src):
-                tr.append(child)
+                tr.append(copy.deepcopy(child))
             del tr.attrib['type']
             filled += 1
+    # What each live text now translates to, once the gaps above are filled.
+    live_tr = {}
+    for msg in root.iter('message'):
+        tr = msg.find('translation')
+        if tr is None or tr.get('type') in ('vanished', 'obsolete', 'unfinished'):
+            continue
+        live_tr.setdefault(key(msg), set()).add(render(tr))
     dropped = 0
     for ctx in list(root.iter('context')):
-        for msg in list(ctx.findall('message')):
+        messages = ctx.findall('message')
+        class_live = any(is_live(m) for m in messages)
+        for msg in messages:
             tr = msg.find('translation')
-            if tr is not None and tr.get('type') in ('vanished', 'obsolete') and key(msg) in live:
+            if (class_live and not is_live(msg) and tr is not None
+                    and render(tr) in live_tr.get(key(msg), ())):
                 ctx.remove(msg)
                 dropped += 1
         if not ctx.findall('message'):

@@ -24,107 +24,107 @@
     <name>CDeviceDlg</name>
     <message>
         <source>Video Option</source>
-        <translation>视频选项</translation>
+        <translation type="vanished">视频选项</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation>默认</translation>
+        <translation type="vanished">默认</translation>
     </message>
     <message>
         <source>Advanced</source>
-        <translation>高级</translation>
+        <translation type="vanished">高级</translation>
     </message>
     <message>
         <source>HDMI</source>
-        <translation>HDMI</translation>
+        <translation type="vanished">HDMI</translation>
     </message>
     <message>
         <source>VGA</source>
-        <translation>VGA</translation>
+        <translation type="vanished">VGA</translation>
     </message>
     <message>
         <source>Component</source>
-        <translation>色差分量</translation>
+        <translation type="vanished">色差分量</translation>
     </message>
     <message>
         <source>CVBS</source>
-        <translation>CVBS</translation>
+        <translation type="vanished">CVBS</translation>
     </message>
     <message>
         <source>SVideo</source>
-        <translation>S 端子</translation>
+        <translation type="vanished">S 端子</translation>
     </message>
     <message>
         <source>SDI</source>
-        <translation>SDI</translation>
+        <translation type="vanished">SDI</translation>
     </message>
     <message>
         <source>Second Component</source>
-        <translation>第二路色差分量</translation>
+        <translation type="vanished">第二路色差分量</translation>
     </message>
     <message>
         <source>Device</source>
-        <translation>设备</translation>
+        <translation type="vanished">设备</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation>名称：</translation>
+        <translation type="vanished">名称：</translation>
     </message>
     <message>
         <source>Device:</source>
-        <translation>设备：</translation>
+        <translation type="vanished">设备：</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation>位置：</translation>
+        <translation type="vanished">位置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation>（未设置设备）</translation>
+        <translation type="vanished">（未设置设备）</translation>
     </message>
     <message>
         <source>(Not set position)</source>
-        <translation>（未设置位置）</translation>
+        <translation type="vanished">（未设置位置）</translation>
     </message>
     <message>
         <source>Position</source>
-        <translation>位置</translation>
+        <translation type="vanished">位置</translation>
     </message>
     <message>
         <source>Video Params</source>
-        <translation>视频参数</translation>
+        <translation type="vanished">视频参数</translation>
     </message>
     <message>
         <source>Contract:</source>
-        <translation>对比度：</translation>
+        <translation type="vanished">对比度：</translation>
     </message>
     <message>
         <source>Brightness:</source>
-        <translation>亮度：</translation>
+        <translation type="vanished">亮度：</translation>
     </message>
     <message>
         <source>Hue:</source>
-        <translation>色调：</translation>
+        <translation type="vanished">色调：</translation>
     </message>
     <message>
         <source>Saturation:</source>
-        <translation>饱和度：</translation>
+        <translation type="vanished">饱和度：</translation>
     </message>
     <message>
         <source>No signal</source>
-        <translation>无信号</translation>
+        <translation type="vanished">无信号</translation>
     </message>
     <message>
         <source>Capture signal status</source>
-        <translation>采集信号状态</translation>
+        <translation type="vanished">采集信号状态</translation>
     </message>
     <message>
         <source>FPS</source>
-        <translation>帧/秒</translation>
+        <translation type="vanished">帧/秒</translation>
     </message>
     <message>
         <source>Contrast:</source>
-        <translation>对比度：</translation>
+        <translation type="vanished">对比度：</translation>
     </message>
 </context>
 <context>
@@ -181,11 +181,7 @@ Please reset saving path!</source>
     </message>
     <message>
         <source>Start error!</source>
-        <translation>启动失败！</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>确定</translation>
+        <translation type="vanished">启动失败！</translation>
     </message>
     <message>
         <source>yyyy.MM.dd hh.mm.ss</source>
@@ -207,91 +203,91 @@ Please reset saving path!</source>
     <name>CTabOverlay</name>
     <message>
         <source>Logo</source>
-        <translation>台标</translation>
+        <translation type="vanished">台标</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation>位置：</translation>
+        <translation type="vanished">位置：</translation>
     </message>
     <message>
         <source>Top-Left</source>
-        <translation>左上</translation>
+        <translation type="vanished">左上</translation>
     </message>
     <message>
         <source>Top-Right</source>
-        <translation>右上</translation>
+        <translation type="vanished">右上</translation>
     </message>
     <message>
         <source>Bottom-Left</source>
-        <translation>左下</translation>
+        <translation type="vanished">左下</translation>
     </message>
     <message>
         <source>Bottom-Right</source>
-        <translation>右下</translation>
+        <translation type="vanished">右下</translation>
     </message>
     <message>
         <source>Size:</source>
-        <translation>大小：</translation>
+        <translation type="vanished">大小：</translation>
     </message>
     <message>
         <source>Caption</source>
-        <translation>字幕</translation>
+        <translation type="vanished">字幕</translation>
     </message>
     <message>
         <source>Text:</source>
-        <translation>文字：</translation>
+        <translation type="vanished">文字：</translation>
     </message>
     <message>
         <source>Clear</source>
-        <translation>清除</translation>
+        <translation type="vanished">清除</translation>
     </message>
     <message>
         <source>Style:</source>
-        <translation>样式：</translation>
+        <translation type="vanished">样式：</translation>
     </message>
     <message>
         <source>Under line</source>
-        <translation>下划线</translation>
+        <translation type="vanished">下划线</translation>
     </message>
     <message>
         <source>Bold</source>
-        <translation>粗体</translation>
+        <translation type="vanished">粗体</translation>
     </message>
     <message>
         <source>Italic</source>
-        <translation>斜体</translation>
+        <translation type="vanished">斜体</translation>
     </message>
     <message>
         <source>Text color:</source>
-        <translation>文字颜色：</translation>
+        <translation type="vanished">文字颜色：</translation>
     </message>
     <message>
         <source>Border color:</source>
-        <translation>描边颜色：</translation>
+        <translation type="vanished">描边颜色：</translation>
     </message>
     <message>
         <source>Border:</source>
-        <translation>描边：</translation>
+        <translation type="vanished">描边：</translation>
     </message>
     <message>
         <source>Text font:</source>
-        <translation>字体：</translation>
+        <translation type="vanished">字体：</translation>
     </message>
     <message>
         <source>Top-Center</source>
-        <translation>中上</translation>
+        <translation type="vanished">中上</translation>
     </message>
     <message>
         <source>Bottom-Center</source>
-        <translation>中下</translation>
+        <translation type="vanished">中下</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation>时间</translation>
+        <translation type="vanished">时间</translation>
     </message>
     <message>
         <source>Show Time</source>
-        <translation>显示时间</translation>
+        <translation type="vanished">显示时间</translation>
     </message>
 </context>
 <context>
@@ -309,224 +305,224 @@ Please reset saving path!</source>
     <name>CTabScreen</name>
     <message>
         <source>Screen</source>
-        <translation>屏幕</translation>
+        <translation type="vanished">屏幕</translation>
     </message>
     <message>
         <source>Enable screen output</source>
-        <translation>启用屏幕输出</translation>
+        <translation type="vanished">启用屏幕输出</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation>预览</translation>
+        <translation type="vanished">预览</translation>
     </message>
     <message>
         <source>Left:</source>
-        <translation>左：</translation>
+        <translation type="vanished">左：</translation>
     </message>
     <message>
         <source>Top:</source>
-        <translation>上：</translation>
+        <translation type="vanished">上：</translation>
     </message>
     <message>
         <source>Width:</source>
-        <translation>宽：</translation>
+        <translation type="vanished">宽：</translation>
     </message>
     <message>
         <source>Height:</source>
-        <translation>高：</translation>
+        <translation type="vanished">高：</translation>
     </message>
     <message>
         <source>Back:</source>
-        <translation>背景：</translation>
+        <translation type="vanished">背景：</translation>
     </message>
     <message>
         <source>Change background image</source>
-        <translation>更换背景图片</translation>
+        <translation type="vanished">更换背景图片</translation>
     </message>
     <message>
         <source>Clear background image</source>
-        <translation>清除背景图片</translation>
+        <translation type="vanished">清除背景图片</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation>设置</translation>
+        <translation type="vanished">设置</translation>
     </message>
     <message>
         <source>Projection:</source>
-        <translation>投屏：</translation>
+        <translation type="vanished">投屏：</translation>
     </message>
     <message>
         <source>Open File</source>
-        <translation>打开文件</translation>
+        <translation type="vanished">打开文件</translation>
     </message>
     <message>
         <source>Images (*.png *.xpm *.jpg)</source>
-        <translation>图片 (*.png *.xpm *.jpg)</translation>
+        <translation type="vanished">图片 (*.png *.xpm *.jpg)</translation>
     </message>
     <message>
         <source>Do you confirm to clear background image?</source>
-        <translation>是否确认清除背景图片？</translation>
+        <translation type="vanished">是否确认清除背景图片？</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation>是</translation>
+        <translation type="vanished">是</translation>
     </message>
     <message>
         <source>No</source>
-        <translation>否</translation>
+        <translation type="vanished">否</translation>
     </message>
 </context>
 <context>
     <name>CTabSettings</name>
     <message>
         <source>Settings</source>
-        <translation>设置</translation>
+        <translation type="vanished">设置</translation>
     </message>
     <message>
         <source>Video</source>
-        <translation>视频</translation>
+        <translation type="vanished">视频</translation>
     </message>
     <message>
         <source>Audio</source>
-        <translation>音频</translation>
+        <translation type="vanished">音频</translation>
     </message>
     <message>
         <source>MP4</source>
-        <translation>MP4</translation>
+        <translation type="vanished">MP4</translation>
     </message>
     <message>
         <source>RTMP</source>
-        <translation>RTMP</translation>
+        <translation type="vanished">RTMP</translation>
     </message>
     <message>
         <source>Video Size:</source>
-        <translation>视频尺寸：</translation>
+        <translation type="vanished">视频尺寸：</translation>
     </message>
     <message>
         <source>Frame Rate:</source>
-        <translation>帧率：</translation>
+        <translation type="vanished">帧率：</translation>
     </message>
     <message>
         <source>H.264 Encoder:</source>
-        <translation>H.264 编码器：</translation>
+        <translation type="vanished">H.264 编码器：</translation>
     </message>
     <message>
         <source>Software</source>
-        <translation>软件</translation>
+        <translation type="vanished">软件</translation>
     </message>
     <message>
         <source>Hardware</source>
-        <translation>硬件</translation>
+        <translation type="vanished">硬件</translation>
     </message>
     <message>
         <source>H.264 Mode:</source>
-        <translation>H.264 模式：</translation>
+        <translation type="vanished">H.264 模式：</translation>
     </message>
     <message>
         <source>H.264 Profile:</source>
-        <translation>H.264 档次：</translation>
+        <translation type="vanished">H.264 档次：</translation>
     </message>
     <message>
         <source>H.264 Quality:</source>
-        <translation>H.264 质量：</translation>
+        <translation type="vanished">H.264 质量：</translation>
     </message>
     <message>
         <source>H.264 Bitrate:</source>
-        <translation>H.264 码率：</translation>
+        <translation type="vanished">H.264 码率：</translation>
     </message>
     <message>
         <source>Key Frame:</source>
-        <translation>关键帧：</translation>
+        <translation type="vanished">关键帧：</translation>
     </message>
     <message>
         <source>Audio Device:</source>
-        <translation>音频设备：</translation>
+        <translation type="vanished">音频设备：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation>（未设置设备）</translation>
+        <translation type="vanished">（未设置设备）</translation>
     </message>
     <message>
         <source>Audio Bitrate:</source>
-        <translation>音频码率：</translation>
+        <translation type="vanished">音频码率：</translation>
     </message>
     <message>
         <source>Encoder Quality:</source>
-        <translation>编码质量：</translation>
+        <translation type="vanished">编码质量：</translation>
     </message>
     <message>
         <source>Monitor audio device.</source>
-        <translation>监听音频设备。</translation>
+        <translation type="vanished">监听音频设备。</translation>
     </message>
     <message>
         <source>Record output to file.</source>
-        <translation>将输出录制到文件。</translation>
+        <translation type="vanished">将输出录制到文件。</translation>
     </message>
     <message>
         <source>Path:</source>
-        <translation>路径：</translation>
+        <translation type="vanished">路径：</translation>
     </message>
     <message>
         <source>Change storage path</source>
-        <translation>更改存储路径</translation>
+        <translation type="vanished">更改存储路径</translation>
     </message>
     <message>
         <source>Push stream to RTMP server.</source>
-        <translation>推流到 RTMP 服务器。</translation>
+        <translation type="vanished">推流到 RTMP 服务器。</translation>
     </message>
     <message>
         <source>IP Address:</source>
-        <translation>IP 地址：</translation>
+        <translation type="vanished">IP 地址：</translation>
     </message>
     <message>
         <source>Port:</source>
-        <translation>端口：</translation>
+        <translation type="vanished">端口：</translation>
     </message>
     <message>
         <source>Stream Name:</source>
-        <translation>流名称：</translation>
+        <translation type="vanished">流名称：</translation>
     </message>
     <message>
         <source>Complete URL:</source>
-        <translation>完整地址：</translation>
+        <translation type="vanished">完整地址：</translation>
     </message>
     <message>
         <source>Test Connect</source>
-        <translation>测试连接</translation>
+        <translation type="vanished">测试连接</translation>
     </message>
     <message>
         <source>Storage</source>
-        <translation>存储</translation>
+        <translation type="vanished">存储</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
-        <translation>* 磁盘剩余空间：</translation>
+        <translation type="vanished">* 磁盘剩余空间：</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation>是</translation>
+        <translation type="vanished">是</translation>
     </message>
     <message>
         <source>RTMP IP address is invalid!</source>
-        <translation>RTMP IP 地址无效！</translation>
+        <translation type="vanished">RTMP IP 地址无效！</translation>
     </message>
     <message>
         <source>RTMP port is invalid!</source>
-        <translation>RTMP 端口无效！</translation>
+        <translation type="vanished">RTMP 端口无效！</translation>
     </message>
     <message>
         <source>RTMP stream name is invalid!
 Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
-        <translation>RTMP 流名称无效！
+        <translation type="vanished">RTMP 流名称无效！
 仅支持字母、数字、“-”和“_”！</translation>
     </message>
     <message>
         <source>Test successful!</source>
-        <translation>测试成功！</translation>
+        <translation type="vanished">测试成功！</translation>
     </message>
     <message>
         <source>Test fail!</source>
-        <translation>测试失败！</translation>
+        <translation type="vanished">测试失败！</translation>
     </message>
 </context>
 <context>
@@ -537,19 +533,19 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Layout</source>
-        <translation>布局</translation>
+        <translation type="vanished">布局</translation>
     </message>
     <message>
         <source>Overlay</source>
-        <translation>叠加</translation>
+        <translation type="vanished">叠加</translation>
     </message>
     <message>
         <source>Screen</source>
-        <translation>屏幕</translation>
+        <translation type="vanished">屏幕</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation>设置</translation>
+        <translation type="vanished">设置</translation>
     </message>
 </context>
 <context>
@@ -663,45 +659,45 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Recording, writing file name</source>
-        <translation>正在录制，写入文件名</translation>
+        <translation type="vanished">正在录制，写入文件名</translation>
     </message>
     <message>
         <source>file size</source>
-        <translation>文件大小</translation>
+        <translation type="vanished">文件大小</translation>
     </message>
     <message>
         <source>disk free space</source>
-        <translation>磁盘剩余空间</translation>
+        <translation type="vanished">磁盘剩余空间</translation>
     </message>
     <message>
         <source>Stop record, make video file: </source>
-        <translation>已停止录制，生成视频文件：</translation>
+        <translation type="vanished">已停止录制，生成视频文件：</translation>
     </message>
     <message>
         <source>, file size: </source>
-        <translation>，文件大小：</translation>
+        <translation type="vanished">，文件大小：</translation>
     </message>
     <message>
         <source>.</source>
-        <translation>。</translation>
+        <translation type="vanished">。</translation>
     </message>
     <message>
         <source>!!! Disk space is not enough !!!</source>
-        <translation>!!! 磁盘空间不足 !!!</translation>
+        <translation type="vanished">!!! 磁盘空间不足 !!!</translation>
     </message>
     <message>
         <source>Disk space is not enough. 
 Recording has been stopped.</source>
-        <translation>磁盘空间不足。
+        <translation type="vanished">磁盘空间不足。
 录制已停止。</translation>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation>系统性能不足，编码后的视频无法正常播放。</translation>
+        <translation type="vanished">系统性能不足，编码后的视频无法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
-        <translation>码率</translation>
+        <translation type="vanished">码率</translation>
     </message>
     <message>
         <source>Open File</source>
@@ -719,7 +715,7 @@ Recording has been stopped.</source>
         <source>Disk space is not enough to complete mp4 file.
 Delete some other files and retry?
 </source>
-        <translation>磁盘空间不足，无法完成 MP4 文件。
+        <translation type="vanished">磁盘空间不足，无法完成 MP4 文件。
 删除其他一些文件后重试吗？
 </translation>
     </message>
@@ -751,7 +747,15 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>KVPlayer is not exist</source>
-        <translation>KVPlayer 不存在</translation>
+        <translation type="vanished">KVPlayer 不存在</translation>
+    </message>
+    <message>
+        <source>Ostrana Technology Co., Ltd.</source>
+        <translation>Ostrana 科技有限公司</translation>
+    </message>
+    <message>
+        <source>Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.</source>
+        <translation>版权所有 (C) Ostrana 科技有限公司。保留所有权利。</translation>
     </message>
 </context>
 <context>

@@ -24,107 +24,107 @@
     <name>CDeviceDlg</name>
     <message>
         <source>Video Option</source>
-        <translation>視訊選項</translation>
+        <translation type="vanished">視訊選項</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation>預設</translation>
+        <translation type="vanished">預設</translation>
     </message>
     <message>
         <source>Advanced</source>
-        <translation>進階</translation>
+        <translation type="vanished">進階</translation>
     </message>
     <message>
         <source>HDMI</source>
-        <translation>HDMI</translation>
+        <translation type="vanished">HDMI</translation>
     </message>
     <message>
         <source>VGA</source>
-        <translation>VGA</translation>
+        <translation type="vanished">VGA</translation>
     </message>
     <message>
         <source>Component</source>
-        <translation>色差端子</translation>
+        <translation type="vanished">色差端子</translation>
     </message>
     <message>
         <source>CVBS</source>
-        <translation>CVBS</translation>
+        <translation type="vanished">CVBS</translation>
     </message>
     <message>
         <source>SVideo</source>
-        <translation>S 端子</translation>
+        <translation type="vanished">S 端子</translation>
     </message>
     <message>
         <source>SDI</source>
-        <translation>SDI</translation>
+        <translation type="vanished">SDI</translation>
     </message>
     <message>
         <source>Second Component</source>
-        <translation>第二組色差端子</translation>
+        <translation type="vanished">第二組色差端子</translation>
     </message>
     <message>
         <source>Device</source>
-        <translation>裝置</translation>
+        <translation type="vanished">裝置</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation>名稱：</translation>
+        <translation type="vanished">名稱：</translation>
     </message>
     <message>
         <source>Device:</source>
-        <translation>裝置：</translation>
+        <translation type="vanished">裝置：</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation>位置：</translation>
+        <translation type="vanished">位置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation>（未設定裝置）</translation>
+        <translation type="vanished">（未設定裝置）</translation>
     </message>
     <message>
         <source>(Not set position)</source>
-        <translation>（未設定位置）</translation>
+        <translation type="vanished">（未設定位置）</translation>
     </message>
     <message>
         <source>Position</source>
-        <translation>位置</translation>
+        <translation type="vanished">位置</translation>
     </message>
     <message>
         <source>Video Params</source>
-        <translation>視訊參數</translation>
+        <translation type="vanished">視訊參數</translation>
     </message>
     <message>
         <source>Contract:</source>
-        <translation>對比：</translation>
+        <translation type="vanished">對比：</translation>
     </message>
     <message>
         <source>Brightness:</source>
-        <translation>亮度：</translation>
+        <translation type="vanished">亮度：</translation>
     </message>
     <message>
         <source>Hue:</source>
-        <translation>色調：</translation>
+        <translation type="vanished">色調：</translation>
     </message>
     <message>
         <source>Saturation:</source>
-        <translation>飽和度：</translation>
+        <translation type="vanished">飽和度：</translation>
     </message>
     <message>
         <source>No signal</source>
-        <translation>無訊號</translation>
+        <translation type="vanished">無訊號</translation>
     </message>
     <message>
         <source>Capture signal status</source>
-        <translation>擷取訊號狀態</translation>
+        <translation type="vanished">擷取訊號狀態</translation>
     </message>
     <message>
         <source>FPS</source>
-        <translation>幀/秒</translation>
+        <translation type="vanished">幀/秒</translation>
     </message>
     <message>
         <source>Contrast:</source>
-        <translation>對比：</translation>
+        <translation type="vanished">對比：</translation>
     </message>
 </context>
 <context>
@@ -181,11 +181,7 @@ Please reset saving path!</source>
     </message>
     <message>
         <source>Start error!</source>
-        <translation>啟動失敗！</translation>
-    </message>
-    <message>
-        <source>OK</source>
-        <translation>確定</translation>
+        <translation type="vanished">啟動失敗！</translation>
     </message>
     <message>
         <source>yyyy.MM.dd hh.mm.ss</source>
@@ -207,91 +203,91 @@ Please reset saving path!</source>
     <name>CTabOverlay</name>
     <message>
         <source>Logo</source>
-        <translation>台標</translation>
+        <translation type="vanished">台標</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation>位置：</translation>
+        <translation type="vanished">位置：</translation>
     </message>
     <message>
         <source>Top-Left</source>
-        <translation>左上</translation>
+        <translation type="vanished">左上</translation>
     </message>
     <message>
         <source>Top-Right</source>
-        <translation>右上</translation>
+        <translation type="vanished">右上</translation>
     </message>
     <message>
         <source>Bottom-Left</source>
-        <translation>左下</translation>
+        <translation type="vanished">左下</translation>
     </message>
     <message>
         <source>Bottom-Right</source>
-        <translation>右下</translation>
+        <translation type="vanished">右下</translation>
     </message>
     <message>
         <source>Size:</source>
-        <translation>大小：</translation>
+        <translation type="vanished">大小：</translation>
     </message>
     <message>
         <source>Caption</source>
-        <translation>字幕</translation>
+        <translation type="vanished">字幕</translation>
     </message>
     <message>
         <source>Text:</source>
-        <translation>文字：</translation>
+        <translation type="vanished">文字：</translation>
     </message>
     <message>
         <source>Clear</source>
-        <translation>清除</translation>
+        <translation type="vanished">清除</translation>
     </message>
     <message>
         <source>Style:</source>
-        <translation>樣式：</translation>
+        <translation type="vanished">樣式：</translation>
     </message>
     <message>
         <source>Under line</source>
-        <translation>底線</translation>
+        <translation type="vanished">底線</translation>
     </message>
     <message>
         <source>Bold</source>
-        <translation>粗體</translation>
+        <translation type="vanished">粗體</translation>
     </message>
     <message>
         <source>Italic</source>
-        <translation>斜體</translation>
+        <translation type="vanished">斜體</translation>
     </message>
     <message>
         <source>Text color:</source>
-        <translation>文字顏色：</translation>
+        <translation type="vanished">文字顏色：</translation>
     </message>
     <message>
         <source>Border color:</source>
-        <translation>描邊顏色：</translation>
+        <translation type="vanished">描邊顏色：</translation>
     </message>
     <message>
         <source>Border:</source>
-        <translation>描邊：</translation>
+        <translation type="vanished">描邊：</translation>
     </message>
     <message>
         <source>Text font:</source>
-        <translation>字型：</translation>
+        <translation type="vanished">字型：</translation>
     </message>
     <message>
         <source>Top-Center</source>
-        <translation>中上</translation>
+        <translation type="vanished">中上</translation>
     </message>
     <message>
         <source>Bottom-Center</source>
-        <translation>中下</translation>
+        <translation type="vanished">中下</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation>時間</translation>
+        <translation type="vanished">時間</translation>
     </message>
     <message>
         <source>Show Time</source>
-        <translation>顯示時間</translation>
+        <translation type="vanished">顯示時間</translation>
     </message>
 </context>
 <context>
@@ -309,224 +305,224 @@ Please reset saving path!</source>
     <name>CTabScreen</name>
     <message>
         <source>Screen</source>
-        <translation>螢幕</translation>
+        <translation type="vanished">螢幕</translation>
     </message>
     <message>
         <source>Enable screen output</source>
-        <translation>啟用螢幕輸出</translation>
+        <translation type="vanished">啟用螢幕輸出</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation>預覽</translation>
+        <translation type="vanished">預覽</translation>
     </message>
     <message>
         <source>Left:</source>
-        <translation>左：</translation>
+        <translation type="vanished">左：</translation>
     </message>
     <message>
         <source>Top:</source>
-        <translation>上：</translation>
+        <translation type="vanished">上：</translation>
     </message>
     <message>
         <source>Width:</source>
-        <translation>寬：</translation>
+        <translation type="vanished">寬：</translation>
     </message>
     <message>
         <source>Height:</source>
-        <translation>高：</translation>
+        <translation type="vanished">高：</translation>
     </message>
     <message>
         <source>Back:</source>
-        <translation>背景：</translation>
+        <translation type="vanished">背景：</translation>
     </message>
     <message>
         <source>Change background image</source>
-        <translation>更換背景圖片</translation>
+        <translation type="vanished">更換背景圖片</translation>
     </message>
     <message>
         <source>Clear background image</source>
-        <translation>清除背景圖片</translation>
+        <translation type="vanished">清除背景圖片</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation>設定</translation>
+        <translation type="vanished">設定</translation>
     </message>
     <message>
         <source>Projection:</source>
-        <translation>投影：</translation>
+        <translation type="vanished">投影：</translation>
     </message>
     <message>
         <source>Open File</source>
-        <translation>開啟檔案</translation>
+        <translation type="vanished">開啟檔案</translation>
     </message>
     <message>
         <source>Images (*.png *.xpm *.jpg)</source>
-        <translation>圖片 (*.png *.xpm *.jpg)</translation>
+        <translation type="vanished">圖片 (*.png *.xpm *.jpg)</translation>
     </message>
     <message>
         <source>Do you confirm to clear background image?</source>
-        <translation>是否確定清除背景圖片？</translation>
+        <translation type="vanished">是否確定清除背景圖片？</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation>是</translation>
+        <translation type="vanished">是</translation>
     </message>
     <message>
         <source>No</source>
-        <translation>否</translation>
+        <translation type="vanished">否</translation>
     </message>
 </context>
 <context>
     <name>CTabSettings</name>
     <message>
         <source>Settings</source>
-        <translation>設定</translation>
+        <translation type="vanished">設定</translation>
     </message>
     <message>
         <source>Video</source>
-        <translation>視訊</translation>
+        <translation type="vanished">視訊</translation>
     </message>
     <message>
         <source>Audio</source>
-        <translation>音訊</translation>
+        <translation type="vanished">音訊</translation>
     </message>
     <message>
         <source>MP4</source>
-        <translation>MP4</translation>
+        <translation type="vanished">MP4</translation>
     </message>
     <message>
         <source>RTMP</source>
-        <translation>RTMP</translation>
+        <translation type="vanished">RTMP</translation>
     </message>
     <message>
         <source>Video Size:</source>
-        <translation>視訊尺寸：</translation>
+        <translation type="vanished">視訊尺寸：</translation>
     </message>
     <message>
         <source>Frame Rate:</source>
-        <translation>影格率：</translation>
+        <translation type="vanished">影格率：</translation>
     </message>
     <message>
         <source>H.264 Encoder:</source>
-        <translation>H.264 編碼器：</translation>
+        <translation type="vanished">H.264 編碼器：</translation>
     </message>
     <message>
         <source>Software</source>
-        <translation>軟體</translation>
+        <translation type="vanished">軟體</translation>
     </message>
     <message>
         <source>Hardware</source>
-        <translation>硬體</translation>
+        <translation type="vanished">硬體</translation>
     </message>
     <message>
         <source>H.264 Mode:</source>
-        <translation>H.264 模式：</translation>
+        <translation type="vanished">H.264 模式：</translation>
     </message>
     <message>
         <source>H.264 Profile:</source>
-        <translation>H.264 設定檔：</translation>
+        <translation type="vanished">H.264 設定檔：</translation>
     </message>
     <message>
         <source>H.264 Quality:</source>
-        <translation>H.264 品質：</translation>
+        <translation type="vanished">H.264 品質：</translation>
     </message>
     <message>
         <source>H.264 Bitrate:</source>
-        <translation>H.264 位元率：</translation>
+        <translation type="vanished">H.264 位元率：</translation>
     </message>
     <message>
         <source>Key Frame:</source>
-        <translation>關鍵影格：</translation>
+        <translation type="vanished">關鍵影格：</translation>
     </message>
     <message>
         <source>Audio Device:</source>
-        <translation>音訊裝置：</translation>
+        <translation type="vanished">音訊裝置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation>（未設定裝置）</translation>
+        <translation type="vanished">（未設定裝置）</translation>
     </message>
     <message>
         <source>Audio Bitrate:</source>
-        <translation>音訊位元率：</translation>
+        <translation type="vanished">音訊位元率：</translation>
     </message>
     <message>
         <source>Encoder Quality:</source>
-        <translation>編碼品質：</translation>
+        <translation type="vanished">編碼品質：</translation>
     </message>
     <message>
         <source>Monitor audio device.</source>
-        <translation>監聽音訊裝置。</translation>
+        <translation type="vanished">監聽音訊裝置。</translation>
     </message>
     <message>
         <source>Record output to file.</source>
-        <translation>將輸出錄製到檔案。</translation>
+        <translation type="vanished">將輸出錄製到檔案。</translation>
     </message>
     <message>
         <source>Path:</source>
-        <translation>路徑：</translation>
+        <translation type="vanished">路徑：</translation>
     </message>
     <message>
         <source>Change storage path</source>
-        <translation>變更儲存路徑</translation>
+        <translation type="vanished">變更儲存路徑</translation>
     </message>
     <message>
         <source>Push stream to RTMP server.</source>
-        <translation>推送串流到 RTMP 伺服器。</translation>
+        <translation type="vanished">推送串流到 RTMP 伺服器。</translation>
     </message>
     <message>
         <source>IP Address:</source>
-        <translation>IP 位址：</translation>
+        <translation type="vanished">IP 位址：</translation>
     </message>
     <message>
         <source>Port:</source>
-        <translation>連接埠：</translation>
+        <translation type="vanished">連接埠：</translation>
     </message>
     <message>
         <source>Stream Name:</source>
-        <translation>串流名稱：</translation>
+        <translation type="vanished">串流名稱：</translation>
     </message>
     <message>
         <source>Complete URL:</source>
-        <translation>完整網址：</translation>
+        <translation type="vanished">完整網址：</translation>
     </message>
     <message>
         <source>Test Connect</source>
-        <translation>測試連線</translation>
+        <translation type="vanished">測試連線</translation>
     </message>
     <message>
         <source>Storage</source>
-        <translation>儲存</translation>
+        <translation type="vanished">儲存</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
-        <translation>* 磁碟剩餘空間：</translation>
+        <translation type="vanished">* 磁碟剩餘空間：</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation>是</translation>
+        <translation type="vanished">是</translation>
     </message>
     <message>
         <source>RTMP IP address is invalid!</source>
-        <translation>RTMP IP 位址無效！</translation>
+        <translation type="vanished">RTMP IP 位址無效！</translation>
     </message>
     <message>
         <source>RTMP port is invalid!</source>
-        <translation>RTMP 連接埠無效！</translation>
+        <translation type="vanished">RTMP 連接埠無效！</translation>
     </message>
     <message>
         <source>RTMP stream name is invalid!
 Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
-        <translation>RTMP 串流名稱無效！
+        <translation type="vanished">RTMP 串流名稱無效！
 僅支援字母、數字、「-」和「_」！</translation>
     </message>
     <message>
         <source>Test successful!</source>
-        <translation>測試成功！</translation>
+        <translation type="vanished">測試成功！</translation>
     </message>
     <message>
         <source>Test fail!</source>
-        <translation>測試失敗！</translation>
+        <translation type="vanished">測試失敗！</translation>
     </message>
 </context>
 <context>
@@ -537,19 +533,19 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Layout</source>
-        <translation>版面配置</translation>
+        <translation type="vanished">版面配置</translation>
     </message>
     <message>
         <source>Overlay</source>
-        <translation>疊加</translation>
+        <translation type="vanished">疊加</translation>
     </message>
     <message>
         <source>Screen</source>
-        <translation>螢幕</translation>
+        <translation type="vanished">螢幕</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation>設定</translation>
+        <translation type="vanished">設定</translation>
     </message>
 </context>
 <context>
@@ -663,45 +659,45 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Recording, writing file name</source>
-        <translation>正在錄製，寫入檔案名稱</translation>
+        <translation type="vanished">正在錄製，寫入檔案名稱</translation>
     </message>
     <message>
         <source>file size</source>
-        <translation>檔案大小</translation>
+        <translation type="vanished">檔案大小</translation>
     </message>
     <message>
         <source>disk free space</source>
-        <translation>磁碟剩餘空間</translation>
+        <translation type="vanished">磁碟剩餘空間</translation>
     </message>
     <message>
         <source>Stop record, make video file: </source>
-        <translation>已停止錄製，產生視訊檔案：</translation>
+        <translation type="vanished">已停止錄製，產生視訊檔案：</translation>
     </message>
     <message>
         <source>, file size: </source>
-        <translation>，檔案大小：</translation>
+        <translation type="vanished">，檔案大小：</translation>
     </message>
     <message>
         <source>.</source>
-        <translation>。</translation>
+        <translation type="vanished">。</translation>
     </message>
     <message>
         <source>!!! Disk space is not enough !!!</source>
-        <translation>!!! 磁碟空間不足 !!!</translation>
+        <translation type="vanished">!!! 磁碟空間不足 !!!</translation>
     </message>
     <message>
         <source>Disk space is not enough. 
 Recording has been stopped.</source>
-        <translation>磁碟空間不足。
+        <translation type="vanished">磁碟空間不足。
 錄製已停止。</translation>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation>系統效能不足，編碼後的視訊無法正常播放。</translation>
+        <translation type="vanished">系統效能不足，編碼後的視訊無法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
-        <translation>位元率</translation>
+        <translation type="vanished">位元率</translation>
     </message>
     <message>
         <source>Open File</source>
@@ -719,7 +715,7 @@ Recording has been stopped.</source>
         <source>Disk space is not enough to complete mp4 file.
 Delete some other files and retry?
 </source>
-        <translation>磁碟空間不足，無法完成 MP4 檔案。
+        <translation type="vanished">磁碟空間不足，無法完成 MP4 檔案。
 刪除其他檔案後重試嗎？
 </translation>
     </message>
@@ -751,7 +747,15 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>KVPlayer is not exist</source>
-        <translation>KVPlayer 不存在</translation>
+        <translation type="vanished">KVPlayer 不存在</translation>
+    </message>
+    <message>
+        <source>Ostrana Technology Co., Ltd.</source>
+        <translation>Ostrana 科技有限公司</translation>
+    </message>
+    <message>
+        <source>Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.</source>
+        <translation>版權所有 (C) Ostrana 科技有限公司。保留所有權利。</translation>
     </message>
 </context>
 <context>
