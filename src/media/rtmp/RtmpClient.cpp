@@ -1,0 +1,411 @@
+#include "RtmpClient.h"
+
+#include "AvcConfig.h"
+#include "Platform.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+#include <libavutil/time.h>
+}
+
+#include <chrono>
+
+namespace
+{
+int64_t NowMs()
+{
+    return av_gettime_relative() / 1000;
+}
+
+const AVRational kTicks = {1, 10000000};
+
+QString ErrorText(int nError)
+{
+    char szText[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(nError, szText, sizeof(szText));
+    return QString::fromUtf8(szText);
+}
+}
+
+CRtmpClient::CRtmpClient(const std::string& strUrl, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser)
+    : m_strUrl(strUrl), m_nTimeout(nTimeout > 0 ? nTimeout : 5000), m_pfnEvent(pfn), m_pUser(pUser)
+{
+}
+
+CRtmpClient::~CRtmpClient()
+{
+    if (m_thread.joinable())
+        m_thread.detach();
+    Close();
+}
+
+bool CRtmpClient::Start()
+{
+    m_pSelf = shared_from_this();
+    try
+    {
+        m_thread = std::thread([this] { Run(); });
+    }
+    catch (...)
+    {
+        m_pSelf.reset();
+        return false;
+    }
+    return true;
+}
+
+void CRtmpClient::SetAutoReconnect(bool bEnable)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bAutoReconnect = bEnable;
+}
+
+void CRtmpClient::SetVideoFormat(int nWidth, int nHeight, int nDuration)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bVideoFormat = true;
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    m_nDuration = nDuration;
+    m_queue.SetHasVideo(true);
+}
+
+void CRtmpClient::SetAudioFormat(int nSampleRate, int nChannels, int nFrameSamples)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_bAudioFormat = true;
+    m_nSampleRate = nSampleRate > 0 ? nSampleRate : 48000;
+    m_nChannels = nChannels > 0 ? nChannels : 2;
+    m_nFrameSamples = nFrameSamples > 0 ? nFrameSamples : 1024;
+}
+
+bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+{
+    if (nStream != KVE_STREAM_VIDEO && nStream != KVE_STREAM_AUDIO)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_bClosing || m_bFinished)
+        return false;
+
+    std::vector<uint8_t>& vecExtra = nStream == KVE_STREAM_VIDEO ? m_vecVideoExtra : m_vecAudioExtra;
+    if (vecExtra.empty() && info.pExtraData && info.nExtraData > 0)
+    {
+        if (nStream == KVE_STREAM_VIDEO)
+            vecExtra = MakeAvcConfig(info.pExtraData, info.nExtraData);
+        else
+            vecExtra.assign(info.pExtraData, info.pExtraData + info.nExtraData);
+        m_cv.notify_all();
+    }
+    // Without video announced, audio alone may make the stream.
+    if (!m_bVideoFormat && nStream == KVE_STREAM_AUDIO && m_vecVideoExtra.empty())
+        m_queue.SetHasVideo(false);
+    else if (nStream == KVE_STREAM_VIDEO)
+        m_queue.SetHasVideo(true);
+
+    CRtmpPacket packet;
+    packet.nStream = nStream;
+    packet.bKeyFrame = nStream == KVE_STREAM_AUDIO || info.bKeyFrame != 0;
+    packet.nPts = info.nPts;
+    packet.nDts = info.nDts;
+    packet.nDuration = info.nDuration;
+    packet.vecData.assign(pData, pData + nLength);
+    if (!m_queue.Push(std::move(packet)))
+        return false;
+    m_cv.notify_all();
+    return true;
+}
+
+void CRtmpClient::Stop()
+{
+    {
+        // After this no event reaches the owner, who may be going away.
+        std::lock_guard<std::recursive_mutex> lockCallback(m_mtxCallback);
+        m_pfnEvent = nullptr;
+    }
+    std::shared_ptr<CRtmpClient> pKeep = shared_from_this();
+    {
+        std::unique_lock<std::mutex> lock(m_mtx);
+        m_bClosing = true;
+        m_nCloseDeadline = NowMs() + 600;
+        m_cv.notify_all();
+        if (m_thread.get_id() == std::this_thread::get_id())
+        {
+            // Called from our own event callback: the thread ends by itself.
+            m_bAbort = true;
+            m_thread.detach();
+            return;
+        }
+        if (!m_cv.wait_for(lock, std::chrono::milliseconds(700), [this] { return m_bFinished; }))
+        {
+            m_bAbort = true;
+            m_cv.wait_for(lock, std::chrono::milliseconds(400), [this] { return m_bFinished; });
+        }
+    }
+    if (m_thread.joinable())
+    {
+        bool bFinished;
+        {
+            std::lock_guard<std::mutex> lock(m_mtx);
+            bFinished = m_bFinished;
+        }
+        if (bFinished)
+            m_thread.join();
+        else
+        {
+            Platform::DebugOutput(QStringLiteral("RTMP: the server does not respond; the connection is left to close by itself"));
+            m_thread.detach();
+        }
+    }
+}
+
+int CRtmpClient::OnInterrupt(void* pOpaque)
+{
+    CRtmpClient* pThis = static_cast<CRtmpClient*>(pOpaque);
+    if (pThis->m_bAbort)
+        return 1;
+    int64_t nNow = NowMs();
+    int64_t nConnect = pThis->m_nConnectDeadline;
+    int64_t nClose = pThis->m_nCloseDeadline;
+    return (nConnect && nNow > nConnect) || (nClose && nNow > nClose);
+}
+
+bool CRtmpClient::IsClosing()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bClosing;
+}
+
+void CRtmpClient::Notify(int nEvent)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
+    if (m_pfnEvent)
+        m_pfnEvent(nEvent, m_pUser);
+}
+
+void CRtmpClient::Pause(int nMs)
+{
+    std::unique_lock<std::mutex> lock(m_mtx);
+    m_cv.wait_for(lock, std::chrono::milliseconds(nMs), [this] { return m_bClosing; });
+}
+
+void CRtmpClient::Run()
+{
+    std::shared_ptr<CRtmpClient> pSelf = std::move(m_pSelf);
+    while (!IsClosing())
+    {
+        bool bConnected = Connect();
+        if (bConnected)
+        {
+            Notify(KPL_EVENT_CONNECTED);
+            bool bStopped = Stream();
+            Close();
+            if (bStopped)
+                break;
+        }
+        bool bRetry;
+        {
+            std::lock_guard<std::mutex> lock(m_mtx);
+            bRetry = m_bAutoReconnect && !m_bClosing;
+            // What was queued for the lost connection is stale by the time
+            // a new one exists.
+            m_queue.Clear();
+            m_queue.WaitForKeyFrame();
+        }
+        if (!IsClosing())
+            Notify(bConnected ? KPL_EVENT_DISCONNECTED : KPL_EVENT_FAILED);
+        if (!bRetry)
+            break;
+        Pause(1000);
+    }
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_queue.Clear();
+    m_bFinished = true;
+    m_cv.notify_all();
+}
+
+bool CRtmpClient::Connect()
+{
+    if (avformat_alloc_output_context2(&m_pContext, nullptr, "flv", m_strUrl.c_str()) < 0 || !m_pContext)
+    {
+        Platform::DebugOutput(QStringLiteral("RTMP: cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
+        m_pContext = nullptr;
+        return false;
+    }
+    m_pContext->interrupt_callback.callback = &CRtmpClient::OnInterrupt;
+    m_pContext->interrupt_callback.opaque = this;
+    // Live: every packet leaves at once instead of waiting in a buffer.
+    m_pContext->flush_packets = 1;
+
+    m_nConnectDeadline = NowMs() + m_nTimeout;
+    int nResult = avio_open2(&m_pContext->pb, m_strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback,
+                             nullptr);
+    m_nConnectDeadline = 0;
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("RTMP: connection to %1 failed: %2")
+                                  .arg(QString::fromStdString(m_strUrl), ErrorText(nResult)));
+        Close();
+        return false;
+    }
+    return true;
+}
+
+bool CRtmpClient::WriteHeader()
+{
+    std::vector<uint8_t> vecVideo, vecAudio;
+    int nWidth, nHeight, nDuration, nSampleRate, nChannels, nFrameSamples;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        vecVideo = m_vecVideoExtra;
+        vecAudio = m_bAudioFormat ? m_vecAudioExtra : std::vector<uint8_t>();
+        nWidth = m_nWidth;
+        nHeight = m_nHeight;
+        nDuration = m_nDuration;
+        nSampleRate = m_nSampleRate;
+        nChannels = m_nChannels;
+        nFrameSamples = m_nFrameSamples;
+    }
+
+    auto setExtra = [](AVCodecParameters* pPar, const std::vector<uint8_t>& vecExtra) {
+        pPar->extradata = static_cast<uint8_t*>(av_mallocz(vecExtra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        if (!pPar->extradata)
+            return false;
+        memcpy(pPar->extradata, vecExtra.data(), vecExtra.size());
+        pPar->extradata_size = int(vecExtra.size());
+        return true;
+    };
+
+    m_nVideoIndex = m_nAudioIndex = -1;
+    if (!vecVideo.empty())
+    {
+        AVStream* pStream = avformat_new_stream(m_pContext, nullptr);
+        if (!pStream)
+            return false;
+        AVCodecParameters* pPar = pStream->codecpar;
+        pPar->codec_type = AVMEDIA_TYPE_VIDEO;
+        pPar->codec_id = AV_CODEC_ID_H264;
+        pPar->width = nWidth;
+        pPar->height = nHeight;
+        pStream->time_base = {1, 1000};
+        if (nDuration > 0)
+            pStream->avg_frame_rate = av_d2q(10000000.0 / nDuration, 100000);
+        if (!setExtra(pPar, vecVideo))
+            return false;
+        m_nVideoIndex = pStream->index;
+    }
+    if (!vecAudio.empty())
+    {
+        AVStream* pStream = avformat_new_stream(m_pContext, nullptr);
+        if (!pStream)
+            return false;
+        AVCodecParameters* pPar = pStream->codecpar;
+        pPar->codec_type = AVMEDIA_TYPE_AUDIO;
+        pPar->codec_id = AV_CODEC_ID_AAC;
+        pPar->sample_rate = nSampleRate;
+        av_channel_layout_default(&pPar->ch_layout, nChannels);
+        pPar->frame_size = nFrameSamples;
+        pStream->time_base = {1, 1000};
+        if (!setExtra(pPar, vecAudio))
+            return false;
+        m_nAudioIndex = pStream->index;
+    }
+    m_nLastDts[0] = m_nLastDts[1] = INT64_MIN;
+
+    int nResult = avformat_write_header(m_pContext, nullptr);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("RTMP: stream header not accepted: %1").arg(ErrorText(nResult)));
+        return false;
+    }
+    return true;
+}
+
+bool CRtmpClient::WritePacket(const CRtmpPacket& packet)
+{
+    int nIndex = packet.nStream == KVE_STREAM_VIDEO ? m_nVideoIndex : m_nAudioIndex;
+    if (nIndex < 0)
+        return true;
+    AVStream* pStream = m_pContext->streams[nIndex];
+    AVPacket* pPacket = av_packet_alloc();
+    if (!pPacket || av_new_packet(pPacket, int(packet.vecData.size())) < 0)
+    {
+        av_packet_free(&pPacket);
+        return true;    // out of memory costs this packet, not the connection
+    }
+    memcpy(pPacket->data, packet.vecData.data(), packet.vecData.size());
+    pPacket->stream_index = nIndex;
+    pPacket->pts = av_rescale_q(packet.nPts, kTicks, pStream->time_base);
+    pPacket->dts = av_rescale_q(packet.nDts, kTicks, pStream->time_base);
+    pPacket->duration = av_rescale_q(packet.nDuration, kTicks, pStream->time_base);
+    if (packet.bKeyFrame)
+        pPacket->flags |= AV_PKT_FLAG_KEY;
+
+    // The muxer refuses time going backwards; one such packet is not worth
+    // the connection.
+    int64_t& nLast = m_nLastDts[packet.nStream == KVE_STREAM_VIDEO ? 1 : 0];
+    if (pPacket->dts < nLast)
+    {
+        av_packet_free(&pPacket);
+        return true;
+    }
+    nLast = pPacket->dts;
+
+    int nResult = m_nVideoIndex >= 0 && m_nAudioIndex >= 0 ? av_interleaved_write_frame(m_pContext, pPacket)
+                                                           : av_write_frame(m_pContext, pPacket);
+    av_packet_free(&pPacket);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("RTMP: sending failed: %1").arg(ErrorText(nResult)));
+        return false;
+    }
+    return true;
+}
+
+bool CRtmpClient::Stream()
+{
+    // The header needs the codec headers, which come with the first packets.
+    {
+        std::unique_lock<std::mutex> lock(m_mtx);
+        m_cv.wait(lock, [this] {
+            if (m_bClosing)
+                return true;
+            bool bVideoReady = !m_vecVideoExtra.empty() || (!m_bVideoFormat && !m_vecAudioExtra.empty());
+            bool bAudioReady = !m_bAudioFormat || !m_vecAudioExtra.empty();
+            return bVideoReady && bAudioReady;
+        });
+        if (m_bClosing && m_vecVideoExtra.empty() && m_vecAudioExtra.empty())
+            return true;
+    }
+    if (!WriteHeader())
+        return IsClosing();
+
+    for (;;)
+    {
+        CRtmpPacket packet;
+        bool bHave;
+        bool bClosing;
+        {
+            std::unique_lock<std::mutex> lock(m_mtx);
+            m_cv.wait(lock, [this] { return m_bClosing || !m_queue.IsEmpty(); });
+            bHave = m_queue.Pop(packet);
+            bClosing = m_bClosing;
+        }
+        if (!bHave && bClosing)
+            break;
+        if (bHave && !WritePacket(packet))
+            return IsClosing();
+    }
+    av_write_trailer(m_pContext);
+    return true;
+}
+
+void CRtmpClient::Close()
+{
+    if (!m_pContext)
+        return;
+    if (m_pContext->pb)
+        avio_closep(&m_pContext->pb);
+    avformat_free_context(m_pContext);
+    m_pContext = nullptr;
+    m_nVideoIndex = m_nAudioIndex = -1;
+}

@@ -1,0 +1,87 @@
+// One RTMP publishing connection with its own thread. The thread owns the
+// network; callers only ever touch the queue, so a slow or stalled server
+// costs them dropped packets, never waiting.
+#pragma once
+
+#include "KVEncoder.h"
+#include "KVProtocol.h"
+#include "RtmpPacketQueue.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+struct AVFormatContext;
+
+class CRtmpClient : public std::enable_shared_from_this<CRtmpClient>
+{
+public:
+    CRtmpClient(const std::string& strUrl, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser);
+    ~CRtmpClient();
+
+    bool Start();
+    void SetAutoReconnect(bool bEnable);
+    void SetVideoFormat(int nWidth, int nHeight, int nDuration);
+    void SetAudioFormat(int nSampleRate, int nChannels, int nFrameSamples);
+    bool Write(int nStream, const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
+    // Sends what is queued if that is quick, then ends the thread; gives up
+    // on a stalled server after about a second.
+    void Stop();
+
+private:
+    void Run();
+    bool Connect();
+    // Writes packets until stopped (true) or the connection fails (false).
+    bool Stream();
+    bool WriteHeader();
+    bool WritePacket(const CRtmpPacket& packet);
+    void Close();
+    void Notify(int nEvent);
+    // Sleeps up to nMs unless stopping.
+    void Pause(int nMs);
+    bool IsClosing();
+    static int OnInterrupt(void* pOpaque);
+
+    const std::string m_strUrl;
+    const int m_nTimeout;
+
+    std::recursive_mutex m_mtxCallback;
+    KPL_EVENT_CALLBACK m_pfnEvent;
+    void* m_pUser;
+
+    // Guards everything below up to the thread's own members.
+    std::mutex m_mtx;
+    std::condition_variable m_cv;
+    CRtmpPacketQueue m_queue;
+    bool m_bAutoReconnect = false;
+    bool m_bClosing = false;
+    bool m_bFinished = false;
+    bool m_bVideoFormat = false;
+    bool m_bAudioFormat = false;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nDuration = 0;
+    int m_nSampleRate = 48000;
+    int m_nChannels = 2;
+    int m_nFrameSamples = 1024;
+    std::vector<uint8_t> m_vecVideoExtra;
+    std::vector<uint8_t> m_vecAudioExtra;
+
+    std::atomic<bool> m_bAbort{false};
+    std::atomic<int64_t> m_nConnectDeadline{0};
+    std::atomic<int64_t> m_nCloseDeadline{0};
+
+    std::thread m_thread;
+    // Keeps the client alive for a thread that outlives Stop().
+    std::shared_ptr<CRtmpClient> m_pSelf;
+
+    // Thread only.
+    AVFormatContext* m_pContext = nullptr;
+    int m_nVideoIndex = -1;
+    int m_nAudioIndex = -1;
+    int64_t m_nLastDts[2] = {INT64_MIN, INT64_MIN};
+};

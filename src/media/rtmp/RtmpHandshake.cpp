@@ -1,0 +1,204 @@
+#include "RtmpHandshake.h"
+
+#include "Platform.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <random>
+#include <sys/socket.h>
+#include <unistd.h>
+#include <vector>
+
+namespace
+{
+enum { kVersion = 3, kChunk = 1536 };
+
+using Clock = std::chrono::steady_clock;
+
+int Remaining(Clock::time_point deadline)
+{
+    auto nMs = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return nMs > 0 ? int(nMs) : 0;
+}
+
+bool WaitFor(int hSocket, short nEvents, Clock::time_point deadline)
+{
+    for (;;)
+    {
+        int nWait = Remaining(deadline);
+        if (nWait <= 0)
+            return false;
+        pollfd fd = {hSocket, nEvents, 0};
+        int nResult = poll(&fd, 1, nWait);
+        if (nResult > 0)
+            return (fd.revents & nEvents) != 0 || (fd.revents & (POLLERR | POLLHUP)) == 0;
+        if (nResult == 0)
+            return false;
+        if (errno != EINTR)
+            return false;
+    }
+}
+
+bool SendAll(int hSocket, const uint8_t* pData, size_t nLength, Clock::time_point deadline)
+{
+    while (nLength > 0)
+    {
+        if (!WaitFor(hSocket, POLLOUT, deadline))
+            return false;
+        ssize_t nSent = send(hSocket, pData, nLength, MSG_NOSIGNAL);
+        if (nSent < 0)
+        {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            return false;
+        }
+        pData += nSent;
+        nLength -= size_t(nSent);
+    }
+    return true;
+}
+
+bool ReceiveAll(int hSocket, uint8_t* pData, size_t nLength, Clock::time_point deadline)
+{
+    while (nLength > 0)
+    {
+        if (!WaitFor(hSocket, POLLIN, deadline))
+            return false;
+        ssize_t nRead = recv(hSocket, pData, nLength, 0);
+        if (nRead == 0)
+            return false;
+        if (nRead < 0)
+        {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            return false;
+        }
+        pData += nRead;
+        nLength -= size_t(nRead);
+    }
+    return true;
+}
+
+// Non-blocking connect to one resolved address; -1 on failure.
+int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
+{
+    int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
+    if (hSocket < 0)
+        return -1;
+    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
+        return hSocket;
+    if (errno == EINPROGRESS && WaitFor(hSocket, POLLOUT, deadline))
+    {
+        int nError = 0;
+        socklen_t nSize = sizeof(nError);
+        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
+            return hSocket;
+    }
+    close(hSocket);
+    return -1;
+}
+}
+
+bool ParseRtmpAddress(const std::string& strUrl, CRtmpAddress& address)
+{
+    static const char kScheme[] = "rtmp://";
+    if (strUrl.size() <= sizeof(kScheme) - 1 || strncasecmp(strUrl.c_str(), kScheme, sizeof(kScheme) - 1) != 0)
+        return false;
+    std::string strAuthority = strUrl.substr(sizeof(kScheme) - 1);
+    strAuthority = strAuthority.substr(0, strAuthority.find('/'));
+    size_t nAt = strAuthority.rfind('@');
+    if (nAt != std::string::npos)
+        strAuthority = strAuthority.substr(nAt + 1);
+
+    std::string strHost = strAuthority;
+    std::string strPort;
+    if (!strAuthority.empty() && strAuthority[0] == '[')
+    {
+        size_t nClose = strAuthority.find(']');
+        if (nClose == std::string::npos)
+            return false;
+        strHost = strAuthority.substr(1, nClose - 1);
+        std::string strRest = strAuthority.substr(nClose + 1);
+        if (!strRest.empty())
+        {
+            if (strRest[0] != ':')
+                return false;
+            strPort = strRest.substr(1);
+        }
+    }
+    else
+    {
+        size_t nColon = strAuthority.find(':');
+        if (nColon != std::string::npos)
+        {
+            strHost = strAuthority.substr(0, nColon);
+            strPort = strAuthority.substr(nColon + 1);
+        }
+    }
+    if (strHost.empty())
+        return false;
+
+    int nPort = 1935;
+    if (!strPort.empty())
+    {
+        if (strPort.size() > 5 || strPort.find_first_not_of("0123456789") != std::string::npos)
+            return false;
+        nPort = std::stoi(strPort);
+        if (nPort < 1 || nPort > 65535)
+            return false;
+    }
+    address.strHost = strHost;
+    address.nPort = nPort;
+    return true;
+}
+
+bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
+{
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs > 0 ? nTimeoutMs : 0);
+
+    addrinfo hints = {};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    addrinfo* pList = nullptr;
+    // Name resolution has no time-out of its own; numeric addresses skip it.
+    std::string strPort = std::to_string(address.nPort);
+    if (getaddrinfo(address.strHost.c_str(), strPort.c_str(), &hints, &pList) != 0 || !pList)
+        return false;
+
+    int hSocket = -1;
+    for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && Remaining(deadline) > 0; pInfo = pInfo->ai_next)
+        hSocket = ConnectTo(pInfo, deadline);
+    freeaddrinfo(pList);
+    if (hSocket < 0)
+        return false;
+
+    // C1: time, four zero bytes (the plain handshake, no digest), random.
+    std::vector<uint8_t> vecOut(1 + kChunk, 0);
+    vecOut[0] = kVersion;
+    std::mt19937 random(std::random_device{}());
+    for (int i = 9; i <= kChunk; ++i)
+        vecOut[i] = uint8_t(random());
+
+    std::vector<uint8_t> vecIn(1 + kChunk);
+    bool bOk = SendAll(hSocket, vecOut.data(), vecOut.size(), deadline) &&
+               ReceiveAll(hSocket, vecIn.data(), vecIn.size(), deadline) && vecIn[0] == kVersion;
+    if (bOk)
+    {
+        // C2 echoes S1.
+        bOk = SendAll(hSocket, vecIn.data() + 1, kChunk, deadline) &&
+              ReceiveAll(hSocket, vecIn.data() + 1, kChunk, deadline);
+    }
+    close(hSocket);
+    if (!bOk)
+        Platform::DebugOutput(QStringLiteral("RTMP test: no handshake from %1:%2")
+                                  .arg(QString::fromStdString(address.strHost))
+                                  .arg(address.nPort));
+    return bOk;
+}

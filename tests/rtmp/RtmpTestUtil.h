@@ -1,0 +1,78 @@
+// Loopback nginx-rtmp server and real H.264/AAC packets for the RTMP tests.
+#pragma once
+
+#include "KVEncoder.h"
+
+#include <QString>
+#include <QTemporaryDir>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+// Runs nginx-rtmp on a free loopback port for the object's lifetime.
+class CNginxRtmp
+{
+public:
+    CNginxRtmp();
+    ~CNginxRtmp();
+    bool Start();
+    void Stop();
+    int GetPort() const { return m_nPort; }
+    QString GetUrl(const QString& strName) const;
+    QString GetLog() const;
+
+private:
+    bool RunScript(const QStringList& listArgs);
+
+    QTemporaryDir m_dir;
+    int m_nPort = 0;
+    bool m_bRunning = false;
+};
+
+// A port nothing listens on (bound, taken, released).
+int GetFreePort();
+
+struct CTestPacket
+{
+    int nStream;
+    std::vector<uint8_t> vecData;
+    KVE_PACKET_INFO info;
+};
+
+// Encodes nSeconds of a moving picture (320x240, 25 fps, key frame every
+// second, length-prefixed NAL units) and a 48 kHz stereo tone in 1024-sample
+// AAC frames, merged in timestamp order. Extradata points into the generator,
+// which must outlive the packets' use.
+class CTestStream
+{
+public:
+    bool Generate(int nSeconds);
+    const std::vector<CTestPacket>& GetPackets() const { return m_vecPackets; }
+
+    int m_nWidth = 320;
+    int m_nHeight = 240;
+    int m_nDuration = 400000;
+
+private:
+    bool EncodeVideo(int nSeconds);
+    bool EncodeAudio(int nSeconds);
+
+    std::vector<uint8_t> m_vecVideoExtra;
+    std::vector<uint8_t> m_vecAudioExtra;
+    std::vector<CTestPacket> m_vecPackets;
+};
+
+// What a player read from a live stream.
+struct CReadResult
+{
+    bool bOpened = false;
+    bool bVideoH264 = false;
+    bool bAudioAac = false;
+    int nWidth = 0;
+    int nHeight = 0;
+    int nVideoPackets = 0;
+    int nAudioPackets = 0;
+};
+
+// Plays the stream until nVideo and nAudio packets arrived or nTimeoutMs passed.
+CReadResult ReadStream(const QString& strUrl, int nVideo, int nAudio, int nTimeoutMs);

@@ -1,0 +1,90 @@
+// Connection test against a real server, a closed port and a silent server.
+#include "KVProtocol.h"
+#include "RtmpTestUtil.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+class CTestRtmpConnect : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void OnServerAnswers();
+    void OnClosedPort();
+    void OnSilentServer();
+    void OnMalformedUrl();
+};
+
+void CTestRtmpConnect::initTestCase()
+{
+    QVERIFY(KPL_Initialize());
+}
+
+void CTestRtmpConnect::OnServerAnswers()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    QByteArray url = server.GetUrl(QStringLiteral("test")).toUtf8();
+    QVERIFY2(KPL_TestConnect(url.constData(), 1000), qPrintable(server.GetLog()));
+    // The path is not needed for the test.
+    QByteArray urlNoPath = QStringLiteral("rtmp://127.0.0.1:%1").arg(server.GetPort()).toUtf8();
+    QVERIFY(KPL_TestConnect(urlNoPath.constData(), 1000));
+    // Nothing was published by the test.
+    QVERIFY(!server.GetLog().contains(QStringLiteral("publish:")));
+}
+
+void CTestRtmpConnect::OnClosedPort()
+{
+    int nPort = GetFreePort();
+    QVERIFY(nPort > 0);
+    QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(nPort).toUtf8();
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(KPL_TestConnect(url.constData(), 1000), 0);
+    // A sanity bound, not a benchmark: a refused connection must not wait
+    // out anything like a network time-out.
+    QVERIFY(timer.elapsed() < 3000);
+}
+
+void CTestRtmpConnect::OnSilentServer()
+{
+    // Accepts the connection but never answers the handshake.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(server.serverPort()).toUtf8();
+    QElapsedTimer timer;
+    timer.start();
+    QCOMPARE(KPL_TestConnect(url.constData(), 500), 0);
+    QVERIFY(timer.elapsed() < 3000);
+
+    // A server that sends the wrong version byte has not answered either.
+    QTcpServer wrong;
+    QVERIFY(wrong.listen(QHostAddress::LocalHost, 0));
+    connect(&wrong, &QTcpServer::newConnection, this, [&wrong] {
+        QTcpSocket* pSocket = wrong.nextPendingConnection();
+        pSocket->write(QByteArray(1537, 'x'));
+    });
+    url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(wrong.serverPort()).toUtf8();
+    int nResult = -1;
+    // The server needs this thread's event loop, so the test runs on another.
+    QThread* pThread = QThread::create([&] { nResult = KPL_TestConnect(url.constData(), 2000); });
+    pThread->start();
+    QTRY_VERIFY_WITH_TIMEOUT(pThread->isFinished(), 10000);
+    delete pThread;
+    QCOMPARE(nResult, 0);
+}
+
+void CTestRtmpConnect::OnMalformedUrl()
+{
+    QCOMPARE(KPL_TestConnect(nullptr, 1000), 0);
+    QCOMPARE(KPL_TestConnect("", 1000), 0);
+    QCOMPARE(KPL_TestConnect("rtmp://127.0.0.1:notaport/live", 1000), 0);
+}
+
+QTEST_GUILESS_MAIN(CTestRtmpConnect)
+#include "tst_rtmp_connect.moc"

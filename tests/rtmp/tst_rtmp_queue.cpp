@@ -1,0 +1,151 @@
+// Send queue policy, codec header conversion and URL parsing.
+#include "AvcConfig.h"
+#include "KVEncoder.h"
+#include "RtmpHandshake.h"
+#include "RtmpPacketQueue.h"
+
+#include <QtTest>
+
+namespace
+{
+CRtmpPacket MakePacket(int nStream, bool bKey, int64_t nDts, size_t nSize = 100)
+{
+    CRtmpPacket packet;
+    packet.nStream = nStream;
+    packet.bKeyFrame = bKey;
+    packet.nPts = packet.nDts = nDts;
+    packet.vecData.assign(nSize, uint8_t(nDts));
+    return packet;
+}
+}
+
+class CTestRtmpQueue : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void OnStartsAtKeyFrame();
+    void OnOverflowDropsUntilKeyFrame();
+    void OnByteLimit();
+    void OnAudioOnly();
+    void OnAvcConfig();
+    void OnParseAddress();
+};
+
+void CTestRtmpQueue::OnStartsAtKeyFrame()
+{
+    CRtmpPacketQueue queue;
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 0)));
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 0)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 400000)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 410000)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 800000)));
+    QCOMPARE(queue.GetCount(), size_t(3));
+    QCOMPARE(queue.GetDroppedCount(), uint64_t(2));
+
+    CRtmpPacket packet;
+    QVERIFY(queue.Pop(packet));
+    QVERIFY(packet.bKeyFrame);
+    QCOMPARE(packet.nDts, int64_t(400000));
+    QCOMPARE(packet.vecData.size(), size_t(100));
+}
+
+void CTestRtmpQueue::OnOverflowDropsUntilKeyFrame()
+{
+    // Two seconds of 25 fps video with audio, then one frame more.
+    CRtmpPacketQueue queue(20000000);
+    int64_t nDts = 0;
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, nDts)));
+    for (int i = 1; i <= 50; ++i)
+    {
+        nDts = i * 400000LL;
+        QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, nDts - 1000)));
+        QVERIFY2(queue.Push(MakePacket(KVE_STREAM_VIDEO, false, nDts)), qPrintable(QString::number(i)));
+    }
+    QVERIFY(!queue.IsWaitingForKeyFrame());
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 51 * 400000LL)));
+    QVERIFY(queue.IsEmpty());
+    QVERIFY(queue.IsWaitingForKeyFrame());
+
+    // Audio and delta frames stay out until the next key frame.
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 52 * 400000LL)));
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 52 * 400000LL)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 53 * 400000LL)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 53 * 400000LL + 10)));
+    QCOMPARE(queue.GetCount(), size_t(2));
+
+    // A key frame that overflows the queue starts it afresh.
+    CRtmpPacketQueue queue2(20000000);
+    QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, true, 0)));
+    QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, false, 10000000)));
+    QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, true, 30000000)));
+    QCOMPARE(queue2.GetCount(), size_t(1));
+    CRtmpPacket packet;
+    QVERIFY(queue2.Pop(packet));
+    QCOMPARE(packet.nDts, int64_t(30000000));
+}
+
+void CTestRtmpQueue::OnByteLimit()
+{
+    CRtmpPacketQueue queue(20000000, 1000);
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 0, 600)));
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 1, 600)));
+    QVERIFY(queue.IsEmpty());
+    // A single packet larger than the whole queue is never taken.
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 2, 2000)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 3, 600)));
+}
+
+void CTestRtmpQueue::OnAudioOnly()
+{
+    CRtmpPacketQueue queue(20000000);
+    queue.SetHasVideo(false);
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 0)));
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 30000000)) ||
+            queue.GetCount() == 1);    // overflow: restarts at this packet
+    QCOMPARE(queue.GetCount(), size_t(1));
+}
+
+void CTestRtmpQueue::OnAvcConfig()
+{
+    // Start-code form: SPS, PPS, with a four-byte and a three-byte start code.
+    const uint8_t abAnnexB[] = {0, 0, 0, 1, 0x67, 0x42, 0xC0, 0x1E, 0xAB, 0, 0, 1, 0x68, 0xCE, 0x3C, 0x80};
+    std::vector<uint8_t> vecConfig = MakeAvcConfig(abAnnexB, sizeof(abAnnexB));
+    const std::vector<uint8_t> vecExpected = {1,    0x42, 0xC0, 0x1E, 0xFF, 0xE1, 0,    5,    0x67, 0x42, 0xC0,
+                                              0x1E, 0xAB, 1,    0,    4,    0x68, 0xCE, 0x3C, 0x80};
+    QCOMPARE(vecConfig, vecExpected);
+
+    // Already a configuration record: unchanged.
+    QCOMPARE(MakeAvcConfig(vecExpected.data(), int(vecExpected.size())), vecExpected);
+
+    // No PPS, or garbage: nothing usable.
+    QVERIFY(MakeAvcConfig(abAnnexB, 9).empty());
+    const uint8_t abJunk[] = {0, 0, 0, 0, 5};
+    QVERIFY(MakeAvcConfig(abJunk, sizeof(abJunk)).empty());
+    QVERIFY(MakeAvcConfig(nullptr, 0).empty());
+}
+
+void CTestRtmpQueue::OnParseAddress()
+{
+    CRtmpAddress address;
+    QVERIFY(ParseRtmpAddress("rtmp://127.0.0.1:1936/live/test", address));
+    QCOMPARE(address.strHost, std::string("127.0.0.1"));
+    QCOMPARE(address.nPort, 1936);
+    QVERIFY(ParseRtmpAddress("RTMP://example.invalid/live", address));
+    QCOMPARE(address.strHost, std::string("example.invalid"));
+    QCOMPARE(address.nPort, 1935);
+    QVERIFY(ParseRtmpAddress("rtmp://user:pw@[::1]:2000/live/x", address));
+    QCOMPARE(address.strHost, std::string("::1"));
+    QCOMPARE(address.nPort, 2000);
+
+    QVERIFY(!ParseRtmpAddress("", address));
+    QVERIFY(!ParseRtmpAddress("http://127.0.0.1/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://:1935/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://host:99999/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://host:12ab/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://host:0/live", address));
+}
+
+QTEST_GUILESS_MAIN(CTestRtmpQueue)
+#include "tst_rtmp_queue.moc"

@@ -1,0 +1,249 @@
+// Publishing real H.264/AAC packets: read back by a player, no server at
+// all, and the server going away mid-stream.
+#include "KVProtocol.h"
+#include "RtmpTestUtil.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QThread>
+#include <QtTest>
+
+#include <atomic>
+#include <chrono>
+#include <future>
+#include <thread>
+
+namespace
+{
+struct CEvents
+{
+    std::atomic<int> nConnected{0};
+    std::atomic<int> nFailed{0};
+    std::atomic<int> nDisconnected{0};
+};
+
+void OnEvent(int nEvent, void* pUser)
+{
+    CEvents* pEvents = static_cast<CEvents*>(pUser);
+    if (nEvent == KPL_EVENT_CONNECTED)
+        ++pEvents->nConnected;
+    else if (nEvent == KPL_EVENT_FAILED)
+        ++pEvents->nFailed;
+    else if (nEvent == KPL_EVENT_DISCONNECTED)
+        ++pEvents->nDisconnected;
+}
+
+KVS_HANDLE CreateClient(const QString& strUrl, CEvents& events, const CTestStream& stream, bool bAudio)
+{
+    QByteArray url = strUrl.toUtf8();
+    KVS_HANDLE hClient = KPL_CreateRTMPClient(url.constData(), "", "", 5000, OnEvent, &events);
+    if (hClient)
+    {
+        KPL_SetRTMPAutoReconnect(hClient, 0);
+        KPL_SetRTMPVideoFormat(hClient, stream.m_nWidth, stream.m_nHeight, stream.m_nDuration, 10);
+        if (bAudio)
+            KPL_SetRTMPAudioFormat(hClient, 48000, 2, 1024);
+    }
+    return hClient;
+}
+
+// Writes packets [nFirst, nEnd), paced like a live encoder; returns nEnd.
+size_t Publish(KVS_HANDLE hClient, const CTestStream& stream, size_t nFirst, size_t nEnd, bool bAudio,
+               int* pAccepted = nullptr)
+{
+    const auto& vecPackets = stream.GetPackets();
+    nEnd = std::min(nEnd, vecPackets.size());
+    auto start = std::chrono::steady_clock::now();
+    int64_t nBase = nFirst < vecPackets.size() ? vecPackets[nFirst].info.nDts : 0;
+    for (size_t i = nFirst; i < nEnd; ++i)
+    {
+        const CTestPacket& packet = vecPackets[i];
+        if (!bAudio && packet.nStream == KVE_STREAM_AUDIO)
+            continue;
+        std::this_thread::sleep_until(start + std::chrono::microseconds((packet.info.nDts - nBase) / 10));
+        int nResult = KPL_WriteRTMPData(hClient, packet.nStream, packet.vecData.data(), int(packet.vecData.size()),
+                                        &packet.info, int(sizeof(packet.info)));
+        if (pAccepted && nResult)
+            ++*pAccepted;
+    }
+    return nEnd;
+}
+
+// Destroys on another thread so that a hang shows as a failed wait, not a
+// stuck test.
+bool DestroyReturns(KVS_HANDLE hClient)
+{
+    std::atomic<bool> bDone{false};
+    std::thread thread([&] {
+        KPL_DestroyRTMPClient(hClient);
+        bDone = true;
+    });
+    // Generous; the client promises about a second.
+    for (int i = 0; i < 500 && !bDone; ++i)
+        QThread::msleep(10);
+    bool bReturned = bDone;
+    thread.join();
+    return bReturned;
+}
+}
+
+class CTestRtmpStream : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void OnPublishAndPlay();
+    void OnVideoOnly();
+    void OnNoServer();
+    void OnServerStopsMidStream();
+    void OnSilentServer();
+    void OnBadArguments();
+
+private:
+    CTestStream m_stream;
+};
+
+void CTestRtmpStream::initTestCase()
+{
+    QVERIFY(KPL_Initialize());
+    QVERIFY(m_stream.Generate(4));
+}
+
+void CTestRtmpStream::OnPublishAndPlay()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    QString strUrl = server.GetUrl(QStringLiteral("publish"));
+
+    // The player waits for the stream before anything is published.
+    std::future<CReadResult> reader =
+        std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 50, 80, 30000); });
+    QThread::msleep(300);
+
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 1, 10000);
+    int nAccepted = 0;
+    Publish(hClient, m_stream, 0, m_stream.GetPackets().size(), true, &nAccepted);
+    QVERIFY(nAccepted > int(m_stream.GetPackets().size()) * 9 / 10);
+
+    CReadResult result = reader.get();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY2(result.bOpened, qPrintable(server.GetLog()));
+    QVERIFY(result.bVideoH264);
+    QVERIFY(result.bAudioAac);
+    QCOMPARE(result.nWidth, m_stream.m_nWidth);
+    QCOMPARE(result.nHeight, m_stream.m_nHeight);
+    QVERIFY2(result.nVideoPackets >= 50, qPrintable(QString::number(result.nVideoPackets)));
+    QVERIFY2(result.nAudioPackets >= 80, qPrintable(QString::number(result.nAudioPackets)));
+    QCOMPARE(events.nFailed.load(), 0);
+    QCOMPARE(events.nDisconnected.load(), 0);
+}
+
+void CTestRtmpStream::OnVideoOnly()
+{
+    // Without an audio device no audio format is announced: the stream must
+    // not wait for audio that never comes.
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    QString strUrl = server.GetUrl(QStringLiteral("video"));
+    std::future<CReadResult> reader =
+        std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 40, 0, 30000); });
+    QThread::msleep(300);
+
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, false);
+    QVERIFY(hClient);
+    Publish(hClient, m_stream, 0, m_stream.GetPackets().size(), false);
+    CReadResult result = reader.get();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY(result.bVideoH264);
+    QVERIFY(!result.bAudioAac);
+    QVERIFY2(result.nVideoPackets >= 40, qPrintable(QString::number(result.nVideoPackets)));
+}
+
+void CTestRtmpStream::OnNoServer()
+{
+    int nPort = GetFreePort();
+    QVERIFY(nPort > 0);
+    CEvents events;
+    QElapsedTimer timer;
+    timer.start();
+    KVS_HANDLE hClient =
+        CreateClient(QStringLiteral("rtmp://127.0.0.1:%1/live/none").arg(nPort), events, m_stream, true);
+    QVERIFY(hClient);
+    QVERIFY(timer.elapsed() < 3000);    // sanity: create does not connect itself
+    QTRY_VERIFY_WITH_TIMEOUT(events.nFailed == 1, 15000);
+
+    // Writes after the failure are refused at once.
+    int nAccepted = 0;
+    Publish(hClient, m_stream, 0, 200, true, &nAccepted);
+    QCOMPARE(nAccepted, 0);
+    QVERIFY(DestroyReturns(hClient));
+    QCOMPARE(events.nConnected.load(), 0);
+}
+
+void CTestRtmpStream::OnServerStopsMidStream()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(server.GetUrl(QStringLiteral("lost")), events, m_stream, true);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 1, 10000);
+
+    const size_t nCount = m_stream.GetPackets().size();
+    size_t nNext = Publish(hClient, m_stream, 0, nCount / 4, true);
+    server.Stop();
+    // Writing goes on as the encoders would; every call returns.
+    Publish(hClient, m_stream, nNext, nCount / 2, true);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nDisconnected == 1, 15000);
+    Publish(hClient, m_stream, nCount / 2, nCount / 2 + 50, true);
+    QVERIFY(DestroyReturns(hClient));
+}
+
+void CTestRtmpStream::OnSilentServer()
+{
+    // Accepts the TCP connection and never answers: destroy must not wait
+    // for the five-second connection limit.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(QStringLiteral("rtmp://127.0.0.1:%1/live/silent").arg(server.serverPort()),
+                                      events, m_stream, true);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
+    Publish(hClient, m_stream, 0, 30, true);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY(timer.elapsed() < 4000);
+    QCOMPARE(events.nConnected.load(), 0);
+}
+
+void CTestRtmpStream::OnBadArguments()
+{
+    CEvents events;
+    QVERIFY(!KPL_CreateRTMPClient(nullptr, "", "", 5000, OnEvent, &events));
+    QVERIFY(!KPL_CreateRTMPClient("http://127.0.0.1/live/x", "", "", 5000, OnEvent, &events));
+    QCOMPARE(KPL_WriteRTMPData(nullptr, 1, nullptr, 0, nullptr, 0), 0);
+    QCOMPARE(KPL_DestroyRTMPClient(nullptr), 0);
+
+    int nPort = GetFreePort();
+    QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/x").arg(nPort).toUtf8();
+    KVS_HANDLE hClient = KPL_CreateRTMPClient(url.constData(), "", "", 5000, OnEvent, &events);
+    QVERIFY(hClient);
+    const CTestPacket& packet = m_stream.GetPackets().front();
+    // A short second buffer or a missing one is refused, not read past.
+    QCOMPARE(KPL_WriteRTMPData(hClient, 1, packet.vecData.data(), int(packet.vecData.size()), &packet.info, 8), 0);
+    QCOMPARE(KPL_WriteRTMPData(hClient, 1, packet.vecData.data(), int(packet.vecData.size()), nullptr, 0), 0);
+    QCOMPARE(KPL_WriteRTMPData(hClient, 7, packet.vecData.data(), int(packet.vecData.size()), &packet.info,
+                               int(sizeof(packet.info))), 0);
+    QVERIFY(DestroyReturns(hClient));
+}
+
+QTEST_GUILESS_MAIN(CTestRtmpStream)
+#include "tst_rtmp_stream.moc"
