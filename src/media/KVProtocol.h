@@ -17,7 +17,8 @@ enum
 typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);
 
 // Returns at once; the client connects on its own thread, giving up after
-// nTimeout ms. User and password may be empty (credentials can be part of the
+// nTimeout ms. The event callback must not wait for a thread that may be
+// destroying the client. User and password may be empty (credentials can be part of the
 // URL). Null on failure (bad arguments).
 KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const char* pszPassword, int nTimeout,
                                 KPL_EVENT_CALLBACK pfn, void* pUser);

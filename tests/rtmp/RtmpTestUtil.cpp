@@ -60,6 +60,13 @@ void CNginxRtmp::Stop()
     m_bRunning = false;
 }
 
+bool CNginxRtmp::Restart()
+{
+    Stop();
+    m_bRunning = RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+    return m_bRunning;
+}
+
 QString CNginxRtmp::GetUrl(const QString& strName) const
 {
     return QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(m_nPort).arg(strName);

@@ -17,6 +17,8 @@ public:
     ~CNginxRtmp();
     bool Start();
     void Stop();
+    // Stops and starts again on the same port.
+    bool Restart();
     int GetPort() const { return m_nPort; }
     QString GetUrl(const QString& strName) const;
     QString GetLog() const;

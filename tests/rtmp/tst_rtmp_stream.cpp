@@ -50,7 +50,7 @@ KVS_HANDLE CreateClient(const QString& strUrl, CEvents& events, const CTestStrea
 
 // Writes packets [nFirst, nEnd), paced like a live encoder; returns nEnd.
 size_t Publish(KVS_HANDLE hClient, const CTestStream& stream, size_t nFirst, size_t nEnd, bool bAudio,
-               int* pAccepted = nullptr)
+               int* pAccepted = nullptr, bool bPaced = true)
 {
     const auto& vecPackets = stream.GetPackets();
     nEnd = std::min(nEnd, vecPackets.size());
@@ -61,7 +61,8 @@ size_t Publish(KVS_HANDLE hClient, const CTestStream& stream, size_t nFirst, siz
         const CTestPacket& packet = vecPackets[i];
         if (!bAudio && packet.nStream == KVE_STREAM_AUDIO)
             continue;
-        std::this_thread::sleep_until(start + std::chrono::microseconds((packet.info.nDts - nBase) / 10));
+        if (bPaced)
+            std::this_thread::sleep_until(start + std::chrono::microseconds((packet.info.nDts - nBase) / 10));
         int nResult = KPL_WriteRTMPData(hClient, packet.nStream, packet.vecData.data(), int(packet.vecData.size()),
                                         &packet.info, int(sizeof(packet.info)));
         if (pAccepted && nResult)
@@ -99,6 +100,7 @@ private slots:
     void OnNoServer();
     void OnServerStopsMidStream();
     void OnSilentServer();
+    void OnAutoReconnect();
     void OnBadArguments();
 
 private:
@@ -216,12 +218,47 @@ void CTestRtmpStream::OnSilentServer()
                                       events, m_stream, true);
     QVERIFY(hClient);
     QTRY_VERIFY_WITH_TIMEOUT(server.hasPendingConnections(), 10000);
-    Publish(hClient, m_stream, 0, 30, true);
+    // Four seconds at once: far more than the queue holds, so some are
+    // dropped, and none of the calls waits for the server.
+    int nAccepted = 0;
+    Publish(hClient, m_stream, 0, m_stream.GetPackets().size(), true, &nAccepted, false);
+    QVERIFY(nAccepted > 0);
+    QVERIFY(nAccepted < int(m_stream.GetPackets().size()));
     QElapsedTimer timer;
     timer.start();
     QVERIFY(DestroyReturns(hClient));
     QVERIFY(timer.elapsed() < 4000);
     QCOMPARE(events.nConnected.load(), 0);
+}
+
+void CTestRtmpStream::OnAutoReconnect()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    QString strUrl = server.GetUrl(QStringLiteral("again"));
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
+    QVERIFY(hClient);
+    KPL_SetRTMPAutoReconnect(hClient, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 1, 10000);
+
+    const size_t nCount = m_stream.GetPackets().size();
+    Publish(hClient, m_stream, 0, nCount / 4, true);
+    server.Stop();
+    Publish(hClient, m_stream, nCount / 4, nCount / 2, true);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nDisconnected >= 1, 15000);
+
+    QVERIFY(server.Restart());
+    std::future<CReadResult> reader =
+        std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 40, 30000); });
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 2, 15000);
+    // The new connection starts at the next key frame.
+    Publish(hClient, m_stream, nCount / 2, nCount, true);
+    CReadResult result = reader.get();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY(result.bVideoH264);
+    QVERIFY(result.bAudioAac);
+    QVERIFY2(result.nVideoPackets >= 25, qPrintable(QString::number(result.nVideoPackets)));
 }
 
 void CTestRtmpStream::OnBadArguments()
