@@ -86,6 +86,18 @@ std::vector<SAudioDeviceDesc> GetAudioDevices()
     return g_vecAudio;
 }
 
+bool FindAudioDevice(const KVS_GUID& guid, SAudioDeviceDesc* pDesc)
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    for (const SAudioDeviceDesc& desc : g_vecAudio)
+        if (std::memcmp(desc.guid.abData, guid.abData, sizeof(guid.abData)) == 0)
+        {
+            *pDesc = desc;
+            return true;
+        }
+    return false;
+}
+
 void CopyName(const QString& strName, char16_t* pDst, int nCapacity)
 {
     const int nLength = qMin(strName.size(), nCapacity - 1);
@@ -139,7 +151,8 @@ int KVS_Initialize()
     MakeNamesUnique(vecVideo);
 
     const int nTones = ParseVirtualAudioCount(QString::fromLocal8Bit(qgetenv("VISTREL_VIRTUAL_AUDIO")), &listErrors);
-    std::vector<SAudioDeviceDesc> vecAudio;
+    // Like video: the real sources first, then the virtual ones.
+    std::vector<SAudioDeviceDesc> vecAudio = EnumeratePulseSources(1500);
     for (int i = 0; i < nTones; ++i)
     {
         SAudioDeviceDesc desc;

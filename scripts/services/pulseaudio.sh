@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# Starts or stops a private PulseAudio server with a null sink, without a
+# session bus and also as root.
+#   pulseaudio.sh start <workdir>   prints the lines to export, e.g.
+#                                   PULSE_SERVER=unix:<workdir>/pulse/native
+#   pulseaudio.sh stop <workdir>    stops the server started for <workdir>
+# Everything the server writes stays below <workdir>.
+set -euo pipefail
+
+usage() { echo "usage: $0 start|stop <workdir>" >&2; exit 2; }
+[ $# -eq 2 ] || usage
+action=$1
+workdir=$(mkdir -p "$2" && cd "$2" && pwd)
+here=$(cd "$(dirname "$0")" && pwd)
+run="$workdir/pulse"
+pidfile="$workdir/pulseaudio.pid"
+socket="$run/native"
+
+stop_server() {
+  [ -f "$pidfile" ] || return 0
+  local pid
+  pid=$(cat "$pidfile")
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid" 2>/dev/null || true
+    for _ in $(seq 1 50); do
+      kill -0 "$pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null || true
+  fi
+  rm -f "$pidfile"
+}
+
+case "$action" in
+  start)
+    command -v pulseaudio >/dev/null || { echo "pulseaudio is not installed" >&2; exit 1; }
+    stop_server
+    rm -rf "$run"
+    mkdir -p "$run/state" "$run/config"
+    chmod 0700 "$run"
+    sed "s|@SOCKET@|$socket|" "$here/pulseaudio.pa.in" >"$run/server.pa"
+    # The runtime, state and config folders all point into the work folder
+    # so that the server neither needs nor touches a login session.
+    XDG_RUNTIME_DIR="$run" PULSE_RUNTIME_PATH="$run" PULSE_STATE_PATH="$run/state" \
+    XDG_CONFIG_HOME="$run/config" HOME="$run" DBUS_SESSION_BUS_ADDRESS=disabled: \
+      nohup pulseaudio -n -F "$run/server.pa" --exit-idle-time=-1 --daemonize=no \
+        --system=false --disallow-exit --use-pid-file=no --log-target=stderr \
+        >"$workdir/pulseaudio.log" 2>&1 </dev/null &
+    echo $! >"$pidfile"
+    for _ in $(seq 1 100); do
+      if [ -S "$socket" ] && PULSE_SERVER="unix:$socket" pactl info >/dev/null 2>&1; then
+        echo "PULSE_SERVER=unix:$socket"
+        exit 0
+      fi
+      kill -0 "$(cat "$pidfile")" 2>/dev/null || break
+      sleep 0.1
+    done
+    echo "pulseaudio did not start; see $workdir/pulseaudio.log" >&2
+    stop_server
+    exit 1
+    ;;
+  stop)
+    stop_server
+    ;;
+  *)
+    usage
+    ;;
+esac
