@@ -118,7 +118,36 @@ private slots:
         QVERIFY(KVS_CloseAudioCapture3(hAudio));
     }
 
+    void sourceGoneSinceListingIsNotOpened()
+    {
+        const QString strModule = Pactl({"load-module", "module-null-sink", "sink_name=vistrel_gone",
+                                         "sink_properties=device.description=VistrelGone"}).trimmed();
+        QVERIFY(!strModule.isEmpty());
+        QVERIFY(KVS_Initialize());
+        KVS_AUDIO_CAPTURE_INFO info;
+        int nGone = -1;
+        for (int i = 0; i < KVS_GetAudioCaptureCount3(); ++i)
+            if (KVS_GetAudioCaptureInfo3(i, &info)
+                && QString::fromUtf16(info.szName) == QStringLiteral("Monitor of VistrelGone"))
+                nGone = i;
+        QVERIFY(nGone >= 0);
+        QVERIFY(KVS_GetAudioCaptureInfo3(nGone, &info));
+        Pactl({"unload-module", strModule});
+        QVERIFY(!KVS_OpenAudioCapture3(&info.guid));
+    }
+
 private:
+    QString Pactl(const QStringList& listArgs)
+    {
+        QProcess process;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("PULSE_SERVER", QString::fromLocal8Bit(m_baServer));
+        process.setProcessEnvironment(env);
+        process.start("pactl", listArgs);
+        process.waitForFinished(30000);
+        return QString::fromLocal8Bit(process.readAllStandardOutput());
+    }
+
     void StartTone()
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

@@ -35,11 +35,49 @@ bool CAudioCapture::Open()
     if (m_desc.nVirtualIndex >= 0)
         return true;
     m_pConnection = std::make_unique<CPulseConnection>();
-    if (m_pConnection->Connect("Vistrel capture", g_nTimeoutMs))
-        return true;
-    Platform::DebugOutput(QStringLiteral("Audio: no sound server for \"%1\"").arg(m_desc.strName));
-    m_pConnection.reset();
-    return false;
+    if (!m_pConnection->Connect("Vistrel capture", g_nTimeoutMs))
+    {
+        Platform::DebugOutput(QStringLiteral("Audio: no sound server for \"%1\"").arg(m_desc.strName));
+        m_pConnection.reset();
+        return false;
+    }
+    // The list was taken at start; the source may have gone since.
+    if (!SourceExists())
+    {
+        Platform::DebugOutput(QStringLiteral("Audio: \"%1\" is no longer there").arg(m_desc.strName));
+        m_pConnection.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CAudioCapture::SourceExists()
+{
+    struct SQuery
+    {
+        CPulseConnection* pConnection;
+        bool bDone = false;
+        bool bFound = false;
+    } query{m_pConnection.get()};
+    const auto fnInfo = [](pa_context*, const pa_source_info* pInfo, int nEol, void* pUser) {
+        auto* pQuery = static_cast<SQuery*>(pUser);
+        if (pInfo)
+            pQuery->bFound = true;
+        if (nEol != 0)
+        {
+            pQuery->bDone = true;
+            pQuery->pConnection->Signal();
+        }
+    };
+    CPulseLock lock(*m_pConnection);
+    pa_operation* pOperation = pa_context_get_source_info_by_name(
+        m_pConnection->Context(), m_desc.baSourceName.constData(), fnInfo, &query);
+    if (!pOperation)
+        return false;
+    if (!m_pConnection->WaitFor([&query] { return query.bDone; }, g_nTimeoutMs))
+        pa_operation_cancel(pOperation);
+    pa_operation_unref(pOperation);
+    return query.bFound;
 }
 
 bool CAudioCapture::SetFormat(int nSampleRate, int nChannels, int nBlockSamples)

@@ -37,6 +37,7 @@ public:
     bool IsOwnThread() const;
 
 private:
+    bool SourceExists();
     bool StartRecordStream();
     void StopRecordStream();
     void RunQueue();
