@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <sys/types.h>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -56,6 +58,8 @@ void CNginxRtmp::Stop()
 {
     if (!m_bRunning)
         return;
+    // A frozen server would ignore the request to stop.
+    Freeze(false);
     RunScript({QStringLiteral("stop"), m_dir.path(), QString::number(m_nPort)});
     m_bRunning = false;
 }
@@ -65,6 +69,26 @@ bool CNginxRtmp::Restart()
     Stop();
     m_bRunning = RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
     return m_bRunning;
+}
+
+bool CNginxRtmp::Freeze(bool bFreeze)
+{
+    QFile filePid(m_dir.filePath(QStringLiteral("nginx.pid")));
+    if (!m_bRunning || !filePid.open(QIODevice::ReadOnly))
+        return false;
+    pid_t nMaster = pid_t(filePid.readAll().trimmed().toLongLong());
+    if (nMaster <= 0)
+        return false;
+    QList<pid_t> listPids{nMaster};
+    QFile fileChildren(QStringLiteral("/proc/%1/task/%1/children").arg(nMaster));
+    if (fileChildren.open(QIODevice::ReadOnly))
+        for (const QByteArray& pid : fileChildren.readAll().split(' '))
+            if (pid.trimmed().toLongLong() > 0)
+                listPids.append(pid_t(pid.trimmed().toLongLong()));
+    bool bOk = true;
+    for (pid_t nPid : listPids)
+        bOk = kill(nPid, bFreeze ? SIGSTOP : SIGCONT) == 0 && bOk;
+    return bOk && listPids.size() > 1;
 }
 
 QString CNginxRtmp::GetUrl(const QString& strName) const

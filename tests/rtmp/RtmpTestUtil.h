@@ -19,6 +19,8 @@ public:
     void Stop();
     // Stops and starts again on the same port.
     bool Restart();
+    // Stops (SIGSTOP) or resumes the server's processes: a stalled server.
+    bool Freeze(bool bFreeze);
     int GetPort() const { return m_nPort; }
     QString GetUrl(const QString& strName) const;
     QString GetLog() const;

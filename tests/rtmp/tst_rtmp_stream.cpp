@@ -97,10 +97,12 @@ private slots:
     void initTestCase();
     void OnPublishAndPlay();
     void OnVideoOnly();
+    void OnAnnouncedAudioNeverComes();
     void OnNoServer();
     void OnServerStopsMidStream();
     void OnSilentServer();
     void OnAutoReconnect();
+    void OnServerStalls();
     void OnBadArguments();
 
 private:
@@ -165,6 +167,27 @@ void CTestRtmpStream::OnVideoOnly()
     QVERIFY(result.bVideoH264);
     QVERIFY(!result.bAudioAac);
     QVERIFY2(result.nVideoPackets >= 40, qPrintable(QString::number(result.nVideoPackets)));
+}
+
+void CTestRtmpStream::OnAnnouncedAudioNeverComes()
+{
+    // Audio announced, but its encoder delivers nothing: the picture still
+    // reaches the server.
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    QString strUrl = server.GetUrl(QStringLiteral("mute"));
+    std::future<CReadResult> reader =
+        std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 0, 30000); });
+    QThread::msleep(300);
+
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
+    QVERIFY(hClient);
+    Publish(hClient, m_stream, 0, m_stream.GetPackets().size(), false);
+    CReadResult result = reader.get();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY(result.bVideoH264);
+    QVERIFY2(result.nVideoPackets >= 25, qPrintable(QString::number(result.nVideoPackets)));
 }
 
 void CTestRtmpStream::OnNoServer()
@@ -259,6 +282,37 @@ void CTestRtmpStream::OnAutoReconnect()
     QVERIFY(result.bVideoH264);
     QVERIFY(result.bAudioAac);
     QVERIFY2(result.nVideoPackets >= 25, qPrintable(QString::number(result.nVideoPackets)));
+}
+
+void CTestRtmpStream::OnServerStalls()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(server.GetUrl(QStringLiteral("stall")), events, m_stream, false);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 1, 10000);
+    Publish(hClient, m_stream, 0, 20, false);
+    QVERIFY(server.Freeze(true));
+
+    // Far more than the socket buffers hold, so the client's thread ends up
+    // waiting in a send to a server that no longer reads.
+    std::vector<uint8_t> vecBig(512 * 1024, 0x41);
+    KVE_PACKET_INFO info = m_stream.GetPackets().front().info;
+    for (int i = 0; i < 40; ++i)
+    {
+        vecBig[0] = vecBig[1] = vecBig[2] = 0;
+        vecBig[3] = uint8_t(vecBig.size() - 4);    // one (bogus) NAL unit
+        info.bKeyFrame = 1;
+        info.nPts = info.nDts = 10000000 + i * 400000LL;
+        KPL_WriteRTMPData(hClient, 1, vecBig.data(), int(vecBig.size()), &info, int(sizeof(info)));
+    }
+    QThread::msleep(500);
+    QElapsedTimer timer;
+    timer.start();
+    QVERIFY(DestroyReturns(hClient));
+    QVERIFY(timer.elapsed() < 4000);
+    QVERIFY(server.Freeze(false));
 }
 
 void CTestRtmpStream::OnBadArguments()

@@ -91,7 +91,10 @@ bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KV
     if (vecExtra.empty() && info.pExtraData && info.nExtraData > 0)
     {
         if (nStream == KVE_STREAM_VIDEO)
+        {
             vecExtra = MakeAvcConfig(info.pExtraData, info.nExtraData);
+            m_nVideoExtraTime = NowMs();
+        }
         else
             vecExtra.assign(info.pExtraData, info.pExtraData + info.nExtraData);
         m_cv.notify_all();
@@ -366,15 +369,23 @@ bool CRtmpClient::Stream()
     // The header needs the codec headers, which come with the first packets.
     {
         std::unique_lock<std::mutex> lock(m_mtx);
-        m_cv.wait(lock, [this] {
+        auto ready = [this] {
             if (m_bClosing)
                 return true;
             bool bVideoReady = !m_vecVideoExtra.empty() || (!m_bVideoFormat && !m_vecAudioExtra.empty());
-            bool bAudioReady = !m_bAudioFormat || !m_vecAudioExtra.empty();
+            // Announced audio that does not come (its encoder failed) must
+            // not hold the picture back for good; the queue's two seconds
+            // would be gone first.
+            bool bAudioReady = !m_bAudioFormat || !m_vecAudioExtra.empty() ||
+                               (!m_vecVideoExtra.empty() && NowMs() - m_nVideoExtraTime > 1500);
             return bVideoReady && bAudioReady;
-        });
+        };
+        while (!ready())
+            m_cv.wait_for(lock, std::chrono::milliseconds(100));
         if (m_bClosing && m_vecVideoExtra.empty() && m_vecAudioExtra.empty())
             return true;
+        if (m_bAudioFormat && m_vecAudioExtra.empty() && !m_bClosing)
+            Platform::DebugOutput(QStringLiteral("RTMP: no audio arrived; streaming the picture alone"));
     }
     if (!WriteHeader())
         return IsClosing();

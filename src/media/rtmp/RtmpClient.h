@@ -70,6 +70,7 @@ private:
     int m_nFrameSamples = 1024;
     std::vector<uint8_t> m_vecVideoExtra;
     std::vector<uint8_t> m_vecAudioExtra;
+    int64_t m_nVideoExtraTime = 0;    // ms, when the video header arrived
 
     std::atomic<bool> m_bAbort{false};
     std::atomic<int64_t> m_nConnectDeadline{0};
