@@ -101,6 +101,7 @@ private slots:
     void OnNoServer();
     void OnServerStopsMidStream();
     void OnSilentServer();
+    void OnConnectTimeLimit();
     void OnAutoReconnect();
     void OnServerStalls();
     void OnBadArguments();
@@ -252,6 +253,21 @@ void CTestRtmpStream::OnSilentServer()
     QVERIFY(DestroyReturns(hClient));
     QVERIFY(timer.elapsed() < 4000);
     QCOMPARE(events.nConnected.load(), 0);
+}
+
+void CTestRtmpStream::OnConnectTimeLimit()
+{
+    // A server that never answers the handshake: the client gives up after
+    // its time limit on its own and says so.
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+    CEvents events;
+    QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/slow").arg(server.serverPort()).toUtf8();
+    KVS_HANDLE hClient = KPL_CreateRTMPClient(url.constData(), "", "", 1000, OnEvent, &events);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nFailed == 1, 20000);
+    QCOMPARE(events.nConnected.load(), 0);
+    QVERIFY(DestroyReturns(hClient));
 }
 
 void CTestRtmpStream::OnAutoReconnect()
