@@ -125,7 +125,6 @@ void CRtmpClient::Stop()
         std::lock_guard<std::recursive_mutex> lockCallback(m_mtxCallback);
         m_pfnEvent = nullptr;
     }
-    std::shared_ptr<CRtmpClient> pKeep = shared_from_this();
     {
         std::unique_lock<std::mutex> lock(m_mtx);
         m_bClosing = true;
