@@ -1,0 +1,264 @@
+#include "CH264Encoder.h"
+
+#include "AvccConvert.h"
+#include "Platform.h"
+
+#include <cstring>
+
+extern "C" {
+#include <libavutil/opt.h>
+}
+
+namespace KVMedia
+{
+namespace
+{
+const char* ProfileName(int nProfile)
+{
+    switch (nProfile)
+    {
+    case 66: return "baseline";
+    case 77: return "main";
+    default: return "high";
+    }
+}
+
+// Quality code to x264 preset: 1 (best quality) "medium", 4 (balanced)
+// "veryfast", 7 (best speed) "superfast". Codes in between take the nearest
+// faster preset.
+const char* PresetName(int nQuality)
+{
+    if (nQuality <= 1)
+        return "medium";
+    if (nQuality <= 4)
+        return "veryfast";
+    return "superfast";
+}
+
+QString AvError(int nError)
+{
+    char szText[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(nError, szText, sizeof(szText));
+    return QString::fromLocal8Bit(szText);
+}
+}
+
+CH264Encoder::CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser) : m_output(pfnCallback, pUser)
+{
+}
+
+CH264Encoder::~CH264Encoder()
+{
+    Close();
+    avcodec_free_context(&m_pContext);
+    sws_freeContext(m_pScale);
+}
+
+bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
+{
+    const AVCodec* pCodec = avcodec_find_encoder_by_name(pszName);
+    if (!pCodec)
+        return false;
+    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+    if (!pContext)
+        return false;
+    const int64_t nBitrate = static_cast<int64_t>(param.nBitrate > 0 ? param.nBitrate : 1000) * 1000;
+    pContext->width = param.nWidth;
+    pContext->height = param.nHeight;
+    pContext->pix_fmt = AV_PIX_FMT_YUV420P;
+    pContext->time_base = AVRational{param.nDuration, 10000000};
+    pContext->framerate = AVRational{10000000, param.nDuration};
+    pContext->gop_size = param.nKeyInterval > 0 ? param.nKeyInterval : 300;
+    // Constant bitrate with a one-second buffer, so a stream and a file
+    // behave alike.
+    pContext->bit_rate = nBitrate;
+    pContext->rc_max_rate = nBitrate;
+    pContext->rc_buffer_size = static_cast<int>(nBitrate);
+    // MP4 and FLV carry the headers once, outside the packets.
+    pContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    const bool bLowLatency = param.nLowLatency != 0 || param.nLowLatency2 != 0;
+    if (bLowLatency)
+        pContext->max_b_frames = 0;
+
+    AVDictionary* pOptions = nullptr;
+    av_dict_set(&pOptions, "profile", ProfileName(param.nProfile), 0);
+    if (strcmp(pszName, "libx264") == 0)
+    {
+        av_dict_set(&pOptions, "preset", PresetName(param.nQuality), 0);
+        if (bLowLatency)
+            av_dict_set(&pOptions, "tune", "zerolatency", 0);
+        // One key frame every interval exactly, no scene-cut extras.
+        av_dict_set(&pOptions, "x264-params", "scenecut=0", 0);
+    }
+    else if (bLowLatency)
+    {
+        av_dict_set(&pOptions, "delay", "0", 0);
+        av_dict_set(&pOptions, "zerolatency", "1", 0);
+    }
+    const int nResult = avcodec_open2(pContext, pCodec, &pOptions);
+    av_dict_free(&pOptions);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
+        avcodec_free_context(&pContext);
+        return false;
+    }
+    m_pContext = pContext;
+    return true;
+}
+
+bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
+{
+    if (param.nWidth <= 0 || param.nHeight <= 0 || (param.nWidth & 1) || (param.nHeight & 1) || param.nDuration <= 0)
+        return false;
+    m_nWidth = param.nWidth;
+    m_nHeight = param.nHeight;
+    m_nDuration = param.nDuration;
+    // Hardware encoders are used only when one actually opens here; the
+    // software encoder is always the fallback.
+    bool bOpen = nType == KVE_ENCODER_HARDWARE && OpenCodec("h264_nvenc", param);
+    if (!bOpen)
+        bOpen = OpenCodec("libx264", param);
+    if (!bOpen)
+        return false;
+    m_vecExtraData = MakeAvcC(m_pContext->extradata, m_pContext->extradata_size);
+    if (m_vecExtraData.empty())
+    {
+        Platform::DebugOutput(QStringLiteral("encoder: no H.264 headers"));
+        return false;
+    }
+    m_pScale = sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_pContext->pix_fmt,
+                              SWS_BILINEAR, nullptr, nullptr, nullptr);
+    if (!m_pScale)
+        return false;
+    m_thread = std::thread(&CH264Encoder::Run, this);
+    return true;
+}
+
+bool CH264Encoder::PutFrame(const uint8_t* pFrame)
+{
+    if (!pFrame || !m_pContext)
+        return false;
+    // Puts from several threads keep their order and their frame numbers.
+    std::lock_guard<std::mutex> lockPut(m_mutexPut);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bClosing || m_bFailed || !m_thread.joinable())
+            return false;
+    }
+    AVFrame* pPicture = av_frame_alloc();
+    if (!pPicture)
+        return false;
+    pPicture->format = m_pContext->pix_fmt;
+    pPicture->width = m_nWidth;
+    pPicture->height = m_nHeight;
+    if (av_frame_get_buffer(pPicture, 0) < 0)
+    {
+        av_frame_free(&pPicture);
+        return false;
+    }
+    const uint8_t* apSource[1] = {pFrame};
+    const int anStride[1] = {2 * m_nWidth};
+    sws_scale(m_pScale, apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
+    pPicture->pts = m_nNextPts++;
+
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_cvQueue.wait(lock, [this] { return m_queFrames.size() < QUEUE_LIMIT || m_bClosing || m_bFailed; });
+    if (m_bClosing || m_bFailed)
+    {
+        av_frame_free(&pPicture);
+        return false;
+    }
+    m_queFrames.push_back(pPicture);
+    m_cvQueue.notify_all();
+    return true;
+}
+
+void CH264Encoder::Run()
+{
+    for (;;)
+    {
+        AVFrame* pFrame = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(m_mutex);
+            m_cvQueue.wait(lock, [this] { return !m_queFrames.empty() || m_bClosing; });
+            if (m_queFrames.empty())
+                break;
+            pFrame = m_queFrames.front();
+            m_queFrames.pop_front();
+            m_cvQueue.notify_all();
+        }
+        const bool bOk = Encode(pFrame);
+        av_frame_free(&pFrame);
+        if (!bOk)
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_bFailed = true;
+            for (AVFrame* pQueued : m_queFrames)
+                av_frame_free(&pQueued);
+            m_queFrames.clear();
+            m_cvQueue.notify_all();
+            return;
+        }
+    }
+    Encode(nullptr);
+}
+
+bool CH264Encoder::Encode(AVFrame* pFrame)
+{
+    int nResult = avcodec_send_frame(m_pContext, pFrame);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("encoder: H.264 frame refused: %1").arg(AvError(nResult)));
+        return false;
+    }
+    AVPacket* pPacket = av_packet_alloc();
+    if (!pPacket)
+        return false;
+    bool bOk = true;
+    for (;;)
+    {
+        nResult = avcodec_receive_packet(m_pContext, pPacket);
+        if (nResult == AVERROR(EAGAIN) || nResult == AVERROR_EOF)
+            break;
+        if (nResult < 0)
+        {
+            Platform::DebugOutput(QStringLiteral("encoder: H.264 encoding failed: %1").arg(AvError(nResult)));
+            bOk = false;
+            break;
+        }
+        KVE_PACKET_INFO info = {};
+        info.nStream = KVE_STREAM_VIDEO;
+        info.bKeyFrame = (pPacket->flags & AV_PKT_FLAG_KEY) ? 1 : 0;
+        // The time base is one frame, so 100-ns units are a multiplication.
+        info.nPts = pPacket->pts * m_nDuration;
+        info.nDts = pPacket->dts * m_nDuration;
+        info.nDuration = (pPacket->duration > 0 ? pPacket->duration : 1) * m_nDuration;
+        info.pExtraData = m_vecExtraData.data();
+        info.nExtraData = static_cast<int32_t>(m_vecExtraData.size());
+        if (IsAnnexB(pPacket->data, pPacket->size))
+        {
+            const std::vector<uint8_t> vecAvcc = AnnexBToAvcc(pPacket->data, pPacket->size);
+            m_output.Deliver(vecAvcc.data(), static_cast<int>(vecAvcc.size()), info);
+        }
+        else
+        {
+            m_output.Deliver(pPacket->data, pPacket->size, info);
+        }
+        av_packet_unref(pPacket);
+    }
+    av_packet_free(&pPacket);
+    return bOk;
+}
+
+void CH264Encoder::Close()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bClosing = true;
+        m_cvQueue.notify_all();
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+}
+}

@@ -1,0 +1,62 @@
+// H.264 encoder on its own thread. PutFrame converts the packed YUYV picture
+// on the caller's thread and queues it; the encoder thread encodes and hands
+// the packets on. A full queue makes PutFrame wait: a recording never loses a
+// frame silently.
+#pragma once
+
+#include "CPacketOutput.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libswscale/swscale.h>
+}
+
+namespace KVMedia
+{
+class CH264Encoder
+{
+public:
+    CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser);
+    ~CH264Encoder();
+
+    bool Open(int nType, const KVE_H264_PARAM& param);
+    bool PutFrame(const uint8_t* pFrame);
+    // Drains the delayed packets and ends the thread; later puts fail.
+    void Close();
+
+    // Valid after Open: what the muxer copies into its stream.
+    const AVCodecContext* GetContext() const { return m_pContext; }
+    const std::vector<uint8_t>& GetExtraData() const { return m_vecExtraData; }
+    CPacketOutput& GetOutput() { return m_output; }
+
+private:
+    bool OpenCodec(const char* pszName, const KVE_H264_PARAM& param);
+    void Run();
+    bool Encode(AVFrame* pFrame);
+
+    enum { QUEUE_LIMIT = 4 };
+
+    CPacketOutput m_output;
+    AVCodecContext* m_pContext = nullptr;
+    SwsContext* m_pScale = nullptr;
+    std::vector<uint8_t> m_vecExtraData;
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int64_t m_nDuration = 0;
+    int64_t m_nNextPts = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_cvQueue;
+    std::deque<AVFrame*> m_queFrames;
+    bool m_bClosing = false;
+    bool m_bFailed = false;
+    std::mutex m_mutexPut;
+    std::thread m_thread;
+};
+}

@@ -1,0 +1,250 @@
+#include "CMp4Muxer.h"
+
+#include "Platform.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavutil/mathematics.h>
+}
+
+namespace KVMedia
+{
+namespace
+{
+const AVRational s_tb100ns{1, 10000000};
+
+int64_t NowMs()
+{
+    static QElapsedTimer s_timer;
+    static std::once_flag s_once;
+    std::call_once(s_once, [] { s_timer.start(); });
+    return s_timer.elapsed();
+}
+}
+
+CMp4Muxer::~CMp4Muxer()
+{
+    Close();
+}
+
+int CMp4Muxer::WritePacket(void* pOpaque, uint8_t* pBuffer, int nSize)
+{
+    CMp4Muxer* pThis = static_cast<CMp4Muxer*>(pOpaque);
+    int nDone = 0;
+    while (nDone < nSize)
+    {
+        const ssize_t nWritten = ::write(pThis->m_nFile, pBuffer + nDone, static_cast<size_t>(nSize - nDone));
+        if (nWritten < 0)
+        {
+            if (errno == EINTR)
+                continue;
+            return AVERROR(errno);
+        }
+        nDone += static_cast<int>(nWritten);
+    }
+    return nSize;
+}
+
+int64_t CMp4Muxer::Seek(void* pOpaque, int64_t nOffset, int nWhence)
+{
+    CMp4Muxer* pThis = static_cast<CMp4Muxer*>(pOpaque);
+    if (nWhence == AVSEEK_SIZE)
+    {
+        const off_t nCurrent = ::lseek(pThis->m_nFile, 0, SEEK_CUR);
+        const off_t nEnd = ::lseek(pThis->m_nFile, 0, SEEK_END);
+        ::lseek(pThis->m_nFile, nCurrent, SEEK_SET);
+        return nEnd;
+    }
+    const off_t nResult = ::lseek(pThis->m_nFile, nOffset, nWhence & ~AVSEEK_FORCE);
+    return nResult < 0 ? AVERROR(errno) : nResult;
+}
+
+AVStream* CMp4Muxer::AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData)
+{
+    AVStream* pStream = avformat_new_stream(m_pFormat, nullptr);
+    if (!pStream || avcodec_parameters_from_context(pStream->codecpar, pContext) < 0)
+        return nullptr;
+    // The headers the packets are written against (avcC for video).
+    av_freep(&pStream->codecpar->extradata);
+    pStream->codecpar->extradata_size = 0;
+    pStream->codecpar->extradata =
+        static_cast<uint8_t*>(av_mallocz(vecExtraData.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+    if (!pStream->codecpar->extradata)
+        return nullptr;
+    memcpy(pStream->codecpar->extradata, vecExtraData.data(), vecExtraData.size());
+    pStream->codecpar->extradata_size = static_cast<int>(vecExtraData.size());
+    pStream->time_base = pContext->time_base;
+    return pStream;
+}
+
+bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264, std::shared_ptr<CAacEncoder> pAac)
+{
+    if (!pH264 || !pH264->GetContext() || strPath.isEmpty())
+        return false;
+    if (pAac && !pAac->GetContext())
+        return false;
+    m_pH264 = std::move(pH264);
+    m_pAac = std::move(pAac);
+
+    if (avformat_alloc_output_context2(&m_pFormat, nullptr, "mp4", nullptr) < 0 || !m_pFormat)
+        return false;
+    AVStream* pVideo = AddStream(m_pH264->GetContext(), m_pH264->GetExtraData());
+    if (!pVideo)
+        return false;
+    m_nVideoStream = pVideo->index;
+    if (m_pAac)
+    {
+        AVStream* pAudio = AddStream(m_pAac->GetContext(), m_pAac->GetExtraData());
+        if (!pAudio)
+            return false;
+        m_nAudioStream = pAudio->index;
+    }
+
+    m_nFile = ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (m_nFile < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("muxer: cannot create \"%1\"").arg(strPath));
+        return false;
+    }
+    const int nBufferSize = 64 * 1024;
+    uint8_t* pBuffer = static_cast<uint8_t*>(av_malloc(nBufferSize));
+    if (!pBuffer)
+        return false;
+    m_pIo = avio_alloc_context(pBuffer, nBufferSize, 1, this, nullptr, &CMp4Muxer::WritePacket, &CMp4Muxer::Seek);
+    if (!m_pIo)
+    {
+        av_free(pBuffer);
+        return false;
+    }
+    m_pFormat->pb = m_pIo;
+    m_pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
+    // A stream that falls silent must not hold the other back in memory for
+    // long: whatever is held is lost in a crash.
+    m_pFormat->max_interleave_delta = 1000000;
+
+    AVDictionary* pOptions = nullptr;
+    av_dict_set(&pOptions, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+    // Fragments of about a second even when key frames are far apart.
+    av_dict_set(&pOptions, "frag_duration", "1000000", 0);
+    const int nResult = avformat_write_header(m_pFormat, &pOptions);
+    av_dict_free(&pOptions);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(nResult));
+        return false;
+    }
+    avio_flush(m_pIo);
+    m_bHeader = true;
+    m_nLastSyncMs = NowMs();
+    m_pH264->GetOutput().Attach(this);
+    if (m_pAac)
+        m_pAac->GetOutput().Attach(this);
+    return true;
+}
+
+void CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (!m_bHeader || m_bFailed || m_bClosed || nLength <= 0)
+        return;
+    const int nStream = info.nStream == KVE_STREAM_VIDEO ? m_nVideoStream : m_nAudioStream;
+    if (nStream < 0)
+        return;
+    AVPacket* pPacket = av_packet_alloc();
+    if (!pPacket || av_new_packet(pPacket, nLength) < 0)
+    {
+        av_packet_free(&pPacket);
+        return;
+    }
+    memcpy(pPacket->data, pData, static_cast<size_t>(nLength));
+    const AVRational tbStream = m_pFormat->streams[nStream]->time_base;
+    pPacket->stream_index = nStream;
+    pPacket->pts = av_rescale_q(info.nPts, s_tb100ns, tbStream);
+    pPacket->dts = av_rescale_q(info.nDts, s_tb100ns, tbStream);
+    pPacket->duration = av_rescale_q(info.nDuration, s_tb100ns, tbStream);
+    if (info.bKeyFrame)
+        pPacket->flags |= AV_PKT_FLAG_KEY;
+    const int nResult = av_interleaved_write_frame(m_pFormat, pPacket);
+    av_packet_free(&pPacket);
+    if (nResult < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("muxer: packet not written (%1)").arg(nResult));
+        m_bFailed = true;
+        return;
+    }
+    // Finished fragments go to the operating system at once and to the disk
+    // about every second.
+    avio_flush(m_pIo);
+    SyncIfDue(false);
+}
+
+void CMp4Muxer::SyncIfDue(bool bForce)
+{
+    const int64_t nNow = NowMs();
+    if (!bForce && nNow - m_nLastSyncMs < 1000)
+        return;
+    m_nLastSyncMs = nNow;
+    if (m_nFile >= 0)
+        ::fdatasync(m_nFile);
+}
+
+bool CMp4Muxer::Close()
+{
+    // A recording ends with its muxer, and the frames still inside the
+    // encoders (queue, look-ahead, B-frames) belong in the file: drain them
+    // before detaching. Detaching then guarantees no encoder thread is still
+    // inside OnPacket.
+    if (m_bHeader && !m_bClosed)
+    {
+        if (m_pH264)
+            m_pH264->Close();
+        if (m_pAac)
+            m_pAac->Close();
+    }
+    if (m_pH264)
+        m_pH264->GetOutput().Detach(this);
+    if (m_pAac)
+        m_pAac->GetOutput().Detach(this);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_bClosed)
+        return !m_bFailed;
+    m_bClosed = true;
+    bool bOk = !m_bFailed;
+    if (m_bHeader)
+    {
+        if (av_write_trailer(m_pFormat) < 0)
+            bOk = false;
+        avio_flush(m_pIo);
+        if (m_pIo->error < 0)
+            bOk = false;
+    }
+    else
+    {
+        bOk = false;
+    }
+    if (m_nFile >= 0)
+    {
+        if (::fsync(m_nFile) < 0 && m_bHeader)
+            bOk = false;
+        if (::close(m_nFile) < 0 && m_bHeader)
+            bOk = false;
+        m_nFile = -1;
+    }
+    if (m_pIo)
+        av_freep(&m_pIo->buffer);
+    avio_context_free(&m_pIo);
+    if (m_pFormat)
+        m_pFormat->pb = nullptr;
+    avformat_free_context(m_pFormat);
+    m_pFormat = nullptr;
+    m_pH264.reset();
+    m_pAac.reset();
+    return bOk;
+}
+}

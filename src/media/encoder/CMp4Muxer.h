@@ -1,0 +1,53 @@
+// MP4 file fed straight from the encoders. Written as fragments of about a
+// second that reach the disk as they are made, so a crash or power loss
+// costs only the last seconds of a recording.
+#pragma once
+
+#include "CAacEncoder.h"
+#include "CH264Encoder.h"
+
+#include <QString>
+
+#include <memory>
+#include <mutex>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace KVMedia
+{
+class CMp4Muxer : public IPacketSink
+{
+public:
+    CMp4Muxer() = default;
+    ~CMp4Muxer() override;
+
+    // Writes the header and attaches to the encoders; pAac may be null.
+    bool Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264, std::shared_ptr<CAacEncoder> pAac);
+    // Drains and ends the attached encoders, detaches from them and finishes
+    // the file. False when the file could not be completed.
+    bool Close();
+
+    void OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) override;
+
+private:
+    static int WritePacket(void* pOpaque, uint8_t* pBuffer, int nSize);
+    static int64_t Seek(void* pOpaque, int64_t nOffset, int nWhence);
+    AVStream* AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData);
+    void SyncIfDue(bool bForce);
+
+    std::shared_ptr<CH264Encoder> m_pH264;
+    std::shared_ptr<CAacEncoder> m_pAac;
+    std::mutex m_mutex;
+    AVFormatContext* m_pFormat = nullptr;
+    AVIOContext* m_pIo = nullptr;
+    int m_nFile = -1;
+    int m_nVideoStream = -1;
+    int m_nAudioStream = -1;
+    bool m_bHeader = false;
+    bool m_bFailed = false;
+    bool m_bClosed = false;
+    int64_t m_nLastSyncMs = 0;
+};
+}

@@ -1,0 +1,28 @@
+// Hands an encoder's packets to the user's callback and to the attached
+// sinks. Attaching and detaching may happen on any thread; a detach waits for
+// a delivery in progress, so a sink may be freed right after it returns.
+#pragma once
+
+#include "IPacketSink.h"
+
+#include <mutex>
+#include <vector>
+
+namespace KVMedia
+{
+class CPacketOutput
+{
+public:
+    CPacketOutput(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser);
+
+    void Attach(IPacketSink* pSink);
+    void Detach(IPacketSink* pSink);
+    void Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
+
+private:
+    KVE_OUTPUT_CALLBACK m_pfnCallback;
+    void* m_pUser;
+    std::mutex m_mutex;
+    std::vector<IPacketSink*> m_vecSinks;
+};
+}

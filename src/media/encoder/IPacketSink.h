@@ -1,0 +1,15 @@
+// A consumer of encoded packets besides the user's callback (the MP4 muxer).
+// Called on the encoder's thread with the same data the callback receives.
+#pragma once
+
+#include "KVEncoder.h"
+
+namespace KVMedia
+{
+class IPacketSink
+{
+public:
+    virtual ~IPacketSink() = default;
+    virtual void OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) = 0;
+};
+}

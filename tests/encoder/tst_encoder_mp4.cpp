@@ -1,0 +1,226 @@
+// Recording to MP4: what a player finds in the file after a normal stop, with
+// either destroy order, without audio, and after the recording process is
+// killed outright.
+#include "EncoderTestUtil.h"
+
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QtTest>
+
+#include <cstring>
+
+using namespace EncoderTest;
+
+namespace
+{
+enum { WIDTH = 640, HEIGHT = 360, FRAMES = 125, SAMPLES_PER_FRAME = 1920 };
+
+struct SPipeline
+{
+    KVS_HANDLE hH264 = nullptr;
+    KVS_HANDLE hAac = nullptr;
+    KVS_HANDLE hMuxer = nullptr;
+    int64_t nSamples = 0;
+};
+
+// Feeds one frame and the audio that lasts as long, the way the engine does,
+// with the audio in blocks of capture size.
+bool FeedFrame(SPipeline& pipe, int nIndex)
+{
+    const std::vector<uint8_t> vecFrame = MakeYuyvFrame(WIDTH, HEIGHT, nIndex);
+    if (!KVE_H264EncoderPutFrame(pipe.hH264, vecFrame.data(), nIndex))
+        return false;
+    if (pipe.hAac)
+    {
+        const std::vector<uint8_t> vecTone = MakeTone(pipe.nSamples, SAMPLES_PER_FRAME);
+        pipe.nSamples += SAMPLES_PER_FRAME;
+        if (!KVE_AACEncoderPutFrame(pipe.hAac, vecTone.data(), static_cast<int>(vecTone.size())))
+            return false;
+    }
+    return true;
+}
+
+std::u16string Utf16(const QString& str)
+{
+    return std::u16string(reinterpret_cast<const char16_t*>(str.utf16()), static_cast<size_t>(str.size()));
+}
+
+// Child mode: records in real time until it is killed.
+int RunCrashChild(const QString& strPath)
+{
+    const KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 250);
+    const KVE_AAC_PARAM aac = MakeAacParam();
+    SPipeline pipe;
+    pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+    pipe.hAac = KVE_CreateAACEncoder(48000, &aac, nullptr, nullptr);
+    pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, pipe.hAac);
+    if (!pipe.hMuxer)
+        return 2;
+    for (int i = 0;; ++i)
+    {
+        if (!FeedFrame(pipe, i))
+            return 3;
+        if (i == 0)
+        {
+            // Tells the parent the recording runs.
+            fputs("recording\n", stdout);
+            fflush(stdout);
+        }
+        QThread::msleep(40);
+    }
+}
+}
+
+class CEncoderMp4Test : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void OnRecordingWithAudio_data()
+    {
+        QTest::addColumn<bool>("bMuxerFirst");
+        QTest::newRow("muxer destroyed first") << true;
+        QTest::newRow("encoders destroyed first") << false;
+    }
+
+    void OnRecordingWithAudio()
+    {
+        QFETCH(bool, bMuxerFirst);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString strPath = dir.filePath(QStringLiteral("record ü.mp4"));
+        const KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
+        const KVE_AAC_PARAM aac = MakeAacParam();
+        SPipeline pipe;
+        pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        pipe.hAac = KVE_CreateAACEncoder(48000, &aac, nullptr, nullptr);
+        QVERIFY(pipe.hH264 && pipe.hAac);
+        pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, pipe.hAac);
+        QVERIFY(pipe.hMuxer);
+        for (int i = 0; i < FRAMES; ++i)
+            QVERIFY(FeedFrame(pipe, i));
+        if (bMuxerFirst)
+        {
+            QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 1);
+            QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+            QCOMPARE(KVE_DestroyAACEncoder(pipe.hAac), 1);
+        }
+        else
+        {
+            QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+            QCOMPARE(KVE_DestroyAACEncoder(pipe.hAac), 1);
+            QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 1);
+        }
+        // A handle is gone for good once destroyed.
+        QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 0);
+        QCOMPARE(KVE_H264EncoderPutFrame(pipe.hH264, MakeYuyvFrame(WIDTH, HEIGHT, 0).data(), 0), 0);
+
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nVideoStreams, 1);
+        QCOMPARE(result.nAudioStreams, 1);
+        QCOMPARE(result.videoCodec, AV_CODEC_ID_H264);
+        QCOMPARE(result.nWidth, int(WIDTH));
+        QCOMPARE(result.nHeight, int(HEIGHT));
+        QCOMPARE(result.nProfile, int(FF_PROFILE_H264_HIGH));
+        QCOMPARE(result.audioCodec, AV_CODEC_ID_AAC);
+        QCOMPARE(result.nSampleRate, 48000);
+        QCOMPARE(result.nChannels, 2);
+        QVERIFY2(std::abs(result.dDuration - 5.0) <= 0.5, qPrintable(QString::number(result.dDuration)));
+        // Every frame put reaches the file, whichever is destroyed first:
+        // the muxer drains what the encoder still holds.
+        QCOMPARE(result.nVideoPackets, int(FRAMES));
+        // 5 s of audio in 1024-sample frames, plus the encoder's priming.
+        QVERIFY(result.nAudioPackets >= 234 && result.nAudioPackets <= 237);
+        const std::vector<int> vecExpected{0, 50, 100};
+        QCOMPARE(result.vecKeyFrames, vecExpected);
+    }
+
+    void OnVideoOnly()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("video.mp4"));
+        const KVE_H264_PARAM param = MakeH264Param(320, 240, 66, 300);
+        SPipeline pipe;
+        pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        QVERIFY(pipe.hH264);
+        pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, nullptr);
+        QVERIFY(pipe.hMuxer);
+        for (int i = 0; i < 50; ++i)
+        {
+            const std::vector<uint8_t> vecFrame = MakeYuyvFrame(320, 240, i);
+            QCOMPARE(KVE_H264EncoderPutFrame(pipe.hH264, vecFrame.data(), i), 1);
+        }
+        QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 1);
+        QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nStreams, 1);
+        QCOMPARE(result.nWidth, 320);
+        // x264 marks its baseline streams as constrained baseline.
+        QCOMPARE(result.nProfile & 0xff, int(FF_PROFILE_H264_BASELINE));
+        QCOMPARE(result.nVideoPackets, 50);
+        QVERIFY2(std::abs(result.dDuration - 2.0) <= 0.2, qPrintable(QString::number(result.dDuration)));
+    }
+
+    void OnMuxerRefusals()
+    {
+        QTemporaryDir dir;
+        const KVE_H264_PARAM param = MakeH264Param(320, 240);
+        KVS_HANDLE hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        QVERIFY(hH264);
+        // A folder that does not exist, no encoder, and an encoder handle
+        // passed as the audio encoder.
+        const QString strMissing = dir.filePath(QStringLiteral("missing/x.mp4"));
+        QVERIFY(!KVE_CreateMp4Muxer(Utf16(strMissing).c_str(), hH264, nullptr));
+        QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("a.mp4"))).c_str(), nullptr, nullptr));
+        QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("b.mp4"))).c_str(), hH264, hH264));
+        QVERIFY(!KVE_CreateMp4Muxer(nullptr, hH264, nullptr));
+        QCOMPARE(KVE_DestroyH264Encoder(hH264), 1);
+    }
+
+    void OnKilledRecordingStaysPlayable()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("crash.mp4"));
+        QProcess child;
+        // The encoder's own log is of no interest here.
+        child.setStandardErrorFile(QProcess::nullDevice());
+        child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--crash-child"), strPath});
+        QVERIFY(child.waitForStarted(30000));
+        QByteArray baOutput;
+        while (!baOutput.contains("recording") && child.waitForReadyRead(60000))
+            baOutput += child.readAllStandardOutput();
+        QVERIFY2(baOutput.contains("recording"), baOutput.constData());
+        QCOMPARE(child.state(), QProcess::Running);
+        // About three seconds of recording; the key-frame interval is ten
+        // seconds, so only the time-based fragments can save the file.
+        QTest::qWait(3000);
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(strPath).size() > 50000, 60000);
+        QTest::qWait(1000);
+        child.kill();
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nVideoStreams, 1);
+        QCOMPARE(result.nAudioStreams, 1);
+        QVERIFY2(result.dVideoEnd >= 1.0, qPrintable(QString::number(result.dVideoEnd)));
+        QVERIFY(result.nVideoPackets >= 25);
+    }
+};
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_WARNING);
+    if (argc >= 3 && strcmp(argv[1], "--crash-child") == 0)
+        return RunCrashChild(QString::fromLocal8Bit(argv[2]));
+    QCoreApplication app(argc, argv);
+    CEncoderMp4Test test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_encoder_mp4.moc"
