@@ -28,11 +28,29 @@ const QString& GetWebSite()
     return s_strWebSite;
 }
 
+namespace
+{
+void ShowOneButtonMessage(QMessageBox::Icon icon, QWidget* pParent, const QString& strText, const QString& strButton)
+{
+    QMessageBox box(icon, GetAppTitle(), strText, QMessageBox::NoButton, pParent);
+    QPushButton* pButton = box.addButton(strButton, QMessageBox::AcceptRole);
+    box.setDefaultButton(pButton);
+    box.setEscapeButton(pButton);
+    box.exec();
+}
+}
+
 void ShowCriticalMessage(QWidget* pParent, const QString& strText)
 {
-    QMessageBox box(QMessageBox::Critical, GetAppTitle(), strText, QMessageBox::NoButton, pParent);
-    QPushButton* pOk = box.addButton(QCoreApplication::translate("main", "OK"), QMessageBox::AcceptRole);
-    box.setDefaultButton(pOk);
-    box.setEscapeButton(pOk);
-    box.exec();
+    ShowOneButtonMessage(QMessageBox::Critical, pParent, strText, QCoreApplication::translate("main", "OK"));
+}
+
+void ShowCriticalMessageYes(QWidget* pParent, const QString& strText)
+{
+    ShowOneButtonMessage(QMessageBox::Critical, pParent, strText, QCoreApplication::translate("main", "Yes"));
+}
+
+void ShowInformationMessageYes(QWidget* pParent, const QString& strText)
+{
+    ShowOneButtonMessage(QMessageBox::Information, pParent, strText, QCoreApplication::translate("main", "Yes"));
 }

@@ -23,3 +23,7 @@ const QString& GetWebSite();
 
 // Modal critical box with the application title and one "OK" button.
 void ShowCriticalMessage(QWidget* pParent, const QString& strText);
+// The same with one "Yes" button, as the RTMP checks and the connection test
+// answer.
+void ShowCriticalMessageYes(QWidget* pParent, const QString& strText);
+void ShowInformationMessageYes(QWidget* pParent, const QString& strText);

@@ -27,17 +27,6 @@ namespace
 {
 const int s_nStatusInterval = 500;
 const char* const s_szLinkStyle = "<a style='color: #0000EE;'>";
-
-// The RTMP messages have a "Yes" button and no parent: they may come while
-// the engine starts, before any window is in front.
-void ShowRtmpError(const QString& strText)
-{
-    QMessageBox box(QMessageBox::Critical, GetAppTitle(), strText, QMessageBox::NoButton, nullptr);
-    QPushButton* pYes = box.addButton(CVistrel::tr("Yes"), QMessageBox::AcceptRole);
-    box.setDefaultButton(pYes);
-    box.setEscapeButton(pYes);
-    box.exec();
-}
 }
 
 CVistrel::CVistrel(QWidget* pParent)
@@ -248,19 +237,12 @@ int CVistrel::CheckRtmpSettings(int nValue)
     g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
     if (nPush == 0)
         return 1;
-    if (!IsValidIPAddress(strAddress))
+    // No parent: the check may come while the engine starts, before any
+    // window is in front.
+    const QString strError = GetRtmpFieldsError(strAddress, strPort, strStream);
+    if (!strError.isEmpty())
     {
-        ShowRtmpError(tr("RTMP IP address is invalid!"));
-        return 0;
-    }
-    if (!IsValidPort(strPort))
-    {
-        ShowRtmpError(tr("RTMP port is invalid!"));
-        return 0;
-    }
-    if (!IsValidStreamName(strStream))
-    {
-        ShowRtmpError(tr("RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!"));
+        ShowCriticalMessageYes(nullptr, strError);
         return 0;
     }
     return 1;

@@ -96,3 +96,15 @@ QString GetSnapshotFilePath(const QString& strFileName)
 {
     return MakeSnapshotFilePath(g_settings.GetDataStorage(), strFileName);
 }
+
+QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, const QString& strStream)
+{
+    if (!IsValidIPAddress(strAddress))
+        return QCoreApplication::translate("CVistrel", "RTMP IP address is invalid!");
+    if (!IsValidPort(strPort))
+        return QCoreApplication::translate("CVistrel", "RTMP port is invalid!");
+    if (!IsValidStreamName(strStream))
+        return QCoreApplication::translate("CVistrel",
+                                           "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!");
+    return QString();
+}

@@ -26,6 +26,9 @@ bool IsValidIPAddress(const QString& strText);
 bool IsValidPort(const QString& strText);
 // One or more of A-Z, a-z, 0-9, '-' and '_'.
 bool IsValidStreamName(const QString& strText);
+// Empty when address, port and stream name pass the three checks above,
+// else the message for the first that fails.
+QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, const QString& strStream);
 
 // strRoot + "/Video/" + strFileName (and "/Snapshot/"), in native separators.
 QString MakeRecordFilePath(const QString& strRoot, const QString& strFileName);

@@ -2,8 +2,10 @@
 
 #include "CKVCapture.h"
 #include "CTabPreview.h"
+#include "CTabSettings.h"
 
 #include <QGuiApplication>
+#include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -17,7 +19,7 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     m_pTabPreview = new CTabPreview(this);
     // Layout tab: new CTabLayout(m_pTabPreview, this).
     // Overlay tab: new CTabOverlay(this).
-    // Settings tab: new CTabSettings(m_pNotify, m_pTabPreview, this).
+    m_pTabSettings = new CTabSettings(m_pNotify, m_pTabPreview, this);
 
     QVBoxLayout* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(m_pTabWidget);
@@ -33,7 +35,13 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
         // tab to the Settings tab; m_nScreenTabIndex is its index.
     }
 
-    // addTab(m_pTabSettings, tr("Settings")) comes last.
+    // The settings are taller than a small screen leaves for the window; a
+    // scroll area keeps them from forcing the window's height.
+    QScrollArea* pSettingsArea = new QScrollArea(this);
+    pSettingsArea->setWidgetResizable(true);
+    pSettingsArea->setFrameShape(QFrame::NoFrame);
+    pSettingsArea->setWidget(m_pTabSettings);
+    m_pTabWidget->addTab(pSettingsArea, tr("Settings"));
 }
 
 IDeviceCallback* CTabWnd::GetDeviceCallback() const
@@ -59,7 +67,7 @@ void CTabWnd::OnTabCurrentChanged(int nIndex)
 
 void CTabWnd::SetControlsEnabled(bool bEnable)
 {
-    // The Settings tab's SetControlsEnabled(bEnable) joins here.
+    m_pTabSettings->SetControlsEnabled(bEnable);
     m_pTabPreview->SetBusy(!bEnable);
 }
 

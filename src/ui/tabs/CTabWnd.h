@@ -33,6 +33,7 @@ public:
     QTabWidget* GetTabWidget() const { return m_pTabWidget; }
     CTabPreview* GetDeviceTab() const { return m_pTabPreview; }
     IDeviceCallback* GetDeviceCallback() const;
+    CTabSettings* GetSettingsTab() const { return m_pTabSettings; }
 
 private slots:
     void OnTabCurrentChanged(int nIndex);

@@ -1,0 +1,524 @@
+#include "CTabSettings.h"
+
+#include "AppInfo.h"
+#include "CAutoConvertString.h"
+#include "CKVCapture.h"
+#include "CSettings.h"
+#include "Helpers.h"
+#include "IDeviceCallback.h"
+#include "IKVRecordNotify.h"
+#include "KVProtocol.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace
+{
+const int s_nRtmpTestTimeout = 1000;
+const int s_nSmallWidth = 768;
+const int s_nSmallHeight = 576;
+
+// Bitrate table entries the output size suggests.
+const int s_nBitrate4000 = 2;
+const int s_nBitrate2000 = 3;
+const int s_nBitrate1000 = 4;
+const int s_nBitrate800 = 5;
+
+// Selects the item whose data is nData; the first one when none has it.
+void SelectByData(QComboBox* pCombo, int nData)
+{
+    const int nItem = pCombo->findData(nData);
+    pCombo->setCurrentIndex(nItem >= 0 ? nItem : 0);
+}
+
+int SelectedData(const QComboBox* pCombo)
+{
+    return pCombo->currentData().toInt();
+}
+
+QComboBox* AddComboPair(QGridLayout* pGrid, int nRow, int nColumn, const QString& strLabel, QWidget* pParent,
+                        const char* pszName, QLabel** ppLabel = nullptr)
+{
+    QLabel* pLabel = new QLabel(strLabel, pParent);
+    QComboBox* pCombo = new QComboBox(pParent);
+    pCombo->setObjectName(QLatin1String(pszName));
+    pGrid->addWidget(pLabel, nRow, nColumn);
+    pGrid->addWidget(pCombo, nRow, nColumn + 1);
+    if (ppLabel)
+        *ppLabel = pLabel;
+    return pCombo;
+}
+}
+
+int BitrateIndexForSize(int nWidth, int nHeight)
+{
+    if (nWidth >= 1440 && nHeight >= 900)
+        return s_nBitrate4000;
+    if (nWidth >= 1024 && nHeight >= 720)
+        return s_nBitrate2000;
+    if (nWidth >= 720 && nHeight >= 480)
+        return s_nBitrate1000;
+    return s_nBitrate800;
+}
+
+QString ComposeRtmpUrl(const QString& strAddress, const QString& strPort, const QString& strStream)
+{
+    return QStringLiteral("rtmp://") + strAddress + QLatin1Char(':') + strPort + QStringLiteral("/live/") + strStream;
+}
+
+CTabSettings::CTabSettings(IKVRecordNotify* pNotify, IDeviceCallback* pDevice, QWidget* pParent)
+    : QWidget(pParent)
+    , m_pNotify(pNotify)
+    , m_pDevice(pDevice)
+{
+    QVBoxLayout* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(CreateVideoGroup());
+    pLayout->addWidget(CreateAudioGroup());
+    pLayout->addWidget(CreateMp4Group());
+    pLayout->addWidget(CreateRtmpGroup());
+    pLayout->addStretch();
+    ConnectControls();
+}
+
+QGroupBox* CTabSettings::CreateVideoGroup()
+{
+    m_pGroupVideo = new QGroupBox(tr("Video"), this);
+    QGridLayout* pGrid = new QGridLayout(m_pGroupVideo);
+    pGrid->setColumnStretch(1, 1);
+    pGrid->setColumnStretch(3, 1);
+    QWidget* pBox = m_pGroupVideo;
+
+    m_pCmbVideoSize = AddComboPair(pGrid, 0, 0, tr("Video Size:"), pBox, "cmbVideoSize");
+    m_pCmbFrameRate = AddComboPair(pGrid, 0, 2, tr("Frame Rate:"), pBox, "cmbFrameRate");
+    m_pCmbH264Encoder = AddComboPair(pGrid, 1, 0, tr("H.264 Encoder:"), pBox, "cmbH264Encoder");
+    m_pCmbH264Mode = AddComboPair(pGrid, 1, 2, tr("H.264 Mode:"), pBox, "cmbH264Mode");
+    m_pCmbH264Profile = AddComboPair(pGrid, 2, 0, tr("H.264 Profile:"), pBox, "cmbH264Profile");
+    m_pCmbH264Quality = AddComboPair(pGrid, 2, 2, tr("H.264 Quality:"), pBox, "cmbH264Quality");
+    m_pCmbH264Bitrate = AddComboPair(pGrid, 3, 0, tr("H.264 Bitrate:"), pBox, "cmbH264Bitrate");
+    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 2, tr("Key Frame:"), pBox, "cmbKeyFrame");
+
+    for (int i = 0; i < GetVideoSizeCount(); ++i)
+        m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
+    for (int i = 0; i < GetFrameRateCount(); ++i)
+        m_pCmbFrameRate->addItem(QString::asprintf("%2.2f FPS", GetFrameRate(i)), i);
+    m_pCmbH264Encoder->addItem(tr("Software"), 0);
+    if (g_capture.IsH264HardwareSupported())
+        m_pCmbH264Encoder->addItem(tr("Hardware"), 1);
+    for (int i = 0; i < GetModeCount(); ++i)
+        m_pCmbH264Mode->addItem(GetModeName(i), i);
+    for (int i = 0; i < GetProfileCount(); ++i)
+        m_pCmbH264Profile->addItem(GetProfileName(i), i);
+    for (int i = 0; i < GetQualityCount(); ++i)
+        m_pCmbH264Quality->addItem(GetQualityName(i), i);
+    for (int i = 0; i < GetBitrateCount(); ++i)
+        m_pCmbH264Bitrate->addItem(QString::asprintf("%5d Kbps", GetBitrate(i)), i);
+    for (int i = 0; i < GetKeyFrameCount(); ++i)
+        m_pCmbKeyFrame->addItem(QString::number(GetKeyFrame(i)), i);
+
+    int nSizeIndex = 0;
+    int nRateIndex = 0;
+    g_settings.GetOutputFormat(nSizeIndex, nRateIndex);
+    SelectByData(m_pCmbVideoSize, nSizeIndex);
+    SelectByData(m_pCmbFrameRate, nRateIndex);
+    m_bSmallFormat = ComputeSmallFormat(nSizeIndex);
+
+    int nProfile = 0;
+    int nQuality = 0;
+    int nBitrate = 0;
+    int nMode = 0;
+    int nKeyFrame = 0;
+    int nEncoderKind = 0;
+    int nAudioBitrate = 0;
+    int nAudioQuality = 0;
+    g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
+                               nAudioQuality);
+    // A hardware encoder chosen on another machine, or one that no longer
+    // opens: record what will actually be used.
+    if (nEncoderKind < 0 || nEncoderKind >= m_pCmbH264Encoder->count())
+    {
+        nEncoderKind = 0;
+        g_settings.SetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
+                                   nAudioQuality);
+    }
+    SelectByData(m_pCmbH264Encoder, nEncoderKind);
+    SelectByData(m_pCmbH264Mode, nMode);
+    SelectByData(m_pCmbH264Profile, nProfile);
+    SelectByData(m_pCmbH264Quality, nQuality);
+    SelectByData(m_pCmbH264Bitrate, nBitrate);
+    SelectByData(m_pCmbKeyFrame, nKeyFrame);
+    return m_pGroupVideo;
+}
+
+QGroupBox* CTabSettings::CreateAudioGroup()
+{
+    QGroupBox* pGroup = new QGroupBox(tr("Audio"), this);
+    QVBoxLayout* pBoxLayout = new QVBoxLayout(pGroup);
+    QGridLayout* pGrid = new QGridLayout;
+    pGrid->setColumnStretch(1, 1);
+    pGrid->setColumnStretch(3, 1);
+    pBoxLayout->addLayout(pGrid);
+
+    m_pLblAudioDevice = new QLabel(tr("Audio Device:"), pGroup);
+    m_pCmbAudioDevice = new QComboBox(pGroup);
+    m_pCmbAudioDevice->setObjectName(QStringLiteral("cmbAudioDevice"));
+    pGrid->addWidget(m_pLblAudioDevice, 0, 0);
+    pGrid->addWidget(m_pCmbAudioDevice, 0, 1, 1, 3);
+    m_pCmbAudioBitrate = AddComboPair(pGrid, 1, 0, tr("Audio Bitrate:"), pGroup, "cmbAudioBitrate",
+                                      &m_pLblAudioBitrate);
+    m_pCmbAudioQuality = AddComboPair(pGrid, 1, 2, tr("Encoder Quality:"), pGroup, "cmbAudioQuality",
+                                      &m_pLblAudioQuality);
+    m_pCkbMonitor = new QCheckBox(tr("Monitor audio device."), pGroup);
+    m_pCkbMonitor->setObjectName(QStringLiteral("ckbMonitor"));
+    pBoxLayout->addWidget(m_pCkbMonitor);
+
+    m_pCmbAudioDevice->addItem(tr("(Not set device)"));
+    const int nAudioCount = g_capture.GetDeviceCount(false);
+    for (int i = 0; i < nAudioCount; ++i)
+    {
+        QString strName;
+        g_capture.GetDeviceName(false, i, strName);
+        m_pCmbAudioDevice->addItem(strName);
+    }
+    for (int i = 0; i < GetAudioBitrateCount(); ++i)
+        m_pCmbAudioBitrate->addItem(QString::asprintf("%3d Kbps", GetAudioBitrate(i)), i);
+    for (int i = 0; i < GetAudioQualityCount(); ++i)
+        m_pCmbAudioQuality->addItem(QString::asprintf("%3d", GetAudioQuality(i)), i);
+
+    int nProfile = 0;
+    int nQuality = 0;
+    int nBitrate = 0;
+    int nMode = 0;
+    int nKeyFrame = 0;
+    int nEncoderKind = 0;
+    int nAudioBitrate = 0;
+    int nAudioQuality = 0;
+    g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
+                               nAudioQuality);
+    SelectByData(m_pCmbAudioBitrate, nAudioBitrate);
+    SelectByData(m_pCmbAudioQuality, nAudioQuality);
+
+    int nDevice = -1;
+    int nMonitor = 0;
+    g_settings.GetAudioDevice(nDevice, nMonitor);
+    // A device that is gone since it was chosen counts as none.
+    if (nDevice < -1 || nDevice >= nAudioCount)
+        nDevice = -1;
+    m_pCmbAudioDevice->setCurrentIndex(nDevice + 1);
+    m_pCkbMonitor->setChecked(nMonitor != 0);
+    const bool bHasDevice = nDevice != -1;
+    m_pCmbAudioBitrate->setEnabled(bHasDevice);
+    m_pCmbAudioQuality->setEnabled(bHasDevice);
+    m_pCkbMonitor->setEnabled(bHasDevice);
+    if (bHasDevice)
+    {
+        // ---- Seam: opening the stored audio device and its monitoring
+        // (OpenAudioDevice, SetAudioMonitor) joins here once the engine
+        // captures audio. ----
+    }
+    return pGroup;
+}
+
+QGroupBox* CTabSettings::CreateMp4Group()
+{
+    m_pGroupMp4 = new QGroupBox(tr("MP4"), this);
+    QGridLayout* pGrid = new QGridLayout(m_pGroupMp4);
+
+    m_pCkbRecord = new QCheckBox(tr("Record output to file."), m_pGroupMp4);
+    m_pCkbRecord->setObjectName(QStringLiteral("ckbRecord"));
+    pGrid->addWidget(m_pCkbRecord, 0, 0, 1, 2);
+
+    QLabel* pLblPath = new QLabel(tr("Path:"), m_pGroupMp4);
+    m_pEdtDataStorage = new QLineEdit(m_pGroupMp4);
+    m_pEdtDataStorage->setObjectName(QStringLiteral("edtDataStorage"));
+    m_pEdtDataStorage->setReadOnly(true);
+    m_pBtnDataStorage = new QPushButton(style()->standardIcon(QStyle::SP_DirIcon), QString(), m_pGroupMp4);
+    m_pBtnDataStorage->setObjectName(QStringLiteral("btnDataStorage"));
+    m_pBtnDataStorage->setToolTip(tr("Change storage path"));
+    QHBoxLayout* pPathRow = new QHBoxLayout;
+    pPathRow->addWidget(m_pEdtDataStorage, 1);
+    pPathRow->addWidget(m_pBtnDataStorage, 0);
+    pGrid->addWidget(pLblPath, 1, 0);
+    pGrid->addLayout(pPathRow, 1, 1);
+
+    m_pLblDiskFree = new QLabel(tr("* Disk space is *.* GB."), m_pGroupMp4);
+    m_pLblDiskFree->setObjectName(QStringLiteral("lblDiskFree"));
+    pGrid->addWidget(m_pLblDiskFree, 2, 0, 1, 2);
+
+    const bool bRecord = g_settings.GetRecord();
+    m_pCkbRecord->setChecked(bRecord);
+    m_pEdtDataStorage->setText(QDir::toNativeSeparators(g_settings.GetDataStorage()));
+    m_pEdtDataStorage->setEnabled(bRecord);
+    m_pBtnDataStorage->setEnabled(bRecord);
+    RefreshDiskFree(QString());
+    return m_pGroupMp4;
+}
+
+QGroupBox* CTabSettings::CreateRtmpGroup()
+{
+    QGroupBox* pGroup = new QGroupBox(tr("RTMP"), this);
+    QVBoxLayout* pBoxLayout = new QVBoxLayout(pGroup);
+    m_pCkbRtmp = new QCheckBox(tr("Push stream to RTMP server."), pGroup);
+    m_pCkbRtmp->setObjectName(QStringLiteral("ckbRtmp"));
+    pBoxLayout->addWidget(m_pCkbRtmp);
+
+    QGridLayout* pGrid = new QGridLayout;
+    auto addEdit = [&](int nRow, const QString& strLabel, const char* pszName, QLabel*& pLabel) {
+        pLabel = new QLabel(strLabel, pGroup);
+        QLineEdit* pEdit = new QLineEdit(pGroup);
+        pEdit->setObjectName(QLatin1String(pszName));
+        pGrid->addWidget(pLabel, nRow, 0);
+        pGrid->addWidget(pEdit, nRow, 1);
+        return pEdit;
+    };
+    m_pEdtRtmpIp = addEdit(0, tr("IP Address:"), "edtRtmpIp", m_pLblRtmpIp);
+    m_pEdtRtmpPort = addEdit(1, tr("Port:"), "edtRtmpPort", m_pLblRtmpPort);
+    m_pEdtRtmpStream = addEdit(2, tr("Stream Name:"), "edtRtmpStream", m_pLblRtmpStream);
+    m_pEdtRtmpUrl = addEdit(3, tr("Complete URL:"), "edtRtmpUrl", m_pLblRtmpUrl);
+    m_pEdtRtmpUrl->setReadOnly(true);
+
+    m_pBtnRtmpTest = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("Test Connect"), pGroup);
+    m_pBtnRtmpTest->setObjectName(QStringLiteral("btnRtmpTest"));
+    m_pBtnRtmpTest->setMinimumSize(64, 48);
+    QHBoxLayout* pRow = new QHBoxLayout;
+    pRow->addLayout(pGrid, 1);
+    pRow->addWidget(m_pBtnRtmpTest, 0);
+    pBoxLayout->addLayout(pRow);
+
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    m_pCkbRtmp->setChecked(nPush == 1);
+    m_pEdtRtmpIp->setText(strAddress);
+    m_pEdtRtmpPort->setText(strPort);
+    m_pEdtRtmpStream->setText(strStream);
+    m_pEdtRtmpUrl->setText(strUrl);
+    const bool bPush = nPush != 0;
+    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
+                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
+                             static_cast<QWidget*>(m_pBtnRtmpTest)})
+        pWidget->setEnabled(bPush);
+    return pGroup;
+}
+
+void CTabSettings::ConnectControls()
+{
+    connect(m_pCmbVideoSize, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CTabSettings::OnButtonApplyFormat);
+    connect(m_pCmbFrameRate, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CTabSettings::OnButtonApplyFormat);
+    for (QComboBox* pCombo : {m_pCmbH264Profile, m_pCmbH264Quality, m_pCmbH264Bitrate, m_pCmbH264Mode, m_pCmbKeyFrame,
+                              m_pCmbH264Encoder, m_pCmbAudioBitrate, m_pCmbAudioQuality})
+        connect(pCombo, QOverload<int>::of(&QComboBox::currentIndexChanged), this, &CTabSettings::OnButtonApply);
+    connect(m_pCmbAudioDevice, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &CTabSettings::OnAudioDeviceChanged);
+    connect(m_pCkbMonitor, &QCheckBox::stateChanged, this, &CTabSettings::OnAudioMonitorChanged);
+    connect(m_pCkbRecord, &QCheckBox::stateChanged, this, &CTabSettings::OnCkbRecord);
+    connect(m_pBtnDataStorage, &QPushButton::clicked, this, &CTabSettings::OnBtnDataStorageDir);
+    connect(m_pCkbRtmp, &QCheckBox::stateChanged, this, &CTabSettings::OnCkbRtmp);
+    connect(m_pBtnRtmpTest, &QPushButton::clicked, this, &CTabSettings::OnBtnRtmpTest);
+    for (QLineEdit* pEdit : {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream})
+        connect(pEdit, &QLineEdit::textChanged, this, &CTabSettings::OnEdtRtmpTextChanged);
+}
+
+int CTabSettings::ComputeSmallFormat(int nSizeIndex)
+{
+    return (GetVideoWidth(nSizeIndex) <= s_nSmallWidth && GetVideoHeight(nSizeIndex) <= s_nSmallHeight) ? 1 : 0;
+}
+
+void CTabSettings::SetControlsEnabled(bool bEnable)
+{
+    m_pGroupVideo->setEnabled(bEnable);
+    for (QWidget* pWidget :
+         {static_cast<QWidget*>(m_pLblAudioDevice), static_cast<QWidget*>(m_pCmbAudioDevice),
+          static_cast<QWidget*>(m_pLblAudioBitrate), static_cast<QWidget*>(m_pCmbAudioBitrate),
+          static_cast<QWidget*>(m_pLblAudioQuality), static_cast<QWidget*>(m_pCmbAudioQuality),
+          static_cast<QWidget*>(m_pGroupMp4), static_cast<QWidget*>(m_pCkbRtmp), static_cast<QWidget*>(m_pLblRtmpIp),
+          static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pLblRtmpPort),
+          static_cast<QWidget*>(m_pEdtRtmpPort), static_cast<QWidget*>(m_pLblRtmpStream),
+          static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pBtnRtmpTest)})
+        pWidget->setEnabled(bEnable);
+    // The stream's address stays readable while it is being pushed to.
+    const bool bUrl = bEnable || m_pCkbRtmp->isChecked();
+    m_pLblRtmpUrl->setEnabled(bUrl);
+    m_pEdtRtmpUrl->setEnabled(bUrl);
+}
+
+void CTabSettings::OnButtonApplyFormat()
+{
+    const int nSizeIndex = SelectedData(m_pCmbVideoSize);
+    OnVideoSizeChanged(nSizeIndex);
+
+    const int nRateIndex = SelectedData(m_pCmbFrameRate);
+    int nStoredSize = 0;
+    int nStoredRate = 0;
+    g_settings.GetOutputFormat(nStoredSize, nStoredRate);
+    if (nSizeIndex == nStoredSize && nRateIndex == nStoredRate)
+        return;
+
+    g_settings.SetOutputFormat(nSizeIndex, nRateIndex);
+    g_capture.DestroyMixer();
+    g_capture.RestartChannels();
+
+    const int bSmallFormat = ComputeSmallFormat(nSizeIndex);
+    const bool bSmallChanged = bSmallFormat != m_bSmallFormat;
+    m_bSmallFormat = bSmallFormat;
+
+    if (nSizeIndex != nStoredSize)
+    {
+        // ---- Seam: the Screen tab (OnOutputSizeChanged) and the projection
+        // controller (Close, Apply) follow the new size here once they
+        // exist. ----
+    }
+
+    if (m_pNotify)
+        m_pNotify->RefreshOutput();
+
+    if (bSmallChanged)
+    {
+        g_capture.BuildDeviceOrder();
+        if (!m_bSmallFormat && m_pDevice)
+            m_pDevice->ResetUnassignedChannels();
+    }
+    if (m_pDevice)
+        m_pDevice->ApplyChannelRects();
+}
+
+void CTabSettings::OnButtonApply()
+{
+    g_settings.SetEncoderParam(SelectedData(m_pCmbH264Profile), SelectedData(m_pCmbH264Quality),
+                               SelectedData(m_pCmbH264Bitrate), SelectedData(m_pCmbH264Mode),
+                               SelectedData(m_pCmbKeyFrame), SelectedData(m_pCmbH264Encoder),
+                               SelectedData(m_pCmbAudioBitrate), SelectedData(m_pCmbAudioQuality));
+}
+
+void CTabSettings::OnVideoSizeChanged(int nIndex)
+{
+    SelectByData(m_pCmbH264Bitrate, BitrateIndexForSize(GetVideoWidth(nIndex), GetVideoHeight(nIndex)));
+}
+
+void CTabSettings::OnSettingsChanged(int nIndex)
+{
+    Q_UNUSED(nIndex);
+}
+
+void CTabSettings::OnAudioDeviceChanged(int nIndex)
+{
+    const bool bHasDevice = nIndex != 0;
+    m_pCmbAudioBitrate->setEnabled(bHasDevice);
+    m_pCmbAudioQuality->setEnabled(bHasDevice);
+    m_pCkbMonitor->setEnabled(bHasDevice);
+
+    int nStoredDevice = -1;
+    int nMonitor = 0;
+    g_settings.GetAudioDevice(nStoredDevice, nMonitor);
+    const int nDevice = nIndex - 1;
+    // ---- Seam: when nDevice differs from nStoredDevice the engine opens it
+    // (OpenAudioDevice) or closes its audio (CloseAudio), then monitors it
+    // as the box says (SetAudioMonitor), once it captures audio. ----
+    g_settings.SetAudioDevice(nDevice, m_pCkbMonitor->isChecked() ? 1 : 0);
+}
+
+void CTabSettings::OnAudioMonitorChanged(int nState)
+{
+    Q_UNUSED(nState);
+    const bool bMonitor = m_pCkbMonitor->isChecked();
+    // ---- Seam: the engine's SetAudioMonitor(bMonitor) joins here. ----
+    g_settings.SetAudioDevice(m_pCmbAudioDevice->currentIndex() - 1, bMonitor ? 1 : 0);
+}
+
+void CTabSettings::UpdateStartEnabled()
+{
+    if (m_pNotify)
+        m_pNotify->EnableStart(m_pCkbRecord->isChecked() || m_pCkbRtmp->isChecked());
+}
+
+void CTabSettings::OnCkbRecord(int nState)
+{
+    const bool bChecked = nState == Qt::Checked;
+    m_pEdtDataStorage->setEnabled(bChecked);
+    m_pBtnDataStorage->setEnabled(bChecked);
+    g_settings.SetRecord(m_pCkbRecord->isChecked());
+    UpdateStartEnabled();
+}
+
+void CTabSettings::RefreshDiskFree(const QString& strPath)
+{
+    // The folder itself is asked: it may sit on any mounted file system.
+    const QString strFolder = strPath.isEmpty() ? g_settings.GetDataStorage() : strPath;
+    m_pLblDiskFree->setText(tr("* Disk free space: ") + FormatSize(qint64(GetFreeDiskSpace(strFolder))));
+}
+
+void CTabSettings::OnBtnDataStorageDir()
+{
+    const QString strChosen = QFileDialog::getExistingDirectory(
+        this, tr("Storage"), m_pEdtDataStorage->text(),
+        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+    if (strChosen.isEmpty())
+        return;
+    const QString strPath = QDir::toNativeSeparators(strChosen);
+    m_pEdtDataStorage->setText(strPath);
+    RefreshDiskFree(strPath);
+    g_settings.SetDataStorage(strPath);
+}
+
+void CTabSettings::StoreRtmp()
+{
+    g_settings.SetRtmpServer(m_pCkbRtmp->isChecked() ? 1 : 0, m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(),
+                             m_pEdtRtmpStream->text(), m_pEdtRtmpUrl->text());
+}
+
+void CTabSettings::OnCkbRtmp(int nState)
+{
+    const bool bChecked = nState == Qt::Checked;
+    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
+                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
+                             static_cast<QWidget*>(m_pBtnRtmpTest)})
+        pWidget->setEnabled(bChecked);
+    StoreRtmp();
+    UpdateStartEnabled();
+}
+
+void CTabSettings::OnEdtRtmpTextChanged(const QString& strText)
+{
+    Q_UNUSED(strText);
+    m_pEdtRtmpUrl->setText(ComposeRtmpUrl(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text()));
+    StoreRtmp();
+}
+
+bool CTabSettings::ValidateRtmpFields()
+{
+    if (!m_pCkbRtmp->isChecked())
+        return true;
+    const QString strError = GetRtmpFieldsError(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(),
+                                                m_pEdtRtmpStream->text());
+    if (strError.isEmpty())
+        return true;
+    ShowCriticalMessageYes(nullptr, strError);
+    return false;
+}
+
+void CTabSettings::OnBtnRtmpTest()
+{
+    const QString strUrl = m_pEdtRtmpUrl->text();
+    if (!ValidateRtmpFields() || strUrl.isEmpty())
+        return;
+    // Blocks the window for at most the time limit, as a deliberate test
+    // the user is waiting for.
+    CAutoConvertString convUrl(strUrl);
+    const char* pszUrl = convUrl.GetString();
+    const int nResult = pszUrl ? KPL_TestConnect(pszUrl, s_nRtmpTestTimeout) : 0;
+    ShowInformationMessageYes(this, nResult != 0 ? tr("Test successful!") : tr("Test fail!"));
+}
