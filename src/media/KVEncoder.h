@@ -37,7 +37,10 @@ enum { KVE_STREAM_VIDEO = 1, KVE_STREAM_AUDIO = 0 };
 // that the muxer and the RTMP client need no side channel. Timestamps are in
 // 100-ns units from the start of the encoder. pExtraData holds the codec
 // headers (avcC / AudioSpecificConfig, as libavcodec's extradata) and is the
-// same for every packet of one encoder.
+// same for every packet of one encoder. Video packets come in decode order;
+// with B-frames (normal mode) the first decode stamps lie below zero. The
+// first audio packet starts one AAC frame (1024 samples) before zero: the
+// encoder's priming, which players skip.
 struct KVE_PACKET_INFO
 {
     int32_t nStream;        // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO

@@ -6,6 +6,7 @@
 #include <cstring>
 
 extern "C" {
+#include <libavutil/hwcontext.h>
 #include <libavutil/opt.h>
 }
 
@@ -13,11 +14,11 @@ namespace KVMedia
 {
 namespace
 {
-const char* ProfileName(int nProfile)
+const char* ProfileName(int nProfile, bool bVaapi)
 {
     switch (nProfile)
     {
-    case 66: return "baseline";
+    case 66: return bVaapi ? "constrained_baseline" : "baseline";
     case 77: return "main";
     default: return "high";
     }
@@ -52,6 +53,28 @@ CH264Encoder::~CH264Encoder()
     Close();
     avcodec_free_context(&m_pContext);
     sws_freeContext(m_pScale);
+    av_buffer_unref(&m_pHwFrames);
+}
+
+AVBufferRef* CH264Encoder::CreateVaapiFrames(const KVE_H264_PARAM& param)
+{
+    // Fails at once on a machine without a VA-API device.
+    AVBufferRef* pDevice = nullptr;
+    if (av_hwdevice_ctx_create(&pDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
+        return nullptr;
+    AVBufferRef* pFrames = av_hwframe_ctx_alloc(pDevice);
+    av_buffer_unref(&pDevice);
+    if (!pFrames)
+        return nullptr;
+    AVHWFramesContext* pFramesContext = reinterpret_cast<AVHWFramesContext*>(pFrames->data);
+    pFramesContext->format = AV_PIX_FMT_VAAPI;
+    pFramesContext->sw_format = AV_PIX_FMT_NV12;
+    pFramesContext->width = param.nWidth;
+    pFramesContext->height = param.nHeight;
+    pFramesContext->initial_pool_size = 20;
+    if (av_hwframe_ctx_init(pFrames) < 0)
+        av_buffer_unref(&pFrames);
+    return pFrames;
 }
 
 bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
@@ -65,7 +88,19 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     const int64_t nBitrate = static_cast<int64_t>(param.nBitrate > 0 ? param.nBitrate : 1000) * 1000;
     pContext->width = param.nWidth;
     pContext->height = param.nHeight;
+    const bool bVaapi = strcmp(pszName, "h264_vaapi") == 0;
     pContext->pix_fmt = AV_PIX_FMT_YUV420P;
+    if (bVaapi)
+    {
+        AVBufferRef* pFrames = CreateVaapiFrames(param);
+        if (!pFrames)
+        {
+            avcodec_free_context(&pContext);
+            return false;
+        }
+        pContext->pix_fmt = AV_PIX_FMT_VAAPI;
+        pContext->hw_frames_ctx = pFrames;
+    }
     pContext->time_base = AVRational{param.nDuration, 10000000};
     pContext->framerate = AVRational{10000000, param.nDuration};
     pContext->gop_size = param.nKeyInterval > 0 ? param.nKeyInterval : 300;
@@ -81,7 +116,7 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
         pContext->max_b_frames = 0;
 
     AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "profile", ProfileName(param.nProfile), 0);
+    av_dict_set(&pOptions, "profile", ProfileName(param.nProfile, bVaapi), 0);
     if (strcmp(pszName, "libx264") == 0)
     {
         av_dict_set(&pOptions, "preset", PresetName(param.nQuality), 0);
@@ -104,6 +139,11 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
         return false;
     }
     m_pContext = pContext;
+    if (pContext->hw_frames_ctx)
+    {
+        m_pHwFrames = av_buffer_ref(pContext->hw_frames_ctx);
+        m_softwareFormat = AV_PIX_FMT_NV12;
+    }
     return true;
 }
 
@@ -116,7 +156,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
     m_nDuration = param.nDuration;
     // Hardware encoders are used only when one actually opens here; the
     // software encoder is always the fallback.
-    bool bOpen = nType == KVE_ENCODER_HARDWARE && OpenCodec("h264_nvenc", param);
+    bool bOpen = nType == KVE_ENCODER_HARDWARE && (OpenCodec("h264_vaapi", param) || OpenCodec("h264_nvenc", param));
     if (!bOpen)
         bOpen = OpenCodec("libx264", param);
     if (!bOpen)
@@ -127,7 +167,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
         Platform::DebugOutput(QStringLiteral("encoder: no H.264 headers"));
         return false;
     }
-    m_pScale = sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_pContext->pix_fmt,
+    m_pScale = sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_softwareFormat,
                               SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!m_pScale)
         return false;
@@ -149,7 +189,7 @@ bool CH264Encoder::PutFrame(const uint8_t* pFrame)
     AVFrame* pPicture = av_frame_alloc();
     if (!pPicture)
         return false;
-    pPicture->format = m_pContext->pix_fmt;
+    pPicture->format = m_softwareFormat;
     pPicture->width = m_nWidth;
     pPicture->height = m_nHeight;
     if (av_frame_get_buffer(pPicture, 0) < 0)
@@ -206,7 +246,24 @@ void CH264Encoder::Run()
 
 bool CH264Encoder::Encode(AVFrame* pFrame)
 {
-    int nResult = avcodec_send_frame(m_pContext, pFrame);
+    AVFrame* pSend = pFrame;
+    AVFrame* pSurface = nullptr;
+    if (pFrame && m_pHwFrames)
+    {
+        // Hardware encoders take the picture in their own memory.
+        pSurface = av_frame_alloc();
+        if (!pSurface || av_hwframe_get_buffer(m_pHwFrames, pSurface, 0) < 0 ||
+            av_hwframe_transfer_data(pSurface, pFrame, 0) < 0)
+        {
+            av_frame_free(&pSurface);
+            Platform::DebugOutput(QStringLiteral("encoder: picture not uploaded"));
+            return false;
+        }
+        pSurface->pts = pFrame->pts;
+        pSend = pSurface;
+    }
+    int nResult = avcodec_send_frame(m_pContext, pSend);
+    av_frame_free(&pSurface);
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("encoder: H.264 frame refused: %1").arg(AvError(nResult)));

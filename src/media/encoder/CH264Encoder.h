@@ -37,6 +37,7 @@ public:
 
 private:
     bool OpenCodec(const char* pszName, const KVE_H264_PARAM& param);
+    static AVBufferRef* CreateVaapiFrames(const KVE_H264_PARAM& param);
     void Run();
     bool Encode(AVFrame* pFrame);
 
@@ -45,6 +46,8 @@ private:
     CPacketOutput m_output;
     AVCodecContext* m_pContext = nullptr;
     SwsContext* m_pScale = nullptr;
+    AVBufferRef* m_pHwFrames = nullptr;           // hardware encoders only
+    AVPixelFormat m_softwareFormat = AV_PIX_FMT_YUV420P;
     std::vector<uint8_t> m_vecExtraData;
     int m_nWidth = 0;
     int m_nHeight = 0;
