@@ -4,6 +4,7 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <mutex>
 
 using namespace EncoderTest;
@@ -123,6 +124,30 @@ private slots:
         QCOMPARE(int(vecExtra[0]), 1);
         QCOMPARE(int(vecExtra[1]), nProfile);
         QCOMPARE(int(vecExtra[4] & 3), 3);
+    }
+
+    void OnSlowConsumerLosesNoFrame()
+    {
+        // A consumer slower than the producer fills the queue; the producer
+        // must then wait, not drop.
+        struct SSlow
+        {
+            std::atomic<int> nPackets{0};
+            static void OnOutput(const uint8_t*, int, const void*, int, void* pUser)
+            {
+                QThread::msleep(5);
+                ++static_cast<SSlow*>(pUser)->nPackets;
+            }
+        } slow;
+        KVE_H264_PARAM param = MakeH264Param(160, 120, 100, 30);
+        param.nLowLatency = param.nLowLatency2 = 1;
+        KVS_HANDLE h = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SSlow::OnOutput, &slow);
+        QVERIFY(h);
+        const std::vector<uint8_t> vecFrame = MakeYuyvFrame(160, 120, 0);
+        for (int i = 0; i < 60; ++i)
+            QCOMPARE(KVE_H264EncoderPutFrame(h, vecFrame.data(), 0), 1);
+        QCOMPARE(KVE_DestroyH264Encoder(h), 1);
+        QCOMPARE(slow.nPackets.load(), 60);
     }
 
     void OnAudioPackets()
