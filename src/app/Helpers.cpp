@@ -108,3 +108,20 @@ QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, co
                                            "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!");
     return QString();
 }
+
+int64_t GetRecordSecondsLeft(uint64_t nFreeBytes, uint64_t nFinishReserve, uint64_t nBytesPerSecond)
+{
+    const int64_t nUnknown = 10000;
+    if (nBytesPerSecond == 0)
+        return nUnknown;
+    if (nFreeBytes <= nFinishReserve)
+        return 0;
+    return int64_t((nFreeBytes - nFinishReserve) / nBytesPerSecond);
+}
+
+bool IsFrameRateLow(float fFrameRate, int nFrameDuration)
+{
+    if (nFrameDuration <= 0)
+        return false;
+    return double(fFrameRate) < 8000000.0 / double(nFrameDuration);
+}

@@ -37,3 +37,11 @@ QString MakeSnapshotFilePath(const QString& strRoot, const QString& strFileName)
 // The same below the storage folder of the settings (created when unset).
 QString GetRecordFilePath(const QString& strFileName);
 QString GetSnapshotFilePath(const QString& strFileName);
+
+// Whole seconds of recording that still fit: what is free beyond the bytes
+// needed to finish the file, at nBytesPerSecond. 10000 while no rate is
+// known yet, 0 when not even the file's end fits.
+int64_t GetRecordSecondsLeft(uint64_t nFreeBytes, uint64_t nFinishReserve, uint64_t nBytesPerSecond);
+
+// True when fFrameRate is below 80 % of the rate nFrameDuration (100 ns units) stands for.
+bool IsFrameRateLow(float fFrameRate, int nFrameDuration);

@@ -27,6 +27,9 @@ private slots:
     void ExeDir();
     void FilePaths();
     void FilePathsBelowStorage();
+    void DiskGuardSecondsLeft();
+    void LowFrameRate();
+    void RtmpFieldsError();
 };
 
 void TestHelpers::FormatSizeSteps_data()
@@ -191,6 +194,49 @@ void TestHelpers::FilePathsBelowStorage()
     QVERIFY(QFileInfo(QFileInfo(strPath).absolutePath()).isDir());
     const QString strShot = GetSnapshotFilePath(QStringLiteral("y.jpg"));
     QVERIFY(QFileInfo(QFileInfo(strShot).absolutePath()).isDir());
+}
+
+void TestHelpers::DiskGuardSecondsLeft()
+{
+    // No rate measured yet: never a warning.
+    QCOMPARE(GetRecordSecondsLeft(1000, 0, 0), int64_t(10000));
+    QCOMPARE(GetRecordSecondsLeft(0, 4096, 0), int64_t(10000));
+    // 250 s left at 8 Mb/s: warned (below 300), still recording.
+    QCOMPARE(GetRecordSecondsLeft(250000000 + 4096, 4096, 1000000), int64_t(250));
+    // 9 s: stopped (below 10).
+    QCOMPARE(GetRecordSecondsLeft(9000000 + 4096, 4096, 1000000), int64_t(9));
+    QCOMPARE(GetRecordSecondsLeft(9999999, 0, 1000000), int64_t(9));
+    QCOMPARE(GetRecordSecondsLeft(10000000, 0, 1000000), int64_t(10));
+    // Not even the end of the file fits; no wrap-around of the difference.
+    QCOMPARE(GetRecordSecondsLeft(4096, 4096, 1000000), int64_t(0));
+    QCOMPARE(GetRecordSecondsLeft(100, 4096, 1), int64_t(0));
+    // Terabytes free at a slow rate stay exact.
+    QCOMPARE(GetRecordSecondsLeft(uint64_t(4) << 40, 0, 1024), int64_t(uint64_t(4) << 30));
+}
+
+void TestHelpers::LowFrameRate()
+{
+    // 25 fps configured: below 20 fps counts as low.
+    QVERIFY(IsFrameRateLow(19.9f, 400000));
+    QVERIFY(!IsFrameRateLow(20.0f, 400000));
+    QVERIFY(!IsFrameRateLow(25.0f, 400000));
+    // 60 fps: 48 is the limit.
+    QVERIFY(IsFrameRateLow(47.5f, 166666));
+    QVERIFY(!IsFrameRateLow(48.5f, 166666));
+    // No output format known: nothing to compare with.
+    QVERIFY(!IsFrameRateLow(0.0f, 0));
+}
+
+void TestHelpers::RtmpFieldsError()
+{
+    QVERIFY(GetRtmpFieldsError(QStringLiteral("127.0.0.1"), QStringLiteral("1935"), QStringLiteral("cam1")).isEmpty());
+    // The address is reported before the port, the port before the name.
+    QCOMPARE(GetRtmpFieldsError(QStringLiteral("host"), QStringLiteral("0"), QStringLiteral("a b")),
+             QStringLiteral("RTMP IP address is invalid!"));
+    QCOMPARE(GetRtmpFieldsError(QStringLiteral("127.0.0.1"), QStringLiteral("0"), QStringLiteral("a b")),
+             QStringLiteral("RTMP port is invalid!"));
+    QCOMPARE(GetRtmpFieldsError(QStringLiteral("127.0.0.1"), QStringLiteral("1935"), QString()),
+             QStringLiteral("RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!"));
 }
 
 QTEST_GUILESS_MAIN(TestHelpers)
