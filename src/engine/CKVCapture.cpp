@@ -121,8 +121,11 @@ void CKVCapture::ReadSerialNumber(const char* pszIdentity)
 
 void CKVCapture::Uninit()
 {
-    // The mixer goes first: it pulls from the captures closed below.
+    // The mixer goes first: it pulls from the captures closed below. A
+    // recording left running would keep encoders and a half-written file.
     DestroyMixer();
+    StopRecord();
+    CloseAudio();
     for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
     {
         if (m_apChannel[nChannel])
@@ -341,8 +344,16 @@ int CKVCapture::ShowChannelPropertyDialog(int nChannel)
 
 void CKVCapture::AddNotify(IKVRecordNotify* pNotify)
 {
-    if (pNotify)
-        m_listNotify.append(pNotify);
+    if (!pNotify)
+        return;
+    CVoIPAutoLock lock(m_csNotify);
+    m_listNotify.append(pNotify);
+}
+
+void CKVCapture::RemoveNotify(IKVRecordNotify* pNotify)
+{
+    CVoIPAutoLock lock(m_csNotify);
+    m_listNotify.removeAll(pNotify);
 }
 
 void CKVCapture::ReadOutputFormat(int& nWidth, int& nHeight, int& nDuration)

@@ -20,10 +20,12 @@
 class CKVCapture;
 
 // Handed to the audio callbacks so that a block names the device it came from.
+// The handle is atomic: the audio thread reads it while a promotion or a
+// new device rewrites it.
 struct KVAudioContext
 {
     CKVCapture* pCapture;
-    KVS_HANDLE hAudio;
+    std::atomic<KVS_HANDLE> hAudio;
 };
 
 class CKVCapture
@@ -75,6 +77,47 @@ public:
     int ShowChannelPropertyDialog(int nChannel);
 
     void AddNotify(IKVRecordNotify* pNotify);
+    // Once this returns the notifier is no longer called, from any thread.
+    void RemoveNotify(IKVRecordNotify* pNotify);
+
+    // ---- Recording and streaming (CKVCaptureRecord.cpp, CKVCaptureStream.cpp) ----
+
+    // Starts the encoders, the MP4 file at strPath (none when empty) and the
+    // stream to strUrl (none when empty). A recording already running is
+    // stopped first. False when nothing could be started; then nothing of it
+    // is left.
+    bool StartRecord(const QString& strPath, const QString& strUrl);
+    // Ends the file and the stream. Safe without a recording.
+    void StopRecord();
+    // No more frames or audio are encoded; the encoders stay until StopRecord.
+    void SetRecordingStopped();
+    bool IsRecording() const;
+    // Encoded bytes and composed frames per second since the last reset
+    // (every 5 s). False when no time has passed; the outputs stay untouched.
+    bool GetStatistics(float& fByteRate, float& fFrameRate);
+    // Encoded bytes per second, without resetting anything.
+    uint64_t GetByteRate() const;
+    // Bytes the MP4 index still needs when the file is finished.
+    uint64_t GetFinishReserve() const;
+    uint64_t GetVideoFramesEncoded() const { return m_nVideoFramesEncoded.load(); }
+    uint64_t GetAudioSamplesEncoded() const { return m_nAudioSamplesEncoded.load(); }
+
+    // ---- Audio (CKVCaptureAudio.cpp) ----
+
+    // Replaces the primary audio device at once. False when it cannot be
+    // opened (the previous one is closed already).
+    bool OpenAudioDevice(int nIndex);
+    // Opens the stored device as pending; its first block makes it the
+    // primary one. False while another one is pending or on failure; true
+    // when no device is stored.
+    bool OpenAudioFromSettings();
+    void CloseAudio();
+    void CloseAudioHandle(KVS_HANDLE hAudio);
+    // The library's result, 0 without a primary device.
+    int SetAudioMonitor(bool bOn);
+    int GetAudioLevel() const { return m_nAudioLevel.load(); }
+    bool HasAudioDevice() const { return m_hPrimaryAudio.load() != nullptr; }
+    bool HasPendingAudioDevice() const { return m_hPendingAudio.load() != nullptr; }
 
     // ---- Composition (CKVCaptureMixer.cpp) ----
     // Without a mixer every operation below does nothing (Snapshot returns
@@ -169,6 +212,29 @@ private:
     // The display part: output and Screen-tab previews, then the projection.
     void DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
 
+    // Recording: encoder callbacks (encoder threads) and the RTMP client.
+    static void VideoOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
+                                   void* pUser);
+    static void AudioOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
+                                   void* pUser);
+    static void RtmpEventHandler(int nEvent, void* pUser);
+    void OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
+    void OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
+    void StartStream(const QString& strUrl, bool bAudio);
+    void StopStream();
+    void NotifyError(int nCode);
+
+    // Audio thread callbacks.
+    static void AudioCaptureHandler(const uint8_t* pData, int nLength, void* pUser);
+    static void AudioMeterHandler(int nLevel, void* pUser);
+    void OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, int nLength);
+    void PromotePendingAudio(KVS_HANDLE hPending);
+    // Opens, formats and starts device nIndex; null on failure.
+    static KVS_HANDLE OpenAudioCapture(int nIndex);
+    // Detaches the callbacks, stops and closes. Never under m_csAudioDevice:
+    // stopping waits for a callback that may be waiting for that lock.
+    static void ReleaseAudioCapture(KVS_HANDLE hAudio);
+
     // Under m_csMixerState:
     void DeleteMixerChannelLocked(int nChannel);
     // Ends a running fade as if its last tick had come: the incoming channel
@@ -207,16 +273,19 @@ private:
     KVS_HANDLE m_ahMixerChannel[CHANNEL_COUNT] = {};
     int m_nTransitionIn = -1;
     int m_nTransitionOut = -1;
-    uint64_t m_nEncodedVideoBytes = 0;
+    // Added to by the encoder thread under the RTMP-video lock, read by
+    // GetByteRate without it.
+    std::atomic<uint64_t> m_nEncodedVideoBytes { 0 };
     // Under the video-encoder lock, like the statistics start.
     int m_nComposedFrames = 0;
     uint32_t m_nStatisticsStart = 0;
     // Written by the meter callback, read by the user-interface thread.
     std::atomic<int> m_nAudioLevel { 0 };
-    KVAudioContext m_ctxPrimaryAudio { this, nullptr };
-    KVS_HANDLE m_hPrimaryAudio = nullptr;
-    KVAudioContext m_ctxPendingAudio { this, nullptr };
-    KVS_HANDLE m_hPendingAudio = nullptr;
+    // Written under m_csAudioDevice, read by the audio threads without it.
+    KVAudioContext m_ctxPrimaryAudio { this, { nullptr } };
+    std::atomic<KVS_HANDLE> m_hPrimaryAudio { nullptr };
+    KVAudioContext m_ctxPendingAudio { this, { nullptr } };
+    std::atomic<KVS_HANDLE> m_hPendingAudio { nullptr };
     CVoIPCritSec m_csAudioDevice;
     KVS_HANDLE m_hRtmpClient = nullptr;
     CVoIPCritSec m_csRtmpVideo;
@@ -245,6 +314,14 @@ private:
     std::atomic<int> m_bScreenDrawEnabled { 0 };
     char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
     QList<IKVRecordNotify*> m_listNotify;
+    // Guards m_listNotify against the library threads that call notifiers.
+    // Innermost apart from what a notifier takes itself.
+    CVoIPCritSec m_csNotify;
+    // Frame duration of the running recording, under the video-encoder lock.
+    int m_nRecordDuration = 400000;
+    // Frames composed while recording since the last audio block reached
+    // the AAC encoder; beyond a second's worth the audio counts as stalled.
+    std::atomic<int> m_nFramesSinceAudio { 0 };
     // The audio thread adds samples while the mixer thread reads them.
     std::atomic<uint64_t> m_nVideoFramesEncoded { 0 };
     std::atomic<uint64_t> m_nAudioSamplesEncoded { 0 };

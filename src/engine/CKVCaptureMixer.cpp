@@ -591,14 +591,6 @@ void CKVCapture::OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue
     DisplayFrame(pFrame, nValue1, nValue2, nValue3);
 }
 
-void CKVCapture::EncodeFrame(const uint8_t* pFrame, int64_t nValue1)
-{
-    CVoIPAutoLock lock(m_csVideoEncoder);
-    ++m_nComposedFrames;
-    // Recording hands the frame to the H.264 encoder here.
-    (void)pFrame;
-    (void)nValue1;
-}
 
 void CKVCapture::DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
 {

@@ -1,0 +1,232 @@
+// Audio capture: one primary device feeding the AAC encoder and the level
+// meter, and a pending device that takes over with its first block.
+#include "CKVCapture.h"
+
+#include "CSettings.h"
+#include "CVoIPAutoLock.h"
+#include "KVAudio.h"
+#include "KVEncoder.h"
+#include "KVRecordPacing.h"
+#include "KVStream.h"
+#include "Platform.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+namespace
+{
+const int AUDIO_CHANNELS = 2;
+const int AUDIO_BLOCK_SAMPLES = 1024;
+const int AUDIO_BYTES_PER_SAMPLE = 4;
+}
+
+KVS_HANDLE CKVCapture::OpenAudioCapture(int nIndex)
+{
+    if (nIndex < 0)
+        return nullptr;
+    KVS_AUDIO_CAPTURE_INFO info {};
+    if (!KVS_GetAudioCaptureInfo3(nIndex, &info))
+        return nullptr;
+    KVS_HANDLE hAudio = KVS_OpenAudioCapture3(&info.guid);
+    if (!hAudio)
+        return nullptr;
+    // Their results change nothing: a device that does not deliver simply
+    // stays silent.
+    KVS_SetAudioCaptureFormat3(hAudio, KV_AUDIO_SAMPLE_RATE, AUDIO_CHANNELS, AUDIO_BLOCK_SAMPLES, 10);
+    KVS_StartAudioCapture3(hAudio);
+    return hAudio;
+}
+
+void CKVCapture::ReleaseAudioCapture(KVS_HANDLE hAudio)
+{
+    if (!hAudio)
+        return;
+    KVS_SetAudioCaptureCallback3(hAudio, nullptr, nullptr);
+    KVS_SetAudioMeterCallback3(hAudio, nullptr, nullptr);
+    KVS_StopAudioCapture3(hAudio);
+    KVS_CloseAudioCapture3(hAudio);
+}
+
+bool CKVCapture::OpenAudioDevice(int nIndex)
+{
+    KVS_HANDLE hOld = nullptr;
+    {
+        CVoIPAutoLock lock(m_csAudioDevice);
+        hOld = m_hPrimaryAudio.exchange(nullptr);
+        m_ctxPrimaryAudio.hAudio.store(nullptr);
+        m_nAudioLevel.store(0);
+    }
+    ReleaseAudioCapture(hOld);
+
+    KVS_HANDLE hAudio = OpenAudioCapture(nIndex);
+    if (!hAudio)
+    {
+        Platform::DebugOutput(QStringLiteral("Cannot open audio device %1").arg(nIndex));
+        return false;
+    }
+    // Nothing calls back on a capture without callbacks, so setting them
+    // under the lock cannot wait for a callback that waits for the lock.
+    CVoIPAutoLock lock(m_csAudioDevice);
+    m_ctxPrimaryAudio.hAudio.store(hAudio);
+    m_hPrimaryAudio.store(hAudio);
+    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
+    KVS_SetAudioMeterCallback3(hAudio, &CKVCapture::AudioMeterHandler, &m_ctxPrimaryAudio);
+    return true;
+}
+
+bool CKVCapture::OpenAudioFromSettings()
+{
+    if (m_hPendingAudio.load())
+        return false;
+    int nDevice = -1;
+    int nMonitor = 0;
+    g_settings.GetAudioDevice(nDevice, nMonitor);
+    if (nDevice < 0)
+        return true;
+
+    KVS_HANDLE hAudio = OpenAudioCapture(nDevice);
+    if (!hAudio)
+    {
+        Platform::DebugOutput(QStringLiteral("Cannot open audio device %1").arg(nDevice));
+        return false;
+    }
+    KVS_SetAudioMonitor3(hAudio, nMonitor ? 1 : 0);
+    CVoIPAutoLock lock(m_csAudioDevice);
+    m_ctxPendingAudio.hAudio.store(hAudio);
+    m_hPendingAudio.store(hAudio);
+    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPendingAudio);
+    KVS_SetAudioMeterCallback3(hAudio, &CKVCapture::AudioMeterHandler, &m_ctxPendingAudio);
+    return true;
+}
+
+void CKVCapture::CloseAudio()
+{
+    KVS_HANDLE hPrimary = nullptr;
+    KVS_HANDLE hPending = nullptr;
+    {
+        CVoIPAutoLock lock(m_csAudioDevice);
+        hPrimary = m_hPrimaryAudio.exchange(nullptr);
+        m_ctxPrimaryAudio.hAudio.store(nullptr);
+        hPending = m_hPendingAudio.exchange(nullptr);
+        m_ctxPendingAudio.hAudio.store(nullptr);
+        m_nAudioLevel.store(0);
+    }
+    // Outside the lock: a pending device's first block may be waiting for
+    // it, and stopping waits for that block's callback to return.
+    ReleaseAudioCapture(hPrimary);
+    ReleaseAudioCapture(hPending);
+}
+
+void CKVCapture::CloseAudioHandle(KVS_HANDLE hAudio)
+{
+    if (!hAudio)
+        return;
+    {
+        // Closing a device still in use must not leave a dangling handle.
+        CVoIPAutoLock lock(m_csAudioDevice);
+        KVS_HANDLE hExpected = hAudio;
+        if (m_hPrimaryAudio.compare_exchange_strong(hExpected, nullptr))
+        {
+            m_ctxPrimaryAudio.hAudio.store(nullptr);
+            m_nAudioLevel.store(0);
+        }
+        hExpected = hAudio;
+        if (m_hPendingAudio.compare_exchange_strong(hExpected, nullptr))
+            m_ctxPendingAudio.hAudio.store(nullptr);
+    }
+    ReleaseAudioCapture(hAudio);
+}
+
+int CKVCapture::SetAudioMonitor(bool bOn)
+{
+    KVS_HANDLE hAudio = m_hPrimaryAudio.load();
+    if (!hAudio)
+        return 0;
+    return KVS_SetAudioMonitor3(hAudio, bOn ? 1 : 0);
+}
+
+void CKVCapture::AudioCaptureHandler(const uint8_t* pData, int nLength, void* pUser)
+{
+    auto* pContext = static_cast<KVAudioContext*>(pUser);
+    pContext->pCapture->OnAudioBlock(pContext, pData, nLength);
+}
+
+void CKVCapture::AudioMeterHandler(int nLevel, void* pUser)
+{
+    static_cast<KVAudioContext*>(pUser)->pCapture->m_nAudioLevel.store(nLevel);
+}
+
+void CKVCapture::OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, int nLength)
+{
+    const KVS_HANDLE hAudio = pContext->hAudio.load();
+    if (!hAudio)
+        return;
+    if (hAudio == m_hPendingAudio.load())
+        PromotePendingAudio(hAudio);
+    if (hAudio != m_hPrimaryAudio.load())
+        return;
+
+    CVoIPAutoLock lock(m_csAudioEncoder);
+    if (m_bStopped.load() != 0 || !m_hAACEncoder || nLength <= 0)
+        return;
+    m_nAudioSamplesEncoded.fetch_add(static_cast<uint64_t>(nLength / AUDIO_BYTES_PER_SAMPLE));
+    m_nFramesSinceAudio.store(0);
+    KVE_AACEncoderPutFrame(m_hAACEncoder, pData, nLength);
+}
+
+// Runs on the pending device's own audio thread.
+void CKVCapture::PromotePendingAudio(KVS_HANDLE hPending)
+{
+    KVS_HANDLE hOld = nullptr;
+    bool bTaken = false;
+    {
+        CVoIPAutoLock lock(m_csAudioDevice);
+        // CloseAudio may have taken it away meanwhile.
+        if (m_hPendingAudio.load() != hPending)
+            return;
+        hOld = m_hPrimaryAudio.load();
+        // The old device's thread never takes this lock, so detaching (which
+        // waits for its callback to return) cannot deadlock here.
+        if (hOld)
+        {
+            KVS_SetAudioCaptureCallback3(hOld, nullptr, nullptr);
+            KVS_SetAudioMeterCallback3(hOld, nullptr, nullptr);
+        }
+        {
+            CVoIPAutoLock lockNotify(m_csNotify);
+            for (IKVRecordNotify* pNotify : m_listNotify)
+            {
+                if (pNotify->OnAudioDeviceReleased(hOld) != 0)
+                {
+                    bTaken = true;
+                    break;
+                }
+            }
+        }
+        m_ctxPrimaryAudio.hAudio.store(hPending);
+        m_hPrimaryAudio.store(hPending);
+        m_hPendingAudio.store(nullptr);
+        m_ctxPendingAudio.hAudio.store(nullptr);
+        // From now on the blocks must name the primary slot: the pending one
+        // is free for the next device. This is the capture's own thread, and
+        // the library lets a callback replace itself.
+        KVS_SetAudioCaptureCallback3(hPending, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
+        KVS_SetAudioMeterCallback3(hPending, &CKVCapture::AudioMeterHandler, &m_ctxPrimaryAudio);
+    }
+    if (hOld && !bTaken)
+    {
+        // Nobody will close it: do it on the user-interface thread, or here
+        // when there is none (another capture may be closed from this one's
+        // thread).
+        if (QCoreApplication* pApp = QCoreApplication::instance())
+        {
+            CKVCapture* pThis = this;
+            QMetaObject::invokeMethod(pApp, [pThis, hOld]() { pThis->CloseAudioHandle(hOld); },
+                                      Qt::QueuedConnection);
+        }
+        else
+        {
+            ReleaseAudioCapture(hOld);
+        }
+    }
+}

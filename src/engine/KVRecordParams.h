@@ -1,0 +1,27 @@
+// The encoder parameter blocks of a recording, from the stored option
+// indices. Indices outside their tables fall back to the defaults.
+#pragma once
+
+#include "KVEncoder.h"
+
+struct KVEncoderOptions
+{
+    int nProfile = 0;
+    int nQuality = 2;
+    int nBitrate = 4;
+    int nMode = 0;
+    int nKeyFrame = 2;
+    int nEncoderKind = 1;
+    int nAudioBitrate = 1;
+    int nAudioQuality = 1;
+};
+
+// Out-of-table indices replaced by their defaults.
+KVEncoderOptions SanitizeEncoderOptions(const KVEncoderOptions& options);
+
+// bStreaming forces the low-latency mode.
+KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& options, int nWidth, int nHeight, int nDuration,
+                              bool bStreaming);
+KVE_AAC_PARAM BuildAacParam(const KVEncoderOptions& options);
+// KVE_ENCODER_SOFTWARE or KVE_ENCODER_HARDWARE.
+int EncoderType(const KVEncoderOptions& options);
