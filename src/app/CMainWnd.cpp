@@ -256,13 +256,15 @@ void CMainWnd::OnButtonRecord()
     if (nPush == 0)
         strUrl.clear();
 
-    // ---- Seam: the recording and streaming pipeline ----
-    // The engine's StartRecord(strFilePath, strUrl) belongs here; on failure
-    // the panel shows "Start error!" and stays idle, on success it calls
-    // EnterRunningState(MakeRecordFileName(dtNow)). The engine cannot record
-    // yet, so the start ends after the checks and nothing claims a session.
-    Platform::DebugOutput(QStringLiteral("Vistrel: recording and streaming are not available yet (file \"%1\", url \"%2\")")
-                              .arg(strFilePath, strUrl));
+    // The engine asks the main window to check the RTMP fields before it
+    // streams; a refusal there has shown its own message already.
+    if (!g_capture.StartRecord(strFilePath, strUrl))
+    {
+        ShowCriticalMessage(this, tr("Start error!"));
+        return;
+    }
+    // Also when only streaming: the main window names the session by it.
+    EnterRunningState(MakeRecordFileName(dtNow));
 }
 
 void CMainWnd::EnterRunningState(const QString& strFileName)
@@ -278,8 +280,7 @@ void CMainWnd::EnterRunningState(const QString& strFileName)
 
 void CMainWnd::OnButtonStop()
 {
-    // ---- Seam: the engine's StopRecord() goes here with the recording
-    // pipeline. ----
+    g_capture.StopRecord();
 
     m_bRunning = false;
     if (m_pNotify)
@@ -328,6 +329,12 @@ void CMainWnd::OnButtonFullscreen()
     m_pPreviewWnd->ToggleFullScreen();
 }
 
+void CMainWnd::StopElapsedTimer()
+{
+    if (m_pTimer->isActive())
+        m_pTimer->stop();
+}
+
 void CMainWnd::OnTimer()
 {
     m_pElapsed->display(FormatElapsed((Platform::GetTickCount32() - m_nStartTick) / 1000));
@@ -335,25 +342,21 @@ void CMainWnd::OnTimer()
 
 void CMainWnd::OnTimerVoice()
 {
-    // ---- Seam: the engine's audio level (0..100) arrives with the audio
-    // capture; until then there is none to show. ----
-    m_pLevelBar->setValue(0);
+    m_pLevelBar->setValue(g_capture.GetAudioLevel());
 }
 
 void CMainWnd::OnTimeout()
 {
-    // ---- Seam: the measured output frame rate comes from the engine's
-    // statistics with the recording pipeline. Until then the title shows the
-    // rate the mixer was built for, so that it follows a new output format. ----
-    const int nDuration = g_capture.GetFrameDuration();
-    if (g_capture.HasMixer() && nDuration > 0)
-        SetOutputTitle(10000000.0 / nDuration);
+    float fByteRate = 0;
+    float fFrameRate = 0;
+    if (g_capture.GetStatistics(fByteRate, fFrameRate))
+        m_pOutputBox->setTitle(QStringLiteral("%1 (%2)").arg(tr("Output"), QString::asprintf("%.2f ", fFrameRate) + tr("FPS")));
 }
 
 void CMainWnd::OnTimerRestartDSound()
 {
-    // ---- Seam: re-open the audio device of the settings once the engine
-    // captures audio. ----
+    if (!g_capture.OpenAudioFromSettings())
+        Platform::DebugOutput(QStringLiteral("Vistrel: the audio device could not be opened again"));
 }
 
 void CMainWnd::keyPressEvent(QKeyEvent* pEvent)

@@ -35,6 +35,9 @@ public:
     // The main window keeps this in step with its Start action.
     void SetStartEnabled(bool bEnable);
 
+    // The stop keeps the duration shown so far.
+    void StopElapsedTimer();
+
     // True while a session started here has not been stopped.
     bool IsRunning() const { return m_bRunning; }
 

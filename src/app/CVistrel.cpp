@@ -26,6 +26,7 @@
 namespace
 {
 const int s_nStatusInterval = 500;
+const int s_nLowFrameRateLimit = 4;
 const char* const s_szLinkStyle = "<a style='color: #0000EE;'>";
 }
 
@@ -101,6 +102,7 @@ CVistrel::CVistrel(QWidget* pParent)
 // The engine is already shut down here, so nothing below may need it.
 CVistrel::~CVistrel()
 {
+    g_capture.RemoveNotify(this);
     delete m_pRecordFile;
 }
 
@@ -167,6 +169,7 @@ void CVistrel::OnRecordStarted(const QString& strFileName)
     m_pActionRecord->setEnabled(false);
     m_pActionStop->setEnabled(true);
     m_nLowFrameRateCount = 0;
+    m_strStatistics.clear();
     m_bRunning = 1;
     m_pTimer->start();
     OnTimer();
@@ -207,17 +210,16 @@ void CVistrel::RefreshOutput()
 
 int CVistrel::OnAudioDeviceReleased(KVS_HANDLE hAudio)
 {
-    // ---- Seam: with the engine's audio capture this emits
-    // signalCloseAudioDevice(hAudio) and answers 1. Until the engine can
-    // close such a handle here, claiming it would leak it. ----
-    Q_UNUSED(hAudio);
-    return 0;
+    // Closing waits for the capture thread, which may be the caller.
+    emit signalCloseAudioDevice(hAudio);
+    return 1;
 }
 
 void CVistrel::OnError(int nCode)
 {
-    // ---- Seam: the engine stops feeding its encoders at once here
-    // (SetRecordingStopped) once it has them. ----
+    // A failing encoder is not fed again while the stop waits for the
+    // user-interface thread.
+    g_capture.SetRecordingStopped();
     emit signalError(nCode);
 }
 
@@ -257,9 +259,18 @@ void CVistrel::OnMenuRecord()
 
 void CVistrel::OnMenuStop()
 {
-    // ---- Seam: with the recording pipeline, a recording is first told to
-    // stop feeding its encoders and the user may free disk space until the
-    // file can be finished (Disk space is not enough to complete mp4 file). ----
+    if (g_settings.GetRecord() && m_pRecordFile)
+    {
+        m_pMainWnd->StopElapsedTimer();
+        g_capture.SetRecordingStopped();
+        // The file's index is written at the end; without room for it the
+        // whole recording would be unplayable.
+        while (GetFreeDiskSpace(RecordFolder()) < g_capture.GetFinishReserve())
+        {
+            if (!AskRetryFinish())
+                break;
+        }
+    }
     m_pMainWnd->OnButtonStop();
 }
 
@@ -290,11 +301,69 @@ void CVistrel::OnMenuFullscreen()
     m_pMainWnd->OnButtonFullscreen();
 }
 
+QString CVistrel::RecordFolder() const
+{
+    return QFileInfo(m_strRecordFilePath).absolutePath();
+}
+
+bool CVistrel::AskRetryFinish()
+{
+    QMessageBox box(QMessageBox::Question, GetAppTitle(),
+                    tr("Disk space is not enough to complete mp4 file.\nDelete some other files and retry?\n"),
+                    QMessageBox::NoButton, this);
+    QPushButton* pYes = box.addButton(tr("Yes"), QMessageBox::YesRole);
+    QPushButton* pNo = box.addButton(tr("No"), QMessageBox::NoRole);
+    box.setDefaultButton(pYes);
+    box.exec();
+    return box.clickedButton() != pNo;
+}
+
 void CVistrel::OnTimer()
 {
-    // ---- Seam: the session texts (file name, size, free space, the disk
-    // guard and the final "Open File" message) come with the recording
-    // pipeline, which measures what they show. ----
+    if (!g_settings.GetRecord())
+    {
+        RefreshStatusBar(QString());
+        return;
+    }
+    if (!m_pRecordFile)
+        return;
+
+    // The folder itself is asked: it may sit on any mounted file system.
+    const QString strSize = FormatSize(QFileInfo(m_strRecordFilePath).size());
+    const uint64_t nFreeBytes = GetFreeDiskSpace(RecordFolder());
+    const QString strFree = FormatSize(qint64(nFreeBytes));
+
+    QString strText;
+    if (m_bRunning)
+    {
+        strText = QStringLiteral("%1: %2, %3: %4, %5 %6.")
+                      .arg(QLatin1String(s_szLinkStyle) + tr("Recording, writing file name") + QStringLiteral("</a>"),
+                           m_strRecordFileName, tr("file size"), strSize, tr("disk free space"), strFree);
+    }
+    else
+    {
+        strText = tr("Stop record, make video file: ") + m_strRecordFileName + tr(", file size: ") + strSize
+            + QStringLiteral(".");
+    }
+
+    // Only a running recording can still fill the disk; after the stop the
+    // final message is all there is to show.
+    if (m_bRunning)
+    {
+        const int64_t nSecondsLeft =
+            GetRecordSecondsLeft(nFreeBytes, g_capture.GetFinishReserve(), g_capture.GetByteRate());
+        if (nSecondsLeft < 300)
+            strText += tr("!!! Disk space is not enough !!!");
+        if (nSecondsLeft < 10)
+        {
+            g_capture.SetRecordingStopped();
+            m_pTimer->stop();
+            emit signalStop();
+            ShowCriticalMessage(this, tr("Disk space is not enough. \nRecording has been stopped."));
+            return;
+        }
+    }
+    RefreshStatusBar(strText);
 }
 
 void CVistrel::RefreshStatusBar(const QString& strText)
@@ -306,9 +375,25 @@ void CVistrel::RefreshStatusBar(const QString& strText)
 
     if (m_bRunning)
     {
-        // ---- Seam: the statistics label (bit rate, or the performance
-        // warning after four low frame rates) shows the engine's statistics
-        // once it keeps them. ----
+        float fByteRate = 0;
+        float fFrameRate = 0;
+        if (g_capture.GetStatistics(fByteRate, fFrameRate))
+        {
+            if (m_nLowFrameRateCount < s_nLowFrameRateLimit)
+            {
+                if (IsFrameRateLow(fFrameRate, g_capture.GetFrameDuration()))
+                    ++m_nLowFrameRateCount;
+                else
+                    m_nLowFrameRateCount = 0;
+                m_strStatistics = QStringLiteral("%1: %2.").arg(tr("Bitrate"), FormatBitRate(fByteRate));
+            }
+        }
+        // Once the output has lagged four times in a row, the file will not
+        // play smoothly whatever follows; the warning stays.
+        if (m_nLowFrameRateCount >= s_nLowFrameRateLimit)
+            m_strStatistics = tr("System performance is insufficient.Encoded video cannot be played normally.");
+        m_pLabelStatistics->setText(m_strStatistics);
+        m_pLabelStatistics->show();
 
         if (g_settings.GetRecord())
         {
@@ -377,9 +462,7 @@ void CVistrel::OnlinkActivatedLiving(const QString& strLink)
 
 void CVistrel::CloseAudioDevice(void* hDevice)
 {
-    // ---- Seam: the engine closes the released audio capture here
-    // (CloseAudioHandle) once it captures audio. ----
-    Q_UNUSED(hDevice);
+    g_capture.CloseAudioHandle(hDevice);
 }
 
 void CVistrel::DealError(int nCode)

@@ -78,6 +78,10 @@ private:
     // its shorter forms; the answer is true for "Yes".
     bool AskCloseDuringSession();
     void UpdateRenderers();
+    // Where the running recording is written.
+    QString RecordFolder() const;
+    // "Disk space is not enough to complete mp4 file..."; false for "No".
+    bool AskRetryFinish();
 
     QMenu* m_pMenuFile = nullptr;
     QMenu* m_pMenuHelp = nullptr;
@@ -104,4 +108,6 @@ private:
     int m_bLastOutputRecord = 0;
     int m_nLowFrameRateCount = 0;
     QString m_strLinkText;
+    // The last measurement shown, kept while the engine has no new one.
+    QString m_strStatistics;
 };

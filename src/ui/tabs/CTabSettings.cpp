@@ -8,6 +8,7 @@
 #include "IDeviceCallback.h"
 #include "IKVRecordNotify.h"
 #include "KVProtocol.h"
+#include "Platform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -221,9 +222,9 @@ QGroupBox* CTabSettings::CreateAudioGroup()
     m_pCkbMonitor->setEnabled(bHasDevice);
     if (bHasDevice)
     {
-        // ---- Seam: opening the stored audio device and its monitoring
-        // (OpenAudioDevice, SetAudioMonitor) joins here once the engine
-        // captures audio. ----
+        if (!g_capture.OpenAudioDevice(nDevice))
+            Platform::DebugOutput(QStringLiteral("Vistrel: audio device %1 could not be opened").arg(nDevice));
+        g_capture.SetAudioMonitor(nMonitor != 0);
     }
     return pGroup;
 }
@@ -425,9 +426,14 @@ void CTabSettings::OnAudioDeviceChanged(int nIndex)
     int nMonitor = 0;
     g_settings.GetAudioDevice(nStoredDevice, nMonitor);
     const int nDevice = nIndex - 1;
-    // ---- Seam: when nDevice differs from nStoredDevice the engine opens it
-    // (OpenAudioDevice) or closes its audio (CloseAudio), then monitors it
-    // as the box says (SetAudioMonitor), once it captures audio. ----
+    if (nDevice != nStoredDevice)
+    {
+        if (nDevice >= 0)
+            g_capture.OpenAudioDevice(nDevice);
+        else
+            g_capture.CloseAudio();
+    }
+    g_capture.SetAudioMonitor(m_pCkbMonitor->isChecked());
     g_settings.SetAudioDevice(nDevice, m_pCkbMonitor->isChecked() ? 1 : 0);
 }
 
@@ -435,7 +441,7 @@ void CTabSettings::OnAudioMonitorChanged(int nState)
 {
     Q_UNUSED(nState);
     const bool bMonitor = m_pCkbMonitor->isChecked();
-    // ---- Seam: the engine's SetAudioMonitor(bMonitor) joins here. ----
+    g_capture.SetAudioMonitor(bMonitor);
     g_settings.SetAudioDevice(m_pCmbAudioDevice->currentIndex() - 1, bMonitor ? 1 : 0);
 }
 

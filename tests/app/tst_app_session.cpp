@@ -1,0 +1,218 @@
+// Recording sessions through the real main window on virtual cameras: the
+// status bar during and after a recording, the file it names, the RTMP field
+// refusal and an engine error stopping the session.
+#include "AppInfo.h"
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CMainWnd.h"
+#include "CSettings.h"
+#include "CVistrel.h"
+#include "ModalAnswer.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+namespace
+{
+const int s_nTimeoutMs = 30000;
+
+// Answers every modal box in turn with its first button, noting the texts.
+class CAnswerAll : public QObject
+{
+public:
+    CAnswerAll()
+    {
+        m_timer.setInterval(20);
+        QObject::connect(&m_timer, &QTimer::timeout, this, [this] { Poll(); });
+        m_timer.start();
+    }
+    QStringList m_astrTexts;
+
+private:
+    void Poll()
+    {
+        QMessageBox* pBox = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!pBox || !pBox->isVisible() || pBox->buttons().isEmpty())
+            return;
+        m_astrTexts << pBox->text();
+        pBox->buttons().first()->click();
+    }
+    QTimer m_timer;
+};
+}
+
+class TestSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+    void RecordingStatusAndFile();
+    void InvalidRtmpPortRefusesStart();
+    void WriteErrorStopsSession();
+    void LevelBarFollowsAudio();
+
+private:
+    CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
+    QPushButton* Button(const char* pszName) const
+    {
+        return Panel()->findChild<QPushButton*>(QLatin1String(pszName));
+    }
+    QLabel* Label(const char* pszName) const { return m_pWnd->findChild<QLabel*>(QLatin1String(pszName)); }
+
+    std::unique_ptr<QTemporaryDir> m_pStorage;
+    std::unique_ptr<CVistrel> m_pWnd;
+};
+
+void TestSession::initTestCase()
+{
+    Q_INIT_RESOURCE(vistrel);
+    InitAppTexts();
+    QVERIFY(g_capture.Init());
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    QVERIFY(g_layout.Load());
+}
+
+void TestSession::cleanupTestCase()
+{
+    g_capture.Uninit();
+}
+
+void TestSession::init()
+{
+    m_pStorage = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_pStorage->isValid());
+    g_settings.SetDataStorage(QDir::toNativeSeparators(m_pStorage->path()));
+    // 320 x 240 keeps the encoding cheap.
+    g_settings.SetOutputFormat(18, 2);
+    g_settings.SetRecord(true);
+    g_settings.SetRtmpServer(0, QString(), QString(), QString(), QString());
+    g_settings.SetAudioDevice(-1, 0);
+    m_pWnd = std::make_unique<CVistrel>();
+    m_pWnd->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWnd.get(), s_nTimeoutMs));
+}
+
+void TestSession::cleanup()
+{
+    if (Panel()->IsRunning())
+        Panel()->OnButtonStop();
+    m_pWnd.reset();
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+        g_capture.CloseChannel(i);
+    g_capture.DestroyMixer();
+    m_pStorage.reset();
+}
+
+void TestSession::RecordingStatusAndFile()
+{
+    Button("buttonStart")->click();
+    QVERIFY(Panel()->IsRunning());
+    QVERIFY(!Button("buttonStart")->isEnabled());
+    QVERIFY(Button("buttonStop")->isEnabled());
+
+    const QStringList astrFiles =
+        QDir(m_pStorage->path() + QStringLiteral("/Video")).entryList({QStringLiteral("*.mp4")}, QDir::Files);
+    QCOMPARE(astrFiles.size(), 1);
+    const QString strName = astrFiles.first();
+    const QString strPath = m_pStorage->path() + QStringLiteral("/Video/") + strName;
+
+    QLabel* pRecord = Label("labelRecord");
+    QLabel* pStatistics = Label("labelStatistics");
+    QVERIFY(pRecord->isVisibleTo(m_pWnd.get()));
+    QVERIFY(pRecord->text().contains(QStringLiteral("Recording, writing file name")));
+    QVERIFY(pRecord->text().contains(strName));
+    QVERIFY(pRecord->text().contains(QStringLiteral("disk free space")));
+    QVERIFY(!Label("labelLiving")->isVisibleTo(m_pWnd.get()));
+    // The encoder's measurement arrives within the status updates.
+    QTRY_VERIFY_WITH_TIMEOUT(pStatistics->isVisibleTo(m_pWnd.get())
+                                 && pStatistics->text().startsWith(QStringLiteral("Bitrate: ")),
+                             s_nTimeoutMs);
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(strPath).size() > 0, s_nTimeoutMs);
+
+    Button("buttonStop")->click();
+    QVERIFY(!Panel()->IsRunning());
+    QVERIFY(Button("buttonStart")->isEnabled());
+    QVERIFY(!pStatistics->isVisibleTo(m_pWnd.get()));
+    const QString strText = pRecord->text();
+    QVERIFY2(strText.startsWith(QStringLiteral("Stop record, make video file: ") + strName + QStringLiteral(", file size: ")),
+             qPrintable(strText));
+    QVERIFY(strText.endsWith(QStringLiteral("\">Open File</a>")));
+    QVERIFY(QFileInfo(strPath).isFile());
+    QVERIFY(QFileInfo(strPath).size() > 0);
+
+    // The link names a file that was taken away since.
+    QVERIFY(QFile::remove(strPath));
+    CModalAnswer answer(QStringLiteral("OK"));
+    m_pWnd->OnlinkActivated(strPath);
+    QVERIFY(answer.m_bSeen);
+    QCOMPARE(answer.m_strText, QStringLiteral("File does not exist"));
+}
+
+void TestSession::InvalidRtmpPortRefusesStart()
+{
+    g_settings.SetRecord(false);
+    g_settings.SetRtmpServer(1, QStringLiteral("127.0.0.1"), QStringLiteral("0"), QStringLiteral("cam1"),
+                             QStringLiteral("rtmp://127.0.0.1:0/live/cam1"));
+    CAnswerAll answers;
+    Button("buttonStart")->click();
+    QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("RTMP port is invalid!"), QStringLiteral("Start error!")}));
+    QVERIFY(!Panel()->IsRunning());
+    QVERIFY(!Button("buttonStop")->isEnabled());
+    QVERIFY(!g_capture.IsRecording());
+}
+
+void TestSession::WriteErrorStopsSession()
+{
+    Button("buttonStart")->click();
+    QVERIFY(Panel()->IsRunning());
+    CModalAnswer answer(QStringLiteral("OK"));
+    // As the engine reports it, from another thread.
+    std::thread([this] { m_pWnd->OnError(2); }).join();
+    QTRY_VERIFY_WITH_TIMEOUT(answer.m_bSeen, s_nTimeoutMs);
+    QCOMPARE(answer.m_strText, QStringLiteral("Write file fail ! Recording has been stopped !\n"));
+    QVERIFY(!Panel()->IsRunning());
+    QVERIFY(!g_capture.IsRecording());
+    QVERIFY(Label("labelRecord")->text().startsWith(QStringLiteral("Stop record, make video file: ")));
+}
+
+void TestSession::LevelBarFollowsAudio()
+{
+    QProgressBar* pLevel = Panel()->findChild<QProgressBar*>(QStringLiteral("levelBar"));
+    QVERIFY(pLevel);
+    QCOMPARE(pLevel->value(), 0);
+
+    // The Settings tab opens the stored device as it is built. A sound
+    // server's sources, if one runs, are listed before the tone.
+    int nTone = -1;
+    for (int i = 0; i < g_capture.GetDeviceCount(false); ++i)
+    {
+        QString strName;
+        if (g_capture.GetDeviceName(false, i, strName) && strName == QStringLiteral("Virtual Tone 1"))
+            nTone = i;
+    }
+    QVERIFY(nTone >= 0);
+    m_pWnd.reset();
+    g_settings.SetAudioDevice(nTone, 0);
+    m_pWnd = std::make_unique<CVistrel>();
+    m_pWnd->show();
+    pLevel = Panel()->findChild<QProgressBar*>(QStringLiteral("levelBar"));
+    QTRY_VERIFY_WITH_TIMEOUT(pLevel->value() > 0, s_nTimeoutMs);
+    g_capture.CloseAudio();
+    QTRY_COMPARE_WITH_TIMEOUT(pLevel->value(), 0, s_nTimeoutMs);
+}
+
+QTEST_MAIN(TestSession)
+#include "tst_app_session.moc"
