@@ -220,7 +220,8 @@ private:
     static void RtmpEventHandler(int nEvent, void* pUser);
     void OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
     void OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
-    void StartStream(const QString& strUrl, bool bAudio);
+    // The format is the one the H.264 encoder was created with.
+    void StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration);
     void StopStream();
     void NotifyError(int nCode);
 

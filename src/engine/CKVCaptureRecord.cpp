@@ -20,6 +20,31 @@ const int MAX_PATH_UNITS = 260;
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 {
     m_bStopped.store(1);
+
+    // Asked before anything exists and before the encoder locks are taken:
+    // a refused stream then leaves no empty file behind, and a notifier
+    // that shows a message does not hold up the mixer thread meanwhile.
+    if (!strUrl.isEmpty())
+    {
+        bool bAccepted = true;
+        {
+            CVoIPAutoLock lockNotify(m_csNotify);
+            for (IKVRecordNotify* pNotify : m_listNotify)
+            {
+                if (pNotify->CheckRtmpSettings(0) == 0)
+                {
+                    bAccepted = false;
+                    break;
+                }
+            }
+        }
+        if (!bAccepted)
+        {
+            StopRecord();
+            return false;
+        }
+    }
+
     CVoIPAutoLock lockVideo(m_csVideoEncoder);
     CVoIPAutoLock lockAudio(m_csAudioEncoder);
 
@@ -91,26 +116,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     }
 
     if (!strUrl.isEmpty())
-    {
-        bool bAccepted = true;
-        {
-            CVoIPAutoLock lockNotify(m_csNotify);
-            for (IKVRecordNotify* pNotify : m_listNotify)
-            {
-                if (pNotify->CheckRtmpSettings(0) == 0)
-                {
-                    bAccepted = false;
-                    break;
-                }
-            }
-        }
-        if (!bAccepted)
-        {
-            StopRecord();
-            return false;
-        }
-        StartStream(strUrl, bAudio);
-    }
+        StartStream(strUrl, bAudio, nWidth, nHeight, nDuration);
 
     m_nStatisticsStart = Platform::GetTickCount32();
     m_nVideoFramesEncoded.store(0);

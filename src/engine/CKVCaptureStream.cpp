@@ -17,7 +17,7 @@ const int CONNECT_TIMEOUT = 5000;
 const int AAC_FRAME_SAMPLES = 1024;
 }
 
-void CKVCapture::StartStream(const QString& strUrl, bool bAudio)
+void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
 {
     CAutoConvertString url(strUrl, 0);
     const char* pszUrl = url.GetString();
@@ -31,7 +31,7 @@ void CKVCapture::StartStream(const QString& strUrl, bool bAudio)
         return;
     }
     KPL_SetRTMPAutoReconnect(hClient, 0);
-    KPL_SetRTMPVideoFormat(hClient, m_nOutputWidth, m_nOutputHeight, m_nFrameDuration, 10);
+    KPL_SetRTMPVideoFormat(hClient, nWidth, nHeight, nDuration, 10);
     if (bAudio)
         KPL_SetRTMPAudioFormat(hClient, KV_AUDIO_SAMPLE_RATE, 2, AAC_FRAME_SAMPLES);
 

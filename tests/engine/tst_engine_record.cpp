@@ -315,6 +315,7 @@ void TestEngineRecord::refusedStreamLeavesNothing()
     const QString strPath = m_dir.filePath(QStringLiteral("refused.mp4"));
     QVERIFY(!g_capture.StartRecord(strPath, QStringLiteral("rtmp://127.0.0.1:1/live/test")));
     QVERIFY(!g_capture.IsRecording());
+    QVERIFY(!QFile::exists(strPath));
     // A path the muxer cannot create fails the start as well.
     QVERIFY(!g_capture.StartRecord(m_dir.filePath(QStringLiteral("missing/dir/x.mp4")), QString()));
     QVERIFY(!g_capture.IsRecording());
