@@ -6,6 +6,7 @@
 #include "CLayout.h"
 #include "CMainWnd.h"
 #include "CSettings.h"
+#include "CVideoWnd.h"
 #include "CVistrel.h"
 #include "ModalAnswer.h"
 
@@ -62,6 +63,7 @@ private slots:
     void InvalidRtmpPortRefusesStart();
     void WriteErrorStopsSession();
     void LevelBarFollowsAudio();
+    void StreamingOnlyWithSnapshot();
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
@@ -212,6 +214,38 @@ void TestSession::LevelBarFollowsAudio()
     QTRY_VERIFY_WITH_TIMEOUT(pLevel->value() > 0, s_nTimeoutMs);
     g_capture.CloseAudio();
     QTRY_COMPARE_WITH_TIMEOUT(pLevel->value(), 0, s_nTimeoutMs);
+}
+
+void TestSession::StreamingOnlyWithSnapshot()
+{
+    // Nothing listens there; the client keeps trying on its own thread
+    // while the session runs.
+    g_settings.SetRecord(false);
+    g_settings.SetRtmpServer(1, QStringLiteral("127.0.0.1"), QStringLiteral("1"), QStringLiteral("cam1"),
+                             QStringLiteral("rtmp://127.0.0.1:1/live/cam1"));
+    Button("buttonStart")->click();
+    if (!Panel()->IsRunning())
+        QSKIP("the engine does not start a stream without a server");
+    QLabel* pRecord = Label("labelRecord");
+    QLabel* pLiving = Label("labelLiving");
+    QVERIFY(pLiving->isVisibleTo(m_pWnd.get()));
+    QVERIFY(pLiving->text().contains(QStringLiteral("RTMP publishing")));
+    QVERIFY(!pRecord->isVisibleTo(m_pWnd.get()));
+    QVERIFY(QDir(m_pStorage->path() + QStringLiteral("/Video")).entryList(QDir::Files).isEmpty());
+
+    // A snapshot's message stays beside the indicator until the session ends.
+    QTRY_VERIFY_WITH_TIMEOUT(Panel()->GetPreviewWnd()->HasPicture(), s_nTimeoutMs);
+    Panel()->OnButtonSnapshot();
+    QVERIFY(pRecord->isVisibleTo(m_pWnd.get()));
+    QVERIFY(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")));
+    QVERIFY(pRecord->text().endsWith(QStringLiteral("\">Open File</a>")));
+    QTest::qWait(1200);
+    QVERIFY(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")));
+    QVERIFY(pLiving->isVisibleTo(m_pWnd.get()));
+
+    Button("buttonStop")->click();
+    QVERIFY(!Panel()->IsRunning());
+    QVERIFY(!pLiving->isVisibleTo(m_pWnd.get()));
 }
 
 QTEST_MAIN(TestSession)
