@@ -181,7 +181,7 @@ Please reset saving path!</source>
     </message>
     <message>
         <source>Start error!</source>
-        <translation type="vanished">启动失败！</translation>
+        <translation>启动失败！</translation>
     </message>
     <message>
         <source>yyyy.MM.dd hh.mm.ss</source>
@@ -375,154 +375,136 @@ Please reset saving path!</source>
 <context>
     <name>CTabSettings</name>
     <message>
-        <source>Settings</source>
-        <translation type="vanished">设置</translation>
-    </message>
-    <message>
         <source>Video</source>
-        <translation type="vanished">视频</translation>
+        <translation>视频</translation>
     </message>
     <message>
         <source>Audio</source>
-        <translation type="vanished">音频</translation>
+        <translation>音频</translation>
     </message>
     <message>
         <source>MP4</source>
-        <translation type="vanished">MP4</translation>
+        <translation>MP4</translation>
     </message>
     <message>
         <source>RTMP</source>
-        <translation type="vanished">RTMP</translation>
+        <translation>RTMP</translation>
     </message>
     <message>
         <source>Video Size:</source>
-        <translation type="vanished">视频尺寸：</translation>
+        <translation>视频尺寸：</translation>
     </message>
     <message>
         <source>Frame Rate:</source>
-        <translation type="vanished">帧率：</translation>
+        <translation>帧率：</translation>
     </message>
     <message>
         <source>H.264 Encoder:</source>
-        <translation type="vanished">H.264 编码器：</translation>
+        <translation>H.264 编码器：</translation>
     </message>
     <message>
         <source>Software</source>
-        <translation type="vanished">软件</translation>
+        <translation>软件</translation>
     </message>
     <message>
         <source>Hardware</source>
-        <translation type="vanished">硬件</translation>
+        <translation>硬件</translation>
     </message>
     <message>
         <source>H.264 Mode:</source>
-        <translation type="vanished">H.264 模式：</translation>
+        <translation>H.264 模式：</translation>
     </message>
     <message>
         <source>H.264 Profile:</source>
-        <translation type="vanished">H.264 档次：</translation>
+        <translation>H.264 档次：</translation>
     </message>
     <message>
         <source>H.264 Quality:</source>
-        <translation type="vanished">H.264 质量：</translation>
+        <translation>H.264 质量：</translation>
     </message>
     <message>
         <source>H.264 Bitrate:</source>
-        <translation type="vanished">H.264 码率：</translation>
+        <translation>H.264 码率：</translation>
     </message>
     <message>
         <source>Key Frame:</source>
-        <translation type="vanished">关键帧：</translation>
+        <translation>关键帧：</translation>
     </message>
     <message>
         <source>Audio Device:</source>
-        <translation type="vanished">音频设备：</translation>
+        <translation>音频设备：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation type="vanished">（未设置设备）</translation>
+        <translation>（未设置设备）</translation>
     </message>
     <message>
         <source>Audio Bitrate:</source>
-        <translation type="vanished">音频码率：</translation>
+        <translation>音频码率：</translation>
     </message>
     <message>
         <source>Encoder Quality:</source>
-        <translation type="vanished">编码质量：</translation>
+        <translation>编码质量：</translation>
     </message>
     <message>
         <source>Monitor audio device.</source>
-        <translation type="vanished">监听音频设备。</translation>
+        <translation>监听音频设备。</translation>
     </message>
     <message>
         <source>Record output to file.</source>
-        <translation type="vanished">将输出录制到文件。</translation>
+        <translation>将输出录制到文件。</translation>
     </message>
     <message>
         <source>Path:</source>
-        <translation type="vanished">路径：</translation>
+        <translation>路径：</translation>
     </message>
     <message>
         <source>Change storage path</source>
-        <translation type="vanished">更改存储路径</translation>
+        <translation>更改存储路径</translation>
     </message>
     <message>
         <source>Push stream to RTMP server.</source>
-        <translation type="vanished">推流到 RTMP 服务器。</translation>
+        <translation>推流到 RTMP 服务器。</translation>
     </message>
     <message>
         <source>IP Address:</source>
-        <translation type="vanished">IP 地址：</translation>
+        <translation>IP 地址：</translation>
     </message>
     <message>
         <source>Port:</source>
-        <translation type="vanished">端口：</translation>
+        <translation>端口：</translation>
     </message>
     <message>
         <source>Stream Name:</source>
-        <translation type="vanished">流名称：</translation>
+        <translation>流名称：</translation>
     </message>
     <message>
         <source>Complete URL:</source>
-        <translation type="vanished">完整地址：</translation>
+        <translation>完整地址：</translation>
     </message>
     <message>
         <source>Test Connect</source>
-        <translation type="vanished">测试连接</translation>
+        <translation>测试连接</translation>
     </message>
     <message>
         <source>Storage</source>
-        <translation type="vanished">存储</translation>
+        <translation>存储</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
-        <translation type="vanished">* 磁盘剩余空间：</translation>
-    </message>
-    <message>
-        <source>Yes</source>
-        <translation type="vanished">是</translation>
-    </message>
-    <message>
-        <source>RTMP IP address is invalid!</source>
-        <translation type="vanished">RTMP IP 地址无效！</translation>
-    </message>
-    <message>
-        <source>RTMP port is invalid!</source>
-        <translation type="vanished">RTMP 端口无效！</translation>
-    </message>
-    <message>
-        <source>RTMP stream name is invalid!
-Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
-        <translation type="vanished">RTMP 流名称无效！
-仅支持字母、数字、“-”和“_”！</translation>
+        <translation>* 磁盘剩余空间：</translation>
     </message>
     <message>
         <source>Test successful!</source>
-        <translation type="vanished">测试成功！</translation>
+        <translation>测试成功！</translation>
     </message>
     <message>
         <source>Test fail!</source>
-        <translation type="vanished">测试失败！</translation>
+        <translation>测试失败！</translation>
+    </message>
+    <message>
+        <source>* Disk space is *.* GB.</source>
+        <translation>* 磁盘空间为 *.* GB。</translation>
     </message>
 </context>
 <context>
@@ -545,7 +527,7 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="vanished">设置</translation>
+        <translation>设置</translation>
     </message>
 </context>
 <context>
@@ -659,23 +641,23 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Recording, writing file name</source>
-        <translation type="vanished">正在录制，写入文件名</translation>
+        <translation>正在录制，写入文件名</translation>
     </message>
     <message>
         <source>file size</source>
-        <translation type="vanished">文件大小</translation>
+        <translation>文件大小</translation>
     </message>
     <message>
         <source>disk free space</source>
-        <translation type="vanished">磁盘剩余空间</translation>
+        <translation>磁盘剩余空间</translation>
     </message>
     <message>
         <source>Stop record, make video file: </source>
-        <translation type="vanished">已停止录制，生成视频文件：</translation>
+        <translation>已停止录制，生成视频文件：</translation>
     </message>
     <message>
         <source>, file size: </source>
-        <translation type="vanished">，文件大小：</translation>
+        <translation>，文件大小：</translation>
     </message>
     <message>
         <source>.</source>
@@ -683,21 +665,21 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>!!! Disk space is not enough !!!</source>
-        <translation type="vanished">!!! 磁盘空间不足 !!!</translation>
+        <translation>!!! 磁盘空间不足 !!!</translation>
     </message>
     <message>
         <source>Disk space is not enough. 
 Recording has been stopped.</source>
-        <translation type="vanished">磁盘空间不足。
+        <translation>磁盘空间不足。
 录制已停止。</translation>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation type="vanished">系统性能不足，编码后的视频无法正常播放。</translation>
+        <translation>系统性能不足，编码后的视频无法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
-        <translation type="vanished">码率</translation>
+        <translation>码率</translation>
     </message>
     <message>
         <source>Open File</source>
@@ -715,7 +697,7 @@ Recording has been stopped.</source>
         <source>Disk space is not enough to complete mp4 file.
 Delete some other files and retry?
 </source>
-        <translation type="vanished">磁盘空间不足，无法完成 MP4 文件。
+        <translation>磁盘空间不足，无法完成 MP4 文件。
 删除其他一些文件后重试吗？
 </translation>
     </message>
@@ -776,6 +758,18 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
         <source>Saturation:</source>
         <translation>饱和度：</translation>
     </message>
+    <message>
+        <source>Device Properties</source>
+        <translation type="vanished">设备属性</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="vanished">默认</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="vanished">关闭</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -798,6 +792,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>V2.1</source>
         <translation>V2.1</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
     </message>
 </context>
 </TS>

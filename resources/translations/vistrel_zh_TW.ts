@@ -181,7 +181,7 @@ Please reset saving path!</source>
     </message>
     <message>
         <source>Start error!</source>
-        <translation type="vanished">啟動失敗！</translation>
+        <translation>啟動失敗！</translation>
     </message>
     <message>
         <source>yyyy.MM.dd hh.mm.ss</source>
@@ -375,154 +375,136 @@ Please reset saving path!</source>
 <context>
     <name>CTabSettings</name>
     <message>
-        <source>Settings</source>
-        <translation type="vanished">設定</translation>
-    </message>
-    <message>
         <source>Video</source>
-        <translation type="vanished">視訊</translation>
+        <translation>視訊</translation>
     </message>
     <message>
         <source>Audio</source>
-        <translation type="vanished">音訊</translation>
+        <translation>音訊</translation>
     </message>
     <message>
         <source>MP4</source>
-        <translation type="vanished">MP4</translation>
+        <translation>MP4</translation>
     </message>
     <message>
         <source>RTMP</source>
-        <translation type="vanished">RTMP</translation>
+        <translation>RTMP</translation>
     </message>
     <message>
         <source>Video Size:</source>
-        <translation type="vanished">視訊尺寸：</translation>
+        <translation>視訊尺寸：</translation>
     </message>
     <message>
         <source>Frame Rate:</source>
-        <translation type="vanished">影格率：</translation>
+        <translation>影格率：</translation>
     </message>
     <message>
         <source>H.264 Encoder:</source>
-        <translation type="vanished">H.264 編碼器：</translation>
+        <translation>H.264 編碼器：</translation>
     </message>
     <message>
         <source>Software</source>
-        <translation type="vanished">軟體</translation>
+        <translation>軟體</translation>
     </message>
     <message>
         <source>Hardware</source>
-        <translation type="vanished">硬體</translation>
+        <translation>硬體</translation>
     </message>
     <message>
         <source>H.264 Mode:</source>
-        <translation type="vanished">H.264 模式：</translation>
+        <translation>H.264 模式：</translation>
     </message>
     <message>
         <source>H.264 Profile:</source>
-        <translation type="vanished">H.264 設定檔：</translation>
+        <translation>H.264 設定檔：</translation>
     </message>
     <message>
         <source>H.264 Quality:</source>
-        <translation type="vanished">H.264 品質：</translation>
+        <translation>H.264 品質：</translation>
     </message>
     <message>
         <source>H.264 Bitrate:</source>
-        <translation type="vanished">H.264 位元率：</translation>
+        <translation>H.264 位元率：</translation>
     </message>
     <message>
         <source>Key Frame:</source>
-        <translation type="vanished">關鍵影格：</translation>
+        <translation>關鍵影格：</translation>
     </message>
     <message>
         <source>Audio Device:</source>
-        <translation type="vanished">音訊裝置：</translation>
+        <translation>音訊裝置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation type="vanished">（未設定裝置）</translation>
+        <translation>（未設定裝置）</translation>
     </message>
     <message>
         <source>Audio Bitrate:</source>
-        <translation type="vanished">音訊位元率：</translation>
+        <translation>音訊位元率：</translation>
     </message>
     <message>
         <source>Encoder Quality:</source>
-        <translation type="vanished">編碼品質：</translation>
+        <translation>編碼品質：</translation>
     </message>
     <message>
         <source>Monitor audio device.</source>
-        <translation type="vanished">監聽音訊裝置。</translation>
+        <translation>監聽音訊裝置。</translation>
     </message>
     <message>
         <source>Record output to file.</source>
-        <translation type="vanished">將輸出錄製到檔案。</translation>
+        <translation>將輸出錄製到檔案。</translation>
     </message>
     <message>
         <source>Path:</source>
-        <translation type="vanished">路徑：</translation>
+        <translation>路徑：</translation>
     </message>
     <message>
         <source>Change storage path</source>
-        <translation type="vanished">變更儲存路徑</translation>
+        <translation>變更儲存路徑</translation>
     </message>
     <message>
         <source>Push stream to RTMP server.</source>
-        <translation type="vanished">推送串流到 RTMP 伺服器。</translation>
+        <translation>推送串流到 RTMP 伺服器。</translation>
     </message>
     <message>
         <source>IP Address:</source>
-        <translation type="vanished">IP 位址：</translation>
+        <translation>IP 位址：</translation>
     </message>
     <message>
         <source>Port:</source>
-        <translation type="vanished">連接埠：</translation>
+        <translation>連接埠：</translation>
     </message>
     <message>
         <source>Stream Name:</source>
-        <translation type="vanished">串流名稱：</translation>
+        <translation>串流名稱：</translation>
     </message>
     <message>
         <source>Complete URL:</source>
-        <translation type="vanished">完整網址：</translation>
+        <translation>完整網址：</translation>
     </message>
     <message>
         <source>Test Connect</source>
-        <translation type="vanished">測試連線</translation>
+        <translation>測試連線</translation>
     </message>
     <message>
         <source>Storage</source>
-        <translation type="vanished">儲存</translation>
+        <translation>儲存</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
-        <translation type="vanished">* 磁碟剩餘空間：</translation>
-    </message>
-    <message>
-        <source>Yes</source>
-        <translation type="vanished">是</translation>
-    </message>
-    <message>
-        <source>RTMP IP address is invalid!</source>
-        <translation type="vanished">RTMP IP 位址無效！</translation>
-    </message>
-    <message>
-        <source>RTMP port is invalid!</source>
-        <translation type="vanished">RTMP 連接埠無效！</translation>
-    </message>
-    <message>
-        <source>RTMP stream name is invalid!
-Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
-        <translation type="vanished">RTMP 串流名稱無效！
-僅支援字母、數字、「-」和「_」！</translation>
+        <translation>* 磁碟剩餘空間：</translation>
     </message>
     <message>
         <source>Test successful!</source>
-        <translation type="vanished">測試成功！</translation>
+        <translation>測試成功！</translation>
     </message>
     <message>
         <source>Test fail!</source>
-        <translation type="vanished">測試失敗！</translation>
+        <translation>測試失敗！</translation>
+    </message>
+    <message>
+        <source>* Disk space is *.* GB.</source>
+        <translation>* 磁碟空間為 *.* GB。</translation>
     </message>
 </context>
 <context>
@@ -545,7 +527,7 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="vanished">設定</translation>
+        <translation>設定</translation>
     </message>
 </context>
 <context>
@@ -659,23 +641,23 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Recording, writing file name</source>
-        <translation type="vanished">正在錄製，寫入檔案名稱</translation>
+        <translation>正在錄製，寫入檔案名稱</translation>
     </message>
     <message>
         <source>file size</source>
-        <translation type="vanished">檔案大小</translation>
+        <translation>檔案大小</translation>
     </message>
     <message>
         <source>disk free space</source>
-        <translation type="vanished">磁碟剩餘空間</translation>
+        <translation>磁碟剩餘空間</translation>
     </message>
     <message>
         <source>Stop record, make video file: </source>
-        <translation type="vanished">已停止錄製，產生視訊檔案：</translation>
+        <translation>已停止錄製，產生視訊檔案：</translation>
     </message>
     <message>
         <source>, file size: </source>
-        <translation type="vanished">，檔案大小：</translation>
+        <translation>，檔案大小：</translation>
     </message>
     <message>
         <source>.</source>
@@ -683,21 +665,21 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>!!! Disk space is not enough !!!</source>
-        <translation type="vanished">!!! 磁碟空間不足 !!!</translation>
+        <translation>!!! 磁碟空間不足 !!!</translation>
     </message>
     <message>
         <source>Disk space is not enough. 
 Recording has been stopped.</source>
-        <translation type="vanished">磁碟空間不足。
+        <translation>磁碟空間不足。
 錄製已停止。</translation>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation type="vanished">系統效能不足，編碼後的視訊無法正常播放。</translation>
+        <translation>系統效能不足，編碼後的視訊無法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
-        <translation type="vanished">位元率</translation>
+        <translation>位元率</translation>
     </message>
     <message>
         <source>Open File</source>
@@ -715,7 +697,7 @@ Recording has been stopped.</source>
         <source>Disk space is not enough to complete mp4 file.
 Delete some other files and retry?
 </source>
-        <translation type="vanished">磁碟空間不足，無法完成 MP4 檔案。
+        <translation>磁碟空間不足，無法完成 MP4 檔案。
 刪除其他檔案後重試嗎？
 </translation>
     </message>
@@ -776,6 +758,18 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
         <source>Saturation:</source>
         <translation>飽和度：</translation>
     </message>
+    <message>
+        <source>Device Properties</source>
+        <translation type="vanished">裝置屬性</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation type="vanished">預設</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation type="vanished">關閉</translation>
+    </message>
 </context>
 <context>
     <name>main</name>
@@ -798,6 +792,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>V2.1</source>
         <translation>V2.1</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
     </message>
 </context>
 </TS>
