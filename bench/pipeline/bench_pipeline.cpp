@@ -1,0 +1,357 @@
+// The whole recording pipeline as the program runs it: six virtual cameras
+// at 960 x 360 in a 2 x 3 grid of a 1920 x 1080 output at 30 fps, a logo, a
+// caption and a clock, H.264 "Best Speed" at 4000 Kbps in software, to MP4.
+//
+//   bench_pipeline [--frames N] [--logo PATH]
+//       records N output frames (300 when not given) and prints the process
+//       CPU time per frame found in the file; the last line reads
+//       "vistrel_cpu_ms_per_frame <value>" for run_pipeline.sh.
+//   bench_pipeline --realtime [--seconds S] [--rtmp URL] [--logo PATH]
+//       records (and streams to URL) for S seconds (60) with the output and
+//       channel previews shown, and prints the frame rate of every second,
+//       their median and, last, the recorded frames as a share of S x 30.
+//
+// The settings live in a private configuration folder: the process starts
+// itself again with one, since the settings object reads its location
+// before main() runs.
+#include "CBenchPreviewWindow.h"
+#include "CKVCapture.h"
+#include "CSettings.h"
+#include "IKVRecordNotify.h"
+#include "Mp4FrameCount.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace
+{
+const int OUTPUT_WIDTH = 1920;
+const int OUTPUT_HEIGHT = 1080;
+const int FRAME_RATE = 30;
+const int FRAME_DURATION = 10000000 / FRAME_RATE;
+const int CHANNEL_WIDTH = 960;
+const int CHANNEL_HEIGHT = 360;
+const int SIZE_1920X1080 = 0;
+const int RATE_30 = 0;
+const int QUALITY_BEST_SPEED = 2;
+const int BITRATE_4000 = 2;
+const int KEY_FRAME_300 = 2;
+const int ENCODER_SOFTWARE = 0;
+const char* const CHILD_VARIABLE = "VISTREL_BENCH_CONFIG_DIR";
+// Window ids nobody registers: the renderers have nowhere to draw, so the
+// headless run pays for no previews.
+const KVS_WINDOW HIDDEN_WINDOW_BASE = 0x7b0000;
+
+struct SOptions
+{
+    bool bRealtime = false;
+    int nFrames = 300;
+    int nSeconds = 60;
+    QString strRtmpUrl;
+    QString strLogo;
+};
+
+double ProcessCpuMs()
+{
+    rusage usage {};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
+           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
+}
+
+bool ParseOptions(int argc, char** argv, SOptions& options)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const QString strArg = QString::fromLocal8Bit(argv[i]);
+        const bool bHasValue = i + 1 < argc;
+        if (strArg == QLatin1String("--realtime"))
+            options.bRealtime = true;
+        else if (strArg == QLatin1String("--frames") && bHasValue)
+            options.nFrames = std::atoi(argv[++i]);
+        else if (strArg == QLatin1String("--seconds") && bHasValue)
+            options.nSeconds = std::atoi(argv[++i]);
+        else if (strArg == QLatin1String("--rtmp") && bHasValue)
+            options.strRtmpUrl = QString::fromLocal8Bit(argv[++i]);
+        else if (strArg == QLatin1String("--logo") && bHasValue)
+            options.strLogo = QString::fromLocal8Bit(argv[++i]);
+        else
+            return false;
+    }
+    return options.nFrames > 0 && options.nSeconds > 0;
+}
+
+// Starts this program again with a private configuration folder; returns
+// only when that failed.
+void RestartWithPrivateConfig(char** argv)
+{
+    char szTemplate[] = "/tmp/bench_pipeline_config.XXXXXX";
+    const char* pszDir = mkdtemp(szTemplate);
+    if (!pszDir)
+        return;
+    setenv("XDG_CONFIG_HOME", pszDir, 1);
+    setenv(CHILD_VARIABLE, pszDir, 1);
+    execv("/proc/self/exe", argv);
+    std::perror("bench_pipeline: cannot start again");
+    rmdir(pszDir);
+}
+
+// Counts what would reach the main window.
+class CBenchNotify : public IKVRecordNotify
+{
+public:
+    void OnRecordStarted(const QString&) override {}
+    void OnRecordStopped() override {}
+    void OnSnapshot(const QString&) override {}
+    void EnableStart(bool) override {}
+    void RefreshOutput() override {}
+    void OnError(int nCode) override
+    {
+        std::fprintf(stderr, "bench_pipeline: engine error %d\n", nCode);
+        ++m_nErrors;
+    }
+    std::atomic<int> m_nErrors { 0 };
+};
+
+// Lets the event loop run, so that queued previews are painted.
+void RunEventsFor(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nMs)
+    {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+QString ClockText()
+{
+    return QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+}
+
+bool SetClock(bool bRecompute)
+{
+    return g_capture.SetClock(ClockText(), QStringLiteral("DejaVu Sans"), false, false, false, 36, 0, 0, 0x000000,
+                              0xFFFFFF, bRecompute, 0);
+}
+
+double Median(std::vector<double> adValues)
+{
+    if (adValues.empty())
+        return 0;
+    std::sort(adValues.begin(), adValues.end());
+    const size_t n = adValues.size();
+    return n % 2 ? adValues[n / 2] : (adValues[n / 2 - 1] + adValues[n / 2]) / 2;
+}
+
+int Run(const SOptions& options, const QString& strWorkDir)
+{
+    g_settings.SetOutputFormat(SIZE_1920X1080, RATE_30);
+    g_settings.SetEncoderParam(0, QUALITY_BEST_SPEED, BITRATE_4000, 0, KEY_FRAME_300, ENCODER_SOFTWARE, 1, 1);
+    g_settings.SetAudioDevice(-1, 0);
+    g_settings.SetDataStorage(strWorkDir);
+    // As the Settings tab stores a stream, which also selects low latency.
+    const bool bStream = !options.strRtmpUrl.isEmpty();
+    g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(), options.strRtmpUrl);
+    g_settings.sync();
+
+    if (!g_capture.Init())
+    {
+        std::fprintf(stderr, "bench_pipeline: no usable capture device\n");
+        return 1;
+    }
+    if (g_capture.GetOrderedDeviceCount() < CKVCapture::CHANNEL_COUNT)
+    {
+        std::fprintf(stderr, "bench_pipeline: %d devices, six needed (VISTREL_VIRTUAL_VIDEO=6)\n",
+                     g_capture.GetOrderedDeviceCount());
+        return 1;
+    }
+
+    // Previews as the program shows them: the output and one small window
+    // per channel.
+    std::unique_ptr<CBenchPreviewWindow> pOutputWindow;
+    std::vector<std::unique_ptr<CBenchPreviewWindow>> listChannelWindows;
+    if (options.bRealtime)
+    {
+        pOutputWindow.reset(new CBenchPreviewWindow(0, 0, 960, 540));
+        for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+            listChannelWindows.emplace_back(new CBenchPreviewWindow(970 + (i % 2) * 330, (i / 2) * 190, 320, 180));
+    }
+    const KVS_WINDOW hOutput = pOutputWindow ? pOutputWindow->GetWindowId() : HIDDEN_WINDOW_BASE;
+    if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, FRAME_DURATION, hOutput))
+    {
+        std::fprintf(stderr, "bench_pipeline: cannot create the mixer\n");
+        g_capture.Uninit();
+        return 1;
+    }
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+    {
+        const KVS_WINDOW hWnd =
+            options.bRealtime ? listChannelWindows[size_t(i)]->GetWindowId() : HIDDEN_WINDOW_BASE + 1 + i;
+        if (!g_capture.OpenChannel(i, g_capture.GetOrderedDevice(i), hWnd))
+        {
+            std::fprintf(stderr, "bench_pipeline: cannot open channel %d\n", i);
+            g_capture.Uninit();
+            return 1;
+        }
+        g_capture.PlaceChannel(i, (i % 2) * CHANNEL_WIDTH, (i / 2) * CHANNEL_HEIGHT, CHANNEL_WIDTH, CHANNEL_HEIGHT,
+                               255, 0);
+        if (!g_capture.IsChannelPlaced(i))
+        {
+            std::fprintf(stderr, "bench_pipeline: channel %d refused 960x360\n", i);
+            g_capture.Uninit();
+            return 1;
+        }
+    }
+    const bool bOverlays =
+        g_capture.SetLogo(options.strLogo, 1, 50)
+        && g_capture.SetCaption(QStringLiteral("Evening news from the studio"), QStringLiteral("DejaVu Sans"), false,
+                                false, false, 48, 2, 4, 0x000000, 0xFFFFFF)
+        && SetClock(true);
+    if (!bOverlays)
+    {
+        std::fprintf(stderr, "bench_pipeline: overlays refused (logo %s)\n", qPrintable(options.strLogo));
+        g_capture.Uninit();
+        return 1;
+    }
+    // The clock changes once a second, as in the program.
+    QTimer timerClock;
+    QObject::connect(&timerClock, &QTimer::timeout, [] { SetClock(false); });
+    timerClock.start(1000);
+
+    CBenchNotify notify;
+    g_capture.AddNotify(&notify);
+    // Cameras and mixer settle before anything is measured.
+    RunEventsFor(2000);
+
+    const QString strPath = QDir(strWorkDir).filePath(QStringLiteral("bench.mp4"));
+    const double dCpuStart = ProcessCpuMs();
+    if (!g_capture.StartRecord(strPath, options.strRtmpUrl))
+    {
+        std::fprintf(stderr, "bench_pipeline: the recording does not start\n");
+        g_capture.RemoveNotify(&notify);
+        g_capture.Uninit();
+        return 1;
+    }
+
+    std::vector<double> adRates;
+    int nExpected = options.nFrames;
+    if (options.bRealtime)
+    {
+        nExpected = options.nSeconds * FRAME_RATE;
+        QElapsedTimer timer;
+        timer.start();
+        qint64 nLastMs = 0;
+        uint64_t nLastFrames = 0;
+        while (timer.elapsed() < qint64(options.nSeconds) * 1000)
+        {
+            RunEventsFor(int(std::min<qint64>(1000, qint64(options.nSeconds) * 1000 - timer.elapsed())));
+            const qint64 nNowMs = timer.elapsed();
+            const uint64_t nFrames = g_capture.GetVideoFramesEncoded();
+            if (nNowMs > nLastMs)
+            {
+                const double dRate = double(nFrames - nLastFrames) * 1000.0 / double(nNowMs - nLastMs);
+                adRates.push_back(dRate);
+                std::printf("second %2zu: %.1f fps\n", adRates.size(), dRate);
+                std::fflush(stdout);
+            }
+            nLastMs = nNowMs;
+            nLastFrames = nFrames;
+        }
+    }
+    else
+    {
+        while (g_capture.GetVideoFramesEncoded() < uint64_t(options.nFrames))
+            RunEventsFor(20);
+    }
+    g_capture.StopRecord();
+    const double dCpuMs = ProcessCpuMs() - dCpuStart;
+
+    timerClock.stop();
+    g_capture.RemoveNotify(&notify);
+    g_capture.Uninit();
+
+    const int nFrames = CountVideoFrames(strPath);
+    if (nFrames <= 0)
+    {
+        std::fprintf(stderr, "bench_pipeline: no video frames in %s\n", qPrintable(strPath));
+        return 1;
+    }
+    if (notify.m_nErrors.load() != 0)
+        std::fprintf(stderr, "bench_pipeline: %d engine errors during the run\n", notify.m_nErrors.load());
+
+    if (options.bRealtime)
+    {
+        int nPresented = pOutputWindow ? pOutputWindow->GetPresentedFrames() : 0;
+        std::printf("output preview: %d frames presented\n", nPresented);
+        std::printf("median output frame rate: %.1f fps over %zu seconds (target %d)\n", Median(adRates),
+                    adRates.size(), FRAME_RATE);
+        std::printf("recorded frames: %d of %d = %.2f %% (target >= 99.5 %%)\n", nFrames, nExpected,
+                    100.0 * nFrames / nExpected);
+    }
+    else
+    {
+        std::printf("vistrel: %d frames recorded, %.0f ms CPU, %.2f ms/frame\n", nFrames, dCpuMs, dCpuMs / nFrames);
+        std::printf("vistrel_cpu_ms_per_frame %.3f\n", dCpuMs / nFrames);
+    }
+    return notify.m_nErrors.load() == 0 ? 0 : 1;
+}
+}
+
+int main(int argc, char** argv)
+{
+    SOptions options;
+    if (!ParseOptions(argc, argv, options))
+    {
+        std::fprintf(stderr,
+                     "usage: %s [--frames N] [--logo PATH]\n"
+                     "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH]\n",
+                     argv[0], argv[0]);
+        return 2;
+    }
+    const char* pszConfigDir = std::getenv(CHILD_VARIABLE);
+    if (!pszConfigDir)
+    {
+        RestartWithPrivateConfig(argv);
+        return 1;
+    }
+
+    setenv("VISTREL_NO_V4L2", "1", 1);
+    if (!std::getenv("VISTREL_VIRTUAL_VIDEO"))
+        setenv("VISTREL_VIRTUAL_VIDEO", "6", 1);
+    // The real-time run shows its previews on the display it is given.
+    if (!options.bRealtime || !std::getenv("DISPLAY"))
+        setenv("QT_QPA_PLATFORM", "offscreen", 1);
+
+    int nResult = 1;
+    {
+        QGuiApplication app(argc, argv);
+        if (options.strLogo.isEmpty())
+            options.strLogo = QDir(QCoreApplication::applicationDirPath())
+                                  .filePath(QStringLiteral("vtlayout/logo_wordmark.png"));
+        QTemporaryDir dirWork;
+        if (dirWork.isValid())
+            nResult = Run(options, dirWork.path());
+        else
+            std::fprintf(stderr, "bench_pipeline: no temporary folder\n");
+    }
+    QDir(QString::fromLocal8Bit(pszConfigDir)).removeRecursively();
+    return nResult;
+}
