@@ -760,15 +760,15 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Device Properties</source>
-        <translation type="vanished">设备属性</translation>
+        <translation>设备属性</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation type="vanished">默认</translation>
+        <translation>默认</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="vanished">关闭</translation>
+        <translation>关闭</translation>
     </message>
 </context>
 <context>

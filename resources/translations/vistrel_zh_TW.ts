@@ -760,15 +760,15 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     </message>
     <message>
         <source>Device Properties</source>
-        <translation type="vanished">裝置屬性</translation>
+        <translation>裝置屬性</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation type="vanished">預設</translation>
+        <translation>預設</translation>
     </message>
     <message>
         <source>Close</source>
-        <translation type="vanished">關閉</translation>
+        <translation>關閉</translation>
     </message>
 </context>
 <context>

@@ -47,7 +47,7 @@ int KVS_ShowVideoCapturePropertyDialog(KVS_HANDLE hCapture, KVS_WINDOW hParent)
 
     QDialog dialog(hParent ? QWidget::find(WId(hParent)) : nullptr);
     dialog.setObjectName(QStringLiteral("KVPropertyDialog"));
-    dialog.setWindowTitle(QCoreApplication::translate(CONTEXT, "Device Properties"));
+    dialog.setWindowTitle(QCoreApplication::translate("KVPropertyDialog", "Device Properties"));
     auto* pGrid = new QGridLayout;
     QList<QPair<int, QSlider*>> listSliders;
     for (int nRow = 0; nRow < int(sizeof(s_aRows) / sizeof(s_aRows[0])); ++nRow)
@@ -77,9 +77,9 @@ int KVS_ShowVideoCapturePropertyDialog(KVS_HANDLE hCapture, KVS_WINDOW hParent)
     }
     pGrid->setColumnMinimumWidth(1, 240);
 
-    auto* pDefault = new QPushButton(QCoreApplication::translate(CONTEXT, "Default"));
+    auto* pDefault = new QPushButton(QCoreApplication::translate("KVPropertyDialog", "Default"));
     pDefault->setObjectName(QStringLiteral("buttonDefault"));
-    auto* pClose = new QPushButton(QCoreApplication::translate(CONTEXT, "Close"));
+    auto* pClose = new QPushButton(QCoreApplication::translate("KVPropertyDialog", "Close"));
     QObject::connect(pDefault, &QPushButton::clicked, &dialog, [hProperty, listSliders] {
         for (const auto& entry : listSliders)
         {
