@@ -135,7 +135,10 @@ void CKVCapture::StopRecord()
         CVoIPAutoLock lockAudio(m_csAudioEncoder);
         if (m_hMp4Muxer)
         {
-            bMuxerFailed = KVE_DestroyMp4Muxer(m_hMp4Muxer) == 0;
+            // A file stopped before its first frame has nothing to finish;
+            // that is not a write failure.
+            const bool bHadFrames = m_nVideoFramesEncoded.load() > 0;
+            bMuxerFailed = KVE_DestroyMp4Muxer(m_hMp4Muxer) == 0 && bHadFrames;
             m_hMp4Muxer = nullptr;
         }
         if (m_hH264Encoder)

@@ -286,6 +286,11 @@ void TestEngineRecord::stopWithoutStartAndStartTwice()
     QCOMPARE(m_pNotify->m_nErrors.load(), 0);
 
     StartOutput();
+    // Stopped before (or right at) its first frame: not a write failure.
+    QVERIFY(g_capture.StartRecord(m_dir.filePath(QStringLiteral("empty.mp4")), QString()));
+    g_capture.StopRecord();
+    QCOMPARE(m_pNotify->m_nErrors.load(), 0);
+
     const QString strFirst = m_dir.filePath(QStringLiteral("first.mp4"));
     const QString strSecond = m_dir.filePath(QStringLiteral("second.mp4"));
     QVERIFY(g_capture.StartRecord(strFirst, QString()));
