@@ -106,8 +106,8 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
 // only when that failed.
 void RestartWithPrivateConfig(char** argv)
 {
-    char szTemplate[] = "/tmp/bench_pipeline_config.XXXXXX";
-    const char* pszDir = mkdtemp(szTemplate);
+    QByteArray baTemplate = QDir(QDir::tempPath()).filePath(QStringLiteral("bench_pipeline_config.XXXXXX")).toLocal8Bit();
+    const char* pszDir = mkdtemp(baTemplate.data());
     if (!pszDir)
         return;
     setenv("XDG_CONFIG_HOME", pszDir, 1);
