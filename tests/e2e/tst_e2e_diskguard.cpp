@@ -1,0 +1,201 @@
+// A recording through the main window onto a small file system that fills
+// up: the start refuses without a minute's room, and a running recording is
+// stopped while its file can still be finished.
+#include "AppInfo.h"
+#include "CKVCapture.h"
+#include "CLayout.h"
+#include "CMainWnd.h"
+#include "CSettings.h"
+#include "CVistrel.h"
+#include "E2eFileInfo.h"
+#include "ModalAnswer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <memory>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace
+{
+const int s_nTimeoutMs = 30000;
+// Long enough for the slowest fill of the headroom left below.
+const int s_nGuardTimeoutMs = 240000;
+// 1000 Kbps: a minute needs 7.5 MB.
+const int s_nBitrateIndex = 4;
+const qint64 s_nMountBytes = 32 * 1024 * 1024;
+
+uint64_t FreeBytes(const QString& strPath)
+{
+    struct statvfs st {};
+    if (statvfs(strPath.toLocal8Bit().constData(), &st) != 0)
+        return 0;
+    return uint64_t(st.f_bavail) * st.f_frsize;
+}
+
+bool Run(const QString& strProgram, const QStringList& astrArgs)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(strProgram, astrArgs);
+    return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+// Takes up all but nLeave bytes of the file system strFile is on.
+bool FillUpTo(const QString& strFile, uint64_t nLeave)
+{
+    const uint64_t nFree = FreeBytes(QFileInfo(strFile).absolutePath());
+    if (nFree <= nLeave)
+        return true;
+    QFile file(strFile);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    const QByteArray baBlock(64 * 1024, 'x');
+    uint64_t nLeft = nFree - nLeave;
+    while (nLeft > 0)
+    {
+        const qint64 nChunk = qint64(qMin<uint64_t>(nLeft, uint64_t(baBlock.size())));
+        if (file.write(baBlock.constData(), nChunk) != nChunk)
+            return false;
+        nLeft -= uint64_t(nChunk);
+    }
+    return file.flush();
+}
+
+// The small file system, and a main window on it; torn down in this order
+// even when a check fails half way.
+class CSmallDisk
+{
+public:
+    ~CSmallDisk()
+    {
+        if (m_pWnd && m_pWnd->GetOutputPanel()->IsRunning())
+            m_pWnd->GetOutputPanel()->OnButtonStop();
+        m_pWnd.reset();
+        for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+            g_capture.CloseChannel(i);
+        g_capture.DestroyMixer();
+        if (m_bMounted && !Run(QStringLiteral("umount"), {m_dir.path()}))
+            Run(QStringLiteral("umount"), {QStringLiteral("-l"), m_dir.path()});
+    }
+
+    bool Mount()
+    {
+        m_bMounted = m_dir.isValid()
+            && Run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                             QStringLiteral("size=%1").arg(s_nMountBytes), QStringLiteral("tmpfs"),
+                                             m_dir.path()});
+        return m_bMounted;
+    }
+
+    QString Path() const { return m_dir.path(); }
+
+    QTemporaryDir m_dir;
+    bool m_bMounted = false;
+    std::unique_ptr<CVistrel> m_pWnd;
+};
+}
+
+class TestE2eDiskGuard : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void guardStopsRecordingOnFullDisk();
+};
+
+void TestE2eDiskGuard::initTestCase()
+{
+    Q_INIT_RESOURCE(vistrel);
+    InitAppTexts();
+    QVERIFY(g_capture.Init());
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    QVERIFY(g_layout.Load());
+}
+
+void TestE2eDiskGuard::cleanupTestCase()
+{
+    g_capture.Uninit();
+}
+
+void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    CSmallDisk disk;
+    if (!disk.Mount())
+        QSKIP("tmpfs cannot be mounted here");
+    const QString strFiller = disk.Path() + QStringLiteral("/filler");
+
+    g_settings.SetDataStorage(QDir::toNativeSeparators(disk.Path()));
+    g_settings.SetOutputFormat(18, 2);
+    g_settings.SetEncoderParam(0, 2, s_nBitrateIndex, 0, 2, 0, 1, 1);
+    g_settings.SetRecord(true);
+    g_settings.SetRtmpServer(0, QString(), QString(), QString(), QString());
+    g_settings.SetAudioDevice(-1, 0);
+    disk.m_pWnd = std::make_unique<CVistrel>();
+    disk.m_pWnd->show();
+    QVERIFY(QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs));
+    CMainWnd* pPanel = disk.m_pWnd->GetOutputPanel();
+    QPushButton* pStart = pPanel->findChild<QPushButton*>(QStringLiteral("buttonStart"));
+    QVERIFY(pStart);
+
+    // Less than a minute at the configured rate: no session at all.
+    QVERIFY(FillUpTo(strFiller, 7 * 1000 * 1000));
+    {
+        CModalAnswer answer(QStringLiteral("OK"));
+        pStart->click();
+        QVERIFY(answer.m_bSeen);
+        QCOMPARE(answer.m_strText, QStringLiteral("Disk space is not enough."));
+        QVERIFY(!pPanel->IsRunning());
+        QVERIFY(!g_capture.IsRecording());
+    }
+    QVERIFY(QFile::remove(strFiller));
+
+    pStart->click();
+    QVERIFY(pPanel->IsRunning());
+    const QString strVideo = disk.Path() + QStringLiteral("/Video");
+    const QStringList astrFiles = QDir(strVideo).entryList({QStringLiteral("*.mp4")}, QDir::Files);
+    QCOMPARE(astrFiles.size(), 1);
+    const QString strPath = strVideo + QLatin1Char('/') + astrFiles.first();
+    // Three seconds in, the encoder's start-up delay no longer drags the
+    // measured rate down.
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() >= 75 && g_capture.GetByteRate() > 0, s_nTimeoutMs);
+
+    // Leave some twenty seconds at the measured rate above what finishing the
+    // file needs; the recording itself eats the rest.
+    CModalAnswer answer(QStringLiteral("OK"));
+    const uint64_t nLeave = g_capture.GetFinishReserve() + 20 * g_capture.GetByteRate() + 64 * 1024;
+    QVERIFY(FillUpTo(strFiller, nLeave));
+    QTRY_VERIFY_WITH_TIMEOUT(answer.m_bSeen, s_nGuardTimeoutMs);
+    QCOMPARE(answer.m_strText, QStringLiteral("Disk space is not enough. \nRecording has been stopped."));
+    // Stopped in time: the index fits, nothing asks for room to finish.
+    CModalAnswer retry(QStringLiteral("No"));
+    QTRY_VERIFY_WITH_TIMEOUT(!pPanel->IsRunning(), s_nTimeoutMs);
+    QVERIFY(!g_capture.IsRecording());
+    QVERIFY2(!retry.m_bSeen, qPrintable(retry.m_strText));
+    QVERIFY(FreeBytes(disk.Path()) > 0);
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
+    // At least the three seconds before the disk was filled, and every frame
+    // up to the stop.
+    QVERIFY2(info.dVideoSeconds >= 3.0, qPrintable(info.Describe()));
+    QVERIFY2(info.nVideoPackets >= 75, qPrintable(info.Describe()));
+}
+
+QTEST_MAIN(TestE2eDiskGuard)
+#include "tst_e2e_diskguard.moc"

@@ -1,0 +1,310 @@
+// Recording and streaming at once from virtual video and audio, read back
+// from the finished file and from a loopback RTMP server; the server dying
+// mid-session; the recording process itself dying mid-file.
+#include "CKVCapture.h"
+#include "CSettings.h"
+#include "E2eFileInfo.h"
+#include "RtmpTestUtil.h"
+#include "TestRenderTarget.h"
+
+#include <QDir>
+#include <QFile>
+#include <QGuiApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <future>
+#include <memory>
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+namespace
+{
+const int SIZE_320X240 = 18;
+const int RATE_25 = 2;
+const int DURATION_25 = 400000;
+const int SAMPLE_RATE = 48000;
+const KVS_WINDOW PREVIEW_WINDOW = 0x7d0001;
+const KVS_WINDOW CHANNEL_WINDOW = 0x7d0002;
+const int s_nTimeoutMs = 60000;
+
+class CTestNotify : public IKVRecordNotify
+{
+public:
+    void OnRecordStarted(const QString&) override {}
+    void OnRecordStopped() override {}
+    void OnSnapshot(const QString&) override {}
+    void EnableStart(bool) override {}
+    void RefreshOutput() override {}
+    int OnAudioDeviceReleased(KVS_HANDLE) override { return 0; }
+    void OnError(int nCode) override { m_nLastError = nCode; }
+    int CheckRtmpSettings(int) override { return 1; }
+
+    std::atomic<int> m_nLastError { 0 };
+};
+
+void ConfigureOutput(const QString& strStorage)
+{
+    qputenv("VISTREL_VIRTUAL_VIDEO", "Camera");
+    qputenv("VISTREL_VIRTUAL_AUDIO", "1");
+    g_settings.SetOutputFormat(SIZE_320X240, RATE_25);
+    // Software encoding at 1000 Kbps: the same on every machine.
+    g_settings.SetEncoderParam(0, 2, 4, 0, 2, 0, 1, 1);
+    g_settings.SetDataStorage(strStorage);
+}
+
+int ToneDevice()
+{
+    // A sound server's sources, when there is one, come before the tone.
+    for (int nIndex = 0; nIndex < g_capture.GetDeviceCount(false); ++nIndex)
+    {
+        QString strName;
+        if (g_capture.GetDeviceName(false, nIndex, strName) && strName == QStringLiteral("Virtual Tone 1"))
+            return nIndex;
+    }
+    return -1;
+}
+
+// One composed camera and the tone, as the program sets them up before a
+// session.
+bool OpenSources()
+{
+    if (!g_capture.CreateMixer(320, 240, DURATION_25, PREVIEW_WINDOW) || !g_capture.OpenChannel(0, 0, CHANNEL_WINDOW))
+        return false;
+    g_capture.PlaceChannel(0, 0, 0, 320, 240, 255, 0);
+    const int nTone = ToneDevice();
+    return nTone >= 0 && g_capture.OpenAudioDevice(nTone);
+}
+
+// nginx keeps its master's pid in its work folder; the folder is named on
+// the master's command line, and the server on our port is the one whose
+// configuration listens there.
+QList<pid_t> FindNginx(int nPort)
+{
+    const QByteArray baListen = "127.0.0.1:" + QByteArray::number(nPort) + ";";
+    const QStringList astrProcesses = QDir(QStringLiteral("/proc")).entryList(QDir::Dirs);
+    for (const QString& strPid : astrProcesses)
+    {
+        QFile fileCmd(QStringLiteral("/proc/%1/cmdline").arg(strPid));
+        if (!fileCmd.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray baCmd = fileCmd.readAll();
+        if (!baCmd.startsWith("nginx: master process"))
+            continue;
+        // The master rewrites its arguments into one space-separated line.
+        const QList<QByteArray> listArgs = baCmd.simplified().replace('\0', ' ').split(' ');
+        const int nFlag = listArgs.indexOf("-p");
+        if (nFlag < 0 || nFlag + 1 >= listArgs.size())
+            continue;
+        const QString strDir = QString::fromLocal8Bit(listArgs.at(nFlag + 1));
+        QFile fileConf(strDir + QStringLiteral("/nginx.conf"));
+        if (!fileConf.open(QIODevice::ReadOnly) || !fileConf.readAll().contains(baListen))
+            continue;
+        QList<pid_t> listPids { pid_t(strPid.toLongLong()) };
+        QFile fileChildren(QStringLiteral("/proc/%1/task/%1/children").arg(strPid));
+        if (fileChildren.open(QIODevice::ReadOnly))
+            for (const QByteArray& baChild : fileChildren.readAll().split(' '))
+                if (baChild.trimmed().toLongLong() > 0)
+                    listPids.append(pid_t(baChild.trimmed().toLongLong()));
+        return listPids;
+    }
+    return {};
+}
+
+// The child side of killedRecordingStaysReadable: records until killed and
+// reports the frames it has encoded.
+int RunRecordingChild(int argc, char** argv, const QString& strPath)
+{
+    QGuiApplication app(argc, argv);
+    ConfigureOutput(QFileInfo(strPath).absolutePath());
+    if (!g_capture.Init())
+        return 2;
+    CTestRenderTarget preview(PREVIEW_WINDOW, 320, 240);
+    CTestRenderTarget channel(CHANNEL_WINDOW, 80, 60);
+    if (!OpenSources() || !g_capture.StartRecord(strPath, QString()))
+        return 3;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [] {
+        std::printf("frames %llu\n", static_cast<unsigned long long>(g_capture.GetVideoFramesEncoded()));
+        std::fflush(stdout);
+    });
+    timer.start(100);
+    return app.exec();
+}
+}
+
+class TestE2eRecord : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void recordAndStreamTogether();
+    void serverKilledRecordingGoesOn();
+    void killedRecordingStaysReadable();
+
+private:
+    void WaitAudioSeconds(double dSeconds);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<CTestRenderTarget> m_pPreview;
+    std::unique_ptr<CTestRenderTarget> m_pChannel;
+    std::unique_ptr<CTestNotify> m_pNotify;
+};
+
+void TestE2eRecord::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    ConfigureOutput(m_dir.path());
+}
+
+void TestE2eRecord::init()
+{
+    QVERIFY(g_capture.Init());
+    m_pPreview = std::make_unique<CTestRenderTarget>(PREVIEW_WINDOW, 320, 240);
+    m_pChannel = std::make_unique<CTestRenderTarget>(CHANNEL_WINDOW, 80, 60);
+    m_pNotify = std::make_unique<CTestNotify>();
+    g_capture.AddNotify(m_pNotify.get());
+}
+
+void TestE2eRecord::cleanup()
+{
+    g_capture.StopRecord();
+    g_capture.Uninit();
+    g_capture.RemoveNotify(m_pNotify.get());
+    QCoreApplication::processEvents();
+    m_pNotify.reset();
+    m_pChannel.reset();
+    m_pPreview.reset();
+}
+
+void TestE2eRecord::WaitAudioSeconds(double dSeconds)
+{
+    // The recording's own clock, not the wall clock, decides the length.
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetAudioSamplesEncoded() >= uint64_t(dSeconds * SAMPLE_RATE), s_nTimeoutMs);
+}
+
+void TestE2eRecord::recordAndStreamTogether()
+{
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetAudioLevel() > 50, 20000);
+
+    const QString strPath = m_dir.filePath(QStringLiteral("both.mp4"));
+    const QString strUrl = server.GetUrl(QStringLiteral("both"));
+    // The player waits for the publisher, as a viewer would.
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 50, 80, 60000); });
+    QVERIFY(g_capture.StartRecord(strPath, strUrl));
+    WaitAudioSeconds(4.0);
+    const CReadResult result = futureRead.get();
+    const double dRecorded = double(g_capture.GetAudioSamplesEncoded()) / SAMPLE_RATE;
+    g_capture.StopRecord();
+
+    QVERIFY2(result.bOpened, qPrintable(server.GetLog()));
+    QVERIFY(result.bVideoH264);
+    QVERIFY2(result.nVideoPackets >= 50, qPrintable(QString::number(result.nVideoPackets)));
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
+    QVERIFY(info.bAudio);
+    QCOMPARE(info.nAudioCodec, int(AV_CODEC_ID_AAC));
+    const QString strDetail = info.Describe() + QStringLiteral(", recorded %1 s").arg(dRecorded);
+    QVERIFY2(qAbs(info.dVideoSeconds - dRecorded) <= 0.5, qPrintable(strDetail));
+    QVERIFY2(qAbs(info.dAudioSeconds - dRecorded) <= 0.5, qPrintable(strDetail));
+}
+
+void TestE2eRecord::serverKilledRecordingGoesOn()
+{
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+
+    const QString strPath = m_dir.filePath(QStringLiteral("killedserver.mp4"));
+    const QString strUrl = server.GetUrl(QStringLiteral("killed"));
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 40, 60000); });
+    QVERIFY(g_capture.StartRecord(strPath, strUrl));
+    // The stream really flows before the server goes.
+    const CReadResult result = futureRead.get();
+    QVERIFY2(result.nVideoPackets >= 25, qPrintable(server.GetLog()));
+    WaitAudioSeconds(3.0);
+
+    const QList<pid_t> listPids = FindNginx(server.GetPort());
+    QVERIFY2(listPids.size() >= 2, qPrintable(QString::number(listPids.size())));
+    for (pid_t nPid : listPids)
+        QCOMPARE(kill(nPid, SIGKILL), 0);
+
+    // Three more seconds of the recording's own clock: neither the file nor
+    // the composition waits for the dead server.
+    const uint64_t nSamplesAtKill = g_capture.GetAudioSamplesEncoded();
+    WaitAudioSeconds(double(nSamplesAtKill) / SAMPLE_RATE + 3.0);
+    QVERIFY(g_capture.IsRecording());
+    const double dRecorded = double(g_capture.GetAudioSamplesEncoded()) / SAMPLE_RATE;
+    g_capture.StopRecord();
+    QVERIFY(!g_capture.IsRecording());
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    const QString strDetail = info.Describe() + QStringLiteral(", recorded %1 s").arg(dRecorded);
+    QVERIFY2(qAbs(info.dVideoSeconds - dRecorded) <= 0.5, qPrintable(strDetail));
+    const double dExpectedFrames = info.dVideoSeconds * 25;
+    QVERIFY2(qAbs(info.nVideoPackets - dExpectedFrames) <= dExpectedFrames * 0.03, qPrintable(strDetail));
+    // A stream failure is not a file failure.
+    QVERIFY2(m_pNotify->m_nLastError.load() != 2, qPrintable(QString::number(m_pNotify->m_nLastError.load())));
+}
+
+void TestE2eRecord::killedRecordingStaysReadable()
+{
+    const QString strPath = m_dir.filePath(QStringLiteral("killedprocess.mp4"));
+    QProcess child;
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--recording-child"), strPath});
+    QVERIFY(child.waitForStarted(30000));
+    // Eight seconds by the child's recording clock: 200 frames at 25 fps.
+    qulonglong nFrames = 0;
+    QByteArray baOutput;
+    while (nFrames < 200 && child.state() == QProcess::Running)
+    {
+        if (!child.canReadLine() && !child.waitForReadyRead(s_nTimeoutMs))
+            break;
+        while (child.canReadLine())
+        {
+            baOutput = child.readLine().trimmed();
+            if (baOutput.startsWith("frames "))
+                nFrames = baOutput.mid(7).toULongLong();
+        }
+    }
+    QVERIFY2(nFrames >= 200, baOutput.constData());
+    QCOMPARE(child.state(), QProcess::Running);
+    child.kill();
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
+    QVERIFY2(info.dVideoSeconds >= 6.0, qPrintable(info.Describe()));
+}
+
+int main(int argc, char** argv)
+{
+    av_log_set_level(AV_LOG_WARNING);
+    if (argc >= 3 && std::strcmp(argv[1], "--recording-child") == 0)
+        return RunRecordingChild(argc, argv, QString::fromLocal8Bit(argv[2]));
+    QGuiApplication app(argc, argv);
+    TestE2eRecord test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_e2e_record.moc"
