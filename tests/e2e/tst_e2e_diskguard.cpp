@@ -84,6 +84,7 @@ public:
         for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
             g_capture.CloseChannel(i);
         g_capture.DestroyMixer();
+        g_capture.CloseAudio();
         if (m_bMounted && !Run(QStringLiteral("umount"), {m_dir.path()}))
             Run(QStringLiteral("umount"), {QStringLiteral("-l"), m_dir.path()});
     }
@@ -112,6 +113,7 @@ class TestE2eDiskGuard : public QObject
 private slots:
     void initTestCase();
     void cleanupTestCase();
+    void guardStopsRecordingOnFullDisk_data();
     void guardStopsRecordingOnFullDisk();
 };
 
@@ -130,8 +132,17 @@ void TestE2eDiskGuard::cleanupTestCase()
     g_capture.Uninit();
 }
 
+void TestE2eDiskGuard::guardStopsRecordingOnFullDisk_data()
+{
+    QTest::addColumn<bool>("bAudio");
+    QTest::newRow("video") << false;
+    // The sound takes room of its own beside the measured video rate.
+    QTest::newRow("video and sound") << true;
+}
+
 void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
 {
+    QFETCH(bool, bAudio);
     if (geteuid() != 0)
         QSKIP("mounting a small file system needs root");
     CSmallDisk disk;
@@ -144,13 +155,23 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
     g_settings.SetEncoderParam(0, 2, s_nBitrateIndex, 0, 2, 0, 1, 1);
     g_settings.SetRecord(true);
     g_settings.SetRtmpServer(0, QString(), QString(), QString(), QString());
-    g_settings.SetAudioDevice(-1, 0);
+    int nTone = -1;
+    for (int i = 0; bAudio && i < g_capture.GetDeviceCount(false); ++i)
+    {
+        QString strName;
+        if (g_capture.GetDeviceName(false, i, strName) && strName == QStringLiteral("Virtual Tone 1"))
+            nTone = i;
+    }
+    QVERIFY(!bAudio || nTone >= 0);
+    g_settings.SetAudioDevice(nTone, 0);
     disk.m_pWnd = std::make_unique<CVistrel>();
     disk.m_pWnd->show();
     QVERIFY(QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs));
     CMainWnd* pPanel = disk.m_pWnd->GetOutputPanel();
     QPushButton* pStart = pPanel->findChild<QPushButton*>(QStringLiteral("buttonStart"));
     QVERIFY(pStart);
+    // The settings tab opens the stored device as it is built.
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(), s_nTimeoutMs);
 
     // Less than a minute at the configured rate: no session at all.
     QVERIFY(FillUpTo(strFiller, 7 * 1000 * 1000));
@@ -195,6 +216,9 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
     // up to the stop.
     QVERIFY2(info.dVideoSeconds >= 3.0, qPrintable(info.Describe()));
     QVERIFY2(info.nVideoPackets >= 75, qPrintable(info.Describe()));
+    QCOMPARE(info.bAudio, bAudio);
+    if (bAudio)
+        QVERIFY2(qAbs(info.dAudioSeconds - info.dVideoSeconds) <= 0.5, qPrintable(info.Describe()));
 }
 
 QTEST_MAIN(TestE2eDiskGuard)
