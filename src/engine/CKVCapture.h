@@ -235,6 +235,8 @@ private:
     // Detaches the callbacks, stops and closes. Never under m_csAudioDevice:
     // stopping waits for a callback that may be waiting for that lock.
     static void ReleaseAudioCapture(KVS_HANDLE hAudio);
+    // Once it returns, no callback of the capture runs or will run.
+    static void DetachAudioCallbacks(KVS_HANDLE hAudio);
 
     // Under m_csMixerState:
     void DeleteMixerChannelLocked(int nChannel);

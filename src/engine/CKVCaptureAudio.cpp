@@ -37,12 +37,19 @@ KVS_HANDLE CKVCapture::OpenAudioCapture(int nIndex)
     return hAudio;
 }
 
-void CKVCapture::ReleaseAudioCapture(KVS_HANDLE hAudio)
+void CKVCapture::DetachAudioCallbacks(KVS_HANDLE hAudio)
 {
     if (!hAudio)
         return;
     KVS_SetAudioCaptureCallback3(hAudio, nullptr, nullptr);
     KVS_SetAudioMeterCallback3(hAudio, nullptr, nullptr);
+}
+
+void CKVCapture::ReleaseAudioCapture(KVS_HANDLE hAudio)
+{
+    if (!hAudio)
+        return;
+    DetachAudioCallbacks(hAudio);
     KVS_StopAudioCapture3(hAudio);
     KVS_CloseAudioCapture3(hAudio);
 }
@@ -64,13 +71,15 @@ bool CKVCapture::OpenAudioDevice(int nIndex)
         Platform::DebugOutput(QStringLiteral("Cannot open audio device %1").arg(nIndex));
         return false;
     }
-    // Nothing calls back on a capture without callbacks, so setting them
-    // under the lock cannot wait for a callback that waits for the lock.
-    CVoIPAutoLock lock(m_csAudioDevice);
-    m_ctxPrimaryAudio.hAudio.store(hAudio);
-    m_hPrimaryAudio.store(hAudio);
-    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
+    {
+        CVoIPAutoLock lock(m_csAudioDevice);
+        m_ctxPrimaryAudio.hAudio.store(hAudio);
+        m_hPrimaryAudio.store(hAudio);
+    }
+    // Outside the lock: setting a callback waits for a block being delivered,
+    // and a block's callback may take the lock.
     KVS_SetAudioMeterCallback3(hAudio, &CKVCapture::AudioMeterHandler, &m_ctxPrimaryAudio);
+    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
     return true;
 }
 
@@ -91,11 +100,15 @@ bool CKVCapture::OpenAudioFromSettings()
         return false;
     }
     KVS_SetAudioMonitor3(hAudio, nMonitor ? 1 : 0);
-    CVoIPAutoLock lock(m_csAudioDevice);
-    m_ctxPendingAudio.hAudio.store(hAudio);
-    m_hPendingAudio.store(hAudio);
-    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPendingAudio);
+    {
+        CVoIPAutoLock lock(m_csAudioDevice);
+        m_ctxPendingAudio.hAudio.store(hAudio);
+        m_hPendingAudio.store(hAudio);
+    }
+    // Outside the lock: the first block of this device takes it to promote
+    // the device, and setting a callback waits for a block being delivered.
     KVS_SetAudioMeterCallback3(hAudio, &CKVCapture::AudioMeterHandler, &m_ctxPendingAudio);
+    KVS_SetAudioCaptureCallback3(hAudio, &CKVCapture::AudioCaptureHandler, &m_ctxPendingAudio);
     return true;
 }
 
@@ -177,42 +190,40 @@ void CKVCapture::OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, in
 // Runs on the pending device's own audio thread.
 void CKVCapture::PromotePendingAudio(KVS_HANDLE hPending)
 {
-    KVS_HANDLE hOld = nullptr;
-    bool bTaken = false;
+    // Detaching waits for the old device's callback to return, so it happens
+    // outside the device lock (no capture lock is ever taken under it).
+    KVS_HANDLE hOld = m_hPrimaryAudio.load();
+    DetachAudioCallbacks(hOld);
     {
         CVoIPAutoLock lock(m_csAudioDevice);
         // CloseAudio may have taken it away meanwhile.
         if (m_hPendingAudio.load() != hPending)
             return;
+        // The primary may have been replaced while the lock was free.
         hOld = m_hPrimaryAudio.load();
-        // The old device's thread never takes this lock, so detaching (which
-        // waits for its callback to return) cannot deadlock here.
-        if (hOld)
-        {
-            KVS_SetAudioCaptureCallback3(hOld, nullptr, nullptr);
-            KVS_SetAudioMeterCallback3(hOld, nullptr, nullptr);
-        }
-        {
-            CVoIPAutoLock lockNotify(m_csNotify);
-            for (IKVRecordNotify* pNotify : m_listNotify)
-            {
-                if (pNotify->OnAudioDeviceReleased(hOld) != 0)
-                {
-                    bTaken = true;
-                    break;
-                }
-            }
-        }
         m_ctxPrimaryAudio.hAudio.store(hPending);
         m_hPrimaryAudio.store(hPending);
         m_hPendingAudio.store(nullptr);
         m_ctxPendingAudio.hAudio.store(nullptr);
-        // From now on the blocks must name the primary slot: the pending one
-        // is free for the next device. This is the capture's own thread, and
-        // the library lets a callback replace itself.
-        KVS_SetAudioCaptureCallback3(hPending, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
-        KVS_SetAudioMeterCallback3(hPending, &CKVCapture::AudioMeterHandler, &m_ctxPrimaryAudio);
     }
+    DetachAudioCallbacks(hOld);
+    bool bTaken = false;
+    {
+        CVoIPAutoLock lockNotify(m_csNotify);
+        for (IKVRecordNotify* pNotify : m_listNotify)
+        {
+            if (pNotify->OnAudioDeviceReleased(hOld) != 0)
+            {
+                bTaken = true;
+                break;
+            }
+        }
+    }
+    // From now on the blocks must name the primary slot: the pending one is
+    // free for the next device. This is the capture's own thread, and the
+    // library lets a callback replace itself.
+    KVS_SetAudioMeterCallback3(hPending, &CKVCapture::AudioMeterHandler, &m_ctxPrimaryAudio);
+    KVS_SetAudioCaptureCallback3(hPending, &CKVCapture::AudioCaptureHandler, &m_ctxPrimaryAudio);
     if (hOld && !bTaken)
     {
         // Nobody will close it: do it on the user-interface thread, or here

@@ -211,10 +211,17 @@ bool CMp4Muxer::Close()
         m_pH264->GetOutput().Detach(this);
     if (m_pAac)
         m_pAac->GetOutput().Detach(this);
+    // The encoders may be released only after the muxer's lock: the last
+    // reference closes an encoder, which takes the encoder's own lock, and an
+    // encoder delivering a packet takes them in the other order.
+    std::shared_ptr<CH264Encoder> pH264;
+    std::shared_ptr<CAacEncoder> pAac;
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bClosed)
         return !m_bFailed;
     m_bClosed = true;
+    pH264.swap(m_pH264);
+    pAac.swap(m_pAac);
     bool bOk = !m_bFailed;
     if (m_bHeader)
     {
@@ -243,8 +250,6 @@ bool CMp4Muxer::Close()
         m_pFormat->pb = nullptr;
     avformat_free_context(m_pFormat);
     m_pFormat = nullptr;
-    m_pH264.reset();
-    m_pAac.reset();
     return bOk;
 }
 }
