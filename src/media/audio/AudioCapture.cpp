@@ -186,8 +186,8 @@ bool CAudioCapture::IsOwnThread() const
 bool CAudioCapture::StartRecordStream()
 {
     CPulseLock lock(*m_pConnection);
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 2};
-    m_pRecord = pa_stream_new(m_pConnection->Context(), "Vistrel capture", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 48000, 2};
+    m_pRecord = pa_stream_new(m_pConnection->Context(), "Vistrel capture", &sampleFormat, nullptr);
     if (!m_pRecord)
         return false;
     pa_stream_set_state_callback(m_pRecord, &CAudioCapture::OnStreamState, this);

@@ -25,8 +25,8 @@ bool CAudioMonitor::Open(int nBlockBytes)
     if (!m_connection.Connect("Vistrel monitor", g_nTimeoutMs))
         return false;
     CPulseLock lock(m_connection);
-    const pa_sample_spec spec{PA_SAMPLE_S16LE, 48000, 2};
-    m_pStream = pa_stream_new(m_connection.Context(), "Vistrel monitor", &spec, nullptr);
+    const pa_sample_spec sampleFormat{PA_SAMPLE_S16LE, 48000, 2};
+    m_pStream = pa_stream_new(m_connection.Context(), "Vistrel monitor", &sampleFormat, nullptr);
     if (!m_pStream)
         return false;
     pa_stream_set_state_callback(m_pStream, &CAudioMonitor::OnStreamState, this);
