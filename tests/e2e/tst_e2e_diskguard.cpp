@@ -7,7 +7,7 @@
 #include "CMainWnd.h"
 #include "CSettings.h"
 #include "CVistrel.h"
-#include "E2eFileInfo.h"
+#include "RecordedFile.h"
 #include "ModalAnswer.h"
 
 #include <QDir>

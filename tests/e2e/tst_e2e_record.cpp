@@ -3,7 +3,7 @@
 // mid-session; the recording process itself dying mid-file.
 #include "CKVCapture.h"
 #include "CSettings.h"
-#include "E2eFileInfo.h"
+#include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
 

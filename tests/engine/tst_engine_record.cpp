@@ -4,6 +4,7 @@
 #include "CKVCapture.h"
 #include "CSettings.h"
 #include "KVAudio.h"
+#include "RecordedFile.h"
 #include "TestRenderTarget.h"
 
 #include <QElapsedTimer>
@@ -24,75 +25,6 @@ const int RATE_25 = 2;
 const int DURATION_25 = 400000;
 const KVS_WINDOW PREVIEW_WINDOW = 0x7e0001;
 const KVS_WINDOW CHANNEL_WINDOW = 0x7e0002;
-
-// What libavformat finds in a finished file.
-struct SFileInfo
-{
-    bool bOpened = false;
-    int nVideoCodec = AV_CODEC_ID_NONE;
-    int nWidth = 0;
-    int nHeight = 0;
-    double dVideoSeconds = 0;
-    int nVideoPackets = 0;
-    bool bAudio = false;
-    int nAudioCodec = AV_CODEC_ID_NONE;
-    int nSampleRate = 0;
-    int nChannels = 0;
-    double dAudioSeconds = 0;
-};
-
-SFileInfo ReadFile(const QString& strPath)
-{
-    SFileInfo info;
-    AVFormatContext* pFormat = nullptr;
-    if (avformat_open_input(&pFormat, strPath.toLocal8Bit().constData(), nullptr, nullptr) < 0)
-        return info;
-    if (avformat_find_stream_info(pFormat, nullptr) < 0)
-    {
-        avformat_close_input(&pFormat);
-        return info;
-    }
-    info.bOpened = true;
-    const int nVideo = av_find_best_stream(pFormat, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
-    const int nAudio = av_find_best_stream(pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-    int64_t nVideoEnd = 0;
-    int64_t nAudioEnd = 0;
-    AVPacket* pPacket = av_packet_alloc();
-    while (av_read_frame(pFormat, pPacket) >= 0)
-    {
-        const int64_t nEnd = pPacket->pts + pPacket->duration;
-        if (pPacket->stream_index == nVideo)
-        {
-            ++info.nVideoPackets;
-            nVideoEnd = qMax(nVideoEnd, nEnd);
-        }
-        else if (pPacket->stream_index == nAudio)
-        {
-            nAudioEnd = qMax(nAudioEnd, nEnd);
-        }
-        av_packet_unref(pPacket);
-    }
-    av_packet_free(&pPacket);
-    if (nVideo >= 0)
-    {
-        const AVStream* pStream = pFormat->streams[nVideo];
-        info.nVideoCodec = pStream->codecpar->codec_id;
-        info.nWidth = pStream->codecpar->width;
-        info.nHeight = pStream->codecpar->height;
-        info.dVideoSeconds = nVideoEnd * av_q2d(pStream->time_base);
-    }
-    if (nAudio >= 0)
-    {
-        const AVStream* pStream = pFormat->streams[nAudio];
-        info.bAudio = true;
-        info.nAudioCodec = pStream->codecpar->codec_id;
-        info.nSampleRate = pStream->codecpar->sample_rate;
-        info.nChannels = pStream->codecpar->ch_layout.nb_channels;
-        info.dAudioSeconds = nAudioEnd * av_q2d(pStream->time_base);
-    }
-    avformat_close_input(&pFormat);
-    return info;
-}
 
 // A main window stand-in: counts what the engine tells it.
 class CTestNotify : public IKVRecordNotify
@@ -239,7 +171,7 @@ void TestEngineRecord::fiveSecondsWithAudio()
     QVERIFY(!g_capture.IsRecording());
     QCOMPARE(m_pNotify->m_nErrors.load(), 0);
 
-    const SFileInfo info = ReadFile(strPath);
+    const SFileInfo info = ReadRecordedFile(strPath);
     QVERIFY(info.bOpened);
     QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
     QCOMPARE(info.nWidth, 320);
@@ -270,7 +202,7 @@ void TestEngineRecord::videoOnlyWithUnreachableStream()
     g_capture.StopRecord();
     QCOMPARE(m_pNotify->m_nErrors.load(), 0);
 
-    const SFileInfo info = ReadFile(strPath);
+    const SFileInfo info = ReadRecordedFile(strPath);
     QVERIFY(info.bOpened);
     QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
     QVERIFY(!info.bAudio);
@@ -305,8 +237,8 @@ void TestEngineRecord::stopWithoutStartAndStartTwice()
     QCOMPARE(g_capture.GetVideoFramesEncoded(), nFrames);
     g_capture.StopRecord();
 
-    const SFileInfo infoFirst = ReadFile(strFirst);
-    const SFileInfo infoSecond = ReadFile(strSecond);
+    const SFileInfo infoFirst = ReadRecordedFile(strFirst);
+    const SFileInfo infoSecond = ReadRecordedFile(strSecond);
     QVERIFY(infoFirst.bOpened);
     QVERIFY(infoSecond.bOpened);
     QVERIFY(infoFirst.nVideoPackets >= 10);
@@ -329,7 +261,7 @@ void TestEngineRecord::refusedStreamLeavesNothing()
     QVERIFY(g_capture.StartRecord(strPath, QString()));
     WaitFramesEncoded(5);
     g_capture.StopRecord();
-    QVERIFY(ReadFile(strPath).nVideoPackets >= 5);
+    QVERIFY(ReadRecordedFile(strPath).nVideoPackets >= 5);
 }
 
 void TestEngineRecord::statistics()
@@ -368,7 +300,7 @@ void TestEngineRecord::silentAudioDeviceKeepsVideoFlowing()
     WaitFramesEncoded(nFrames + 75);
     QCOMPARE(g_capture.GetAudioSamplesEncoded(), nSamples);
     g_capture.StopRecord();
-    const SFileInfo info = ReadFile(strPath);
+    const SFileInfo info = ReadRecordedFile(strPath);
     QVERIFY(info.bOpened);
     QVERIFY(info.nVideoPackets >= int(nFrames + 75));
 }

@@ -1,4 +1,4 @@
-// What libavformat finds in a recorded file, for the end-to-end tests.
+// What libavformat finds in a recorded file, for the tests that record.
 #pragma once
 
 #include <QString>
@@ -6,12 +6,16 @@
 struct SFileInfo
 {
     bool bOpened = false;
-    int nVideoCodec = 0;
-    int nAudioCodec = 0;
     bool bVideo = false;
-    bool bAudio = false;
+    int nVideoCodec = 0;
+    int nWidth = 0;
+    int nHeight = 0;
     int nVideoPackets = 0;
     double dVideoSeconds = 0;
+    bool bAudio = false;
+    int nAudioCodec = 0;
+    int nSampleRate = 0;
+    int nChannels = 0;
     double dAudioSeconds = 0;
 
     QString Describe() const

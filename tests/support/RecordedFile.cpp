@@ -1,4 +1,4 @@
-#include "E2eFileInfo.h"
+#include "RecordedFile.h"
 
 #include <QtGlobal>
 
@@ -43,6 +43,8 @@ SFileInfo ReadRecordedFile(const QString& strPath)
         const AVStream* pStream = pFormat->streams[nVideo];
         info.bVideo = true;
         info.nVideoCodec = pStream->codecpar->codec_id;
+        info.nWidth = pStream->codecpar->width;
+        info.nHeight = pStream->codecpar->height;
         info.dVideoSeconds = nVideoEnd * av_q2d(pStream->time_base);
     }
     if (nAudio >= 0)
@@ -50,6 +52,8 @@ SFileInfo ReadRecordedFile(const QString& strPath)
         const AVStream* pStream = pFormat->streams[nAudio];
         info.bAudio = true;
         info.nAudioCodec = pStream->codecpar->codec_id;
+        info.nSampleRate = pStream->codecpar->sample_rate;
+        info.nChannels = pStream->codecpar->ch_layout.nb_channels;
         info.dAudioSeconds = nAudioEnd * av_q2d(pStream->time_base);
     }
     avformat_close_input(&pFormat);
