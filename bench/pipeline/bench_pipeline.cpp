@@ -3,10 +3,11 @@
 // caption and a clock, H.264 "Best Speed" at 4000 Kbps in software with
 // low latency, to MP4.
 //
-//   bench_pipeline [--frames N] [--logo PATH]
+//   bench_pipeline [--frames N] [--logo PATH] [--keep PATH]
 //       measures capture and composition alone for as long, then records N
 //       output frames (300 when not given) and prints the process
-//       CPU time per frame found in the file; the last line reads
+//       CPU time per frame found in the file (kept as PATH when asked, to
+//       look at or to encode otherwise); the last line reads
 //       "vistrel_cpu_ms_per_frame <value>" for run_pipeline.sh.
 //   bench_pipeline --realtime [--seconds S] [--rtmp URL] [--logo PATH]
 //       records (and streams to URL) for S seconds (60) with the output and
@@ -25,6 +26,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QTemporaryDir>
@@ -70,6 +72,7 @@ struct SOptions
     int nSeconds = 60;
     QString strRtmpUrl;
     QString strLogo;
+    QString strKeep;
 };
 
 double ProcessCpuMs()
@@ -96,6 +99,8 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
             options.strRtmpUrl = QString::fromLocal8Bit(argv[++i]);
         else if (strArg == QLatin1String("--logo") && bHasValue)
             options.strLogo = QString::fromLocal8Bit(argv[++i]);
+        else if (strArg == QLatin1String("--keep") && bHasValue)
+            options.strKeep = QString::fromLocal8Bit(argv[++i]);
         else
             return false;
     }
@@ -313,6 +318,12 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
     if (notify.m_nErrors.load() != 0)
         std::fprintf(stderr, "bench_pipeline: %d engine errors during the run\n", notify.m_nErrors.load());
+    if (!options.strKeep.isEmpty())
+    {
+        QFile::remove(options.strKeep);
+        if (!QFile::copy(strPath, options.strKeep))
+            std::fprintf(stderr, "bench_pipeline: cannot keep the recording as %s\n", qPrintable(options.strKeep));
+    }
 
     if (options.bRealtime)
     {
@@ -339,7 +350,7 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options))
     {
         std::fprintf(stderr,
-                     "usage: %s [--frames N] [--logo PATH]\n"
+                     "usage: %s [--frames N] [--logo PATH] [--keep PATH]\n"
                      "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH]\n",
                      argv[0], argv[0]);
         return 2;

@@ -90,6 +90,13 @@ bool KVS_CopyLatestFrame(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int
     return pCapture && pCapture->CopyLatestFrame(pDst, nDstStride, nWidth, nHeight, pSeq);
 }
 
+std::shared_ptr<const KVMedia::SCapturedFrame> KVS_AcquireLatestFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
+                                                                       uint64_t nAfterSeq)
+{
+    const auto pCapture = GetCapture(hCapture);
+    return pCapture ? pCapture->AcquireLatestFrame(nWidth, nHeight, nAfterSeq) : nullptr;
+}
+
 uint64_t KVS_GetLatestFrameSeq(KVS_HANDLE hCapture)
 {
     const auto pCapture = GetCapture(hCapture);

@@ -4,8 +4,6 @@
 #include "V4l2Producer.h"
 #include "VirtualProducer.h"
 
-#include <pthread.h>
-
 #include <cstring>
 
 namespace KVMedia
@@ -123,17 +121,11 @@ bool CCaptureDevice::StartLocked()
         return false;
     }
 
-    const size_t nBytes = size_t(m_nWidth) * 2 * size_t(m_nHeight);
-    m_vecBack.assign(nBytes, 0);
     {
         std::lock_guard<std::mutex> lock(m_mutexFrame);
-        if (m_nFrontWidth != m_nWidth || m_nFrontHeight != m_nHeight)
-        {
-            // A frame of the old size is of no use to anyone any more.
-            m_vecFront.assign(nBytes, 0);
-            m_nFrontWidth = 0;
-            m_nFrontHeight = 0;
-        }
+        // A frame of the old size is of no use to anyone any more.
+        if (m_pFront && (m_pFront->nWidth != m_nWidth || m_pFront->nHeight != m_nHeight))
+            m_pFront.reset();
     }
     m_stop.Reset();
     m_thread = std::thread(&CCaptureDevice::Run, this, shared_from_this(), std::move(pProducer));
@@ -151,37 +143,42 @@ void CCaptureDevice::StopLocked()
 
 void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer)
 {
-    pthread_setname_np(pthread_self(), "kvs-capture");
+    Platform::SetThreadName("kvs-capture");
     m_idThread = std::this_thread::get_id();
     const int nWidth = m_nWidth;
     const int nHeight = m_nHeight;
     const int nStride = nWidth * 2;
 
+    uint64_t nSeq = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        nSeq = m_nSeq;
+    }
+
     for (;;)
     {
-        const int nResult = pProducer->Produce(m_vecBack.data(), nStride, m_stop);
+        std::unique_ptr<SCapturedFrame> pBack = m_pRecycler->Take(nWidth, nHeight);
+        const int nResult = pProducer->Produce(pBack->abData.data(), nStride, m_stop);
         if (nResult != IFrameProducer::PRODUCE_FRAME)
         {
             if (nResult == IFrameProducer::PRODUCE_FAILED)
                 Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
             break;
         }
-        const uint8_t* pFrame = nullptr;
+        pBack->nSeq = ++nSeq;
+        const std::shared_ptr<const SCapturedFrame> pFrame = m_pRecycler->Share(std::move(pBack));
         {
             std::lock_guard<std::mutex> lock(m_mutexFrame);
-            m_vecFront.swap(m_vecBack);
-            m_nFrontWidth = nWidth;
-            m_nFrontHeight = nHeight;
-            ++m_nSeq;
-            pFrame = m_vecFront.data();
+            m_pFront = pFrame;
+            m_nSeq = nSeq;
         }
-        // Only this thread ever writes either buffer, so the front one stays
-        // as it is while the callback reads it.
+        // Our own reference keeps the frame as it is while the callback
+        // reads it, even if a newer one replaces it as the front meanwhile.
         std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
         if (m_stop.IsRequested())
             break;
         if (m_pfnCallback)
-            m_pfnCallback(pFrame, nStride, m_pUser);
+            m_pfnCallback(pFrame->abData.data(), nStride, m_pUser);
     }
     m_stop.Request();
     pProducer.reset();
@@ -193,18 +190,28 @@ bool CCaptureDevice::CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, 
 {
     if (!pDst || nWidth <= 0 || nHeight <= 0 || nDstStride < nWidth * 2)
         return false;
-    std::lock_guard<std::mutex> lock(m_mutexFrame);
-    if (m_nSeq == 0 || m_nFrontWidth != nWidth || m_nFrontHeight != nHeight)
+    const std::shared_ptr<const SCapturedFrame> pFrame = AcquireLatestFrame(nWidth, nHeight, 0);
+    if (!pFrame)
         return false;
     const size_t nLine = size_t(nWidth) * 2;
+    const uint8_t* pSrc = pFrame->abData.data();
     if (size_t(nDstStride) == nLine)
-        std::memcpy(pDst, m_vecFront.data(), nLine * size_t(nHeight));
+        std::memcpy(pDst, pSrc, nLine * size_t(nHeight));
     else
         for (int y = 0; y < nHeight; ++y)
-            std::memcpy(pDst + size_t(y) * size_t(nDstStride), m_vecFront.data() + size_t(y) * nLine, nLine);
+            std::memcpy(pDst + size_t(y) * size_t(nDstStride), pSrc + size_t(y) * nLine, nLine);
     if (pSeq)
-        *pSeq = m_nSeq;
+        *pSeq = pFrame->nSeq;
     return true;
+}
+
+std::shared_ptr<const SCapturedFrame> CCaptureDevice::AcquireLatestFrame(int nWidth, int nHeight,
+                                                                          uint64_t nAfterSeq) const
+{
+    std::lock_guard<std::mutex> lock(m_mutexFrame);
+    if (!m_pFront || m_pFront->nWidth != nWidth || m_pFront->nHeight != nHeight || m_pFront->nSeq <= nAfterSeq)
+        return nullptr;
+    return m_pFront;
 }
 
 uint64_t CCaptureDevice::GetLatestSeq() const

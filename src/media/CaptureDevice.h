@@ -5,6 +5,7 @@
 
 #include "DeviceState.h"
 #include "FrameProducer.h"
+#include "FrameRecycler.h"
 #include "KVTypes.h"
 
 #include <atomic>
@@ -34,6 +35,7 @@ public:
     bool IsRunning() const;
 
     bool CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const;
+    std::shared_ptr<const SCapturedFrame> AcquireLatestFrame(int nWidth, int nHeight, uint64_t nAfterSeq) const;
     uint64_t GetLatestSeq() const;
 
 private:
@@ -63,13 +65,13 @@ private:
     KVS_VIDEO_CAPTURE_CALLBACK m_pfnCallback = nullptr;
     void* m_pUser = nullptr;
 
-    // The capture thread writes m_vecBack alone and swaps it in under
-    // m_mutexFrame; readers copy m_vecFront under the same lock.
+    // The capture thread fills a frame of its own and publishes it as the
+    // front under m_mutexFrame; readers take a reference to the front under
+    // the same lock and read it unlocked, since a published frame is never
+    // written again. Frames come back to the recycler when read.
+    const std::shared_ptr<CFrameRecycler> m_pRecycler = std::make_shared<CFrameRecycler>();
     mutable std::mutex m_mutexFrame;
-    std::vector<uint8_t> m_vecFront;
-    std::vector<uint8_t> m_vecBack;
-    int m_nFrontWidth = 0;
-    int m_nFrontHeight = 0;
+    std::shared_ptr<const SCapturedFrame> m_pFront;
     uint64_t m_nSeq = 0;
 };
 }

@@ -5,6 +5,28 @@
 #include "KVTypes.h"
 
 #include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace KVMedia
+{
+// One captured picture, packed YUYV without padding. Shared rather than
+// copied: nobody writes it again while a reader holds it.
+struct SCapturedFrame
+{
+    std::vector<uint8_t> abData;
+    int nWidth = 0;
+    int nHeight = 0;
+    uint64_t nSeq = 0;
+};
+}
+
+// The newest frame of a capture, without copying it, when it is exactly
+// nWidth x nHeight and newer than nAfterSeq (0: any); null otherwise, or
+// when the handle is not an open capture. Holding it costs the capture one
+// more buffer, so readers keep it no longer than they need it. Any thread.
+std::shared_ptr<const KVMedia::SCapturedFrame> KVS_AcquireLatestFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
+                                                                       uint64_t nAfterSeq);
 
 // Copies the newest frame of a capture into pDst (packed YUYV, nDstStride
 // bytes per line) and gives its sequence number (1 for the first frame of

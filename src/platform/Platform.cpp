@@ -7,6 +7,9 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
+
+#include <pthread.h>
 
 namespace Platform
 {
@@ -41,5 +44,15 @@ uint64_t GetFreeBytes(const QString& strPath)
         return 0;
     const qint64 nFree = storage.bytesFree();
     return nFree > 0 ? uint64_t(nFree) : 0;
+}
+
+void SetThreadName(const char* pszName)
+{
+    if (!pszName)
+        return;
+    // The kernel refuses names longer than 15 characters instead of cutting them.
+    char szName[16] = {};
+    strncpy(szName, pszName, sizeof(szName) - 1);
+    pthread_setname_np(pthread_self(), szName);
 }
 }

@@ -20,4 +20,8 @@ QString GetExecutableDir();
 // Total free bytes of the file system holding strPath (not the quota-limited
 // share); 0 when the query fails.
 uint64_t GetFreeBytes(const QString& strPath);
+
+// Names the calling thread (at most 15 characters are kept), so that a
+// profiler or debugger shows which part of the program is working.
+void SetThreadName(const char* pszName);
 }

@@ -91,7 +91,8 @@ private slots:
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
         const QString strPath = dir.filePath(QStringLiteral("record ü.mp4"));
-        const KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
+        KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
+        param.nQuality = 4;   // one that uses what the high profile allows
         const KVE_AAC_PARAM aac = MakeAacParam();
         SPipeline pipe;
         pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);

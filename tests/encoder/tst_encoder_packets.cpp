@@ -68,9 +68,13 @@ private slots:
         QTest::addColumn<int>("nProfile");
         QTest::addColumn<int>("nLowLatency");
         QTest::addColumn<int>("nQuality");
-        QTest::newRow("high") << 100 << 0 << 1;
-        QTest::newRow("main low latency") << 77 << 1 << 4;
-        QTest::newRow("baseline") << 66 << 0 << 7;
+        QTest::addColumn<int>("nSignalled");
+        QTest::newRow("high") << 100 << 0 << 1 << 100;
+        QTest::newRow("main low latency") << 77 << 1 << 4 << 77;
+        QTest::newRow("baseline") << 66 << 0 << 7 << 66;
+        // The profile is a limit: the fastest preset uses neither CABAC nor
+        // the 8x8 transform, and the stream says so.
+        QTest::newRow("high best speed") << 100 << 1 << 7 << 66;
     }
 
     void OnVideoPackets()
@@ -78,6 +82,7 @@ private slots:
         QFETCH(int, nProfile);
         QFETCH(int, nLowLatency);
         QFETCH(int, nQuality);
+        QFETCH(int, nSignalled);
         SCollector collector;
         KVE_H264_PARAM param = MakeH264Param(320, 180, nProfile, 10);
         param.nQuality = nQuality;
@@ -118,11 +123,11 @@ private slots:
         std::sort(vecPts.begin(), vecPts.end());
         for (int i = 0; i < 40; ++i)
             QCOMPARE(vecPts[i], int64_t(i) * 400000);
-        // avcC: version 1, the requested profile, 4-byte lengths.
+        // avcC: version 1, the profile the stream keeps to, 4-byte lengths.
         const std::vector<uint8_t>& vecExtra = collector.vecPackets[0].vecExtra;
         QVERIFY(vecExtra.size() > 8);
         QCOMPARE(int(vecExtra[0]), 1);
-        QCOMPARE(int(vecExtra[1]), nProfile);
+        QCOMPARE(int(vecExtra[1]), nSignalled);
         QCOMPARE(int(vecExtra[4] & 3), 3);
     }
 

@@ -104,6 +104,33 @@ private slots:
 
     void cleanupTestCase() { KVS_Uninitialize(); }
 
+    void sharedFramesStayAsTheyWereWhileHeld()
+    {
+        const KVS_HANDLE h = StartDevice(m_nBeta, 320, 180, 100000);
+        QVERIFY(h);
+        QTRY_VERIFY_WITH_TIMEOUT(KVS_GetLatestFrameSeq(h) > 0, 10000);
+        const std::shared_ptr<const KVMedia::SCapturedFrame> pHeld = KVS_AcquireLatestFrame(h, 320, 180, 0);
+        QVERIFY(pHeld);
+        QCOMPARE(pHeld->abData.size(), size_t(320 * 2 * 180));
+        const std::vector<uint8_t> abAtAcquire = pHeld->abData;
+        QVERIFY(!KVS_AcquireLatestFrame(h, 640, 360, 0));
+        QVERIFY(!KVS_AcquireLatestFrame(h, 320, 180, KVS_GetLatestFrameSeq(h)));   // nothing newer yet
+
+        // The capture goes on through more frames than it keeps buffers
+        // for; the held one must not be among those written again.
+        QTRY_VERIFY_WITH_TIMEOUT(KVS_GetLatestFrameSeq(h) > pHeld->nSeq + 12, 10000);
+        const auto pNewer = KVS_AcquireLatestFrame(h, 320, 180, pHeld->nSeq);
+        QVERIFY(pNewer);
+        QVERIFY(pNewer->nSeq > pHeld->nSeq);
+        QVERIFY(pNewer->abData != abAtAcquire);   // the picture moves...
+        QVERIFY(pHeld->abData == abAtAcquire);    // ...but not the held one
+
+        // A frame outlives the capture it came from.
+        QVERIFY(KVS_CloseVideoCapture(h));
+        QVERIFY(pNewer->abData.size() == size_t(320 * 2 * 180));
+        QVERIFY(!KVS_AcquireLatestFrame(h, 320, 180, 0));
+    }
+
     void framesArriveAtTheRequestedSizeAndRate()
     {
         SFrameSink sink;

@@ -48,24 +48,29 @@ void CloseFake(KVS_HANDLE h)
     g_fakes[h].bClosed = true;
 }
 
-bool CopyFakeFrame(KVS_HANDLE h, uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq)
+std::shared_ptr<const KVMedia::SCapturedFrame> AcquireFakeFrame(KVS_HANDLE h, int nWidth, int nHeight,
+                                                                 uint64_t nAfterSeq)
 {
     std::lock_guard<std::mutex> lock(g_mutexFakes);
     const auto it = g_fakes.find(h);
     if (it == g_fakes.end())
-        return false;
+        return nullptr;
     if (it->second.bClosed)
     {
         ++g_nUseAfterClose;
-        return false;
+        return nullptr;
     }
     const YuyvFrame& frame = it->second.frame;
-    if (it->second.nSeq == *pSeq || frame.nWidth != nWidth || frame.nHeight != nHeight)
-        return false;
+    if (it->second.nSeq <= nAfterSeq || frame.nWidth != nWidth || frame.nHeight != nHeight)
+        return nullptr;
+    auto pFrame = std::make_shared<KVMedia::SCapturedFrame>();
+    pFrame->nWidth = nWidth;
+    pFrame->nHeight = nHeight;
+    pFrame->nSeq = it->second.nSeq;
+    pFrame->abData.resize(size_t(nWidth) * 2 * size_t(nHeight));
     for (int y = 0; y < nHeight; ++y)
-        std::memcpy(pDst + size_t(y) * nDstStride, frame.Row(y), size_t(nWidth) * 2);
-    *pSeq = it->second.nSeq;
-    return true;
+        std::memcpy(pFrame->abData.data() + size_t(y) * size_t(nWidth) * 2, frame.Row(y), size_t(nWidth) * 2);
+    return pFrame;
 }
 
 // Collects what the frame callback delivers.
@@ -186,7 +191,7 @@ void TestMixerThread::composedFramesShowTheLatestCaptureFrame()
     const YuyvFrame first = Pattern(16, 8, 1), second = Pattern(16, 8, 2);
     SetFakeFrame(hCapture, first);
 
-    CVideoMixer mixer(64, 48, 100000, &CopyFakeFrame);
+    CVideoMixer mixer(64, 48, 100000, &AcquireFakeFrame);
     FrameLog log;
     mixer.SetCallbacks(nullptr, nullptr, &FrameLog::OnFrame, &log);
     const KVS_HANDLE hChannel = mixer.AddChannel(16, 8, hCapture);
@@ -265,7 +270,7 @@ void TestMixerThread::snapshotWrittenBeforeDestroyReturns()
 void TestMixerThread::sceneChangesFromOtherThreadsWhileRunning()
 {
     QTemporaryDir dir;  // outlives the mixer, which finishes its snapshots
-    CVideoMixer mixer(160, 120, 10000, &CopyFakeFrame);  // 1 ms per frame
+    CVideoMixer mixer(160, 120, 10000, &AcquireFakeFrame);  // 1 ms per frame
     FrameLog log;
     mixer.SetCallbacks(&FrameLog::OnTick, &log, &FrameLog::OnFrame, &log);
     QVERIFY(mixer.Run());
@@ -348,7 +353,7 @@ void TestMixerThread::tickCallbackMayMoveChannels()
     const YuyvFrame outgoing(32, 16, 40, 128, 128), incoming(32, 16, 200, 128, 128);
     SetFakeFrame(FakeHandle(0x3001), outgoing);
     SetFakeFrame(FakeHandle(0x3002), incoming);
-    CVideoMixer mixer(32, 16, 20000, &CopyFakeFrame);
+    CVideoMixer mixer(32, 16, 20000, &AcquireFakeFrame);
     Fade fade;
     fade.pMixer = &mixer;
     fade.hOut = mixer.AddChannel(32, 16, FakeHandle(0x3001));

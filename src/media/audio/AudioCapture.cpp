@@ -272,6 +272,7 @@ void CAudioCapture::Append(const uint8_t* pData, size_t nLength)
 
 void CAudioCapture::RunQueue()
 {
+    Platform::SetThreadName("kvs-audio");
     m_idDelivery = std::this_thread::get_id();
     const size_t nBlock = size_t(m_nBlockBytes);
     std::vector<uint8_t> vecBlock(nBlock);
@@ -291,6 +292,7 @@ void CAudioCapture::RunQueue()
 
 void CAudioCapture::RunTone()
 {
+    Platform::SetThreadName("kvs-tone");
     m_idDelivery = std::this_thread::get_id();
     using Clock = std::chrono::steady_clock;
     const int nFrames = m_nBlockBytes / 4;

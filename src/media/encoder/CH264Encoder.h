@@ -47,6 +47,9 @@ private:
     AVCodecContext* m_pContext = nullptr;
     SwsContext* m_pScale = nullptr;
     AVBufferRef* m_pHwFrames = nullptr;           // hardware encoders only
+    // Pictures for the queue, reused once the encoder lets go of them:
+    // a new 3 MB buffer per frame costs the kernel a page clear each time.
+    AVBufferPool* m_pPicturePool = nullptr;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_YUV420P;
     std::vector<uint8_t> m_vecExtraData;
     int m_nWidth = 0;

@@ -36,6 +36,7 @@ void CSnapshotWriter::Queue(std::vector<uint8_t>&& abFrame, int nWidth, int nHei
 
 void CSnapshotWriter::ThreadMain()
 {
+    Platform::SetThreadName("kvs-snapshot");
     std::unique_lock<std::mutex> lock(m_mutex);
     for (;;)
     {

@@ -7,12 +7,12 @@
 
 #include <algorithm>
 
-CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_COPY_FRAME pfnCopyFrame)
+CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE_FRAME pfnAcquireFrame)
     : m_nWidth(nWidth)
     , m_nHeight(nHeight)
     , m_duration(nDuration * 100)
     , m_nDuration(nDuration)
-    , m_pfnCopyFrame(pfnCopyFrame)
+    , m_pfnAcquireFrame(pfnAcquireFrame)
 {
     const size_t nBytes = size_t(nWidth) * 2 * size_t(nHeight);
     m_abFront.resize(nBytes);
@@ -98,6 +98,7 @@ bool CVideoMixer::IsStopRequested()
 
 void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
 {
+    Platform::SetThreadName("kvs-mixer");
     using clock = std::chrono::steady_clock;
     const clock::time_point start = clock::now();
     int64_t nTick = 0;
@@ -202,10 +203,27 @@ void CVideoMixer::ComposeLocked(uint8_t* pDst, int nDstStride)
     for (size_t i = 0; i < m_pulled.size(); ++i)
     {
         Channel& channel = *m_pulled[i];
-        if (m_pfnCopyFrame)
-            m_pfnCopyFrame(channel.hCapture, channel.abFrame.data(), channel.nWidth * 2, channel.nWidth,
-                           channel.nHeight, &channel.nSeq);
-        m_channelDraws[i].pFrame = channel.abFrame.data();
+        if (m_pfnAcquireFrame)
+        {
+            std::shared_ptr<const KVMedia::SCapturedFrame> pNew = m_pfnAcquireFrame(
+                channel.hCapture, channel.nWidth, channel.nHeight, channel.pFrame ? channel.pFrame->nSeq : 0);
+            if (pNew)
+                channel.pFrame = std::move(pNew);
+        }
+        if (channel.pFrame)
+        {
+            m_channelDraws[i].pFrame = channel.pFrame->abData.data();
+            std::vector<uint8_t>().swap(channel.abBlack);
+        }
+        else
+        {
+            if (channel.abBlack.empty())
+            {
+                channel.abBlack.resize(size_t(channel.nWidth) * 2 * size_t(channel.nHeight));
+                YuyvBlend::FillBlack(channel.abBlack.data(), int(channel.abBlack.size() / 4));
+            }
+            m_channelDraws[i].pFrame = channel.abBlack.data();
+        }
     }
     m_composer.Compose(pDst, nDstStride, m_nWidth, m_nHeight, m_channelDraws, m_overlayDraws);
     // Channels deleted meanwhile die here, not under the scene lock.
@@ -223,8 +241,6 @@ KVS_HANDLE CVideoMixer::AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture)
     pChannel->nWidth = nWidth;
     pChannel->nHeight = nHeight;
     pChannel->placement = KVS_MIXER_CHANNEL();
-    pChannel->abFrame.resize(size_t(nWidth) * 2 * size_t(nHeight));
-    YuyvBlend::FillBlack(pChannel->abFrame.data(), int(pChannel->abFrame.size() / 4));
     std::lock_guard<std::mutex> lock(m_mutexScene);
     m_channels.push_back(pChannel);
     return pChannel->hChannel;

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "CFrameComposer.h"
+#include "CaptureSource.h"
 #include "CSnapshotWriter.h"
 #include "KVMixer.h"
 
@@ -28,17 +29,18 @@ class COverlay;
 class CVideoMixer : public std::enable_shared_from_this<CVideoMixer>
 {
 public:
-    // Copies the latest frame of a capture (nWidth x nHeight YUYV) into pDst
-    // when it is newer than *pSeq (the sequence number of the frame copied
-    // last, 0 for none) and updates *pSeq; false when there is nothing new,
-    // so the channel keeps what it showed.
-    typedef bool (*PFN_COPY_FRAME)(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int nWidth, int nHeight,
-                                   uint64_t* pSeq);
+    // The latest frame of a capture (nWidth x nHeight YUYV) when it is newer
+    // than nAfterSeq (the sequence number of the frame the channel holds, 0
+    // for none); null when there is nothing new, so the channel keeps what
+    // it showed. Frames are shared, not copied: composing reads them where
+    // the capture wrote them.
+    typedef std::shared_ptr<const KVMedia::SCapturedFrame> (*PFN_ACQUIRE_FRAME)(KVS_HANDLE hCapture, int nWidth,
+                                                                               int nHeight, uint64_t nAfterSeq);
 
     enum EOverlayKind { OVERLAY_IMAGE, OVERLAY_CAPTION };
 
     // nWidth even and positive, nHeight and nDuration (100 ns) positive.
-    CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_COPY_FRAME pfnCopyFrame);
+    CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE_FRAME pfnAcquireFrame);
     ~CVideoMixer();
     CVideoMixer(const CVideoMixer&) = delete;
     CVideoMixer& operator=(const CVideoMixer&) = delete;
@@ -80,9 +82,10 @@ private:
         // Under m_mutexScene:
         KVS_MIXER_CHANNEL placement;
         bool bPlaced = false;
-        // Under m_mutexCompose: the last frame pulled, black until the first.
-        std::vector<uint8_t> abFrame;
-        uint64_t nSeq = 0;
+        // Under m_mutexCompose: the last frame pulled, and black until the
+        // first one arrives.
+        std::shared_ptr<const KVMedia::SCapturedFrame> pFrame;
+        std::vector<uint8_t> abBlack;
     };
 
     struct Overlay
@@ -104,7 +107,7 @@ private:
     const int m_nHeight;
     const std::chrono::nanoseconds m_duration;
     const int64_t m_nDuration;
-    const PFN_COPY_FRAME m_pfnCopyFrame;
+    const PFN_ACQUIRE_FRAME m_pfnAcquireFrame;
 
     std::mutex m_mutexScene;
     std::vector<std::shared_ptr<Channel>> m_channels;  // in insertion order

@@ -23,16 +23,11 @@ QString FromUtf16(const char16_t* psz)
     return psz ? QString::fromUtf16(psz) : QString();
 }
 
-bool CopyCaptureFrame(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq)
+std::shared_ptr<const KVMedia::SCapturedFrame> AcquireCaptureFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
+                                                                    uint64_t nAfterSeq)
 {
-    // Most ticks of a channel slower than the output bring nothing new;
-    // asking first saves the copy.
-    const uint64_t nLatest = KVS_GetLatestFrameSeq(hCapture);
-    if (nLatest == 0 || nLatest == *pSeq)
-        return false;
-    return KVS_CopyLatestFrame(hCapture, pDst, nDstStride, nWidth, nHeight, pSeq);
-}
-}
+    return KVS_AcquireLatestFrame(hCapture, nWidth, nHeight, nAfterSeq);
+}}
 
 KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nColor)
 {
@@ -43,7 +38,7 @@ KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nCol
                                   .arg(nWidth).arg(nHeight).arg(nDuration).arg(nColor));
         return nullptr;
     }
-    return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &CopyCaptureFrame));
+    return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &AcquireCaptureFrame));
 }
 
 int KVS_SetVideoMixerCallback(KVS_HANDLE hMixer, KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser,

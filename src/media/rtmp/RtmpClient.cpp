@@ -192,6 +192,7 @@ void CRtmpClient::Pause(int nMs)
 
 void CRtmpClient::Run()
 {
+    Platform::SetThreadName("kpl-rtmp");
     std::shared_ptr<CRtmpClient> pSelf = std::move(m_pSelf);
     while (!IsClosing())
     {

@@ -108,6 +108,7 @@ addrinfo* Resolve(const CRtmpAddress& address, Clock::time_point deadline)
     try
     {
         std::thread([pLookup, strHost, strPort] {
+            Platform::SetThreadName("kpl-lookup");
             addrinfo hints = {};
             hints.ai_family = AF_UNSPEC;
             hints.ai_socktype = SOCK_STREAM;
