@@ -22,12 +22,7 @@ QString FromUtf16(const char16_t* psz)
 {
     return psz ? QString::fromUtf16(psz) : QString();
 }
-
-std::shared_ptr<const KVMedia::SCapturedFrame> AcquireCaptureFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
-                                                                    uint64_t nAfterSeq)
-{
-    return KVS_AcquireLatestFrame(hCapture, nWidth, nHeight, nAfterSeq);
-}}
+}
 
 KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nColor)
 {
@@ -38,7 +33,7 @@ KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nCol
                                   .arg(nWidth).arg(nHeight).arg(nDuration).arg(nColor));
         return nullptr;
     }
-    return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &AcquireCaptureFrame));
+    return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &KVS_AcquireLatestFrame));
 }
 
 int KVS_SetVideoMixerCallback(KVS_HANDLE hMixer, KVS_MIXER_TICK_CALLBACK pfnTick, void* pTickUser,
