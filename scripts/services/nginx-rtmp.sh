@@ -9,6 +9,13 @@ usage() {
     exit 2
 }
 
+# True when the process is the nginx master started for $workdir.
+is_our_master() {
+    [ -r "/proc/$1/cmdline" ] || return 1
+    tr '\0' ' ' < "/proc/$1/cmdline" | grep -qF -- "-p $workdir -" || return 1
+    tr '\0' ' ' < "/proc/$1/cmdline" | grep -q '^nginx: master process' 
+}
+
 [ $# -ge 2 ] || usage
 action=$1
 workdir=$2
@@ -48,14 +55,21 @@ start)
     done
     ;;
 stop)
+    [ -d "$workdir" ] && workdir=$(cd "$workdir" && pwd)
     if [ -s "$workdir/nginx.pid" ]; then
         pid=$(cat "$workdir/nginx.pid")
+        # A master that was killed leaves its pid file behind, and the number
+        # may belong to another process by now: signal only our own server.
+        if ! is_our_master "$pid"; then
+            rm -f "$workdir/nginx.pid"
+            exit 0
+        fi
         kill -TERM "$pid" 2>/dev/null || true
         tries=0
-        while kill -0 "$pid" 2>/dev/null; do
+        while is_our_master "$pid"; do
             tries=$((tries + 1))
             if [ $tries -gt 50 ]; then
-                kill -KILL "$pid" 2>/dev/null || true
+                is_our_master "$pid" && kill -KILL "$pid" 2>/dev/null || true
                 break
             fi
             sleep 0.1

@@ -16,17 +16,24 @@ run="$workdir/pulse"
 pidfile="$workdir/pulseaudio.pid"
 socket="$run/native"
 
+# True while the process is the server started for this work folder. A
+# server that died leaves its pid file behind, and the number may belong to
+# another process by now.
+is_our_server() {
+  [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-F $run/server.pa "
+}
+
 stop_server() {
   [ -f "$pidfile" ] || return 0
   local pid
   pid=$(cat "$pidfile")
-  if kill -0 "$pid" 2>/dev/null; then
+  if is_our_server "$pid"; then
     kill "$pid" 2>/dev/null || true
     for _ in $(seq 1 50); do
-      kill -0 "$pid" 2>/dev/null || break
+      is_our_server "$pid" || break
       sleep 0.1
     done
-    kill -0 "$pid" 2>/dev/null && kill -9 "$pid" 2>/dev/null || true
+    if is_our_server "$pid"; then kill -9 "$pid" 2>/dev/null || true; fi
   fi
   rm -f "$pidfile"
 }
@@ -52,7 +59,7 @@ case "$action" in
         echo "PULSE_SERVER=unix:$socket"
         exit 0
       fi
-      kill -0 "$(cat "$pidfile")" 2>/dev/null || break
+      is_our_server "$(cat "$pidfile")" || break
       sleep 0.1
     done
     echo "pulseaudio did not start; see $workdir/pulseaudio.log" >&2

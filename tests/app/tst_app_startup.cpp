@@ -30,9 +30,28 @@ public:
 
     void Start(const QString& strProgram, const QProcessEnvironment& env)
     {
+        m_strProgram = strProgram;
+        m_env = env;
+        m_baErr.clear();
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::SeparateChannels);
         m_process.start(strProgram, {QStringLiteral("-eng"), QStringLiteral("-noupg")});
+    }
+    // Starts the same program again after it could not reach the X server.
+    bool Restart()
+    {
+        if (m_process.state() != QProcess::NotRunning)
+            return false;
+        qWarning("the program could not reach the X server and is started again:\n%s", Err().constData());
+        Start(m_strProgram, m_env);
+        return m_process.waitForStarted(s_nTimeoutMs);
+    }
+    // On a busy machine a client now and then fails its connection to the
+    // test's X server (seen while other X servers start beside it). That
+    // says nothing about start-up, so such a run is repeated instead.
+    bool LostDisplay()
+    {
+        return m_process.state() == QProcess::NotRunning && Err().contains("could not connect to display");
     }
     const QByteArray& Err()
     {
@@ -45,6 +64,9 @@ public:
     }
     ~CRun()
     {
+        // What the program said is the best clue to a failed check.
+        if (QTest::currentTestFailed())
+            qWarning("program output:\n%s", Err().constData());
         if (m_process.state() != QProcess::NotRunning)
         {
             ::kill(pid_t(m_process.processId()), SIGCONT);
@@ -52,7 +74,13 @@ public:
             m_process.waitForFinished(s_nTimeoutMs);
         }
     }
+
+private:
+    QString m_strProgram;
+    QProcessEnvironment m_env;
 };
+
+const int s_nDisplayRetries = 3;
 }
 
 class TestStartup : public QObject
@@ -73,6 +101,7 @@ private slots:
 private:
     QProcessEnvironment MakeEnv(bool bCameras) const;
     QStringList FindWindows(bool bVisibleOnly) const;
+    QStringList WaitForWindows(CRun& run) const;
     bool Xdotool(const QStringList& astrArgs, QByteArray* pbaOut = nullptr) const;
     void DismissBox(CRun& run);
 
@@ -160,10 +189,31 @@ QStringList TestStartup::FindWindows(bool bVisibleOnly) const
     return QString::fromLatin1(baOut).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
+// The program's visible windows once it has some, started again if it could
+// not reach the X server; empty if none came in time.
+QStringList TestStartup::WaitForWindows(CRun& run) const
+{
+    int nRetries = 0;
+    QDeadlineTimer deadline(s_nTimeoutMs);
+    while (!deadline.hasExpired())
+    {
+        const QStringList astrWindows = FindWindows(true);
+        if (!astrWindows.isEmpty())
+            return astrWindows;
+        if (run.LostDisplay())
+        {
+            if (++nRetries > s_nDisplayRetries || !run.Restart())
+                return {};
+            deadline.setRemainingTime(s_nTimeoutMs);
+        }
+        QTest::qWait(50);
+    }
+    return {};
+}
+
 void TestStartup::DismissBox(CRun& run)
 {
-    QStringList astrWindows;
-    QTRY_VERIFY_WITH_TIMEOUT(!(astrWindows = FindWindows(true)).isEmpty(), s_nTimeoutMs);
+    const QStringList astrWindows = WaitForWindows(run);
     QCOMPARE(astrWindows.size(), 1);
     // Return presses the box's one button. Keys sent to a window directly
     // are ignored by the toolkit, so the box gets the focus and the key goes
@@ -213,7 +263,7 @@ void TestStartup::SecondCopyWhileRunning()
 {
     CRun first;
     first.Start(m_strProgram, MakeEnv(true));
-    QTRY_COMPARE_WITH_TIMEOUT(FindWindows(true).size(), 1, s_nTimeoutMs);
+    QCOMPARE(WaitForWindows(first).size(), 1);
 
     CRun second;
     second.Start(m_strProgram, MakeEnv(true));
@@ -263,11 +313,18 @@ void TestStartup::SecondCopyWhileStarting()
         QVERIFY2(second.Err().contains("Vistrel has already been launched !"), second.Err().constData());
 
         QCOMPARE(::kill(nPid, SIGCONT), 0);
-        QTRY_COMPARE_WITH_TIMEOUT(FindWindows(true).size(), 1, s_nTimeoutMs);
+        QTRY_VERIFY_WITH_TIMEOUT(FindWindows(true).size() == 1 || first.LostDisplay(), s_nTimeoutMs);
+        if (first.LostDisplay())
+        {
+            qWarning("the held copy could not reach the X server; trying again:\n%s", first.Err().constData());
+            QFile::remove(strSocket);
+            QFile::remove(m_pRuntimeDir->path() + QStringLiteral("/Vistrel.lock"));
+            continue;
+        }
         QTRY_VERIFY_WITH_TIMEOUT(first.Err().contains("brought to the front"), s_nTimeoutMs);
         return;
     }
-    QSKIP("the first copy always had its window before it could be held");
+    QSKIP("the first copy could never be held before its window came up");
 }
 
 void TestStartup::CloseSavesAndReleases()
@@ -279,8 +336,8 @@ void TestStartup::CloseSavesAndReleases()
 
     CRun run;
     run.Start(m_strProgram, MakeEnv(true));
-    QStringList astrWindows;
-    QTRY_COMPARE_WITH_TIMEOUT((astrWindows = FindWindows(true)).size(), 1, s_nTimeoutMs);
+    const QStringList astrWindows = WaitForWindows(run);
+    QCOMPARE(astrWindows.size(), 1);
 
     QProcess closer;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();

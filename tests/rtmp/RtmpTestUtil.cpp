@@ -79,6 +79,11 @@ bool CNginxRtmp::Freeze(bool bFreeze)
     pid_t nMaster = pid_t(filePid.readAll().trimmed().toLongLong());
     if (nMaster <= 0)
         return false;
+    // A killed master leaves its pid file behind, and the number may have
+    // gone to another process since.
+    QFile fileCmd(QStringLiteral("/proc/%1/cmdline").arg(nMaster));
+    if (!fileCmd.open(QIODevice::ReadOnly) || !fileCmd.readAll().startsWith("nginx: master process"))
+        return false;
     QList<pid_t> listPids{nMaster};
     QFile fileChildren(QStringLiteral("/proc/%1/task/%1/children").arg(nMaster));
     if (fileChildren.open(QIODevice::ReadOnly))
