@@ -12,8 +12,10 @@ usage() {
 # True when the process is the nginx master started for $workdir.
 is_our_master() {
     [ -r "/proc/$1/cmdline" ] || return 1
-    tr '\0' ' ' < "/proc/$1/cmdline" | grep -qF -- "-p $workdir -" || return 1
-    tr '\0' ' ' < "/proc/$1/cmdline" | grep -q '^nginx: master process' 
+    case "$(tr '\0' ' ' < "/proc/$1/cmdline")" in
+        "nginx: master process "*" -p $workdir "*) return 0 ;;
+        *) return 1 ;;
+    esac
 }
 
 [ $# -ge 2 ] || usage

@@ -280,6 +280,12 @@ void TestStartup::SecondCopyWhileRunning()
 void TestStartup::SecondCopyWhileStarting()
 {
     const QString strSocket = m_pRuntimeDir->path() + QStringLiteral("/Vistrel");
+    // A copy that did not end normally leaves its lock and socket behind,
+    // which would look like the next one listening already.
+    auto ForgetDeadCopy = [&] {
+        QFile::remove(strSocket);
+        QFile::remove(m_pRuntimeDir->path() + QStringLiteral("/Vistrel.lock"));
+    };
     // Hold the first copy still once it listens; if it was already too far
     // along to have no window yet, try again.
     for (int nAttempt = 0; nAttempt < 5; ++nAttempt)
@@ -296,13 +302,10 @@ void TestStartup::SecondCopyWhileStarting()
         QCOMPARE(::kill(nPid, SIGSTOP), 0);
         if (!FindWindows(false).isEmpty())
         {
-            // A killed copy leaves its lock and socket behind, which would
-            // look like the next one listening already.
             ::kill(nPid, SIGCONT);
             first.m_process.kill();
             QVERIFY(first.Finish());
-            QFile::remove(strSocket);
-            QFile::remove(m_pRuntimeDir->path() + QStringLiteral("/Vistrel.lock"));
+            ForgetDeadCopy();
             continue;
         }
 
@@ -317,8 +320,7 @@ void TestStartup::SecondCopyWhileStarting()
         if (first.LostDisplay())
         {
             qWarning("the held copy could not reach the X server; trying again:\n%s", first.Err().constData());
-            QFile::remove(strSocket);
-            QFile::remove(m_pRuntimeDir->path() + QStringLiteral("/Vistrel.lock"));
+            ForgetDeadCopy();
             continue;
         }
         QTRY_VERIFY_WITH_TIMEOUT(first.Err().contains("brought to the front"), s_nTimeoutMs);
