@@ -14,10 +14,12 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLCDNumber>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QStyle>
@@ -224,6 +226,13 @@ void CMainWnd::OnButtonRecord()
         }
         const QString strFolder = QDir(strRoot).filePath(QStringLiteral("Video"));
         QDir().mkpath(strFolder);
+        // Such a folder also reads as no free space; the user must hear the
+        // real reason.
+        if (!IsFolderWritable(strFolder))
+        {
+            ShowFolderNotWritable(strFolder);
+            return;
+        }
 
         int nProfile = 0;
         int nQuality = 0;
@@ -263,6 +272,7 @@ void CMainWnd::OnButtonRecord()
         ShowCriticalMessage(this, tr("Start error!"));
         return;
     }
+    m_strRecordFolder = bRecord ? QFileInfo(strFilePath).absolutePath() : QString();
     // Also when only streaming: the main window names the session by it.
     EnterRunningState(MakeRecordFileName(dtNow));
 }
@@ -280,9 +290,67 @@ void CMainWnd::EnterRunningState(const QString& strFileName)
 
 void CMainWnd::OnButtonStop()
 {
+    // The completion question runs an event loop of its own, in which the
+    // disk guard, an engine error or a second click may ask to stop again.
+    if (m_bStopping)
+        return;
+    m_bStopping = true;
+    bool bFolderUsable = true;
+    if (m_bRunning && !m_strRecordFolder.isEmpty())
+    {
+        StopElapsedTimer();
+        // The guard must not fire again while the question is open.
+        if (m_pNotify)
+            m_pNotify->StopStatusTimer();
+        g_capture.SetRecordingStopped();
+        bFolderUsable = WaitForRoomToFinish();
+    }
+    const QString strFolder = m_strRecordFolder;
+    EndSession();
+    m_bStopping = false;
+    if (!bFolderUsable)
+        ShowFolderLost(strFolder);
+}
+
+bool CMainWnd::WaitForRoomToFinish()
+{
+    // The file's index is written at the end; without room for it the whole
+    // recording would be unplayable. Only a folder that still takes files is
+    // worth waiting for.
+    for (;;)
+    {
+        switch (CheckRoomToFinish(m_strRecordFolder, g_capture.GetFinishReserve()))
+        {
+        case EFinishRoom::Enough:
+            return true;
+        case EFinishRoom::FolderUnusable:
+            return false;
+        case EFinishRoom::Short:
+            if (!AskRetryFinish())
+                return true;
+            break;
+        }
+    }
+}
+
+bool CMainWnd::AskRetryFinish()
+{
+    QMessageBox box(QMessageBox::Question, GetAppTitle(),
+                    tr("Disk space is not enough to complete mp4 file.\nDelete some other files and retry?\n"),
+                    QMessageBox::NoButton, window());
+    QPushButton* pYes = box.addButton(tr("Yes"), QMessageBox::YesRole);
+    QPushButton* pNo = box.addButton(tr("No"), QMessageBox::NoRole);
+    box.setDefaultButton(pYes);
+    box.exec();
+    return box.clickedButton() != pNo;
+}
+
+void CMainWnd::EndSession()
+{
     g_capture.StopRecord();
 
     m_bRunning = false;
+    m_strRecordFolder.clear();
     if (m_pNotify)
         m_pNotify->OnRecordStopped();
     if (m_pTimer->isActive())
@@ -295,9 +363,23 @@ void CMainWnd::OnButtonStop()
     m_pTabWnd->SetControlsEnabled(true);
 }
 
+void CMainWnd::ShowFolderNotWritable(const QString& strFolder)
+{
+    ShowCriticalMessage(this, tr("Folder cannot be written:\n%1\nPlease reset saving path!")
+                                  .arg(QDir::toNativeSeparators(strFolder)));
+}
+
+void CMainWnd::ShowFolderLost(const QString& strFolder)
+{
+    const QString strText = QDir(strFolder).exists()
+        ? tr("Folder cannot be written:\n%1\nRecording has been stopped.")
+        : tr("Folder is gone:\n%1\nRecording has been stopped.");
+    ShowCriticalMessage(window(), strText.arg(QDir::toNativeSeparators(strFolder)));
+}
+
 void CMainWnd::OnButtonSnapshot()
 {
-    const QString strFileName = MakeSnapshotFileName(QDateTime::currentDateTime());
+    const QDateTime dtNow = QDateTime::currentDateTime();
     const QString strRoot = g_settings.GetDataStorage();
     if (strRoot.isEmpty() || !QDir(strRoot).exists())
     {
@@ -306,21 +388,31 @@ void CMainWnd::OnButtonSnapshot()
     }
     const QString strFolder = QDir(strRoot).filePath(QStringLiteral("Snapshot"));
     QDir().mkpath(strFolder);
+    if (!IsFolderWritable(strFolder))
+    {
+        ShowFolderNotWritable(strFolder);
+        return;
+    }
     if (GetFreeDiskSpace(strFolder) < s_nMinSnapshotBytes)
     {
         ShowCriticalMessage(this, tr("Disk space is not enough."));
         return;
     }
 
-    // Without a mixer, or with the request refused, no file will appear; the
-    // main window must not announce one.
-    if (!g_capture.Snapshot(MakeSnapshotFilePath(strRoot, strFileName), s_nSnapshotQuality))
+    // A name still being written has no file yet, but is taken all the same.
+    const QString strFileName = MakeFreeSnapshotFileName(dtNow, [&strRoot](const QString& strName) {
+        const QString strPath = MakeSnapshotFilePath(strRoot, strName);
+        return QFileInfo::exists(strPath) || g_capture.IsSnapshotPending(strPath);
+    });
+    const QString strPath = MakeSnapshotFilePath(strRoot, strFileName);
+    // The main window hears how the file fared from the engine once it is
+    // written; a request that is refused will never be written.
+    if (strFileName.isEmpty() || !g_capture.Snapshot(strPath, s_nSnapshotQuality))
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: snapshot %1 was not taken").arg(strFileName));
-        return;
+        Platform::DebugOutput(QStringLiteral("Vistrel: snapshot %1 was not taken").arg(strPath));
+        if (m_pNotify)
+            m_pNotify->OnSnapshotFinished(strPath, false);
     }
-    if (m_pNotify)
-        m_pNotify->OnSnapshot(strFileName);
 }
 
 void CMainWnd::OnButtonFullscreen()

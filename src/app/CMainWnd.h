@@ -40,6 +40,8 @@ public:
 
     // True while a session started here has not been stopped.
     bool IsRunning() const { return m_bRunning; }
+    // True while OnButtonStop is under way, its question possibly open.
+    bool IsStopping() const { return m_bStopping; }
 
     CVideoWnd* GetPreviewWnd() const { return m_pPreviewWnd; }
     CTabWnd* GetTabWnd() const { return m_pTabWnd; }
@@ -49,6 +51,8 @@ public slots:
     void OnTimerVoice();
     void OnTimeout();
     void OnButtonRecord();
+    // The one stop sequence of every way to stop: for a recording, the
+    // check that its file can be finished, then the session ends.
     void OnButtonStop();
     void OnButtonFullscreen();
     void OnButtonSnapshot();
@@ -64,6 +68,18 @@ private:
     // The session is on: elapsed time running, Start off, Stop on, the tabs'
     // controls locked, and the main window told the file name.
     void EnterRunningState(const QString& strFileName);
+    // The other half: the engine stopped, the buttons and tabs back, the
+    // main window told.
+    void EndSession();
+    // Asks until the stopped recording's index fits or the user gives up;
+    // false when its folder is gone or cannot be written, so that asking
+    // is of no use.
+    bool WaitForRoomToFinish();
+    // "Disk space is not enough to complete mp4 file..."; false for "No".
+    bool AskRetryFinish();
+    // Critical boxes naming the folder.
+    void ShowFolderNotWritable(const QString& strFolder);
+    void ShowFolderLost(const QString& strFolder);
 
     IKVRecordNotify* const m_pNotify;
     QGroupBox* m_pOutputBox = nullptr;
@@ -81,4 +97,8 @@ private:
     uint32_t m_nStartTick = 0;
     QTimer m_timerRate;
     bool m_bRunning = false;
+    // Where the running session records; empty when it only streams.
+    QString m_strRecordFolder;
+    // A stop is under way (its question may be open).
+    bool m_bStopping = false;
 };

@@ -82,6 +82,7 @@ CVistrel::CVistrel(QWidget* pParent)
     connect(this, &CVistrel::signalCloseAudioDevice, this, &CVistrel::CloseAudioDevice, Qt::QueuedConnection);
     connect(this, &CVistrel::signalStop, this, &CVistrel::OnMenuStop, Qt::QueuedConnection);
     connect(this, &CVistrel::signalShowUp, this, &CVistrel::OnShowUp, Qt::QueuedConnection);
+    connect(this, &CVistrel::signalSnapshotFinished, this, &CVistrel::OnSnapshotResult, Qt::QueuedConnection);
 
     // Nothing could be started: neither a file nor a stream is wanted.
     int nPush = 0;
@@ -197,6 +198,32 @@ void CVistrel::OnSnapshot(const QString& strFileName)
     RefreshStatusBar(tr("Snapshot ok, make image file: ") + strFileName + tr(".\t\t\t"));
 }
 
+void CVistrel::OnSnapshotFinished(const QString& strPath, bool bWritten)
+{
+    emit signalSnapshotFinished(strPath, bWritten);
+}
+
+void CVistrel::OnSnapshotResult(const QString& strPath, bool bWritten)
+{
+    const QString strFileName = QFileInfo(strPath).fileName();
+    if (bWritten)
+    {
+        OnSnapshot(strFileName);
+        // The link opens the file that was written, wherever the storage
+        // folder points by now.
+        m_strSnapshotFilePath = strPath;
+        return;
+    }
+    // No link: there is no file to open. During a streaming-only session the
+    // status timer shows the kept link text, so the failure goes there.
+    const QString strText = tr("Snapshot failed, cannot write image file: %1").arg(strPath);
+    RefreshStatusBar(QString());
+    if (m_bRunning && !g_settings.GetRecord())
+        m_strLinkText = strText;
+    m_pLabelRecord->setText(strText);
+    m_pLabelRecord->show();
+}
+
 void CVistrel::EnableStart(bool bEnable)
 {
     m_pActionRecord->setEnabled(bEnable);
@@ -259,18 +286,7 @@ void CVistrel::OnMenuRecord()
 
 void CVistrel::OnMenuStop()
 {
-    if (g_settings.GetRecord() && m_pRecordFile)
-    {
-        m_pMainWnd->StopElapsedTimer();
-        g_capture.SetRecordingStopped();
-        // The file's index is written at the end; without room for it the
-        // whole recording would be unplayable.
-        while (GetFreeDiskSpace(RecordFolder()) < g_capture.GetFinishReserve())
-        {
-            if (!AskRetryFinish())
-                break;
-        }
-    }
+    // The panel's Stop button runs the same sequence, completion check included.
     m_pMainWnd->OnButtonStop();
 }
 
@@ -306,18 +322,6 @@ QString CVistrel::RecordFolder() const
     return QFileInfo(m_strRecordFilePath).absolutePath();
 }
 
-bool CVistrel::AskRetryFinish()
-{
-    QMessageBox box(QMessageBox::Question, GetAppTitle(),
-                    tr("Disk space is not enough to complete mp4 file.\nDelete some other files and retry?\n"),
-                    QMessageBox::NoButton, this);
-    QPushButton* pYes = box.addButton(tr("Yes"), QMessageBox::YesRole);
-    QPushButton* pNo = box.addButton(tr("No"), QMessageBox::NoRole);
-    box.setDefaultButton(pYes);
-    box.exec();
-    return box.clickedButton() != pNo;
-}
-
 void CVistrel::OnTimer()
 {
     if (!g_settings.GetRecord())
@@ -344,6 +348,16 @@ void CVistrel::OnTimer()
     {
         strText = tr("Stop record, make video file: ") + m_strRecordFileName + tr(", file size: ") + strSize
             + QStringLiteral(".");
+    }
+
+    // A folder that is gone or cannot be written measures no free space;
+    // that is no full disk, and the stop says which it is.
+    if (m_bRunning && !IsFolderWritable(RecordFolder()))
+    {
+        g_capture.SetRecordingStopped();
+        m_pTimer->stop();
+        emit signalStop();
+        return;
     }
 
     // Only a running recording can still fill the disk; after the stop the

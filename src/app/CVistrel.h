@@ -38,13 +38,16 @@ public:
     void OnError(int nCode) override;
     void StopStatusTimer() override;
     int CheckRtmpSettings(int nValue) override;
+    // Any thread.
+    void OnSnapshotFinished(const QString& strPath, bool bWritten) override;
 
 signals:
-    // All four are connected queued, so they may be emitted from any thread.
+    // All five are connected queued, so they may be emitted from any thread.
     void signalError(int nCode);
     void signalCloseAudioDevice(void* hDevice);
     void signalStop();
     void signalShowUp();
+    void signalSnapshotFinished(const QString& strPath, bool bWritten);
 
 public slots:
     void OnMenuRecord();
@@ -59,6 +62,8 @@ public slots:
     void CloseAudioDevice(void* hDevice);
     void DealError(int nCode);
     void OnShowUp();
+    // "Snapshot ok, ..." for a written file, else the failure naming it.
+    void OnSnapshotResult(const QString& strPath, bool bWritten);
 
 protected:
     void keyPressEvent(QKeyEvent* pEvent) override;
@@ -80,8 +85,6 @@ private:
     void UpdateRenderers();
     // Where the running recording is written.
     QString RecordFolder() const;
-    // "Disk space is not enough to complete mp4 file..."; false for "No".
-    bool AskRetryFinish();
 
     QMenu* m_pMenuFile = nullptr;
     QMenu* m_pMenuHelp = nullptr;

@@ -47,6 +47,18 @@ uint64_t GetFreeDiskSpace(const QString& strPath)
     return Platform::GetFreeBytes(strPath);
 }
 
+bool IsFolderWritable(const QString& strFolder)
+{
+    return Platform::IsFolderWritable(strFolder);
+}
+
+EFinishRoom CheckRoomToFinish(const QString& strFolder, uint64_t nReserve)
+{
+    if (!IsFolderWritable(strFolder))
+        return EFinishRoom::FolderUnusable;
+    return GetFreeDiskSpace(strFolder) >= nReserve ? EFinishRoom::Enough : EFinishRoom::Short;
+}
+
 QString GetExeDir()
 {
     return Platform::GetExecutableDir();

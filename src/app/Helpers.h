@@ -14,8 +14,18 @@ QString FormatSize(qint64 nBytes);
 // Rate in bytes per second shown in bits: "1024.00 b/s", "3.51 Mb/s".
 QString FormatBitRate(float fBytesPerSecond);
 
-// Free bytes of the file system holding strPath; 0 when it cannot be asked.
+// Free bytes of the file system holding strPath that the user may fill; 0
+// when it cannot be asked (a folder that is gone, too).
 uint64_t GetFreeDiskSpace(const QString& strPath);
+
+// True when strFolder exists and files can be made in it.
+bool IsFolderWritable(const QString& strFolder);
+
+// Whether a stopped recording in strFolder can be finished: its index needs
+// nReserve more bytes. A folder that is gone or cannot be written is told
+// apart from a full disk, since no freeing of space will help it.
+enum class EFinishRoom { Enough, Short, FolderUnusable };
+EFinishRoom CheckRoomToFinish(const QString& strFolder, uint64_t nReserve);
 
 // Folder of the running executable, without a trailing separator.
 QString GetExeDir();

@@ -18,6 +18,21 @@ QString MakeSnapshotFileName(const QDateTime& dtNow)
     return dtNow.toString(QStringLiteral("yyyy.MM.dd hh.mm.ss")) + QStringLiteral(".jpg");
 }
 
+QString MakeFreeSnapshotFileName(const QDateTime& dtNow, const std::function<bool(const QString&)>& fnTaken)
+{
+    const QString strFirst = MakeSnapshotFileName(dtNow);
+    if (!fnTaken(strFirst))
+        return strFirst;
+    const QString strStem = dtNow.toString(QStringLiteral("yyyy.MM.dd hh.mm.ss"));
+    for (int nCopy = 2; nCopy <= 1000; ++nCopy)
+    {
+        const QString strName = QStringLiteral("%1 (%2).jpg").arg(strStem).arg(nCopy);
+        if (!fnTaken(strName))
+            return strName;
+    }
+    return QString();
+}
+
 bool HasRoomForVideo(uint64_t nFreeBytes, int nKbps, int nSeconds)
 {
     // Whole bytes per second, as the rate is configured; a rate that is not

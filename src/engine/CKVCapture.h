@@ -12,10 +12,12 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 
 class CKVCapture;
 
@@ -186,8 +188,12 @@ public:
     void EnableScreenTabDraw(bool bEnable);
 
     // Writes the current output picture as a JPEG of nQuality. 0 without a
-    // mixer or when the request was refused, else 1.
+    // mixer or when the request was refused, else 1; after a 1 every
+    // notifier's OnSnapshotFinished tells how the file fared.
     int Snapshot(const QString& strPath, int nQuality);
+    // True from an accepted Snapshot to strPath until its file is written or
+    // has failed: the name is taken although no file shows yet.
+    bool IsSnapshotPending(const QString& strPath) const;
 
     // The projection output, handed every composed frame; null for none.
     // Once this returns, the previous sink is no longer called, so it may be
@@ -211,6 +217,10 @@ private:
     void EncodeFrame(const uint8_t* pFrame, int64_t nValue1);
     // The display part: output and Screen-tab previews, then the projection.
     void DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
+
+    // Snapshot writer thread.
+    static void SnapshotDoneHandler(const char16_t* pszPath, int bWritten, void* pUser);
+    void OnSnapshotDone(const QString& strPath, bool bWritten);
 
     // Recording: encoder callbacks (encoder threads) and the RTMP client.
     static void VideoOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
@@ -317,6 +327,10 @@ private:
     std::atomic<int> m_bScreenDrawEnabled { 0 };
     char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
     QList<IKVRecordNotify*> m_listNotify;
+    // Paths of accepted snapshots not yet finished; the writer thread
+    // removes them.
+    mutable std::mutex m_mutexSnapshots;
+    QStringList m_astrSnapshotsPending;
     // Guards m_listNotify against the library threads that call notifiers.
     // Innermost apart from what a notifier takes itself.
     CVoIPCritSec m_csNotify;

@@ -566,12 +566,46 @@ int CKVCapture::Snapshot(const QString& strPath, int nQuality)
 {
     if (!m_hMixer)
         return 0;
-    if (!KVS_VideoMixerCreateSnapShot(m_hMixer, Utf16(strPath), nQuality))
+    // Taken before the request: the writer may finish before it returns.
     {
+        std::lock_guard<std::mutex> lock(m_mutexSnapshots);
+        m_astrSnapshotsPending.append(strPath);
+    }
+    if (!KVS_VideoMixerCreateSnapShot(m_hMixer, Utf16(strPath), nQuality, &CKVCapture::SnapshotDoneHandler, this))
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutexSnapshots);
+            m_astrSnapshotsPending.removeOne(strPath);
+        }
         Platform::DebugOutput(QStringLiteral("The mixer refused the snapshot %1").arg(strPath));
         return 0;
     }
     return 1;
+}
+
+bool CKVCapture::IsSnapshotPending(const QString& strPath) const
+{
+    std::lock_guard<std::mutex> lock(m_mutexSnapshots);
+    return m_astrSnapshotsPending.contains(strPath);
+}
+
+void CKVCapture::SnapshotDoneHandler(const char16_t* pszPath, int bWritten, void* pUser)
+{
+    static_cast<CKVCapture*>(pUser)->OnSnapshotDone(QString::fromUtf16(pszPath), bWritten != 0);
+}
+
+void CKVCapture::OnSnapshotDone(const QString& strPath, bool bWritten)
+{
+    if (!bWritten)
+        Platform::DebugOutput(QStringLiteral("The snapshot %1 was not written").arg(strPath));
+    // The file is complete under its name by now, so the name stays taken.
+    {
+        std::lock_guard<std::mutex> lock(m_mutexSnapshots);
+        m_astrSnapshotsPending.removeOne(strPath);
+    }
+    CVoIPAutoLock lock(m_csNotify);
+    for (IKVRecordNotify* pNotify : m_listNotify)
+        pNotify->OnSnapshotFinished(strPath, bWritten);
 }
 
 void CKVCapture::SetProjectionSink(IKVFrameSink* pSink)

@@ -35,4 +35,12 @@ public:
         (void)nValue;
         return 1;
     }
+    // Snapshot writer thread (or the thread whose request was refused): the
+    // snapshot asked for with strPath has been written completely
+    // (bWritten) or has failed.
+    virtual void OnSnapshotFinished(const QString& strPath, bool bWritten)
+    {
+        (void)strPath;
+        (void)bWritten;
+    }
 };

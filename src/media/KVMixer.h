@@ -89,5 +89,9 @@ int KVS_VideoMixerDelCaption(KVS_HANDLE hMixer, KVS_HANDLE hCaption);
 // Writes the latest composed picture (or, before the first tick, the scene as
 // it is now) as a JPEG of nQuality (1..100) at the output size. Encoding runs
 // on a worker thread; the file appears complete under its name or not at all.
-// Non-zero when the request was accepted.
-int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality);
+// Non-zero when the request was accepted; only then is pfnDone (may be null)
+// called, once, on the writer's thread, with the path as given and whether the
+// file was written. Destroying the mixer waits for pending calls.
+typedef void (*KVS_SNAPSHOT_CALLBACK)(const char16_t* pszPath, int bWritten, void* pUser);
+int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality,
+                                 KVS_SNAPSHOT_CALLBACK pfnDone = nullptr, void* pUser = nullptr);

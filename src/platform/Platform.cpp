@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStorageInfo>
 
@@ -10,6 +11,8 @@
 #include <cstring>
 
 #include <pthread.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace Platform
 {
@@ -42,8 +45,21 @@ uint64_t GetFreeBytes(const QString& strPath)
     QStorageInfo storage(strPath);
     if (!storage.isValid() || !storage.isReady())
         return 0;
-    const qint64 nFree = storage.bytesFree();
+    // What this user may fill: the blocks a file system keeps back for root
+    // are no room for a recording (tens of GB on a large ext4 disk).
+    const qint64 nFree = storage.bytesAvailable();
     return nFree > 0 ? uint64_t(nFree) : 0;
+}
+
+bool IsFolderWritable(const QString& strPath)
+{
+    const QByteArray baPath = QFile::encodeName(strPath);
+    struct stat st {};
+    if (baPath.isEmpty() || ::stat(baPath.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
+        return false;
+    // access() also answers for root, whom permission bits do not stop but a
+    // read-only mount does.
+    return ::access(baPath.constData(), W_OK | X_OK) == 0;
 }
 
 void SetThreadName(const char* pszName)

@@ -17,9 +17,13 @@ uint32_t GetTickCount32();
 // before the application object exists.
 QString GetExecutableDir();
 
-// Total free bytes of the file system holding strPath (not the quota-limited
-// share); 0 when the query fails.
+// Free bytes of the file system holding strPath that this user may fill (the
+// blocks reserved for root left out); 0 when the query fails.
 uint64_t GetFreeBytes(const QString& strPath);
+
+// True when strPath is an existing folder in which this user may create
+// files (permissions and read-only mounts taken into account).
+bool IsFolderWritable(const QString& strPath);
 
 // Names the calling thread (at most 15 characters are kept), so that a
 // profiler or debugger shows which part of the program is working.

@@ -24,6 +24,7 @@ private slots:
     void StreamName_data();
     void StreamName();
     void FreeSpace();
+    void RoomToFinish();
     void ExeDir();
     void FilePaths();
     void FilePathsBelowStorage();
@@ -165,6 +166,23 @@ void TestHelpers::FreeSpace()
     QVERIFY(GetFreeDiskSpace(dir.path()) > 0);
     QCOMPARE(GetFreeDiskSpace(dir.path() + QStringLiteral("/no/such/folder")), uint64_t(0));
     QCOMPARE(GetFreeDiskSpace(QString()), uint64_t(0));
+}
+
+void TestHelpers::RoomToFinish()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QCOMPARE(CheckRoomToFinish(dir.path(), 4096), EFinishRoom::Enough);
+    QCOMPARE(CheckRoomToFinish(dir.path(), UINT64_MAX), EFinishRoom::Short);
+    // A folder taken away measures no free space, yet no freeing of space
+    // brings it back: asking the user again would never end.
+    const QString strGone = dir.filePath(QStringLiteral("Video"));
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("Video")));
+    QVERIFY(QDir(strGone).removeRecursively());
+    QCOMPARE(CheckRoomToFinish(strGone, 4096), EFinishRoom::FolderUnusable);
+    QCOMPARE(CheckRoomToFinish(strGone, 0), EFinishRoom::FolderUnusable);
+    QVERIFY(IsFolderWritable(dir.path()));
+    QVERIFY(!IsFolderWritable(strGone));
 }
 
 void TestHelpers::ExeDir()

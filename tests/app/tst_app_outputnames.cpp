@@ -2,6 +2,7 @@
 // the free-space rule for starting a recording.
 #include "OutputNames.h"
 
+#include <QSet>
 #include <QtTest>
 
 class TestOutputNames : public QObject
@@ -12,6 +13,7 @@ private slots:
     void Elapsed_data();
     void Elapsed();
     void FileNames();
+    void FreeSnapshotNames();
     void RoomForVideo_data();
     void RoomForVideo();
 };
@@ -42,6 +44,28 @@ void TestOutputNames::FileNames()
     // Afternoon hours stay on the 24-hour clock, so names sort by time.
     QCOMPARE(MakeSnapshotFileName(QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59))),
              QStringLiteral("2024.12.31 23.59.59.jpg"));
+}
+
+void TestOutputNames::FreeSnapshotNames()
+{
+    const QDateTime dt(QDate(2024, 3, 7), QTime(9, 5, 1));
+    QSet<QString> setTaken;
+    const auto fnTaken = [&setTaken](const QString& strName) { return setTaken.contains(strName); };
+    // Each name taken in turn, as three snapshots within one second do.
+    QStringList astrNames;
+    for (int i = 0; i < 3; ++i)
+    {
+        astrNames << MakeFreeSnapshotFileName(dt, fnTaken);
+        setTaken.insert(astrNames.last());
+    }
+    QCOMPARE(astrNames, QStringList({QStringLiteral("2024.03.07 09.05.01.jpg"),
+                                     QStringLiteral("2024.03.07 09.05.01 (2).jpg"),
+                                     QStringLiteral("2024.03.07 09.05.01 (3).jpg")}));
+    // A gap left by a failed or removed snapshot is used again.
+    setTaken.remove(astrNames.at(1));
+    QCOMPARE(MakeFreeSnapshotFileName(dt, fnTaken), astrNames.at(1));
+    // Nothing free: no name rather than one that overwrites.
+    QCOMPARE(MakeFreeSnapshotFileName(dt, [](const QString&) { return true; }), QString());
 }
 
 void TestOutputNames::RoomForVideo_data()

@@ -18,9 +18,11 @@
 #include <QLabel>
 #include <QLCDNumber>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <memory>
 
 namespace
@@ -41,6 +43,9 @@ private slots:
     void TitleShowsConfiguredRate();
     void SnapshotWritesJpeg();
     void SnapshotWithoutStorageFolder();
+    void SnapshotsInOneSecondStayApart();
+    void SnapshotFolderNotWritable();
+    void SnapshotWriteFailureReported();
     void FullscreenAndBack();
     void ApplyOutputSettingsRebuilds();
     void LogoFromSettings();
@@ -147,11 +152,12 @@ void TestOutputPanel::SnapshotWritesJpeg()
     const QImage image = reader.read();
     QCOMPARE(image.size(), QSize(768, 576));
 
-    // The main window shows what was made, with a link to open it.
+    // The main window shows what was made, with a link to open it, once the
+    // file is written.
     QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
+    QTRY_VERIFY2_WITH_TIMEOUT(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ") + strName),
+                              qPrintable(pRecord->text()), s_nTimeoutMs);
     QVERIFY(pRecord->isVisible());
-    QVERIFY2(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ") + strName),
-             qPrintable(pRecord->text()));
     QVERIFY(pRecord->text().contains(QStringLiteral("\">Open File</a>")));
 }
 
@@ -168,6 +174,73 @@ void TestOutputPanel::SnapshotWithoutStorageFolder()
     QCOMPARE(answer.m_strTitle, GetAppTitle());
     QVERIFY(!QDir(strGone).exists());
     QVERIFY(!m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"))->isVisible());
+}
+
+void TestOutputPanel::SnapshotsInOneSecondStayApart()
+{
+    QVERIFY(ShowWindow());
+    QTRY_VERIFY_WITH_TIMEOUT(Panel()->GetPreviewWnd()->HasPicture(), s_nTimeoutMs);
+    QSignalSpy spy(m_pWnd.get(), &CVistrel::signalSnapshotFinished);
+    // Early in a second, so that all three share its name.
+    QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().msec() < 200, s_nTimeoutMs);
+    for (int i = 0; i < 3; ++i)
+        Button("buttonSnapshot")->click();
+
+    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 3, s_nTimeoutMs);
+    const QStringList astrFiles = Snapshots();
+    QCOMPARE(astrFiles.size(), 3);
+    const QString strFirst = *std::min_element(astrFiles.begin(), astrFiles.end(),
+                                               [](const QString& a, const QString& b) { return a.size() < b.size(); });
+    QString strStem = strFirst;
+    strStem.chop(4);
+    QCOMPARE(QSet<QString>(astrFiles.begin(), astrFiles.end()),
+             QSet<QString>({strFirst, strStem + QStringLiteral(" (2).jpg"), strStem + QStringLiteral(" (3).jpg")}));
+    QSet<QString> setReported;
+    for (const QList<QVariant>& aArgs : spy)
+    {
+        QVERIFY(aArgs.at(1).toBool());
+        const QString strPath = aArgs.at(0).toString();
+        setReported.insert(QFileInfo(strPath).fileName());
+        const QImage image(strPath);
+        QCOMPARE(image.size(), QSize(768, 576));
+    }
+    QCOMPARE(setReported, QSet<QString>(astrFiles.begin(), astrFiles.end()));
+    QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
+    QTRY_VERIFY_WITH_TIMEOUT(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")
+                                                        + QFileInfo(spy.last().at(0).toString()).fileName()),
+                             s_nTimeoutMs);
+}
+
+void TestOutputPanel::SnapshotFolderNotWritable()
+{
+    // A file where the folder should be: nothing can be made below it,
+    // whoever runs the program.
+    const QString strBlocked = m_pStorage->path() + QStringLiteral("/Snapshot");
+    QVERIFY(QDir(strBlocked).removeRecursively());
+    QFile file(strBlocked);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+
+    CModalAnswer answer(QStringLiteral("OK"));
+    Button("buttonSnapshot")->click();
+    QVERIFY(answer.m_bSeen);
+    QCOMPARE(answer.m_strText, QStringLiteral("Folder cannot be written:\n%1\nPlease reset saving path!")
+                                   .arg(QDir::toNativeSeparators(strBlocked)));
+    QVERIFY(!m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"))->isVisible());
+}
+
+void TestOutputPanel::SnapshotWriteFailureReported()
+{
+    QVERIFY(ShowWindow());
+    // The folder is gone by the time the writer gets to it.
+    const QString strPath = m_pStorage->path() + QStringLiteral("/gone/shot.jpg");
+    QCOMPARE(g_capture.Snapshot(strPath, 75), 1);
+    QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
+    QTRY_COMPARE_WITH_TIMEOUT(pRecord->text(), QStringLiteral("Snapshot failed, cannot write image file: ") + strPath,
+                              s_nTimeoutMs);
+    QVERIFY(pRecord->isVisible());
+    QVERIFY(!QFileInfo::exists(strPath));
+    QVERIFY(!g_capture.IsSnapshotPending(strPath));
 }
 
 void TestOutputPanel::FullscreenAndBack()
@@ -265,6 +338,24 @@ void TestOutputPanel::StartChecks()
     QVERIFY(!Button("buttonStop")->isEnabled());
     QVERIFY(!QDir(strGone).exists());
     QCOMPARE(pElapsed->intValue(), 0);
+
+    // A storage folder that cannot take the recording: said so, not that
+    // the disk is full.
+    g_settings.SetDataStorage(QDir::toNativeSeparators(m_pStorage->path()));
+    const QString strVideo = m_pStorage->path() + QStringLiteral("/Video");
+    QVERIFY(QDir(strVideo).removeRecursively());
+    QFile file(strVideo);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    {
+        CModalAnswer answer(QStringLiteral("OK"));
+        Button("buttonStart")->click();
+        QVERIFY(answer.m_bSeen);
+        QCOMPARE(answer.m_strText, QStringLiteral("Folder cannot be written:\n%1\nPlease reset saving path!")
+                                       .arg(QDir::toNativeSeparators(strVideo)));
+    }
+    QVERIFY(!Panel()->IsRunning());
+    QVERIFY(!g_capture.IsRecording());
 
     // Neither a file nor a stream: nothing happens at all, not even a box.
     g_settings.SetRecord(false);

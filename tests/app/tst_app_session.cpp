@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -64,6 +65,8 @@ private slots:
     void WriteErrorStopsSession();
     void LevelBarFollowsAudio();
     void StreamingOnlyWithSnapshot();
+    void RecordingFolderGone_data();
+    void RecordingFolderGone();
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
@@ -72,6 +75,8 @@ private:
         return Panel()->findChild<QPushButton*>(QLatin1String(pszName));
     }
     QLabel* Label(const char* pszName) const { return m_pWnd->findChild<QLabel*>(QLatin1String(pszName)); }
+    // The main window's 500 ms status timer (the panel's timers sit deeper).
+    QTimer* StatusTimer() const { return m_pWnd->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly); }
 
     std::unique_ptr<QTemporaryDir> m_pStorage;
     std::unique_ptr<CVistrel> m_pWnd;
@@ -236,16 +241,53 @@ void TestSession::StreamingOnlyWithSnapshot()
     // A snapshot's message stays beside the indicator until the session ends.
     QTRY_VERIFY_WITH_TIMEOUT(Panel()->GetPreviewWnd()->HasPicture(), s_nTimeoutMs);
     Panel()->OnButtonSnapshot();
-    QVERIFY(pRecord->isVisibleTo(m_pWnd.get()));
-    QVERIFY(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")));
+    // Announced once the file is written.
+    QTRY_VERIFY_WITH_TIMEOUT(pRecord->isVisibleTo(m_pWnd.get())
+                                 && pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")),
+                             s_nTimeoutMs);
     QVERIFY(pRecord->text().endsWith(QStringLiteral("\">Open File</a>")));
-    QTest::qWait(1200);
+    QSignalSpy spyTicks(StatusTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(spyTicks.size() >= 2, s_nTimeoutMs);
     QVERIFY(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")));
     QVERIFY(pLiving->isVisibleTo(m_pWnd.get()));
 
     Button("buttonStop")->click();
     QVERIFY(!Panel()->IsRunning());
     QVERIFY(!pLiving->isVisibleTo(m_pWnd.get()));
+}
+
+void TestSession::RecordingFolderGone_data()
+{
+    QTest::addColumn<QString>("strHow");
+    QTest::newRow("disk guard") << "guard";
+    // Both ways to stop run the same sequence, which must not ask for room
+    // that no folder can offer.
+    QTest::newRow("Stop button") << "button";
+    QTest::newRow("Stop menu") << "menu";
+}
+
+void TestSession::RecordingFolderGone()
+{
+    QFETCH(QString, strHow);
+    Button("buttonStart")->click();
+    QVERIFY(Panel()->IsRunning());
+    const QString strVideo = m_pStorage->path() + QStringLiteral("/Video");
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() > 0, s_nTimeoutMs);
+
+    CAnswerAll answers;
+    QVERIFY(QDir(strVideo).removeRecursively());
+    // No event is handled in between, so the guard cannot come first.
+    if (strHow == QLatin1String("button"))
+        Button("buttonStop")->click();
+    else if (strHow == QLatin1String("menu"))
+        m_pWnd->OnMenuStop();
+    QTRY_VERIFY_WITH_TIMEOUT(!Panel()->IsRunning() && !answers.m_astrTexts.isEmpty(), s_nTimeoutMs);
+    QVERIFY(!Panel()->IsStopping());
+    QVERIFY(!g_capture.IsRecording());
+    QVERIFY(!StatusTimer()->isActive());
+    QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("Folder is gone:\n%1\nRecording has been stopped.")
+                                                   .arg(QDir::toNativeSeparators(strVideo))}));
+    QVERIFY(Button("buttonStart")->isEnabled());
 }
 
 QTEST_MAIN(TestSession)

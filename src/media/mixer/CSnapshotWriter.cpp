@@ -23,11 +23,11 @@ CSnapshotWriter::~CSnapshotWriter()
 }
 
 void CSnapshotWriter::Queue(std::vector<uint8_t>&& abFrame, int nWidth, int nHeight, const QString& strPath,
-                            int nQuality)
+                            int nQuality, FnDone fnDone)
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
-        m_jobs.push_back(Job{std::move(abFrame), nWidth, nHeight, strPath, nQuality});
+        m_jobs.push_back(Job{std::move(abFrame), nWidth, nHeight, strPath, nQuality, std::move(fnDone)});
         if (!m_thread.joinable())
             m_thread = std::thread(&CSnapshotWriter::ThreadMain, this);
     }
@@ -46,7 +46,10 @@ void CSnapshotWriter::ThreadMain()
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         lock.unlock();
-        Write(job.abFrame.data(), job.nWidth, job.nHeight, job.strPath, job.nQuality);
+        const bool bWritten = Write(job.abFrame.data(), job.nWidth, job.nHeight, job.strPath, job.nQuality);
+        // Unlocked: the receiver may queue the next snapshot from here.
+        if (job.fnDone)
+            job.fnDone(bWritten);
         lock.lock();
     }
 }

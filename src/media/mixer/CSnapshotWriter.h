@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -19,8 +20,13 @@ public:
     CSnapshotWriter(const CSnapshotWriter&) = delete;
     CSnapshotWriter& operator=(const CSnapshotWriter&) = delete;
 
+    // Told on the writer's thread whether the file was written, once it is
+    // complete under its name or has failed.
+    typedef std::function<void(bool bWritten)> FnDone;
+
     // Takes the packed YUYV frame (stride 2 x nWidth) over.
-    void Queue(std::vector<uint8_t>&& abFrame, int nWidth, int nHeight, const QString& strPath, int nQuality);
+    void Queue(std::vector<uint8_t>&& abFrame, int nWidth, int nHeight, const QString& strPath, int nQuality,
+               FnDone fnDone = nullptr);
 
     // Converts and writes at once on the calling thread; true when the file
     // was written. The file is written under a temporary name and renamed, so
@@ -35,6 +41,7 @@ private:
         int nHeight;
         QString strPath;
         int nQuality;
+        FnDone fnDone;
     };
 
     void ThreadMain();

@@ -329,7 +329,7 @@ bool CVideoMixer::DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay)
     return true;
 }
 
-bool CVideoMixer::CreateSnapshot(const QString& strPath, int nQuality)
+bool CVideoMixer::CreateSnapshot(const QString& strPath, int nQuality, CSnapshotWriter::FnDone fnDone)
 {
     if (strPath.isEmpty())
         return false;
@@ -346,6 +346,6 @@ bool CVideoMixer::CreateSnapshot(const QString& strPath, int nQuality)
         abFrame.resize(size_t(m_nWidth) * 2 * size_t(m_nHeight));
         ComposeInto(abFrame.data(), m_nWidth * 2);
     }
-    m_snapshots.Queue(std::move(abFrame), m_nWidth, m_nHeight, strPath, nQuality);
+    m_snapshots.Queue(std::move(abFrame), m_nWidth, m_nHeight, strPath, nQuality, std::move(fnDone));
     return true;
 }

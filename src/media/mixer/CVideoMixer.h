@@ -66,7 +66,8 @@ public:
     bool SetOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay, int nX, int nY);
     bool DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay);
 
-    bool CreateSnapshot(const QString& strPath, int nQuality);
+    // fnDone (may be empty) hears on the writer's thread how the file fared.
+    bool CreateSnapshot(const QString& strPath, int nQuality, CSnapshotWriter::FnDone fnDone = nullptr);
 
     // Pulls the channels' latest frames and composes the scene as it is now
     // into a caller-owned buffer; what the mixer thread does every tick.

@@ -143,8 +143,19 @@ int KVS_VideoMixerDelCaption(KVS_HANDLE hMixer, KVS_HANDLE hCaption)
     return pMixer && pMixer->DelOverlay(CVideoMixer::OVERLAY_CAPTION, hCaption) ? 1 : 0;
 }
 
-int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality)
+int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality,
+                                 KVS_SNAPSHOT_CALLBACK pfnDone, void* pUser)
 {
     const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
-    return pMixer && pMixer->CreateSnapshot(FromUtf16(pszPath), nQuality) ? 1 : 0;
+    if (!pMixer)
+        return 0;
+    const QString strPath = FromUtf16(pszPath);
+    CSnapshotWriter::FnDone fnDone;
+    if (pfnDone)
+    {
+        fnDone = [pfnDone, pUser, strPath](bool bWritten) {
+            pfnDone(reinterpret_cast<const char16_t*>(strPath.utf16()), bWritten ? 1 : 0, pUser);
+        };
+    }
+    return pMixer->CreateSnapshot(strPath, nQuality, std::move(fnDone)) ? 1 : 0;
 }
