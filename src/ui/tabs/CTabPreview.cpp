@@ -527,8 +527,8 @@ void CTabPreview::ResetUnassignedChannels()
         // A channel without a device has no place in the picture.
         if (g_capture.IsChannelPlaced(nChannel))
             g_capture.RemoveMixerChannel(nChannel);
+        controls.pVideo->setToolTip(QString());
     }
-    RefreshChannelStatus();
 }
 
 void CTabPreview::OpenChannel(int nChannel, int nDevice)
