@@ -184,15 +184,10 @@ void TestEngineMixer::refusedSizeLeavesChannelUnplaced()
     QCOMPARE(g_capture.GetChannel(3)->GetDeviceIndex(), 3);
     QVERIFY(WaitForFrame(IsAllBlack));
 
-    // A size it takes brings the picture back where it is placed.
-    g_capture.PlaceChannel(3, 320, 240, 320, 240, 255, 0);
-    QVERIFY(g_capture.GetChannel(3)->IsStarted());
-    QVERIFY(WaitForFrame([](const SYuyvPicture& out) {
-        return out.BrightBox(20).isValid() && QRect(320, 240, 320, 240).contains(out.BrightBox(20));
-    }));
-
     // An empty rectangle takes the channel out of the picture but leaves its
     // capture running for its preview.
+    g_capture.PlaceChannel(3, 0, 0, 320, 240, 255, 0);
+    QVERIFY(g_capture.IsChannelPlaced(3));
     g_capture.PlaceChannel(3, 0, 0, 0, 240, 255, 0);
     QVERIFY(!g_capture.IsChannelPlaced(3));
     QVERIFY(g_capture.GetChannel(3)->IsStarted());
