@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QTextCodec>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -54,22 +55,52 @@ int ClampToInt(int64_t nValue)
     return int(qBound<int64_t>(std::numeric_limits<int>::min(), nValue, std::numeric_limits<int>::max()));
 }
 
-int ClampToInt(double dValue)
+// Far beyond any picture, yet small enough that a position plus a size
+// cannot overflow 64 bits.
+const int64_t s_nCoordinateLimit = int64_t(1) << 61;
+
+int64_t ClampToCoordinate(double dValue)
 {
     const double dTruncated = std::trunc(dValue);
-    if (dTruncated <= double(std::numeric_limits<int>::min()))
-        return std::numeric_limits<int>::min();
-    if (dTruncated >= double(std::numeric_limits<int>::max()))
-        return std::numeric_limits<int>::max();
-    return int(dTruncated);
+    if (std::isnan(dTruncated))
+        return 0;
+    return int64_t(qBound(-double(s_nCoordinateLimit), dTruncated, double(s_nCoordinateLimit)));
+}
+
+// Every product of two 32-bit values fits 64 bits, so file values of any
+// size scale without overflow.
+int64_t ScalePercent64(int nTotal, int nValue)
+{
+    const int64_t nT = nTotal;
+    if (nValue > 100)
+        return nT * nValue / 1000;
+    if (nValue == 33)
+        return nT / 3;
+    if (nValue == 66)
+        return nT * 2 / 3;
+    if (nValue == 99)
+        return nT;
+    return nT * nValue / 100;
 }
 
 // The mixer works on YUYV pixel pairs, so relative rectangles are kept even.
-int EvenUp(int nValue)
+int64_t EvenUp(int64_t nValue)
 {
-    if (nValue % 2 == 0)
-        return nValue;
-    return nValue == std::numeric_limits<int>::max() ? nValue - 1 : nValue + 1;
+    return nValue % 2 == 0 ? nValue : nValue + 1;
+}
+
+// The part of the rectangle that lies in the output; a null rectangle when
+// nothing does. The mixer cannot draw outside its picture, and a rectangle
+// that reached past INT_MAX could not even be represented.
+QRect ClipToOutput(int64_t nX, int64_t nY, int64_t nWidth, int64_t nHeight, int nOutputWidth, int nOutputHeight)
+{
+    const int64_t nLeft = std::max<int64_t>(nX, 0);
+    const int64_t nTop = std::max<int64_t>(nY, 0);
+    const int64_t nRight = std::min<int64_t>(nX + nWidth, nOutputWidth);
+    const int64_t nBottom = std::min<int64_t>(nY + nHeight, nOutputHeight);
+    if (nRight <= nLeft || nBottom <= nTop)
+        return QRect();
+    return QRect(int(nLeft), int(nTop), int(nRight - nLeft), int(nBottom - nTop));
 }
 }
 
@@ -181,16 +212,7 @@ int CLayout::GetPositionCount(int nLayout) const
 
 int CLayout::ScalePercent(int nTotal, int nValue)
 {
-    const int64_t nT = nTotal;
-    if (nValue > 100)
-        return ClampToInt(nT * nValue / 1000);
-    if (nValue == 33)
-        return nTotal / 3;
-    if (nValue == 66)
-        return ClampToInt(nT * 2 / 3);
-    if (nValue == 99)
-        return nTotal;
-    return ClampToInt(nT * nValue / 100);
+    return ClampToInt(ScalePercent64(nTotal, nValue));
 }
 
 bool CLayout::GetPositionRect(int nLayout, int nPosition, int nWidth, int nHeight, QRect& rect) const
@@ -206,16 +228,18 @@ bool CLayout::GetPositionRect(int nLayout, int nPosition, int nWidth, int nHeigh
             return false;
         // The factors are deliberately single precision: stored layouts were
         // tuned against exactly this rounding.
-        const float fScaleX = float(double(nWidth) / pEntry->nBarWidth);
-        const float fScaleY = float(double(nHeight) / pEntry->nBarHeight);
-        rect = QRect(ClampToInt(pos.nX * double(fScaleX)), ClampToInt(pos.nY * double(fScaleY)),
-                     ClampToInt(pos.nWidth * double(fScaleX)), ClampToInt(pos.nHeight * double(fScaleY)));
+        const double dScaleX = float(double(nWidth) / pEntry->nBarWidth);
+        const double dScaleY = float(double(nHeight) / pEntry->nBarHeight);
+        rect = ClipToOutput(ClampToCoordinate(pos.nX * dScaleX), ClampToCoordinate(pos.nY * dScaleY),
+                            ClampToCoordinate(pos.nWidth * dScaleX), ClampToCoordinate(pos.nHeight * dScaleY),
+                            nWidth, nHeight);
         return true;
     }
     if (pEntry->nPosType == POSTYPE_RELATIVE)
     {
-        rect = QRect(EvenUp(ScalePercent(nWidth, pos.nX)), EvenUp(ScalePercent(nHeight, pos.nY)),
-                     EvenUp(ScalePercent(nWidth, pos.nWidth)), EvenUp(ScalePercent(nHeight, pos.nHeight)));
+        rect = ClipToOutput(EvenUp(ScalePercent64(nWidth, pos.nX)), EvenUp(ScalePercent64(nHeight, pos.nY)),
+                            EvenUp(ScalePercent64(nWidth, pos.nWidth)), EvenUp(ScalePercent64(nHeight, pos.nHeight)),
+                            nWidth, nHeight);
         return true;
     }
     return false;

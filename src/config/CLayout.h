@@ -46,8 +46,9 @@ public:
     int GetPositionCount(int nLayout) const;        // 0 for a bad index
 
     // Rectangle of position nPosition of nLayout in an output of nWidth x
-    // nHeight pixels. False, leaving rect untouched, when the layout or the
-    // position does not exist or the layout's geometry cannot be computed.
+    // nHeight pixels, cut to the output; a null rectangle when nothing of the
+    // position lies in it. False, leaving rect untouched, when the layout or
+    // the position does not exist or the layout's geometry cannot be computed.
     bool GetPositionRect(int nLayout, int nPosition, int nWidth, int nHeight, QRect& rect) const;
 
     int GetLogoCount() const;

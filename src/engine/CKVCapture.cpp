@@ -287,9 +287,10 @@ bool CKVCapture::OpenChannel(int nChannel, int nDevice, KVS_WINDOW hWnd)
     ReadOutputFormat(nWidth, nHeight, nDuration);
     if (!pChannel->SetFormat(nWidth, nHeight, nDuration))
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1: device %2 refused %3x%4")
+        // The channel keeps its device: placing it into a smaller rectangle,
+        // or a later output format, may well be a size the device takes.
+        Platform::DebugOutput(QStringLiteral("Channel %1: device %2 refused %3x%4; it stays idle")
                                   .arg(nChannel).arg(nDevice).arg(nWidth).arg(nHeight));
-        pChannel->Close();
         return false;
     }
     return pChannel->Start();
@@ -322,12 +323,11 @@ bool CKVCapture::RestartChannels()
         CKVChannel* pChannel = m_apChannel[nChannel].get();
         if (!pChannel || !pChannel->IsOpen())
             continue;
+        // The assignment is the user's and is kept: switching back to a
+        // format the device takes must bring the channel back.
         if (!pChannel->Restart(nWidth, nHeight, nDuration))
-        {
-            Platform::DebugOutput(QStringLiteral("Channel %1 cannot take %2x%3; its device is released")
-                                      .arg(nChannel).arg(nWidth).arg(nHeight));
-            g_settings.SetChannelDevice(nChannel, -1);
-        }
+            Platform::DebugOutput(QStringLiteral("Channel %1 cannot take %2x%3; it stays idle with device %4")
+                                      .arg(nChannel).arg(nWidth).arg(nHeight).arg(pChannel->GetDeviceIndex()));
     }
     return true;
 }

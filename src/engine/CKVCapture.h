@@ -69,11 +69,13 @@ public:
 
     // Null for a channel number outside 0..5 or before Init.
     CKVChannel* GetChannel(int nChannel) const;
-    // Opens the channel and starts it at the full output format.
+    // Opens the channel and starts it at the full output format. False when
+    // it does not capture; a device that opened but refused the format stays
+    // with the channel, stopped, for a later format it takes.
     bool OpenChannel(int nChannel, int nDevice, KVS_WINDOW hWnd);
     void CloseChannel(int nChannel);
-    // Re-applies the stored output format to every open channel; a channel
-    // whose device refuses it loses its device in the settings store.
+    // Re-applies the stored output format to every open channel. A channel
+    // whose device refuses it stays open and stopped, keeping its device.
     bool RestartChannels();
     // -1 for a channel number outside 0..5, else 1.
     int ShowChannelPropertyDialog(int nChannel);
@@ -139,7 +141,8 @@ public:
 
     // Makes the channel capture at exactly nWidth x nHeight and draws it at
     // (nX, nY). bInset draws it over every channel that is not inset. A
-    // device refusing the size leaves the channel stopped and unplaced.
+    // device refusing the size leaves the channel stopped and unplaced; an
+    // empty rectangle only takes it out of the picture.
     void PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHeight, int nOpacity, int bInset);
     // Takes the channel out of the picture; its capture keeps running.
     void RemoveMixerChannel(int nChannel);

@@ -175,6 +175,15 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
         // back over the whole output, or delete it when it ends.
         CVoIPAutoLock lock(m_csMixerState);
         FinishTransitionOfLocked(nChannel);
+        // Nothing to show; asking the device for no picture at all would
+        // only stop a capture that still feeds its preview.
+        if (nWidth <= 0 || nHeight <= 0)
+        {
+            Platform::DebugOutput(QStringLiteral("Channel %1: empty rectangle %2x%3; it is not placed")
+                                      .arg(nChannel).arg(nWidth).arg(nHeight));
+            DeleteMixerChannelLocked(nChannel);
+            return;
+        }
     }
 
     pChannel->Stop();

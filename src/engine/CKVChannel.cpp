@@ -99,7 +99,8 @@ bool CKVChannel::SetFormat(int nWidth, int nHeight, int nDuration)
         KVS_ResetVideoRenderer(hRenderer, &m_guidMonitor, m_hWnd, m_nColor, m_nWidth, m_nHeight, 0, 1);
         UpdateRenderer();
     }
-    return KVS_SetVideoCaptureFormat(m_hCapture, m_nColor, m_nWidth, m_nHeight, m_nDuration) != 0;
+    m_bFormatRefused = KVS_SetVideoCaptureFormat(m_hCapture, m_nColor, m_nWidth, m_nHeight, m_nDuration) == 0;
+    return !m_bFormatRefused;
 }
 
 bool CKVChannel::Start()
@@ -126,10 +127,7 @@ bool CKVChannel::Restart(int nWidth, int nHeight, int nDuration)
 
     Stop();
     if (!SetFormat(nWidth, nHeight, nDuration))
-    {
-        Close();
         return false;
-    }
     KVS_SetVideoCaptureCallback(m_hCapture, &CKVChannel::FrameHandler, this);
 
     KVS_HANDLE hRenderer = m_hRenderer.load();
@@ -165,6 +163,7 @@ void CKVChannel::Close()
     if (hRenderer)
         KVS_DestroyVideoRenderer(hRenderer);
     m_bStarted = 0;
+    m_bFormatRefused = false;
 }
 
 void CKVChannel::Repaint()

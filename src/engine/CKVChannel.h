@@ -24,13 +24,20 @@ public:
     bool SetFormat(int nWidth, int nHeight, int nDuration);
     bool Start();
     void Stop();
-    // Stops, sets the new format and starts again; on a refused format the
-    // channel is closed and false returned.
+    // Stops, sets the new format and starts again. A refused format leaves
+    // the channel open and stopped with its device, so that a later format
+    // the device takes brings the picture back; false then.
     bool Restart(int nWidth, int nHeight, int nDuration);
     void Close();
 
     bool IsOpen() const { return m_hCapture != nullptr; }
     bool IsStarted() const { return m_bStarted != 0; }
+    // The device refused the last format asked of it; the channel stays
+    // stopped until a format is accepted.
+    bool IsFormatRefused() const { return m_bFormatRefused; }
+    // Open with an accepted format, yet not capturing: what a device held by
+    // another program looks like.
+    bool IsDeviceBusy() const { return IsOpen() && !IsStarted() && !m_bFormatRefused; }
     void Repaint();
     void UpdateRenderer();
 
@@ -77,4 +84,5 @@ private:
     std::atomic<uint64_t> m_nCapturedFrames { 0 };
     uint32_t m_nStatisticsStart = 0;
     int m_bStarted = 0;
+    bool m_bFormatRefused = false;
 };

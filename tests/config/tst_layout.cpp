@@ -106,9 +106,10 @@ private slots:
         QTest::newRow("whole") << 1920 << 1080 << QRect(0, 0, 99, 99) << QRect(0, 0, 1920, 1080);
         QTest::newRow("per-mille") << 1920 << 1080 << QRect(250, 0, 500, 1000) << QRect(480, 0, 960, 1080);
         QTest::newRow("made even") << 1366 << 768 << QRect(33, 33, 33, 33) << QRect(456, 256, 456, 256);
-        QTest::newRow("percent") << 1920 << 1080 << QRect(10, 5, 25, 100) << QRect(192, 54, 480, 1080);
-        // -19 is odd and moves up to -18.
-        QTest::newRow("negative") << 1920 << 1080 << QRect(-1, 0, 1, 1) << QRect(-18, 0, 20, 10);
+        // 54 + 1080 reaches below the output, which cuts it to 1026.
+        QTest::newRow("percent") << 1920 << 1080 << QRect(10, 5, 25, 100) << QRect(192, 54, 480, 1026);
+        // -19 is odd and moves up to -18; what lies left of the output is cut off.
+        QTest::newRow("negative") << 1920 << 1080 << QRect(-1, 0, 1, 1) << QRect(0, 0, 2, 10);
     }
 
     void relativeRects()
@@ -160,6 +161,47 @@ private slots:
         QCOMPARE(layout.GetPositionCount(4), 1);
     }
 
+    // Values near the ends of the 32-bit range must neither overflow (the
+    // sanitizer build aborts on that) nor reach past the output picture.
+    void outOfRangeRectsAreCutToTheOutput_data()
+    {
+        QTest::addColumn<QString>("strLayout");
+        QTest::addColumn<QString>("strPos");
+        QTest::addColumn<QRect>("expected");
+        const QString strRelative = "postype=2";
+        const QString strCanvas = "postype=1";
+        QTest::newRow("relative, all INT_MAX") << strRelative << "2147483647,2147483647,2147483647,2147483647"
+                                               << QRect();
+        QTest::newRow("relative, INT_MIN corner") << strRelative << "-2147483648,-2147483648,2147483647,2147483647"
+                                                  << QRect();
+        QTest::newRow("relative, from the centre on") << strRelative << "50,50,2147483647,2147483647"
+                                                      << QRect(960, 540, 960, 540);
+        QTest::newRow("relative, left of the output") << strRelative << "-50,-50,1000,1000"
+                                                      << QRect(0, 0, 960, 540);
+        QTest::newRow("relative, negative size") << strRelative << "0,0,-50,50" << QRect();
+        QTest::newRow("canvas, all INT_MAX") << strCanvas << "2147483647,2147483647,2147483647,2147483647"
+                                             << QRect();
+        QTest::newRow("canvas, INT_MIN corner") << strCanvas << "-2147483648,-2147483648,2147483647,2147483647"
+                                                << QRect();
+        QTest::newRow("canvas, huge size") << strCanvas << "0,0,2147483647,2147483647" << QRect(0, 0, 1920, 1080);
+        QTest::newRow("canvas, straddling the left edge") << strCanvas << "-1,0,2,1" << QRect(0, 0, 1920, 1080);
+    }
+
+    void outOfRangeRectsAreCutToTheOutput()
+    {
+        QFETCH(QString, strLayout);
+        QFETCH(QString, strPos);
+        QFETCH(QRect, expected);
+        // A one-pixel canvas multiplies every canvas value by the output size.
+        CLayout layout;
+        QVERIFY(layout.Load(WriteFixture(QString("[layout]\ncount=1\n[layout0]\n%1\nvideo=1\npos0=%2\n"
+                                                 "[bar0]\nsize=1,1\n")
+                                             .arg(strLayout, strPos))));
+        const QRect rect = Rect(layout, 0, 0, 1920, 1080);
+        QCOMPARE(rect, expected);
+        QVERIFY(rect.isNull() || QRect(0, 0, 1920, 1080).contains(rect));
+    }
+
     void badIndices()
     {
         CLayout layout;
@@ -168,8 +210,8 @@ private slots:
                                          "[layout1]\nname=B\npostype=2\nvideo=1\npos0=x,1,2,3\n"
                                          "[logo]\ncount=1\n[logo0]\nname=L\nfile=l.png\n"
                                          "[font]\ncount=2\n[font0]\nname=F0\n[font1]\nname=F1\n")));
-        // A short position list fills with zeros.
-        QCOMPARE(Rect(layout, 0, 1, 1000, 1000), QRect(100, 200, 0, 0));
+        // A short position list fills with zeros: a position of no size.
+        QCOMPARE(Rect(layout, 0, 1, 1000, 1000), QRect());
         QCOMPARE(Rect(layout, 1, 0, 100, 100), QRect(0, 2, 2, 4));
 
         for (int nBad : {-1, 2})

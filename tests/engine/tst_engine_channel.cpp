@@ -49,7 +49,7 @@ private slots:
     void openFormatStartRestartClose();
     void reopenAndInvalidDevice();
     void failedOpenLeavesChannelClosed();
-    void restartWithRefusedFormatForgetsDevice();
+    void refusedFormatKeepsDeviceUntilOneItTakes();
     void pictureControlsAndSignal();
 
 private:
@@ -164,23 +164,29 @@ void TestEngineChannel::failedOpenLeavesChannelClosed()
     // A retry with the same bad device must fail again, not report success.
     QVERIFY(!pChannel->Open(99, TEST_WINDOW));
 
-    // A device that cannot take the output format is closed again.
+    // A device that cannot take the output format stays with the channel,
+    // idle, and is not mistaken for one held by another program.
     g_settings.SetOutputFormat(SIZE_1920X1080, RATE_25);
     QVERIFY(!g_capture.OpenChannel(1, 1, TEST_WINDOW));
-    QVERIFY(!pChannel->IsOpen());
-    QCOMPARE(pChannel->GetDeviceIndex(), -1);
+    QVERIFY(pChannel->IsOpen());
+    QVERIFY(!pChannel->IsStarted());
+    QVERIFY(pChannel->IsFormatRefused());
+    QVERIFY(!pChannel->IsDeviceBusy());
+    QCOMPARE(pChannel->GetDeviceIndex(), 1);
+    QVERIFY(g_capture.IsDeviceInUse(1));
 
-    // The channel is still usable afterwards.
+    // The channel can take another device afterwards.
     QVERIFY(g_capture.OpenChannel(1, 0, TEST_WINDOW));
     QVERIFY(pChannel->IsStarted());
 }
 
-void TestEngineChannel::restartWithRefusedFormatForgetsDevice()
+void TestEngineChannel::refusedFormatKeepsDeviceUntilOneItTakes()
 {
     QVERIFY(g_capture.OpenChannel(0, 0, TEST_WINDOW));
     QVERIFY(g_capture.OpenChannel(3, 1, TEST_WINDOW));
     g_settings.SetChannelDevice(0, 0);
     g_settings.SetChannelDevice(3, 1);
+    CKVChannel* pSmall = g_capture.GetChannel(3);
 
     // Only device 0 can deliver 1920 x 1080.
     g_settings.SetOutputFormat(SIZE_1920X1080, RATE_25);
@@ -190,9 +196,21 @@ void TestEngineChannel::restartWithRefusedFormatForgetsDevice()
     QCOMPARE(g_capture.GetChannel(0)->GetWidth(), 1920);
     QCOMPARE(g_settings.GetChannelDevice(0), 0);
 
-    QVERIFY(!g_capture.GetChannel(3)->IsOpen());
-    QCOMPARE(g_capture.GetChannel(3)->GetDeviceIndex(), -1);
-    QCOMPARE(g_settings.GetChannelDevice(3), -1);
+    // The refusing channel keeps its device, in the engine and in the table.
+    QVERIFY(pSmall->IsOpen());
+    QVERIFY(!pSmall->IsStarted());
+    QVERIFY(!pSmall->IsDeviceBusy());
+    QCOMPARE(pSmall->GetDeviceIndex(), 1);
+    QCOMPARE(g_settings.GetChannelDevice(3), 1);
+
+    // Back at a size it takes, it captures again, with its own frame handler.
+    g_settings.SetOutputFormat(SIZE_640X480, RATE_25);
+    QVERIFY(g_capture.RestartChannels());
+    QVERIFY(pSmall->IsStarted());
+    QVERIFY(!pSmall->IsFormatRefused());
+    QCOMPARE(pSmall->GetWidth(), 640);
+    float fFps = 0.0f;
+    QTRY_VERIFY_WITH_TIMEOUT(pSmall->GetStatistics(fFps) && fFps > 0.0f, 30000);
 }
 
 void TestEngineChannel::pictureControlsAndSignal()

@@ -180,6 +180,17 @@ void TestEngineMixer::refusedSizeLeavesChannelUnplaced()
     QVERIFY(!g_capture.IsChannelPlaced(3));
     QVERIFY(g_capture.GetChannel(3)->IsOpen());
     QVERIFY(!g_capture.GetChannel(3)->IsStarted());
+    QVERIFY(!g_capture.GetChannel(3)->IsDeviceBusy());
+    QCOMPARE(g_capture.GetChannel(3)->GetDeviceIndex(), 3);
+    QVERIFY(WaitForFrame(IsAllBlack));
+
+    // An empty rectangle takes the channel out of the picture but leaves its
+    // capture running for its preview.
+    g_capture.PlaceChannel(3, 0, 0, 320, 240, 255, 0);
+    QVERIFY(g_capture.IsChannelPlaced(3));
+    g_capture.PlaceChannel(3, 0, 0, 0, 240, 255, 0);
+    QVERIFY(!g_capture.IsChannelPlaced(3));
+    QVERIFY(g_capture.GetChannel(3)->IsStarted());
     QVERIFY(WaitForFrame(IsAllBlack));
 
     // Out-of-range channel numbers are ignored.

@@ -1,12 +1,17 @@
 // The Device tab against the real engine: virtual cameras, a running mixer
 // and the shipped layouts. Every test checks the three things the tab keeps
 // consistent: the channel table, the engine's open channels and the mixer.
+#include "../engine/TestFrameSink.h"
 #include "CTabPreview.h"
 #include "IKVFrameSink.h"
 #include "UiTestUtil.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QGroupBox>
+#include <QPushButton>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 
 #include <mutex>
 #include <vector>
@@ -40,6 +45,42 @@ private:
     mutable std::mutex m_mutex;
     std::vector<int> m_vecProgress;
 };
+
+const int SIZE_640X480 = 14;
+
+// Something of a camera's picture in the top left quarter, which no inset
+// of the picture-in-picture layout covers.
+bool TopLeftLit(const SYuyvPicture& out)
+{
+    if (out.IsEmpty())
+        return false;
+    return out.BrightBox(20).intersects(QRect(0, 0, out.nWidth / 2, out.nHeight / 2));
+}
+
+// Waits for a newly composed frame that satisfies fnCheck.
+bool WaitForOutput(const CTestFrameSink& sink, const std::function<bool(const SYuyvPicture&)>& fnCheck)
+{
+    QDeadlineTimer deadline(WAIT_MS);
+    int nSeen = sink.Frames();
+    while (!deadline.hasExpired())
+    {
+        QTest::qWait(20);
+        if (sink.Frames() == nSeen)
+            continue;
+        nSeen = sink.Frames();
+        if (fnCheck(sink.Latest()))
+            return true;
+    }
+    return false;
+}
+
+// The device field of a channel's entry as written at shutdown.
+int StoredDevice(int nChannel)
+{
+    const QStringList astrFields =
+        g_settings.value(QStringLiteral("channel_%1").arg(nChannel)).toString().split(QLatin1Char(','));
+    return astrFields.size() == 7 ? astrFields[1].trimmed().toInt() : -100;
+}
 }
 
 class TestDeviceTab : public QObject
@@ -66,12 +107,16 @@ private slots:
     void applyChannelRectsAfterMixerRebuild();
     void resetUnassignedChannels();
     void dialogOperations();
+    void refusedOutputFormatKeepsTheChannel();
+    void positionOutsideTheOutputIsNotShown();
 
 private:
     void Build(const QByteArray& baDevices);
     QComboBox* Combo(int nChannel) const { return m_pTab->GetPositionCombo(nChannel); }
     // No two channels with a device share a position other than -1.
     static bool PositionsUnique();
+    // What the Settings tab does when a new output format is applied.
+    void ApplyOutputFormat(int nSize, int nWidth, int nHeight);
 
     std::unique_ptr<CVideoWnd> m_pOutput;
     std::unique_ptr<CTabPreview> m_pTab;
@@ -104,6 +149,15 @@ void TestDeviceTab::Build(const QByteArray& baDevices)
     m_pTab.reset(new CTabPreview(nullptr));
     m_pTab->resize(440, 600);
     m_pTab->show();
+}
+
+void TestDeviceTab::ApplyOutputFormat(int nSize, int nWidth, int nHeight)
+{
+    g_capture.DestroyMixer();
+    g_settings.SetOutputFormat(nSize, RATE_25);
+    g_capture.RestartChannels();
+    QVERIFY(g_capture.CreateMixer(nWidth, nHeight, FRAME_DURATION_25, m_pOutput->GetWindowHandle()));
+    m_pTab->ApplyChannelRects();
 }
 
 bool TestDeviceTab::PositionsUnique()
@@ -186,6 +240,13 @@ void TestDeviceTab::constructionOpensAndPlacesChannels()
         // The device captures at exactly its rectangle's size.
         QCOMPARE(CaptureSize(nChannel), PositionRect(3, nChannel).size());
         QCOMPARE(m_pTab->GetChannelBox(nChannel)->title(), QStringLiteral("Video %1").arg(nChannel + 1));
+        QVERIFY(m_pTab->GetVideoWnd(nChannel)->toolTip().isEmpty());
+    }
+    // Without a device dialog to open, the list buttons are visibly off.
+    for (int nChannel = 0; nChannel < CTabPreview::CHANNEL_COUNT; ++nChannel)
+    {
+        QVERIFY(!m_pTab->GetListButton(nChannel)->isEnabled());
+        QVERIFY(!m_pTab->GetListButton(nChannel)->toolTip().isEmpty());
     }
     for (int nChannel = 3; nChannel < CTabPreview::CHANNEL_COUNT; ++nChannel)
     {
@@ -465,7 +526,7 @@ void TestDeviceTab::resetUnassignedChannels()
 {
     g_settings.SetLayoutIndex(5);
     Build("3");
-    // What the engine does when a device refuses a new output format.
+    // A channel whose device the table no longer has.
     g_settings.SetChannelDevice(1, -1);
     m_pTab->ResetUnassignedChannels();
 
@@ -512,6 +573,87 @@ void TestDeviceTab::dialogOperations()
     pCallback->SetPositionIndex(1, 0);
     QCOMPARE(g_settings.GetChannelPosition(1), -1);
     QVERIFY(!g_capture.IsChannelPlaced(1));
+}
+
+void TestDeviceTab::refusedOutputFormatKeepsTheChannel()
+{
+    // Channel 0's device delivers no more than the test output; in the
+    // picture-in-picture layout it fills the output, channel 1 the inset.
+    CTestFrameSink sink;
+    Build("Small|2|320x240;Big");
+    QCOMPARE(g_settings.GetLayoutIndex(), 1);
+    QVERIFY(g_capture.IsChannelPlaced(0));
+    QVERIFY(WaitForOutput(sink, TopLeftLit));
+
+    ApplyOutputFormat(SIZE_640X480, 640, 480);
+    CVideoWnd* pVideo = m_pTab->GetVideoWnd(0);
+    QCOMPARE(g_capture.GetChannel(0)->GetDeviceIndex(), 0);
+    QCOMPARE(g_settings.GetChannelDevice(0), 0);
+    QCOMPARE(g_settings.GetChannelPosition(0), 0);
+    QVERIFY(Combo(0)->isEnabled());
+    QCOMPARE(Combo(0)->currentIndex(), 1);
+    QVERIFY(!g_capture.IsChannelPlaced(0));
+    QVERIFY(g_capture.IsChannelPlaced(1));
+    // No picture, and not blamed on another program holding the device.
+    QVERIFY(pVideo->IsPlaceholder());
+    QVERIFY(!pVideo->IsDeviceBusy());
+    QCOMPARE(pVideo->toolTip(), QStringLiteral("No picture: the device does not support this size"));
+    QVERIFY(m_pTab->GetVideoWnd(1)->toolTip().isEmpty());
+    QVERIFY(WaitForOutput(sink, [](const SYuyvPicture& out) { return out.nWidth == 640 && !TopLeftLit(out); }));
+
+    // The assignment written at shutdown still names the device.
+    g_settings.SaveAssignments();
+    QCOMPARE(StoredDevice(0), 0);
+
+    // Back at a size the device takes, its picture returns to the output.
+    ApplyOutputFormat(SIZE_320X240, OUTPUT_WIDTH, OUTPUT_HEIGHT);
+    QVERIFY(g_capture.IsChannelPlaced(0));
+    QVERIFY(!pVideo->IsPlaceholder());
+    QVERIFY(pVideo->toolTip().isEmpty());
+    QVERIFY(WaitForOutput(sink, [](const SYuyvPicture& out) { return out.nWidth == 320 && TopLeftLit(out); }));
+    QTRY_VERIFY_WITH_TIMEOUT(pVideo->HasPicture(), WAIT_MS);
+}
+
+void TestDeviceTab::positionOutsideTheOutputIsNotShown()
+{
+    // Layouts 0 to 2 have rules of their own; layout 3 is a plain one whose
+    // second position lies entirely outside any output.
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("vtlayout.ini")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[layout]\ncount=4\n"
+               "[layout0]\npostype=2\nvideo=1\npos0=0,0,99,99\n"
+               "[layout1]\npostype=2\nvideo=1\npos0=0,0,99,99\n"
+               "[layout2]\npostype=2\nvideo=1\npos0=0,0,99,99\n"
+               "[layout3]\npostype=1\nvideo=2\npos0=0,0,1,2\n"
+               "pos1=2147483647,2147483647,2147483647,2147483647\n[bar3]\nsize=2,2\n");
+    file.close();
+    g_layout.ReleaseLayouts();
+    const auto restore = qScopeGuard([] {
+        g_layout.ReleaseLayouts();
+        g_layout.Load();
+    });
+    QVERIFY(g_layout.Load(file.fileName()));
+    g_settings.SetLayoutIndex(3);
+    Build("2");
+
+    QVERIFY(g_capture.IsChannelPlaced(0));
+    QCOMPARE(CaptureSize(0), QSize(OUTPUT_WIDTH / 2, OUTPUT_HEIGHT));
+    // Channel 1 keeps its position and its live preview, but is not drawn.
+    QCOMPARE(g_settings.GetChannelPosition(1), 1);
+    QVERIFY(!g_capture.IsChannelPlaced(1));
+    QVERIFY(g_capture.GetChannel(1)->IsStarted());
+    QVERIFY(!m_pTab->GetVideoWnd(1)->IsPlaceholder());
+    QCOMPARE(m_pTab->GetVideoWnd(1)->toolTip(), QStringLiteral("Not shown in the output"));
+
+    // Swapped there, channel 0 leaves its old rectangle instead of staying in it.
+    Combo(0)->setCurrentIndex(2);
+    QCOMPARE(g_settings.GetChannelPosition(0), 1);
+    QVERIFY(!g_capture.IsChannelPlaced(0));
+    QVERIFY(g_capture.IsChannelPlaced(1));
+    QCOMPARE(CaptureSize(1), QSize(OUTPUT_WIDTH / 2, OUTPUT_HEIGHT));
+    QCOMPARE(m_pTab->GetVideoWnd(0)->toolTip(), QStringLiteral("Not shown in the output"));
+    QVERIFY(m_pTab->GetVideoWnd(1)->toolTip().isEmpty());
 }
 
 QTEST_MAIN(TestDeviceTab)

@@ -44,6 +44,7 @@ CTabPreview::CTabPreview(QWidget* pParent)
         pGrid->addWidget(m_aChannels[nChannel].pBox, nChannel / 2, nChannel % 2);
     }
     RefreshPositionTexts(nLayout);
+    RefreshChannelStatus();
 }
 
 int CTabPreview::FirstRunLayout(int nDeviceCount)
@@ -98,6 +99,10 @@ void CTabPreview::CreateChannelBox(int nChannel, int nLayout, int nPositionCount
 
     controls.pList = new QPushButton(controls.pBox);
     controls.pList->setIcon(QIcon(QStringLiteral(":/images/videolist.png")));
+    // Until the device dialog exists the button would do nothing; a button
+    // that looks usable and ignores clicks looks broken.
+    controls.pList->setEnabled(false);
+    controls.pList->setToolTip(tr("Device properties are not available yet"));
     controls.pVideo = new CVideoWnd(nChannel, controls.pBox);
 
     QHBoxLayout* pRow = new QHBoxLayout;
@@ -112,8 +117,7 @@ void CTabPreview::CreateChannelBox(int nChannel, int nLayout, int nPositionCount
 
     if (bHasDevice)
     {
-        const bool bOpened = g_capture.OpenChannel(nChannel, nDevice, controls.pVideo->GetWindowHandle());
-        controls.pVideo->SetPlaceholder(!bOpened);
+        OpenChannel(nChannel, nDevice);
         if (nPosition >= 0)
             PlaceChannel(nChannel, nLayout, nPosition, InsetFlag(nLayout, nPosition));
     }
@@ -184,8 +188,16 @@ int CTabPreview::InsetFlag(int nLayout, int nPosition)
 void CTabPreview::PlaceChannel(int nChannel, int nLayout, int nPosition, int bInset)
 {
     QRect rect;
-    if (!GetRect(nLayout, nPosition, rect))
+    if (!GetRect(nLayout, nPosition, rect) || rect.isEmpty())
+    {
+        // A position that lies outside the output shows nothing; the channel
+        // must not stay where an earlier position put it either.
+        Platform::DebugOutput(QStringLiteral("Device tab: position %1 of layout %2 has no area in the output; "
+                                             "channel %3 is not shown")
+                                  .arg(nPosition + 1).arg(nLayout).arg(nChannel));
+        g_capture.RemoveMixerChannel(nChannel);
         return;
+    }
     g_capture.PlaceChannel(nChannel, rect.x(), rect.y(), rect.width(), rect.height(), 255, bInset);
 }
 
@@ -338,6 +350,7 @@ void CTabPreview::OnPositionChanged(int nIndex)
         }
     }
     RefreshPositionTexts(nLayout);
+    RefreshChannelStatus();
 }
 
 // ---- IVideoWndCallback ----
@@ -377,11 +390,13 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
     {
         controls.pPosition->setEnabled(false);
         g_capture.CloseChannel(nChannel);
+        controls.bOpenFailed = false;
         controls.pVideo->SetPlaceholder(true);
         // Through the position slot, which takes the channel out of the table's
         // positions as well.
         controls.pPosition->setCurrentIndex(0);
         RefreshPositionTexts(g_settings.GetLayoutIndex());
+        RefreshChannelStatus();
         return;
     }
 
@@ -393,6 +408,7 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
         if (j == nChannel || !pOther || !pOther->IsOpen() || pOther->GetDeviceIndex() != nDevice)
             continue;
         g_capture.CloseChannel(j);
+        m_aChannels[j].bOpenFailed = false;
         m_aChannels[j].pPosition->setCurrentIndex(0);
         m_aChannels[j].pPosition->setEnabled(false);
         g_settings.SetChannelDevice(j, -1);
@@ -400,16 +416,17 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
         break;
     }
 
-    controls.pVideo->SetPlaceholder(false);
+    // The previous device's last picture must not show for the new one.
+    controls.pVideo->SetPlaceholder(true);
     const CKVChannel* pChannel = g_capture.GetChannel(nChannel);
     if (pChannel && pChannel->IsOpen())
         g_capture.CloseChannel(nChannel);
-    if (!g_capture.OpenChannel(nChannel, nDevice, controls.pVideo->GetWindowHandle()))
-        controls.pVideo->SetPlaceholder(true);
+    OpenChannel(nChannel, nDevice);
 
     const int nIndex = controls.pPosition->currentIndex();
     if (nIndex >= 1)
         PlaceChannel(nChannel, g_settings.GetLayoutIndex(), nIndex - 1, 0);
+    RefreshChannelStatus();
 }
 
 void CTabPreview::OnLayoutChanged(int nLayout)
@@ -449,6 +466,7 @@ void CTabPreview::OnLayoutChanged(int nLayout)
         ConnectPosition(nChannel);
     }
     RefreshPositionTexts(nLayout);
+    RefreshChannelStatus();
 }
 
 void CTabPreview::SetPositionIndex(int nChannel, int nIndex)
@@ -468,6 +486,9 @@ void CTabPreview::ApplyChannelRects()
         if (EngineHasDevice(nDevice) && nPosition >= 0 && nPosition < nPositionCount)
             PlaceChannel(nChannel, nLayout, nPosition, InsetFlag(nLayout, nPosition));
     }
+    // Called after the channels were restarted at a new output format, which
+    // some devices may have refused or taken again.
+    RefreshChannelStatus();
 }
 
 void CTabPreview::GetSignalStatus(int nChannel, int& nNoSignal, int& nInputType)
@@ -495,6 +516,7 @@ void CTabPreview::ResetUnassignedChannels()
         if (g_settings.GetChannelDevice(nChannel) != -1)
             continue;
         ChannelControls& controls = m_aChannels[nChannel];
+        controls.bOpenFailed = false;
         controls.pVideo->SetPlaceholder(true);
         {
             const QSignalBlocker blocker(controls.pPosition);
@@ -505,5 +527,45 @@ void CTabPreview::ResetUnassignedChannels()
         // A channel without a device has no place in the picture.
         if (g_capture.IsChannelPlaced(nChannel))
             g_capture.RemoveMixerChannel(nChannel);
+        controls.pVideo->setToolTip(QString());
     }
+}
+
+void CTabPreview::OpenChannel(int nChannel, int nDevice)
+{
+    ChannelControls& controls = m_aChannels[nChannel];
+    g_capture.OpenChannel(nChannel, nDevice, controls.pVideo->GetWindowHandle());
+    const CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+    controls.bOpenFailed = !pChannel || !pChannel->IsOpen();
+}
+
+void CTabPreview::RefreshChannelStatus()
+{
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        const CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+        CVideoWnd* pVideo = m_aChannels[nChannel].pVideo;
+        if (!pVideo)
+            continue;
+        // Only a capturing channel has pictures to show; anything else shows
+        // the placeholder, or says itself that its device is busy.
+        pVideo->SetPlaceholder(!pChannel || !pChannel->IsStarted());
+        pVideo->setToolTip(ChannelStatusText(nChannel));
+    }
+}
+
+QString CTabPreview::ChannelStatusText(int nChannel) const
+{
+    const CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+    if (!pChannel || pChannel->IsDeviceBusy())
+        return QString();
+    // A channel with no device, or one the engine does not have, is already
+    // shown by its disabled position list.
+    if (!pChannel->IsOpen())
+        return m_aChannels[nChannel].bOpenFailed ? tr("No picture: the device could not be opened") : QString();
+    if (!pChannel->IsStarted())
+        return tr("No picture: the device does not support this size");
+    if (m_aChannels[nChannel].pPosition->currentIndex() >= 1 && !g_capture.IsChannelPlaced(nChannel))
+        return tr("Not shown in the output");
+    return QString();
 }

@@ -64,6 +64,8 @@ private:
         QComboBox* pPosition = nullptr;
         QPushButton* pList = nullptr;
         CVideoWnd* pVideo = nullptr;
+        // The last open asked of the engine found no usable device.
+        bool bOpenFailed = false;
     };
 
     void CreateChannelBox(int nChannel, int nLayout, int nPositionCount);
@@ -90,6 +92,14 @@ private:
     // not a position of that layout.
     static int ValidPosition(int nChannel, int nPositionCount);
     void RunDeviceDialog(int nChannel);
+    // Opens the engine channel into the channel's preview and notes whether
+    // the device could be had at all.
+    void OpenChannel(int nChannel, int nDevice);
+    // Preview and tooltip of every channel follow what the engine really
+    // does: a channel shows pictures only while it captures, and a channel
+    // with a device but no picture, or not in the output, says so.
+    void RefreshChannelStatus();
+    QString ChannelStatusText(int nChannel) const;
 
     ChannelControls m_aChannels[CHANNEL_COUNT];
     bool m_bBusy = false;

@@ -48,7 +48,8 @@ bool CVideoWnd::IsDeviceBusy() const
     if (IsOutputWindow())
         return false;
     const CKVChannel* pChannel = g_capture.GetChannel(m_nChannel);
-    return pChannel && pChannel->IsOpen() && !pChannel->IsStarted();
+    // A device that only refused a size is not held by anyone else.
+    return pChannel && pChannel->IsDeviceBusy();
 }
 
 void CVideoWnd::ToggleFullScreen()
