@@ -19,8 +19,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QMainWindow>
+#include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
