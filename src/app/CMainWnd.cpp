@@ -21,8 +21,10 @@
 #include <QLCDNumber>
 #include <QMessageBox>
 #include <QProgressBar>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QVBoxLayout>
 
 namespace
@@ -36,6 +38,27 @@ const int s_nRestartDSoundInterval = 4 * 60 * 60 * 1000;
 const int s_nMinRecordSeconds = 60;
 const uint64_t s_nMinSnapshotBytes = 1000000;
 const int s_nSnapshotQuality = 75;
+
+// The default style sizes a group box title by its ink, which for a closing
+// parenthesis falls short of the text's advance, and clips the rest: the
+// output box's title lost its ")".
+class CWholeTitleStyle : public QProxyStyle
+{
+public:
+    QRect subControlRect(ComplexControl eControl, const QStyleOptionComplex* pOption, SubControl eSub,
+                         const QWidget* pWidget) const override
+    {
+        QRect rect = QProxyStyle::subControlRect(eControl, pOption, eSub, pWidget);
+        const auto* pBox = qstyleoption_cast<const QStyleOptionGroupBox*>(pOption);
+        if (eControl == CC_GroupBox && eSub == SC_GroupBoxLabel && pBox)
+        {
+            const int nWidth = pBox->fontMetrics.size(Qt::TextShowMnemonic, pBox->text).width() + 2;
+            if (rect.width() < nWidth)
+                rect.setWidth(nWidth);
+        }
+        return rect;
+    }
+};
 
 int PackColor(int nWhich)
 {
@@ -151,6 +174,13 @@ QPushButton* CMainWnd::CreateButton(const QIcon& icon, const QString& strText, c
 
 void CMainWnd::SetOutputTitle(double dFrameRate)
 {
+    if (!dynamic_cast<CWholeTitleStyle*>(m_pOutputBox->style()))
+    {
+        // Owned by the panel, which releases it after the box.
+        CWholeTitleStyle* pStyle = new CWholeTitleStyle;
+        pStyle->setParent(this);
+        m_pOutputBox->setStyle(pStyle);
+    }
     m_pOutputBox->setTitle(QStringLiteral("%1 (%2 %3)")
                                .arg(tr("Output"), QString::asprintf("%.2f", dFrameRate), tr("FPS")));
 }

@@ -405,7 +405,7 @@ void CVistrel::RefreshStatusBar(const QString& strText)
         // Once the output has lagged four times in a row, the file will not
         // play smoothly whatever follows; the warning stays.
         if (m_nLowFrameRateCount >= s_nLowFrameRateLimit)
-            m_strStatistics = tr("System performance is insufficient.Encoded video cannot be played normally.");
+            m_strStatistics = tr("System performance is insufficient. Encoded video cannot be played normally.");
         m_pLabelStatistics->setText(m_strStatistics);
         m_pLabelStatistics->show();
 
@@ -447,7 +447,8 @@ void CVistrel::RefreshStatusBar(const QString& strText)
 
 QString CVistrel::MakeOpenFileLink(const QString& strText) const
 {
-    return strText + QStringLiteral("<a href=\"") + strText + QStringLiteral("\">") + tr("Open File")
+    // The blank keeps the link from running into the sentence before it.
+    return strText + QStringLiteral(" <a href=\"") + strText + QStringLiteral("\">") + tr("Open File")
         + QStringLiteral("</a>");
 }
 

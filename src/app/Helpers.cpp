@@ -112,13 +112,27 @@ QString GetSnapshotFilePath(const QString& strFileName)
 QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, const QString& strStream)
 {
     if (!IsValidIPAddress(strAddress))
-        return QCoreApplication::translate("CVistrel", "RTMP IP address is invalid!");
+        return GetRtmpFieldMessage(RTMP_FIELD_ADDRESS);
     if (!IsValidPort(strPort))
-        return QCoreApplication::translate("CVistrel", "RTMP port is invalid!");
+        return GetRtmpFieldMessage(RTMP_FIELD_PORT);
     if (!IsValidStreamName(strStream))
-        return QCoreApplication::translate("CVistrel",
-                                           "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!");
+        return GetRtmpFieldMessage(RTMP_FIELD_STREAM);
     return QString();
+}
+
+QString GetRtmpFieldMessage(ERtmpField eField)
+{
+    switch (eField)
+    {
+    case RTMP_FIELD_ADDRESS:
+        return QCoreApplication::translate("CVistrel", "RTMP IP address is invalid!");
+    case RTMP_FIELD_PORT:
+        return QCoreApplication::translate("CVistrel", "RTMP port is invalid!");
+    case RTMP_FIELD_STREAM:
+        break;
+    }
+    return QCoreApplication::translate("CVistrel",
+                                       "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!");
 }
 
 int64_t GetRecordSecondsLeft(uint64_t nFreeBytes, uint64_t nFinishReserve, uint64_t nBytesPerSecond)

@@ -39,6 +39,9 @@ bool IsValidStreamName(const QString& strText);
 // Empty when address, port and stream name pass the three checks above,
 // else the message for the first that fails.
 QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, const QString& strStream);
+// The message the check of one field shows when it fails.
+enum ERtmpField { RTMP_FIELD_ADDRESS, RTMP_FIELD_PORT, RTMP_FIELD_STREAM };
+QString GetRtmpFieldMessage(ERtmpField eField);
 
 // strRoot + "/Video/" + strFileName (and "/Snapshot/"), in native separators.
 QString MakeRecordFilePath(const QString& strRoot, const QString& strFileName);

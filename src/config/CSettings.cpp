@@ -126,9 +126,20 @@ void CSettings::GetAudioDevice(int& nDevice, int& nMonitor) const
     nMonitor = an[1];
 }
 
-void CSettings::SetAudioDevice(int nDevice, int nMonitor)
+QString CSettings::GetAudioDeviceName() const
+{
+    return value(QStringLiteral("audiodevicename"), QString()).toString();
+}
+
+void CSettings::SetAudioDevice(int nDevice, int nMonitor, const QString& strName)
 {
     setValue(QStringLiteral("audiodevice"), ListRecord::JoinInts({nDevice, nMonitor}));
+    // A name left from an earlier choice would send the next start to that
+    // device instead of the one stored now.
+    if (nDevice < 0 || strName.isEmpty())
+        remove(QStringLiteral("audiodevicename"));
+    else
+        setValue(QStringLiteral("audiodevicename"), strName);
 }
 
 bool CSettings::GetRecord() const
@@ -193,11 +204,24 @@ bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
     return true;
 }
 
-void CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
+bool CSettings::IsRtmpTextStorable(const QString& strText)
+{
+    return !strText.contains(QLatin1Char(','));
+}
+
+bool CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
                               const QString& strStream, const QString& strUrl)
 {
+    // Written anyway, the record would read back as the defaults and
+    // silently turn streaming off at the next start.
+    for (const QString* pText : {&strAddress, &strPort, &strStream, &strUrl})
+    {
+        if (!IsRtmpTextStorable(*pText))
+            return false;
+    }
     setValue(QStringLiteral("RtmpServer"),
              QStringLiteral("%1,%2,%3,%4,%5").arg(QString::number(nPush), strAddress, strPort, strStream, strUrl));
+    return true;
 }
 
 QByteArray CSettings::GetFrameGeometry() const

@@ -40,9 +40,14 @@ public:
     void SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
                          int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality);
 
-    // "audiodevice": device index (-1 none), monitor flag.
+    // "audiodevice": device index (-1 none), monitor flag. The device list
+    // changes when a sound server starts or a device is plugged in, so the
+    // device's name is kept beside the index ("audiodevicename", a key of
+    // its own so that older builds still read the record); an empty name
+    // (a record of an older build) leaves the index as the only clue.
     void GetAudioDevice(int& nDevice, int& nMonitor) const;
-    void SetAudioDevice(int nDevice, int nMonitor);
+    QString GetAudioDeviceName() const;
+    void SetAudioDevice(int nDevice, int nMonitor, const QString& strName = QString());
 
     bool GetRecord() const;
     void SetRecord(bool bRecord);
@@ -52,11 +57,15 @@ public:
     QString GetDataStorage();
     void SetDataStorage(const QString& strPath);
 
-    // "RtmpServer": push flag, address, port, stream name, full URL. Always true.
+    // "RtmpServer": push flag, address, port, stream name, full URL. The
+    // getter is always true. The fields are joined by ",", so a text
+    // holding one could not be read back: the setter then stores nothing
+    // and answers false.
     bool GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
                        QString& strStream, QString& strUrl) const;
-    void SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
+    bool SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
                        const QString& strStream, const QString& strUrl);
+    static bool IsRtmpTextStorable(const QString& strText);
 
     QByteArray GetFrameGeometry() const;
     void SetFrameGeometry(const QByteArray& baGeometry);

@@ -1,5 +1,7 @@
 #include "OptionTables.h"
 
+#include <QCoreApplication>
+
 #include <cstddef>
 
 namespace
@@ -17,9 +19,19 @@ const VideoSize s_aVideoSizes[] = {
     {640, 360},   {352, 288},   {352, 240},  {320, 240},
 };
 const double s_adFrameRates[] = {30, 29.97, 25, 24, 20, 15, 10, 5};
-const char16_t* const s_aszProfiles[] = {u"High Profile", u"Main Profile", u"Base Line"};
-const char16_t* const s_aszQualities[] = {u"High Quality", u"Balanced", u"Best Speed"};
-const char16_t* const s_aszModes[] = {u"Normal", u"Low Latency"};
+// Stored settings never hold these texts (only indices), so the tables keep
+// the English source and the user interfaces translate when they show them.
+const char s_szContext[] = "OptionTables";
+const char* const s_aszProfiles[] = {QT_TRANSLATE_NOOP("OptionTables", "High Profile"),
+                                     QT_TRANSLATE_NOOP("OptionTables", "Main Profile"),
+                                     QT_TRANSLATE_NOOP("OptionTables", "Base Line")};
+const char* const s_aszQualities[] = {QT_TRANSLATE_NOOP("OptionTables", "High Quality"),
+                                      QT_TRANSLATE_NOOP("OptionTables", "Balanced"),
+                                      QT_TRANSLATE_NOOP("OptionTables", "Best Speed")};
+const char* const s_aszModes[] = {QT_TRANSLATE_NOOP("OptionTables", "Normal"),
+                                  QT_TRANSLATE_NOOP("OptionTables", "Low Latency")};
+const char s_szFrameRateUnit[] = QT_TRANSLATE_NOOP("OptionTables", "FPS");
+const char s_szBitrateUnit[] = QT_TRANSLATE_NOOP("OptionTables", "Kbps");
 const int s_anBitrates[] = {16000, 8000, 4000, 2000, 1000, 800, 600, 400, 200, 100, 50};
 const int s_anKeyFrames[] = {900, 600, 300, 100, 60, 30, 10};
 const int s_anAudioBitrates[] = {192, 128, 64, 32, 16, 8};
@@ -39,9 +51,14 @@ const T& Item(const T (&aTable)[N], int nIndex)
 }
 
 template <size_t N>
-QString Name(const char16_t* const (&aTable)[N], int nIndex)
+QString Name(const char* const (&aTable)[N], int nIndex)
 {
-    return QString::fromUtf16(Item(aTable, nIndex));
+    return QString::fromLatin1(Item(aTable, nIndex));
+}
+
+QString Translate(const char* pszText)
+{
+    return QCoreApplication::translate(s_szContext, pszText);
 }
 }
 
@@ -60,6 +77,22 @@ QString GetQualityName(int nIndex) { return Name(s_aszQualities, nIndex); }
 
 int GetModeCount() { return CountOf(s_aszModes); }
 QString GetModeName(int nIndex) { return Name(s_aszModes, nIndex); }
+
+QString GetProfileText(int nIndex) { return Translate(Item(s_aszProfiles, nIndex)); }
+QString GetQualityText(int nIndex) { return Translate(Item(s_aszQualities, nIndex)); }
+QString GetModeText(int nIndex) { return Translate(Item(s_aszModes, nIndex)); }
+QString GetFrameRateText(int nIndex)
+{
+    return QString::asprintf("%2.2f ", GetFrameRate(nIndex)) + Translate(s_szFrameRateUnit);
+}
+QString GetBitrateText(int nIndex)
+{
+    return QString::asprintf("%5d ", GetBitrate(nIndex)) + Translate(s_szBitrateUnit);
+}
+QString GetAudioBitrateText(int nIndex)
+{
+    return QString::asprintf("%3d ", GetAudioBitrate(nIndex)) + Translate(s_szBitrateUnit);
+}
 
 int GetBitrateCount() { return CountOf(s_anBitrates); }
 int GetBitrate(int nIndex) { return Item(s_anBitrates, nIndex); }

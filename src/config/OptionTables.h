@@ -39,6 +39,16 @@ int GetAudioQuality(int nIndex);
 int GetFontSizeCount();
 int GetFontSize(int nIndex);         // points
 
+// The items as the option lists show them, in the interface language: the
+// names translated, the numbers with their translated unit ("25.00 FPS",
+// " 1000 Kbps", "128 Kbps"). The Get...Name accessors above stay English.
+QString GetProfileText(int nIndex);
+QString GetQualityText(int nIndex);
+QString GetModeText(int nIndex);
+QString GetFrameRateText(int nIndex);
+QString GetBitrateText(int nIndex);
+QString GetAudioBitrateText(int nIndex);
+
 // True when 0 <= nIndex < nCount.
 inline bool IsValidIndex(int nIndex, int nCount)
 {

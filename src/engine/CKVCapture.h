@@ -112,14 +112,25 @@ public:
     // opened (the previous one is closed already).
     bool OpenAudioDevice(int nIndex);
     // Opens the stored device as pending; its first block makes it the
-    // primary one. False while another one is pending or on failure; true
-    // when no device is stored.
+    // primary one. False while another one is pending, when the stored
+    // device is no longer in the list (nothing is opened then) or on
+    // failure; true when no device is stored.
     bool OpenAudioFromSettings();
+    // Where the stored audio device is in the list counted at Init: found
+    // by its stored name (the stored index first, as it usually still
+    // fits); a record without a name trusts the index. -1 when none is
+    // stored or the device is gone.
+    int FindStoredAudioDevice() const;
+    int FindAudioDevice(int nIndex, const QString& strName) const;
     void CloseAudio();
     void CloseAudioHandle(KVS_HANDLE hAudio);
     // The library's result, 0 without a primary device.
     int SetAudioMonitor(bool bOn);
-    int GetAudioLevel() const { return m_nAudioLevel.load(); }
+    // 0 once no device is open, whatever a last block left behind.
+    int GetAudioLevel() const
+    {
+        return (m_hPrimaryAudio.load() || m_hPendingAudio.load()) ? m_nAudioLevel.load() : 0;
+    }
     bool HasAudioDevice() const { return m_hPrimaryAudio.load() != nullptr; }
     bool HasPendingAudioDevice() const { return m_hPendingAudio.load() != nullptr; }
 

@@ -64,6 +64,9 @@ bool CKVCapture::OpenAudioDevice(int nIndex)
         m_nAudioLevel.store(0);
     }
     ReleaseAudioCapture(hOld);
+    // A block of the old device may have set it after the reset above; it
+    // can no longer arrive now.
+    m_nAudioLevel.store(0);
 
     KVS_HANDLE hAudio = OpenAudioCapture(nIndex);
     if (!hAudio)
@@ -87,11 +90,21 @@ bool CKVCapture::OpenAudioFromSettings()
 {
     if (m_hPendingAudio.load())
         return false;
-    int nDevice = -1;
+    int nStored = -1;
     int nMonitor = 0;
-    g_settings.GetAudioDevice(nDevice, nMonitor);
-    if (nDevice < 0)
+    g_settings.GetAudioDevice(nStored, nMonitor);
+    if (nStored < 0)
         return true;
+    // Another device at the stored index would record the wrong source, or
+    // silence; the user has to choose again.
+    const int nDevice = FindStoredAudioDevice();
+    if (nDevice < 0)
+    {
+        Platform::DebugOutput(QStringLiteral("Stored audio device \"%1\" (%2) is not present")
+                                  .arg(g_settings.GetAudioDeviceName())
+                                  .arg(nStored));
+        return false;
+    }
 
     KVS_HANDLE hAudio = OpenAudioCapture(nDevice);
     if (!hAudio)
@@ -112,6 +125,31 @@ bool CKVCapture::OpenAudioFromSettings()
     return true;
 }
 
+int CKVCapture::FindStoredAudioDevice() const
+{
+    int nDevice = -1;
+    int nMonitor = 0;
+    g_settings.GetAudioDevice(nDevice, nMonitor);
+    return FindAudioDevice(nDevice, g_settings.GetAudioDeviceName());
+}
+
+int CKVCapture::FindAudioDevice(int nIndex, const QString& strName) const
+{
+    if (nIndex < 0)
+        return -1;
+    if (strName.isEmpty())
+        return nIndex < m_nAudioDeviceCount ? nIndex : -1;
+    QString strListed;
+    if (GetDeviceName(false, nIndex, strListed) && strListed == strName)
+        return nIndex;
+    for (int i = 0; i < m_nAudioDeviceCount; ++i)
+    {
+        if (GetDeviceName(false, i, strListed) && strListed == strName)
+            return i;
+    }
+    return -1;
+}
+
 void CKVCapture::CloseAudio()
 {
     KVS_HANDLE hPrimary = nullptr;
@@ -128,6 +166,9 @@ void CKVCapture::CloseAudio()
     // it, and stopping waits for that block's callback to return.
     ReleaseAudioCapture(hPrimary);
     ReleaseAudioCapture(hPending);
+    // A meter block delivered between the reset above and the detaching
+    // would otherwise stay on the meter.
+    m_nAudioLevel.store(0);
 }
 
 void CKVCapture::CloseAudioHandle(KVS_HANDLE hAudio)
@@ -148,6 +189,8 @@ void CKVCapture::CloseAudioHandle(KVS_HANDLE hAudio)
             m_ctxPendingAudio.hAudio.store(nullptr);
     }
     ReleaseAudioCapture(hAudio);
+    if (!m_hPrimaryAudio.load())
+        m_nAudioLevel.store(0);
 }
 
 int CKVCapture::SetAudioMonitor(bool bOn)
@@ -166,7 +209,10 @@ void CKVCapture::AudioCaptureHandler(const uint8_t* pData, int nLength, void* pU
 
 void CKVCapture::AudioMeterHandler(int nLevel, void* pUser)
 {
-    static_cast<KVAudioContext*>(pUser)->pCapture->m_nAudioLevel.store(nLevel);
+    auto* pContext = static_cast<KVAudioContext*>(pUser);
+    // A slot emptied by a close: its device is on its way out.
+    if (pContext->hAudio.load())
+        pContext->pCapture->m_nAudioLevel.store(nLevel);
 }
 
 void CKVCapture::OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, int nLength)

@@ -19,6 +19,7 @@
 #include <QLCDNumber>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -113,8 +114,26 @@ QStringList TestOutputPanel::Snapshots() const
 
 void TestOutputPanel::Controls()
 {
-    QCOMPARE(Panel()->findChild<QGroupBox*>(QStringLiteral("outputBox"))->title(),
-             QStringLiteral("Output (25.00 FPS)"));
+    QGroupBox* pBox = Panel()->findChild<QGroupBox*>(QStringLiteral("outputBox"));
+    QCOMPARE(pBox->title(), QStringLiteral("Output (25.00 FPS)"));
+    // Room for the whole title, closing parenthesis included, at every font
+    // size (at some of them the text's ink is narrower than its advance).
+    const QFont fontBox = pBox->font();
+    for (int nPixels = 8; nPixels <= 20; ++nPixels)
+    {
+        QFont font = fontBox;
+        font.setPixelSize(nPixels);
+        pBox->setFont(font);
+        QStyleOptionGroupBox option;
+        option.initFrom(pBox);
+        option.text = pBox->title();
+        option.subControls = QStyle::SC_GroupBoxLabel;
+        const QRect rectLabel =
+            pBox->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, pBox);
+        QVERIFY2(rectLabel.width() >= pBox->fontMetrics().horizontalAdvance(pBox->title()),
+                 qPrintable(QString::number(nPixels)));
+    }
+    pBox->setFont(fontBox);
     QVERIFY(Button("buttonStart")->isEnabled());
     QVERIFY(!Button("buttonStop")->isEnabled());
     // The preview shows the composed output, not one of the channels.

@@ -209,10 +209,69 @@ private slots:
         QCOMPARE(nPush, 1);
         QCOMPARE(strStream, QString("cam 1"));
 
-        settings.SetRtmpServer(1, "10.1.2.3", "1936", "a,b", "rtmp://10.1.2.3:1936/live/a,b");
+        // A record with a "," in a text (hand-edited, or left by an older
+        // build) has too many parts and reads as the defaults.
+        settings.setValue("RtmpServer", "1,10.1.2.3,1936,a,b,rtmp://10.1.2.3:1936/live/a,b");
         QVERIFY(settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl));
         QCOMPARE(nPush, 0);
         QCOMPARE(strStream, QString("test"));
+    }
+
+    // Such a record is never written: the last good one stays, in every field.
+    void rtmpServerRefusesComma_data()
+    {
+        QTest::addColumn<QStringList>("astrFields");
+        QTest::newRow("address") << QStringList({"10.1,2.3", "1936", "cam1", "rtmp://x"});
+        QTest::newRow("port") << QStringList({"10.1.2.3", "19,36", "cam1", "rtmp://x"});
+        QTest::newRow("stream") << QStringList({"10.1.2.3", "1936", "a,b", "rtmp://x"});
+        QTest::newRow("url") << QStringList({"10.1.2.3", "1936", "cam1", "rtmp://x,y"});
+    }
+
+    void rtmpServerRefusesComma()
+    {
+        QFETCH(QStringList, astrFields);
+        CSettings settings;
+        const QString strGood("1,10.1.2.3,1936,cam1,rtmp://10.1.2.3:1936/live/cam1");
+        QVERIFY(settings.SetRtmpServer(1, "10.1.2.3", "1936", "cam1", "rtmp://10.1.2.3:1936/live/cam1"));
+        QVERIFY(!settings.SetRtmpServer(0, astrFields[0], astrFields[1], astrFields[2], astrFields[3]));
+        QCOMPARE(settings.value("RtmpServer").toString(), strGood);
+
+        // The next run still pushes where the user said.
+        settings.sync();
+        CSettings next;
+        int nPush = -1;
+        QString strAddress, strPort, strStream, strUrl;
+        next.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+        QCOMPARE(nPush, 1);
+        QCOMPARE(QStringList({strAddress, strPort, strStream}), QStringList({"10.1.2.3", "1936", "cam1"}));
+    }
+
+    // The device's name sits in a key of its own: the record itself keeps the
+    // two fields that older builds require, and their records still read.
+    void audioDeviceName()
+    {
+        CSettings settings;
+        settings.setValue("audiodevice", "3, 1");    // as an older build wrote it
+        int nDevice = -9, nMonitor = -9;
+        settings.GetAudioDevice(nDevice, nMonitor);
+        QCOMPARE(QVector<int>({nDevice, nMonitor}), QVector<int>({3, 1}));
+        QCOMPARE(settings.GetAudioDeviceName(), QString());
+
+        settings.SetAudioDevice(2, 1, "Monitor of Null Output");
+        QCOMPARE(settings.value("audiodevice").toString(), QString("2, 1"));
+        settings.sync();
+        CSettings next;
+        QCOMPARE(next.GetAudioDeviceName(), QString("Monitor of Null Output"));
+
+        // No device, or one chosen without a name, leaves no stale name
+        // that would lead the next start to the earlier device.
+        settings.SetAudioDevice(-1, 0, "Monitor of Null Output");
+        QVERIFY(!settings.contains("audiodevicename"));
+        settings.SetAudioDevice(1, 0, "Virtual Tone 1");
+        settings.SetAudioDevice(4, 0);
+        QVERIFY(!settings.contains("audiodevicename"));
+        settings.GetAudioDevice(nDevice, nMonitor);
+        QCOMPARE(nDevice, 4);
     }
 
     void dataStorage()
@@ -307,6 +366,12 @@ private slots:
         QCOMPARE(GetProfileName(2), QString("Base Line"));
         QCOMPARE(GetQualityName(1), QString("Balanced"));
         QCOMPARE(GetModeName(1), QString("Low Latency"));
+        // Without a translator the lists show the same English texts.
+        QCOMPARE(GetQualityText(2), QString("Best Speed"));
+        QCOMPARE(GetFrameRateText(2), QString("25.00 FPS"));
+        QCOMPARE(GetFrameRateText(1), QString("29.97 FPS"));
+        QCOMPARE(GetBitrateText(4), QString(" 1000 Kbps"));
+        QCOMPARE(GetAudioBitrateText(5), QString("  8 Kbps"));
         QCOMPARE(GetBitrateCount(), 11);
         QCOMPARE(GetBitrate(10), 50);
         QCOMPARE(GetKeyFrame(2), 300);

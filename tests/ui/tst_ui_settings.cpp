@@ -3,15 +3,24 @@
 // the engine and the Device tab, and the RTMP fields with their messages.
 #include "../app/ModalAnswer.h"
 #include "AppInfo.h"
+#include "CMainWnd.h"
 #include "CTabSettings.h"
+#include "CTabWnd.h"
 #include "IDeviceCallback.h"
 #include "IKVRecordNotify.h"
 #include "UiTestUtil.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTranslator>
 
 using namespace UiTest;
 
@@ -59,6 +68,25 @@ int StoredBitrateKbps()
     g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKey, nKind, nAudioRate, nAudioQuality);
     return GetBitrate(nBitrate);
 }
+
+// The program's translation of a language, as the start-up installs it.
+class CLanguage
+{
+public:
+    explicit CLanguage(const QString& strLang)
+    {
+        if (strLang.isEmpty())
+            return;
+        m_bLoaded = m_translator.load(QStringLiteral(":/translations/vistrel_%1.qm").arg(strLang));
+        if (m_bLoaded)
+            QCoreApplication::installTranslator(&m_translator);
+    }
+    ~CLanguage() { QCoreApplication::removeTranslator(&m_translator); }
+    bool m_bLoaded = false;
+
+private:
+    QTranslator m_translator;
+};
 }
 
 class TestSettingsTab : public QObject
@@ -79,9 +107,18 @@ private slots:
     void startEnabledByRecordOrPush();
     void missingAudioDeviceShownAsNone();
     void controlsLockedDuringSession();
+    void rtmpCommaRefused_data();
+    void rtmpCommaRefused();
+    void storedAudioDeviceFoundByName();
+    void missingAudioDeviceReported();
+    void controlsAfterSessionFollowTheirBoxes();
+    void fitsTabWindow_data();
+    void fitsTabWindow();
+    void optionListsTranslated();
 
 private:
     CTabSettings* CreateTab();
+    void RestartEngineWithTones(int nTones);
     template <class T>
     T* Find(const char* pszName)
     {
@@ -98,6 +135,7 @@ private:
 
 void TestSettingsTab::initTestCase()
 {
+    Q_INIT_RESOURCE(vistrel);
     InitAppTexts();
     QVERIFY(g_layout.Load());
 }
@@ -321,5 +359,212 @@ void TestSettingsTab::controlsLockedDuringSession()
     QVERIFY(Find<QLineEdit>("edtRtmpIp")->isEnabled());
 }
 
+void TestSettingsTab::RestartEngineWithTones(int nTones)
+{
+    static QTemporaryDir s_dir;
+    g_capture.Uninit();
+    m_pOutput.reset();
+    // A socket that does not exist: no sound server of the machine leaks in.
+    qputenv("PULSE_SERVER", "unix:" + s_dir.filePath(QStringLiteral("none")).toLocal8Bit());
+    qputenv("VISTREL_VIRTUAL_AUDIO", QByteArray::number(nTones));
+    QVERIFY(StartEngine("2"));
+    m_pOutput = StartOutput();
+    QVERIFY(m_pOutput);
+}
+
+void TestSettingsTab::rtmpCommaRefused_data()
+{
+    QTest::addColumn<QString>("strEdit");
+    QTest::addColumn<QString>("strMessage");
+    QTest::newRow("address") << "edtRtmpIp" << "RTMP IP address is invalid!";
+    QTest::newRow("port") << "edtRtmpPort" << "RTMP port is invalid!";
+    QTest::newRow("stream") << "edtRtmpStream"
+                            << "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!";
+}
+
+void TestSettingsTab::rtmpCommaRefused()
+{
+    QFETCH(QString, strEdit);
+    QFETCH(QString, strMessage);
+    CreateTab();
+    Find<QCheckBox>("ckbRtmp")->setChecked(true);
+    Find<QLineEdit>("edtRtmpIp")->setText(QStringLiteral("127.0.0.1"));
+    Find<QLineEdit>("edtRtmpPort")->setText(QStringLiteral("1936"));
+    Find<QLineEdit>("edtRtmpStream")->setText(QStringLiteral("cam1"));
+    QLineEdit* pEdit = m_pTab->findChild<QLineEdit*>(strEdit);
+    QVERIFY(pEdit);
+    const QString strBefore = pEdit->text();
+
+    for (const char* pszWay : {"typed", "pasted"})
+    {
+        CModalAnswer answer(QStringLiteral("Yes"));
+        if (qstrcmp(pszWay, "typed") == 0)
+            QTest::keyClicks(pEdit, QStringLiteral(","));
+        else
+            pEdit->setText(QStringLiteral("a,b"));
+        QVERIFY2(answer.m_bSeen, pszWay);
+        QCOMPARE(answer.m_strText, strMessage);
+        QCOMPARE(answer.m_icon, QMessageBox::Critical);
+        QCOMPARE(pEdit->text(), strBefore);
+    }
+
+    // What the next start reads: pushing still on, to the same place.
+    int nPush = 0;
+    QString strAddress, strPort, strStream, strUrl;
+    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    QCOMPARE(nPush, 1);
+    QCOMPARE(QStringList({strAddress, strPort, strStream, strUrl}),
+             QStringList({"127.0.0.1", "1936", "cam1", "rtmp://127.0.0.1:1936/live/cam1"}));
+    QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), strUrl);
+}
+
+void TestSettingsTab::storedAudioDeviceFoundByName()
+{
+    RestartEngineWithTones(2);
+    // Chosen at index 0 while another list was in force.
+    g_settings.SetAudioDevice(0, 0, QStringLiteral("Virtual Tone 2"));
+    CreateTab();
+    QComboBox* pDevice = Find<QComboBox>("cmbAudioDevice");
+    QCOMPARE(pDevice->currentText(), QStringLiteral("Virtual Tone 2"));
+    QVERIFY(g_capture.HasAudioDevice());
+
+    // The user's choice is stored with its name.
+    pDevice->setCurrentIndex(pDevice->findText(QStringLiteral("Virtual Tone 1")));
+    int nDevice = -9, nMonitor = -9;
+    g_settings.GetAudioDevice(nDevice, nMonitor);
+    QCOMPARE(nDevice, 0);
+    QCOMPARE(g_settings.GetAudioDeviceName(), QStringLiteral("Virtual Tone 1"));
+}
+
+void TestSettingsTab::missingAudioDeviceReported()
+{
+    RestartEngineWithTones(2);
+    g_settings.SetAudioDevice(1, 1, QStringLiteral("Virtual Tone 3"));
+    QMainWindow window;
+    CTabSettings* pTab = new CTabSettings(&m_notify, &m_device, &window);
+    window.setCentralWidget(pTab);
+    window.show();
+
+    QComboBox* pDevice = pTab->findChild<QComboBox*>(QStringLiteral("cmbAudioDevice"));
+    QVERIFY(pDevice);
+    QCOMPARE(pDevice->currentIndex(), 0);
+    QVERIFY(!pTab->findChild<QComboBox*>(QStringLiteral("cmbAudioBitrate"))->isEnabled());
+    // Not the device that sits at the stored index now.
+    QVERIFY(!g_capture.HasAudioDevice());
+    QVERIFY(!g_capture.HasPendingAudioDevice());
+    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
+                              QStringLiteral("Audio device \"Virtual Tone 3\" is not available. No audio device is open."),
+                              WAIT_MS);
+    // Kept for the start where it is back.
+    QCOMPARE(g_settings.GetAudioDeviceName(), QStringLiteral("Virtual Tone 3"));
+}
+
+void TestSettingsTab::controlsAfterSessionFollowTheirBoxes()
+{
+    RestartEngineWithTones(1);
+    CreateTab();
+    m_pTab->SetControlsEnabled(false);
+    m_pTab->SetControlsEnabled(true);
+    QVERIFY(Find<QComboBox>("cmbVideoSize")->isEnabled());
+    QVERIFY(Find<QComboBox>("cmbAudioDevice")->isEnabled());
+    QVERIFY(Find<QCheckBox>("ckbRtmp")->isEnabled());
+    // Pushing is off and no device is chosen.
+    for (const char* pszName : {"edtRtmpIp", "edtRtmpPort", "edtRtmpStream", "edtRtmpUrl", "btnRtmpTest",
+                                "cmbAudioBitrate", "cmbAudioQuality"})
+        QVERIFY2(!m_pTab->findChild<QWidget*>(QLatin1String(pszName))->isEnabled(), pszName);
+
+    Find<QCheckBox>("ckbRtmp")->setChecked(true);
+    QComboBox* pDevice = Find<QComboBox>("cmbAudioDevice");
+    pDevice->setCurrentIndex(pDevice->findText(QStringLiteral("Virtual Tone 1")));
+    m_pTab->SetControlsEnabled(false);
+    m_pTab->SetControlsEnabled(true);
+    for (const char* pszName : {"edtRtmpIp", "edtRtmpPort", "edtRtmpStream", "edtRtmpUrl", "btnRtmpTest",
+                                "cmbAudioBitrate", "cmbAudioQuality", "ckbMonitor"})
+        QVERIFY2(m_pTab->findChild<QWidget*>(QLatin1String(pszName))->isEnabled(), pszName);
+}
+
+void TestSettingsTab::fitsTabWindow_data()
+{
+    QTest::addColumn<QString>("strLang");
+    QTest::newRow("English") << "";
+    QTest::newRow("Simplified Chinese") << "zh_CN";
+    QTest::newRow("Traditional Chinese") << "zh_TW";
+}
+
+// Within the output panel's tab window: no horizontal scroll bar, and no
+// label, value or button cut off.
+void TestSettingsTab::fitsTabWindow()
+{
+    QFETCH(QString, strLang);
+    CLanguage language(strLang);
+    QVERIFY(strLang.isEmpty() || language.m_bLoaded);
+    CTabWnd tabWnd(&m_notify, nullptr);
+    tabWnd.setFixedWidth(CMainWnd::TAB_WIDTH);
+    tabWnd.resize(CMainWnd::TAB_WIDTH, 600);
+    tabWnd.show();
+    QTabWidget* pTabs = tabWnd.GetTabWidget();
+    pTabs->setCurrentIndex(pTabs->count() - 1);
+    QVERIFY(QTest::qWaitForWindowExposed(&tabWnd));
+    QScrollArea* pArea = qobject_cast<QScrollArea*>(pTabs->currentWidget());
+    QVERIFY(pArea);
+    CTabSettings* pTab = tabWnd.GetSettingsTab();
+    // The translation is really in use.
+    QCOMPARE(pTab->findChild<QCheckBox*>(QStringLiteral("ckbRecord"))->text() == QStringLiteral("Record output to file."),
+             strLang.isEmpty());
+
+    QTRY_VERIFY_WITH_TIMEOUT(pArea->viewport()->width() > 0 && pTab->width() > 0, WAIT_MS);
+    QVERIFY2(!pArea->horizontalScrollBar()->isVisible(),
+             qPrintable(QStringLiteral("needs %1, has %2").arg(pTab->minimumSizeHint().width()).arg(pArea->viewport()->width())));
+    QVERIFY(pTab->width() <= pArea->viewport()->width());
+    for (QWidget* pWidget : pTab->findChildren<QWidget*>())
+    {
+        const bool bText = qobject_cast<QLabel*>(pWidget) || qobject_cast<QComboBox*>(pWidget)
+            || qobject_cast<QAbstractButton*>(pWidget);
+        if (!bText || !pWidget->isVisible())
+            continue;
+        QVERIFY2(pWidget->width() >= pWidget->sizeHint().width(),
+                 qPrintable(QStringLiteral("%1 %2: %3 < %4")
+                                .arg(pWidget->metaObject()->className(), pWidget->objectName())
+                                .arg(pWidget->width())
+                                .arg(pWidget->sizeHint().width())));
+    }
+}
+
+// Needs the option texts in the translation files.
+void TestSettingsTab::optionListsTranslated()
+{
+    struct Expected
+    {
+        const char* pszLang;
+        QStringList astrProfiles;
+        QStringList astrQualities;
+        QStringList astrModes;
+        QString strRate;
+    };
+    const Expected aExpected[] = {
+        {"zh_CN", {"高档次", "主档次", "基本档次"}, {"高质量", "均衡", "最快速度"}, {"普通", "低延迟"}, "25.00 帧/秒"},
+        {"zh_TW", {"高階設定檔", "主要設定檔", "基本設定檔"}, {"高品質", "平衡", "最快速度"}, {"一般", "低延遲"},
+         "25.00 幀/秒"},
+    };
+    auto items = [](const QComboBox* pCombo) {
+        QStringList astrItems;
+        for (int i = 0; i < pCombo->count(); ++i)
+            astrItems << pCombo->itemText(i);
+        return astrItems;
+    };
+    for (const Expected& expected : aExpected)
+    {
+        CLanguage language(QLatin1String(expected.pszLang));
+        QVERIFY(language.m_bLoaded);
+        CreateTab();
+        QCOMPARE(items(Find<QComboBox>("cmbH264Profile")), expected.astrProfiles);
+        QCOMPARE(items(Find<QComboBox>("cmbH264Quality")), expected.astrQualities);
+        QCOMPARE(items(Find<QComboBox>("cmbH264Mode")), expected.astrModes);
+        QCOMPARE(Find<QComboBox>("cmbFrameRate")->itemText(2), expected.strRate);
+        m_pTab.reset();
+    }
+}
+
 QTEST_MAIN(TestSettingsTab)
 #include "tst_ui_settings.moc"
+

@@ -19,8 +19,12 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QPushButton>
+#include <QSignalBlocker>
+#include <QStatusBar>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace
@@ -47,14 +51,26 @@ int SelectedData(const QComboBox* pCombo)
     return pCombo->currentData().toInt();
 }
 
+// The tab window is narrow: two labels and two lists side by side do not
+// fit it in any language, so each pair is a label above its list, two pairs
+// to a row (nRow, nColumn count pairs).
+QGridLayout* CreatePairGrid()
+{
+    QGridLayout* pGrid = new QGridLayout;
+    pGrid->setColumnStretch(0, 1);
+    pGrid->setColumnStretch(1, 1);
+    return pGrid;
+}
+
 QComboBox* AddComboPair(QGridLayout* pGrid, int nRow, int nColumn, const QString& strLabel, QWidget* pParent,
-                        const char* pszName, QLabel** ppLabel = nullptr)
+                        const char* pszName, QLabel** ppLabel = nullptr, int nColumnSpan = 1)
 {
     QLabel* pLabel = new QLabel(strLabel, pParent);
     QComboBox* pCombo = new QComboBox(pParent);
     pCombo->setObjectName(QLatin1String(pszName));
-    pGrid->addWidget(pLabel, nRow, nColumn);
-    pGrid->addWidget(pCombo, nRow, nColumn + 1);
+    pLabel->setBuddy(pCombo);
+    pGrid->addWidget(pLabel, 2 * nRow, nColumn, 1, nColumnSpan);
+    pGrid->addWidget(pCombo, 2 * nRow + 1, nColumn, 1, nColumnSpan);
     if (ppLabel)
         *ppLabel = pLabel;
     return pCombo;
@@ -94,35 +110,34 @@ CTabSettings::CTabSettings(IKVRecordNotify* pNotify, IDeviceCallback* pDevice, Q
 QGroupBox* CTabSettings::CreateVideoGroup()
 {
     m_pGroupVideo = new QGroupBox(tr("Video"), this);
-    QGridLayout* pGrid = new QGridLayout(m_pGroupVideo);
-    pGrid->setColumnStretch(1, 1);
-    pGrid->setColumnStretch(3, 1);
+    QGridLayout* pGrid = CreatePairGrid();
+    m_pGroupVideo->setLayout(pGrid);
     QWidget* pBox = m_pGroupVideo;
 
     m_pCmbVideoSize = AddComboPair(pGrid, 0, 0, tr("Video Size:"), pBox, "cmbVideoSize");
-    m_pCmbFrameRate = AddComboPair(pGrid, 0, 2, tr("Frame Rate:"), pBox, "cmbFrameRate");
+    m_pCmbFrameRate = AddComboPair(pGrid, 0, 1, tr("Frame Rate:"), pBox, "cmbFrameRate");
     m_pCmbH264Encoder = AddComboPair(pGrid, 1, 0, tr("H.264 Encoder:"), pBox, "cmbH264Encoder");
-    m_pCmbH264Mode = AddComboPair(pGrid, 1, 2, tr("H.264 Mode:"), pBox, "cmbH264Mode");
+    m_pCmbH264Mode = AddComboPair(pGrid, 1, 1, tr("H.264 Mode:"), pBox, "cmbH264Mode");
     m_pCmbH264Profile = AddComboPair(pGrid, 2, 0, tr("H.264 Profile:"), pBox, "cmbH264Profile");
-    m_pCmbH264Quality = AddComboPair(pGrid, 2, 2, tr("H.264 Quality:"), pBox, "cmbH264Quality");
+    m_pCmbH264Quality = AddComboPair(pGrid, 2, 1, tr("H.264 Quality:"), pBox, "cmbH264Quality");
     m_pCmbH264Bitrate = AddComboPair(pGrid, 3, 0, tr("H.264 Bitrate:"), pBox, "cmbH264Bitrate");
-    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 2, tr("Key Frame:"), pBox, "cmbKeyFrame");
+    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 1, tr("Key Frame:"), pBox, "cmbKeyFrame");
 
     for (int i = 0; i < GetVideoSizeCount(); ++i)
         m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
     for (int i = 0; i < GetFrameRateCount(); ++i)
-        m_pCmbFrameRate->addItem(QString::asprintf("%2.2f FPS", GetFrameRate(i)), i);
+        m_pCmbFrameRate->addItem(GetFrameRateText(i), i);
     m_pCmbH264Encoder->addItem(tr("Software"), 0);
     if (g_capture.IsH264HardwareSupported())
         m_pCmbH264Encoder->addItem(tr("Hardware"), 1);
     for (int i = 0; i < GetModeCount(); ++i)
-        m_pCmbH264Mode->addItem(GetModeName(i), i);
+        m_pCmbH264Mode->addItem(GetModeText(i), i);
     for (int i = 0; i < GetProfileCount(); ++i)
-        m_pCmbH264Profile->addItem(GetProfileName(i), i);
+        m_pCmbH264Profile->addItem(GetProfileText(i), i);
     for (int i = 0; i < GetQualityCount(); ++i)
-        m_pCmbH264Quality->addItem(GetQualityName(i), i);
+        m_pCmbH264Quality->addItem(GetQualityText(i), i);
     for (int i = 0; i < GetBitrateCount(); ++i)
-        m_pCmbH264Bitrate->addItem(QString::asprintf("%5d Kbps", GetBitrate(i)), i);
+        m_pCmbH264Bitrate->addItem(GetBitrateText(i), i);
     for (int i = 0; i < GetKeyFrameCount(); ++i)
         m_pCmbKeyFrame->addItem(QString::number(GetKeyFrame(i)), i);
 
@@ -164,19 +179,18 @@ QGroupBox* CTabSettings::CreateAudioGroup()
 {
     QGroupBox* pGroup = new QGroupBox(tr("Audio"), this);
     QVBoxLayout* pBoxLayout = new QVBoxLayout(pGroup);
-    QGridLayout* pGrid = new QGridLayout;
-    pGrid->setColumnStretch(1, 1);
-    pGrid->setColumnStretch(3, 1);
+    QGridLayout* pGrid = CreatePairGrid();
     pBoxLayout->addLayout(pGrid);
 
-    m_pLblAudioDevice = new QLabel(tr("Audio Device:"), pGroup);
-    m_pCmbAudioDevice = new QComboBox(pGroup);
-    m_pCmbAudioDevice->setObjectName(QStringLiteral("cmbAudioDevice"));
-    pGrid->addWidget(m_pLblAudioDevice, 0, 0);
-    pGrid->addWidget(m_pCmbAudioDevice, 0, 1, 1, 3);
+    m_pCmbAudioDevice = AddComboPair(pGrid, 0, 0, tr("Audio Device:"), pGroup, "cmbAudioDevice",
+                                     &m_pLblAudioDevice, 2);
+    // A sound server's source names can be long; the list shows them in
+    // full, the closed box cuts them rather than widening the tab.
+    m_pCmbAudioDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_pCmbAudioDevice->setMinimumContentsLength(16);
     m_pCmbAudioBitrate = AddComboPair(pGrid, 1, 0, tr("Audio Bitrate:"), pGroup, "cmbAudioBitrate",
                                       &m_pLblAudioBitrate);
-    m_pCmbAudioQuality = AddComboPair(pGrid, 1, 2, tr("Encoder Quality:"), pGroup, "cmbAudioQuality",
+    m_pCmbAudioQuality = AddComboPair(pGrid, 1, 1, tr("Encoder Quality:"), pGroup, "cmbAudioQuality",
                                       &m_pLblAudioQuality);
     m_pCkbMonitor = new QCheckBox(tr("Monitor audio device."), pGroup);
     m_pCkbMonitor->setObjectName(QStringLiteral("ckbMonitor"));
@@ -191,7 +205,7 @@ QGroupBox* CTabSettings::CreateAudioGroup()
         m_pCmbAudioDevice->addItem(strName);
     }
     for (int i = 0; i < GetAudioBitrateCount(); ++i)
-        m_pCmbAudioBitrate->addItem(QString::asprintf("%3d Kbps", GetAudioBitrate(i)), i);
+        m_pCmbAudioBitrate->addItem(GetAudioBitrateText(i), i);
     for (int i = 0; i < GetAudioQualityCount(); ++i)
         m_pCmbAudioQuality->addItem(QString::asprintf("%3d", GetAudioQuality(i)), i);
 
@@ -208,12 +222,14 @@ QGroupBox* CTabSettings::CreateAudioGroup()
     SelectByData(m_pCmbAudioBitrate, nAudioBitrate);
     SelectByData(m_pCmbAudioQuality, nAudioQuality);
 
-    int nDevice = -1;
+    int nStored = -1;
     int nMonitor = 0;
-    g_settings.GetAudioDevice(nDevice, nMonitor);
-    // A device that is gone since it was chosen counts as none.
-    if (nDevice < -1 || nDevice >= nAudioCount)
-        nDevice = -1;
+    g_settings.GetAudioDevice(nStored, nMonitor);
+    // A device that is gone since it was chosen counts as none; the record
+    // stays, so that the device is found again once it is back.
+    const int nDevice = g_capture.FindStoredAudioDevice();
+    if (nStored >= 0 && nDevice < 0)
+        ReportMissingAudioDevice(g_settings.GetAudioDeviceName());
     m_pCmbAudioDevice->setCurrentIndex(nDevice + 1);
     m_pCkbMonitor->setChecked(nMonitor != 0);
     const bool bHasDevice = nDevice != -1;
@@ -306,11 +322,7 @@ QGroupBox* CTabSettings::CreateRtmpGroup()
     m_pEdtRtmpPort->setText(strPort);
     m_pEdtRtmpStream->setText(strStream);
     m_pEdtRtmpUrl->setText(strUrl);
-    const bool bPush = nPush != 0;
-    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
-                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
-                             static_cast<QWidget*>(m_pBtnRtmpTest)})
-        pWidget->setEnabled(bPush);
+    SetRtmpFieldsEnabled(nPush != 0);
     return pGroup;
 }
 
@@ -339,6 +351,20 @@ int CTabSettings::ComputeSmallFormat(int nSizeIndex)
     return (GetVideoWidth(nSizeIndex) <= s_nSmallWidth && GetVideoHeight(nSizeIndex) <= s_nSmallHeight) ? 1 : 0;
 }
 
+void CTabSettings::ReportMissingAudioDevice(const QString& strName)
+{
+    const QString strMessage = strName.isEmpty()
+        ? tr("The chosen audio device is not available. No audio device is open.")
+        : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
+    Platform::DebugOutput(QStringLiteral("Vistrel: ") + strMessage);
+    // The tab is built before it sits in the main window: the status bar is
+    // reachable once the event loop runs.
+    QTimer::singleShot(0, this, [this, strMessage]() {
+        if (QMainWindow* pMain = qobject_cast<QMainWindow*>(window()))
+            pMain->statusBar()->showMessage(strMessage);
+    });
+}
+
 void CTabSettings::SetControlsEnabled(bool bEnable)
 {
     m_pGroupVideo->setEnabled(bEnable);
@@ -355,6 +381,22 @@ void CTabSettings::SetControlsEnabled(bool bEnable)
     const bool bUrl = bEnable || m_pCkbRtmp->isChecked();
     m_pLblRtmpUrl->setEnabled(bUrl);
     m_pEdtRtmpUrl->setEnabled(bUrl);
+    if (!bEnable)
+        return;
+    // Unlocked, the controls follow their own boxes again: no audio
+    // encoding without a device, no RTMP fields without pushing.
+    const bool bHasDevice = m_pCmbAudioDevice->currentIndex() != 0;
+    m_pCmbAudioBitrate->setEnabled(bHasDevice);
+    m_pCmbAudioQuality->setEnabled(bHasDevice);
+    SetRtmpFieldsEnabled(m_pCkbRtmp->isChecked());
+}
+
+void CTabSettings::SetRtmpFieldsEnabled(bool bEnable)
+{
+    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
+                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
+                             static_cast<QWidget*>(m_pBtnRtmpTest)})
+        pWidget->setEnabled(bEnable);
 }
 
 void CTabSettings::OnButtonApplyFormat()
@@ -422,11 +464,8 @@ void CTabSettings::OnAudioDeviceChanged(int nIndex)
     m_pCmbAudioQuality->setEnabled(bHasDevice);
     m_pCkbMonitor->setEnabled(bHasDevice);
 
-    int nStoredDevice = -1;
-    int nMonitor = 0;
-    g_settings.GetAudioDevice(nStoredDevice, nMonitor);
     const int nDevice = nIndex - 1;
-    if (nDevice != nStoredDevice)
+    if (nDevice != g_capture.FindStoredAudioDevice())
     {
         if (nDevice >= 0)
             g_capture.OpenAudioDevice(nDevice);
@@ -434,15 +473,23 @@ void CTabSettings::OnAudioDeviceChanged(int nIndex)
             g_capture.CloseAudio();
     }
     g_capture.SetAudioMonitor(m_pCkbMonitor->isChecked());
-    g_settings.SetAudioDevice(nDevice, m_pCkbMonitor->isChecked() ? 1 : 0);
+    StoreAudioDevice();
 }
 
 void CTabSettings::OnAudioMonitorChanged(int nState)
 {
     Q_UNUSED(nState);
-    const bool bMonitor = m_pCkbMonitor->isChecked();
-    g_capture.SetAudioMonitor(bMonitor);
-    g_settings.SetAudioDevice(m_pCmbAudioDevice->currentIndex() - 1, bMonitor ? 1 : 0);
+    g_capture.SetAudioMonitor(m_pCkbMonitor->isChecked());
+    StoreAudioDevice();
+}
+
+void CTabSettings::StoreAudioDevice()
+{
+    const int nDevice = m_pCmbAudioDevice->currentIndex() - 1;
+    // The list shows the engine's names in its order, so the item text is
+    // the name the device is found by at the next start.
+    g_settings.SetAudioDevice(nDevice, m_pCkbMonitor->isChecked() ? 1 : 0,
+                              nDevice >= 0 ? m_pCmbAudioDevice->currentText() : QString());
 }
 
 void CTabSettings::UpdateStartEnabled()
@@ -488,11 +535,7 @@ void CTabSettings::StoreRtmp()
 
 void CTabSettings::OnCkbRtmp(int nState)
 {
-    const bool bChecked = nState == Qt::Checked;
-    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
-                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
-                             static_cast<QWidget*>(m_pBtnRtmpTest)})
-        pWidget->setEnabled(bChecked);
+    SetRtmpFieldsEnabled(nState == Qt::Checked);
     StoreRtmp();
     UpdateStartEnabled();
 }
@@ -500,8 +543,34 @@ void CTabSettings::OnCkbRtmp(int nState)
 void CTabSettings::OnEdtRtmpTextChanged(const QString& strText)
 {
     Q_UNUSED(strText);
+    if (RejectUnstorableRtmpText())
+        return;
     m_pEdtRtmpUrl->setText(ComposeRtmpUrl(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text()));
     StoreRtmp();
+}
+
+bool CTabSettings::RejectUnstorableRtmpText()
+{
+    int nPush = 0;
+    QString strStored[4];
+    g_settings.GetRtmpServer(nPush, strStored[0], strStored[1], strStored[2], strStored[3]);
+    QLineEdit* const apEdits[] = {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream};
+    const ERtmpField aeFields[] = {RTMP_FIELD_ADDRESS, RTMP_FIELD_PORT, RTMP_FIELD_STREAM};
+    for (int i = 0; i < 3; ++i)
+    {
+        QLineEdit* pEdit = apEdits[i];
+        if (CSettings::IsRtmpTextStorable(pEdit->text()))
+            continue;
+        // The stored text is the last one accepted; taking it back (without
+        // storing again) keeps the record readable.
+        {
+            const QSignalBlocker blocker(pEdit);
+            pEdit->setText(strStored[i]);
+        }
+        ShowCriticalMessageYes(nullptr, GetRtmpFieldMessage(aeFields[i]));
+        return true;
+    }
+    return false;
 }
 
 bool CTabSettings::ValidateRtmpFields()

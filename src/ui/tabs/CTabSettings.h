@@ -59,7 +59,15 @@ private:
     // Shows the first problem of the RTMP fields; true when there is none
     // or pushing is off.
     bool ValidateRtmpFields();
+    // A "," would break the stored record: the edit holding one gets its
+    // last stored text back and the user that field's message. True then.
+    bool RejectUnstorableRtmpText();
     void StoreRtmp();
+    void SetRtmpFieldsEnabled(bool bEnable);
+    void StoreAudioDevice();
+    // Tells the user, in the main window's status bar, that the stored
+    // device is gone and none is open.
+    void ReportMissingAudioDevice(const QString& strName);
     void UpdateStartEnabled();
     static int ComputeSmallFormat(int nSizeIndex);
 
