@@ -3,6 +3,7 @@
 #include "Platform.h"
 #include "V4l2Producer.h"
 #include "VirtualProducer.h"
+#include "YuyvLayout.h"
 
 #include <cstring>
 
@@ -12,7 +13,7 @@ CCaptureDevice::CCaptureDevice(std::shared_ptr<CVideoDeviceState> pDevice)
     : m_pDevice(std::move(pDevice))
 {
     // Devices smaller than the usual default start at their largest size.
-    m_nWidth = qMin(m_nWidth, m_pDevice->nMaxWidth) & ~1;
+    m_nWidth = qMin(m_nWidth, m_pDevice->nMaxWidth);
     m_nHeight = qMin(m_nHeight, m_pDevice->nMaxHeight);
 }
 
@@ -32,8 +33,10 @@ CCaptureDevice::~CCaptureDevice()
 
 bool CCaptureDevice::SetFormat(int nColor, int nWidth, int nHeight, int nDuration)
 {
-    if (nColor != KVS_COLOR_YUYV || nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || nDuration <= 0 ||
-        nWidth > m_pDevice->nMaxWidth || nHeight > m_pDevice->nMaxHeight)
+    // Any size within reason: the device captures at the nearest size it
+    // offers and the frames are scaled to this one, and odd widths are
+    // stored as the layer stores them everywhere (YuyvLayout.h).
+    if (nColor != KVS_COLOR_YUYV || !IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
         Platform::DebugOutput(QStringLiteral("capture %1: format %2 %3x%4 duration %5 refused")
                                   .arg(m_pDevice->strName).arg(nColor).arg(nWidth).arg(nHeight).arg(nDuration));

@@ -1,5 +1,7 @@
 #include "PictureAdjust.h"
 
+#include "YuyvLayout.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -72,6 +74,30 @@ void CPictureAdjust::Apply(const uint8_t* pSrc, uint8_t* pDst, size_t nPairs) co
         pDst[1] = uint8_t(nUV >> 8);
         pDst[2] = nY1;
         pDst[3] = uint8_t(nUV & 0xff);
+    }
+}
+
+void CPictureAdjust::ApplyPicture(const uint8_t* pSrc, uint8_t* pDst, int nWidth, int nHeight) const
+{
+    if (nWidth <= 0 || nHeight <= 0)
+        return;
+    if (!(nWidth & 1))
+    {
+        Apply(pSrc, pDst, size_t(nWidth / 2) * size_t(nHeight));
+        return;
+    }
+    const size_t nLine = size_t(nWidth) * 2;
+    for (int y = 0; y < nHeight; ++y, pSrc += nLine, pDst += nLine)
+    {
+        // The unpaired last pixel turns its chroma with the V it borrows but
+        // keeps only its U. Read before the row is written: pSrc may be pDst.
+        const size_t nLast = nLine - 2;
+        const int nV = YuyvV(pSrc, nWidth, nWidth - 1);
+        const uint8_t nY = m_abLutY[pSrc[nLast]];
+        const uint8_t nU = m_bIdentity ? pSrc[nLast + 1] : uint8_t(m_vecLutUV[size_t(pSrc[nLast + 1]) << 8 | size_t(nV)] >> 8);
+        Apply(pSrc, pDst, size_t(nWidth / 2));
+        pDst[nLast] = nY;
+        pDst[nLast + 1] = nU;
     }
 }
 }

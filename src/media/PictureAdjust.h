@@ -21,6 +21,9 @@ public:
     // nPairs YUYV pixel pairs (4 bytes each) from pSrc to pDst; they may be
     // the same buffer.
     void Apply(const uint8_t* pSrc, uint8_t* pDst, size_t nPairs) const;
+    // A whole tightly packed picture of any width; rows of an odd width do
+    // not start on a pair boundary of the buffer, so they are taken one by one.
+    void ApplyPicture(const uint8_t* pSrc, uint8_t* pDst, int nWidth, int nHeight) const;
 
 private:
     uint8_t m_abLutY[256];

@@ -37,16 +37,9 @@ int OpenNode(const QString& strPath)
     return ::open(QFile::encodeName(strPath).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
 }
 
-struct SSize
+std::vector<SV4l2Size> ListSizes(int fd)
 {
-    uint32_t nFourcc;
-    int nWidth;
-    int nHeight;
-};
-
-std::vector<SSize> ListSizes(int fd)
-{
-    std::vector<SSize> vecSizes;
+    std::vector<SV4l2Size> vecSizes;
     for (uint32_t nFourcc : {uint32_t(V4L2_PIX_FMT_YUYV), uint32_t(V4L2_PIX_FMT_MJPEG)})
     {
         v4l2_frmsizeenum frmsize;
@@ -136,14 +129,7 @@ std::vector<SV4l2Node> EnumerateV4l2Nodes()
                                          int(strnlen(reinterpret_cast<const char*>(cap.card), sizeof(cap.card))));
         if (node.strCard.isEmpty())
             node.strCard = entry.second;
-        for (const SSize& size : ListSizes(fd))
-        {
-            if (qint64(size.nWidth) * size.nHeight > qint64(node.nMaxWidth) * node.nMaxHeight)
-            {
-                node.nMaxWidth = size.nWidth;
-                node.nMaxHeight = size.nHeight;
-            }
-        }
+        GetLargestDimensions(ListSizes(fd), &node.nMaxWidth, &node.nMaxHeight);
         ::close(fd);
         if (node.nMaxWidth <= 0 || node.nMaxHeight <= 0)
         {
@@ -157,19 +143,37 @@ std::vector<SV4l2Node> EnumerateV4l2Nodes()
     return vecNodes;
 }
 
+void GetLargestDimensions(const std::vector<SV4l2Size>& vecSizes, int* pnWidth, int* pnHeight)
+{
+    // Width and height each on their own: a camera offering 1920x1080 and
+    // 1600x1200 can deliver both, which no single size of the list says.
+    *pnWidth = 0;
+    *pnHeight = 0;
+    for (const SV4l2Size& size : vecSizes)
+    {
+        *pnWidth = std::max(*pnWidth, size.nWidth);
+        *pnHeight = std::max(*pnHeight, size.nHeight);
+    }
+}
+
 bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choice* pChoice)
 {
     const int fd = OpenNode(strPath);
     if (fd < 0)
         return false;
-    const std::vector<SSize> vecSizes = ListSizes(fd);
+    const std::vector<SV4l2Size> vecSizes = ListSizes(fd);
     ::close(fd);
+    return ChooseV4l2Size(vecSizes, nWidth, nHeight, pChoice);
+}
+
+bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecSizes, int nWidth, int nHeight, SV4l2Choice* pChoice)
+{
     if (vecSizes.empty())
         return false;
 
     for (uint32_t nFourcc : {uint32_t(V4L2_PIX_FMT_YUYV), uint32_t(V4L2_PIX_FMT_MJPEG)})
     {
-        for (const SSize& size : vecSizes)
+        for (const SV4l2Size& size : vecSizes)
         {
             if (size.nFourcc == nFourcc && size.nWidth == nWidth && size.nHeight == nHeight)
             {
@@ -178,8 +182,8 @@ bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choi
             }
         }
     }
-    const SSize* pBest = nullptr;
-    for (const SSize& size : vecSizes)
+    const SV4l2Size* pBest = nullptr;
+    for (const SV4l2Size& size : vecSizes)
     {
         const bool bCovers = size.nWidth >= nWidth && size.nHeight >= nHeight;
         const qint64 nArea = qint64(size.nWidth) * size.nHeight;

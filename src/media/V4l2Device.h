@@ -15,10 +15,21 @@ struct SV4l2Node
 {
     QString strPath;        // /dev/videoN
     QString strCard;        // the driver's card name
-    int nMaxWidth = 0;
-    int nMaxHeight = 0;
+    int nMaxWidth = 0;      // the largest width and the largest height offered,
+    int nMaxHeight = 0;     // not necessarily of one size
     QByteArray baSerial;    // USB serial number, empty when there is none
 };
+
+// One size a node offers in one of the formats we read (YUYV or MJPEG).
+struct SV4l2Size
+{
+    uint32_t nFourcc;
+    int nWidth;
+    int nHeight;
+};
+
+// The largest width and the largest height among the sizes; 0 x 0 for none.
+void GetLargestDimensions(const std::vector<SV4l2Size>& vecSizes, int* pnWidth, int* pnHeight);
 
 // Capture-capable nodes in node-number order; empty when there are none.
 std::vector<SV4l2Node> EnumerateV4l2Nodes();
@@ -33,6 +44,8 @@ struct SV4l2Choice
     int nHeight = 0;
 };
 bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choice* pChoice);
+// The same choice among a list of offered sizes; false for an empty list.
+bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecSizes, int nWidth, int nHeight, SV4l2Choice* pChoice);
 
 // A handle on a node for its controls and input status.
 class CV4l2Controls

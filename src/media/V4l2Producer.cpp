@@ -10,7 +10,6 @@ extern "C" {
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/imgutils.h>
-#include <libswscale/swscale.h>
 }
 
 #include <linux/videodev2.h>
@@ -58,8 +57,6 @@ CV4l2Producer::~CV4l2Producer()
 
 void CV4l2Producer::Close()
 {
-    sws_freeContext(m_pSws);
-    m_pSws = nullptr;
     av_frame_free(&m_pFrame);
     av_packet_free(&m_pPacket);
     avcodec_free_context(&m_pDecoder);
@@ -154,20 +151,7 @@ bool CV4l2Producer::Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride)
     }
     bool bFullRange = false;
     const AVPixelFormat eSource = PlainFormat(AVPixelFormat(pFrame->format), &bFullRange);
-    m_pSws = sws_getCachedContext(m_pSws, pFrame->width, pFrame->height, eSource, m_nWidth, m_nHeight,
-                                  AV_PIX_FMT_YUYV422, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    if (!m_pSws)
-        return false;
-    if (bFullRange)
-    {
-        int* pnInvTable = nullptr;
-        int* pnTable = nullptr;
-        int nSrcRange = 0, nDstRange = 0, nBrightness = 0, nContrast = 0, nSaturation = 0;
-        sws_getColorspaceDetails(m_pSws, &pnInvTable, &nSrcRange, &pnTable, &nDstRange, &nBrightness, &nContrast, &nSaturation);
-        sws_setColorspaceDetails(m_pSws, pnInvTable, 1, pnTable, 0, nBrightness, nContrast, nSaturation);
-    }
-    uint8_t* apDst[4] = {pDst, nullptr, nullptr, nullptr};
-    const int anDstStride[4] = {nStride, 0, 0, 0};
-    return sws_scale(m_pSws, pFrame->data, pFrame->linesize, 0, pFrame->height, apDst, anDstStride) > 0;
+    return m_scaler.ToYuyv(pFrame->data, pFrame->linesize, eSource, pFrame->width, pFrame->height, bFullRange, pDst,
+                           nStride, m_nWidth, m_nHeight);
 }
 }

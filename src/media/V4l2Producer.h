@@ -1,8 +1,10 @@
 // Frames of a real device through libavdevice's video4linux2 input, decoded
-// when the device sends MJPEG and scaled to exactly the requested size.
+// when the device sends MJPEG and scaled, up or down, from the nearest size
+// the device offers to exactly the requested one.
 #pragma once
 
 #include "FrameProducer.h"
+#include "YuyvScaler.h"
 
 #include <QString>
 
@@ -10,7 +12,6 @@ struct AVCodecContext;
 struct AVFormatContext;
 struct AVFrame;
 struct AVPacket;
-struct SwsContext;
 
 namespace KVMedia
 {
@@ -34,6 +35,6 @@ private:
     AVCodecContext* m_pDecoder = nullptr;
     AVPacket* m_pPacket = nullptr;
     AVFrame* m_pFrame = nullptr;
-    SwsContext* m_pSws = nullptr;
+    CYuyvScaler m_scaler;
 };
 }

@@ -1,6 +1,8 @@
 #include "VirtualPicture.h"
 
 #include "Platform.h"
+#include "YuyvLayout.h"
+#include "YuyvScaler.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -11,7 +13,7 @@
 #include <QPainter>
 
 extern "C" {
-#include <libswscale/swscale.h>
+#include <libavutil/pixfmt.h>
 }
 
 #include <atomic>
@@ -138,22 +140,16 @@ bool ToYuyv(const QImage& image, std::vector<uint8_t>& vecDst)
 {
     const int nWidth = image.width();
     const int nHeight = image.height();
-    SwsContext* pSws = sws_getContext(nWidth, nHeight, AV_PIX_FMT_RGB32, nWidth, nHeight, AV_PIX_FMT_YUYV422,
-                                      SWS_POINT, nullptr, nullptr, nullptr);
-    if (!pSws)
-        return false;
     vecDst.assign(size_t(nWidth) * 2 * size_t(nHeight), 0);
     const uint8_t* apSrc[4] = {image.constBits(), nullptr, nullptr, nullptr};
     const int anSrcStride[4] = {int(image.bytesPerLine()), 0, 0, 0};
-    uint8_t* apDst[4] = {vecDst.data(), nullptr, nullptr, nullptr};
-    const int anDstStride[4] = {nWidth * 2, 0, 0, 0};
-    sws_scale(pSws, apSrc, anSrcStride, 0, nHeight, apDst, anDstStride);
-    sws_freeContext(pSws);
-    return true;
+    CYuyvScaler scaler(false);
+    return scaler.ToYuyv(apSrc, anSrcStride, AV_PIX_FMT_RGB32, nWidth, nHeight, false, vecDst.data(), nWidth * 2,
+                         nWidth, nHeight);
 }
 
 // Fills a rectangle of whole pixel pairs with a neutral grey level, clipped
-// to the picture.
+// to the picture; the unpaired last pixel of an odd width gets its Y and U.
 void FillGrey(uint8_t* pDst, int nStride, int nWidth, int nHeight, int x, int y, int w, int h, uint8_t nY)
 {
     const int x0 = qMax(0, x) & ~1;
@@ -167,14 +163,19 @@ void FillGrey(uint8_t* pDst, int nStride, int nWidth, int nHeight, int x, int y,
     {
         uint8_t* pLine = pDst + size_t(yy) * size_t(nStride);
         for (int xx = x0; xx < x1; xx += 2)
-            std::memcpy(pLine + xx * 2, &nPair, 4);
+        {
+            if (xx + 1 < nWidth)
+                std::memcpy(pLine + xx * 2, &nPair, 4);
+            else
+                std::memcpy(pLine + xx * 2, &nPair, 2);
+        }
     }
 }
 }
 
 bool CVirtualPicture::Build(const QString& strName, int nPattern, int nWidth, int nHeight)
 {
-    if (nWidth < 2 || nHeight < 1 || (nWidth & 1))
+    if (!IsFrameSizeAllowed(nWidth, nHeight))
         return false;
     QImage image(nWidth, nHeight, QImage::Format_RGB32);
     if (image.isNull())
@@ -204,7 +205,7 @@ const std::vector<uint8_t>& CVirtualPicture::Adjusted(SBackground& background, c
     if (!background.bAdjustedValid || background.nVersion != nVersion)
     {
         background.vecAdjusted.resize(background.vecRaw.size());
-        adjust.Apply(background.vecRaw.data(), background.vecAdjusted.data(), background.vecRaw.size() / 4);
+        adjust.ApplyPicture(background.vecRaw.data(), background.vecAdjusted.data(), m_nWidth, m_nHeight);
         background.nVersion = nVersion;
         background.bAdjustedValid = true;
     }
@@ -235,7 +236,7 @@ void CVirtualPicture::DrawBar(uint64_t nFrameIndex, int nDuration, uint8_t nY, u
     // so a skipped frame shows as a jump.
     const int nBar = qMax(2, (m_nWidth / 48) & ~1);
     const uint64_t nPeriod = qMax<uint64_t>(2, uint64_t(20000000 / qMax(1, nDuration)));
-    const int x = int((nFrameIndex % nPeriod) * uint64_t(m_nWidth - nBar) / nPeriod) & ~1;
+    const int x = int((nFrameIndex % nPeriod) * uint64_t(qMax(0, m_nWidth - nBar)) / nPeriod) & ~1;
     FillGrey(pDst, nStride, m_nWidth, m_nHeight, x, 0, nBar, m_nHeight, nY);
 }
 

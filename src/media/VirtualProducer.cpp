@@ -1,5 +1,9 @@
 #include "VirtualProducer.h"
 
+extern "C" {
+#include <libavutil/pixfmt.h>
+}
+
 namespace KVMedia
 {
 CVirtualProducer::CVirtualProducer(std::shared_ptr<CVideoDeviceState> pDevice)
@@ -9,8 +13,16 @@ CVirtualProducer::CVirtualProducer(std::shared_ptr<CVideoDeviceState> pDevice)
 
 bool CVirtualProducer::Open(int nWidth, int nHeight, int nDuration)
 {
-    if (!m_picture.Build(m_pDevice->strName, m_pDevice->nPattern, nWidth, nHeight))
+    const int nNativeWidth = qMin(nWidth, m_pDevice->nMaxWidth);
+    const int nNativeHeight = qMin(nHeight, m_pDevice->nMaxHeight);
+    if (!m_picture.Build(m_pDevice->strName, m_pDevice->nPattern, nNativeWidth, nNativeHeight))
         return false;
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    if (nNativeWidth != nWidth || nNativeHeight != nHeight)
+        m_abNative.resize(size_t(nNativeWidth) * 2 * size_t(nNativeHeight));
+    else
+        std::vector<uint8_t>().swap(m_abNative);
     m_nDuration = nDuration;
     m_nFrameIndex = 0;
     m_bClockStarted = false;
@@ -56,8 +68,22 @@ int CVirtualProducer::Produce(uint8_t* pDst, int nStride, CStopSignal& stop)
 
     if (m_pDevice->nControlVersion.load(std::memory_order_acquire) != m_nAdjustVersion)
         RefreshControls();
-    m_picture.Render(m_nFrameIndex, m_nDuration, m_pDevice->bSignalPresent.load(), m_adjust, m_nAdjustVersion,
-                     pDst, nStride);
+    const bool bSignal = m_pDevice->bSignalPresent.load();
+    if (m_abNative.empty())
+    {
+        m_picture.Render(m_nFrameIndex, m_nDuration, bSignal, m_adjust, m_nAdjustVersion, pDst, nStride);
+    }
+    else
+    {
+        const int nNativeWidth = m_picture.GetWidth();
+        m_picture.Render(m_nFrameIndex, m_nDuration, bSignal, m_adjust, m_nAdjustVersion, m_abNative.data(),
+                         nNativeWidth * 2);
+        const uint8_t* apSrc[4] = {m_abNative.data(), nullptr, nullptr, nullptr};
+        const int anSrcStride[4] = {nNativeWidth * 2, 0, 0, 0};
+        if (!m_scaler.ToYuyv(apSrc, anSrcStride, AV_PIX_FMT_YUYV422, nNativeWidth, m_picture.GetHeight(), false, pDst,
+                             nStride, m_nWidth, m_nHeight))
+            return PRODUCE_FAILED;
+    }
     ++m_nFrameIndex;
     return PRODUCE_FRAME;
 }

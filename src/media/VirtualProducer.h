@@ -1,13 +1,17 @@
 // Frames of a virtual device, paced in real time against absolute deadlines
-// so the rate does not drift however long each frame takes.
+// so the rate does not drift however long each frame takes. Like a real
+// camera it draws at most its largest size; larger requests are scaled up
+// from the nearest size it offers.
 #pragma once
 
 #include "DeviceState.h"
 #include "FrameProducer.h"
 #include "PictureAdjust.h"
 #include "VirtualPicture.h"
+#include "YuyvScaler.h"
 
 #include <memory>
+#include <vector>
 
 namespace KVMedia
 {
@@ -24,6 +28,12 @@ private:
 
     std::shared_ptr<CVideoDeviceState> m_pDevice;
     CVirtualPicture m_picture;
+    // Set when the requested size is beyond the device: the picture is drawn
+    // into m_abNative and scaled to the requested size.
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    std::vector<uint8_t> m_abNative;
+    CYuyvScaler m_scaler;
     CPictureAdjust m_adjust;
     uint32_t m_nAdjustVersion = 0;
     int m_nDuration = 0;

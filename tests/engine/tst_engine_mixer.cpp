@@ -168,15 +168,16 @@ void TestEngineMixer::channelsLandInTheirRectangles()
 
 void TestEngineMixer::refusedSizeLeavesChannelUnplaced()
 {
-    // The small device can only be opened for a small output format.
+    // The small device serves any sensible size, its own or larger.
     g_settings.SetOutputFormat(SIZE_320X240, RATE_25);
     QVERIFY(g_capture.OpenChannel(3, 3, CHANNEL_WINDOW));
     g_capture.PlaceChannel(3, 0, 0, 320, 240, 255, 0);
     QVERIFY(g_capture.IsChannelPlaced(3));
     QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return !IsAllBlack(out); }));
 
-    // Refused: stopped, and its earlier placement is gone rather than frozen.
-    g_capture.PlaceChannel(3, 0, 0, 640, 480, 255, 0);
+    // Refused (no device captures at an absurd size): stopped, and its
+    // earlier placement is gone rather than frozen.
+    g_capture.PlaceChannel(3, 0, 0, 9000, 480, 255, 0);
     QVERIFY(!g_capture.IsChannelPlaced(3));
     QVERIFY(g_capture.GetChannel(3)->IsOpen());
     QVERIFY(!g_capture.GetChannel(3)->IsStarted());

@@ -125,8 +125,8 @@ void TestEngineMixerLifecycle::withoutMixerNothingHappens()
 
 void TestEngineMixerLifecycle::failedCreationLeavesNoMixer()
 {
-    // An odd width cannot be composed in pairs of pixels.
-    QVERIFY(!g_capture.CreateMixer(321, 240, DURATION_25, PREVIEW_WINDOW));
+    // A size no output could have is taken for a corrupt request.
+    QVERIFY(!g_capture.CreateMixer(8194, 240, DURATION_25, PREVIEW_WINDOW));
     QVERIFY(!g_capture.HasMixer());
     QVERIFY(!g_capture.CreateMixer(320, 240, 0, PREVIEW_WINDOW));
     QVERIFY(!g_capture.HasMixer());

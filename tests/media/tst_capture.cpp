@@ -269,15 +269,15 @@ private slots:
         KVS_CloseVideoCapture(h);
     }
 
-    void formatsTheDeviceCannotDeliverAreRefused()
+    void absurdFormatsAreRefused()
     {
         const KVS_HANDLE h = OpenDevice(m_nBeta);   // largest 1280x720
         QVERIFY(h);
-        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 1282, 720, 400000));
-        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 1280, 722, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 0, 0, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, -2, 240, 400000));
-        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 321, 240, 400000));
+        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 8193, 240, 400000));
+        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 320, 8193, 400000));
+        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 100000, 100000, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, 1, 320, 240, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, 2, 320, 240, 400000));
         QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 320, 240, 0));
@@ -288,12 +288,80 @@ private slots:
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 2, 3, 100000));
         QVERIFY(KVS_StartVideoCapture(h));
         QTRY_VERIFY_WITH_TIMEOUT(!LatestFrame(h, 2, 3).isEmpty(), 10000);
+        QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 1, 1, 100000));
+        QTRY_VERIFY_WITH_TIMEOUT(!LatestFrame(h, 1, 1).isEmpty(), 10000);
 
         // A refused change leaves the accepted format in place.
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 160, 120, 400000));
-        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 4000, 120, 400000));
+        QVERIFY(!KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 9000, 120, 400000));
         QTRY_VERIFY_WITH_TIMEOUT(!LatestFrame(h, 160, 120).isEmpty(), 10000);
         KVS_CloseVideoCapture(h);
+    }
+
+    // Sizes beyond the device's largest, either way, are captured at what
+    // the device offers and scaled; the picture stays the device's picture.
+    void largerSizesAreScaledFromTheNearestOffered()
+    {
+        struct SCase
+        {
+            int nWidth, nHeight;
+        } const aCases[] = {{1920, 1080}, {1282, 720}, {1280, 722}, {640, 960}};
+        const KVS_HANDLE hNative = StartDevice(m_nBeta, 1280, 720);
+        QVERIFY(hNative);
+        const QByteArray baNative = NextFrame(hNative, 1280, 720);
+        KVS_CloseVideoCapture(hNative);
+        QVERIFY(!baNative.isEmpty());
+        for (const SCase& c : aCases)
+        {
+            SFrameSink sink;
+            sink.Reset(c.nWidth, c.nHeight);
+            const KVS_HANDLE h = OpenDevice(m_nBeta);
+            QVERIFY(KVS_SetVideoCaptureCallback(h, OnSinkFrame, &sink));
+            QVERIFY2(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, c.nWidth, c.nHeight, 400000),
+                     qPrintable(QStringLiteral("%1x%2").arg(c.nWidth).arg(c.nHeight)));
+            QVERIFY(KVS_StartVideoCapture(h));
+            QTRY_VERIFY_WITH_TIMEOUT(sink.Frames() >= 2, 10000);
+            QCOMPARE(sink.BadStrides(), 0);
+            const QByteArray baScaled = sink.Last();
+            QCOMPARE(baScaled.size(), c.nWidth * 2 * c.nHeight);
+            // Same picture, other size: the same brightness and colour.
+            QVERIFY2(std::abs(MeanLuma(baScaled) - MeanLuma(baNative)) < 4,
+                     qPrintable(QStringLiteral("%1 against %2").arg(MeanLuma(baScaled)).arg(MeanLuma(baNative))));
+            QVERIFY(std::abs(MeanChroma(baScaled) - MeanChroma(baNative)) < 3);
+            KVS_CloseVideoCapture(h);
+        }
+    }
+
+    // Odd widths keep rows of 2 x width bytes; the unpaired last pixel holds
+    // its own Y and U, continuing the picture rather than the next row.
+    void oddWidthsAreDeliveredWithTheirLastPixel()
+    {
+        for (int nWidth : {321, 1279, 1921})
+        {
+            const int nHeight = 241;
+            SFrameSink sink;
+            sink.Reset(nWidth, nHeight);
+            const KVS_HANDLE h = OpenDevice(m_nAlpha);
+            QVERIFY(KVS_SetVideoCaptureCallback(h, OnSinkFrame, &sink));
+            QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, nWidth, nHeight, 400000));
+            QVERIFY(KVS_StartVideoCapture(h));
+            QTRY_VERIFY_WITH_TIMEOUT(sink.Frames() >= 2, 10000);
+            QCOMPARE(sink.BadStrides(), 0);
+            const QByteArray ba = sink.Last();
+            KVS_CloseVideoCapture(h);
+            QCOMPARE(ba.size(), nWidth * 2 * nHeight);
+            int nAlike = 0;
+            for (int y = 0; y < nHeight; ++y)
+            {
+                const uint8_t* pRow = reinterpret_cast<const uint8_t*>(ba.constData()) + y * nWidth * 2;
+                const uint8_t* pLast = pRow + (nWidth - 1) * 2;
+                // Y next to the Y on its left, U next to the U of the pair
+                // on its left.
+                if (std::abs(pLast[0] - pLast[-2]) <= 24 && std::abs(pLast[1] - pLast[-3]) <= 24)
+                    ++nAlike;
+            }
+            QVERIFY2(nAlike > nHeight * 9 / 10, qPrintable(QStringLiteral("%1 of %2 rows").arg(nAlike).arg(nHeight)));
+        }
     }
 
     void startWithoutFormatUsesTheDefault()

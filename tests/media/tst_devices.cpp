@@ -5,7 +5,11 @@
 #include "KVStream.h"
 #include "VirtualConfig.h"
 
+#include "V4l2Device.h"
+
 #include <QtTest>
+
+#include <linux/videodev2.h>
 
 #include <cstring>
 
@@ -95,6 +99,25 @@ private slots:
         QCOMPARE(vec[0].strName, QStringLiteral("Good"));
         QCOMPARE(vec[1].strName, QStringLiteral("Last"));
         QCOMPARE(listErrors.size(), 9);
+    }
+
+    // A camera listing 1920x1080 and 1600x1200 can deliver both: its
+    // largest width and largest height are taken one by one, and each size
+    // it lists is asked for exactly as it is.
+    void realDeviceSizesByWidthAndHeight()
+    {
+        const uint32_t nMjpeg = V4L2_PIX_FMT_MJPEG;
+        const std::vector<KVMedia::SV4l2Size> vecSizes = {
+            {V4L2_PIX_FMT_YUYV, 640, 480}, {nMjpeg, 1920, 1080}, {nMjpeg, 1600, 1200}};
+        int nWidth = 0, nHeight = 0;
+        KVMedia::GetLargestDimensions(vecSizes, &nWidth, &nHeight);
+        QCOMPARE(QSize(nWidth, nHeight), QSize(1920, 1200));
+        KVMedia::SV4l2Choice choice;
+        QVERIFY(KVMedia::ChooseV4l2Size(vecSizes, 1600, 1200, &choice));
+        QCOMPARE(QSize(choice.nWidth, choice.nHeight), QSize(1600, 1200));
+        // Larger than anything offered: the largest, scaled up afterwards.
+        QVERIFY(KVMedia::ChooseV4l2Size(vecSizes, 2560, 1440, &choice));
+        QCOMPARE(QSize(choice.nWidth, choice.nHeight), QSize(1920, 1080));
     }
 
     void audioCount()

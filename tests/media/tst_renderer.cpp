@@ -127,26 +127,27 @@ private slots:
         QVERIFY(hRenderer);
         const QByteArray baFrame = SplitFrame(320, 240);
 
-        // No position set: the whole client rectangle.
+        // No position set: the whole client rectangle, of which a 4:3
+        // picture fills the middle 133 x 100.
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
         QCOMPARE(target.Presented(), 1);
         QImage image = target.LastImage();
-        QCOMPARE(image.size(), QSize(200, 100));
-        QVERIFY(SameRect(target.LastRect(), {0, 0, 200, 100}));
+        QCOMPARE(image.size(), QSize(133, 100));
+        QVERIFY(SameRect(target.LastRect(), {33, 0, 166, 100}));
         QVERIFY(qGray(image.pixel(20, 50)) > 230);
-        QVERIFY(qGray(image.pixel(180, 50)) < 25);
+        QVERIFY(qGray(image.pixel(110, 50)) < 25);
 
-        const KVS_RECT rcPart{10, 20, 110, 70};
+        const KVS_RECT rcPart{10, 20, 110, 95};
         QVERIFY(KVS_SetVideoRendererPosition(hRenderer, nullptr, &rcPart));
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
-        QCOMPARE(target.LastImage().size(), QSize(100, 50));
+        QCOMPARE(target.LastImage().size(), QSize(100, 75));
         QVERIFY(SameRect(target.LastRect(), rcPart));
 
         // Back to the client rectangle, which follows the window.
-        target.SetClientRect({0, 0, 300, 150});
+        target.SetClientRect({0, 0, 300, 225});
         QVERIFY(KVS_SetVideoRendererPosition(hRenderer, nullptr, nullptr));
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
-        QCOMPARE(target.LastImage().size(), QSize(300, 150));
+        QCOMPARE(target.LastImage().size(), QSize(300, 225));
 
         // A padded source line is honoured.
         QByteArray baPadded(800 * 240, '\0');
@@ -162,6 +163,52 @@ private slots:
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(baFrame), 640, 1));
         QCOMPARE(target.Presented(), nBefore);
         QVERIFY(KVS_DestroyVideoRenderer(hRenderer));
+    }
+
+    // A window of another shape than the picture: the picture centred at
+    // its own aspect ratio, leaving bars at the sides or above and below.
+    // Odd widths and a source rectangle go the same way.
+    void pictureKeepsItsAspectRatioWithBlackBars_data()
+    {
+        QTest::addColumn<int>("nWidth");
+        QTest::addColumn<int>("nHeight");
+        QTest::addColumn<QRect>("rcSource");
+        QTest::addColumn<QRect>("rcClient");
+        QTest::addColumn<QRect>("rcPicture");
+        QTest::newRow("4:3 in a wide window") << 320 << 240 << QRect() << QRect(0, 0, 400, 150) << QRect(100, 0, 200, 150);
+        QTest::newRow("16:9 in a tall window") << 320 << 180 << QRect() << QRect(0, 0, 160, 200) << QRect(0, 55, 160, 90);
+        QTest::newRow("same shape") << 320 << 240 << QRect() << QRect(0, 0, 160, 120) << QRect(0, 0, 160, 120);
+        QTest::newRow("odd width") << 321 << 107 << QRect() << QRect(0, 0, 321, 321) << QRect(0, 107, 321, 107);
+        QTest::newRow("source rectangle") << 320 << 240 << QRect(0, 40, 320, 160) << QRect(0, 0, 300, 300)
+                                          << QRect(0, 75, 300, 150);
+    }
+
+    void pictureKeepsItsAspectRatioWithBlackBars()
+    {
+        QFETCH(int, nWidth);
+        QFETCH(int, nHeight);
+        QFETCH(QRect, rcSource);
+        QFETCH(QRect, rcClient);
+        QFETCH(QRect, rcPicture);
+        CTestTarget target({rcClient.left(), rcClient.top(), rcClient.right() + 1, rcClient.bottom() + 1});
+        KVS_RegisterRenderTarget(WINDOW_A, &target);
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, nWidth, nHeight, 0, 1);
+        QVERIFY(hRenderer);
+        if (!rcSource.isNull())
+        {
+            const KVS_RECT rc{rcSource.left(), rcSource.top(), rcSource.right() + 1, rcSource.bottom() + 1};
+            QVERIFY(KVS_SetVideoRendererPosition(hRenderer, &rc, nullptr));
+        }
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(SplitFrame(nWidth, nHeight)), nWidth * 2, 1));
+        const KVS_RECT rcLast = target.LastRect();
+        QCOMPARE(QRect(rcLast.nLeft, rcLast.nTop, rcLast.nRight - rcLast.nLeft, rcLast.nBottom - rcLast.nTop),
+                 rcPicture);
+        // Scaled whole, not cropped: white left half, black right half.
+        const QImage image = target.LastImage();
+        QCOMPARE(image.size(), rcPicture.size());
+        QVERIFY(qGray(image.pixel(image.width() / 4, image.height() / 2)) > 230);
+        QVERIFY(qGray(image.pixel(image.width() * 3 / 4, image.height() / 2)) < 25);
+        KVS_DestroyVideoRenderer(hRenderer);
     }
 
     void repaintPresentsTheLastPictureAgain()
@@ -209,7 +256,7 @@ private slots:
     void badArgumentsAreRefused()
     {
         QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, 1, 320, 240, 0, 1));
-        QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 321, 240, 0, 1));
+        QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 8194, 240, 0, 1));
         QVERIFY(!KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 0, 0, 1));
         const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
         QVERIFY(!KVS_VideoRendererDrawImage(hRenderer, nullptr, 640, 1));

@@ -5,6 +5,20 @@
 #include <cstring>
 #include <vector>
 
+// Chroma of pixel x as the layer defines it for any width: the unpaired
+// last pixel of an odd width has its own U and the V of the pair on its left
+// (128 without one).
+inline int YuyvUAt(const uint8_t* pRow, int x)
+{
+    return pRow[4 * (x / 2) + 1];
+}
+inline int YuyvVAt(const uint8_t* pRow, int nWidth, int x)
+{
+    if (x / 2 * 2 + 1 < nWidth)
+        return pRow[4 * (x / 2) + 3];
+    return x >= 2 ? pRow[4 * (x / 2) - 1] : 128;
+}
+
 struct YuyvFrame
 {
     int nWidth = 0;
@@ -23,14 +37,17 @@ struct YuyvFrame
     uint8_t* Row(int y) { return abData.data() + size_t(y) * Stride(); }
     const uint8_t* Row(int y) const { return abData.data() + size_t(y) * Stride(); }
     int Y(int x, int y) const { return Row(y)[2 * x]; }
-    int U(int x, int y) const { return Row(y)[4 * (x / 2) + 1]; }
-    int V(int x, int y) const { return Row(y)[4 * (x / 2) + 3]; }
+    int U(int x, int y) const { return YuyvUAt(Row(y), x); }
+    int V(int x, int y) const { return YuyvVAt(Row(y), nWidth, x); }
+    // The V of an odd width's unpaired last pixel is the one it borrows and
+    // is not written.
     void SetPixel(int x, int y, int nY, int nU, int nV)
     {
         uint8_t* p = Row(y);
         p[2 * x] = uint8_t(nY);
         p[4 * (x / 2) + 1] = uint8_t(nU);
-        p[4 * (x / 2) + 3] = uint8_t(nV);
+        if (x / 2 * 2 + 1 < nWidth)
+            p[4 * (x / 2) + 3] = uint8_t(nV);
     }
 };
 
@@ -56,8 +73,8 @@ public:
     uint8_t* Row(int y) { return m_abData.data() + size_t(y + GUARD_ROWS) * m_nStride + GUARD_BYTES; }
     const uint8_t* Row(int y) const { return m_abData.data() + size_t(y + GUARD_ROWS) * m_nStride + GUARD_BYTES; }
     int Y(int x, int y) const { return Row(y)[2 * x]; }
-    int U(int x, int y) const { return Row(y)[4 * (x / 2) + 1]; }
-    int V(int x, int y) const { return Row(y)[4 * (x / 2) + 3]; }
+    int U(int x, int y) const { return YuyvUAt(Row(y), x); }
+    int V(int x, int y) const { return YuyvVAt(Row(y), m_nWidth, x); }
 
     // True when every byte outside the frame still holds the canary.
     bool CanariesIntact() const

@@ -74,28 +74,31 @@ YuyvFrame Reference(int w, int h, std::vector<CFrameComposer::ChannelDraw> draws
             const uint8_t* pS = d.pFrame + sy * d.nStride;
             for (int px = 0; px < w; px += 2)
             {
+                // The unpaired last pixel of an odd width is a pair of one.
+                const int nPixels = px + 1 < w ? 2 : 1;
                 int anAlpha[2] = {0, 0}, anY[2] = {0, 0}, nU = 0, nV = 0, nCount = 0;
-                for (int k = 0; k < 2; ++k)
+                for (int k = 0; k < nPixels; ++k)
                 {
                     const long sx = px + k - dx;
                     if (sx < d.rcSource.nLeft || sx >= d.rcSource.nLeft + cw || sx < 0 || sx >= d.nWidth)
                         continue;
                     anAlpha[k] = d.nOpacity;
                     anY[k] = pS[2 * sx];
-                    nU += pS[4 * (sx / 2) + 1];
-                    nV += pS[4 * (sx / 2) + 3];
+                    nU += YuyvUAt(pS, int(sx));
+                    nV += YuyvVAt(pS, d.nWidth, int(sx));
                     ++nCount;
                 }
                 if (nCount == 0)
                     continue;
                 uint8_t* pPair = out.Row(y) + 2 * px;
-                for (int k = 0; k < 2; ++k)
+                for (int k = 0; k < nPixels; ++k)
                     pPair[2 * k] = uint8_t(Div255(anY[k] * anAlpha[k] + pPair[2 * k] * (255 - anAlpha[k])));
-                const int nAlphaC = (anAlpha[0] + anAlpha[1] + 1) / 2;
+                const int nAlphaC = nPixels == 1 ? anAlpha[0] : (anAlpha[0] + anAlpha[1] + 1) / 2;
                 nU = (nU + nCount / 2) / nCount;
                 nV = (nV + nCount / 2) / nCount;
                 pPair[1] = uint8_t(Div255(nU * nAlphaC + pPair[1] * (255 - nAlphaC)));
-                pPair[3] = uint8_t(Div255(nV * nAlphaC + pPair[3] * (255 - nAlphaC)));
+                if (nPixels == 2)
+                    pPair[3] = uint8_t(Div255(nV * nAlphaC + pPair[3] * (255 - nAlphaC)));
             }
         }
     }
@@ -124,6 +127,7 @@ private slots:
     void sizesMismatchClipToTheSmaller();
     void randomScenesMatchThePixelModel();
     void placementsOutsideTheFrameWriteNothingOutside();
+    void oddWidthsAtOddPositionsWithABlend();
     void overlayAlphaAtEvenAndOddX();
     void overlayRunsClippedAtEveryEdge();
 };
@@ -249,14 +253,15 @@ void TestMixerCompose::randomScenesMatchThePixelModel()
     const int anOpacity[] = {0, 1, 77, 128, 254, 255, 255, 255};
     for (int nScene = 0; nScene < 400; ++nScene)
     {
-        const int w = 64, h = 40;
+        // Odd widths of the output and of the channels' frames too.
+        const int w = random.bounded(2) ? 64 : 63, h = 40;
         std::vector<YuyvFrame> frames;
         std::vector<CFrameComposer::ChannelDraw> draws;
         const int nChannels = random.bounded(1, 7);
         frames.reserve(size_t(nChannels));
         for (int i = 0; i < nChannels; ++i)
         {
-            YuyvFrame frame(2 * random.bounded(1, 40), random.bounded(1, 50));
+            YuyvFrame frame(random.bounded(1, 80), random.bounded(1, 50));
             for (uint8_t& b : frame.abData)
                 b = uint8_t(random.bounded(256));
             frames.push_back(std::move(frame));
@@ -306,6 +311,45 @@ void TestMixerCompose::placementsOutsideTheFrameWriteNothingOutside()
                 if (!bCovered)
                     QVERIFY2(out.Y(x, y) == 16, qPrintable(QStringLiteral("%1,%2 at %3,%4").arg(x).arg(y).arg(pt.x()).arg(pt.y())));
             }
+    }
+}
+
+void TestMixerCompose::oddWidthsAtOddPositionsWithABlend()
+{
+    // An output of odd width, channels of odd width at odd and even x, one
+    // blended and one reaching the output's unpaired last pixel, and an
+    // overlay over that pixel too.
+    const int w = 45, h = 12;
+    const YuyvFrame under = Pattern(w, h, 100, 150);
+    const YuyvFrame blended = Pattern(15, 6, 60, 200);
+    const YuyvFrame edge = Pattern(7, 5, 180, 40);
+    const std::vector<CFrameComposer::ChannelDraw> draws = {DrawAt(under, 0, 0), DrawAt(blended, 29, 3, 128),
+                                                            DrawAt(edge, 38, 1, 255, true)};
+    GuardedFrame out(w, h);
+    CFrameComposer composer;
+    composer.Compose(out.Frame(), out.Stride(), w, h, draws, {});
+    QVERIFY(out.CanariesIntact());
+    QVERIFY(MaxDiff(out.ToFrame(), Reference(w, h, draws)) <= 1);
+    // Inside the blend, half of each; the unpaired last pixel is the edge
+    // channel's own last pixel, Y and U.
+    QVERIFY(std::abs(out.Y(30, 4) - (under.Y(30, 4) + blended.Y(1, 1) + 1) / 2) <= 1);
+    QVERIFY(std::abs(out.U(30, 4) - 80) <= 1 && std::abs(out.V(30, 4) - 175) <= 1);
+    QCOMPARE(out.Y(44, 2), edge.Y(6, 1));
+    QCOMPARE(out.U(44, 2), 180);
+    QCOMPARE(out.Y(44, 0), under.Y(44, 0));
+
+    // The unpaired last pixel under a half-transparent overlay: blended
+    // like every other pixel.
+    QImage image(3, 2, QImage::Format_ARGB32);
+    image.fill(QColor(255, 255, 255, 128));
+    const std::shared_ptr<const COverlay> pOverlay = COverlay::FromImage(image);
+    for (int nX : {42, 43})
+    {
+        GuardedFrame over(w, h);
+        composer.Compose(over.Frame(), over.Stride(), w, h, {DrawAt(under, 0, 0)}, {{pOverlay.get(), nX, 8}});
+        QVERIFY(over.CanariesIntact());
+        QVERIFY2(std::abs(over.Y(44, 8) - (235 + under.Y(44, 8) + 1) / 2) <= 2, qPrintable(QString::number(nX)));
+        QCOMPARE(over.Y(44, 7), under.Y(44, 7));
     }
 }
 

@@ -376,7 +376,8 @@ void TestMixerThread::tickCallbackMayMoveChannels()
 
 void TestMixerThread::misuseIsHarmless()
 {
-    QVERIFY(!KVS_CreateVideoMixer(63, 48, 400000, KVS_COLOR_YUYV));  // odd width
+    QVERIFY(!KVS_CreateVideoMixer(8193, 48, 400000, KVS_COLOR_YUYV));  // absurd sizes
+    QVERIFY(!KVS_CreateVideoMixer(64, 100000, 400000, KVS_COLOR_YUYV));
     QVERIFY(!KVS_CreateVideoMixer(64, 48, 400000, 1));
     QVERIFY(!KVS_CreateVideoMixer(64, 0, 400000, KVS_COLOR_YUYV));
     QVERIFY(!KVS_CreateVideoMixer(64, 48, 0, KVS_COLOR_YUYV));
@@ -384,7 +385,8 @@ void TestMixerThread::misuseIsHarmless()
     KVS_HANDLE hMixer = KVS_CreateVideoMixer(64, 48, 400000, KVS_COLOR_YUYV);
     KVS_HANDLE hOther = KVS_CreateVideoMixer(64, 48, 400000, KVS_COLOR_YUYV);
     QVERIFY(hMixer && hOther && hMixer != hOther);
-    QVERIFY(!KVS_VideoMixerAddChannel(hMixer, 31, 16, KVS_COLOR_YUYV, FakeHandle(0x4001)));
+    QVERIFY(!KVS_VideoMixerAddChannel(hMixer, 0, 16, KVS_COLOR_YUYV, FakeHandle(0x4001)));
+    QVERIFY(!KVS_VideoMixerAddChannel(hMixer, 32, 9000, KVS_COLOR_YUYV, FakeHandle(0x4001)));
     QVERIFY(!KVS_VideoMixerAddChannel(hMixer, 32, 16, KVS_COLOR_YUYV, nullptr));
     const KVS_HANDLE hChannel = KVS_VideoMixerAddChannel(hMixer, 32, 16, KVS_COLOR_YUYV, FakeHandle(0x4001));
     QVERIFY(hChannel);

@@ -107,7 +107,7 @@ private slots:
     void applyChannelRectsAfterMixerRebuild();
     void resetUnassignedChannels();
     void dialogOperations();
-    void refusedOutputFormatKeepsTheChannel();
+    void smallDeviceFillsALargerOutput();
     void positionOutsideTheOutputIsNotShown();
 
 private:
@@ -575,9 +575,9 @@ void TestDeviceTab::dialogOperations()
     QVERIFY(!g_capture.IsChannelPlaced(1));
 }
 
-void TestDeviceTab::refusedOutputFormatKeepsTheChannel()
+void TestDeviceTab::smallDeviceFillsALargerOutput()
 {
-    // Channel 0's device delivers no more than the test output; in the
+    // Channel 0's device delivers no more than 320 x 240; in the
     // picture-in-picture layout it fills the output, channel 1 the inset.
     CTestFrameSink sink;
     Build("Small|2|320x240;Big");
@@ -585,6 +585,7 @@ void TestDeviceTab::refusedOutputFormatKeepsTheChannel()
     QVERIFY(g_capture.IsChannelPlaced(0));
     QVERIFY(WaitForOutput(sink, TopLeftLit));
 
+    // A larger output scales the small device up instead of dropping it.
     ApplyOutputFormat(SIZE_640X480, 640, 480);
     CVideoWnd* pVideo = m_pTab->GetVideoWnd(0);
     QCOMPARE(g_capture.GetChannel(0)->GetDeviceIndex(), 0);
@@ -592,24 +593,22 @@ void TestDeviceTab::refusedOutputFormatKeepsTheChannel()
     QCOMPARE(g_settings.GetChannelPosition(0), 0);
     QVERIFY(Combo(0)->isEnabled());
     QCOMPARE(Combo(0)->currentIndex(), 1);
-    QVERIFY(!g_capture.IsChannelPlaced(0));
+    QVERIFY(g_capture.IsChannelPlaced(0));
     QVERIFY(g_capture.IsChannelPlaced(1));
-    // No picture, and not blamed on another program holding the device.
-    QVERIFY(pVideo->IsPlaceholder());
+    QCOMPARE(CaptureSize(0), QSize(640, 480));
+    QVERIFY(!pVideo->IsPlaceholder());
     QVERIFY(!pVideo->IsDeviceBusy());
-    QCOMPARE(pVideo->toolTip(), QStringLiteral("No picture: the device does not support this size"));
-    QVERIFY(m_pTab->GetVideoWnd(1)->toolTip().isEmpty());
-    QVERIFY(WaitForOutput(sink, [](const SYuyvPicture& out) { return out.nWidth == 640 && !TopLeftLit(out); }));
+    QVERIFY(pVideo->toolTip().isEmpty());
+    QVERIFY(WaitForOutput(sink, [](const SYuyvPicture& out) { return out.nWidth == 640 && TopLeftLit(out); }));
 
     // The assignment written at shutdown still names the device.
     g_settings.SaveAssignments();
     QCOMPARE(StoredDevice(0), 0);
 
-    // Back at a size the device takes, its picture returns to the output.
+    // Back at the device's own size, the picture stays in the output.
     ApplyOutputFormat(SIZE_320X240, OUTPUT_WIDTH, OUTPUT_HEIGHT);
     QVERIFY(g_capture.IsChannelPlaced(0));
     QVERIFY(!pVideo->IsPlaceholder());
-    QVERIFY(pVideo->toolTip().isEmpty());
     QVERIFY(WaitForOutput(sink, [](const SYuyvPicture& out) { return out.nWidth == 320 && TopLeftLit(out); }));
     QTRY_VERIFY_WITH_TIMEOUT(pVideo->HasPicture(), WAIT_MS);
 }

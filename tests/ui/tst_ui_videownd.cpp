@@ -31,6 +31,26 @@ int CountPixels(QWidget* pWidget, QRgb rgb)
     return nCount;
 }
 
+// Whether every pixel of rc in the window's own painting is black.
+bool AllBlack(const QImage& image, const QRect& rc)
+{
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            if ((image.pixel(x, y) & 0xffffff) != 0)
+                return false;
+    return true;
+}
+
+// Whether most pixels of rc show something other than black.
+bool MostlyPicture(const QImage& image, const QRect& rc)
+{
+    int nLit = 0;
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            nLit += qGray(image.pixel(x, y)) > 24;
+    return nLit > rc.width() * rc.height() * 9 / 10;
+}
+
 int CountBright(QWidget* pWidget)
 {
     const QImage image = pWidget->grab().toImage().convertToFormat(QImage::Format_RGB32);
@@ -57,6 +77,7 @@ private slots:
     void keysLeavingFullScreen_data();
     void keysLeavingFullScreen();
     void closeIgnoredOnlyInFullScreen();
+    void picturesKeepTheirShapeWithBlackBars();
 
 private:
     // A preview window inside a parent, as the tabs hold them.
@@ -212,6 +233,37 @@ void TestVideoWnd::closeIgnoredOnlyInFullScreen()
     pWnd->LeaveFullScreen();
     QVERIFY(pWnd->close());
     QVERIFY(!pWnd->isVisible());
+}
+
+void TestVideoWnd::picturesKeepTheirShapeWithBlackBars()
+{
+    // The composed 4:3 output in a wide preview: bars left and right.
+    QVERIFY(StartEngine("1"));
+    std::unique_ptr<CVideoWnd> pOutput = StartOutput();
+    QVERIFY(pOutput);
+    pOutput->resize(400, 150);
+    QVERIFY(g_capture.OpenChannel(0, 0, pOutput->GetWindowHandle()));
+    g_capture.PlaceChannel(0, 0, 0, OUTPUT_WIDTH, OUTPUT_HEIGHT, 255, 0);
+    auto wideShown = [&pOutput] {
+        const QImage image = pOutput->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return image.size() == QSize(400, 150) && AllBlack(image, QRect(0, 0, 99, 150))
+            && AllBlack(image, QRect(301, 0, 99, 150)) && MostlyPicture(image, QRect(102, 2, 196, 146));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(wideShown(), WAIT_MS);
+
+    // A channel's 4:3 picture in a tall window: bars above and below.
+    CVideoWnd* pChannel = MakeWindow(1);
+    m_pParent->layout()->removeWidget(pChannel);
+    pChannel->setGeometry(0, 0, 120, 200);
+    QVERIFY(g_capture.OpenChannel(1, 0, pChannel->GetWindowHandle()));
+    pChannel->SetPlaceholder(false);
+    g_capture.PlaceChannel(1, 0, 0, 320, 240, 255, 0);
+    auto tallShown = [pChannel] {
+        const QImage image = pChannel->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        return image.size() == QSize(120, 200) && AllBlack(image, QRect(0, 0, 120, 54))
+            && AllBlack(image, QRect(0, 146, 120, 54)) && MostlyPicture(image, QRect(2, 57, 116, 86));
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(tallShown(), WAIT_MS);
 }
 
 QTEST_MAIN(TestVideoWnd)

@@ -2,6 +2,7 @@
 
 #include "COverlay.h"
 #include "YuyvBlend.h"
+#include "YuyvLayout.h"
 
 #include <algorithm>
 #include <cstring>
@@ -76,7 +77,8 @@ void CFrameComposer::FillBackground(uint8_t* pDst, int nDstStride, int nWidth, i
             if (nGapEnd > x)
             {
                 for (int y = ya; y < yb; ++y)
-                    YuyvBlend::FillBlack(pDst + size_t(y) * size_t(nDstStride) + size_t(x) * 2, (nGapEnd - x) / 2);
+                    YuyvBlend::FillBlackPixels(pDst + size_t(y) * size_t(nDstStride) + size_t(x) * 2,
+                                               size_t(nGapEnd - x));
             }
             if (i < m_spans.size())
                 x = std::max(x, m_spans[i].second);
@@ -84,10 +86,11 @@ void CFrameComposer::FillBackground(uint8_t* pDst, int nDstStride, int nWidth, i
     }
 }
 
-void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c)
+void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, int nWidth, const Clipped& c)
 {
     const ChannelDraw& draw = *c.pDraw;
     const int nOpacity = std::min(draw.nOpacity, 255);
+    const int nSrcWidth = draw.nWidth;
     for (int y = c.y0; y < c.y1; ++y)
     {
         uint8_t* pD = pDst + size_t(y) * size_t(nDstStride);
@@ -98,6 +101,7 @@ void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c
             // half-covered pair at either end blends its chroma at half weight.
             if (c.x0 & 1)
             {
+                // The source pixel is odd, so its pair is whole.
                 const uint8_t* pPair = pS + 2 * (c.x0 - 1 - c.dx);
                 YuyvBlend::BlendPair(pD + 2 * (c.x0 - 1), 0, pPair[2], pPair[1], pPair[3], 0, nOpacity);
             }
@@ -112,10 +116,7 @@ void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c
                     YuyvBlend::BlendConst(pD + 2 * xa, pSrc, (xb - xa) * 2, nOpacity);
             }
             if (c.x1 & 1)
-            {
-                const uint8_t* pPair = pS + 2 * (c.x1 - 1 - c.dx);
-                YuyvBlend::BlendPair(pD + 2 * (c.x1 - 1), pPair[0], 0, pPair[1], pPair[3], nOpacity, 0);
-            }
+                DrawPixel(pD, nWidth, c.x1 - 1, pS, nSrcWidth, c.x1 - 1 - c.dx, nOpacity);
             continue;
         }
         // Odd shift: every output pair takes its pixels from two source
@@ -124,6 +125,11 @@ void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c
         {
             const bool b0 = px >= c.x0;
             const bool b1 = px + 1 < c.x1;
+            if (b0 && !b1)
+            {
+                DrawPixel(pD, nWidth, px, pS, nSrcWidth, px - c.dx, nOpacity);
+                continue;
+            }
             int anY[2] = {0, 0};
             int nU = 0, nV = 0, nCount = 0;
             for (int k = 0; k < 2; ++k)
@@ -131,10 +137,9 @@ void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c
                 if (!(k == 0 ? b0 : b1))
                     continue;
                 const int sx = px + k - c.dx;
-                const uint8_t* pPair = pS + 4 * (sx >> 1);
                 anY[k] = pS[2 * sx];
-                nU += pPair[1];
-                nV += pPair[3];
+                nU += KVMedia::YuyvU(pS, sx);
+                nV += KVMedia::YuyvV(pS, nSrcWidth, sx);
                 ++nCount;
             }
             nU = (nU + nCount / 2) / nCount;
@@ -144,12 +149,25 @@ void CFrameComposer::DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c
     }
 }
 
+void CFrameComposer::DrawPixel(uint8_t* pD, int nWidth, int x, const uint8_t* pS, int nSrcWidth, int sx, int nOpacity)
+{
+    // Even output pixel x is covered and x + 1 is not: either the pair goes
+    // on past the channel's right edge, or x is the unpaired last pixel of
+    // an odd-width output, which has no V to share.
+    const int nU = KVMedia::YuyvU(pS, sx);
+    if (x + 1 >= nWidth)
+    {
+        YuyvBlend::BlendLastPixel(pD + 2 * x, pS[2 * sx], nU, nOpacity);
+        return;
+    }
+    YuyvBlend::BlendPair(pD + 2 * x, pS[2 * sx], 0, nU, KVMedia::YuyvV(pS, nSrcWidth, sx), nOpacity, 0);
+}
+
 void CFrameComposer::Compose(uint8_t* pDst, int nDstStride, int nWidth, int nHeight,
                              const std::vector<ChannelDraw>& channels, const std::vector<OverlayDraw>& overlays)
 {
     if (!pDst || nWidth <= 0 || nHeight <= 0)
         return;
-    nWidth &= ~1;
     m_clipped.clear();
     for (int nPass = 0; nPass < 2; ++nPass)
     {
@@ -163,7 +181,7 @@ void CFrameComposer::Compose(uint8_t* pDst, int nDstStride, int nWidth, int nHei
     }
     FillBackground(pDst, nDstStride, nWidth, nHeight);
     for (const Clipped& c : m_clipped)
-        DrawChannel(pDst, nDstStride, c);
+        DrawChannel(pDst, nDstStride, nWidth, c);
     for (const OverlayDraw& overlay : overlays)
     {
         if (overlay.pOverlay)

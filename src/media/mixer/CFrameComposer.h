@@ -18,7 +18,7 @@ public:
     {
         const uint8_t* pFrame = nullptr;  // packed YUYV
         int nStride = 0;                  // bytes per line
-        int nWidth = 0;                   // even
+        int nWidth = 0;                   // any (YuyvLayout.h)
         int nHeight = 0;
         KVS_RECT rcSource = {0, 0, -1, -1};  // inclusive, in the channel's frame
         KVS_RECT rcDest = {0, 0, -1, -1};    // inclusive, in output pixels
@@ -35,7 +35,7 @@ public:
 
     // Black background, then channels that are not inset, then inset
     // channels (each group in the given order), then overlays in the given
-    // order. nWidth must be even.
+    // order. Any width: an odd one ends in an unpaired pixel (YuyvLayout.h).
     void Compose(uint8_t* pDst, int nDstStride, int nWidth, int nHeight,
                  const std::vector<ChannelDraw>& channels, const std::vector<OverlayDraw>& overlays);
 
@@ -50,7 +50,10 @@ private:
 
     static bool Clip(const ChannelDraw& draw, int nWidth, int nHeight, Clipped& clipped);
     void FillBackground(uint8_t* pDst, int nDstStride, int nWidth, int nHeight);
-    static void DrawChannel(uint8_t* pDst, int nDstStride, const Clipped& c);
+    static void DrawChannel(uint8_t* pDst, int nDstStride, int nWidth, const Clipped& c);
+    // Output pixel x (even) from source pixel sx, without its right-hand
+    // neighbour; pD and pS are the rows.
+    static void DrawPixel(uint8_t* pD, int nWidth, int x, const uint8_t* pS, int nSrcWidth, int sx, int nOpacity);
 
     std::vector<Clipped> m_clipped;
     std::vector<int> m_anBands;

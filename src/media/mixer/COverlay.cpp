@@ -116,7 +116,11 @@ void COverlay::Draw(uint8_t* pFrame, int nStride, int nFrameWidth, int nFrameHei
     const int64_t nPairTo = std::min<int64_t>(variant.nPairs, nFramePairs - nFirstPair);
     const int64_t nRowFrom = std::max<int64_t>(0, -int64_t(nY));
     const int64_t nRowTo = std::min<int64_t>(m_nHeight, int64_t(nFrameHeight) - nY);
-    if (nPairFrom >= nPairTo || nRowFrom >= nRowTo)
+    // An odd-width frame ends in half a pair, which only the first pixel of
+    // the overlay pair falling there reaches.
+    const int64_t nHalfPair = (nFrameWidth & 1) ? nFramePairs - nFirstPair : -1;
+    const bool bHalfPair = nHalfPair >= 0 && nHalfPair < variant.nPairs;
+    if ((nPairFrom >= nPairTo && !bHalfPair) || nRowFrom >= nRowTo)
         return;
 
     const size_t nRowBytes = size_t(variant.nPairs) * 4;
@@ -140,5 +144,21 @@ void COverlay::Draw(uint8_t* pFrame, int nStride, int nFrameWidth, int nFrameHei
             else
                 YuyvBlend::BlendPremultiplied(pDst, pData + nOff, pInv + nOff, nBytes);
         }
+        if (bHalfPair && PairInRuns(variant, int32_t(r), int32_t(nHalfPair)))
+        {
+            const size_t nOff = size_t(nHalfPair) * 4;
+            YuyvBlend::BlendPremultiplied(pDstRow + size_t(nFrameWidth - 1) * 2, pData + nOff, pInv + nOff, 2);
+        }
     }
+}
+
+bool COverlay::PairInRuns(const Variant& variant, int32_t nRow, int32_t nPair)
+{
+    for (int32_t i = variant.anRowRuns[size_t(nRow)]; i < variant.anRowRuns[size_t(nRow) + 1]; ++i)
+    {
+        const Run& run = variant.runs[size_t(i)];
+        if (nPair >= run.nStartPair && nPair < run.nStartPair + run.nPairs)
+            return true;
+    }
+    return false;
 }

@@ -22,7 +22,8 @@ public:
     int GetHeight() const { return m_nHeight; }
 
     // Blends the overlay with its top-left pixel at (nX, nY) into a frame of
-    // nFrameWidth (even) x nFrameHeight; whatever falls outside is dropped.
+    // nFrameWidth (any, YuyvLayout.h) x nFrameHeight; whatever falls outside
+    // is dropped.
     void Draw(uint8_t* pFrame, int nStride, int nFrameWidth, int nFrameHeight, int nX, int nY) const;
 
 private:
@@ -46,6 +47,9 @@ private:
     };
 
     COverlay() = default;
+    // Whether pair nPair of row nRow is drawn at all (transparent pairs are
+    // in no run).
+    static bool PairInRuns(const Variant& variant, int32_t nRow, int32_t nPair);
     void BuildVariant(const QImage& image, int nShift, Variant& variant);
 
     int m_nWidth = 0;

@@ -3,6 +3,7 @@
 #include "COverlay.h"
 #include "HandleTable.h"
 #include "Platform.h"
+#include "YuyvLayout.h"
 #include "YuyvBlend.h"
 
 #include <algorithm>
@@ -219,8 +220,9 @@ void CVideoMixer::ComposeLocked(uint8_t* pDst, int nDstStride)
         {
             if (channel.abBlack.empty())
             {
-                channel.abBlack.resize(size_t(channel.nWidth) * 2 * size_t(channel.nHeight));
-                YuyvBlend::FillBlack(channel.abBlack.data(), int(channel.abBlack.size() / 4));
+                const size_t nPixels = size_t(channel.nWidth) * size_t(channel.nHeight);
+                channel.abBlack.resize(nPixels * 2);
+                YuyvBlend::FillBlackPixels(channel.abBlack.data(), nPixels);
             }
             m_channelDraws[i].pFrame = channel.abBlack.data();
         }
@@ -233,7 +235,7 @@ void CVideoMixer::ComposeLocked(uint8_t* pDst, int nDstStride)
 
 KVS_HANDLE CVideoMixer::AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture)
 {
-    if (nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || !hCapture)
+    if (!KVMedia::IsFrameSizeAllowed(nWidth, nHeight) || !hCapture)
         return nullptr;
     std::shared_ptr<Channel> pChannel = std::make_shared<Channel>();
     pChannel->hChannel = KVMedia::NextHandle();

@@ -39,7 +39,7 @@ public:
 
     enum EOverlayKind { OVERLAY_IMAGE, OVERLAY_CAPTION };
 
-    // nWidth even and positive, nHeight and nDuration (100 ns) positive.
+    // Any size KVMedia::IsFrameSizeAllowed takes; nDuration (100 ns) positive.
     CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE_FRAME pfnAcquireFrame);
     ~CVideoMixer();
     CVideoMixer(const CVideoMixer&) = delete;

@@ -7,6 +7,7 @@
 #include "HandleTable.h"
 #include "OverlaySources.h"
 #include "Platform.h"
+#include "YuyvLayout.h"
 
 #include <QString>
 
@@ -26,8 +27,7 @@ QString FromUtf16(const char16_t* psz)
 
 KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nColor)
 {
-    if (nColor != KVS_COLOR_YUYV || nWidth <= 0 || nHeight <= 0 || (nWidth & 1) || nDuration <= 0
-        || nWidth > 16384 || nHeight > 16384)
+    if (nColor != KVS_COLOR_YUYV || !KVMedia::IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
         Platform::DebugOutput(QStringLiteral("mixer: refused %1x%2, duration %3, colour %4")
                                   .arg(nWidth).arg(nHeight).arg(nDuration).arg(nColor));

@@ -17,6 +17,16 @@ void FillBlack(uint8_t* pDst, int nPairs)
         std::memcpy(pDst + 4 * i, &nPattern, 4);
 }
 
+void FillBlackPixels(uint8_t* pDst, size_t nPixels)
+{
+    FillBlack(pDst, int(nPixels / 2));
+    if (nPixels & 1)
+    {
+        pDst[2 * (nPixels - 1)] = 16;
+        pDst[2 * (nPixels - 1) + 1] = 128;
+    }
+}
+
 #if defined(__SSE2__)
 // (t + 128) / 255 rounded, on eight 16-bit lanes holding at most 255 * 255.
 static inline __m128i Div255Epu16(__m128i t)
@@ -85,5 +95,13 @@ void BlendPair(uint8_t* pPair, int nY0, int nY1, int nU, int nV, int nAlpha0, in
         pPair[1] = uint8_t(Div255(nU * nAlphaC + pPair[1] * (255 - nAlphaC)));
         pPair[3] = uint8_t(Div255(nV * nAlphaC + pPair[3] * (255 - nAlphaC)));
     }
+}
+
+void BlendLastPixel(uint8_t* pPixel, int nY, int nU, int nAlpha)
+{
+    if (nAlpha <= 0)
+        return;
+    pPixel[0] = uint8_t(Div255(nY * nAlpha + pPixel[0] * (255 - nAlpha)));
+    pPixel[1] = uint8_t(Div255(nU * nAlpha + pPixel[1] * (255 - nAlpha)));
 }
 }

@@ -164,9 +164,20 @@ void CRenderWidget::CTarget::Paint(QPainter& painter)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_image.isNull())
         return;
-    painter.drawImage(QRect(m_rcTarget.nLeft, m_rcTarget.nTop,
-                            m_rcTarget.nRight - m_rcTarget.nLeft, m_rcTarget.nBottom - m_rcTarget.nTop),
-                      m_image);
+    const QRect rcTarget(m_rcTarget.nLeft, m_rcTarget.nTop, m_rcTarget.nRight - m_rcTarget.nLeft,
+                         m_rcTarget.nBottom - m_rcTarget.nTop);
+    painter.drawImage(FitRect(rcTarget, m_image.size()), m_image);
+}
+
+QRect CRenderWidget::FitRect(const QRect& rcTarget, const QSize& sizePicture)
+{
+    // Renderers hand over pictures already fitted; one that is not is still
+    // shown undistorted, with the widget's black around it.
+    if (rcTarget.isEmpty() || sizePicture.isEmpty())
+        return rcTarget;
+    QRect rcFit(QPoint(0, 0), sizePicture.scaled(rcTarget.size(), Qt::KeepAspectRatio));
+    rcFit.moveCenter(rcTarget.center());
+    return rcFit;
 }
 
 bool CRenderWidget::CTarget::HasPicture() const

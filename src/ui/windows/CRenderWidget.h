@@ -37,6 +37,9 @@ public:
     void ClearPicture();
 
     static QString MakeScreenKey(const QScreen* pScreen);
+    // Where a picture of sizePicture goes in rcTarget: as large as fits with
+    // its aspect ratio kept, centred.
+    static QRect FitRect(const QRect& rcTarget, const QSize& sizePicture);
 
 protected:
     bool event(QEvent* pEvent) override;
