@@ -28,6 +28,24 @@ namespace
 const int s_nStatusInterval = 500;
 const int s_nLowFrameRateLimit = 4;
 const char* const s_szLinkStyle = "<a style='color: #0000EE;'>";
+
+// What the stream is really doing: a server that refuses, never answers or
+// drops the connection must not pass for one that receives the stream.
+QString StreamStateText()
+{
+    int nAttempt = 0;
+    switch (g_capture.GetStreamState(nAttempt))
+    {
+    case CKVCapture::STREAM_CONNECTING:
+        return CVistrel::tr("RTMP connecting");
+    case CKVCapture::STREAM_RECONNECTING:
+        return CVistrel::tr("RTMP reconnecting (attempt %1)").arg(nAttempt);
+    case CKVCapture::STREAM_FAILED:
+        return CVistrel::tr("RTMP failed");
+    default:
+        return CVistrel::tr("RTMP publishing");
+    }
+}
 }
 
 CVistrel::CVistrel(QWidget* pParent)
@@ -433,7 +451,7 @@ void CVistrel::RefreshStatusBar(const QString& strText)
         g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
         if (nPush != 0)
         {
-            m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + tr("RTMP publishing") + QStringLiteral("</a>"));
+            m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + StreamStateText() + QStringLiteral("</a>"));
             m_pLabelLiving->show();
         }
     }

@@ -20,6 +20,7 @@
 #include <mutex>
 
 class CKVCapture;
+struct KPL_RTMP_STATUS;
 
 // Handed to the audio callbacks so that a block names the device it came from.
 // The handle is atomic: the audio thread reads it while a promotion or a
@@ -104,6 +105,20 @@ public:
     // Bytes the MP4 index still needs when the file is finished.
     uint64_t GetFinishReserve() const;
     uint64_t GetVideoFramesEncoded() const { return m_nVideoFramesEncoded.load(); }
+
+    enum
+    {
+        STREAM_NONE = 0,          // no stream was asked for
+        STREAM_CONNECTING,
+        STREAM_PUBLISHING,
+        STREAM_RECONNECTING,      // nAttempt tells how many times so far
+        STREAM_FAILED,            // asked for, but there is no client
+    };
+    // What the stream of the running recording is doing. nAttempt is the
+    // number of reconnection attempts since the last connection.
+    int GetStreamState(int& nAttempt) const;
+    // The RTMP client's own account of its packets; false without a client.
+    bool GetStreamStatus(KPL_RTMP_STATUS& status) const;
     uint64_t GetAudioSamplesEncoded() const { return m_nAudioSamplesEncoded.load(); }
 
     // ---- Audio (CKVCaptureAudio.cpp) ----
@@ -315,6 +330,12 @@ private:
     std::atomic<KVS_HANDLE> m_hPendingAudio { nullptr };
     CVoIPCritSec m_csAudioDevice;
     KVS_HANDLE m_hRtmpClient = nullptr;
+    // A stream was asked for in this run, whether or not its client exists.
+    // User-interface thread only, like m_hRtmpClient's changes.
+    bool m_bStreamWanted = false;
+    // Set by the RTMP client's event, on whatever thread it comes; taken by
+    // the video encoder's output handler, which passes it to the encoder.
+    std::atomic<bool> m_bKeyFrameWanted { false };
     CVoIPCritSec m_csRtmpVideo;
     CVoIPCritSec m_csRtmpAudio;
     // Lock order when two are held: video encoder before audio encoder,

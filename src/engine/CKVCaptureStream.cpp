@@ -19,6 +19,8 @@ const int AAC_FRAME_SAMPLES = 1024;
 
 void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
 {
+    m_bStreamWanted = true;
+    m_bKeyFrameWanted.store(false);
     CAutoConvertString url(strUrl, 0);
     const char* pszUrl = url.GetString();
     KVS_HANDLE hClient = pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT,
@@ -30,7 +32,9 @@ void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int
         Platform::DebugOutput(QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
         return;
     }
-    KPL_SetRTMPAutoReconnect(hClient, 0);
+    // A server that restarts or a network that comes back must not end the
+    // stream for the rest of the session; the recording never waits for it.
+    KPL_SetRTMPAutoReconnect(hClient, 1);
     KPL_SetRTMPVideoFormat(hClient, nWidth, nHeight, nDuration, 10);
     if (bAudio)
         KPL_SetRTMPAudioFormat(hClient, KV_AUDIO_SAMPLE_RATE, 2, AAC_FRAME_SAMPLES);
@@ -44,11 +48,49 @@ void CKVCapture::StopStream()
 {
     CVoIPAutoLock lockVideo(m_csRtmpVideo);
     CVoIPAutoLock lockAudio(m_csRtmpAudio);
+    m_bStreamWanted = false;
     if (m_hRtmpClient)
     {
+        KPL_RTMP_STATUS status = {};
+        if (KPL_GetRTMPStatus(m_hRtmpClient, &status))
+            Platform::DebugOutput(QStringLiteral("RTMP: sent %1 video (%2 key) and %3 audio packets, dropped %4 video "
+                                                 "and %5 audio, %6 key frames asked for")
+                                      .arg(status.nVideoSent)
+                                      .arg(status.nKeyFramesSent)
+                                      .arg(status.nAudioSent)
+                                      .arg(status.nVideoDropped)
+                                      .arg(status.nAudioDropped)
+                                      .arg(status.nKeyFrameRequests));
         KPL_DestroyRTMPClient(m_hRtmpClient);
         m_hRtmpClient = nullptr;
     }
+}
+
+// m_hRtmpClient changes only on the user-interface thread, which is the one
+// asking here, so no lock is needed to read it.
+int CKVCapture::GetStreamState(int& nAttempt) const
+{
+    nAttempt = 0;
+    KPL_RTMP_STATUS status = {};
+    if (!GetStreamStatus(status))
+        return m_bStreamWanted ? STREAM_FAILED : STREAM_NONE;
+    switch (status.nState)
+    {
+    case KPL_RTMP_CONNECTING:
+        return STREAM_CONNECTING;
+    case KPL_RTMP_PUBLISHING:
+        return STREAM_PUBLISHING;
+    case KPL_RTMP_RECONNECTING:
+        nAttempt = status.nAttempt;
+        return STREAM_RECONNECTING;
+    default:
+        return STREAM_FAILED;
+    }
+}
+
+bool CKVCapture::GetStreamStatus(KPL_RTMP_STATUS& status) const
+{
+    return m_hRtmpClient && KPL_GetRTMPStatus(m_hRtmpClient, &status) != 0;
 }
 
 void CKVCapture::OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
@@ -56,6 +98,10 @@ void CKVCapture::OnVideoOutput(const uint8_t* pData, int nLength, const void* pS
     CVoIPAutoLock lock(m_csRtmpVideo);
     if (m_hRtmpClient)
         KPL_WriteRTMPData(m_hRtmpClient, KVE_STREAM_VIDEO, pData, nLength, pSecond, nSecondLength);
+    // This is the encoder's own thread, so its handle stays valid here; the
+    // request itself only sets a flag for the next frame.
+    if (m_bKeyFrameWanted.exchange(false))
+        KVE_H264EncoderRequestKeyFrame(m_hH264Encoder);
     if (nLength > 0)
         m_nEncodedVideoBytes.fetch_add(static_cast<uint64_t>(nLength));
 }
@@ -69,7 +115,11 @@ void CKVCapture::OnAudioOutput(const uint8_t* pData, int nLength, const void* pS
 
 void CKVCapture::RtmpEventHandler(int nEvent, void* pUser)
 {
-    // Connection changes are not acted on: the recording runs either way.
-    (void)pUser;
-    Platform::DebugOutput(QStringLiteral("RTMP client event %1").arg(nEvent));
+    // Runs on the client's or the writer's thread, possibly with the
+    // client's locks held: it only leaves a flag, and the state is read by
+    // query instead.
+    if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+        static_cast<CKVCapture*>(pUser)->m_bKeyFrameWanted.store(true);
+    else
+        Platform::DebugOutput(QStringLiteral("RTMP client event %1").arg(nEvent));
 }

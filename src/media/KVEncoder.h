@@ -62,6 +62,11 @@ KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pP
                                  void* pUser);
 // nValue: the timestamp the mixer delivered with the frame. 0 on failure.
 int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t nValue);
+// The next frame put is coded as a key frame (IDR), whatever the interval,
+// so that a stream that lost pictures can resume at once. Only sets a flag:
+// safe from any thread, including the encoder's own output callback, and
+// never waits. 0 for a bad handle.
+int KVE_H264EncoderRequestKeyFrame(KVS_HANDLE hEncoder);
 int KVE_DestroyH264Encoder(KVS_HANDLE hEncoder);
 
 KVS_HANDLE KVE_CreateAACEncoder(int nSampleRate, const KVE_AAC_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn, void* pUser);

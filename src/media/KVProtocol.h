@@ -6,12 +6,45 @@
 int KPL_Initialize();
 void KPL_Uninitialize();
 
-// Events of the RTMP client, delivered on the client's own thread.
+// Events of the RTMP client. The connection events come on the client's own
+// thread; KPL_EVENT_KEYFRAME_WANTED comes from within the KPL_WriteRTMPData
+// call whose video packet was dropped, on the writer's thread.
 enum
 {
     KPL_EVENT_CONNECTED = 1,     // the server accepted the stream
     KPL_EVENT_FAILED = 2,        // the connection could not be made in time
-    KPL_EVENT_DISCONNECTED = 3   // an established connection was lost
+    KPL_EVENT_DISCONNECTED = 3,  // an established connection was lost
+    // Video is being dropped until the next key frame (congestion, or a
+    // new connection that must open on a picture): the sooner the encoder
+    // makes one, the shorter the gap. At most once per gap, and not again
+    // before the server has taken something, so a frozen server does not
+    // cost the recording a key frame every two seconds.
+    KPL_EVENT_KEYFRAME_WANTED = 4
+};
+
+// Connection states of an RTMP client.
+enum
+{
+    KPL_RTMP_CONNECTING = 1,     // the first connection is being made
+    KPL_RTMP_PUBLISHING = 2,     // connected; packets go to the server
+    KPL_RTMP_RECONNECTING = 3,   // lost or refused; trying again
+    KPL_RTMP_FAILED = 4          // lost or refused, and not retried
+};
+
+// What the client is doing and what became of the packets written to it.
+struct KPL_RTMP_STATUS
+{
+    int32_t nState;              // KPL_RTMP_...
+    int32_t nAttempt;            // retries since the last connection (0 while connected)
+    // Sent: taken from the queue for the connection (the one being sent
+    // counts, even while a stalled server holds it up).
+    uint64_t nVideoSent;
+    uint64_t nKeyFramesSent;
+    uint64_t nAudioSent;
+    uint64_t nVideoDropped;
+    uint64_t nAudioDropped;
+    uint64_t nAudioQueued;       // waiting to be sent now
+    uint64_t nKeyFrameRequests;  // KPL_EVENT_KEYFRAME_WANTED events raised
 };
 
 typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);
@@ -22,7 +55,10 @@ typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);
 // URL). Null on failure (bad arguments).
 KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const char* pszPassword, int nTimeout,
                                 KPL_EVENT_CALLBACK pfn, void* pUser);
-// 1: a lost or failed connection is retried every second until destroyed.
+// 1: a lost or failed connection is retried until destroyed, first after a
+// second, then after twice the previous wait, at most 30 s; a connection
+// that is made starts the waits afresh. 0 (the default): the client stops
+// at the first failure.
 int KPL_SetRTMPAutoReconnect(KVS_HANDLE hClient, int bEnable);
 // nDuration: 100-ns units per frame. nReserved is accepted and kept.
 int KPL_SetRTMPVideoFormat(KVS_HANDLE hClient, int nWidth, int nHeight, int nDuration, int nReserved);
@@ -31,10 +67,14 @@ int KPL_SetRTMPVideoFormat(KVS_HANDLE hClient, int nWidth, int nHeight, int nDur
 int KPL_SetRTMPAudioFormat(KVS_HANDLE hClient, int nSampleRate, int nChannels, int nFrameSamples);
 // nStream 1 video, 0 audio; pSecond is the KVE_PACKET_INFO that came with the
 // packet. Never waits for the network: the packet is copied into a queue of
-// about two seconds; when that is full, packets are dropped until the next
-// video key frame. Non-zero when the packet was queued.
+// about two seconds of video; when that is full, video is dropped until the
+// next video key frame (see KPL_EVENT_KEYFRAME_WANTED). Audio is not dropped
+// with it: it has a bound of its own, about ten seconds, beyond which its
+// oldest packets go. Non-zero when the packet was queued.
 int KPL_WriteRTMPData(KVS_HANDLE hClient, int nStream, const uint8_t* pData, int nLength, const void* pSecond,
                       int nSecondLength);
+// Safe from any thread, at any time. 0 for a bad handle or pointer.
+int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus);
 // Returns within about a second even when the server has stalled. No event is
 // delivered once this has been called.
 int KPL_DestroyRTMPClient(KVS_HANDLE hClient);

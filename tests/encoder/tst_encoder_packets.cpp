@@ -155,6 +155,64 @@ private slots:
         QCOMPARE(slow.nPackets.load(), 60);
     }
 
+    void OnKeyFrameOnRequest_data()
+    {
+        QTest::addColumn<int>("nLowLatency");
+        QTest::newRow("normal") << 0;
+        QTest::newRow("low latency") << 1;
+    }
+
+    void OnKeyFrameOnRequest()
+    {
+        // A stream that lost pictures cannot wait for the interval (here
+        // 300 frames): the frame put after a request is a key frame a player
+        // can start at, reordered frames or not. Requests before one frame
+        // count once.
+        QFETCH(int, nLowLatency);
+        SCollector collector;
+        KVE_H264_PARAM param = MakeH264Param(320, 180, 100, 300);
+        param.nQuality = 4;
+        param.nLowLatency = param.nLowLatency2 = nLowLatency;
+        KVS_HANDLE h = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SCollector::OnOutput,
+                                             &collector);
+        QVERIFY(h);
+        for (int i = 0; i < 60; ++i)
+        {
+            if (i == 10 || i == 37)
+                QCOMPARE(KVE_H264EncoderRequestKeyFrame(h), 1);
+            if (i == 37)
+                QCOMPARE(KVE_H264EncoderRequestKeyFrame(h), 1);
+            QCOMPARE(KVE_H264EncoderPutFrame(h, MakeYuyvFrame(320, 180, i).data(), i * 400000LL), 1);
+        }
+        QCOMPARE(KVE_DestroyH264Encoder(h), 1);
+        QCOMPARE(KVE_H264EncoderRequestKeyFrame(h), 0);
+
+        QCOMPARE(int(collector.vecPackets.size()), 60);
+        QList<int64_t> listKeys;
+        for (const SPacket& packet : collector.vecPackets)
+        {
+            if (packet.info.bKeyFrame)
+                listKeys << packet.info.nPts / 400000;
+        }
+        QCOMPARE(listKeys, QList<int64_t>({0, 10, 37}));
+        // An IDR picture: nothing after it refers to what came before.
+        for (const SPacket& packet : collector.vecPackets)
+        {
+            if (!packet.info.bKeyFrame)
+                continue;
+            bool bIdr = false;
+            for (size_t nPos = 0; nPos + 4 < packet.vecData.size();)
+            {
+                const uint32_t nLength = (uint32_t(packet.vecData[nPos]) << 24) | (uint32_t(packet.vecData[nPos + 1]) << 16)
+                                         | (uint32_t(packet.vecData[nPos + 2]) << 8) | packet.vecData[nPos + 3];
+                bIdr = bIdr || (packet.vecData[nPos + 4] & 0x1F) == 5;
+                nPos += 4 + nLength;
+            }
+            QVERIFY2(bIdr, qPrintable(QString::number(packet.info.nPts)));
+        }
+        QCOMPARE(KVE_H264EncoderRequestKeyFrame(nullptr), 0);
+    }
+
     void OnAudioPackets()
     {
         SCollector collector;

@@ -26,6 +26,8 @@ class CTestRtmpQueue : public QObject
 private slots:
     void OnStartsAtKeyFrame();
     void OnOverflowDropsUntilKeyFrame();
+    void OnAudioBound();
+    void OnNewConnectionWaitsForPicture();
     void OnByteLimit();
     void OnAudioOnly();
     void OnAvcConfig();
@@ -64,15 +66,34 @@ void CTestRtmpQueue::OnOverflowDropsUntilKeyFrame()
     }
     QVERIFY(!queue.IsWaitingForKeyFrame());
     QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 51 * 400000LL)));
-    QVERIFY(queue.IsEmpty());
     QVERIFY(queue.IsWaitingForKeyFrame());
+    // The video went, the sound stayed.
+    QCOMPARE(queue.GetCount(), size_t(50));
+    QCOMPARE(queue.GetAudioCount(), size_t(50));
+    QCOMPARE(queue.GetVideoDroppedCount(), uint64_t(52));
+    QCOMPARE(queue.GetAudioDroppedCount(), uint64_t(0));
 
-    // Audio and delta frames stay out until the next key frame.
-    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 52 * 400000LL)));
+    // Delta frames stay out until the next key frame; audio goes on.
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 52 * 400000LL)));
     QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 52 * 400000LL)));
     QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 53 * 400000LL)));
-    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 53 * 400000LL + 10)));
-    QCOMPARE(queue.GetCount(), size_t(2));
+    QVERIFY(!queue.IsWaitingForKeyFrame());
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 54 * 400000LL)));
+    QCOMPARE(queue.GetCount(), size_t(53));
+
+    // Sent in arrival order, and the first picture after the gap is the key
+    // frame: every audio packet, then the resumed video.
+    CRtmpPacket packet;
+    int nAudio = 0;
+    while (queue.Pop(packet) && packet.nStream == KVE_STREAM_AUDIO)
+        ++nAudio;
+    QCOMPARE(nAudio, 51);
+    QCOMPARE(packet.nStream, int(KVE_STREAM_VIDEO));
+    QVERIFY(packet.bKeyFrame);
+    QCOMPARE(packet.nDts, 53 * 400000LL);
+    QVERIFY(queue.Pop(packet));
+    QCOMPARE(packet.nDts, 54 * 400000LL);
+    QVERIFY(queue.IsEmpty());
 
     // A key frame that overflows the queue starts it afresh.
     CRtmpPacketQueue queue2(20000000);
@@ -80,9 +101,52 @@ void CTestRtmpQueue::OnOverflowDropsUntilKeyFrame()
     QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, false, 10000000)));
     QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, true, 30000000)));
     QCOMPARE(queue2.GetCount(), size_t(1));
-    CRtmpPacket packet;
     QVERIFY(queue2.Pop(packet));
     QCOMPARE(packet.nDts, int64_t(30000000));
+}
+
+void CTestRtmpQueue::OnAudioBound()
+{
+    // A server that takes nothing for long: the sound is kept up to its own
+    // bound, then only its oldest packets go, and memory stays bounded.
+    CRtmpPacketQueue queue(20000000, 64u << 20, 50000000, 1u << 20);
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 0)));
+    const int64_t nStep = 213333;
+    int nPushed = 0;
+    for (int64_t nDts = 0; nDts <= 80000000; nDts += nStep, ++nPushed)
+        QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, nDts)));
+    const size_t nKept = queue.GetAudioCount();
+    QCOMPARE(nKept, size_t(50000000 / nStep + 1));
+    QCOMPARE(queue.GetAudioDroppedCount(), uint64_t(nPushed) - nKept);
+    CRtmpPacket packet;
+    QVERIFY(queue.Pop(packet));
+    QCOMPARE(packet.nStream, int(KVE_STREAM_VIDEO));
+    QVERIFY(queue.Pop(packet));
+    QVERIFY(packet.nDts >= 80000000 - 50000000);
+
+    // The byte bound holds as well.
+    CRtmpPacketQueue queue2(20000000, 64u << 20, 50000000, 1000);
+    QVERIFY(queue2.Push(MakePacket(KVE_STREAM_VIDEO, true, 0)));
+    for (int i = 0; i < 10; ++i)
+        QVERIFY(queue2.Push(MakePacket(KVE_STREAM_AUDIO, true, i * nStep, 300)));
+    QCOMPARE(queue2.GetAudioCount(), size_t(3));
+    QVERIFY(!queue2.Push(MakePacket(KVE_STREAM_AUDIO, true, 10 * nStep, 2000)));
+}
+
+void CTestRtmpQueue::OnNewConnectionWaitsForPicture()
+{
+    // After a reconnection nothing is sent, sound included, before a key
+    // frame: the stream opens on a picture with its sound.
+    CRtmpPacketQueue queue;
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 0)));
+    queue.Clear();
+    queue.WaitForKeyFrame();
+    QVERIFY(queue.IsWaitingForKeyFrame());
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 400000)));
+    QVERIFY(!queue.Push(MakePacket(KVE_STREAM_VIDEO, false, 400000)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_VIDEO, true, 800000)));
+    QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 810000)));
+    QCOMPARE(queue.GetCount(), size_t(2));
 }
 
 void CTestRtmpQueue::OnByteLimit()

@@ -9,6 +9,7 @@
 #include <QThread>
 #include <QtTest>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -21,6 +22,7 @@ struct CEvents
     std::atomic<int> nConnected{0};
     std::atomic<int> nFailed{0};
     std::atomic<int> nDisconnected{0};
+    std::atomic<int> nKeyWanted{0};
 };
 
 void OnEvent(int nEvent, void* pUser)
@@ -32,6 +34,29 @@ void OnEvent(int nEvent, void* pUser)
         ++pEvents->nFailed;
     else if (nEvent == KPL_EVENT_DISCONNECTED)
         ++pEvents->nDisconnected;
+    else if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+        ++pEvents->nKeyWanted;
+}
+
+KPL_RTMP_STATUS Status(KVS_HANDLE hClient)
+{
+    KPL_RTMP_STATUS status = {};
+    KPL_GetRTMPStatus(hClient, &status);
+    return status;
+}
+
+// One packet of nSize bytes in the length-prefixed form the encoder gives.
+int WriteVideo(KVS_HANDLE hClient, const KVE_PACKET_INFO& infoBase, int64_t nDts, bool bKey, size_t nSize)
+{
+    std::vector<uint8_t> vecData(nSize, 0x41);
+    const uint32_t nUnit = uint32_t(nSize - 4);
+    for (int i = 0; i < 4; ++i)
+        vecData[size_t(i)] = uint8_t(nUnit >> (24 - 8 * i));
+    vecData[4] = bKey ? 0x65 : 0x41;
+    KVE_PACKET_INFO info = infoBase;
+    info.bKeyFrame = bKey ? 1 : 0;
+    info.nPts = info.nDts = nDts;
+    return KPL_WriteRTMPData(hClient, KVE_STREAM_VIDEO, vecData.data(), int(vecData.size()), &info, int(sizeof(info)));
 }
 
 KVS_HANDLE CreateClient(const QString& strUrl, CEvents& events, const CTestStream& stream, bool bAudio)
@@ -104,6 +129,8 @@ private slots:
     void OnConnectTimeLimit();
     void OnAutoReconnect();
     void OnServerStalls();
+    void OnReconnectStateAndBackoff();
+    void OnFrozenServerCostsVideoOnly();
     void OnBadArguments();
 
 private:
@@ -287,12 +314,24 @@ void CTestRtmpStream::OnAutoReconnect()
     Publish(hClient, m_stream, nCount / 4, nCount / 2, true);
     QTRY_VERIFY_WITH_TIMEOUT(events.nDisconnected >= 1, 15000);
 
+    QCOMPARE(Status(hClient).nState, int(KPL_RTMP_RECONNECTING));
+    QVERIFY(Status(hClient).nAttempt >= 1);
+
     QVERIFY(server.Restart());
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 40, 30000); });
     QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 2, 15000);
-    // The new connection starts at the next key frame.
-    Publish(hClient, m_stream, nCount / 2, nCount, true);
+    QCOMPARE(Status(hClient).nState, int(KPL_RTMP_PUBLISHING));
+    QCOMPARE(Status(hClient).nAttempt, 0);
+    // The new connection starts at the next key frame, and asks for one at
+    // the first picture it has to turn away.
+    const auto& vecPackets = m_stream.GetPackets();
+    size_t nResume = nCount / 2;
+    while (nResume < nCount && (vecPackets[nResume].nStream != KVE_STREAM_VIDEO || vecPackets[nResume].info.bKeyFrame))
+        ++nResume;
+    const int nWantedBefore = events.nKeyWanted;
+    Publish(hClient, m_stream, nResume, nCount, true);
+    QCOMPARE(events.nKeyWanted.load(), nWantedBefore + 1);
     CReadResult result = reader.get();
     QVERIFY(DestroyReturns(hClient));
     QVERIFY(result.bVideoH264);
@@ -331,6 +370,148 @@ void CTestRtmpStream::OnServerStalls()
     QVERIFY(server.Freeze(false));
 }
 
+void CTestRtmpStream::OnReconnectStateAndBackoff()
+{
+    // The port of a server that is down for now.
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    server.Stop();
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(server.GetUrl(QStringLiteral("later")), events, m_stream, true);
+    QVERIFY(hClient);
+    const int nFirstState = Status(hClient).nState;
+    QVERIFY(nFirstState == KPL_RTMP_CONNECTING || nFirstState == KPL_RTMP_FAILED);
+    KPL_SetRTMPAutoReconnect(hClient, 1);
+
+    // Each retry waits twice as long as the one before: the count goes up
+    // by one each time, never skipping, and the waits are at least 1, 2 and
+    // 4 s (a wait can come late, never early).
+    QElapsedTimer timer;
+    timer.start();
+    qint64 anSeen[5] = {};
+    int nLast = 0;
+    while (nLast < 4 && timer.elapsed() < 60000)
+    {
+        const KPL_RTMP_STATUS status = Status(hClient);
+        if (status.nState == KPL_RTMP_RECONNECTING && status.nAttempt != nLast)
+        {
+            QCOMPARE(status.nAttempt, nLast + 1);
+            nLast = status.nAttempt;
+            anSeen[nLast] = timer.elapsed();
+        }
+        QThread::msleep(5);
+    }
+    QCOMPARE(nLast, 4);
+    QVERIFY2(anSeen[2] - anSeen[1] >= 950, qPrintable(QString::number(anSeen[2] - anSeen[1])));
+    QVERIFY2(anSeen[3] - anSeen[2] >= 1950, qPrintable(QString::number(anSeen[3] - anSeen[2])));
+    QVERIFY2(anSeen[4] - anSeen[3] >= 3950, qPrintable(QString::number(anSeen[4] - anSeen[3])));
+    QCOMPARE(events.nConnected.load(), 0);
+
+    // The server comes up on the same port: found at the next attempt.
+    QVERIFY(server.Restart());
+    QTRY_VERIFY_WITH_TIMEOUT(Status(hClient).nState == KPL_RTMP_PUBLISHING, 30000);
+    QCOMPARE(Status(hClient).nAttempt, 0);
+    QCOMPARE(events.nConnected.load(), 1);
+    QVERIFY(DestroyReturns(hClient));
+}
+
+void CTestRtmpStream::OnFrozenServerCostsVideoOnly()
+{
+    CNginxRtmp server;
+    QVERIFY(server.Start());
+    CEvents events;
+    KVS_HANDLE hClient = CreateClient(server.GetUrl(QStringLiteral("frozen")), events, m_stream, true);
+    QVERIFY(hClient);
+    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected == 1, 10000);
+    int nAudioAccepted = 0;
+    const auto& vecPackets = m_stream.GetPackets();
+    for (size_t i = 0; i < 80; ++i)
+    {
+        const CTestPacket& packet = vecPackets[i];
+        const int nResult = KPL_WriteRTMPData(hClient, packet.nStream, packet.vecData.data(),
+                                              int(packet.vecData.size()), &packet.info, int(sizeof(packet.info)));
+        if (packet.nStream == KVE_STREAM_AUDIO)
+            nAudioAccepted += nResult;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(Status(hClient).nAudioSent > 0 && Status(hClient).nVideoSent > 0, 10000);
+    const uint64_t nAudioDroppedBefore = Status(hClient).nAudioDropped;
+    QCOMPARE(events.nKeyWanted.load(), 0);
+    QVERIFY(server.Freeze(true));
+
+    // Large pictures at 25 fps with their sound, until the socket buffers
+    // are full and the client's queue has run over.
+    const auto itAudio = std::find_if(vecPackets.begin(), vecPackets.end(),
+                                      [](const CTestPacket& packet) { return packet.nStream == KVE_STREAM_AUDIO; });
+    QVERIFY(itAudio != vecPackets.end());
+    const CTestPacket* pAudio = &*itAudio;
+    const KVE_PACKET_INFO infoVideo = vecPackets.front().info;
+    int64_t nDts = 20000000;
+    auto writeFrame = [&](bool bKey) {
+        nDts += 400000;
+        WriteVideo(hClient, infoVideo, nDts, bKey, 256 * 1024);
+        KVE_PACKET_INFO infoAudio = pAudio->info;
+        infoAudio.nPts = infoAudio.nDts = nDts + 1000;
+        nAudioAccepted += KPL_WriteRTMPData(hClient, KVE_STREAM_AUDIO, pAudio->vecData.data(),
+                                            int(pAudio->vecData.size()), &infoAudio, int(sizeof(infoAudio)));
+    };
+    auto writeUntilDrop = [&]() {
+        const uint64_t nDropped = Status(hClient).nVideoDropped;
+        for (int i = 0; i < 2000 && Status(hClient).nVideoDropped == nDropped; ++i)
+            writeFrame(false);
+        return Status(hClient).nVideoDropped > nDropped;
+    };
+    QVERIFY(writeUntilDrop());
+    // Asked once for the whole gap, however many pictures it turns away.
+    for (int i = 0; i < 30; ++i)
+        writeFrame(false);
+    QCOMPARE(events.nKeyWanted.load(), 1);
+
+    // Answered with a key frame each time, as the encoder would, until the
+    // queue has run over twice more with nothing sent meanwhile: the
+    // second such gap (the first may still see the last send's effect)
+    // must not ask again, the server has not taken the last answer.
+    int nStalled = 0;
+    for (int nCycle = 0; nCycle < 20 && nStalled < 2; ++nCycle)
+    {
+        const uint64_t nSent = Status(hClient).nVideoSent;
+        const int nWanted = events.nKeyWanted;
+        writeFrame(true);
+        QVERIFY(writeUntilDrop());
+        if (Status(hClient).nVideoSent != nSent)
+            nStalled = 0;
+        else if (++nStalled == 2)
+            QCOMPARE(events.nKeyWanted.load(), nWanted);
+    }
+    QCOMPARE(nStalled, 2);
+
+    // Every packet of sound is still there: sent before the freeze or queued.
+    KPL_RTMP_STATUS status = Status(hClient);
+    QCOMPARE(status.nAudioDropped, nAudioDroppedBefore);
+    QCOMPARE(status.nAudioSent + status.nAudioQueued, uint64_t(nAudioAccepted));
+    QCOMPARE(status.nState, int(KPL_RTMP_PUBLISHING));
+
+    // The server moves again: the next picture turned away asks anew, and
+    // the key frame that answers it is the next picture sent.
+    const int nWantedFrozen = events.nKeyWanted;
+    QVERIFY(server.Freeze(false));
+    QElapsedTimer timer;
+    timer.start();
+    while (events.nKeyWanted == nWantedFrozen && timer.elapsed() < 30000)
+    {
+        writeFrame(false);
+        QThread::msleep(40);
+    }
+    QCOMPARE(events.nKeyWanted.load(), nWantedFrozen + 1);
+    const uint64_t nVideoSent = Status(hClient).nVideoSent;
+    const uint64_t nKeysSent = Status(hClient).nKeyFramesSent;
+    writeFrame(true);
+    QTRY_VERIFY_WITH_TIMEOUT(Status(hClient).nVideoSent > nVideoSent, 30000);
+    status = Status(hClient);
+    QCOMPARE(status.nVideoSent, nVideoSent + 1);
+    QCOMPARE(status.nKeyFramesSent, nKeysSent + 1);
+    QVERIFY(DestroyReturns(hClient));
+}
+
 void CTestRtmpStream::OnBadArguments()
 {
     CEvents events;
@@ -338,6 +519,8 @@ void CTestRtmpStream::OnBadArguments()
     QVERIFY(!KPL_CreateRTMPClient("http://127.0.0.1/live/x", "", "", 5000, OnEvent, &events));
     QCOMPARE(KPL_WriteRTMPData(nullptr, 1, nullptr, 0, nullptr, 0), 0);
     QCOMPARE(KPL_DestroyRTMPClient(nullptr), 0);
+    KPL_RTMP_STATUS status = {};
+    QCOMPARE(KPL_GetRTMPStatus(nullptr, &status), 0);
 
     int nPort = GetFreePort();
     QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/x").arg(nPort).toUtf8();

@@ -138,6 +138,10 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
         // One key frame every interval exactly, no scene-cut extras.
         av_dict_set(&pOptions, "x264-params", "scenecut=0", 0);
     }
+    // A key frame asked for must be one a player can start at, not an I
+    // frame that later pictures may look past.
+    if (strcmp(pszName, "libx264") == 0 || strcmp(pszName, "h264_nvenc") == 0)
+        av_dict_set(&pOptions, "forced-idr", "1", 0);
     else if (bLowLatency)
     {
         av_dict_set(&pOptions, "delay", "0", 0);
@@ -220,6 +224,8 @@ bool CH264Encoder::PutFrame(const uint8_t* pFrame)
     const int anStride[1] = {2 * m_nWidth};
     sws_scale(m_pScale, apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
     pPicture->pts = m_nNextPts++;
+    if (m_bKeyFrameWanted.exchange(false))
+        pPicture->pict_type = AV_PICTURE_TYPE_I;
 
     std::unique_lock<std::mutex> lock(m_mutex);
     m_cvQueue.wait(lock, [this] { return m_queFrames.size() < QUEUE_LIMIT || m_bClosing || m_bFailed; });
@@ -280,6 +286,7 @@ bool CH264Encoder::Encode(AVFrame* pFrame)
             return false;
         }
         pSurface->pts = pFrame->pts;
+        pSurface->pict_type = pFrame->pict_type;
         pSend = pSurface;
     }
     int nResult = avcodec_send_frame(m_pContext, pSend);

@@ -6,6 +6,7 @@
 
 #include "CPacketOutput.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -27,6 +28,8 @@ public:
 
     bool Open(int nType, const KVE_H264_PARAM& param);
     bool PutFrame(const uint8_t* pFrame);
+    // The next frame put becomes a key frame.
+    void RequestKeyFrame() { m_bKeyFrameWanted.store(true); }
     // Drains the delayed packets and ends the thread; later puts fail.
     void Close();
 
@@ -62,6 +65,8 @@ private:
     std::deque<AVFrame*> m_queFrames;
     bool m_bClosing = false;
     bool m_bFailed = false;
+    // Set from any thread, taken by the next put.
+    std::atomic<bool> m_bKeyFrameWanted{false};
     std::mutex m_mutexPut;
     std::thread m_thread;
 };

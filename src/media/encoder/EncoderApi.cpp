@@ -48,6 +48,15 @@ int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t 
     return pEncoder && pEncoder->PutFrame(pFrame) ? 1 : 0;
 }
 
+int KVE_H264EncoderRequestKeyFrame(KVS_HANDLE hEncoder)
+{
+    const auto pEncoder = H264Table().Get(hEncoder);
+    if (!pEncoder)
+        return 0;
+    pEncoder->RequestKeyFrame();
+    return 1;
+}
+
 int KVE_DestroyH264Encoder(KVS_HANDLE hEncoder)
 {
     const auto pEncoder = H264Table().Remove(hEncoder);

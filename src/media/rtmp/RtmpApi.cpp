@@ -88,6 +88,15 @@ int KPL_WriteRTMPData(KVS_HANDLE hClient, int nStream, const uint8_t* pData, int
     return pClient->Write(nStream, pData, nLength, info) ? 1 : 0;
 }
 
+int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus)
+{
+    CRtmpClient* pClient = FromHandle(hClient);
+    if (!pClient || !pStatus)
+        return 0;
+    pClient->GetStatus(*pStatus);
+    return 1;
+}
+
 int KPL_DestroyRTMPClient(KVS_HANDLE hClient)
 {
     CClientHandle* pHandle = static_cast<CClientHandle*>(hClient);

@@ -8,6 +8,7 @@ extern "C" {
 #include <libavutil/time.h>
 }
 
+#include <algorithm>
 #include <chrono>
 
 namespace
@@ -18,6 +19,10 @@ int64_t NowMs()
 }
 
 const AVRational kTicks = {1, 10000000};
+
+// Waits between reconnection attempts: doubling from the first to the last.
+const int FIRST_RETRY_MS = 1000;
+const int MAX_RETRY_MS = 30000;
 
 QString ErrorText(int nError)
 {
@@ -79,14 +84,8 @@ void CRtmpClient::SetAudioFormat(int nSampleRate, int nChannels, int nFrameSampl
     m_nFrameSamples = nFrameSamples > 0 ? nFrameSamples : 1024;
 }
 
-bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+void CRtmpClient::StoreExtraData(int nStream, const KVE_PACKET_INFO& info)
 {
-    if (nStream != KVE_STREAM_VIDEO && nStream != KVE_STREAM_AUDIO)
-        return false;
-    std::lock_guard<std::mutex> lock(m_mtx);
-    if (m_bClosing || m_bFinished)
-        return false;
-
     std::vector<uint8_t>& vecExtra = nStream == KVE_STREAM_VIDEO ? m_vecVideoExtra : m_vecAudioExtra;
     if (vecExtra.empty() && info.pExtraData && info.nExtraData > 0)
     {
@@ -104,7 +103,13 @@ bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KV
         m_queue.SetHasVideo(false);
     else if (nStream == KVE_STREAM_VIDEO)
         m_queue.SetHasVideo(true);
+}
 
+bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+{
+    if (nStream != KVE_STREAM_VIDEO && nStream != KVE_STREAM_AUDIO)
+        return false;
+    // Copied before the lock is taken: the client's thread waits for it.
     CRtmpPacket packet;
     packet.nStream = nStream;
     packet.bKeyFrame = nStream == KVE_STREAM_AUDIO || info.bKeyFrame != 0;
@@ -112,10 +117,57 @@ bool CRtmpClient::Write(int nStream, const uint8_t* pData, int nLength, const KV
     packet.nDts = info.nDts;
     packet.nDuration = info.nDuration;
     packet.vecData.assign(pData, pData + nLength);
-    if (!m_queue.Push(std::move(packet)))
+    bool bQueued;
+    bool bWantKey;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_bClosing || m_bFinished)
+            return false;
+        StoreExtraData(nStream, info);
+        bQueued = m_queue.Push(std::move(packet));
+        bWantKey = nStream == KVE_STREAM_VIDEO && TakeKeyFrameWish(bQueued);
+        if (bQueued)
+            m_cv.notify_all();
+    }
+    // Outside the lock: the owner may answer on this very thread.
+    if (bWantKey)
+        Notify(KPL_EVENT_KEYFRAME_WANTED);
+    return bQueued;
+}
+
+bool CRtmpClient::TakeKeyFrameWish(bool bQueued)
+{
+    if (bQueued)
+    {
+        // A picture got in: the gap, if there was one, is over.
+        m_bGapAsked = false;
         return false;
-    m_cv.notify_all();
+    }
+    // Only a connection that is up can use a key frame at once; one made
+    // while connecting would be stale before it could be sent. The answer
+    // takes the encoder's delay to come, so one request per gap; and a
+    // server that took nothing since the last one would drop the next key
+    // frame as well.
+    if (!m_queue.IsWaitingForKeyFrame() || m_nState != KPL_RTMP_PUBLISHING || m_bGapAsked || m_bKeyRequested)
+        return false;
+    m_bGapAsked = true;
+    m_bKeyRequested = true;
+    ++m_nKeyFrameRequests;
     return true;
+}
+
+void CRtmpClient::GetStatus(KPL_RTMP_STATUS& status)
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    status.nState = m_nState;
+    status.nAttempt = m_nAttempt;
+    status.nVideoSent = m_nVideoSent;
+    status.nKeyFramesSent = m_nKeyFramesSent;
+    status.nAudioSent = m_nAudioSent;
+    status.nVideoDropped = m_queue.GetVideoDroppedCount();
+    status.nAudioDropped = m_queue.GetAudioDroppedCount();
+    status.nAudioQueued = m_queue.GetAudioCount();
+    status.nKeyFrameRequests = m_nKeyFrameRequests;
 }
 
 void CRtmpClient::Stop()
@@ -194,36 +246,60 @@ void CRtmpClient::Run()
 {
     Platform::SetThreadName("kpl-rtmp");
     std::shared_ptr<CRtmpClient> pSelf = std::move(m_pSelf);
+    // A server that is down for long is not hammered, yet one that comes
+    // back soon is found soon.
+    int nRetryMs = FIRST_RETRY_MS;
     while (!IsClosing())
     {
         bool bConnected = Connect();
         if (bConnected)
         {
+            OnConnected();
+            nRetryMs = FIRST_RETRY_MS;
             Notify(KPL_EVENT_CONNECTED);
             bool bStopped = Stream();
             Close();
             if (bStopped)
                 break;
         }
-        bool bRetry;
-        {
-            std::lock_guard<std::mutex> lock(m_mtx);
-            bRetry = m_bAutoReconnect && !m_bClosing;
-            // What was queued for the lost connection is stale by the time
-            // a new one exists.
-            m_queue.Clear();
-            m_queue.WaitForKeyFrame();
-        }
+        bool bRetry = OnConnectionEnded();
         if (!IsClosing())
             Notify(bConnected ? KPL_EVENT_DISCONNECTED : KPL_EVENT_FAILED);
         if (!bRetry)
             break;
-        Pause(1000);
+        Pause(nRetryMs);
+        nRetryMs = std::min(nRetryMs * 2, MAX_RETRY_MS);
     }
     std::lock_guard<std::mutex> lock(m_mtx);
     m_queue.Clear();
     m_bFinished = true;
     m_cv.notify_all();
+}
+
+void CRtmpClient::OnConnected()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    m_nState = KPL_RTMP_PUBLISHING;
+    m_nAttempt = 0;
+    m_bGapAsked = false;
+    m_bKeyRequested = false;
+}
+
+bool CRtmpClient::OnConnectionEnded()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    const bool bRetry = m_bAutoReconnect && !m_bClosing;
+    // What was queued for the lost connection is stale by the time a new
+    // one exists.
+    m_queue.Clear();
+    m_queue.WaitForKeyFrame();
+    if (!m_bClosing)
+    {
+        m_nState = bRetry ? KPL_RTMP_RECONNECTING : KPL_RTMP_FAILED;
+        if (bRetry)
+            ++m_nAttempt;
+    }
+    return bRetry;
 }
 
 bool CRtmpClient::Connect()
@@ -323,17 +399,17 @@ bool CRtmpClient::WriteHeader()
     return true;
 }
 
-bool CRtmpClient::WritePacket(const CRtmpPacket& packet)
+CRtmpClient::WriteResult CRtmpClient::WritePacket(const CRtmpPacket& packet)
 {
     int nIndex = packet.nStream == KVE_STREAM_VIDEO ? m_nVideoIndex : m_nAudioIndex;
     if (nIndex < 0)
-        return true;
+        return WRITE_SKIPPED;
     AVStream* pStream = m_pContext->streams[nIndex];
     AVPacket* pPacket = av_packet_alloc();
     if (!pPacket || av_new_packet(pPacket, int(packet.vecData.size())) < 0)
     {
         av_packet_free(&pPacket);
-        return true;    // out of memory costs this packet, not the connection
+        return WRITE_SKIPPED;    // out of memory costs this packet, not the connection
     }
     memcpy(pPacket->data, packet.vecData.data(), packet.vecData.size());
     pPacket->stream_index = nIndex;
@@ -349,7 +425,7 @@ bool CRtmpClient::WritePacket(const CRtmpPacket& packet)
     if (pPacket->dts < nLast)
     {
         av_packet_free(&pPacket);
-        return true;
+        return WRITE_SKIPPED;
     }
     nLast = pPacket->dts;
 
@@ -359,9 +435,21 @@ bool CRtmpClient::WritePacket(const CRtmpPacket& packet)
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("RTMP: sending failed: %1").arg(ErrorText(nResult)));
-        return false;
+        return WRITE_FAILED;
     }
-    return true;
+    return WRITE_SENT;
+}
+
+void CRtmpClient::CountSent(const CRtmpPacket& packet)
+{
+    if (packet.nStream != KVE_STREAM_VIDEO)
+        ++m_nAudioSent;
+    else
+    {
+        ++m_nVideoSent;
+        if (packet.bKeyFrame)
+            ++m_nKeyFramesSent;
+    }
 }
 
 bool CRtmpClient::Stream()
@@ -390,6 +478,7 @@ bool CRtmpClient::Stream()
     if (!WriteHeader())
         return IsClosing();
 
+    bool bSent = false;
     for (;;)
     {
         CRtmpPacket packet;
@@ -397,14 +486,27 @@ bool CRtmpClient::Stream()
         bool bClosing;
         {
             std::unique_lock<std::mutex> lock(m_mtx);
+            // The server moves again: a key frame asked for may have been
+            // dropped once more, and a new one can now get through.
+            if (bSent)
+                m_bKeyRequested = false;
             m_cv.wait(lock, [this] { return m_bClosing || !m_queue.IsEmpty(); });
             bHave = m_queue.Pop(packet);
             bClosing = m_bClosing;
+            // Counted as it leaves the queue, so that every packet is always
+            // either queued or sent, even while a send hangs.
+            if (bHave)
+                CountSent(packet);
         }
         if (!bHave && bClosing)
             break;
-        if (bHave && !WritePacket(packet))
+        bSent = false;
+        if (!bHave)
+            continue;
+        const WriteResult result = WritePacket(packet);
+        if (result == WRITE_FAILED)
             return IsClosing();
+        bSent = result == WRITE_SENT;
     }
     av_write_trailer(m_pContext);
     return true;

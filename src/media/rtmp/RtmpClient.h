@@ -28,6 +28,7 @@ public:
     void SetVideoFormat(int nWidth, int nHeight, int nDuration);
     void SetAudioFormat(int nSampleRate, int nChannels, int nFrameSamples);
     bool Write(int nStream, const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
+    void GetStatus(KPL_RTMP_STATUS& status);
     // Sends what is queued if that is quick, then ends the thread; gives up
     // on a stalled server after about a second.
     void Stop();
@@ -38,7 +39,17 @@ private:
     // Writes packets until stopped (true) or the connection fails (false).
     bool Stream();
     bool WriteHeader();
-    bool WritePacket(const CRtmpPacket& packet);
+    // Under m_mtx: keeps the codec headers the first packets bring.
+    void StoreExtraData(int nStream, const KVE_PACKET_INFO& info);
+    enum WriteResult { WRITE_FAILED, WRITE_SKIPPED, WRITE_SENT };
+    WriteResult WritePacket(const CRtmpPacket& packet);
+    // Under m_mtx.
+    void CountSent(const CRtmpPacket& packet);
+    void OnConnected();
+    // After a failed or lost connection; true when another attempt follows.
+    bool OnConnectionEnded();
+    // Under m_mtx, after a video packet was offered to the queue.
+    bool TakeKeyFrameWish(bool bQueued);
     void Close();
     void Notify(int nEvent);
     // Sleeps up to nMs unless stopping.
@@ -68,6 +79,17 @@ private:
     int m_nSampleRate = 48000;
     int m_nChannels = 2;
     int m_nFrameSamples = 1024;
+    int m_nState = KPL_RTMP_CONNECTING;
+    int m_nAttempt = 0;
+    // A key frame was asked for in the current gap in the video.
+    bool m_bGapAsked = false;
+    // A key frame was asked for and the server has taken nothing since.
+    bool m_bKeyRequested = false;
+    uint64_t m_nKeyFrameRequests = 0;
+    // Packets taken from the queue for the connection.
+    uint64_t m_nVideoSent = 0;
+    uint64_t m_nKeyFramesSent = 0;
+    uint64_t m_nAudioSent = 0;
     std::vector<uint8_t> m_vecVideoExtra;
     std::vector<uint8_t> m_vecAudioExtra;
     int64_t m_nVideoExtraTime = 0;    // ms, when the video header arrived
