@@ -191,6 +191,46 @@ Please reset saving path!</source>
         <source>.mp4</source>
         <translation>.mp4</translation>
     </message>
+    <message>
+        <source>Disk space is not enough to complete mp4 file.
+Delete some other files and retry?
+</source>
+        <translation>磁盘空间不足，无法完成 MP4 文件。
+删除其他一些文件后重试吗？
+</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Folder cannot be written:
+%1
+Please reset saving path!</source>
+        <translation>文件夹无法写入：
+%1
+请重新设置保存路径！</translation>
+    </message>
+    <message>
+        <source>Folder cannot be written:
+%1
+Recording has been stopped.</source>
+        <translation>文件夹无法写入：
+%1
+录制已停止。</translation>
+    </message>
+    <message>
+        <source>Folder is gone:
+%1
+Recording has been stopped.</source>
+        <translation>文件夹已不存在：
+%1
+录制已停止。</translation>
+    </message>
 </context>
 <context>
     <name>CSettings</name>
@@ -299,6 +339,22 @@ Please reset saving path!</source>
     <message>
         <source>Position %1</source>
         <translation>位置 %1</translation>
+    </message>
+    <message>
+        <source>Device properties are not available yet</source>
+        <translation>设备属性暂不可用</translation>
+    </message>
+    <message>
+        <source>No picture: the device could not be opened</source>
+        <translation>无画面：无法打开设备</translation>
+    </message>
+    <message>
+        <source>No picture: the device does not support this size</source>
+        <translation>无画面：设备不支持此尺寸</translation>
+    </message>
+    <message>
+        <source>Not shown in the output</source>
+        <translation>未在输出中显示</translation>
     </message>
 </context>
 <context>
@@ -506,6 +562,14 @@ Please reset saving path!</source>
         <source>* Disk space is *.* GB.</source>
         <translation>* 磁盘空间为 *.* GB。</translation>
     </message>
+    <message>
+        <source>The chosen audio device is not available. No audio device is open.</source>
+        <translation>所选的音频设备不可用。未打开任何音频设备。</translation>
+    </message>
+    <message>
+        <source>Audio device &quot;%1&quot; is not available. No audio device is open.</source>
+        <translation>音频设备“%1”不可用。未打开任何音频设备。</translation>
+    </message>
 </context>
 <context>
     <name>CTabWnd</name>
@@ -675,7 +739,7 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation>系统性能不足，编码后的视频无法正常播放。</translation>
+        <translation type="vanished">系统性能不足，编码后的视频无法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
@@ -692,14 +756,6 @@ Recording has been stopped.</source>
     <message>
         <source>File does not exist</source>
         <translation>文件不存在</translation>
-    </message>
-    <message>
-        <source>Disk space is not enough to complete mp4 file.
-Delete some other files and retry?
-</source>
-        <translation>磁盘空间不足，无法完成 MP4 文件。
-删除其他一些文件后重试吗？
-</translation>
     </message>
     <message>
         <source>Encode fail ! Recording/streaming has been stopped !
@@ -739,6 +795,26 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
         <source>Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.</source>
         <translation>版权所有 (C) Ostrana 科技有限公司。保留所有权利。</translation>
     </message>
+    <message>
+        <source>RTMP connecting</source>
+        <translation>RTMP 正在连接</translation>
+    </message>
+    <message>
+        <source>RTMP reconnecting (attempt %1)</source>
+        <translation>RTMP 正在重新连接（第 %1 次）</translation>
+    </message>
+    <message>
+        <source>RTMP failed</source>
+        <translation>RTMP 推流失败</translation>
+    </message>
+    <message>
+        <source>Snapshot failed, cannot write image file: %1</source>
+        <translation>快照失败，无法写入图像文件：%1</translation>
+    </message>
+    <message>
+        <source>System performance is insufficient. Encoded video cannot be played normally.</source>
+        <translation>系统性能不足，编码后的视频无法正常播放。</translation>
+    </message>
 </context>
 <context>
     <name>KVPropertyDialog</name>
@@ -769,6 +845,49 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>Close</source>
         <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>OptionTables</name>
+    <message>
+        <source>High Profile</source>
+        <translation>高档次</translation>
+    </message>
+    <message>
+        <source>Main Profile</source>
+        <translation>主档次</translation>
+    </message>
+    <message>
+        <source>Base Line</source>
+        <translation>基本档次</translation>
+    </message>
+    <message>
+        <source>High Quality</source>
+        <translation>高质量</translation>
+    </message>
+    <message>
+        <source>Balanced</source>
+        <translation>均衡</translation>
+    </message>
+    <message>
+        <source>Best Speed</source>
+        <translation>最快速度</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>普通</translation>
+    </message>
+    <message>
+        <source>Low Latency</source>
+        <translation>低延迟</translation>
+    </message>
+    <message>
+        <source>FPS</source>
+        <translation>帧/秒</translation>
+    </message>
+    <message>
+        <source>Kbps</source>
+        <translation>Kbps</translation>
     </message>
 </context>
 <context>

@@ -191,6 +191,46 @@ Please reset saving path!</source>
         <source>.mp4</source>
         <translation>.mp4</translation>
     </message>
+    <message>
+        <source>Disk space is not enough to complete mp4 file.
+Delete some other files and retry?
+</source>
+        <translation>磁碟空間不足，無法完成 MP4 檔案。
+刪除其他檔案後重試嗎？
+</translation>
+    </message>
+    <message>
+        <source>Yes</source>
+        <translation>是</translation>
+    </message>
+    <message>
+        <source>No</source>
+        <translation>否</translation>
+    </message>
+    <message>
+        <source>Folder cannot be written:
+%1
+Please reset saving path!</source>
+        <translation>資料夾無法寫入：
+%1
+請重新設定儲存路徑！</translation>
+    </message>
+    <message>
+        <source>Folder cannot be written:
+%1
+Recording has been stopped.</source>
+        <translation>資料夾無法寫入：
+%1
+錄製已停止。</translation>
+    </message>
+    <message>
+        <source>Folder is gone:
+%1
+Recording has been stopped.</source>
+        <translation>資料夾已不存在：
+%1
+錄製已停止。</translation>
+    </message>
 </context>
 <context>
     <name>CSettings</name>
@@ -299,6 +339,22 @@ Please reset saving path!</source>
     <message>
         <source>Position %1</source>
         <translation>位置 %1</translation>
+    </message>
+    <message>
+        <source>Device properties are not available yet</source>
+        <translation>裝置屬性暫不可用</translation>
+    </message>
+    <message>
+        <source>No picture: the device could not be opened</source>
+        <translation>無畫面：無法開啟裝置</translation>
+    </message>
+    <message>
+        <source>No picture: the device does not support this size</source>
+        <translation>無畫面：裝置不支援此尺寸</translation>
+    </message>
+    <message>
+        <source>Not shown in the output</source>
+        <translation>未在輸出中顯示</translation>
     </message>
 </context>
 <context>
@@ -506,6 +562,14 @@ Please reset saving path!</source>
         <source>* Disk space is *.* GB.</source>
         <translation>* 磁碟空間為 *.* GB。</translation>
     </message>
+    <message>
+        <source>The chosen audio device is not available. No audio device is open.</source>
+        <translation>所選的音訊裝置無法使用。未開啟任何音訊裝置。</translation>
+    </message>
+    <message>
+        <source>Audio device &quot;%1&quot; is not available. No audio device is open.</source>
+        <translation>音訊裝置「%1」無法使用。未開啟任何音訊裝置。</translation>
+    </message>
 </context>
 <context>
     <name>CTabWnd</name>
@@ -675,7 +739,7 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>System performance is insufficient.Encoded video cannot be played normally.</source>
-        <translation>系統效能不足，編碼後的視訊無法正常播放。</translation>
+        <translation type="vanished">系統效能不足，編碼後的視訊無法正常播放。</translation>
     </message>
     <message>
         <source>Bitrate</source>
@@ -692,14 +756,6 @@ Recording has been stopped.</source>
     <message>
         <source>File does not exist</source>
         <translation>檔案不存在</translation>
-    </message>
-    <message>
-        <source>Disk space is not enough to complete mp4 file.
-Delete some other files and retry?
-</source>
-        <translation>磁碟空間不足，無法完成 MP4 檔案。
-刪除其他檔案後重試嗎？
-</translation>
     </message>
     <message>
         <source>Encode fail ! Recording/streaming has been stopped !
@@ -739,6 +795,26 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
         <source>Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.</source>
         <translation>版權所有 (C) Ostrana 科技有限公司。保留所有權利。</translation>
     </message>
+    <message>
+        <source>RTMP connecting</source>
+        <translation>RTMP 正在連線</translation>
+    </message>
+    <message>
+        <source>RTMP reconnecting (attempt %1)</source>
+        <translation>RTMP 正在重新連線（第 %1 次）</translation>
+    </message>
+    <message>
+        <source>RTMP failed</source>
+        <translation>RTMP 串流發布失敗</translation>
+    </message>
+    <message>
+        <source>Snapshot failed, cannot write image file: %1</source>
+        <translation>快照失敗，無法寫入影像檔案：%1</translation>
+    </message>
+    <message>
+        <source>System performance is insufficient. Encoded video cannot be played normally.</source>
+        <translation>系統效能不足，編碼後的視訊無法正常播放。</translation>
+    </message>
 </context>
 <context>
     <name>KVPropertyDialog</name>
@@ -769,6 +845,49 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>Close</source>
         <translation>關閉</translation>
+    </message>
+</context>
+<context>
+    <name>OptionTables</name>
+    <message>
+        <source>High Profile</source>
+        <translation>高階設定檔</translation>
+    </message>
+    <message>
+        <source>Main Profile</source>
+        <translation>主要設定檔</translation>
+    </message>
+    <message>
+        <source>Base Line</source>
+        <translation>基本設定檔</translation>
+    </message>
+    <message>
+        <source>High Quality</source>
+        <translation>高品質</translation>
+    </message>
+    <message>
+        <source>Balanced</source>
+        <translation>平衡</translation>
+    </message>
+    <message>
+        <source>Best Speed</source>
+        <translation>最快速度</translation>
+    </message>
+    <message>
+        <source>Normal</source>
+        <translation>一般</translation>
+    </message>
+    <message>
+        <source>Low Latency</source>
+        <translation>低延遲</translation>
+    </message>
+    <message>
+        <source>FPS</source>
+        <translation>幀/秒</translation>
+    </message>
+    <message>
+        <source>Kbps</source>
+        <translation>Kbps</translation>
     </message>
 </context>
 <context>
