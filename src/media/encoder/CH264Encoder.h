@@ -26,7 +26,8 @@ public:
     ~CH264Encoder();
 
     bool Open(int nType, const KVE_H264_PARAM& param);
-    bool PutFrame(const uint8_t* pFrame);
+    // nTime (100 ns) places the frame; see KVE_H264EncoderPutFrame.
+    bool PutFrame(const uint8_t* pFrame, int64_t nTime);
     // Drains the delayed packets and ends the thread; later puts fail.
     void Close();
 
