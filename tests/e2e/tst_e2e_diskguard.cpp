@@ -177,8 +177,8 @@ bool TestE2eDiskGuard::OpenWindow(CSmallDisk& disk, int nVideoBitrate, int nAudi
     if (!QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs))
         return false;
     // The settings tab opens the stored device as it is built.
-    return QTest::qWaitFor([bAudio] { return g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(); },
-                           s_nTimeoutMs);
+    const auto fnReady = [bAudio] { return g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(); };
+    return QTest::qWaitFor(fnReady, s_nTimeoutMs);
 }
 
 void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()

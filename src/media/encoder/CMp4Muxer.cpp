@@ -144,7 +144,8 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     avio_flush(m_pIo);
     if (m_pIo->error < 0)
     {
-        Platform::DebugOutput(QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
+        Platform::DebugOutput(
+            QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
         return false;
     }
     m_nGoodEnd = ::lseek(m_nFile, 0, SEEK_CUR);
