@@ -507,7 +507,11 @@ void CVistrel::DealError(int nCode)
     }
     else if (nCode == 2)
     {
-        OnMenuStop();
+        // The file takes nothing more, so asking for room to finish it would
+        // only hold the stop up.
+        m_pMainWnd->StopElapsedTimer();
+        g_capture.SetRecordingStopped();
+        m_pMainWnd->OnButtonStop();
         ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
     }
 }

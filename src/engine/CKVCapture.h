@@ -8,6 +8,7 @@
 #include "CVoIPCritSec.h"
 #include "IKVFrameSink.h"
 #include "IKVRecordNotify.h"
+#include "KVRecordPacing.h"
 #include "KVTypes.h"
 
 #include <QList>
@@ -18,6 +19,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 class CKVCapture;
 struct KPL_RTMP_STATUS;
@@ -97,12 +99,15 @@ public:
     // No more frames or audio are encoded; the encoders stay until StopRecord.
     void SetRecordingStopped();
     bool IsRecording() const;
-    // Encoded bytes and composed frames per second since the last reset
-    // (every 5 s). False when no time has passed; the outputs stay untouched.
+    // Recorded bytes and composed frames per second since the last reset
+    // (every 5 s). Recorded bytes are what the file grows by (picture, sound
+    // and container), or the encoded video when there is no file. False when
+    // no time has passed; the outputs stay untouched.
     bool GetStatistics(float& fByteRate, float& fFrameRate);
-    // Encoded bytes per second, without resetting anything.
+    // Recorded bytes per second, without resetting anything.
     uint64_t GetByteRate() const;
-    // Bytes the MP4 index still needs when the file is finished.
+    // Bytes finishing the file still writes: its index, and the packets
+    // waiting for its next fragment.
     uint64_t GetFinishReserve() const;
     uint64_t GetVideoFramesEncoded() const { return m_nVideoFramesEncoded.load(); }
 
@@ -263,11 +268,23 @@ private:
     void StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration);
     void StopStream();
     void NotifyError(int nCode);
+    // Recording on the recording's clock (CKVCaptureRecord.cpp). The ...Locked
+    // ones run under the video-encoder lock.
+    int64_t RecordTimeLocked(int64_t nNow);
+    int PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot);
+    void AlignTrackEndsLocked();
+    // Under the audio-encoder lock.
+    void PutSilenceLocked(uint64_t nSamples);
+    // Tells the notifiers once that the file cannot be written.
+    void ReportWriteFailure();
+    uint64_t BytesSinceStatistics() const;
 
     // Audio thread callbacks.
     static void AudioCaptureHandler(const uint8_t* pData, int nLength, void* pUser);
     static void AudioMeterHandler(int nLevel, void* pUser);
     void OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, int nLength);
+    // A block of the primary device for the AAC encoder (CKVCaptureRecord.cpp).
+    void EncodeAudioBlock(const uint8_t* pData, int nLength);
     void PromotePendingAudio(KVS_HANDLE hPending);
     // Opens, formats and starts device nIndex; null on failure.
     static KVS_HANDLE OpenAudioCapture(int nIndex);
@@ -371,9 +388,17 @@ private:
     CVoIPCritSec m_csNotify;
     // Frame duration of the running recording, under the video-encoder lock.
     int m_nRecordDuration = 400000;
-    // Frames composed while recording since the last audio block reached
-    // the AAC encoder; beyond a second's worth the audio counts as stalled.
-    std::atomic<int> m_nFramesSinceAudio { 0 };
+    // The recording's clock: the audio position under the audio-encoder
+    // lock, the frames' places, the start and the last frame put (repeated
+    // at the end when the sound outlasts it) under the video-encoder lock.
+    CKVAudioClock m_clockAudio;
+    CKVFramePlacer m_placerVideo;
+    int64_t m_nRecordStart = 0;
+    std::vector<uint8_t> m_vecLastFrame;
+    // Set once the file could not be written, so that it is told only once.
+    std::atomic<int> m_bWriteFailed { 0 };
+    // The file's size at the statistics start.
+    std::atomic<uint64_t> m_nFileBytesAtStatistics { 0 };
     // The audio thread adds samples while the mixer thread reads them.
     std::atomic<uint64_t> m_nVideoFramesEncoded { 0 };
     std::atomic<uint64_t> m_nAudioSamplesEncoded { 0 };

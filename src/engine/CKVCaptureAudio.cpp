@@ -5,7 +5,6 @@
 #include "CSettings.h"
 #include "CVoIPAutoLock.h"
 #include "KVAudio.h"
-#include "KVEncoder.h"
 #include "KVRecordPacing.h"
 #include "KVStream.h"
 #include "Platform.h"
@@ -17,7 +16,6 @@ namespace
 {
 const int AUDIO_CHANNELS = 2;
 const int AUDIO_BLOCK_SAMPLES = 1024;
-const int AUDIO_BYTES_PER_SAMPLE = 4;
 }
 
 KVS_HANDLE CKVCapture::OpenAudioCapture(int nIndex)
@@ -224,13 +222,7 @@ void CKVCapture::OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, in
         PromotePendingAudio(hAudio);
     if (hAudio != m_hPrimaryAudio.load())
         return;
-
-    CVoIPAutoLock lock(m_csAudioEncoder);
-    if (m_bStopped.load() != 0 || !m_hAACEncoder || nLength <= 0)
-        return;
-    m_nAudioSamplesEncoded.fetch_add(static_cast<uint64_t>(nLength / AUDIO_BYTES_PER_SAMPLE));
-    m_nFramesSinceAudio.store(0);
-    KVE_AACEncoderPutFrame(m_hAACEncoder, pData, nLength);
+    EncodeAudioBlock(pData, nLength);
 }
 
 // Runs on the pending device's own audio thread.

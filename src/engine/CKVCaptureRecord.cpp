@@ -11,10 +11,21 @@
 
 #include <QDir>
 
+#include <algorithm>
+#include <chrono>
+
 namespace
 {
 // The muxer takes the path in a buffer of this many UTF-16 units.
 const int MAX_PATH_UNITS = 260;
+const int AUDIO_BYTES_PER_SAMPLE = 4;
+
+// Monotonic time in 100-ns units.
+int64_t MonotonicNow()
+{
+    using namespace std::chrono;
+    return duration_cast<duration<int64_t, std::ratio<1, 10000000>>>(steady_clock::now().time_since_epoch()).count();
+}
 }
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
@@ -51,6 +62,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     // A second start would otherwise lose the running encoders and file.
     if (m_hH264Encoder || m_hAACEncoder || m_hMp4Muxer || m_hRtmpClient)
         StopRecord();
+    m_bWriteFailed.store(0);
 
     m_nEncodedVideoBytes.store(0);
     m_nComposedFrames = 0;
@@ -119,9 +131,13 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
         StartStream(strUrl, bAudio, nWidth, nHeight, nDuration);
 
     m_nStatisticsStart = Platform::GetTickCount32();
+    m_nFileBytesAtStatistics.store(0);
     m_nVideoFramesEncoded.store(0);
     m_nAudioSamplesEncoded.store(0);
-    m_nFramesSinceAudio.store(0);
+    m_nRecordStart = MonotonicNow();
+    m_clockAudio.Start(m_nRecordStart);
+    m_placerVideo.Start(nDuration);
+    m_vecLastFrame.clear();
     m_bStopped.store(0);
     return true;
 }
@@ -133,6 +149,9 @@ void CKVCapture::StopRecord()
     {
         CVoIPAutoLock lockVideo(m_csVideoEncoder);
         CVoIPAutoLock lockAudio(m_csAudioEncoder);
+        if (m_hH264Encoder && m_hAACEncoder && m_bWriteFailed.load() == 0)
+            AlignTrackEndsLocked();
+        m_vecLastFrame = std::vector<uint8_t>();
         if (m_hMp4Muxer)
         {
             // A file stopped before its first frame has nothing to finish;
@@ -156,11 +175,12 @@ void CKVCapture::StopRecord()
         m_nEncodedVideoBytes.store(0);
     }
     StopStream();
-    // A file that could not be finished must not pass for a good one.
+    // A file that could not be finished must not pass for a good one; a
+    // write failure already told is not told again.
     if (bMuxerFailed)
     {
         Platform::DebugOutput(QStringLiteral("The recording file could not be finished"));
-        NotifyError(2);
+        ReportWriteFailure();
     }
 }
 
@@ -176,39 +196,108 @@ bool CKVCapture::IsRecording() const
 
 void CKVCapture::EncodeFrame(const uint8_t* pFrame, int64_t nValue1)
 {
-    int nPuts = 0;
-    int nFailures = 0;
+    // The mixer's stamp counts the mixer's ticks; a frame's place comes from
+    // the recording's own clock instead, which the sound follows too.
+    (void)nValue1;
+    int nResult = 1;
     {
         CVoIPAutoLock lock(m_csVideoEncoder);
         ++m_nComposedFrames;
         if (m_bStopped.load() != 0 || !m_hH264Encoder)
             return;
-
-        const int64_t nFrame = static_cast<int64_t>(++m_nVideoFramesEncoded);
-        KVFramePacing pacing = KV_FRAME_ONCE;
-        if (m_hAACEncoder)
-        {
-            // Counted in composed frames, not in time: the audio clock is
-            // exactly what may have stopped.
-            const int nSinceAudio = m_nFramesSinceAudio.fetch_add(1) + 1;
-            const bool bStalled = nSinceAudio > FramesPerSecond(m_nRecordDuration);
-            pacing = DecideFramePacing(nFrame, m_nAudioSamplesEncoded.load(), m_nRecordDuration, bStalled);
-        }
-        if (pacing == KV_FRAME_TWICE)
-            ++m_nVideoFramesEncoded;
-        else if (pacing == KV_FRAME_DROP)
-            --m_nVideoFramesEncoded;
-
-        nPuts = static_cast<int>(pacing);
-        for (int nPut = 0; nPut < nPuts; ++nPut)
-        {
-            if (!KVE_H264EncoderPutFrame(m_hH264Encoder, pFrame, nValue1))
-                ++nFailures;
-        }
+        const int64_t nSlot = m_placerVideo.Place(RecordTimeLocked(MonotonicNow()));
+        if (nSlot < 0)
+            return;
+        nResult = PutVideoFrameLocked(pFrame, nSlot);
     }
     // Reported outside the encoder lock: a notifier may stop the recording.
-    for (int nFailure = 0; nFailure < nFailures; ++nFailure)
+    if (nResult == 0)
         NotifyError(1);
+    else if (nResult < 0)
+        ReportWriteFailure();
+}
+
+int64_t CKVCapture::RecordTimeLocked(int64_t nNow)
+{
+    if (!m_hAACEncoder)
+        return nNow - m_nRecordStart;
+    CVoIPAutoLock lockAudio(m_csAudioEncoder);
+    // A device that stopped delivering is covered with silence, so the
+    // picture goes on and the sound that follows is in step with it.
+    PutSilenceLocked(m_clockAudio.TakeStallSilence(nNow));
+    // Blocks come one by one, or in lumps on a busy machine: between two the
+    // picture runs on by half a frame and a block at most, so that a frame
+    // never lies more than a frame and a block from its sound.
+    return m_clockAudio.GetTime(nNow, m_nRecordDuration / 2 + SamplesToTime(KV_AUDIO_BLOCK_SAMPLES));
+}
+
+int CKVCapture::PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot)
+{
+    const int nResult = KVE_H264EncoderPutFrame(m_hH264Encoder, pFrame, nSlot * m_nRecordDuration);
+    if (nResult == 0)
+        return 0;
+    ++m_nVideoFramesEncoded;
+    if (m_hAACEncoder)
+    {
+        const size_t nBytes = size_t(m_nOutputWidth) * size_t(m_nOutputHeight) * 2;
+        m_vecLastFrame.assign(pFrame, pFrame + nBytes);
+    }
+    return nResult;
+}
+
+void CKVCapture::AlignTrackEndsLocked()
+{
+    const int64_t nAudioEnd = SamplesToTime(m_clockAudio.GetSamples());
+    // The encoder may have held up the last frames while the sound went on:
+    // the last picture stands for the rest.
+    const int64_t nSlot = m_placerVideo.EndSlot(nAudioEnd);
+    if (nSlot >= 0 && !m_vecLastFrame.empty()
+        && KVE_H264EncoderPutFrame(m_hH264Encoder, m_vecLastFrame.data(), nSlot * m_nRecordDuration) != 0)
+    {
+        m_placerVideo.Place(nSlot * m_nRecordDuration);
+        ++m_nVideoFramesEncoded;
+    }
+    // A device that fell silent shortly before the stop leaves the picture
+    // longer than the sound.
+    const int64_t nVideoEnd = m_placerVideo.GetEnd();
+    if (nVideoEnd > nAudioEnd + SamplesToTime(KV_AUDIO_BLOCK_SAMPLES))
+    {
+        const uint64_t nSilence = TimeToSamples(nVideoEnd - nAudioEnd);
+        m_clockAudio.AddSilence(nSilence, MonotonicNow());
+        PutSilenceLocked(nSilence);
+    }
+}
+
+void CKVCapture::EncodeAudioBlock(const uint8_t* pData, int nLength)
+{
+    CVoIPAutoLock lock(m_csAudioEncoder);
+    if (m_bStopped.load() != 0 || !m_hAACEncoder || nLength <= 0)
+        return;
+    const uint64_t nSamples = static_cast<uint64_t>(nLength / AUDIO_BYTES_PER_SAMPLE);
+    // After a stall, the time the device lost goes in as silence before the
+    // block, so that the sound stays with its picture.
+    PutSilenceLocked(m_clockAudio.OnBlock(nSamples, MonotonicNow()));
+    KVE_AACEncoderPutFrame(m_hAACEncoder, pData, nLength);
+}
+
+void CKVCapture::PutSilenceLocked(uint64_t nSamples)
+{
+    static const std::vector<uint8_t> s_vecSilence(size_t(KV_AUDIO_BLOCK_SAMPLES) * AUDIO_BYTES_PER_SAMPLE, 0);
+    while (nSamples > 0)
+    {
+        const uint64_t nPart = std::min<uint64_t>(nSamples, KV_AUDIO_BLOCK_SAMPLES);
+        KVE_AACEncoderPutFrame(m_hAACEncoder, s_vecSilence.data(), int(nPart) * AUDIO_BYTES_PER_SAMPLE);
+        nSamples -= nPart;
+    }
+    m_nAudioSamplesEncoded.store(m_clockAudio.GetSamples());
+}
+
+void CKVCapture::ReportWriteFailure()
+{
+    // Nothing more reaches the file; the session ends with the first report.
+    m_bStopped.store(1);
+    if (m_bWriteFailed.exchange(1) == 0)
+        NotifyError(2);
 }
 
 void CKVCapture::NotifyError(int nCode)
@@ -238,11 +327,15 @@ bool CKVCapture::GetStatistics(float& fByteRate, float& fFrameRate)
     const uint32_t nElapsed = nNow - m_nStatisticsStart;
     if (nElapsed == 0)
         return false;
-    fByteRate = static_cast<float>(m_nEncodedVideoBytes.load() * 1000 / nElapsed);
+    fByteRate = static_cast<float>(BytesSinceStatistics() * 1000 / nElapsed);
     fFrameRate = static_cast<float>(static_cast<double>(m_nComposedFrames) * 1000.0 / nElapsed);
     if (nElapsed > 5000)
     {
         m_nEncodedVideoBytes.store(0);
+        int64_t nWritten = 0;
+        int64_t nPending = 0;
+        if (m_hMp4Muxer && KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
+            m_nFileBytesAtStatistics.store(uint64_t(nWritten + nPending));
         m_nComposedFrames = 0;
         m_nStatisticsStart = nNow;
     }
@@ -254,10 +347,29 @@ uint64_t CKVCapture::GetByteRate() const
     const uint32_t nElapsed = Platform::GetTickCount32() - m_nStatisticsStart;
     if (nElapsed == 0)
         return 0;
-    return m_nEncodedVideoBytes.load() * 1000 / nElapsed;
+    return BytesSinceStatistics() * 1000 / nElapsed;
+}
+
+uint64_t CKVCapture::BytesSinceStatistics() const
+{
+    // The file's own growth is what fills the disk: sound, picture and the
+    // container's boxes alike.
+    int64_t nWritten = 0;
+    int64_t nPending = 0;
+    if (!m_hMp4Muxer || !KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
+        return m_nEncodedVideoBytes.load();
+    const uint64_t nFileBytes = uint64_t(nWritten + nPending);
+    const uint64_t nBase = m_nFileBytesAtStatistics.load();
+    return nFileBytes > nBase ? nFileBytes - nBase : 0;
 }
 
 uint64_t CKVCapture::GetFinishReserve() const
 {
-    return (m_nAudioSamplesEncoded.load() / 1024 + m_nVideoFramesEncoded.load()) * 8 + 4096;
+    // The packets held for the file's next fragment are written when it is
+    // finished, besides its index.
+    int64_t nWritten = 0;
+    int64_t nPending = 0;
+    if (!m_hMp4Muxer || !KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
+        nPending = 0;
+    return (m_nAudioSamplesEncoded.load() / 1024 + m_nVideoFramesEncoded.load()) * 8 + 4096 + uint64_t(nPending);
 }

@@ -26,7 +26,8 @@ public:
         return 0;
     }
     // Mixer thread or user-interface thread. 1: the encoder refused a frame;
-    // 2: the encoder or the muxer failed.
+    // 2: the file could not be written or finished. Code 2 comes once per
+    // recording, and the engine has stopped feeding the encoders by then.
     virtual void OnError(int nCode) { (void)nCode; }
     virtual void StopStatusTimer() {}
     // Asked before a stream starts; 0 refuses the start.

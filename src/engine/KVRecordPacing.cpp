@@ -1,39 +1,92 @@
 #include "KVRecordPacing.h"
 
-namespace
+#include <algorithm>
+
+int64_t SamplesToTime(uint64_t nSamples)
 {
-// How far the video may run ahead of or behind the audio, in frames.
-const int64_t SLACK_FRAMES = 3;
+    // 10^7 / 48000 = 625 / 3, exact in integers for any realistic length.
+    return static_cast<int64_t>(nSamples * 625 / 3);
 }
 
-int64_t ExpectedFrameCount(uint64_t nAudioSamples, int nFrameDuration)
+uint64_t TimeToSamples(int64_t nTime)
 {
-    if (nFrameDuration <= 0)
+    return nTime > 0 ? static_cast<uint64_t>(nTime) * 3 / 625 : 0;
+}
+
+void CKVAudioClock::Start(int64_t nNow)
+{
+    m_nSamples = 0;
+    m_nMovedAt = nNow;
+    m_nLastBlockAt = nNow;
+}
+
+uint64_t CKVAudioClock::OnBlock(uint64_t nSamples, int64_t nNow)
+{
+    uint64_t nSilence = 0;
+    if (nNow - m_nLastBlockAt > STALL_TIME)
+    {
+        // The block holds the latest sound; what lies between the position
+        // and the block's start never arrived.
+        const uint64_t nDue = TimeToSamples(SamplesToTime(m_nSamples) + (nNow - m_nMovedAt));
+        if (nDue > m_nSamples + nSamples)
+            nSilence = nDue - m_nSamples - nSamples;
+    }
+    m_nSamples += nSilence + nSamples;
+    m_nMovedAt = nNow;
+    m_nLastBlockAt = nNow;
+    return nSilence;
+}
+
+uint64_t CKVAudioClock::TakeStallSilence(int64_t nNow)
+{
+    if (nNow - m_nLastBlockAt <= STALL_TIME)
         return 0;
-    // Milliseconds first, as the audio clock has always been counted; a
-    // sample count beyond 2^63 / 1000 would take millions of years to reach.
-    const int64_t nMilliseconds = static_cast<int64_t>(nAudioSamples * 1000 / KV_AUDIO_SAMPLE_RATE);
-    return nMilliseconds * 10000 / nFrameDuration;
+    const uint64_t nDue = TimeToSamples(SamplesToTime(m_nSamples) + (nNow - m_nMovedAt));
+    if (nDue <= m_nSamples)
+        return 0;
+    const uint64_t nSilence = nDue - m_nSamples;
+    m_nSamples = nDue;
+    m_nMovedAt = nNow;
+    return nSilence;
 }
 
-KVFramePacing DecideFramePacing(int64_t nFrame, uint64_t nAudioSamples, int nFrameDuration, bool bAudioStalled)
+void CKVAudioClock::AddSilence(uint64_t nSamples, int64_t nNow)
 {
-    if (bAudioStalled || nFrameDuration <= 0)
-        return KV_FRAME_ONCE;
-    // Signed, so that the first frames (n < 3) are not taken for frames far
-    // ahead of the audio.
-    const int64_t nExpected = ExpectedFrameCount(nAudioSamples, nFrameDuration);
-    if (nFrame + SLACK_FRAMES < nExpected)
-        return KV_FRAME_TWICE;
-    if (nExpected <= nFrame - SLACK_FRAMES)
-        return KV_FRAME_DROP;
-    return KV_FRAME_ONCE;
+    m_nSamples += nSamples;
+    m_nMovedAt = nNow;
 }
 
-int FramesPerSecond(int nFrameDuration)
+int64_t CKVAudioClock::GetTime(int64_t nNow, int64_t nLead) const
 {
-    if (nFrameDuration <= 0)
-        return 1;
-    const int nFrames = 10000000 / nFrameDuration;
-    return nFrames > 0 ? nFrames : 1;
+    const int64_t nSince = std::max<int64_t>(0, nNow - m_nMovedAt);
+    return SamplesToTime(m_nSamples) + std::min(nSince, nLead);
+}
+
+void CKVFramePlacer::Start(int nFrameDuration)
+{
+    m_nDuration = nFrameDuration > 0 ? nFrameDuration : 400000;
+    m_nNextSlot = 0;
+}
+
+int64_t CKVFramePlacer::Place(int64_t nTime)
+{
+    // Half a frame ahead is tolerated, a whole one behind: the frame
+    // handler's own jitter then never drops or stretches a frame, and the
+    // video stays within a frame of the clock.
+    if (nTime < m_nNextSlot * m_nDuration - m_nDuration / 2)
+        return -1;
+    int64_t nSlot = m_nNextSlot;
+    if (nTime >= (m_nNextSlot + 1) * m_nDuration)
+        nSlot = nTime / m_nDuration;
+    m_nNextSlot = nSlot + 1;
+    return nSlot;
+}
+
+int64_t CKVFramePlacer::EndSlot(int64_t nEnd) const
+{
+    if (m_nNextSlot == 0 || nEnd - GetEnd() <= m_nDuration / 2)
+        return -1;
+    // The last slot that starts before nEnd: the video then ends within a
+    // frame after the sound.
+    return (nEnd + m_nDuration - 1) / m_nDuration - 1;
 }

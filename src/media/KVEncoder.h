@@ -60,7 +60,12 @@ typedef void (*KVE_OUTPUT_CALLBACK)(const uint8_t* pData, int nLength, const voi
 
 KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn,
                                  void* pUser);
-// nValue: the timestamp the mixer delivered with the frame. 0 on failure.
+// nValue: the frame's presentation time in 100-ns units from the start of
+// the encoder. The frame takes the whole frame duration that time falls in;
+// when that place is taken (or lies before the previous frame's), it goes
+// right after the previous frame. A gap between places makes the frame
+// before it last longer. 0 on failure; -1 when the frame was taken but an
+// MP4 muxer fed by this encoder can no longer write its file.
 int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t nValue);
 // The next frame put is coded as a key frame (IDR), whatever the interval,
 // so that a stream that lost pictures can resume at once. Only sets a flag:
@@ -71,9 +76,17 @@ int KVE_DestroyH264Encoder(KVS_HANDLE hEncoder);
 
 KVS_HANDLE KVE_CreateAACEncoder(int nSampleRate, const KVE_AAC_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn, void* pUser);
 // s16 interleaved stereo, any length; output comes in exact 1024-sample frames.
+// 0 on failure; -1 as for KVE_H264EncoderPutFrame.
 int KVE_AACEncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pData, int nLength);
 int KVE_DestroyAACEncoder(KVS_HANDLE hEncoder);
 
 // The muxer takes the encoders' output itself (hAac may be null).
+// A write that fails ends the file after its last whole fragment (readable
+// as it is); the encoders' puts then return -1 and the destroy returns 0.
 KVS_HANDLE KVE_CreateMp4Muxer(const char16_t* pszPath, KVS_HANDLE hH264, KVS_HANDLE hAac);
+// Bytes written to the file so far, and bytes of the packets waiting for the
+// next fragment (which finishing the file writes too). 0 for an unknown
+// handle.
+int KVE_GetMp4MuxerBytes(KVS_HANDLE hMuxer, int64_t* pWritten, int64_t* pPending);
+// 0 when the file could not be completed.
 int KVE_DestroyMp4Muxer(KVS_HANDLE hMuxer);

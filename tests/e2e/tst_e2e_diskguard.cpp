@@ -1,6 +1,8 @@
 // A recording through the main window onto a small file system that fills
-// up: the start refuses without a minute's room, and a running recording is
-// stopped while its file can still be finished.
+// up: the start refuses without a minute's room, a running recording is
+// stopped while ten seconds of it would still fit, and a disk taken by
+// another process before the guard looks ends the session with the write
+// failure.
 #include "AppInfo.h"
 #include "CKVCapture.h"
 #include "CLayout.h"
@@ -10,11 +12,13 @@
 #include "RecordedFile.h"
 #include "ModalAnswer.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
 #include <memory>
@@ -33,6 +37,7 @@ const int s_nGuardTimeoutMs = 240000;
 // 1000 Kbps: a minute needs 7.5 MB.
 const int s_nBitrateIndex = 4;
 const qint64 s_nMountBytes = 32 * 1024 * 1024;
+const int s_anVideoKbps[] = {16000, 8000, 4000, 2000, 1000, 800, 600, 400, 200, 100, 50};
 
 uint64_t FreeBytes(const QString& strPath)
 {
@@ -115,6 +120,12 @@ private slots:
     void cleanupTestCase();
     void guardStopsRecordingOnFullDisk_data();
     void guardStopsRecordingOnFullDisk();
+    void writeFailureEndsTheSession();
+
+private:
+    // Settings, window and tone for a recording on the small disk; false when
+    // any of it is missing.
+    bool OpenWindow(CSmallDisk& disk, int nVideoBitrate, int nAudioBitrate, bool bAudio);
 };
 
 void TestE2eDiskGuard::initTestCase()
@@ -135,24 +146,20 @@ void TestE2eDiskGuard::cleanupTestCase()
 void TestE2eDiskGuard::guardStopsRecordingOnFullDisk_data()
 {
     QTest::addColumn<bool>("bAudio");
-    QTest::newRow("video") << false;
-    // The sound takes room of its own beside the measured video rate.
-    QTest::newRow("video and sound") << true;
+    QTest::addColumn<int>("nVideoBitrate");
+    QTest::addColumn<int>("nAudioBitrate");
+    QTest::newRow("video") << false << s_nBitrateIndex << 1;
+    // The sound takes room of its own beside the video.
+    QTest::newRow("video and sound") << true << s_nBitrateIndex << 1;
+    // 192 Kbps of sound beside 50 Kbps of video: the sound fills the disk.
+    QTest::newRow("rich sound, thin video") << true << 10 << 0;
 }
 
-void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
+bool TestE2eDiskGuard::OpenWindow(CSmallDisk& disk, int nVideoBitrate, int nAudioBitrate, bool bAudio)
 {
-    QFETCH(bool, bAudio);
-    if (geteuid() != 0)
-        QSKIP("mounting a small file system needs root");
-    CSmallDisk disk;
-    if (!disk.Mount())
-        QSKIP("tmpfs cannot be mounted here");
-    const QString strFiller = disk.Path() + QStringLiteral("/filler");
-
     g_settings.SetDataStorage(QDir::toNativeSeparators(disk.Path()));
     g_settings.SetOutputFormat(18, 2);
-    g_settings.SetEncoderParam(0, 2, s_nBitrateIndex, 0, 2, 0, 1, 1);
+    g_settings.SetEncoderParam(0, 2, nVideoBitrate, 0, 2, 0, nAudioBitrate, 1);
     g_settings.SetRecord(true);
     g_settings.SetRtmpServer(0, QString(), QString(), QString(), QString());
     int nTone = -1;
@@ -162,19 +169,36 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
         if (g_capture.GetDeviceName(false, i, strName) && strName == QStringLiteral("Virtual Tone 1"))
             nTone = i;
     }
-    QVERIFY(!bAudio || nTone >= 0);
+    if (bAudio && nTone < 0)
+        return false;
     g_settings.SetAudioDevice(nTone, 0);
     disk.m_pWnd = std::make_unique<CVistrel>();
     disk.m_pWnd->show();
-    QVERIFY(QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs));
+    if (!QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs))
+        return false;
+    // The settings tab opens the stored device as it is built.
+    const auto fnReady = [bAudio] { return g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(); };
+    return QTest::qWaitFor(fnReady, s_nTimeoutMs);
+}
+
+void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
+{
+    QFETCH(bool, bAudio);
+    QFETCH(int, nVideoBitrate);
+    QFETCH(int, nAudioBitrate);
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    CSmallDisk disk;
+    if (!disk.Mount())
+        QSKIP("tmpfs cannot be mounted here");
+    const QString strFiller = disk.Path() + QStringLiteral("/filler");
+    QVERIFY(OpenWindow(disk, nVideoBitrate, nAudioBitrate, bAudio));
     CMainWnd* pPanel = disk.m_pWnd->GetOutputPanel();
     QPushButton* pStart = pPanel->findChild<QPushButton*>(QStringLiteral("buttonStart"));
     QVERIFY(pStart);
-    // The settings tab opens the stored device as it is built.
-    QTRY_VERIFY_WITH_TIMEOUT(g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(), s_nTimeoutMs);
 
     // Less than a minute at the configured rate: no session at all.
-    QVERIFY(FillUpTo(strFiller, 7 * 1000 * 1000));
+    QVERIFY(FillUpTo(strFiller, uint64_t(s_anVideoKbps[nVideoBitrate]) * 1000 / 8 * 56));
     {
         CModalAnswer answer(QStringLiteral("OK"));
         pStart->click();
@@ -200,7 +224,19 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
     CModalAnswer answer(QStringLiteral("OK"));
     const uint64_t nLeave = g_capture.GetFinishReserve() + 20 * g_capture.GetByteRate() + 64 * 1024;
     QVERIFY(FillUpTo(strFiller, nLeave));
-    QTRY_VERIFY_WITH_TIMEOUT(answer.m_bSeen, s_nGuardTimeoutMs);
+    // What the disk still had, as the guard last saw it before it stopped
+    // the recording.
+    uint64_t nRoomAtGuard = 0;
+    const auto fnSeen = [&] {
+        if (!answer.m_bSeen)
+        {
+            const uint64_t nFree = FreeBytes(disk.Path());
+            const uint64_t nReserve = g_capture.GetFinishReserve();
+            nRoomAtGuard = nFree > nReserve ? nFree - nReserve : 0;
+        }
+        return answer.m_bSeen;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(fnSeen(), s_nGuardTimeoutMs);
     QCOMPARE(answer.m_strText, QStringLiteral("Disk space is not enough. \nRecording has been stopped."));
     // Stopped in time: the index fits, nothing asks for room to finish.
     CModalAnswer retry(QStringLiteral("No"));
@@ -219,6 +255,60 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
     QCOMPARE(info.bAudio, bAudio);
     if (bAudio)
         QVERIFY2(qAbs(info.dAudioSeconds - info.dVideoSeconds) <= 0.5, qPrintable(info.Describe()));
+    // The guard kept its ten seconds at the rate the file really grew
+    // (sound and container included), give or take its half-second look
+    // and the swings of the rate itself.
+    const double dFileRate = double(QFileInfo(strPath).size()) / info.dVideoSeconds;
+    QVERIFY2(double(nRoomAtGuard) / dFileRate >= 8.5,
+             qPrintable(QStringLiteral("%1 bytes left at %2 bytes/s").arg(nRoomAtGuard).arg(dFileRate)));
+}
+
+void TestE2eDiskGuard::writeFailureEndsTheSession()
+{
+    if (geteuid() != 0)
+        QSKIP("mounting a small file system needs root");
+    CSmallDisk disk;
+    if (!disk.Mount())
+        QSKIP("tmpfs cannot be mounted here");
+    QVERIFY(OpenWindow(disk, s_nBitrateIndex, 1, true));
+    CMainWnd* pPanel = disk.m_pWnd->GetOutputPanel();
+    QPushButton* pStart = pPanel->findChild<QPushButton*>(QStringLiteral("buttonStart"));
+    QVERIFY(pStart);
+    pStart->click();
+    QVERIFY(pPanel->IsRunning());
+    const QString strVideo = disk.Path() + QStringLiteral("/Video");
+    const QStringList astrFiles = QDir(strVideo).entryList({QStringLiteral("*.mp4")}, QDir::Files);
+    QCOMPARE(astrFiles.size(), 1);
+    const QString strPath = strVideo + QLatin1Char('/') + astrFiles.first();
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() >= 100, s_nTimeoutMs);
+    const qint64 nWrittenBefore = QFileInfo(strPath).size();
+
+    // Another process takes the whole disk while the event loop, and with it
+    // the disk guard, does not run: the file's next write fails first.
+    QProcess::execute(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"),
+                                            QStringLiteral("of=") + disk.Path() + QStringLiteral("/filler"),
+                                            QStringLiteral("bs=64k"), QStringLiteral("status=none")});
+    QCOMPARE(FreeBytes(disk.Path()), uint64_t(0));
+    QDeadlineTimer deadline(s_nTimeoutMs);
+    while (g_capture.IsRecording() && !deadline.hasExpired())
+        QThread::msleep(10);
+    QVERIFY(!g_capture.IsRecording());
+
+    CModalAnswer answer(QStringLiteral("OK"));
+    QTRY_VERIFY_WITH_TIMEOUT(answer.m_bSeen, s_nTimeoutMs);
+    QCOMPARE(answer.m_strText, QStringLiteral("Write file fail ! Recording has been stopped !\n"));
+    QVERIFY(!pPanel->IsRunning());
+    // The session ended with that one message: no question about finishing
+    // the file, no second box from the guard.
+    QTRY_VERIFY_WITH_TIMEOUT(QApplication::activeModalWidget() == nullptr, s_nTimeoutMs);
+    QCoreApplication::processEvents();
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+
+    // Everything written before the disk ran full stays and reads back.
+    QVERIFY(QFileInfo(strPath).size() >= nWrittenBefore);
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QVERIFY2(info.nVideoPackets >= 50 && info.dVideoSeconds >= 2.0, qPrintable(info.Describe()));
 }
 
 QTEST_MAIN(TestE2eDiskGuard)

@@ -21,6 +21,8 @@
 #include <cstring>
 #include <future>
 #include <memory>
+#include <thread>
+#include <vector>
 
 extern "C" {
 #include <libavformat/avformat.h>
@@ -152,6 +154,7 @@ private slots:
     void recordAndStreamTogether();
     void serverKilledRecordingGoesOn();
     void killedRecordingStaysReadable();
+    void busyMachineKeepsTracksInStep();
 
 private:
     void WaitAudioSeconds(double dSeconds);
@@ -295,6 +298,49 @@ void TestE2eRecord::killedRecordingStaysReadable()
     QVERIFY2(info.bOpened, qPrintable(strPath));
     QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
     QVERIFY2(info.dVideoSeconds >= 6.0, qPrintable(info.Describe()));
+}
+
+void TestE2eRecord::busyMachineKeepsTracksInStep()
+{
+    // 1080p at the slowest preset, with every core kept busy beside it: far
+    // fewer frames can be encoded than the mixer composes.
+    g_settings.SetOutputFormat(0, RATE_25);
+    g_settings.SetEncoderParam(0, 0, 4, 0, 2, 0, 1, 1);
+    std::atomic<bool> bBusy { true };
+    std::vector<std::thread> vecBusy;
+    for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
+        vecBusy.emplace_back([&bBusy] {
+            volatile uint64_t nSpin = 0;
+            while (bBusy.load(std::memory_order_relaxed))
+                ++nSpin;
+        });
+    const auto fnRelease = [&] {
+        bBusy = false;
+        for (std::thread& thread : vecBusy)
+            thread.join();
+        vecBusy.clear();
+        ConfigureOutput(m_dir.path());
+    };
+
+    const bool bOpened = g_capture.CreateMixer(1920, 1080, DURATION_25, PREVIEW_WINDOW)
+        && g_capture.OpenChannel(0, 0, CHANNEL_WINDOW) && ToneDevice() >= 0 && g_capture.OpenAudioDevice(ToneDevice());
+    if (bOpened)
+        g_capture.PlaceChannel(0, 0, 0, 1920, 1080, 255, 0);
+    const QString strPath = m_dir.filePath(QStringLiteral("busy.mp4"));
+    const bool bStarted = bOpened && g_capture.StartRecord(strPath, QString());
+    // Checked on the file below.
+    if (bStarted)
+        (void)QTest::qWaitFor([] { return g_capture.GetAudioSamplesEncoded() >= 6 * SAMPLE_RATE; }, s_nTimeoutMs);
+    g_capture.StopRecord();
+    fnRelease();
+    QVERIFY(bStarted);
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QCOMPARE(info.nWidth, 1920);
+    QVERIFY2(info.dAudioSeconds >= 6.0, qPrintable(info.Describe()));
+    // However few frames made it, the picture lasts as long as the sound.
+    QVERIFY2(qAbs(info.dVideoSeconds - info.dAudioSeconds) <= 0.04 + 1024.0 / SAMPLE_RATE, qPrintable(info.Describe()));
 }
 
 int main(int argc, char** argv)

@@ -2,6 +2,7 @@
 // either destroy order, without audio, and after the recording process is
 // killed outright.
 #include "EncoderTestUtil.h"
+#include "FileSizeLimit.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -180,6 +181,94 @@ private slots:
         QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("b.mp4"))).c_str(), hH264, hH264));
         QVERIFY(!KVE_CreateMp4Muxer(nullptr, hH264, nullptr));
         QCOMPARE(KVE_DestroyH264Encoder(hH264), 1);
+    }
+
+    void OnFramesTakeTheirPlacesFromTheirTimes()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("places.mp4"));
+        const KVE_H264_PARAM param = MakeH264Param(320, 240, 100, 25);
+        SPipeline pipe;
+        pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, nullptr);
+        QVERIFY(pipe.hMuxer);
+        // Two seconds, then nothing for 400 ms (an encoder that fell
+        // behind), then a second more; one time repeats a taken place.
+        std::vector<int64_t> vecSlots;
+        for (int i = 0; i < 50; ++i)
+            vecSlots.push_back(i);
+        for (int i = 60; i < 85; ++i)
+            vecSlots.push_back(i);
+        for (size_t i = 0; i < vecSlots.size(); ++i)
+        {
+            const std::vector<uint8_t> vecFrame = MakeYuyvFrame(320, 240, int(i));
+            QCOMPARE(KVE_H264EncoderPutFrame(pipe.hH264, vecFrame.data(), vecSlots[i] * 400000 + 1000), 1);
+        }
+        QCOMPARE(KVE_H264EncoderPutFrame(pipe.hH264, MakeYuyvFrame(320, 240, 0).data(), 84 * 400000), 1);
+        int64_t nWritten = -1;
+        int64_t nPending = -1;
+        QCOMPARE(KVE_GetMp4MuxerBytes(pipe.hMuxer, &nWritten, &nPending), 1);
+        QVERIFY(nWritten > 0 && nPending >= 0);
+        QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 1);
+        QCOMPARE(KVE_GetMp4MuxerBytes(pipe.hMuxer, &nWritten, &nPending), 0);
+        QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nVideoPackets, int(vecSlots.size()) + 1);
+        // The gap is held by the frame before it; the repeated time went
+        // right after the last frame.
+        QVERIFY2(std::abs(result.dVideoEnd - 3.44) < 0.001, qPrintable(QString::number(result.dVideoEnd)));
+    }
+
+    void OnWriteFailureKeepsWhatWasWritten()
+    {
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("full.mp4"));
+        const KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 250);
+        const KVE_AAC_PARAM aac = MakeAacParam();
+        SPipeline pipe;
+        pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        pipe.hAac = KVE_CreateAACEncoder(48000, &aac, nullptr, nullptr);
+        pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, pipe.hAac);
+        QVERIFY(pipe.hMuxer);
+        for (int i = 0; i < 75; ++i)
+            QVERIFY(FeedFrame(pipe, i));
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(strPath).size() > 10000, 30000);
+        const qint64 nLimit = QFileInfo(strPath).size() + 5000;
+        int nRefusedAt = -1;
+        {
+            // The disk is full from here on: the next fragment does not fit.
+            CFileSizeLimit limit(nLimit);
+            QVERIFY(limit.IsSet());
+            for (int i = 75; i < 1000 && nRefusedAt < 0; ++i)
+            {
+                const std::vector<uint8_t> vecFrame = MakeYuyvFrame(WIDTH, HEIGHT, i);
+                const int nResult = KVE_H264EncoderPutFrame(pipe.hH264, vecFrame.data(), i * 400000LL);
+                QVERIFY(nResult != 0);
+                if (nResult < 0)
+                    nRefusedAt = i;
+                const std::vector<uint8_t> vecTone = MakeTone(pipe.nSamples, SAMPLES_PER_FRAME);
+                pipe.nSamples += SAMPLES_PER_FRAME;
+                KVE_AACEncoderPutFrame(pipe.hAac, vecTone.data(), int(vecTone.size()));
+            }
+        }
+        // Told within a few frames of the second the fragment covers.
+        QVERIFY2(nRefusedAt > 75 && nRefusedAt < 150, qPrintable(QString::number(nRefusedAt)));
+        const std::vector<uint8_t> vecTone = MakeTone(0, SAMPLES_PER_FRAME);
+        QCOMPARE(KVE_AACEncoderPutFrame(pipe.hAac, vecTone.data(), int(vecTone.size())), -1);
+        // The file was not finished, and says so.
+        QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 0);
+        QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+        QCOMPARE(KVE_DestroyAACEncoder(pipe.hAac), 1);
+
+        // It ends with its last whole fragment, and every packet in it reads.
+        QVERIFY(QFileInfo(strPath).size() < nLimit);
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nAudioStreams, 1);
+        QVERIFY2(result.nVideoPackets >= 25 && result.dVideoEnd >= 1.0, qPrintable(QString::number(result.dVideoEnd)));
+        QVERIFY(result.nVideoPackets <= nRefusedAt);
     }
 
     void OnKilledRecordingStaysPlayable()

@@ -1,13 +1,86 @@
-// Pacing of recorded video against the audio clock, and the encoder
-// parameter blocks built from stored option indices.
+// Placing recorded frames on the recording's clock (the audio position, with
+// silence over stalls), and the encoder parameter blocks built from stored
+// option indices.
 #include "KVRecordPacing.h"
 #include "KVRecordParams.h"
 
 #include <QtTest>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace
 {
 const int DURATION_25 = 400000;
+const int64_t SECOND = 10000000;
+const int64_t BLOCK_TIME = SamplesToTime(KV_AUDIO_BLOCK_SAMPLES);
+
+// A recording driven by a simulated clock: the mixer composes a frame every
+// frame duration and the device delivers a block every 1024 samples, each
+// on its own schedule, the way the engine's two threads do. Every placed
+// frame is checked against the sound recorded at the same moment.
+struct SSimulation
+{
+    CKVAudioClock audio;
+    CKVFramePlacer video;
+    int64_t nLead = DURATION_25 / 2 + BLOCK_TIME;
+    int nFramesPlaced = 0;
+    int nFramesDropped = 0;
+    // Largest distance between a frame's place and where the sound of its
+    // moment lies in the recording.
+    int64_t nWorstOffset = 0;
+
+    SSimulation()
+    {
+        audio.Start(0);
+        video.Start(DURATION_25);
+    }
+
+    // Runs from nFrom to nTo; fnDelivers says how many blocks the device
+    // delivers at a moment, fnComposes whether the mixer gets a frame out.
+    template <typename FDelivers, typename FComposes>
+    void Run(int64_t nFrom, int64_t nTo, FDelivers fnDelivers, FComposes fnComposes)
+    {
+        int64_t nNextBlock = nFrom + BLOCK_TIME;
+        int64_t nNextFrame = nFrom;
+        while (std::min(nNextBlock, nNextFrame) < nTo)
+        {
+            if (nNextBlock <= nNextFrame)
+            {
+                const int nBlocks = fnDelivers(nNextBlock);
+                if (nBlocks > 0)
+                    audio.OnBlock(uint64_t(nBlocks) * KV_AUDIO_BLOCK_SAMPLES, nNextBlock);
+                nNextBlock += BLOCK_TIME;
+                continue;
+            }
+            const int64_t nNow = nNextFrame;
+            nNextFrame += DURATION_25;
+            if (!fnComposes(nNow))
+                continue;
+            audio.TakeStallSilence(nNow);
+            const int64_t nSlot = video.Place(audio.GetTime(nNow, nLead));
+            if (nSlot < 0)
+            {
+                ++nFramesDropped;
+                continue;
+            }
+            ++nFramesPlaced;
+            // The sound of this moment ends at the audio position.
+            const int64_t nOffset = std::abs(nSlot * DURATION_25 - SamplesToTime(audio.GetSamples()));
+            nWorstOffset = std::max(nWorstOffset, nOffset);
+        }
+    }
+};
+
+int OneBlock(int64_t)
+{
+    return 1;
+}
+
+bool Always(int64_t)
+{
+    return true;
+}
 }
 
 class TestEnginePacing : public QObject
@@ -21,89 +94,137 @@ private slots:
     void firstFramesAreNotDropped();
     void stalledAudioKeepsVideoFlowing();
     void startOfRecording();
+    void slowMachineRecordsFewerLongerFrames();
+    void endOfRecordingMeetsTheSound();
     void parameterBlocks();
     void outOfTableIndicesUseDefaults();
 };
 
 void TestEnginePacing::expectedFrames()
 {
-    QCOMPARE(ExpectedFrameCount(96000, DURATION_25), int64_t(50));
-    // 29.97 fps: 2000 ms of audio is 59.94 frames, truncated.
-    QCOMPARE(ExpectedFrameCount(96000, 333667), int64_t(59));
-    // Milliseconds are truncated before frames: 1919 samples are 39 ms.
-    QCOMPARE(ExpectedFrameCount(1919, 10000), int64_t(39));
-    QCOMPARE(ExpectedFrameCount(96000, 0), int64_t(0));
-    // Days of audio do not overflow.
+    QCOMPARE(SamplesToTime(48000), SECOND);
+    QCOMPARE(TimeToSamples(SECOND), uint64_t(48000));
+    QCOMPARE(BLOCK_TIME, int64_t(213333));
+    QCOMPARE(TimeToSamples(-5), uint64_t(0));
+    // A week of audio neither overflows nor drifts.
     const uint64_t nWeek = uint64_t(48000) * 3600 * 24 * 7;
-    QCOMPARE(ExpectedFrameCount(nWeek, DURATION_25), int64_t(25) * 3600 * 24 * 7);
+    QCOMPARE(SamplesToTime(nWeek), SECOND * 3600 * 24 * 7);
+    QCOMPARE(TimeToSamples(SamplesToTime(nWeek)), nWeek);
 }
 
 void TestEnginePacing::keepsWithinThreeFrames_data()
 {
-    QTest::addColumn<int>("nFrame");
-    QTest::addColumn<int>("nExpected");
-    for (int n = 40; n <= 60; ++n)
-    {
-        const int nPacing = n <= 46 ? KV_FRAME_TWICE : (n >= 53 ? KV_FRAME_DROP : KV_FRAME_ONCE);
-        QTest::addRow("n=%d", n) << n << nPacing;
-    }
+    QTest::addColumn<int64_t>("nJitter");
+    QTest::addColumn<int64_t>("nPhase");
+    // The mixer's frames land anywhere between the audio blocks and arrive
+    // a little early or late.
+    for (int64_t nJitter : {int64_t(0), int64_t(50000), int64_t(150000)})
+        for (int64_t nPhase : {int64_t(0), int64_t(190000), int64_t(390000)})
+            QTest::addRow("jitter %lld, phase %lld", (long long)nJitter, (long long)nPhase) << nJitter << nPhase;
 }
 
 void TestEnginePacing::keepsWithinThreeFrames()
 {
-    QFETCH(int, nFrame);
-    QFETCH(int, nExpected);
-    QCOMPARE(int(DecideFramePacing(nFrame, 96000, DURATION_25, false)), nExpected);
+    QFETCH(int64_t, nJitter);
+    QFETCH(int64_t, nPhase);
+    CKVFramePlacer placer;
+    placer.Start(DURATION_25);
+    int nDropped = 0;
+    for (int n = 0; n < 1000; ++n)
+    {
+        const int64_t nTime = nPhase + n * int64_t(DURATION_25) + ((n * 7919) % 3 - 1) * nJitter;
+        const int64_t nSlot = placer.Place(nTime);
+        if (nSlot < 0)
+        {
+            ++nDropped;
+            continue;
+        }
+        // Within a frame of the clock, never ahead by more than half of one.
+        QVERIFY2(nSlot * DURATION_25 - nTime <= DURATION_25 / 2, qPrintable(QString::number(n)));
+        QVERIFY2(nTime - nSlot * DURATION_25 < DURATION_25, qPrintable(QString::number(n)));
+    }
+    // A steady frame rate is neither thinned nor stretched by its jitter,
+    // but for one step that settles it on the clock's phase.
+    QCOMPARE(nDropped, 0);
+    QVERIFY2(placer.GetNextSlot() - 1000 <= 1, qPrintable(QString::number(placer.GetNextSlot())));
 }
 
 void TestEnginePacing::firstFramesAreNotDropped()
 {
-    // Before any audio, the first frames are encoded (the video may lead by
-    // up to three frames) rather than dropped for an unsigned wrap-around.
-    QCOMPARE(DecideFramePacing(1, 0, DURATION_25, false), KV_FRAME_ONCE);
-    QCOMPARE(DecideFramePacing(2, 0, DURATION_25, false), KV_FRAME_ONCE);
-    QCOMPARE(DecideFramePacing(3, 0, DURATION_25, false), KV_FRAME_DROP);
-    QCOMPARE(DecideFramePacing(0, 0, DURATION_25, false), KV_FRAME_ONCE);
-    // Far behind still catches up from the very first frame.
-    QCOMPARE(DecideFramePacing(1, 48000, DURATION_25, false), KV_FRAME_TWICE);
+    // Before any audio block, the first frame takes the first slot and
+    // the next ones follow.
+    SSimulation sim;
+    QCOMPARE(sim.video.Place(sim.audio.GetTime(1000, sim.nLead)), int64_t(0));
+    QCOMPARE(sim.video.Place(sim.audio.GetTime(DURATION_25 + 1000, sim.nLead)), int64_t(1));
+    // Without sound the clock stops half a frame and a block after the last
+    // block: the picture cannot run away from sound still to come.
+    QCOMPARE(sim.audio.GetTime(SECOND / 2, sim.nLead), sim.nLead);
+    QCOMPARE(sim.video.Place(sim.audio.GetTime(SECOND / 2, sim.nLead)), int64_t(-1));
+    // A second without a block is a stall: silence takes the clock on.
+    QCOMPARE(sim.audio.TakeStallSilence(SECOND / 2), uint64_t(0));
+    QCOMPARE(sim.audio.TakeStallSilence(SECOND + 1000), uint64_t(48004));
+    QCOMPARE(sim.video.Place(sim.audio.GetTime(SECOND + 1000, sim.nLead)), int64_t(25));
 }
 
 void TestEnginePacing::stalledAudioKeepsVideoFlowing()
 {
-    // Audio clock stuck at 2 s while the video is at frame 500.
-    QCOMPARE(DecideFramePacing(500, 96000, DURATION_25, false), KV_FRAME_DROP);
-    QCOMPARE(DecideFramePacing(500, 96000, DURATION_25, true), KV_FRAME_ONCE);
-    QCOMPARE(DecideFramePacing(10, 96000, DURATION_25, true), KV_FRAME_ONCE);
-    QCOMPARE(FramesPerSecond(DURATION_25), 25);
-    QCOMPARE(FramesPerSecond(333667), 29);
-    QCOMPARE(FramesPerSecond(0), 1);
-    QCOMPARE(FramesPerSecond(20000000), 1);
+    // Four seconds of sound, a device silent for three, then four more.
+    SSimulation sim;
+    const auto fnDelivers = [](int64_t nNow) { return nNow < 4 * SECOND || nNow >= 7 * SECOND ? 1 : 0; };
+    sim.Run(0, 11 * SECOND, fnDelivers, Always);
+    // Silence stood in for the lost time: both tracks span the session.
+    QVERIFY2(qAbs(SamplesToTime(sim.audio.GetSamples()) - 11 * SECOND) <= BLOCK_TIME,
+             qPrintable(QString::number(sim.audio.GetSamples())));
+    QVERIFY2(qAbs(sim.video.GetEnd() - 11 * SECOND) <= DURATION_25 + BLOCK_TIME,
+             qPrintable(QString::number(sim.video.GetEnd())));
+    // The picture went on through the stall but for the second it takes to
+    // tell a stall from a late block; and no stretch is out of step.
+    QVERIFY2(sim.nFramesPlaced >= 10 * 25 - 2, qPrintable(QString::number(sim.nFramesPlaced)));
+    QVERIFY2(sim.nWorstOffset <= DURATION_25 + BLOCK_TIME, qPrintable(QString::number(sim.nWorstOffset)));
 }
 
 void TestEnginePacing::startOfRecording()
 {
-    // Simulate the engine's counter: each composed frame adds one, a repeat
-    // another, a drop takes it back, while audio arrives in 1024-sample
-    // blocks at the same real-time pace. The counter ends within three
-    // frames of the audio clock.
-    int64_t nCount = 0;
-    uint64_t nSamples = 0;
-    int nPuts = 0;
-    for (int nTick = 0; nTick < 250; ++nTick)
-    {
-        if (nTick >= 5)
-            nSamples = uint64_t(nTick - 5) * 48000 / 25 / 1024 * 1024;
-        const int64_t nFrame = ++nCount;
-        const KVFramePacing pacing = DecideFramePacing(nFrame, nSamples, DURATION_25, false);
-        if (pacing == KV_FRAME_TWICE)
-            ++nCount;
-        else if (pacing == KV_FRAME_DROP)
-            --nCount;
-        nPuts += int(pacing);
-        QCOMPARE(int64_t(nPuts), nCount);
-    }
-    const int64_t nExpected = ExpectedFrameCount(nSamples, DURATION_25);
-    QVERIFY2(qAbs(nCount - nExpected) <= 3, qPrintable(QStringLiteral("%1 vs %2").arg(nCount).arg(nExpected)));
+    SSimulation sim;
+    sim.Run(0, 10 * SECOND, OneBlock, Always);
+    QCOMPARE(sim.nFramesDropped, 0);
+    QVERIFY2(qAbs(sim.nFramesPlaced - 250) <= 1, qPrintable(QString::number(sim.nFramesPlaced)));
+    QVERIFY2(sim.nWorstOffset <= DURATION_25 + BLOCK_TIME, qPrintable(QString::number(sim.nWorstOffset)));
+}
+
+void TestEnginePacing::slowMachineRecordsFewerLongerFrames()
+{
+    // An encoder at a third of real time lets an irregular third of the
+    // frames through; audio blocks come late, in lumps of up to five.
+    SSimulation sim;
+    const auto fnComposes = [](int64_t nNow) { return (nNow / DURATION_25) % 3 == 0 || (nNow / DURATION_25) % 7 == 0; };
+    const auto fnDelivers = [](int64_t nNow) { return (nNow / BLOCK_TIME) % 5 == 4 ? 5 : 0; };
+    sim.Run(0, 20 * SECOND, fnDelivers, fnComposes);
+    QVERIFY2(sim.nFramesPlaced < 250, qPrintable(QString::number(sim.nFramesPlaced)));
+    // The picture lasts as long as the sound, not as long as its frames
+    // would at the full rate.
+    QVERIFY2(qAbs(sim.video.GetEnd() - SamplesToTime(sim.audio.GetSamples())) <= DURATION_25 + BLOCK_TIME,
+             qPrintable(QStringLiteral("%1 %2").arg(sim.video.GetEnd()).arg(sim.audio.GetSamples())));
+    QVERIFY2(sim.nWorstOffset <= DURATION_25 + BLOCK_TIME, qPrintable(QString::number(sim.nWorstOffset)));
+}
+
+void TestEnginePacing::endOfRecordingMeetsTheSound()
+{
+    CKVFramePlacer placer;
+    placer.Start(DURATION_25);
+    QCOMPARE(placer.EndSlot(SECOND), int64_t(-1));   // nothing placed yet
+    for (int n = 0; n < 10; ++n)
+        placer.Place(n * int64_t(DURATION_25));
+    QCOMPARE(placer.GetEnd(), int64_t(4000000));
+    // Within half a frame: nothing to add.
+    QCOMPARE(placer.EndSlot(4000000 + DURATION_25 / 2), int64_t(-1));
+    QCOMPARE(placer.EndSlot(3000000), int64_t(-1));
+    // Sound a second longer: the last frame again, ending within a frame
+    // after the sound.
+    const int64_t nSlot = placer.EndSlot(5000001);
+    QCOMPARE(nSlot, int64_t(12));
+    QCOMPARE(placer.Place(nSlot * DURATION_25), nSlot);
+    QCOMPARE(placer.GetEnd(), int64_t(5200000));
 }
 
 void TestEnginePacing::parameterBlocks()

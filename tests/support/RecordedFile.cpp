@@ -2,6 +2,9 @@
 
 #include <QtGlobal>
 
+#include <algorithm>
+#include <vector>
+
 extern "C" {
 #include <libavformat/avformat.h>
 }
@@ -22,6 +25,7 @@ SFileInfo ReadRecordedFile(const QString& strPath)
     const int nAudio = av_find_best_stream(pFormat, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     int64_t nVideoEnd = 0;
     int64_t nAudioEnd = 0;
+    std::vector<int64_t> vecVideoPts;
     AVPacket* pPacket = av_packet_alloc();
     while (av_read_frame(pFormat, pPacket) >= 0)
     {
@@ -30,6 +34,7 @@ SFileInfo ReadRecordedFile(const QString& strPath)
         {
             ++info.nVideoPackets;
             nVideoEnd = qMax(nVideoEnd, nEnd);
+            vecVideoPts.push_back(pPacket->pts);
         }
         else if (pPacket->stream_index == nAudio)
         {
@@ -46,6 +51,19 @@ SFileInfo ReadRecordedFile(const QString& strPath)
         info.nWidth = pStream->codecpar->width;
         info.nHeight = pStream->codecpar->height;
         info.dVideoSeconds = nVideoEnd * av_q2d(pStream->time_base);
+        std::sort(vecVideoPts.begin(), vecVideoPts.end());
+        if (!vecVideoPts.empty())
+            info.dVideoStart = vecVideoPts.front() * av_q2d(pStream->time_base);
+        vecVideoPts.push_back(nVideoEnd);
+        for (size_t i = 0; i + 1 < vecVideoPts.size(); ++i)
+        {
+            const double dLength = (vecVideoPts[i + 1] - vecVideoPts[i]) * av_q2d(pStream->time_base);
+            if (dLength > info.dLongestFrameSeconds)
+            {
+                info.dLongestFrameSeconds = dLength;
+                info.dLongestFrameStart = vecVideoPts[i] * av_q2d(pStream->time_base);
+            }
+        }
     }
     if (nAudio >= 0)
     {

@@ -12,6 +12,11 @@ struct SFileInfo
     int nHeight = 0;
     int nVideoPackets = 0;
     double dVideoSeconds = 0;
+    // When the first frame shows; the frame shown longest (a picture held
+    // over a gap) and its start.
+    double dVideoStart = 0;
+    double dLongestFrameSeconds = 0;
+    double dLongestFrameStart = 0;
     bool bAudio = false;
     int nAudioCodec = 0;
     int nSampleRate = 0;

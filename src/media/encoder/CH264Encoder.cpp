@@ -3,6 +3,7 @@
 #include "AvccConvert.h"
 #include "Platform.h"
 
+#include <algorithm>
 #include <cstring>
 
 extern "C" {
@@ -196,7 +197,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
     return true;
 }
 
-bool CH264Encoder::PutFrame(const uint8_t* pFrame)
+bool CH264Encoder::PutFrame(const uint8_t* pFrame, int64_t nTime)
 {
     if (!pFrame || !m_pContext)
         return false;
@@ -223,7 +224,10 @@ bool CH264Encoder::PutFrame(const uint8_t* pFrame)
     const uint8_t* apSource[1] = {pFrame};
     const int anStride[1] = {2 * m_nWidth};
     sws_scale(m_pScale, apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
-    pPicture->pts = m_nNextPts++;
+    // The time base is one frame. Places never repeat: the encoder needs
+    // rising time stamps.
+    pPicture->pts = std::max(nTime > 0 ? nTime / m_nDuration : 0, m_nNextPts);
+    m_nNextPts = pPicture->pts + 1;
     if (m_bKeyFrameWanted.exchange(false))
         pPicture->pict_type = AV_PICTURE_TYPE_I;
 

@@ -27,7 +27,8 @@ public:
     ~CH264Encoder();
 
     bool Open(int nType, const KVE_H264_PARAM& param);
-    bool PutFrame(const uint8_t* pFrame);
+    // nTime (100 ns) places the frame; see KVE_H264EncoderPutFrame.
+    bool PutFrame(const uint8_t* pFrame, int64_t nTime);
     // The next frame put becomes a key frame.
     void RequestKeyFrame() { m_bKeyFrameWanted.store(true); }
     // Drains the delayed packets and ends the thread; later puts fail.

@@ -6,6 +6,7 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -47,6 +48,7 @@ int CMp4Muxer::WritePacket(void* pOpaque, uint8_t* pBuffer, int nSize)
             return AVERROR(errno);
         }
         nDone += static_cast<int>(nWritten);
+        pThis->m_nBytesWritten.fetch_add(nWritten);
     }
     return nSize;
 }
@@ -140,6 +142,13 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
         return false;
     }
     avio_flush(m_pIo);
+    if (m_pIo->error < 0)
+    {
+        Platform::DebugOutput(
+            QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
+        return false;
+    }
+    m_nGoodEnd = ::lseek(m_nFile, 0, SEEK_CUR);
     m_bHeader = true;
     m_nLastSyncMs = NowMs();
     m_pH264->GetOutput().Attach(this);
@@ -148,19 +157,23 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     return true;
 }
 
-void CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+bool CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
-    if (!m_bHeader || m_bFailed || m_bClosed || nLength <= 0)
-        return;
+    if (m_bFailed)
+        return false;
+    if (!m_bHeader || m_bClosed || nLength <= 0)
+        return true;
     const int nStream = info.nStream == KVE_STREAM_VIDEO ? m_nVideoStream : m_nAudioStream;
     if (nStream < 0)
-        return;
+        return true;
     AVPacket* pPacket = av_packet_alloc();
     if (!pPacket || av_new_packet(pPacket, nLength) < 0)
     {
         av_packet_free(&pPacket);
-        return;
+        // A file with a hole in it would pass for a whole one.
+        Fail(QStringLiteral("no memory for a packet"));
+        return false;
     }
     memcpy(pPacket->data, pData, static_cast<size_t>(nLength));
     const AVRational tbStream = m_pFormat->streams[nStream]->time_base;
@@ -170,28 +183,58 @@ void CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INF
     pPacket->duration = av_rescale_q(info.nDuration, s_tb100ns, tbStream);
     if (info.bKeyFrame)
         pPacket->flags |= AV_PKT_FLAG_KEY;
+    const int64_t nWrittenBefore = m_nBytesWritten.load();
     const int nResult = av_interleaved_write_frame(m_pFormat, pPacket);
     av_packet_free(&pPacket);
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("muxer: packet not written (%1)").arg(nResult));
-        m_bFailed = true;
-        return;
+        Fail(QStringLiteral("packet not written (%1)").arg(nResult));
+        return false;
     }
     // Finished fragments go to the operating system at once and to the disk
     // about every second.
     avio_flush(m_pIo);
-    SyncIfDue(false);
+    if (m_pIo->error < 0)
+    {
+        Fail(QStringLiteral("fragment not written (%1)").arg(m_pIo->error));
+        return false;
+    }
+    if (!SyncIfDue(false))
+    {
+        Fail(QStringLiteral("file not synced (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
+        return false;
+    }
+    if (m_nBytesWritten.load() != nWrittenBefore)
+    {
+        // A fragment went out whole; this packet opens the next one.
+        m_nGoodEnd = ::lseek(m_nFile, 0, SEEK_CUR);
+        m_nBytesPending.store(nLength);
+    }
+    else
+    {
+        m_nBytesPending.fetch_add(nLength);
+    }
+    return true;
 }
 
-void CMp4Muxer::SyncIfDue(bool bForce)
+void CMp4Muxer::Fail(const QString& strWhy)
+{
+    Platform::DebugOutput(QStringLiteral("muxer: %1; the file ends with its last whole fragment").arg(strWhy));
+    m_bFailed = true;
+    m_nBytesPending.store(0);
+    // A fragment cut short in the middle would leave a reader a box
+    // announcing more than the file holds.
+    if (m_nFile >= 0 && m_nGoodEnd > 0)
+        (void)::ftruncate(m_nFile, m_nGoodEnd);
+}
+
+bool CMp4Muxer::SyncIfDue(bool bForce)
 {
     const int64_t nNow = NowMs();
     if (!bForce && nNow - m_nLastSyncMs < 1000)
-        return;
+        return true;
     m_nLastSyncMs = nNow;
-    if (m_nFile >= 0)
-        ::fdatasync(m_nFile);
+    return m_nFile < 0 || ::fdatasync(m_nFile) == 0;
 }
 
 bool CMp4Muxer::Close()
@@ -223,15 +266,17 @@ bool CMp4Muxer::Close()
     pH264.swap(m_pH264);
     pAac.swap(m_pAac);
     bool bOk = !m_bFailed;
-    if (m_bHeader)
+    // After a failed write nothing more is written: the file already ends
+    // with its last whole fragment, which needs no index to be read.
+    if (m_bHeader && !m_bFailed)
     {
-        if (av_write_trailer(m_pFormat) < 0)
-            bOk = false;
+        const int nResult = av_write_trailer(m_pFormat);
         avio_flush(m_pIo);
-        if (m_pIo->error < 0)
-            bOk = false;
+        if (nResult < 0 || m_pIo->error < 0)
+            Fail(QStringLiteral("end of the file not written (%1)").arg(nResult < 0 ? nResult : m_pIo->error));
+        bOk = !m_bFailed;
     }
-    else
+    else if (!m_bHeader)
     {
         bOk = false;
     }

@@ -1,6 +1,8 @@
 // MP4 file fed straight from the encoders. Written as fragments of about a
 // second that reach the disk as they are made, so a crash or power loss
-// costs only the last seconds of a recording.
+// costs only the last seconds of a recording. A write that fails (disk full,
+// I/O error, disk removed) ends the file after its last whole fragment, where
+// it stays readable, and every later packet is refused.
 #pragma once
 
 #include "CAacEncoder.h"
@@ -8,6 +10,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 
@@ -28,14 +31,21 @@ public:
     // Drains and ends the attached encoders, detaches from them and finishes
     // the file. False when the file could not be completed.
     bool Close();
+    // Bytes in the file, and bytes of the packets that wait for the next
+    // fragment: the two make what the recording takes on the disk so far.
+    int64_t GetBytesWritten() const { return m_nBytesWritten.load(); }
+    int64_t GetBytesPending() const { return m_nBytesPending.load(); }
 
-    void OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) override;
+    bool OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) override;
 
 private:
     static int WritePacket(void* pOpaque, uint8_t* pBuffer, int nSize);
     static int64_t Seek(void* pOpaque, int64_t nOffset, int nWhence);
     AVStream* AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData);
-    void SyncIfDue(bool bForce);
+    bool SyncIfDue(bool bForce);
+    // Under m_mutex: no more writes, and the file cut back to its last
+    // whole fragment.
+    void Fail(const QString& strWhy);
 
     std::shared_ptr<CH264Encoder> m_pH264;
     std::shared_ptr<CAacEncoder> m_pAac;
@@ -49,5 +59,9 @@ private:
     bool m_bFailed = false;
     bool m_bClosed = false;
     int64_t m_nLastSyncMs = 0;
+    // Where the last whole fragment ends.
+    int64_t m_nGoodEnd = 0;
+    std::atomic<int64_t> m_nBytesWritten{0};
+    std::atomic<int64_t> m_nBytesPending{0};
 };
 }

@@ -28,6 +28,9 @@ void CPacketOutput::Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_
         m_pfnCallback(pData, nLength, &info, static_cast<int>(sizeof(info)), m_pUser);
     std::lock_guard<std::mutex> lock(m_mutex);
     for (IPacketSink* pSink : m_vecSinks)
-        pSink->OnPacket(pData, nLength, info);
+    {
+        if (!pSink->OnPacket(pData, nLength, info))
+            m_bSinkFailed.store(true);
+    }
 }
 }

@@ -1,10 +1,12 @@
 // Hands an encoder's packets to the user's callback and to the attached
 // sinks. Attaching and detaching may happen on any thread; a detach waits for
-// a delivery in progress, so a sink may be freed right after it returns.
+// a delivery in progress, so a sink may be freed right after it returns. A
+// sink that refused a packet is remembered until the output ends.
 #pragma once
 
 #include "IPacketSink.h"
 
+#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -18,11 +20,13 @@ public:
     void Attach(IPacketSink* pSink);
     void Detach(IPacketSink* pSink);
     void Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
+    bool HasFailedSink() const { return m_bSinkFailed.load(); }
 
 private:
     KVE_OUTPUT_CALLBACK m_pfnCallback;
     void* m_pUser;
     std::mutex m_mutex;
     std::vector<IPacketSink*> m_vecSinks;
+    std::atomic<bool> m_bSinkFailed{false};
 };
 }

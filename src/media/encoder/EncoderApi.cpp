@@ -42,10 +42,10 @@ KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pP
 
 int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t nValue)
 {
-    // The mixer's time stamp is not needed: frames are timed by their count.
-    (void)nValue;
     const auto pEncoder = H264Table().Get(hEncoder);
-    return pEncoder && pEncoder->PutFrame(pFrame) ? 1 : 0;
+    if (!pEncoder || !pEncoder->PutFrame(pFrame, nValue))
+        return 0;
+    return pEncoder->GetOutput().HasFailedSink() ? -1 : 1;
 }
 
 int KVE_H264EncoderRequestKeyFrame(KVS_HANDLE hEncoder)
@@ -80,7 +80,9 @@ KVS_HANDLE KVE_CreateAACEncoder(int nSampleRate, const KVE_AAC_PARAM* pParam, KV
 int KVE_AACEncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pData, int nLength)
 {
     const auto pEncoder = AacTable().Get(hEncoder);
-    return pEncoder && pEncoder->PutFrame(pData, nLength) ? 1 : 0;
+    if (!pEncoder || !pEncoder->PutFrame(pData, nLength))
+        return 0;
+    return pEncoder->GetOutput().HasFailedSink() ? -1 : 1;
 }
 
 int KVE_DestroyAACEncoder(KVS_HANDLE hEncoder)
@@ -107,6 +109,16 @@ KVS_HANDLE KVE_CreateMp4Muxer(const char16_t* pszPath, KVS_HANDLE hH264, KVS_HAN
         return nullptr;
     }
     return MuxerTable().Add(std::move(pMuxer));
+}
+
+int KVE_GetMp4MuxerBytes(KVS_HANDLE hMuxer, int64_t* pWritten, int64_t* pPending)
+{
+    const auto pMuxer = MuxerTable().Get(hMuxer);
+    if (!pMuxer || !pWritten || !pPending)
+        return 0;
+    *pWritten = pMuxer->GetBytesWritten();
+    *pPending = pMuxer->GetBytesPending();
+    return 1;
 }
 
 int KVE_DestroyMp4Muxer(KVS_HANDLE hMuxer)

@@ -1,5 +1,7 @@
 // A consumer of encoded packets besides the user's callback (the MP4 muxer).
 // Called on the encoder's thread with the same data the callback receives.
+// A sink that can take no more packets (its file failed) answers false; the
+// encoder's put operations then report it to their caller.
 #pragma once
 
 #include "KVEncoder.h"
@@ -10,6 +12,6 @@ class IPacketSink
 {
 public:
     virtual ~IPacketSink() = default;
-    virtual void OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) = 0;
+    virtual bool OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info) = 0;
 };
 }
