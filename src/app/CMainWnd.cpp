@@ -342,6 +342,19 @@ void CMainWnd::OnButtonStop()
         ShowFolderLost(strFolder);
 }
 
+void CMainWnd::StopWithoutFinishCheck()
+{
+    if (m_bStopping)
+        return;
+    m_bStopping = true;
+    StopElapsedTimer();
+    if (m_pNotify)
+        m_pNotify->StopStatusTimer();
+    g_capture.SetRecordingStopped();
+    EndSession();
+    m_bStopping = false;
+}
+
 bool CMainWnd::WaitForRoomToFinish()
 {
     // The file's index is written at the end; without room for it the whole

@@ -42,6 +42,10 @@ public:
     bool IsRunning() const { return m_bRunning; }
     // True while OnButtonStop is under way, its question possibly open.
     bool IsStopping() const { return m_bStopping; }
+    // Ends the session without the completion question: for a file that
+    // takes nothing more, asking for room to finish it would only hold the
+    // stop up (and would ask about a disk that another process filled).
+    void StopWithoutFinishCheck();
 
     CVideoWnd* GetPreviewWnd() const { return m_pPreviewWnd; }
     CTabWnd* GetTabWnd() const { return m_pTabWnd; }

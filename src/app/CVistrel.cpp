@@ -507,11 +507,7 @@ void CVistrel::DealError(int nCode)
     }
     else if (nCode == 2)
     {
-        // The file takes nothing more, so asking for room to finish it would
-        // only hold the stop up.
-        m_pMainWnd->StopElapsedTimer();
-        g_capture.SetRecordingStopped();
-        m_pMainWnd->OnButtonStop();
+        m_pMainWnd->StopWithoutFinishCheck();
         ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
     }
 }

@@ -235,6 +235,12 @@ void CTestRtmpStream::OnNoServer()
     int nAccepted = 0;
     Publish(hClient, m_stream, 0, 200, true, &nAccepted);
     QCOMPARE(nAccepted, 0);
+
+    // A refusal can end the first attempt before the caller asks for
+    // reconnection; asked afterwards, the client takes up trying again.
+    QCOMPARE(Status(hClient).nState, int(KPL_RTMP_FAILED));
+    KPL_SetRTMPAutoReconnect(hClient, 1);
+    QTRY_VERIFY_WITH_TIMEOUT(Status(hClient).nState == KPL_RTMP_RECONNECTING && Status(hClient).nAttempt >= 2, 15000);
     QVERIFY(DestroyReturns(hClient));
     QCOMPARE(events.nConnected.load(), 0);
 }

@@ -61,8 +61,31 @@ bool CRtmpClient::Start()
 
 void CRtmpClient::SetAutoReconnect(bool bEnable)
 {
-    std::lock_guard<std::mutex> lock(m_mtx);
-    m_bAutoReconnect = bEnable;
+    bool bRevive = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_bAutoReconnect = bEnable;
+        // A server that refuses at once can end the first attempt before
+        // the caller had a chance to ask for reconnection; a client told to
+        // keep trying must not stay given up.
+        bRevive = bEnable && m_bFinished && !m_bClosing;
+        if (bRevive)
+        {
+            m_bFinished = false;
+            m_nState = KPL_RTMP_RECONNECTING;
+            m_nAttempt = 1;
+        }
+    }
+    if (!bRevive)
+        return;
+    if (m_thread.joinable())
+        m_thread.join();
+    if (!Start())
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_bFinished = true;
+        m_nState = KPL_RTMP_FAILED;
+    }
 }
 
 void CRtmpClient::SetVideoFormat(int nWidth, int nHeight, int nDuration)
