@@ -1,5 +1,7 @@
 #include "FrameRecycler.h"
 
+#include "YuyvLayout.h"
+
 namespace KVMedia
 {
 std::unique_ptr<SCapturedFrame> CFrameRecycler::Take(int nWidth, int nHeight)
@@ -13,14 +15,14 @@ std::unique_ptr<SCapturedFrame> CFrameRecycler::Take(int nWidth, int nHeight)
             pFrame = std::move(m_listIdle.back());
             m_listIdle.pop_back();
             // A buffer of another size (the format changed) is of no use.
-            if (pFrame->abData.size() != nBytes)
+            if (pFrame->abData.size() != nBytes + KVMedia::FRAME_READ_PADDING)
                 pFrame.reset();
         }
     }
     if (!pFrame)
     {
         pFrame = std::make_unique<SCapturedFrame>();
-        pFrame->abData.assign(nBytes, 0);
+        pFrame->abData.assign(nBytes + KVMedia::FRAME_READ_PADDING, 0);
     }
     pFrame->nWidth = nWidth;
     pFrame->nHeight = nHeight;

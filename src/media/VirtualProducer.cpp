@@ -1,5 +1,7 @@
 #include "VirtualProducer.h"
 
+#include "YuyvLayout.h"
+
 extern "C" {
 #include <libavutil/pixfmt.h>
 }
@@ -20,7 +22,7 @@ bool CVirtualProducer::Open(int nWidth, int nHeight, int nDuration)
     m_nWidth = nWidth;
     m_nHeight = nHeight;
     if (nNativeWidth != nWidth || nNativeHeight != nHeight)
-        m_abNative.resize(size_t(nNativeWidth) * 2 * size_t(nNativeHeight));
+        m_abNative.resize(size_t(nNativeWidth) * 2 * size_t(nNativeHeight) + FRAME_READ_PADDING);
     else
         std::vector<uint8_t>().swap(m_abNative);
     m_nDuration = nDuration;

@@ -10,12 +10,19 @@
 // and readers never read one.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace KVMedia
 {
 // Anything larger is taken for a corrupt request: it would cost gigabytes.
 constexpr int MAX_FRAME_SIDE = 8192;
+
+// Bytes kept free behind every frame buffer that libswscale reads: its SIMD
+// readers fetch whole vectors, past the end of the last row when a row is
+// not a multiple of their width (1368 x 768 reads beyond it), and a frame of
+// a few megabytes ends at the end of its memory mapping.
+constexpr size_t FRAME_READ_PADDING = 64;
 
 inline bool IsFrameSizeAllowed(int nWidth, int nHeight)
 {

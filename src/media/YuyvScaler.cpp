@@ -36,7 +36,7 @@ const uint8_t* CYuyvScaler::PaddedSource(const uint8_t* pSrc, int nSrcStride, in
     if (!(nWidth & 1))
         return pSrc;
     const int nPadded = 2 * nWidth + 2;
-    m_abSource.resize(size_t(nPadded) * size_t(nHeight));
+    m_abSource.resize(size_t(nPadded) * size_t(nHeight) + FRAME_READ_PADDING);
     for (int y = 0; y < nHeight; ++y)
         PadYuyvRow(pSrc + size_t(y) * size_t(nSrcStride), nWidth, m_abSource.data() + size_t(y) * size_t(nPadded));
     *pnStride = nPadded;
@@ -80,7 +80,7 @@ bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4]
                    AV_PIX_FMT_YUYV422, nDstWidth, nDstHeight);
 
     const int nPadded = 2 * nDstWidth + 2;
-    m_abTarget.resize(size_t(nPadded) * size_t(nDstHeight));
+    m_abTarget.resize(size_t(nPadded) * size_t(nDstHeight) + FRAME_READ_PADDING);
     if (!Run(apSource, anStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, m_abTarget.data(), nPadded,
              AV_PIX_FMT_YUYV422, nDstWidth, nDstHeight))
         return false;

@@ -18,7 +18,6 @@
 #include <QLabel>
 #include <QLCDNumber>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QStyleOptionGroupBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -199,13 +198,19 @@ void TestOutputPanel::SnapshotsInOneSecondStayApart()
 {
     QVERIFY(ShowWindow());
     QTRY_VERIFY_WITH_TIMEOUT(Panel()->GetPreviewWnd()->HasPicture(), s_nTimeoutMs);
-    QSignalSpy spy(m_pWnd.get(), &CVistrel::signalSnapshotFinished);
+    // The signal leaves the writer's thread; the reports are collected on
+    // this one, as the window receives them.
+    QList<QPair<QString, bool>> aReports;
+    QObject receiver;
+    connect(m_pWnd.get(), &CVistrel::signalSnapshotFinished, &receiver,
+            [&aReports](const QString& strPath, bool bWritten) { aReports.append({strPath, bWritten}); },
+            Qt::QueuedConnection);
     // Early in a second, so that all three share its name.
     QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().msec() < 200, s_nTimeoutMs);
     for (int i = 0; i < 3; ++i)
         Button("buttonSnapshot")->click();
 
-    QTRY_COMPARE_WITH_TIMEOUT(spy.size(), 3, s_nTimeoutMs);
+    QTRY_COMPARE_WITH_TIMEOUT(aReports.size(), 3, s_nTimeoutMs);
     const QStringList astrFiles = Snapshots();
     QCOMPARE(astrFiles.size(), 3);
     const QString strFirst = *std::min_element(astrFiles.begin(), astrFiles.end(),
@@ -215,10 +220,10 @@ void TestOutputPanel::SnapshotsInOneSecondStayApart()
     QCOMPARE(QSet<QString>(astrFiles.begin(), astrFiles.end()),
              QSet<QString>({strFirst, strStem + QStringLiteral(" (2).jpg"), strStem + QStringLiteral(" (3).jpg")}));
     QSet<QString> setReported;
-    for (const QList<QVariant>& aArgs : spy)
+    for (const auto& report : aReports)
     {
-        QVERIFY(aArgs.at(1).toBool());
-        const QString strPath = aArgs.at(0).toString();
+        QVERIFY(report.second);
+        const QString strPath = report.first;
         setReported.insert(QFileInfo(strPath).fileName());
         const QImage image(strPath);
         QCOMPARE(image.size(), QSize(768, 576));
@@ -226,7 +231,7 @@ void TestOutputPanel::SnapshotsInOneSecondStayApart()
     QCOMPARE(setReported, QSet<QString>(astrFiles.begin(), astrFiles.end()));
     QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
     QTRY_VERIFY_WITH_TIMEOUT(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")
-                                                        + QFileInfo(spy.last().at(0).toString()).fileName()),
+                                                        + QFileInfo(aReports.last().first).fileName()),
                              s_nTimeoutMs);
 }
 

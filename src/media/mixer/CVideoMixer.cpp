@@ -16,8 +16,8 @@ CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE
     , m_pfnAcquireFrame(pfnAcquireFrame)
 {
     const size_t nBytes = size_t(nWidth) * 2 * size_t(nHeight);
-    m_abFront.resize(nBytes);
-    m_abBack.resize(nBytes);
+    m_abFront.resize(nBytes + KVMedia::FRAME_READ_PADDING);
+    m_abBack.resize(nBytes + KVMedia::FRAME_READ_PADDING);
 }
 
 CVideoMixer::~CVideoMixer()
