@@ -1,16 +1,16 @@
-#include "CMainWnd.h"
+#include "app/CMainWnd.h"
 
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CTabWnd.h"
-#include "CVideoWnd.h"
-#include "Helpers.h"
-#include "IKVRecordNotify.h"
-#include "KVFrameDuration.h"
-#include "OutputNames.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CVideoWnd.h"
+#include "common/Helpers.h"
+#include "engine/IKVRecordNotify.h"
+#include "engine/KVFrameDuration.h"
+#include "app/OutputNames.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,11 +1,11 @@
-#include "CVistrel.h"
+#include "app/CVistrel.h"
 
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "Helpers.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "common/Helpers.h"
+#include "platform/Platform.h"
 
 #include <QAction>
 #include <QCloseEvent>

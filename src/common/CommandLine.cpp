@@ -1,4 +1,4 @@
-#include "CommandLine.h"
+#include "common/CommandLine.h"
 
 CommandLineFlags ParseCommandLine(const QStringList& astrArgs)
 {

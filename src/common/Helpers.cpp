@@ -1,7 +1,7 @@
-#include "Helpers.h"
+#include "common/Helpers.h"
 
-#include "CSettings.h"
-#include "Platform.h"
+#include "config/CSettings.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QDir>

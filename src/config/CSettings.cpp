@@ -1,6 +1,6 @@
-#include "CSettings.h"
+#include "config/CSettings.h"
 
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 #include <QDir>
 #include <QStandardPaths>

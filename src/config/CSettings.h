@@ -7,7 +7,7 @@
 // reads as the key's defaults.
 #pragma once
 
-#include "OptionTables.h"
+#include "config/OptionTables.h"
 
 #include <QByteArray>
 #include <QSettings>

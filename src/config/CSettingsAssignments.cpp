@@ -1,8 +1,8 @@
 // Channel and caption assignments: read once at start-up, kept in memory,
 // written once at shutdown.
-#include "CSettings.h"
+#include "config/CSettings.h"
 
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 namespace ListRecord
 {

@@ -1,12 +1,12 @@
 // The main window on virtual cameras: first-start size, stored geometry, the
 // close guard's questions, the RTMP field check, engine errors and coming to
 // the front on request.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
 
 #include <QAction>

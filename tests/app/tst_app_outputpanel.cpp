@@ -1,14 +1,14 @@
 // The output panel on virtual cameras, inside the real main window: its
 // controls, snapshots written to the storage folder, the full-screen preview,
 // rebuilding the output from the settings, and the start checks.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CTabWnd.h"
-#include "CVideoWnd.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CVideoWnd.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
 
 #include <QDir>

@@ -1,13 +1,13 @@
 // Recording sessions through the real main window on virtual cameras: the
 // status bar during and after a recording, the file it names, the RTMP field
 // refusal and an engine error stopping the session.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVideoWnd.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "ui/windows/CVideoWnd.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
 
 #include <QAbstractButton>

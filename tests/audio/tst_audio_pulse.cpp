@@ -2,8 +2,8 @@
 // a null sink (scripts/services/pulseaudio.sh), plays a tone into the sink
 // with ffmpeg and records the sink's monitor.
 #include "AudioTestUtil.h"
-#include "KVAudio.h"
-#include "KVStream.h"
+#include "media/KVAudio.h"
+#include "media/KVStream.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // The settings store against fresh, malformed and hand-edited records, in
 // the real per-user settings file of a private XDG_CONFIG_HOME.
-#include "CSettings.h"
+#include "config/CSettings.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,11 +1,11 @@
 // Stopping a recording on a full file system of its own (mounted by the test;
 // root only): the question for room comes back only while room is short.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
 
 #include <QDir>

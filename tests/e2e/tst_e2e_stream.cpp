@@ -1,13 +1,13 @@
 // Streaming through the main window to a loopback nginx-rtmp server that is
 // down, comes up, goes away and freezes: the status bar tells what the
 // stream really does, and the recording beside it never waits for it.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
-#include "KVProtocol.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
+#include "media/KVProtocol.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 

@@ -1,8 +1,8 @@
 // The stored audio device across engine starts whose device lists differ
 // (a sound server started, devices gone), and the level meter once the
 // device is closed.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

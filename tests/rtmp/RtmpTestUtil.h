@@ -1,7 +1,7 @@
 // Loopback nginx-rtmp server and real H.264/AAC packets for the RTMP tests.
 #pragma once
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 #include <QString>
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
 // Publishing real H.264/AAC packets: read back by a player, no server at
 // all, and the server going away mid-stream.
-#include "KVProtocol.h"
+#include "media/KVProtocol.h"
 #include "RtmpTestUtil.h"
 
 #include <QElapsedTimer>

@@ -1,8 +1,12 @@
 // The KPL_ RTMP operations over CRtmpClient.
-#include "KVEncoder.h"
-#include "KVProtocol.h"
-#include "RtmpClient.h"
-#include "RtmpHandshake.h"
+#include "media/KVEncoder.h"
+#include "media/KVProtocol.h"
+#include "media/rtmp/RtmpClient.h"
+#include "media/rtmp/RtmpHandshake.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
 
 #include <cstring>
 #include <memory>
@@ -113,4 +117,15 @@ int KPL_TestConnect(const char* pszUrl, int nTimeout)
     if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
         return 0;
     return RtmpHandshake(address, nTimeout) ? 1 : 0;
+}
+
+int KPL_Initialize()
+{
+    avformat_network_init();
+    return 1;
+}
+
+void KPL_Uninitialize()
+{
+    avformat_network_deinit();
 }

@@ -1,12 +1,12 @@
-#include "CTabPreview.h"
+#include "ui/tabs/CTabPreview.h"
 
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CVideoWnd.h"
-#include "KVFrameDuration.h"
-#include "OptionTables.h"
-#include "Platform.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "ui/windows/CVideoWnd.h"
+#include "engine/KVFrameDuration.h"
+#include "config/OptionTables.h"
+#include "platform/Platform.h"
 
 #include <QComboBox>
 #include <QGridLayout>

@@ -4,8 +4,8 @@
 // mixer's rectangles consistent with one another.
 #pragma once
 
-#include "IDeviceCallback.h"
-#include "IVideoWndCallback.h"
+#include "ui/tabs/IDeviceCallback.h"
+#include "ui/windows/IVideoWndCallback.h"
 
 #include <QWidget>
 

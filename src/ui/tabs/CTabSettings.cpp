@@ -1,14 +1,14 @@
-#include "CTabSettings.h"
+#include "ui/tabs/CTabSettings.h"
 
-#include "AppInfo.h"
-#include "CAutoConvertString.h"
-#include "CKVCapture.h"
-#include "CSettings.h"
-#include "Helpers.h"
-#include "IDeviceCallback.h"
-#include "IKVRecordNotify.h"
-#include "KVProtocol.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CAutoConvertString.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
+#include "common/Helpers.h"
+#include "ui/tabs/IDeviceCallback.h"
+#include "engine/IKVRecordNotify.h"
+#include "media/KVProtocol.h"
+#include "platform/Platform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
