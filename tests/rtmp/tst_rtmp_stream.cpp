@@ -191,7 +191,7 @@ void CTestRtmpStream::OnPublishAndPlay()
     // The player waits for the stream before anything is published.
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 50, 80, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("publish")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
@@ -223,7 +223,7 @@ void CTestRtmpStream::OnVideoOnly()
     QString strUrl = server.GetUrl(QStringLiteral("video"));
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 40, 0, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("video")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, false);
@@ -245,7 +245,7 @@ void CTestRtmpStream::OnAnnouncedAudioNeverComes()
     QString strUrl = server.GetUrl(QStringLiteral("mute"));
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 0, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("mute")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
@@ -401,7 +401,7 @@ void CTestRtmpStream::OnServerStalls()
         info.nPts = info.nDts = 10000000 + i * 400000LL;
         KPL_WriteRTMPData(hClient, 1, vecBig.data(), int(vecBig.size()), &info, int(sizeof(info)));
     }
-    QThread::msleep(500);
+    QTRY_VERIFY_WITH_TIMEOUT(server.GetUnsentBytes() > 0, 30000);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(DestroyReturns(hClient));
