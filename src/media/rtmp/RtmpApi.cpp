@@ -54,9 +54,15 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     {
         return nullptr;
     }
+    // Entered before its thread runs: callers configure the client right
+    // after this returns, and a connection refused at once races with that.
+    const KVS_HANDLE hClient = Clients().Add(pClient);
     if (!pClient->Start())
+    {
+        Clients().Remove(hClient);
         return nullptr;
-    return Clients().Add(std::move(pClient));
+    }
+    return hClient;
 }
 
 int KPL_SetRTMPAutoReconnect(KVS_HANDLE hClient, int bEnable)
