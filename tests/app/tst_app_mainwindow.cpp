@@ -8,6 +8,7 @@
 #include "config/CSettings.h"
 #include "app/CVistrel.h"
 #include "ModalAnswer.h"
+#include "ProgramFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,17 +44,12 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestMainWindow::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestMainWindow::cleanup()

@@ -10,6 +10,7 @@
 #include "ui/windows/CVideoWnd.h"
 #include "app/CVistrel.h"
 #include "ModalAnswer.h"
+#include "ProgramFixture.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -67,17 +68,12 @@ private:
 
 void TestOutputPanel::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestOutputPanel::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestOutputPanel::init()

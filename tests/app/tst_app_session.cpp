@@ -9,6 +9,7 @@
 #include "ui/windows/CVideoWnd.h"
 #include "app/CVistrel.h"
 #include "ModalAnswer.h"
+#include "ProgramFixture.h"
 
 #include <QAbstractButton>
 #include <QDir>
@@ -84,17 +85,12 @@ private:
 
 void TestSession::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestSession::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestSession::init()

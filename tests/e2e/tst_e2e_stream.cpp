@@ -8,6 +8,7 @@
 #include "config/CSettings.h"
 #include "app/CVistrel.h"
 #include "media/KVProtocol.h"
+#include "ProgramFixture.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 
@@ -116,17 +117,12 @@ private:
 
 void TestE2eStream::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestE2eStream::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestE2eStream::init()

@@ -7,7 +7,7 @@
 #include "ui/tabs/CTabSettings.h"
 #include "ui/tabs/CTabWnd.h"
 #include "ui/tabs/IDeviceCallback.h"
-#include "engine/IKVRecordNotify.h"
+#include "NullRecordNotify.h"
 #include "UiTestUtil.h"
 
 #include <QCheckBox>
@@ -27,12 +27,9 @@ using namespace UiTest;
 namespace
 {
 // What the main window hears from the tab.
-class CNotifyLog : public IKVRecordNotify
+class CNotifyLog : public CNullRecordNotify
 {
 public:
-    void OnRecordStarted(const QString&) override {}
-    void OnRecordStopped() override {}
-    void OnSnapshot(const QString&) override {}
     void EnableStart(bool bEnable) override { m_listEnable << bEnable; }
     void RefreshOutput() override { ++m_nRefresh; }
 
