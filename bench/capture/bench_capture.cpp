@@ -5,8 +5,8 @@
 // Per frame the capture side does what a capture thread and its reader do:
 // render the frame (background copy, moving bar, counter) into a buffer,
 // then copy it out as KVS_CopyLatestFrame does for the mixer.
-#include "PictureAdjust.h"
-#include "VirtualPicture.h"
+#include "media/capture/PictureAdjust.h"
+#include "media/capture/virtual/VirtualPicture.h"
 
 #include <QGuiApplication>
 

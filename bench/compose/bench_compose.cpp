@@ -2,9 +2,9 @@
 // 400x100 logo, a caption and a clock) against one plain memcpy of a frame of
 // that size that is not in any cache, both in CPU time on this thread.
 // The ratio is printed last; the target is at most 1.5.
-#include "CFrameComposer.h"
-#include "COverlay.h"
-#include "OverlaySources.h"
+#include "media/mixer/CFrameComposer.h"
+#include "media/mixer/COverlay.h"
+#include "media/mixer/OverlaySources.h"
 
 #include <QGuiApplication>
 #include <QLinearGradient>

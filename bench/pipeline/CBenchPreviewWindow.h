@@ -3,7 +3,7 @@
 // pictures painted on the display server.
 #pragma once
 
-#include "KVRenderTarget.h"
+#include "media/KVRenderTarget.h"
 
 #include <QImage>
 #include <QRasterWindow>

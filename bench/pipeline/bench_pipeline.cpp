@@ -18,9 +18,9 @@
 // itself again with one, since the settings object reads its location
 // before main() runs.
 #include "CBenchPreviewWindow.h"
-#include "CKVCapture.h"
-#include "CSettings.h"
-#include "IKVRecordNotify.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
+#include "engine/IKVRecordNotify.h"
 #include "Mp4FrameCount.h"
 
 #include <QDateTime>

@@ -1,6 +1,6 @@
-#include "CInstanceWatcher.h"
+#include "app/CInstanceWatcher.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QDir>
 #include <QLocalServer>

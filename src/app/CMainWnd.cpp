@@ -1,16 +1,16 @@
-#include "CMainWnd.h"
+#include "app/CMainWnd.h"
 
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CTabWnd.h"
-#include "CVideoWnd.h"
-#include "Helpers.h"
-#include "IKVRecordNotify.h"
-#include "KVFrameDuration.h"
-#include "OutputNames.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CVideoWnd.h"
+#include "common/Helpers.h"
+#include "engine/IKVRecordNotify.h"
+#include "engine/KVFrameDuration.h"
+#include "app/OutputNames.h"
+#include "platform/Platform.h"
 
 #include <QApplication>
 #include <QDir>
@@ -264,19 +264,10 @@ void CMainWnd::OnButtonRecord()
             return;
         }
 
-        int nProfile = 0;
-        int nQuality = 0;
-        int nBitrate = 0;
-        int nMode = 0;
-        int nKeyFrame = 0;
-        int nEncoderKind = 0;
-        int nAudioBitrate = 0;
-        int nAudioQuality = 0;
-        g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
-                                   nAudioQuality);
+        const SEncoderParam param = g_settings.GetEncoderParamRecord();
         // The folder itself is asked, not a drive letter: it may sit on any
         // mounted file system.
-        if (!HasRoomForVideo(GetFreeDiskSpace(strFolder), GetBitrate(nBitrate), s_nMinRecordSeconds))
+        if (!HasRoomForVideo(GetFreeDiskSpace(strFolder), GetBitrate(param.nBitrate), s_nMinRecordSeconds))
         {
             ShowCriticalMessage(this, tr("Disk space is not enough."));
             return;
@@ -284,16 +275,10 @@ void CMainWnd::OnButtonRecord()
         strFilePath = MakeRecordFilePath(strRoot, MakeRecordFileName(dtNow));
     }
 
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
-    if (!bRecord && nPush == 0)
+    const SRtmpServer server = g_settings.GetRtmpServerRecord();
+    if (!bRecord && server.nPush == 0)
         return;
-    if (nPush == 0)
-        strUrl.clear();
+    const QString strUrl = server.nPush == 0 ? QString() : server.strUrl;
 
     // The engine asks the main window to check the RTMP fields before it
     // streams; a refusal there has shown its own message already.

@@ -1,11 +1,11 @@
-#include "CVistrel.h"
+#include "app/CVistrel.h"
 
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "Helpers.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "common/Helpers.h"
+#include "platform/Platform.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -103,13 +103,7 @@ CVistrel::CVistrel(QWidget* pParent)
     connect(this, &CVistrel::signalSnapshotFinished, this, &CVistrel::OnSnapshotResult, Qt::QueuedConnection);
 
     // Nothing could be started: neither a file nor a stream is wanted.
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
-    if (!g_settings.GetRecord() && nPush == 0)
+    if (!g_settings.GetRecord() && g_settings.GetRtmpServerRecord().nPush == 0)
         EnableStart(false);
 
     g_capture.AddNotify(this);
@@ -276,17 +270,12 @@ void CVistrel::StopStatusTimer()
 int CVistrel::CheckRtmpSettings(int nValue)
 {
     Q_UNUSED(nValue);
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
-    if (nPush == 0)
+    const SRtmpServer server = g_settings.GetRtmpServerRecord();
+    if (server.nPush == 0)
         return 1;
     // No parent: the check may come while the engine starts, before any
     // window is in front.
-    const QString strError = GetRtmpFieldsError(strAddress, strPort, strStream);
+    const QString strError = GetRtmpFieldsError(server.strAddress, server.strPort, server.strStream);
     if (!strError.isEmpty())
     {
         ShowCriticalMessageYes(nullptr, strError);
@@ -443,13 +432,7 @@ void CVistrel::RefreshStatusBar(const QString& strText)
             }
         }
 
-        int nPush = 0;
-        QString strAddress;
-        QString strPort;
-        QString strStream;
-        QString strUrl;
-        g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
-        if (nPush != 0)
+        if (g_settings.GetRtmpServerRecord().nPush != 0)
         {
             m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + StreamStateText() + QStringLiteral("</a>"));
             m_pLabelLiving->show();
@@ -527,12 +510,7 @@ void CVistrel::OnShowUp()
 
 bool CVistrel::AskCloseDuringSession()
 {
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
+    const int nPush = g_settings.GetRtmpServerRecord().nPush;
 
     QString strQuestion = tr("Do you confirm to close application");
     if (g_settings.GetRecord())

@@ -3,7 +3,7 @@
 // IKVRecordNotify; requests from other threads arrive as queued signals.
 #pragma once
 
-#include "IKVRecordNotify.h"
+#include "engine/IKVRecordNotify.h"
 
 #include <QMainWindow>
 #include <QString>

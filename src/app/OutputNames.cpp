@@ -1,4 +1,4 @@
-#include "OutputNames.h"
+#include "app/OutputNames.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "WinMsgFilter.h"
+#include "app/WinMsgFilter.h"
 
 bool WinMsgFilter::nativeEventFilter(const QByteArray& baEventType, void* pMessage, long* pnResult)
 {

@@ -1,14 +1,15 @@
 // Entry function: brings the program up in a fixed order and takes it down
 // again in the reverse one.
-#include "AppInfo.h"
-#include "CInstanceWatcher.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CVistrel.h"
-#include "CommandLine.h"
-#include "Platform.h"
-#include "WinMsgFilter.h"
+#include "common/AppInfo.h"
+#include "app/CInstanceWatcher.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
+#include "ui/dialogs/PropertyDialog.h"
+#include "common/CommandLine.h"
+#include "platform/Platform.h"
+#include "app/WinMsgFilter.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -88,6 +89,8 @@ int main(int argc, char* argv[])
     }
 
     // 11. Main window.
+    // The media layer opens the device property dialog through this.
+    RegisterPropertyDialog();
     std::unique_ptr<CVistrel> pMainWnd = std::make_unique<CVistrel>();
     pMainWnd->show();
     g_pMainWnd = pMainWnd.get();

@@ -1,7 +1,7 @@
-#include "CLayout.h"
+#include "config/CLayout.h"
 
-#include "ListRecord.h"
-#include "Platform.h"
+#include "config/ListRecord.h"
+#include "platform/Platform.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
-#include "CSettings.h"
+#include "config/CSettings.h"
 
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 #include <QDir>
 #include <QStandardPaths>
@@ -89,25 +89,30 @@ int CSettings::GetOutputHeight() const
     return GetVideoHeight(ReadOutputFormat(*this, nSize, nRate) ? nSize : 0);
 }
 
+SEncoderParam CSettings::GetEncoderParamRecord() const
+{
+    const std::vector<int> an = ListRecord::ReadIntsOr(
+        value(QStringLiteral("encoderparam"), QString()), {0, 2, 4, 0, 2, 1, 1, 1}, [](const std::vector<int>& a) {
+            return IsValidIndex(a[0], GetProfileCount()) && IsValidIndex(a[1], GetQualityCount())
+                && IsValidIndex(a[2], GetBitrateCount()) && IsValidIndex(a[3], GetModeCount())
+                && IsValidIndex(a[4], GetKeyFrameCount()) && IsValidIndex(a[6], GetAudioBitrateCount())
+                && IsValidIndex(a[7], GetAudioQualityCount());
+        });
+    return {an[0], an[1], an[2], an[3], an[4], an[5], an[6], an[7]};
+}
+
 void CSettings::GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode,
                                 int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const
 {
-    std::vector<int> an;
-    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("encoderparam"), QString()), 8, an)
-        && IsValidIndex(an[0], GetProfileCount()) && IsValidIndex(an[1], GetQualityCount())
-        && IsValidIndex(an[2], GetBitrateCount()) && IsValidIndex(an[3], GetModeCount())
-        && IsValidIndex(an[4], GetKeyFrameCount()) && IsValidIndex(an[6], GetAudioBitrateCount())
-        && IsValidIndex(an[7], GetAudioQualityCount());
-    if (!bOk)
-        an = {0, 2, 4, 0, 2, 1, 1, 1};
-    nProfile = an[0];
-    nQuality = an[1];
-    nBitrate = an[2];
-    nMode = an[3];
-    nKeyFrame = an[4];
-    nEncoderKind = an[5];
-    nAudioBitrate = an[6];
-    nAudioQuality = an[7];
+    const SEncoderParam param = GetEncoderParamRecord();
+    nProfile = param.nProfile;
+    nQuality = param.nQuality;
+    nBitrate = param.nBitrate;
+    nMode = param.nMode;
+    nKeyFrame = param.nKeyFrame;
+    nEncoderKind = param.nEncoderKind;
+    nAudioBitrate = param.nAudioBitrate;
+    nAudioQuality = param.nAudioQuality;
 }
 
 void CSettings::SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
@@ -117,11 +122,15 @@ void CSettings::SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nM
              ListRecord::JoinInts({nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate, nAudioQuality}));
 }
 
+void CSettings::SetEncoderParamRecord(const SEncoderParam& param)
+{
+    SetEncoderParam(param.nProfile, param.nQuality, param.nBitrate, param.nMode, param.nKeyFrame,
+                    param.nEncoderKind, param.nAudioBitrate, param.nAudioQuality);
+}
+
 void CSettings::GetAudioDevice(int& nDevice, int& nMonitor) const
 {
-    std::vector<int> an;
-    if (!ListRecord::ReadInts(value(QStringLiteral("audiodevice"), QString()), 2, an))
-        an = {-1, 0};
+    const std::vector<int> an = ListRecord::ReadIntsOr(value(QStringLiteral("audiodevice"), QString()), {-1, 0});
     nDevice = an[0];
     nMonitor = an[1];
 }
@@ -183,24 +192,24 @@ void CSettings::CreateStorageFolders(const QString& strRoot)
     }
 }
 
-bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
-                              QString& strStream, QString& strUrl) const
+SRtmpServer CSettings::GetRtmpServerRecord() const
 {
     const QStringList astrParts = ListRecord::Split(value(QStringLiteral("RtmpServer"), QString()));
     if (astrParts.size() != 5)
-    {
-        nPush = 0;
-        strAddress = QStringLiteral("127.0.0.1");
-        strPort = QStringLiteral("1935");
-        strStream = QStringLiteral("test");
-        strUrl = QStringLiteral("rtmp://127.0.0.1:1935/live/test");
-        return true;
-    }
-    nPush = ListRecord::ToInt(astrParts[0]);
-    strAddress = astrParts[1];
-    strPort = astrParts[2];
-    strStream = astrParts[3];
-    strUrl = astrParts[4];
+        return {0, QStringLiteral("127.0.0.1"), QStringLiteral("1935"), QStringLiteral("test"),
+                QStringLiteral("rtmp://127.0.0.1:1935/live/test")};
+    return {ListRecord::ToInt(astrParts[0]), astrParts[1], astrParts[2], astrParts[3], astrParts[4]};
+}
+
+bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
+                              QString& strStream, QString& strUrl) const
+{
+    const SRtmpServer server = GetRtmpServerRecord();
+    nPush = server.nPush;
+    strAddress = server.strAddress;
+    strPort = server.strPort;
+    strStream = server.strStream;
+    strUrl = server.strUrl;
     return true;
 }
 
@@ -246,11 +255,10 @@ void CSettings::SetLayoutIndex(int nIndex)
 
 void CSettings::GetLogo(int& nIndex, int& nPosition, int& nSize) const
 {
-    std::vector<int> an;
-    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("logo"), QString()), 3, an)
-        && an[0] >= -1 && InRange(an[1], 0, 3) && InRange(an[2], 0, 100);
-    if (!bOk)
-        an = {-1, 1, 50};
+    const std::vector<int> an =
+        ListRecord::ReadIntsOr(value(QStringLiteral("logo"), QString()), {-1, 1, 50}, [](const std::vector<int>& a) {
+            return a[0] >= -1 && InRange(a[1], 0, 3) && InRange(a[2], 0, 100);
+        });
     nIndex = an[0];
     nPosition = an[1];
     nSize = an[2];
@@ -264,11 +272,10 @@ void CSettings::SetLogo(int nIndex, int nPosition, int nSize)
 void CSettings::GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont,
                               int& nBorder, int& nFontSize, int& nPosition) const
 {
-    std::vector<int> an;
-    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("captionopt"), QString()), 7, an)
-        && InRange(an[4], 0, 5) && IsValidIndex(an[5], GetFontSizeCount()) && InRange(an[6], 0, 5);
-    if (!bOk)
-        an = {0, 0, 0, 0, 0, 0, 4};
+    const std::vector<int> an = ListRecord::ReadIntsOr(
+        value(QStringLiteral("captionopt"), QString()), {0, 0, 0, 0, 0, 0, 4}, [](const std::vector<int>& a) {
+            return InRange(a[4], 0, 5) && IsValidIndex(a[5], GetFontSizeCount()) && InRange(a[6], 0, 5);
+        });
     nUnderline = an[0];
     nBold = an[1];
     nItalic = an[2];
@@ -287,11 +294,10 @@ void CSettings::SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
 
 void CSettings::GetTimeOpt(int& nShow, int& nFont, int& nFontSize, int& nPosition) const
 {
-    std::vector<int> an;
-    const bool bOk = ListRecord::ReadInts(value(QStringLiteral("timeopt"), QString()), 4, an)
-        && IsValidIndex(an[2], GetFontSizeCount()) && InRange(an[3], 0, 5);
-    if (!bOk)
-        an = {1, 0, 0, 0};
+    const std::vector<int> an =
+        ListRecord::ReadIntsOr(value(QStringLiteral("timeopt"), QString()), {1, 0, 0, 0}, [](const std::vector<int>& a) {
+            return IsValidIndex(a[2], GetFontSizeCount()) && InRange(a[3], 0, 5);
+        });
     nShow = an[0];
     nFont = an[1];
     nFontSize = an[2];
@@ -305,14 +311,11 @@ void CSettings::SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition)
 
 void CSettings::GetColor(int nWhich, int& nRed, int& nGreen, int& nBlue) const
 {
-    std::vector<int> an;
-    const bool bOk = ListRecord::ReadInts(value(ColorKey(nWhich), QString()), 3, an)
-        && IsColorComponent(an[0]) && IsColorComponent(an[1]) && IsColorComponent(an[2]);
-    if (!bOk)
-    {
-        const int nDefault = IsBorderColor(nWhich) ? 0 : 255;
-        an = {nDefault, nDefault, nDefault};
-    }
+    const int nDefault = IsBorderColor(nWhich) ? 0 : 255;
+    const std::vector<int> an = ListRecord::ReadIntsOr(
+        value(ColorKey(nWhich), QString()), {nDefault, nDefault, nDefault}, [](const std::vector<int>& a) {
+            return IsColorComponent(a[0]) && IsColorComponent(a[1]) && IsColorComponent(a[2]);
+        });
     nRed = an[0];
     nGreen = an[1];
     nBlue = an[2];

@@ -7,13 +7,36 @@
 // reads as the key's defaults.
 #pragma once
 
-#include "OptionTables.h"
+#include "config/OptionTables.h"
 
 #include <QByteArray>
 #include <QSettings>
 #include <QString>
 
 #include <functional>
+
+// The "encoderparam" record as one value.
+struct SEncoderParam
+{
+    int nProfile = 0;
+    int nQuality = 0;
+    int nBitrate = 0;
+    int nMode = 0;
+    int nKeyFrame = 0;
+    int nEncoderKind = 0;
+    int nAudioBitrate = 0;
+    int nAudioQuality = 0;
+};
+
+// The "RtmpServer" record as one value.
+struct SRtmpServer
+{
+    int nPush = 0;
+    QString strAddress;
+    QString strPort;
+    QString strStream;
+    QString strUrl;
+};
 
 class CSettings : public QSettings
 {
@@ -39,6 +62,8 @@ public:
                          int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const;
     void SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
                          int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality);
+    SEncoderParam GetEncoderParamRecord() const;
+    void SetEncoderParamRecord(const SEncoderParam& param);
 
     // "audiodevice": device index (-1 none), monitor flag. The device list
     // changes when a sound server starts or a device is plugged in, so the
@@ -65,6 +90,7 @@ public:
                        QString& strStream, QString& strUrl) const;
     bool SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
                        const QString& strStream, const QString& strUrl);
+    SRtmpServer GetRtmpServerRecord() const;
     static bool IsRtmpTextStorable(const QString& strText);
 
     QByteArray GetFrameGeometry() const;

@@ -1,8 +1,8 @@
 // Channel and caption assignments: read once at start-up, kept in memory,
 // written once at shutdown.
-#include "CSettings.h"
+#include "config/CSettings.h"
 
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 #include <QCoreApplication>
 
@@ -72,10 +72,10 @@ int CSettings::LoadAssignments(int nDeviceCount, const std::function<bool(int)>&
 
     m_strCaption = value(QStringLiteral("caption"), QString()).toString();
 
-    std::vector<int> anData;
-    if (!ListRecord::ReadInts(value(QStringLiteral("captiondata"), QString()), CAPTION_DATA_COUNT, anData)
-        || !IsValidCaptionData(anData))
-        anData.assign(std::begin(s_anDefaultCaptionData), std::end(s_anDefaultCaptionData));
+    const std::vector<int> anData =
+        ListRecord::ReadIntsOr(value(QStringLiteral("captiondata"), QString()),
+                               std::vector<int>(std::begin(s_anDefaultCaptionData), std::end(s_anDefaultCaptionData)),
+                               IsValidCaptionData);
     for (int k = 0; k < CAPTION_DATA_COUNT; ++k)
         m_anCaptionData[k] = anData[size_t(k)];
     return 1;

@@ -1,4 +1,4 @@
-#include "ListRecord.h"
+#include "config/ListRecord.h"
 
 namespace ListRecord
 {
@@ -31,6 +31,15 @@ bool ReadInts(const QVariant& vValue, int nCount, std::vector<int>& anValues)
     for (const QString& strPart : astrParts)
         anValues.push_back(ToInt(strPart));
     return true;
+}
+
+std::vector<int> ReadIntsOr(const QVariant& vValue, const std::vector<int>& anDefaults,
+                            const std::function<bool(const std::vector<int>&)>& fnValid)
+{
+    std::vector<int> anValues;
+    if (!ReadInts(vValue, int(anDefaults.size()), anValues) || (fnValid && !fnValid(anValues)))
+        return anDefaults;
+    return anValues;
 }
 
 QString JoinInts(const std::vector<int>& anValues, const QString& strSeparator)

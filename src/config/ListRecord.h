@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <QVariant>
 
+#include <functional>
 #include <vector>
 
 namespace ListRecord
@@ -24,6 +25,11 @@ int ToInt(const QString& strPart);
 // Splits and converts; false (and anValues untouched) when the record does
 // not have exactly nCount parts.
 bool ReadInts(const QVariant& vValue, int nCount, std::vector<int>& anValues);
+
+// The record's integers, or anDefaults when it does not have as many parts
+// or fnValid (if given) refuses them.
+std::vector<int> ReadIntsOr(const QVariant& vValue, const std::vector<int>& anDefaults,
+                            const std::function<bool(const std::vector<int>&)>& fnValid = nullptr);
 
 // "a, b, c" with the ", " separator of the list records.
 QString JoinInts(const std::vector<int>& anValues, const QString& strSeparator = QStringLiteral(", "));

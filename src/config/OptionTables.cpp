@@ -1,4 +1,4 @@
-#include "OptionTables.h"
+#include "config/OptionTables.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "CAutoConvertString.h"
+#include "engine/CAutoConvertString.h"
 
 #include <QTextCodec>
 

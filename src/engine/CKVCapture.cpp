@@ -1,13 +1,13 @@
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
-#include "CSettings.h"
-#include "CVoIPAutoLock.h"
-#include "KVFrameDuration.h"
-#include "KVMixer.h"
-#include "KVProperty.h"
-#include "KVProtocol.h"
-#include "KVStream.h"
-#include "Platform.h"
+#include "config/CSettings.h"
+#include "engine/CVoIPAutoLock.h"
+#include "engine/KVFrameDuration.h"
+#include "media/KVMixer.h"
+#include "media/KVProperty.h"
+#include "media/KVProtocol.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
 
 #include <QtGlobal>
 

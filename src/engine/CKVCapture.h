@@ -4,12 +4,12 @@
 // runs on the user-interface thread.
 #pragma once
 
-#include "CKVChannel.h"
-#include "CVoIPCritSec.h"
-#include "IKVFrameSink.h"
-#include "IKVRecordNotify.h"
-#include "KVRecordPacing.h"
-#include "KVTypes.h"
+#include "engine/CKVChannel.h"
+#include "engine/CVoIPCritSec.h"
+#include "engine/IKVFrameSink.h"
+#include "engine/IKVRecordNotify.h"
+#include "engine/KVRecordPacing.h"
+#include "media/KVTypes.h"
 
 #include <QList>
 #include <QString>

@@ -1,13 +1,13 @@
 // Audio capture: one primary device feeding the AAC encoder and the level
 // meter, and a pending device that takes over with its first block.
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
-#include "CSettings.h"
-#include "CVoIPAutoLock.h"
-#include "KVAudio.h"
-#include "KVRecordPacing.h"
-#include "KVStream.h"
-#include "Platform.h"
+#include "config/CSettings.h"
+#include "engine/CVoIPAutoLock.h"
+#include "media/KVAudio.h"
+#include "engine/KVRecordPacing.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>

@@ -1,13 +1,13 @@
 // The composition side of the engine: the mixer, the channels it shows, the
 // cross-fade, logo, caption and clock, the output renderers and the frame
 // path that feeds them.
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
-#include "CVoIPAutoLock.h"
-#include "KVMixer.h"
-#include "KVOverlayGeometry.h"
-#include "KVStream.h"
-#include "Platform.h"
+#include "engine/CVoIPAutoLock.h"
+#include "media/KVMixer.h"
+#include "engine/KVOverlayGeometry.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
 
 #include <QImageIOHandler>
 #include <QImageReader>

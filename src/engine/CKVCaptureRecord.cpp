@@ -1,13 +1,13 @@
 // Recording: the encoders, the MP4 file, pacing the video against the audio
 // clock, and the statistics of the status bar.
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
-#include "CSettings.h"
-#include "CVoIPAutoLock.h"
-#include "KVEncoder.h"
-#include "KVRecordParams.h"
-#include "KVRecordPacing.h"
-#include "Platform.h"
+#include "config/CSettings.h"
+#include "engine/CVoIPAutoLock.h"
+#include "media/KVEncoder.h"
+#include "engine/KVRecordParams.h"
+#include "engine/KVRecordPacing.h"
+#include "platform/Platform.h"
 
 #include <QDir>
 

@@ -1,13 +1,13 @@
 // Streaming: the RTMP client lives exactly as long as a recording run and is
 // fed the same encoded packets as the file.
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
-#include "CAutoConvertString.h"
-#include "CVoIPAutoLock.h"
-#include "KVEncoder.h"
-#include "KVProtocol.h"
-#include "KVRecordPacing.h"
-#include "Platform.h"
+#include "engine/CAutoConvertString.h"
+#include "engine/CVoIPAutoLock.h"
+#include "media/KVEncoder.h"
+#include "media/KVProtocol.h"
+#include "engine/KVRecordPacing.h"
+#include "platform/Platform.h"
 
 namespace
 {

@@ -1,8 +1,8 @@
-#include "CKVChannel.h"
+#include "engine/CKVChannel.h"
 
-#include "KVProperty.h"
-#include "KVStream.h"
-#include "Platform.h"
+#include "media/KVProperty.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
 
 #include <cstring>
 

@@ -3,7 +3,7 @@
 // only the frame handler runs on the capture thread of the media layer.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 #include <atomic>
 #include <cstdint>

@@ -1,7 +1,7 @@
 // Holds a CVoIPCritSec for the lifetime of a scope.
 #pragma once
 
-#include "CVoIPCritSec.h"
+#include "engine/CVoIPCritSec.h"
 
 class CVoIPAutoLock
 {

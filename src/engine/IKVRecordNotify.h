@@ -3,7 +3,7 @@
 // forward to the user-interface thread themselves.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 #include <QString>
 

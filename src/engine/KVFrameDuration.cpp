@@ -1,4 +1,4 @@
-#include "KVFrameDuration.h"
+#include "engine/KVFrameDuration.h"
 
 #include <cmath>
 

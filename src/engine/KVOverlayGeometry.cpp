@@ -1,4 +1,4 @@
-#include "KVOverlayGeometry.h"
+#include "engine/KVOverlayGeometry.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "KVRecordPacing.h"
+#include "engine/KVRecordPacing.h"
 
 #include <algorithm>
 

@@ -1,6 +1,6 @@
-#include "KVRecordParams.h"
+#include "engine/KVRecordParams.h"
 
-#include "OptionTables.h"
+#include "config/OptionTables.h"
 
 namespace
 {

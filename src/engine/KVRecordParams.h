@@ -2,7 +2,7 @@
 // indices. Indices outside their tables fall back to the defaults.
 #pragma once
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 struct KVEncoderOptions
 {

@@ -10,7 +10,7 @@
 // inside a callback of the same capture (they refuse and return 0).
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 typedef void (*KVS_AUDIO_CAPTURE_CALLBACK)(const uint8_t* pData, int nLength, void* pUser);
 // nLevel: 0..100, the block's RMS mapped linearly from -60..0 dBFS.

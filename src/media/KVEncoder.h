@@ -2,7 +2,7 @@
 // failure; nothing throws. Output callbacks run on the encoders' own threads.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 // H.264 parameter block, in this order.
 struct KVE_H264_PARAM

@@ -3,7 +3,7 @@
 // thread of its own. Handles are opaque; null means failure; nothing throws.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 #include <cstdint>
 

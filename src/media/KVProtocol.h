@@ -1,7 +1,7 @@
 // Network protocol operations: RTMP client, connection test, upgrade client.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 int KPL_Initialize();
 void KPL_Uninitialize();

@@ -4,7 +4,7 @@
 // unregisters in its destructor never receives a frame afterwards.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 #include <QImage>
 #include <QString>

@@ -3,7 +3,7 @@
 // this layer, never on the user-interface thread.
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 // Library start and end: first and last call.
 int KVS_Initialize();

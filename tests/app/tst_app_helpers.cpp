@@ -1,6 +1,6 @@
 // Display texts, RTMP field checks and file paths of the common helpers.
-#include "CSettings.h"
-#include "Helpers.h"
+#include "config/CSettings.h"
+#include "common/Helpers.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,5 +1,5 @@
 // The single-instance lock and the watcher that carries show-up requests.
-#include "CInstanceWatcher.h"
+#include "app/CInstanceWatcher.h"
 
 #include <QFile>
 #include <QProcess>

@@ -1,5 +1,5 @@
 // Command-line flags and the translation they select.
-#include "CommandLine.h"
+#include "common/CommandLine.h"
 
 #include <QFile>
 #include <QTranslator>

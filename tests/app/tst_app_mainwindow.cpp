@@ -1,13 +1,14 @@
 // The main window on virtual cameras: first-start size, stored geometry, the
 // close guard's questions, the RTMP field check, engine errors and coming to
 // the front on request.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
+#include "ProgramFixture.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,17 +44,12 @@ private:
 
 void TestMainWindow::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestMainWindow::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestMainWindow::cleanup()

@@ -1,6 +1,6 @@
 // Names and display texts of the output panel: elapsed time, file names and
 // the free-space rule for starting a recording.
-#include "OutputNames.h"
+#include "app/OutputNames.h"
 
 #include <QSet>
 #include <QtTest>

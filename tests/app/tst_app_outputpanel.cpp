@@ -1,15 +1,16 @@
 // The output panel on virtual cameras, inside the real main window: its
 // controls, snapshots written to the storage folder, the full-screen preview,
 // rebuilding the output from the settings, and the start checks.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CTabWnd.h"
-#include "CVideoWnd.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CVideoWnd.h"
+#include "app/CVistrel.h"
 #include "ModalAnswer.h"
+#include "ProgramFixture.h"
 
 #include <QDir>
 #include <QGroupBox>
@@ -66,17 +67,12 @@ private:
 
 void TestOutputPanel::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestOutputPanel::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestOutputPanel::init()

@@ -159,6 +159,9 @@ QProcessEnvironment TestStartup::MakeEnv(bool bCameras) const
     // it, keeps an allocation that the leak checker would report at exit.
     env.insert(QStringLiteral("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"));
     env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_pRuntimeDir->path());
+    // A display would let libdbus autolaunch a session bus for the program;
+    // an address that leads nowhere keeps it off the bus altogether.
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), QStringLiteral("unix:path=/nonexistent"));
     env.insert(QStringLiteral("VISTREL_NO_V4L2"), QStringLiteral("1"));
     if (bCameras)
         env.insert(QStringLiteral("VISTREL_VIRTUAL_VIDEO"), QStringLiteral("2"));

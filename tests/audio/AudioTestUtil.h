@@ -1,7 +1,7 @@
 // What a test capture received, filled on the layer's delivery thread.
 #pragma once
 
-#include "KVAudio.h"
+#include "media/KVAudio.h"
 
 #include <atomic>
 #include <chrono>

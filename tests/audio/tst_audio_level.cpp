@@ -1,5 +1,5 @@
-#include "AudioLevel.h"
-#include "ToneGenerator.h"
+#include "media/audio/AudioLevel.h"
+#include "media/audio/ToneGenerator.h"
 
 #include <QtTest>
 

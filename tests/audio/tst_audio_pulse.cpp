@@ -2,8 +2,9 @@
 // a null sink (scripts/services/pulseaudio.sh), plays a tone into the sink
 // with ffmpeg and records the sink's monitor.
 #include "AudioTestUtil.h"
-#include "KVAudio.h"
-#include "KVStream.h"
+#include "media/KVAudio.h"
+#include "media/KVStream.h"
+#include "ServiceCheck.h"
 
 #include <QtTest>
 
@@ -20,7 +21,7 @@ private slots:
         QProcess process;
         process.start(QStringLiteral(VISTREL_PULSE_SCRIPT), {"start", m_dirWork.path()});
         if (!process.waitForFinished(60000) || process.exitCode() != 0)
-            QSKIP(qPrintable("PulseAudio could not be started here: " + process.readAllStandardError()));
+            VISTREL_SKIP_WITHOUT_SERVICE("PulseAudio could not be started here: " + process.readAllStandardError());
         m_bStarted = true;
         const QString strOut = QString::fromLocal8Bit(process.readAllStandardOutput());
         for (const QString& strLine : strOut.split('\n', Qt::SkipEmptyParts))

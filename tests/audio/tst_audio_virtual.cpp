@@ -3,8 +3,8 @@
 // reachable here (PULSE_SERVER points at a missing socket), which is also
 // the no-server case of the device list.
 #include "AudioTestUtil.h"
-#include "KVAudio.h"
-#include "KVStream.h"
+#include "media/KVAudio.h"
+#include "media/KVStream.h"
 
 #include <QtTest>
 

@@ -1,6 +1,6 @@
 // Channel and caption assignments: first-run defaults, stored records and
 // what a save writes back.
-#include "CSettings.h"
+#include "config/CSettings.h"
 
 #include <QtTest>
 

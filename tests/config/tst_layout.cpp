@@ -1,5 +1,5 @@
 // The layout file reader and the rectangle arithmetic, on files written here.
-#include "CLayout.h"
+#include "config/CLayout.h"
 
 #include <QDir>
 #include <QFile>

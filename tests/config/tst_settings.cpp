@@ -1,6 +1,6 @@
 // The settings store against fresh, malformed and hand-edited records, in
 // the real per-user settings file of a private XDG_CONFIG_HOME.
-#include "CSettings.h"
+#include "config/CSettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -215,6 +215,36 @@ private slots:
         QVERIFY(settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl));
         QCOMPARE(nPush, 0);
         QCOMPARE(strStream, QString("test"));
+    }
+
+    // The one-value forms name the same fields, in the stored order.
+    void recordForms()
+    {
+        CSettings settings;
+        SEncoderParam param;
+        param.nProfile = 1;
+        param.nBitrate = 3;
+        param.nMode = 1;
+        param.nKeyFrame = 4;
+        param.nAudioBitrate = 2;
+        param.nAudioQuality = 2;
+        settings.SetEncoderParamRecord(param);
+        QCOMPARE(settings.value("encoderparam").toString(), QString("1, 0, 3, 1, 4, 0, 2, 2"));
+        settings.setValue("encoderparam", "2, 1, 5, 0, 3, 1, 0, 1");
+        const SEncoderParam read = settings.GetEncoderParamRecord();
+        QCOMPARE(QVector<int>({read.nProfile, read.nQuality, read.nBitrate, read.nMode, read.nKeyFrame,
+                               read.nEncoderKind, read.nAudioBitrate, read.nAudioQuality}),
+                 QVector<int>({2, 1, 5, 0, 3, 1, 0, 1}));
+        settings.setValue("encoderparam", "2, 1, 5, 0, 3, 1, 0");
+        QCOMPARE(settings.GetEncoderParamRecord().nQuality, 2);
+
+        settings.setValue("RtmpServer", "1,10.1.2.3,1936,cam1,rtmp://10.1.2.3:1936/live/cam1");
+        const SRtmpServer server = settings.GetRtmpServerRecord();
+        QCOMPARE(server.nPush, 1);
+        QCOMPARE(QStringList({server.strAddress, server.strPort, server.strStream, server.strUrl}),
+                 QStringList({"10.1.2.3", "1936", "cam1", "rtmp://10.1.2.3:1936/live/cam1"}));
+        settings.remove("RtmpServer");
+        QCOMPARE(settings.GetRtmpServerRecord().strUrl, QString("rtmp://127.0.0.1:1935/live/test"));
     }
 
     // Such a record is never written: the last good one stays, in every field.

@@ -1,6 +1,6 @@
 // The layout file, thumbnails and logos that ship beside the executable.
-#include "CLayout.h"
-#include "OptionTables.h"
+#include "config/CLayout.h"
+#include "config/OptionTables.h"
 
 #include <QFileInfo>
 #include <QImage>

@@ -3,12 +3,12 @@
 // stopped while ten seconds of it would still fit, and a disk taken by
 // another process before the guard looks ends the session with the write
 // failure.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
 #include "RecordedFile.h"
 #include "ModalAnswer.h"
 

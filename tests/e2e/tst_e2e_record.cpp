@@ -1,8 +1,8 @@
 // Recording and streaming at once from virtual video and audio, read back
 // from the finished file and from a loopback RTMP server; the server dying
 // mid-session; the recording process itself dying mid-file.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"

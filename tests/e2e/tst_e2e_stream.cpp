@@ -1,13 +1,14 @@
 // Streaming through the main window to a loopback nginx-rtmp server that is
 // down, comes up, goes away and freezes: the status bar tells what the
 // stream really does, and the recording beside it never waits for it.
-#include "AppInfo.h"
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CMainWnd.h"
-#include "CSettings.h"
-#include "CVistrel.h"
-#include "KVProtocol.h"
+#include "common/AppInfo.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "app/CMainWnd.h"
+#include "config/CSettings.h"
+#include "app/CVistrel.h"
+#include "media/KVProtocol.h"
+#include "ProgramFixture.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 
@@ -116,17 +117,12 @@ private:
 
 void TestE2eStream::initTestCase()
 {
-    Q_INIT_RESOURCE(vistrel);
-    InitAppTexts();
-    QVERIFY(g_capture.Init());
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    QVERIFY(g_layout.Load());
+    QVERIFY(ProgramFixture::StartProgram());
 }
 
 void TestE2eStream::cleanupTestCase()
 {
-    g_capture.Uninit();
+    ProgramFixture::StopProgram();
 }
 
 void TestE2eStream::init()

@@ -1,7 +1,7 @@
 // Synthetic input for the encoders and a read-back of what they produced.
 #pragma once
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 #include <QString>
 

@@ -2,9 +2,9 @@
 // frame so that tests can look at the real pixels the engine hands out.
 #pragma once
 
-#include "CKVCapture.h"
-#include "CaptureSource.h"
-#include "IKVFrameSink.h"
+#include "engine/CKVCapture.h"
+#include "media/capture/CaptureSource.h"
+#include "engine/IKVFrameSink.h"
 
 #include <QRect>
 #include <QSize>

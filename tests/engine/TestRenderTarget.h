@@ -2,7 +2,7 @@
 // id and records what the media layer hands it.
 #pragma once
 
-#include "KVRenderTarget.h"
+#include "media/KVRenderTarget.h"
 
 #include <QSize>
 

@@ -1,8 +1,9 @@
 // The stored audio device across engine starts whose device lists differ
 // (a sound server started, devices gone), and the level meter once the
 // device is closed.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
+#include "ServiceCheck.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -132,7 +133,7 @@ void TestEngineAudioDevice::foundAfterSoundServerStarted()
     QProcess process;
     process.start(QStringLiteral(VISTREL_PULSE_SCRIPT), {"start", m_dir.path()});
     if (!process.waitForFinished(60000) || process.exitCode() != 0)
-        QSKIP(qPrintable("PulseAudio could not be started here: " + process.readAllStandardError()));
+        VISTREL_SKIP_WITHOUT_SERVICE("PulseAudio could not be started here: " + process.readAllStandardError());
     m_bPulseStarted = true;
     for (const QString& strLine : QString::fromLocal8Bit(process.readAllStandardOutput()).split('\n'))
         if (strLine.startsWith("PULSE_SERVER="))

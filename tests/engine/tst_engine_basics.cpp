@@ -1,9 +1,9 @@
 // The engine's small building blocks: locks, text conversion and the frame
 // duration arithmetic every part of the program shares.
-#include "CAutoConvertString.h"
-#include "CVoIPAutoLock.h"
-#include "CVoIPCritSec.h"
-#include "KVFrameDuration.h"
+#include "engine/CAutoConvertString.h"
+#include "engine/CVoIPAutoLock.h"
+#include "engine/CVoIPCritSec.h"
+#include "engine/KVFrameDuration.h"
 
 #include <QtTest>
 

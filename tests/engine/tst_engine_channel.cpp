@@ -1,9 +1,9 @@
 // Capture channels on virtual devices: open, format, start, restart, close,
 // picture controls and the frame-rate measurement.
-#include "CKVCapture.h"
-#include "CSettings.h"
-#include "KVProperty.h"
-#include "KVStream.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
+#include "media/KVProperty.h"
+#include "media/KVStream.h"
 #include "TestRenderTarget.h"
 
 #include <QtTest>

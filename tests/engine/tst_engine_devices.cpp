@@ -1,6 +1,6 @@
 // Device list and ordering of the engine, on virtual devices chosen per case.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 
 #include <QtTest>
 

@@ -2,8 +2,8 @@
 // layer: rectangles that come out odd, outputs taller or wider than the
 // cameras. Each channel must be captured at its rectangle's size and show
 // its camera's picture there, never the black background.
-#include "CKVCapture.h"
-#include "CLayout.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
 

@@ -1,8 +1,8 @@
 // The composed output of the engine, read back from the frames it hands to
 // the projection output: channels in their rectangles, an inset, logo,
 // caption and clock, the output renderers and snapshots.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
 

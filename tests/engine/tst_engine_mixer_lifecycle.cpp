@@ -1,8 +1,8 @@
 // The mixer's life in the engine: every operation without a mixer, failed
 // creation, and rebuilding the output again and again while channels
 // capture and the picture is being changed (also run under ThreadSanitizer).
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
 

@@ -1,5 +1,5 @@
 // Where logo and captions land and how opaque a cross-fade's channels are.
-#include "KVOverlayGeometry.h"
+#include "engine/KVOverlayGeometry.h"
 
 #include <QtTest>
 

@@ -1,8 +1,8 @@
 // Placing recorded frames on the recording's clock (the audio position, with
 // silence over stalls), and the encoder parameter blocks built from stored
 // option indices.
-#include "KVRecordPacing.h"
-#include "KVRecordParams.h"
+#include "engine/KVRecordPacing.h"
+#include "engine/KVRecordParams.h"
 
 #include <QtTest>
 

@@ -1,10 +1,10 @@
 // Recording from virtual video and audio into real MP4 files, read back with
 // libavformat; streaming to a port with no server; the audio devices'
 // pending-to-primary hand-over; notifiers.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "FileSizeLimit.h"
-#include "KVAudio.h"
+#include "media/KVAudio.h"
 #include "RecordedFile.h"
 #include "TestRenderTarget.h"
 

@@ -1,7 +1,7 @@
 // Streaming alone (no file) through the engine to a loopback nginx-rtmp
 // server, played back by a reader.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
 

@@ -1,8 +1,8 @@
 // The cross-fade of the single-channel layout, counted on the real mixer
 // thread: how many steps it takes, what is left when it ends, and what
 // happens when the channels taking part are moved while it runs.
-#include "CKVCapture.h"
-#include "CSettings.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
 

@@ -2,7 +2,7 @@
 // receives, and picture measurements on packed YUYV.
 #pragma once
 
-#include "KVStream.h"
+#include "media/KVStream.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,8 +1,8 @@
 // Virtual capture end to end: formats, frames, pacing, picture controls,
 // signal, the latest-frame copy and the life cycle of capture handles.
-#include "CaptureSource.h"
+#include "media/capture/CaptureSource.h"
 #include "CaptureTestUtil.h"
-#include "KVProperty.h"
+#include "media/KVProperty.h"
 
 #include <QtTest>
 

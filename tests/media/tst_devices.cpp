@@ -1,11 +1,11 @@
 // Device configuration and enumeration: the environment a run is given, the
 // lists and records built from it, and the per-device properties.
-#include "KVProperty.h"
-#include "KVProtocol.h"
-#include "KVStream.h"
-#include "VirtualConfig.h"
+#include "media/KVProperty.h"
+#include "media/KVProtocol.h"
+#include "media/KVStream.h"
+#include "media/capture/virtual/VirtualConfig.h"
 
-#include "V4l2Device.h"
+#include "media/capture/v4l2/V4l2Device.h"
 
 #include <QtTest>
 

@@ -1,6 +1,8 @@
-// The library's own property dialog, driven the way a user would.
+// The device property dialog, opened through the media layer and driven the
+// way a user would.
 #include "CaptureTestUtil.h"
-#include "KVProperty.h"
+#include "media/KVProperty.h"
+#include "ui/dialogs/PropertyDialog.h"
 
 #include <QApplication>
 #include <QPushButton>
@@ -19,6 +21,7 @@ private slots:
     {
         qputenv("VISTREL_VIRTUAL_VIDEO", "Desk");
         QVERIFY(KVS_Initialize());
+        RegisterPropertyDialog();
     }
     void cleanupTestCase() { KVS_Uninitialize(); }
 

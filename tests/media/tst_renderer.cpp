@@ -2,7 +2,7 @@
 // window, repaint, unregistering, monitor ids, and re-binding while a
 // capture thread draws.
 #include "CaptureTestUtil.h"
-#include "KVRenderTarget.h"
+#include "media/KVRenderTarget.h"
 
 #include <QtTest>
 

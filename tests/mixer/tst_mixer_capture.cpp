@@ -1,8 +1,8 @@
 // The mixer fed by real captures of virtual devices, as the engine uses it:
 // each channel's picture, pulled by the mixer itself, lands in its rectangle.
-#include "CaptureSource.h"
-#include "KVMixer.h"
-#include "KVStream.h"
+#include "media/capture/CaptureSource.h"
+#include "media/KVMixer.h"
+#include "media/KVStream.h"
 #include "YuyvTestUtil.h"
 
 #include <QtTest>

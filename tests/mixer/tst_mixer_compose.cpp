@@ -1,7 +1,7 @@
 // The compositor on caller-owned buffers: where channels and overlays land,
 // opacity, insets, odd positions and clipping at the frame border.
-#include "CFrameComposer.h"
-#include "COverlay.h"
+#include "media/mixer/CFrameComposer.h"
+#include "media/mixer/COverlay.h"
 #include "YuyvTestUtil.h"
 
 #include <QImage>

@@ -1,9 +1,9 @@
 // Logo images and captions: loading, sizes, rendering, and how they land in
 // a composed frame.
-#include "COverlay.h"
-#include "CVideoMixer.h"
-#include "KVMixer.h"
-#include "OverlaySources.h"
+#include "media/mixer/COverlay.h"
+#include "media/mixer/CVideoMixer.h"
+#include "media/KVMixer.h"
+#include "media/mixer/OverlaySources.h"
 #include "YuyvTestUtil.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
 // The mixer as a running thing: ticks and timestamps, pulling capture frames,
 // snapshots, scene changes from other threads, handle misuse.
-#include "COverlay.h"
-#include "CVideoMixer.h"
-#include "KVMixer.h"
+#include "media/mixer/COverlay.h"
+#include "media/mixer/CVideoMixer.h"
+#include "media/KVMixer.h"
 #include "YuyvTestUtil.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // Free space and writability of folders as the program asks for them,
 // compared with what the kernel reports for the same folder.
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

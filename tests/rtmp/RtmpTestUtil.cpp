@@ -107,6 +107,29 @@ QString CNginxRtmp::GetLog() const
     return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
 }
 
+bool CNginxRtmp::HasPlayer(const QString& strName) const
+{
+    return GetLog().contains(QStringLiteral("play: name='%1'").arg(strName));
+}
+
+qint64 CNginxRtmp::GetUnsentBytes() const
+{
+    // Rows: "sl local rem st tx_queue:rx_queue ..." with "hexaddr:hexport".
+    QFile file(QStringLiteral("/proc/net/tcp"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    qint64 nUnsent = 0;
+    const QByteArray baPort = QByteArray::number(m_nPort, 16).toUpper().rightJustified(4, '0');
+    for (const QByteArray& baLine : file.readAll().split('\n'))
+    {
+        const QList<QByteArray> listFields = baLine.simplified().split(' ');
+        if (listFields.size() < 5 || !listFields[2].endsWith(":" + baPort) || listFields[3] != "01")
+            continue;
+        nUnsent += listFields[4].split(':').value(0).toLongLong(nullptr, 16);
+    }
+    return nUnsent;
+}
+
 namespace
 {
 // Start-code form to the 4-byte length prefixes the encoders deliver.

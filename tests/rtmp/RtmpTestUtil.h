@@ -1,7 +1,7 @@
 // Loopback nginx-rtmp server and real H.264/AAC packets for the RTMP tests.
 #pragma once
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 #include <QString>
 #include <QTemporaryDir>
@@ -24,6 +24,12 @@ public:
     int GetPort() const { return m_nPort; }
     QString GetUrl(const QString& strName) const;
     QString GetLog() const;
+    // A player asked for stream strName: what it plays from now on reaches it.
+    bool HasPlayer(const QString& strName) const;
+    // Bytes that clients wrote towards the server and it has not taken in.
+    // Above zero only once a stalled server's receive window is full, so
+    // that a client's next send waits.
+    qint64 GetUnsentBytes() const;
 
 private:
     bool RunScript(const QStringList& listArgs);

@@ -1,5 +1,5 @@
 // Connection test against a real server, a closed port and a silent server.
-#include "KVProtocol.h"
+#include "media/KVProtocol.h"
 #include "RtmpTestUtil.h"
 
 #include <QElapsedTimer>

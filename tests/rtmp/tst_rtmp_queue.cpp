@@ -1,8 +1,8 @@
 // Send queue policy, codec header conversion and URL parsing.
-#include "AvcConfig.h"
-#include "KVEncoder.h"
-#include "RtmpHandshake.h"
-#include "RtmpPacketQueue.h"
+#include "media/rtmp/AvcConfig.h"
+#include "media/KVEncoder.h"
+#include "media/rtmp/RtmpHandshake.h"
+#include "media/rtmp/RtmpPacketQueue.h"
 
 #include <QtTest>
 

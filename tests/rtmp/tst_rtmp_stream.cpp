@@ -1,11 +1,13 @@
 // Publishing real H.264/AAC packets: read back by a player, no server at
 // all, and the server going away mid-stream.
-#include "KVProtocol.h"
+#include "media/KVProtocol.h"
+#include "media/KVStream.h"
 #include "RtmpTestUtil.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QTcpServer>
+#include <QTemporaryFile>
 #include <QThread>
 #include <QtTest>
 
@@ -14,6 +16,7 @@
 #include <chrono>
 #include <future>
 #include <thread>
+#include <unistd.h>
 
 namespace
 {
@@ -112,6 +115,41 @@ bool DestroyReturns(KVS_HANDLE hClient)
     thread.join();
     return bReturned;
 }
+
+// Collects what the media layer writes to stderr while it lives.
+class CStderrCapture
+{
+public:
+    CStderrCapture()
+    {
+        if (!m_file.open())
+            return;
+        fflush(stderr);
+        m_nSaved = dup(STDERR_FILENO);
+        dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~CStderrCapture() { Restore(); }
+    QString Text()
+    {
+        Restore();
+        m_file.seek(0);
+        return QString::fromLocal8Bit(m_file.readAll());
+    }
+
+private:
+    void Restore()
+    {
+        if (m_nSaved < 0)
+            return;
+        fflush(stderr);
+        dup2(m_nSaved, STDERR_FILENO);
+        close(m_nSaved);
+        m_nSaved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_nSaved = -1;
+};
 }
 
 class CTestRtmpStream : public QObject
@@ -132,6 +170,7 @@ private slots:
     void OnReconnectStateAndBackoff();
     void OnFrozenServerCostsVideoOnly();
     void OnBadArguments();
+    void OnStaleHandles();
 
 private:
     CTestStream m_stream;
@@ -152,7 +191,7 @@ void CTestRtmpStream::OnPublishAndPlay()
     // The player waits for the stream before anything is published.
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 50, 80, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("publish")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
@@ -184,7 +223,7 @@ void CTestRtmpStream::OnVideoOnly()
     QString strUrl = server.GetUrl(QStringLiteral("video"));
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 40, 0, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("video")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, false);
@@ -206,7 +245,7 @@ void CTestRtmpStream::OnAnnouncedAudioNeverComes()
     QString strUrl = server.GetUrl(QStringLiteral("mute"));
     std::future<CReadResult> reader =
         std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 0, 30000); });
-    QThread::msleep(300);
+    QTRY_VERIFY_WITH_TIMEOUT(server.HasPlayer(QStringLiteral("mute")), 30000);
 
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream, true);
@@ -368,7 +407,7 @@ void CTestRtmpStream::OnServerStalls()
         info.nPts = info.nDts = 10000000 + i * 400000LL;
         KPL_WriteRTMPData(hClient, 1, vecBig.data(), int(vecBig.size()), &info, int(sizeof(info)));
     }
-    QThread::msleep(500);
+    QTRY_VERIFY_WITH_TIMEOUT(server.GetUnsentBytes() > 0, 30000);
     QElapsedTimer timer;
     timer.start();
     QVERIFY(DestroyReturns(hClient));
@@ -539,6 +578,43 @@ void CTestRtmpStream::OnBadArguments()
     QCOMPARE(KPL_WriteRTMPData(hClient, 7, packet.vecData.data(), int(packet.vecData.size()), &packet.info,
                                int(sizeof(packet.info))), 0);
     QVERIFY(DestroyReturns(hClient));
+}
+
+void CTestRtmpStream::OnStaleHandles()
+{
+    CEvents events;
+    const QByteArray url = QStringLiteral("rtmp://127.0.0.1:%1/live/stale").arg(GetFreePort()).toUtf8();
+    KVS_HANDLE hClient = KPL_CreateRTMPClient(url.constData(), "", "", 5000, OnEvent, &events);
+    QVERIFY(hClient);
+    QVERIFY(DestroyReturns(hClient));
+
+    // A handle from another part of the media layer is no client either.
+    qputenv("VISTREL_VIRTUAL_VIDEO", "1");
+    QVERIFY(KVS_Initialize());
+    KVS_VIDEO_CAPTURE_INFO info;
+    QVERIFY(KVS_GetVideoCaptureInfo(0, &info));
+    KVS_HANDLE hCapture = KVS_OpenVideoCapture(info.szIdentity);
+    QVERIFY(hCapture);
+
+    const CTestPacket& packet = m_stream.GetPackets().front();
+    KPL_RTMP_STATUS status = {};
+    CStderrCapture capture;
+    for (KVS_HANDLE h : {hClient, hCapture})
+    {
+        QCOMPARE(KPL_DestroyRTMPClient(h), 0);
+        QCOMPARE(KPL_WriteRTMPData(h, packet.nStream, packet.vecData.data(), int(packet.vecData.size()),
+                                   &packet.info, int(sizeof(packet.info))), 0);
+        QCOMPARE(KPL_GetRTMPStatus(h, &status), 0);
+        QCOMPARE(KPL_SetRTMPAutoReconnect(h, 1), 0);
+        QCOMPARE(KPL_SetRTMPVideoFormat(h, 320, 240, 400000, 0), 0);
+        QCOMPARE(KPL_SetRTMPAudioFormat(h, 48000, 2, 1024), 0);
+    }
+    const QString strLog = capture.Text();
+    QCOMPARE(strLog.count(QStringLiteral("is not an open client")), 12);
+
+    // The capture itself was left alone.
+    QCOMPARE(KVS_CloseVideoCapture(hCapture), 1);
+    KVS_Uninitialize();
 }
 
 QTEST_GUILESS_MAIN(CTestRtmpStream)

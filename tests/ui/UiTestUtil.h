@@ -4,10 +4,10 @@
 // placement the tabs make is real.
 #pragma once
 
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CVideoWnd.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "ui/windows/CVideoWnd.h"
 
 #include <QtTest>
 

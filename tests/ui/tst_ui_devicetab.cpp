@@ -2,8 +2,8 @@
 // and the shipped layouts. Every test checks the three things the tab keeps
 // consistent: the channel table, the engine's open channels and the mixer.
 #include "../engine/TestFrameSink.h"
-#include "CTabPreview.h"
-#include "IKVFrameSink.h"
+#include "ui/tabs/CTabPreview.h"
+#include "engine/IKVFrameSink.h"
 #include "UiTestUtil.h"
 
 #include <QComboBox>

@@ -2,12 +2,12 @@
 // stores, the bitrate the output size suggests, the format change reaching
 // the engine and the Device tab, and the RTMP fields with their messages.
 #include "../app/ModalAnswer.h"
-#include "AppInfo.h"
-#include "CMainWnd.h"
-#include "CTabSettings.h"
-#include "CTabWnd.h"
-#include "IDeviceCallback.h"
-#include "IKVRecordNotify.h"
+#include "common/AppInfo.h"
+#include "app/CMainWnd.h"
+#include "ui/tabs/CTabSettings.h"
+#include "ui/tabs/CTabWnd.h"
+#include "ui/tabs/IDeviceCallback.h"
+#include "NullRecordNotify.h"
 #include "UiTestUtil.h"
 
 #include <QCheckBox>
@@ -27,12 +27,9 @@ using namespace UiTest;
 namespace
 {
 // What the main window hears from the tab.
-class CNotifyLog : public IKVRecordNotify
+class CNotifyLog : public CNullRecordNotify
 {
 public:
-    void OnRecordStarted(const QString&) override {}
-    void OnRecordStopped() override {}
-    void OnSnapshot(const QString&) override {}
     void EnableStart(bool bEnable) override { m_listEnable << bEnable; }
     void RefreshOutput() override { ++m_nRefresh; }
 

@@ -1,8 +1,8 @@
 // The tab window as the output panel uses it: the Device tab comes first and
 // runs its previews inside the tab widget, output start and stop lock and
 // unlock it, and a rebuilt mixer gets its channels back.
-#include "CTabPreview.h"
-#include "CTabWnd.h"
+#include "ui/tabs/CTabPreview.h"
+#include "ui/tabs/CTabWnd.h"
 #include "UiTestUtil.h"
 
 #include <QTabWidget>

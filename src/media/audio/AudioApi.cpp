@@ -1,6 +1,6 @@
-#include "AudioCapture.h"
-#include "HandleTable.h"
-#include "KVAudio.h"
+#include "media/audio/AudioCapture.h"
+#include "media/core/HandleTable.h"
+#include "media/KVAudio.h"
 
 using namespace KVMedia;
 

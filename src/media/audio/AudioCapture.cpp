@@ -1,7 +1,7 @@
-#include "AudioCapture.h"
+#include "media/audio/AudioCapture.h"
 
-#include "AudioLevel.h"
-#include "Platform.h"
+#include "media/audio/AudioLevel.h"
+#include "platform/Platform.h"
 
 #include <chrono>
 #include <cstring>

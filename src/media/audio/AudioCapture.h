@@ -2,11 +2,11 @@
 // into fixed-size blocks and handed to the callbacks on a thread of its own.
 #pragma once
 
-#include "AudioMonitor.h"
-#include "DeviceList.h"
-#include "KVAudio.h"
-#include "PulseConnection.h"
-#include "ToneGenerator.h"
+#include "media/audio/AudioMonitor.h"
+#include "media/core/DeviceList.h"
+#include "media/KVAudio.h"
+#include "media/audio/PulseConnection.h"
+#include "media/audio/ToneGenerator.h"
 
 #include <atomic>
 #include <condition_variable>

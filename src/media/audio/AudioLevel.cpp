@@ -1,4 +1,4 @@
-#include "AudioLevel.h"
+#include "media/audio/AudioLevel.h"
 
 #include <cmath>
 #include <limits>

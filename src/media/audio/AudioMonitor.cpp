@@ -1,4 +1,4 @@
-#include "AudioMonitor.h"
+#include "media/audio/AudioMonitor.h"
 
 #include <algorithm>
 

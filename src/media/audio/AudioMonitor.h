@@ -3,7 +3,7 @@
 // device can be monitored too.
 #pragma once
 
-#include "PulseConnection.h"
+#include "media/audio/PulseConnection.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "PulseConnection.h"
+#include "media/audio/PulseConnection.h"
 
 #include <pulse/rtclock.h>
 

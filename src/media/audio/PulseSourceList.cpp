@@ -1,8 +1,8 @@
 // The sound server's capture sources for the device list. Part of the media
 // library itself (the device list is built at library start), compiled from
 // here to keep the audio code together.
-#include "DeviceList.h"
-#include "PulseConnection.h"
+#include "media/core/DeviceList.h"
+#include "media/audio/PulseConnection.h"
 
 #include <QCryptographicHash>
 

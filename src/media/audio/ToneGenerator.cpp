@@ -1,4 +1,4 @@
-#include "ToneGenerator.h"
+#include "media/audio/ToneGenerator.h"
 
 #include <cmath>
 

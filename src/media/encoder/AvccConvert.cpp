@@ -1,4 +1,4 @@
-#include "AvccConvert.h"
+#include "media/encoder/AvccConvert.h"
 
 #include <cstddef>
 #include <utility>

@@ -1,6 +1,6 @@
-#include "CAacEncoder.h"
+#include "media/encoder/CAacEncoder.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 

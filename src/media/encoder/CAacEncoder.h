@@ -2,7 +2,7 @@
 // far less than the block lasts, so the capture thread is not held up.
 #pragma once
 
-#include "CPacketOutput.h"
+#include "media/encoder/CPacketOutput.h"
 
 #include <mutex>
 #include <vector>

@@ -1,7 +1,7 @@
-#include "CH264Encoder.h"
+#include "media/encoder/CH264Encoder.h"
 
-#include "AvccConvert.h"
-#include "Platform.h"
+#include "media/encoder/AvccConvert.h"
+#include "platform/Platform.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 // frame silently.
 #pragma once
 
-#include "CPacketOutput.h"
+#include "media/encoder/CPacketOutput.h"
 
 #include <atomic>
 #include <condition_variable>

@@ -1,6 +1,6 @@
-#include "CMp4Muxer.h"
+#include "media/encoder/CMp4Muxer.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QElapsedTimer>
 #include <QFile>

@@ -5,8 +5,8 @@
 // it stays readable, and every later packet is refused.
 #pragma once
 
-#include "CAacEncoder.h"
-#include "CH264Encoder.h"
+#include "media/encoder/CAacEncoder.h"
+#include "media/encoder/CH264Encoder.h"
 
 #include <QString>
 

@@ -1,4 +1,4 @@
-#include "CPacketOutput.h"
+#include "media/encoder/CPacketOutput.h"
 
 #include <algorithm>
 

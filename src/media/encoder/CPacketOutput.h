@@ -4,7 +4,7 @@
 // sink that refused a packet is remembered until the output ends.
 #pragma once
 
-#include "IPacketSink.h"
+#include "media/encoder/IPacketSink.h"
 
 #include <atomic>
 #include <mutex>

@@ -1,10 +1,10 @@
 // The KVE_ operations over the encoder and muxer objects.
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
-#include "CAacEncoder.h"
-#include "CH264Encoder.h"
-#include "CMp4Muxer.h"
-#include "HandleTable.h"
+#include "media/encoder/CAacEncoder.h"
+#include "media/encoder/CH264Encoder.h"
+#include "media/encoder/CMp4Muxer.h"
+#include "media/core/HandleTable.h"
 
 namespace
 {

@@ -4,7 +4,7 @@
 // encoder's put operations then report it to their caller.
 #pragma once
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 namespace KVMedia
 {

@@ -1,8 +1,8 @@
-#include "CFrameComposer.h"
+#include "media/mixer/CFrameComposer.h"
 
-#include "COverlay.h"
-#include "YuyvBlend.h"
-#include "YuyvLayout.h"
+#include "media/mixer/COverlay.h"
+#include "media/mixer/YuyvBlend.h"
+#include "media/capture/YuyvLayout.h"
 
 #include <algorithm>
 #include <cstring>

@@ -4,7 +4,7 @@
 // composer per thread (it keeps scratch space between frames).
 #pragma once
 
-#include "KVTypes.h"
+#include "media/KVTypes.h"
 
 #include <cstdint>
 #include <vector>

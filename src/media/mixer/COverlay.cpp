@@ -1,6 +1,6 @@
-#include "COverlay.h"
+#include "media/mixer/COverlay.h"
 
-#include "YuyvBlend.h"
+#include "media/mixer/YuyvBlend.h"
 
 #include <algorithm>
 #include <cmath>

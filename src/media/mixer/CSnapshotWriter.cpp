@@ -1,6 +1,6 @@
-#include "CSnapshotWriter.h"
+#include "media/mixer/CSnapshotWriter.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QImage>
 #include <QImageWriter>

@@ -1,10 +1,10 @@
-#include "CVideoMixer.h"
+#include "media/mixer/CVideoMixer.h"
 
-#include "COverlay.h"
-#include "HandleTable.h"
-#include "Platform.h"
-#include "YuyvLayout.h"
-#include "YuyvBlend.h"
+#include "media/mixer/COverlay.h"
+#include "media/core/HandleTable.h"
+#include "platform/Platform.h"
+#include "media/capture/YuyvLayout.h"
+#include "media/mixer/YuyvBlend.h"
 
 #include <algorithm>
 

@@ -9,10 +9,10 @@
 // No lock is held while a callback runs, so callbacks may call back in.
 #pragma once
 
-#include "CFrameComposer.h"
-#include "CaptureSource.h"
-#include "CSnapshotWriter.h"
-#include "KVMixer.h"
+#include "media/mixer/CFrameComposer.h"
+#include "media/capture/CaptureSource.h"
+#include "media/mixer/CSnapshotWriter.h"
+#include "media/KVMixer.h"
 
 #include <QString>
 

@@ -1,13 +1,13 @@
 // The mixer operations: handle checks and text conversion around CVideoMixer.
-#include "KVMixer.h"
+#include "media/KVMixer.h"
 
-#include "CaptureSource.h"
-#include "COverlay.h"
-#include "CVideoMixer.h"
-#include "HandleTable.h"
-#include "OverlaySources.h"
-#include "Platform.h"
-#include "YuyvLayout.h"
+#include "media/capture/CaptureSource.h"
+#include "media/mixer/COverlay.h"
+#include "media/mixer/CVideoMixer.h"
+#include "media/core/HandleTable.h"
+#include "media/mixer/OverlaySources.h"
+#include "platform/Platform.h"
+#include "media/capture/YuyvLayout.h"
 
 #include <QString>
 

@@ -1,6 +1,6 @@
-#include "OverlaySources.h"
+#include "media/mixer/OverlaySources.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <QColor>
 #include <QFont>

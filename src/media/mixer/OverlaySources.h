@@ -3,7 +3,7 @@
 // diagnostic line). Heavy; run them outside any lock.
 #pragma once
 
-#include "KVMixer.h"
+#include "media/KVMixer.h"
 
 #include <QImage>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "YuyvBlend.h"
+#include "media/mixer/YuyvBlend.h"
 
 #include <cstring>
 

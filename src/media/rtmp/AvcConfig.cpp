@@ -1,4 +1,4 @@
-#include "AvcConfig.h"
+#include "media/rtmp/AvcConfig.h"
 
 namespace
 {

@@ -1,23 +1,43 @@
 // The KPL_ RTMP operations over CRtmpClient.
-#include "KVEncoder.h"
-#include "KVProtocol.h"
-#include "RtmpClient.h"
-#include "RtmpHandshake.h"
+#include "media/KVEncoder.h"
+#include "media/KVProtocol.h"
+#include "media/rtmp/RtmpClient.h"
+#include "media/rtmp/RtmpHandshake.h"
+
+extern "C" {
+#include <libavformat/avformat.h>
+}
+
+#include "media/core/HandleTable.h"
+#include "platform/Platform.h"
 
 #include <cstring>
 #include <memory>
-#include <new>
 
 namespace
 {
-struct CClientHandle
+KVMedia::CHandleTable<CRtmpClient>& Clients()
 {
-    std::shared_ptr<CRtmpClient> pClient;
-};
+    static KVMedia::CHandleTable<CRtmpClient> s_table;
+    return s_table;
+}
 
-CRtmpClient* FromHandle(KVS_HANDLE hClient)
+// A stale or foreign handle is a caller's fault worth seeing in the log; a
+// null one is the ordinary "no client" case and stays quiet.
+void ReportUnknown(const char* pszOperation, KVS_HANDLE hClient)
 {
-    return hClient ? static_cast<CClientHandle*>(hClient)->pClient.get() : nullptr;
+    if (hClient)
+        Platform::DebugOutput(QStringLiteral("rtmp: %1 refused, 0x%2 is not an open client")
+                                  .arg(QLatin1String(pszOperation))
+                                  .arg(reinterpret_cast<quintptr>(hClient), 0, 16));
+}
+
+std::shared_ptr<CRtmpClient> FindClient(const char* pszOperation, KVS_HANDLE hClient)
+{
+    auto pClient = Clients().Get(hClient);
+    if (!pClient)
+        ReportUnknown(pszOperation, hClient);
+    return pClient;
 }
 }
 
@@ -29,29 +49,29 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     CRtmpAddress address;
     if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
         return nullptr;
-    CClientHandle* pHandle = new (std::nothrow) CClientHandle;
-    if (!pHandle)
-        return nullptr;
+    std::shared_ptr<CRtmpClient> pClient;
     try
     {
-        pHandle->pClient = std::make_shared<CRtmpClient>(pszUrl, nTimeout, pfn, pUser);
+        pClient = std::make_shared<CRtmpClient>(pszUrl, nTimeout, pfn, pUser);
     }
     catch (...)
     {
-        delete pHandle;
         return nullptr;
     }
-    if (!pHandle->pClient->Start())
+    // Entered before its thread runs: callers configure the client right
+    // after this returns, and a connection refused at once races with that.
+    const KVS_HANDLE hClient = Clients().Add(pClient);
+    if (!pClient->Start())
     {
-        delete pHandle;
+        Clients().Remove(hClient);
         return nullptr;
     }
-    return pHandle;
+    return hClient;
 }
 
 int KPL_SetRTMPAutoReconnect(KVS_HANDLE hClient, int bEnable)
 {
-    CRtmpClient* pClient = FromHandle(hClient);
+    const auto pClient = FindClient(__func__, hClient);
     if (!pClient)
         return 0;
     pClient->SetAutoReconnect(bEnable != 0);
@@ -61,7 +81,7 @@ int KPL_SetRTMPAutoReconnect(KVS_HANDLE hClient, int bEnable)
 int KPL_SetRTMPVideoFormat(KVS_HANDLE hClient, int nWidth, int nHeight, int nDuration, int nReserved)
 {
     (void)nReserved;
-    CRtmpClient* pClient = FromHandle(hClient);
+    const auto pClient = FindClient(__func__, hClient);
     if (!pClient || nWidth <= 0 || nHeight <= 0)
         return 0;
     pClient->SetVideoFormat(nWidth, nHeight, nDuration);
@@ -70,7 +90,7 @@ int KPL_SetRTMPVideoFormat(KVS_HANDLE hClient, int nWidth, int nHeight, int nDur
 
 int KPL_SetRTMPAudioFormat(KVS_HANDLE hClient, int nSampleRate, int nChannels, int nFrameSamples)
 {
-    CRtmpClient* pClient = FromHandle(hClient);
+    const auto pClient = FindClient(__func__, hClient);
     if (!pClient || nSampleRate <= 0 || nChannels <= 0)
         return 0;
     pClient->SetAudioFormat(nSampleRate, nChannels, nFrameSamples);
@@ -80,7 +100,7 @@ int KPL_SetRTMPAudioFormat(KVS_HANDLE hClient, int nSampleRate, int nChannels, i
 int KPL_WriteRTMPData(KVS_HANDLE hClient, int nStream, const uint8_t* pData, int nLength, const void* pSecond,
                       int nSecondLength)
 {
-    CRtmpClient* pClient = FromHandle(hClient);
+    const auto pClient = FindClient(__func__, hClient);
     if (!pClient || !pData || nLength <= 0 || !pSecond || nSecondLength < int(sizeof(KVE_PACKET_INFO)))
         return 0;
     KVE_PACKET_INFO info;
@@ -90,7 +110,7 @@ int KPL_WriteRTMPData(KVS_HANDLE hClient, int nStream, const uint8_t* pData, int
 
 int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus)
 {
-    CRtmpClient* pClient = FromHandle(hClient);
+    const auto pClient = FindClient(__func__, hClient);
     if (!pClient || !pStatus)
         return 0;
     pClient->GetStatus(*pStatus);
@@ -99,11 +119,15 @@ int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus)
 
 int KPL_DestroyRTMPClient(KVS_HANDLE hClient)
 {
-    CClientHandle* pHandle = static_cast<CClientHandle*>(hClient);
-    if (!pHandle)
+    // Taken out of the table first, so a second destroy finds nothing while
+    // callers still inside a write keep the client alive until they return.
+    const auto pClient = Clients().Remove(hClient);
+    if (!pClient)
+    {
+        ReportUnknown(__func__, hClient);
         return 0;
-    pHandle->pClient->Stop();
-    delete pHandle;
+    }
+    pClient->Stop();
     return 1;
 }
 
@@ -113,4 +137,15 @@ int KPL_TestConnect(const char* pszUrl, int nTimeout)
     if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
         return 0;
     return RtmpHandshake(address, nTimeout) ? 1 : 0;
+}
+
+int KPL_Initialize()
+{
+    avformat_network_init();
+    return 1;
+}
+
+void KPL_Uninitialize()
+{
+    avformat_network_deinit();
 }

@@ -1,7 +1,7 @@
-#include "RtmpClient.h"
+#include "media/rtmp/RtmpClient.h"
 
-#include "AvcConfig.h"
-#include "Platform.h"
+#include "media/rtmp/AvcConfig.h"
+#include "platform/Platform.h"
 
 extern "C" {
 #include <libavformat/avformat.h>

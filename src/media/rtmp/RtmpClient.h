@@ -3,9 +3,9 @@
 // costs them dropped packets, never waiting.
 #pragma once
 
-#include "KVEncoder.h"
-#include "KVProtocol.h"
-#include "RtmpPacketQueue.h"
+#include "media/KVEncoder.h"
+#include "media/KVProtocol.h"
+#include "media/rtmp/RtmpPacketQueue.h"
 
 #include <atomic>
 #include <condition_variable>

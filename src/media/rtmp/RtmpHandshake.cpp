@@ -1,6 +1,6 @@
-#include "RtmpHandshake.h"
+#include "media/rtmp/RtmpHandshake.h"
 
-#include "Platform.h"
+#include "platform/Platform.h"
 
 #include <arpa/inet.h>
 #include <cerrno>

@@ -1,6 +1,6 @@
-#include "RtmpPacketQueue.h"
+#include "media/rtmp/RtmpPacketQueue.h"
 
-#include "KVEncoder.h"
+#include "media/KVEncoder.h"
 
 #include <algorithm>
 

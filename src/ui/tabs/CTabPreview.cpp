@@ -1,12 +1,12 @@
-#include "CTabPreview.h"
+#include "ui/tabs/CTabPreview.h"
 
-#include "CKVCapture.h"
-#include "CLayout.h"
-#include "CSettings.h"
-#include "CVideoWnd.h"
-#include "KVFrameDuration.h"
-#include "OptionTables.h"
-#include "Platform.h"
+#include "engine/CKVCapture.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "ui/windows/CVideoWnd.h"
+#include "engine/KVFrameDuration.h"
+#include "config/OptionTables.h"
+#include "platform/Platform.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -17,6 +17,12 @@
 #include <QRect>
 #include <QSignalBlocker>
 #include <QVBoxLayout>
+
+using ChannelPlacement::InsetFlag;
+using ChannelPlacement::IsInsetLayout;
+
+static_assert(int(CTabPreview::CHANNEL_COUNT) == int(ChannelPlacement::CHANNEL_COUNT),
+              "the placement rules cover every channel box");
 
 namespace
 {
@@ -180,11 +186,6 @@ bool CTabPreview::GetRect(int nLayout, int nPosition, QRect& rect)
                                     rect);
 }
 
-int CTabPreview::InsetFlag(int nLayout, int nPosition)
-{
-    return IsInsetLayout(nLayout) && nPosition == 1 ? 1 : 0;
-}
-
 void CTabPreview::PlaceChannel(int nChannel, int nLayout, int nPosition, int bInset)
 {
     QRect rect;
@@ -220,12 +221,6 @@ int CTabPreview::FrameDuration()
     int nRate = 0;
     g_settings.GetOutputFormat(nSize, nRate);
     return FrameDurationFromRate(GetFrameRate(nRate));
-}
-
-int CTabPreview::ValidPosition(int nChannel, int nPositionCount)
-{
-    const int nPosition = g_settings.GetChannelPosition(nChannel);
-    return nPosition >= 0 && nPosition < nPositionCount ? nPosition : -1;
 }
 
 // ---- Slots ----
@@ -264,93 +259,70 @@ void CTabPreview::OnPositionChanged(int nIndex)
         return;
 
     const int nLayout = g_settings.GetLayoutIndex();
-    const int nPositionCount = g_layout.GetPositionCount(nLayout);
-    const int nNew = nIndex - 1;
-    const int nOld = ValidPosition(nChannel, nPositionCount);
-
-    if (nOld != nNew)
-    {
-        // The channel that holds the new position, if any, takes the old one.
-        const int nOther = g_settings.FindChannelAtPosition(nNew);
-        if (nOther >= 0)
-        {
-            const QSignalBlocker blocker(m_aChannels[nOther].pPosition);
-            m_aChannels[nOther].pPosition->setCurrentIndex(nOld + 1);
-            g_settings.SetChannelPosition(nOther, nOld);
-        }
-        g_settings.SetChannelPosition(nChannel, nNew);
-
-        if (nLayout == 0 && nOther >= 0)
-        {
-            // The single layout swaps its one picture with a cross-fade of
-            // half a second.
-            g_capture.StartTransition(nOther, nChannel, 2 * FrameDuration());
-        }
-        else
-        {
-            int nInset = -1;
-            if (nOther >= 0)
-            {
-                if (nOld == -1)
-                {
-                    g_capture.RemoveMixerChannel(nOther);
-                }
-                else
-                {
-                    PlaceChannel(nOther, nLayout, nOld, InsetFlag(nLayout, nOld));
-                    if (nLayout == 2 && nOld == 1)
-                        nInset = nOther;
-                }
-            }
-
-            if (nNew == -1)
-            {
-                g_capture.RemoveMixerChannel(nChannel);
-            }
-            else
-            {
-                PlaceChannel(nChannel, nLayout, nNew, InsetFlag(nLayout, nNew));
-                if (IsInsetLayout(nLayout))
-                {
-                    // The inset must reach the mixer after the main picture.
-                    QRect rect;
-                    if (nInset >= 0)
-                    {
-                        ReplacePair(nLayout, nChannel, nInset);
-                    }
-                    else if (GetRect(nLayout, nNew, rect) && rect.x() == 0)
-                    {
-                        const int nPartner = g_settings.FindChannelAtPosition(nNew == 0 ? 1 : 0);
-                        if (nPartner >= 0)
-                        {
-                            if (nNew == 0)
-                                ReplacePair(nLayout, nChannel, nPartner);
-                            else
-                                ReplacePair(nLayout, nPartner, nChannel);
-                        }
-                    }
-                }
-            }
-        }
-    }
-
-    // No other channel may keep the position just taken (a channel without a
-    // device can still carry it in the table).
-    if (nNew != -1)
-    {
-        for (int j = 0; j < CHANNEL_COUNT; ++j)
-        {
-            if (j == nChannel || g_settings.GetChannelPosition(j) != nNew)
-                continue;
-            g_settings.SetChannelPosition(j, -1);
-            if (g_capture.IsChannelPlaced(j))
-                g_capture.RemoveMixerChannel(j);
-            const QSignalBlocker blocker(m_aChannels[j].pPosition);
-            m_aChannels[j].pPosition->setCurrentIndex(0);
-        }
-    }
+    const ChannelPlacement::SMove move =
+        ChannelPlacement::MoveChannel(CurrentChannelTable(), CurrentLayoutFacts(nLayout), nChannel, nIndex - 1);
+    ApplyPositions(move.vecPositions);
+    ApplyMixerSteps(nLayout, move.vecSteps);
     RefreshPositionTexts(nLayout);
     RefreshChannelStatus();
+}
+
+ChannelPlacement::ChannelTable CTabPreview::CurrentChannelTable()
+{
+    ChannelPlacement::ChannelTable table;
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        table[size_t(nChannel)].nDevice = g_settings.GetChannelDevice(nChannel);
+        table[size_t(nChannel)].nPosition = g_settings.GetChannelPosition(nChannel);
+        table[size_t(nChannel)].bPlaced = g_capture.IsChannelPlaced(nChannel);
+    }
+    return table;
+}
+
+ChannelPlacement::SLayout CTabPreview::CurrentLayoutFacts(int nLayout)
+{
+    ChannelPlacement::SLayout layout;
+    layout.nLayout = nLayout;
+    layout.nPositionCount = g_layout.GetPositionCount(nLayout);
+    for (int nPosition = 0; nPosition < layout.nPositionCount; ++nPosition)
+    {
+        QRect rect;
+        layout.vecLeftEdge.push_back(GetRect(nLayout, nPosition, rect) && rect.x() == 0);
+    }
+    return layout;
+}
+
+void CTabPreview::ApplyPositions(const std::vector<ChannelPlacement::SPositionChange>& vecChanges)
+{
+    for (const ChannelPlacement::SPositionChange& change : vecChanges)
+    {
+        g_settings.SetChannelPosition(change.nChannel, change.nPosition);
+        const QSignalBlocker blocker(m_aChannels[change.nChannel].pPosition);
+        m_aChannels[change.nChannel].pPosition->setCurrentIndex(change.nPosition + 1);
+    }
+}
+
+void CTabPreview::ApplyMixerSteps(int nLayout, const std::vector<ChannelPlacement::SMixerStep>& vecSteps)
+{
+    for (const ChannelPlacement::SMixerStep& step : vecSteps)
+    {
+        switch (step.eKind)
+        {
+        case ChannelPlacement::SMixerStep::PLACE:
+            PlaceChannel(step.nChannel, nLayout, step.nPosition, step.bInset);
+            break;
+        case ChannelPlacement::SMixerStep::REMOVE:
+            g_capture.RemoveMixerChannel(step.nChannel);
+            break;
+        case ChannelPlacement::SMixerStep::REPLACE_PAIR:
+            ReplacePair(nLayout, step.nChannel, step.nSecond);
+            break;
+        case ChannelPlacement::SMixerStep::TRANSITION:
+            // Half a second at the usual rates.
+            g_capture.StartTransition(step.nChannel, step.nSecond, 2 * FrameDuration());
+            break;
+        }
+    }
 }
 
 // ---- IVideoWndCallback ----

@@ -4,8 +4,9 @@
 // mixer's rectangles consistent with one another.
 #pragma once
 
-#include "IDeviceCallback.h"
-#include "IVideoWndCallback.h"
+#include "ui/tabs/ChannelPlacement.h"
+#include "ui/tabs/IDeviceCallback.h"
+#include "ui/windows/IVideoWndCallback.h"
 
 #include <QWidget>
 
@@ -79,18 +80,18 @@ private:
     // Channel rectangle of position nPosition in the current output; false
     // when the layout cannot give one.
     static bool GetRect(int nLayout, int nPosition, QRect& rect);
-    // Position 1 of the two picture-in-picture layouts lies over position 0.
-    static bool IsInsetLayout(int nLayout) { return nLayout == 1 || nLayout == 2; }
-    static int InsetFlag(int nLayout, int nPosition);
     void PlaceChannel(int nChannel, int nLayout, int nPosition, int bInset);
     // Gives nFirst (position 0) to the mixer before nSecond (position 1), so
     // that the inset lies over the main picture.
     void ReplacePair(int nLayout, int nFirst, int nSecond);
     static bool EngineHasDevice(int nDevice);
     static int FrameDuration();
-    // Stored position as the current layout knows it; -1 when not placed or
-    // not a position of that layout.
-    static int ValidPosition(int nChannel, int nPositionCount);
+    static ChannelPlacement::ChannelTable CurrentChannelTable();
+    static ChannelPlacement::SLayout CurrentLayoutFacts(int nLayout);
+    // Stored positions and their lists; the lists change without asking for
+    // another move.
+    void ApplyPositions(const std::vector<ChannelPlacement::SPositionChange>& vecChanges);
+    void ApplyMixerSteps(int nLayout, const std::vector<ChannelPlacement::SMixerStep>& vecSteps);
     void RunDeviceDialog(int nChannel);
     // Opens the engine channel into the channel's preview and notes whether
     // the device could be had at all.

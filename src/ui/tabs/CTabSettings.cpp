@@ -1,14 +1,14 @@
-#include "CTabSettings.h"
+#include "ui/tabs/CTabSettings.h"
 
-#include "AppInfo.h"
-#include "CAutoConvertString.h"
-#include "CKVCapture.h"
-#include "CSettings.h"
-#include "Helpers.h"
-#include "IDeviceCallback.h"
-#include "IKVRecordNotify.h"
-#include "KVProtocol.h"
-#include "Platform.h"
+#include "common/AppInfo.h"
+#include "engine/CAutoConvertString.h"
+#include "engine/CKVCapture.h"
+#include "config/CSettings.h"
+#include "common/Helpers.h"
+#include "ui/tabs/IDeviceCallback.h"
+#include "engine/IKVRecordNotify.h"
+#include "media/KVProtocol.h"
+#include "platform/Platform.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -148,30 +148,20 @@ QGroupBox* CTabSettings::CreateVideoGroup()
     SelectByData(m_pCmbFrameRate, nRateIndex);
     m_bSmallFormat = ComputeSmallFormat(nSizeIndex);
 
-    int nProfile = 0;
-    int nQuality = 0;
-    int nBitrate = 0;
-    int nMode = 0;
-    int nKeyFrame = 0;
-    int nEncoderKind = 0;
-    int nAudioBitrate = 0;
-    int nAudioQuality = 0;
-    g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
-                               nAudioQuality);
+    SEncoderParam param = g_settings.GetEncoderParamRecord();
     // A hardware encoder chosen on another machine, or one that no longer
     // opens: record what will actually be used.
-    if (nEncoderKind < 0 || nEncoderKind >= m_pCmbH264Encoder->count())
+    if (param.nEncoderKind < 0 || param.nEncoderKind >= m_pCmbH264Encoder->count())
     {
-        nEncoderKind = 0;
-        g_settings.SetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
-                                   nAudioQuality);
+        param.nEncoderKind = 0;
+        g_settings.SetEncoderParamRecord(param);
     }
-    SelectByData(m_pCmbH264Encoder, nEncoderKind);
-    SelectByData(m_pCmbH264Mode, nMode);
-    SelectByData(m_pCmbH264Profile, nProfile);
-    SelectByData(m_pCmbH264Quality, nQuality);
-    SelectByData(m_pCmbH264Bitrate, nBitrate);
-    SelectByData(m_pCmbKeyFrame, nKeyFrame);
+    SelectByData(m_pCmbH264Encoder, param.nEncoderKind);
+    SelectByData(m_pCmbH264Mode, param.nMode);
+    SelectByData(m_pCmbH264Profile, param.nProfile);
+    SelectByData(m_pCmbH264Quality, param.nQuality);
+    SelectByData(m_pCmbH264Bitrate, param.nBitrate);
+    SelectByData(m_pCmbKeyFrame, param.nKeyFrame);
     return m_pGroupVideo;
 }
 
@@ -209,18 +199,9 @@ QGroupBox* CTabSettings::CreateAudioGroup()
     for (int i = 0; i < GetAudioQualityCount(); ++i)
         m_pCmbAudioQuality->addItem(QString::asprintf("%3d", GetAudioQuality(i)), i);
 
-    int nProfile = 0;
-    int nQuality = 0;
-    int nBitrate = 0;
-    int nMode = 0;
-    int nKeyFrame = 0;
-    int nEncoderKind = 0;
-    int nAudioBitrate = 0;
-    int nAudioQuality = 0;
-    g_settings.GetEncoderParam(nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate,
-                               nAudioQuality);
-    SelectByData(m_pCmbAudioBitrate, nAudioBitrate);
-    SelectByData(m_pCmbAudioQuality, nAudioQuality);
+    const SEncoderParam param = g_settings.GetEncoderParamRecord();
+    SelectByData(m_pCmbAudioBitrate, param.nAudioBitrate);
+    SelectByData(m_pCmbAudioQuality, param.nAudioQuality);
 
     int nStored = -1;
     int nMonitor = 0;
@@ -311,18 +292,13 @@ QGroupBox* CTabSettings::CreateRtmpGroup()
     pRow->addWidget(m_pBtnRtmpTest, 0);
     pBoxLayout->addLayout(pRow);
 
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl);
-    m_pCkbRtmp->setChecked(nPush == 1);
-    m_pEdtRtmpIp->setText(strAddress);
-    m_pEdtRtmpPort->setText(strPort);
-    m_pEdtRtmpStream->setText(strStream);
-    m_pEdtRtmpUrl->setText(strUrl);
-    SetRtmpFieldsEnabled(nPush != 0);
+    const SRtmpServer server = g_settings.GetRtmpServerRecord();
+    m_pCkbRtmp->setChecked(server.nPush == 1);
+    m_pEdtRtmpIp->setText(server.strAddress);
+    m_pEdtRtmpPort->setText(server.strPort);
+    m_pEdtRtmpStream->setText(server.strStream);
+    m_pEdtRtmpUrl->setText(server.strUrl);
+    SetRtmpFieldsEnabled(server.nPush != 0);
     return pGroup;
 }
 
@@ -551,9 +527,8 @@ void CTabSettings::OnEdtRtmpTextChanged(const QString& strText)
 
 bool CTabSettings::RejectUnstorableRtmpText()
 {
-    int nPush = 0;
-    QString strStored[4];
-    g_settings.GetRtmpServer(nPush, strStored[0], strStored[1], strStored[2], strStored[3]);
+    const SRtmpServer server = g_settings.GetRtmpServerRecord();
+    const QString astrStored[] = {server.strAddress, server.strPort, server.strStream};
     QLineEdit* const apEdits[] = {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream};
     const ERtmpField aeFields[] = {RTMP_FIELD_ADDRESS, RTMP_FIELD_PORT, RTMP_FIELD_STREAM};
     for (int i = 0; i < 3; ++i)
@@ -565,7 +540,7 @@ bool CTabSettings::RejectUnstorableRtmpText()
         // storing again) keeps the record readable.
         {
             const QSignalBlocker blocker(pEdit);
-            pEdit->setText(strStored[i]);
+            pEdit->setText(astrStored[i]);
         }
         ShowCriticalMessageYes(nullptr, GetRtmpFieldMessage(aeFields[i]));
         return true;

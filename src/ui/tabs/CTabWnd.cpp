@@ -1,8 +1,8 @@
-#include "CTabWnd.h"
+#include "ui/tabs/CTabWnd.h"
 
-#include "CKVCapture.h"
-#include "CTabPreview.h"
-#include "CTabSettings.h"
+#include "engine/CKVCapture.h"
+#include "ui/tabs/CTabPreview.h"
+#include "ui/tabs/CTabSettings.h"
 
 #include <QGuiApplication>
 #include <QScrollArea>

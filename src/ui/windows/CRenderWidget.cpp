@@ -1,4 +1,4 @@
-#include "CRenderWidget.h"
+#include "ui/windows/CRenderWidget.h"
 
 #include <QEvent>
 #include <QPainter>

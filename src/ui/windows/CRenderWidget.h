@@ -4,7 +4,7 @@
 // the projection windows derive from it.
 #pragma once
 
-#include "KVRenderTarget.h"
+#include "media/KVRenderTarget.h"
 
 #include <QImage>
 #include <QPainter>

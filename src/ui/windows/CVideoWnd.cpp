@@ -1,6 +1,6 @@
-#include "CVideoWnd.h"
+#include "ui/windows/CVideoWnd.h"
 
-#include "CKVCapture.h"
+#include "engine/CKVCapture.h"
 
 #include <QCloseEvent>
 #include <QFont>

@@ -5,8 +5,8 @@
 // A double click toggles full screen.
 #pragma once
 
-#include "CRenderWidget.h"
-#include "IVideoWndCallback.h"
+#include "ui/windows/CRenderWidget.h"
+#include "ui/windows/IVideoWndCallback.h"
 
 #include <cstdint>
 

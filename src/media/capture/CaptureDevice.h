@@ -1,0 +1,77 @@
+// One open capture: its format, its thread, its callback and the latest
+// frame it produced (kept for the mixer). Shared-owned: the capture thread
+// keeps its object alive, so closing from inside the callback is safe too.
+#pragma once
+
+#include "media/core/DeviceState.h"
+#include "media/capture/FrameProducer.h"
+#include "media/capture/FrameRecycler.h"
+#include "media/KVTypes.h"
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace KVMedia
+{
+class CCaptureDevice : public std::enable_shared_from_this<CCaptureDevice>
+{
+public:
+    explicit CCaptureDevice(std::shared_ptr<CVideoDeviceState> pDevice);
+    ~CCaptureDevice();
+    CCaptureDevice(const CCaptureDevice&) = delete;
+    CCaptureDevice& operator=(const CCaptureDevice&) = delete;
+
+    const std::shared_ptr<CVideoDeviceState>& GetDevice() const { return m_pDevice; }
+
+    bool SetFormat(int nColor, int nWidth, int nHeight, int nDuration);
+    void SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser);
+    bool Start();
+    // Returns once the thread has ended, so no callback runs afterwards;
+    // called from the callback itself it only asks the thread to end.
+    void Stop();
+    bool IsRunning() const;
+
+    bool CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const;
+    std::shared_ptr<const SCapturedFrame> AcquireLatestFrame(int nWidth, int nHeight, uint64_t nAfterSeq) const;
+    uint64_t GetLatestSeq() const;
+
+private:
+    bool IsCaptureThread() const { return m_idThread.load() == std::this_thread::get_id(); }
+    bool StartLocked();
+    void StopLocked();
+    std::unique_ptr<IFrameProducer> CreateProducer() const;
+    void Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer);
+
+    const std::shared_ptr<CVideoDeviceState> m_pDevice;
+
+    // Start, stop and format changes, from whichever thread calls them.
+    mutable std::mutex m_mutexControl;
+    int m_nWidth = 768;
+    int m_nHeight = 576;
+    int m_nDuration = 400000;
+    bool m_bRunning = false;
+    std::thread m_thread;
+    // Known to the thread before its first callback; lets calls made from
+    // inside the callback avoid waiting for themselves.
+    std::atomic<std::thread::id> m_idThread{};
+    CStopSignal m_stop;
+
+    // Held while the callback runs, so replacing it waits for a running
+    // call; recursive so the callback may replace itself.
+    std::recursive_mutex m_mutexCallback;
+    KVS_VIDEO_CAPTURE_CALLBACK m_pfnCallback = nullptr;
+    void* m_pUser = nullptr;
+
+    // The capture thread fills a frame of its own and publishes it as the
+    // front under m_mutexFrame; readers take a reference to the front under
+    // the same lock and read it unlocked, since a published frame is never
+    // written again. Frames come back to the recycler when read.
+    const std::shared_ptr<CFrameRecycler> m_pRecycler = std::make_shared<CFrameRecycler>();
+    mutable std::mutex m_mutexFrame;
+    std::shared_ptr<const SCapturedFrame> m_pFront;
+    uint64_t m_nSeq = 0;
+};
+}

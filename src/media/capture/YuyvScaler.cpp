@@ -1,0 +1,106 @@
+#include "media/capture/YuyvScaler.h"
+
+#include "media/capture/YuyvLayout.h"
+
+extern "C" {
+#include <libswscale/swscale.h>
+}
+
+#include <cstring>
+
+namespace KVMedia
+{
+void PadYuyvRow(const uint8_t* pSrc, int nWidth, uint8_t* pDst)
+{
+    std::memcpy(pDst, pSrc, size_t(nWidth) * 2);
+    if (!(nWidth & 1))
+        return;
+    uint8_t* pLast = pDst + size_t(nWidth - 1) * 2;
+    pLast[2] = pLast[0];
+    pLast[3] = uint8_t(YuyvV(pSrc, nWidth, nWidth - 1));
+}
+
+CYuyvScaler::CYuyvScaler(bool bSmooth)
+    : m_nFlags(bSmooth ? SWS_BILINEAR : SWS_POINT)
+{
+}
+
+CYuyvScaler::~CYuyvScaler()
+{
+    sws_freeContext(m_pSws);
+}
+
+const uint8_t* CYuyvScaler::PaddedSource(const uint8_t* pSrc, int nSrcStride, int nWidth, int nHeight, int* pnStride)
+{
+    *pnStride = nSrcStride;
+    if (!(nWidth & 1))
+        return pSrc;
+    const int nPadded = 2 * nWidth + 2;
+    m_abSource.resize(size_t(nPadded) * size_t(nHeight) + FRAME_READ_PADDING);
+    for (int y = 0; y < nHeight; ++y)
+        PadYuyvRow(pSrc + size_t(y) * size_t(nSrcStride), nWidth, m_abSource.data() + size_t(y) * size_t(nPadded));
+    *pnStride = nPadded;
+    return m_abSource.data();
+}
+
+bool CYuyvScaler::Run(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
+                      int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride, int eDstFormat, int nDstWidth,
+                      int nDstHeight)
+{
+    m_pSws = sws_getCachedContext(m_pSws, nSrcWidth, nSrcHeight, AVPixelFormat(eSrcFormat), nDstWidth, nDstHeight,
+                                  AVPixelFormat(eDstFormat), m_nFlags, nullptr, nullptr, nullptr);
+    if (!m_pSws)
+        return false;
+    if (bFullRange)
+    {
+        int* pnInvTable = nullptr;
+        int* pnTable = nullptr;
+        int nSrcRange = 0, nDstRange = 0, nBrightness = 0, nContrast = 0, nSaturation = 0;
+        sws_getColorspaceDetails(m_pSws, &pnInvTable, &nSrcRange, &pnTable, &nDstRange, &nBrightness, &nContrast,
+                                 &nSaturation);
+        sws_setColorspaceDetails(m_pSws, pnInvTable, 1, pnTable, 0, nBrightness, nContrast, nSaturation);
+    }
+    uint8_t* apDst[4] = {pDst, nullptr, nullptr, nullptr};
+    const int anDstStride[4] = {nDstStride, 0, 0, 0};
+    return sws_scale(m_pSws, apSrc, anSrcStride, 0, nSrcHeight, apDst, anDstStride) > 0;
+}
+
+bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
+                         int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride, int nDstWidth, int nDstHeight)
+{
+    if (!apSrc || !apSrc[0] || !pDst || !IsFrameSizeAllowed(nSrcWidth, nSrcHeight) ||
+        !IsFrameSizeAllowed(nDstWidth, nDstHeight) || nDstStride < 2 * nDstWidth)
+        return false;
+    const uint8_t* apSource[4] = {apSrc[0], apSrc[1], apSrc[2], apSrc[3]};
+    int anStride[4] = {anSrcStride[0], anSrcStride[1], anSrcStride[2], anSrcStride[3]};
+    if (eSrcFormat == AV_PIX_FMT_YUYV422)
+        apSource[0] = PaddedSource(apSrc[0], anSrcStride[0], nSrcWidth, nSrcHeight, &anStride[0]);
+    if (!(nDstWidth & 1))
+        return Run(apSource, anStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, pDst, nDstStride,
+                   AV_PIX_FMT_YUYV422, nDstWidth, nDstHeight);
+
+    const int nPadded = 2 * nDstWidth + 2;
+    m_abTarget.resize(size_t(nPadded) * size_t(nDstHeight) + FRAME_READ_PADDING);
+    if (!Run(apSource, anStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, m_abTarget.data(), nPadded,
+             AV_PIX_FMT_YUYV422, nDstWidth, nDstHeight))
+        return false;
+    for (int y = 0; y < nDstHeight; ++y)
+        std::memcpy(pDst + size_t(y) * size_t(nDstStride), m_abTarget.data() + size_t(y) * size_t(nPadded),
+                    size_t(nDstWidth) * 2);
+    return true;
+}
+
+bool CYuyvScaler::FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* pDst,
+                           int nDstStride, int eDstFormat, int nDstWidth, int nDstHeight)
+{
+    if (!pSrc || !pDst || !IsFrameSizeAllowed(nSrcWidth, nSrcHeight) || !IsFrameSizeAllowed(nDstWidth, nDstHeight) ||
+        nSrcStride < 2 * nSrcWidth)
+        return false;
+    int nStride = 0;
+    const uint8_t* apSource[4] = {PaddedSource(pSrc, nSrcStride, nSrcWidth, nSrcHeight, &nStride), nullptr, nullptr,
+                                  nullptr};
+    const int anStride[4] = {nStride, 0, 0, 0};
+    return Run(apSource, anStride, AV_PIX_FMT_YUYV422, nSrcWidth, nSrcHeight, false, pDst, nDstStride, eDstFormat,
+               nDstWidth, nDstHeight);
+}
+}

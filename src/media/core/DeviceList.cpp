@@ -1,0 +1,235 @@
+#include "media/core/DeviceList.h"
+
+#include "media/core/CaptureRegistry.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
+#include "media/capture/v4l2/V4l2Device.h"
+#include "media/capture/virtual/VirtualConfig.h"
+
+#include <QHash>
+
+#include <cstring>
+#include <mutex>
+
+namespace KVMedia
+{
+namespace
+{
+std::mutex g_mutexDevices;
+std::vector<std::shared_ptr<CVideoDeviceState>> g_vecVideo;
+std::vector<SAudioDeviceDesc> g_vecAudio;
+
+bool EnvFlag(const char* pszName)
+{
+    const QByteArray baValue = qgetenv(pszName).trimmed();
+    return !baValue.isEmpty() && baValue != "0";
+}
+
+// Two devices of the same model would otherwise be indistinguishable in
+// every list the user sees.
+void MakeNamesUnique(std::vector<std::shared_ptr<CVideoDeviceState>>& vecDevices)
+{
+    QHash<QString, int> hashSeen;
+    for (const auto& pDevice : vecDevices)
+        hashSeen.insert(pDevice->strName, 0);
+    QHash<QString, int> hashUsed;
+    for (auto& pDevice : vecDevices)
+    {
+        int& nUses = hashUsed[pDevice->strName];
+        ++nUses;
+        if (nUses == 1)
+            continue;
+        QString strCandidate;
+        int nSuffix = nUses;
+        do
+            strCandidate = QStringLiteral("%1 (%2)").arg(pDevice->strName).arg(nSuffix++);
+        while (hashSeen.contains(strCandidate));
+        hashSeen.insert(strCandidate, 0);
+        pDevice->strName = strCandidate;
+    }
+}
+
+KVS_GUID VirtualToneGuid(int nIndex)
+{
+    KVS_GUID guid;
+    std::memset(&guid, 0, sizeof(guid));
+    std::memcpy(guid.abData, "VistrelTone", 11);
+    guid.abData[12] = uint8_t(nIndex & 0xff);
+    guid.abData[13] = uint8_t((nIndex >> 8) & 0xff);
+    return guid;
+}
+}
+
+std::shared_ptr<CVideoDeviceState> GetVideoDevice(int nIndex)
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    if (nIndex < 0 || nIndex >= int(g_vecVideo.size()))
+        return nullptr;
+    return g_vecVideo[size_t(nIndex)];
+}
+
+std::shared_ptr<CVideoDeviceState> FindVideoDevice(const char* pszIdentity)
+{
+    if (!pszIdentity)
+        return nullptr;
+    const QByteArray baIdentity(pszIdentity, int(strnlen(pszIdentity, KVS_IDENTITY_LEN)));
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    for (const auto& pDevice : g_vecVideo)
+        if (pDevice->baIdentity == baIdentity)
+            return pDevice;
+    return nullptr;
+}
+
+std::vector<SAudioDeviceDesc> GetAudioDevices()
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    return g_vecAudio;
+}
+
+bool FindAudioDevice(const KVS_GUID& guid, SAudioDeviceDesc* pDesc)
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    for (const SAudioDeviceDesc& desc : g_vecAudio)
+        if (std::memcmp(desc.guid.abData, guid.abData, sizeof(guid.abData)) == 0)
+        {
+            *pDesc = desc;
+            return true;
+        }
+    return false;
+}
+
+void CopyName(const QString& strName, char16_t* pDst, int nCapacity)
+{
+    const int nLength = qMin(strName.size(), nCapacity - 1);
+    std::memcpy(pDst, strName.utf16(), size_t(nLength) * sizeof(char16_t));
+    pDst[nLength] = 0;
+}
+}
+
+using namespace KVMedia;
+
+int KVS_Initialize()
+{
+    // Read at this point rather than at load time, so a process can change
+    // its environment and initialise again.
+    std::vector<std::shared_ptr<CVideoDeviceState>> vecVideo;
+    if (!EnvFlag("VISTREL_NO_V4L2"))
+    {
+        for (const SV4l2Node& node : EnumerateV4l2Nodes())
+        {
+            auto pDevice = std::make_shared<CVideoDeviceState>();
+            pDevice->eKind = CVideoDeviceState::KIND_V4L2;
+            pDevice->strName = node.strCard;
+            pDevice->baIdentity = "v4l2:" + node.strPath.toLocal8Bit();
+            pDevice->strNode = node.strPath;
+            pDevice->nMaxWidth = node.nMaxWidth;
+            pDevice->nMaxHeight = node.nMaxHeight;
+            pDevice->nFamily = (node.nMaxWidth > 768 || node.nMaxHeight > 576) ? 2 : 1;
+            pDevice->baSerial = node.baSerial;
+            vecVideo.push_back(pDevice);
+        }
+    }
+
+    QStringList listErrors;
+    const std::vector<SVirtualVideoEntry> vecEntries =
+        ParseVirtualVideoConfig(QString::fromLocal8Bit(qgetenv("VISTREL_VIRTUAL_VIDEO")), &listErrors);
+    for (size_t i = 0; i < vecEntries.size(); ++i)
+    {
+        const SVirtualVideoEntry& entry = vecEntries[i];
+        auto pDevice = std::make_shared<CVideoDeviceState>();
+        pDevice->eKind = CVideoDeviceState::KIND_VIRTUAL;
+        pDevice->strName = entry.strName;
+        pDevice->baIdentity = "virtual:" + QByteArray::number(qulonglong(i));
+        pDevice->nFamily = entry.nFamily;
+        pDevice->nMaxWidth = entry.nMaxWidth;
+        pDevice->nMaxHeight = entry.nMaxHeight;
+        pDevice->baSerial = entry.baSerial;
+        pDevice->nPattern = int(i);
+        pDevice->bSignalPresent = !entry.bNoSignal;
+        vecVideo.push_back(pDevice);
+    }
+    MakeNamesUnique(vecVideo);
+
+    const int nTones = ParseVirtualAudioCount(QString::fromLocal8Bit(qgetenv("VISTREL_VIRTUAL_AUDIO")), &listErrors);
+    // Like video: the real sources first, then the virtual ones.
+    std::vector<SAudioDeviceDesc> vecAudio = EnumeratePulseSources(1500);
+    for (int i = 0; i < nTones; ++i)
+    {
+        SAudioDeviceDesc desc;
+        desc.strName = QStringLiteral("Virtual Tone %1").arg(i + 1);
+        desc.guid = VirtualToneGuid(i);
+        desc.nVirtualIndex = i;
+        vecAudio.push_back(desc);
+    }
+
+    for (const QString& strError : listErrors)
+        Platform::DebugOutput(strError);
+
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    g_vecVideo = std::move(vecVideo);
+    g_vecAudio = std::move(vecAudio);
+    return 1;
+}
+
+void KVS_Uninitialize()
+{
+    CloseAllCaptureHandles();
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    g_vecVideo.clear();
+    g_vecAudio.clear();
+}
+
+int KVS_GetVideoCaptureCount()
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    return int(g_vecVideo.size());
+}
+
+static void FillInfo(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO* pInfo)
+{
+    std::memset(pInfo, 0, sizeof(*pInfo));
+    CopyName(device.strName, pInfo->szName, KVS_NAME_LEN);
+    std::memcpy(pInfo->szIdentity, device.baIdentity.constData(),
+                size_t(qMin(device.baIdentity.size(), KVS_IDENTITY_LEN - 1)));
+}
+
+int KVS_GetVideoCaptureInfo(int nIndex, KVS_VIDEO_CAPTURE_INFO* pInfo)
+{
+    const auto pDevice = GetVideoDevice(nIndex);
+    if (!pDevice || !pInfo)
+        return 0;
+    FillInfo(*pDevice, pInfo);
+    return 1;
+}
+
+int KVS_GetVideoCaptureInfoEx(int nIndex, KVS_VIDEO_CAPTURE_INFO_EX* pInfo)
+{
+    const auto pDevice = GetVideoDevice(nIndex);
+    if (!pDevice || !pInfo)
+        return 0;
+    std::memset(pInfo, 0, sizeof(*pInfo));
+    FillInfo(*pDevice, &pInfo->info);
+    pInfo->nFamily = pDevice->nFamily;
+    pInfo->nMaxWidth = pDevice->nMaxWidth;
+    pInfo->nMaxHeight = pDevice->nMaxHeight;
+    return 1;
+}
+
+int KVS_GetAudioCaptureCount3()
+{
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    return int(g_vecAudio.size());
+}
+
+int KVS_GetAudioCaptureInfo3(int nIndex, KVS_AUDIO_CAPTURE_INFO* pInfo)
+{
+    if (!pInfo)
+        return 0;
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    if (nIndex < 0 || nIndex >= int(g_vecAudio.size()))
+        return 0;
+    std::memset(pInfo, 0, sizeof(*pInfo));
+    CopyName(g_vecAudio[size_t(nIndex)].strName, pInfo->szName, KVS_NAME_LEN);
+    pInfo->guid = g_vecAudio[size_t(nIndex)].guid;
+    return 1;
+}

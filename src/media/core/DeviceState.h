@@ -1,0 +1,55 @@
+// One video device as this layer knows it. Shared by the device list and by
+// every capture and property handle opened on it, so a handle stays usable
+// while the list is rebuilt.
+#pragma once
+
+#include "media/KVProperty.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <atomic>
+
+namespace KVMedia
+{
+constexpr int CONTROL_COUNT = 4;            // brightness, contrast, hue, saturation
+constexpr int VIRTUAL_CONTROL_MIN = 0;
+constexpr int VIRTUAL_CONTROL_MAX = 255;
+constexpr int VIRTUAL_CONTROL_DEFAULT = 128;
+
+// Input kinds as the property dialog names them.
+enum
+{
+    INPUT_HDMI = 0,
+    INPUT_VGA = 1,
+    INPUT_COMPONENT = 2,
+    INPUT_CVBS = 3,
+    INPUT_SVIDEO = 4,
+    INPUT_SDI = 5,
+};
+
+class CVideoDeviceState
+{
+public:
+    enum EKind { KIND_V4L2, KIND_VIRTUAL };
+
+    EKind eKind = KIND_VIRTUAL;
+    QString strName;
+    QByteArray baIdentity;      // "v4l2:<node>" or "virtual:<n>"
+    int nFamily = 2;
+    int nMaxWidth = 0;
+    int nMaxHeight = 0;
+    QByteArray baSerial;
+    QString strNode;            // V4L2 only: /dev/videoN
+    int nPattern = 0;           // virtual only: which test picture
+
+    // Virtual only; a real device keeps its controls and signal itself.
+    std::atomic<int> anControl[CONTROL_COUNT] = {
+        {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT},
+        {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT}};
+    // Bumped on every control change, so a capture thread re-applies them
+    // only when something changed.
+    std::atomic<uint32_t> nControlVersion{0};
+    std::atomic<bool> bSignalPresent{true};
+};
+}

@@ -1,0 +1,87 @@
+// Whether a hardware H.264 encoder really works here: only an encoder that
+// opens counts, not one that is merely compiled in.
+#include "media/KVStream.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavutil/hwcontext.h>
+#include <libavutil/log.h>
+}
+
+#include <QDir>
+
+#include <mutex>
+
+namespace
+{
+constexpr int PROBE_WIDTH = 320;
+constexpr int PROBE_HEIGHT = 240;
+
+bool TryOpen(const char* pszEncoder, AVPixelFormat eFormat, AVBufferRef* pFrames)
+{
+    const AVCodec* pCodec = avcodec_find_encoder_by_name(pszEncoder);
+    if (!pCodec)
+        return false;
+    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+    if (!pContext)
+        return false;
+    pContext->width = PROBE_WIDTH;
+    pContext->height = PROBE_HEIGHT;
+    pContext->time_base = AVRational{1, 25};
+    pContext->framerate = AVRational{25, 1};
+    pContext->pix_fmt = eFormat;
+    pContext->bit_rate = 500000;
+    if (pFrames)
+        pContext->hw_frames_ctx = av_buffer_ref(pFrames);
+    const bool bOpened = avcodec_open2(pContext, pCodec, nullptr) == 0;
+    avcodec_free_context(&pContext);
+    return bOpened;
+}
+
+bool ProbeVaapi()
+{
+    // Without a render node there is nothing to try.
+    if (QDir(QStringLiteral("/dev/dri")).entryList({QStringLiteral("renderD*")}, QDir::System).isEmpty())
+        return false;
+    if (!avcodec_find_encoder_by_name("h264_vaapi"))
+        return false;
+    AVBufferRef* pDevice = nullptr;
+    if (av_hwdevice_ctx_create(&pDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
+        return false;
+    bool bOpened = false;
+    AVBufferRef* pFrames = av_hwframe_ctx_alloc(pDevice);
+    if (pFrames)
+    {
+        auto* pFramesContext = reinterpret_cast<AVHWFramesContext*>(pFrames->data);
+        pFramesContext->format = AV_PIX_FMT_VAAPI;
+        pFramesContext->sw_format = AV_PIX_FMT_NV12;
+        pFramesContext->width = PROBE_WIDTH;
+        pFramesContext->height = PROBE_HEIGHT;
+        pFramesContext->initial_pool_size = 4;
+        if (av_hwframe_ctx_init(pFrames) == 0)
+            bOpened = TryOpen("h264_vaapi", AV_PIX_FMT_VAAPI, pFrames);
+        av_buffer_unref(&pFrames);
+    }
+    av_buffer_unref(&pDevice);
+    return bOpened;
+}
+
+bool ProbeNvenc()
+{
+    return TryOpen("h264_nvenc", AV_PIX_FMT_YUV420P, nullptr);
+}
+}
+
+int KVS_IsSupportH264HD()
+{
+    static std::once_flag s_once;
+    static bool s_bSupported = false;
+    std::call_once(s_once, [] {
+        // A missing driver is the normal case, not something to report.
+        const int nLevel = av_log_get_level();
+        av_log_set_level(AV_LOG_QUIET);
+        s_bSupported = ProbeVaapi() || ProbeNvenc();
+        av_log_set_level(nLevel);
+    });
+    return s_bSupported ? 1 : 0;
+}

@@ -1,0 +1,54 @@
+// A renderer: turns packed YUYV frames into pictures of its window's target
+// rectangle and hands them to the window's registered target. The picture
+// keeps its aspect ratio: it is scaled to the largest size that fits the
+// target and centred in it, and the bars beside or above it stay black.
+#pragma once
+
+#include "media/KVTypes.h"
+#include "media/capture/YuyvScaler.h"
+
+#include <QImage>
+
+#include <mutex>
+
+namespace KVMedia
+{
+class CRenderer
+{
+public:
+    CRenderer(KVS_WINDOW hWnd, int nWidth, int nHeight);
+    ~CRenderer();
+    CRenderer(const CRenderer&) = delete;
+    CRenderer& operator=(const CRenderer&) = delete;
+
+    void Reset(KVS_WINDOW hWnd, int nWidth, int nHeight);
+    // Null target: the whole client rectangle, read from the target at each
+    // frame. Null source: the whole frame. Both exclusive of right and bottom.
+    void SetPosition(const KVS_RECT* pSource, const KVS_RECT* pTarget);
+    bool Draw(const uint8_t* pFrame, int nStride);
+    void Repaint();
+
+    // The part of rcTarget a picture of nWidth x nHeight fills when it keeps
+    // its aspect ratio, centred; empty when either is empty.
+    static KVS_RECT FitRect(const KVS_RECT& rcTarget, int nWidth, int nHeight);
+
+private:
+    // The source rectangle clipped to the frame, its left edge on a pixel
+    // pair so that the frame can be read from there; false when empty.
+    bool SourceRect(KVS_RECT* pRect) const;
+
+    // Every member is used by the drawing thread and by the thread that
+    // re-binds or repositions, so all of them are behind this lock.
+    std::mutex m_mutex;
+    KVS_WINDOW m_hWnd;
+    int m_nWidth;
+    int m_nHeight;
+    bool m_bHasTargetRect = false;
+    KVS_RECT m_rcTarget{0, 0, 0, 0};
+    bool m_bHasSourceRect = false;
+    KVS_RECT m_rcSource{0, 0, 0, 0};
+    CYuyvScaler m_scaler;
+    QImage m_imageLast;
+    KVS_RECT m_rcLast{0, 0, 0, 0};
+};
+}
