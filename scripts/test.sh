@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the layer rule of the includes, then installs, builds and runs every
+# Installs, checks the layer rule of the includes, then builds and runs every
 # test: first the normal build, then the layers below the user interface built
 # without Qt Widgets, then the same tests under AddressSanitizer+UBSan and
 # under ThreadSanitizer. Used by CI.
@@ -7,8 +7,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-python3 scripts/check_layers.py
 scripts/setup.sh
+python3 scripts/check_layers.py
 
 run_suite() {
   local dir=$1; shift
