@@ -1,6 +1,7 @@
 // Virtual capture end to end: formats, frames, pacing, picture controls,
 // signal, the latest-frame copy and the life cycle of capture handles.
 #include "media/capture/CaptureSource.h"
+#include "media/capture/YuyvLayout.h"
 #include "CaptureTestUtil.h"
 #include "media/KVProperty.h"
 
@@ -111,7 +112,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(KVS_GetLatestFrameSeq(h) > 0, 10000);
         const std::shared_ptr<const KVMedia::SCapturedFrame> pHeld = KVS_AcquireLatestFrame(h, 320, 180, 0);
         QVERIFY(pHeld);
-        QCOMPARE(pHeld->abData.size(), size_t(320 * 2 * 180));
+        QCOMPARE(pHeld->abData.size(), size_t(320 * 2 * 180) + KVMedia::FRAME_READ_PADDING);
         const std::vector<uint8_t> abAtAcquire = pHeld->abData;
         QVERIFY(!KVS_AcquireLatestFrame(h, 640, 360, 0));
         QVERIFY(!KVS_AcquireLatestFrame(h, 320, 180, KVS_GetLatestFrameSeq(h)));   // nothing newer yet
@@ -127,7 +128,7 @@ private slots:
 
         // A frame outlives the capture it came from.
         QVERIFY(KVS_CloseVideoCapture(h));
-        QVERIFY(pNewer->abData.size() == size_t(320 * 2 * 180));
+        QVERIFY(pNewer->abData.size() == size_t(320 * 2 * 180) + KVMedia::FRAME_READ_PADDING);
         QVERIFY(!KVS_AcquireLatestFrame(h, 320, 180, 0));
     }
 
