@@ -242,11 +242,14 @@ void TestEngineRecord::stopWithoutStartAndStartTwice()
     // The second start finishes the first file instead of losing it.
     QVERIFY(g_capture.StartRecord(strSecond, QString()));
     WaitFramesEncoded(10);
-    // After SetRecordingStopped no frame is encoded any more.
+    // After SetRecordingStopped no frame is encoded any more; one already
+    // past the check when the flag was set may still finish. Over 300 ms a
+    // recording that went on would add about seven.
     g_capture.SetRecordingStopped();
     const uint64_t nFrames = g_capture.GetVideoFramesEncoded();
     QTest::qWait(300);
-    QCOMPARE(g_capture.GetVideoFramesEncoded(), nFrames);
+    QVERIFY2(g_capture.GetVideoFramesEncoded() <= nFrames + 1,
+             qPrintable(QStringLiteral("%1 then %2").arg(nFrames).arg(g_capture.GetVideoFramesEncoded())));
     g_capture.StopRecord();
 
     const SFileInfo infoFirst = ReadRecordedFile(strFirst);
