@@ -87,6 +87,7 @@ struct SReadBack
     int nAudioPackets = 0;
     std::vector<int> vecKeyFrames; // indices of video packets in decode order
     double dVideoEnd = 0;          // end of the last video packet, seconds
+    double dFirstVideoDts = 0;     // decoding time of the first video packet, seconds
 };
 
 inline SReadBack ReadBack(const QString& strPath)
@@ -130,6 +131,8 @@ inline SReadBack ReadBack(const QString& strPath)
         {
             if (pPacket->flags & AV_PKT_FLAG_KEY)
                 result.vecKeyFrames.push_back(result.nVideoPackets);
+            if (result.nVideoPackets == 0 && pPacket->dts != AV_NOPTS_VALUE)
+                result.dFirstVideoDts = pPacket->dts * av_q2d(pStream->time_base);
             ++result.nVideoPackets;
             if (pPacket->pts != AV_NOPTS_VALUE)
             {

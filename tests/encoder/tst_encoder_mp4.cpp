@@ -221,6 +221,48 @@ private slots:
         QVERIFY2(std::abs(result.dVideoEnd - 3.44) < 0.001, qPrintable(QString::number(result.dVideoEnd)));
     }
 
+    void OnSoundLongBeforeTheFirstPicture()
+    {
+        // A slow encoder that reorders frames: seconds of sound reach the
+        // muxer before the first picture, whose decoding time is below zero.
+        QTemporaryDir dir;
+        const QString strPath = dir.filePath(QStringLiteral("late picture.mp4"));
+        KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
+        param.nQuality = 1;   // reorders frames
+        const KVE_AAC_PARAM aac = MakeAacParam();
+        SPipeline pipe;
+        pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
+        pipe.hAac = KVE_CreateAACEncoder(48000, &aac, nullptr, nullptr);
+        QVERIFY(pipe.hH264 && pipe.hAac);
+        pipe.hMuxer = KVE_CreateMp4Muxer(Utf16(strPath).c_str(), pipe.hH264, pipe.hAac);
+        QVERIFY(pipe.hMuxer);
+        for (int i = 0; i < 75; ++i)
+        {
+            const std::vector<uint8_t> vecTone = MakeTone(pipe.nSamples, SAMPLES_PER_FRAME);
+            pipe.nSamples += SAMPLES_PER_FRAME;
+            QVERIFY(KVE_AACEncoderPutFrame(pipe.hAac, vecTone.data(), static_cast<int>(vecTone.size())) == 1);
+        }
+        // The machine was so busy that the second picture found its place
+        // four seconds after the first: the reordering encoder dates the
+        // first pictures' decoding seconds before zero.
+        for (int i = 0; i < 50; ++i)
+        {
+            const std::vector<uint8_t> vecFrame = MakeYuyvFrame(WIDTH, HEIGHT, i);
+            const int64_t nSlot = i == 0 ? 0 : 100 + i;
+            QCOMPARE(KVE_H264EncoderPutFrame(pipe.hH264, vecFrame.data(), nSlot * 400000), 1);
+        }
+        QCOMPARE(KVE_DestroyMp4Muxer(pipe.hMuxer), 1);
+        QCOMPARE(KVE_DestroyH264Encoder(pipe.hH264), 1);
+        QCOMPARE(KVE_DestroyAACEncoder(pipe.hAac), 1);
+
+        const SReadBack result = ReadBack(strPath);
+        QVERIFY(result.bOpened);
+        QCOMPARE(result.nVideoPackets, 50);
+        QVERIFY2(result.nAudioPackets >= 70, qPrintable(QString::number(result.nAudioPackets)));
+        // Nothing in the file lies before its start.
+        QVERIFY2(result.dFirstVideoDts >= 0, qPrintable(QString::number(result.dFirstVideoDts)));
+    }
+
     void OnWriteFailureKeepsWhatWasWritten()
     {
         QTemporaryDir dir;

@@ -167,6 +167,34 @@ bool CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INF
     const int nStream = info.nStream == KVE_STREAM_VIDEO ? m_nVideoStream : m_nAudioStream;
     if (nStream < 0)
         return true;
+    if (!m_bVideoStarted)
+    {
+        if (info.nStream != KVE_STREAM_VIDEO)
+        {
+            SHeldPacket held{std::vector<uint8_t>(pData, pData + nLength), info};
+            held.info.pExtraData = nullptr;
+            held.info.nExtraData = 0;
+            m_vecHeldAudio.push_back(std::move(held));
+            return true;
+        }
+        m_bVideoStarted = true;
+        if (!WriteLocked(pData, nLength, info))
+            return false;
+        std::vector<SHeldPacket> vecHeld;
+        vecHeld.swap(m_vecHeldAudio);
+        for (const SHeldPacket& held : vecHeld)
+        {
+            if (!WriteLocked(held.abData.data(), int(held.abData.size()), held.info))
+                return false;
+        }
+        return true;
+    }
+    return WriteLocked(pData, nLength, info);
+}
+
+bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
+{
+    const int nStream = info.nStream == KVE_STREAM_VIDEO ? m_nVideoStream : m_nAudioStream;
     AVPacket* pPacket = av_packet_alloc();
     if (!pPacket || av_new_packet(pPacket, nLength) < 0)
     {

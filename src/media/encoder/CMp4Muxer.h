@@ -43,6 +43,8 @@ private:
     static int64_t Seek(void* pOpaque, int64_t nOffset, int nWhence);
     AVStream* AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData);
     bool SyncIfDue(bool bForce);
+    // Under m_mutex: hands one packet to libavformat and flushes it.
+    bool WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
     // Under m_mutex: no more writes, and the file cut back to its last
     // whole fragment.
     void Fail(const QString& strWhy);
@@ -63,5 +65,18 @@ private:
     int64_t m_nGoodEnd = 0;
     std::atomic<int64_t> m_nBytesWritten{0};
     std::atomic<int64_t> m_nBytesPending{0};
+
+    // Sound that came before the first picture. An encoder that reorders
+    // frames gives its first picture a decoding time before zero, and the
+    // file's common shift is fixed by the first packet written: sound
+    // written first (a slow encoder, over a second behind) would leave that
+    // picture negative, which libavformat answers by aborting the process.
+    struct SHeldPacket
+    {
+        std::vector<uint8_t> abData;
+        KVE_PACKET_INFO info;
+    };
+    std::vector<SHeldPacket> m_vecHeldAudio;
+    bool m_bVideoStarted = false;
 };
 }
