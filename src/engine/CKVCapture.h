@@ -389,12 +389,10 @@ private:
     // Frame duration of the running recording, under the video-encoder lock.
     int m_nRecordDuration = 400000;
     // The recording's clock: the audio position under the audio-encoder
-    // lock, the frames' places, the start and the last frame put (repeated
-    // at the end when the sound outlasts it) under the video-encoder lock.
+    // lock, the frames' places and the start under the video-encoder lock.
     CKVAudioClock m_clockAudio;
     CKVFramePlacer m_placerVideo;
     int64_t m_nRecordStart = 0;
-    std::vector<uint8_t> m_vecLastFrame;
     // Set once the file could not be written, so that it is told only once.
     std::atomic<int> m_bWriteFailed { 0 };
     // The file's size at the statistics start.

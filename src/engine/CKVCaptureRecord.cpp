@@ -137,7 +137,6 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     m_nRecordStart = MonotonicNow();
     m_clockAudio.Start(m_nRecordStart);
     m_placerVideo.Start(nDuration);
-    m_vecLastFrame.clear();
     m_bStopped.store(0);
     return true;
 }
@@ -151,7 +150,6 @@ void CKVCapture::StopRecord()
         CVoIPAutoLock lockAudio(m_csAudioEncoder);
         if (m_hH264Encoder && m_hAACEncoder && m_bWriteFailed.load() == 0)
             AlignTrackEndsLocked();
-        m_vecLastFrame = std::vector<uint8_t>();
         if (m_hMp4Muxer)
         {
             // A file stopped before its first frame has nothing to finish;
@@ -237,11 +235,6 @@ int CKVCapture::PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot)
     if (nResult == 0)
         return 0;
     ++m_nVideoFramesEncoded;
-    if (m_hAACEncoder)
-    {
-        const size_t nBytes = size_t(m_nOutputWidth) * size_t(m_nOutputHeight) * 2;
-        m_vecLastFrame.assign(pFrame, pFrame + nBytes);
-    }
     return nResult;
 }
 
@@ -251,8 +244,7 @@ void CKVCapture::AlignTrackEndsLocked()
     // The encoder may have held up the last frames while the sound went on:
     // the last picture stands for the rest.
     const int64_t nSlot = m_placerVideo.EndSlot(nAudioEnd);
-    if (nSlot >= 0 && !m_vecLastFrame.empty()
-        && KVE_H264EncoderPutFrame(m_hH264Encoder, m_vecLastFrame.data(), nSlot * m_nRecordDuration) != 0)
+    if (nSlot >= 0 && KVE_H264EncoderRepeatFrame(m_hH264Encoder, nSlot * m_nRecordDuration) != 0)
     {
         m_placerVideo.Place(nSlot * m_nRecordDuration);
         ++m_nVideoFramesEncoded;

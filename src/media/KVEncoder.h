@@ -67,6 +67,9 @@ KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pP
 // before it last longer. 0 on failure; -1 when the frame was taken but an
 // MP4 muxer fed by this encoder can no longer write its file.
 int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t nValue);
+// The last frame put, put again at nValue (as above) without being passed or
+// converted again. 0 when no frame was put yet or on failure; -1 as above.
+int KVE_H264EncoderRepeatFrame(KVS_HANDLE hEncoder, int64_t nValue);
 // The next frame put is coded as a key frame (IDR), whatever the interval,
 // so that a stream that lost pictures can resume at once. Only sets a flag:
 // safe from any thread, including the encoder's own output callback, and

@@ -63,6 +63,7 @@ CH264Encoder::CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser) : m_out
 CH264Encoder::~CH264Encoder()
 {
     Close();
+    av_frame_free(&m_pLastPicture);
     avcodec_free_context(&m_pContext);
     sws_freeContext(m_pScale);
     av_buffer_unref(&m_pHwFrames);
@@ -224,6 +225,29 @@ bool CH264Encoder::PutFrame(const uint8_t* pFrame, int64_t nTime)
     const uint8_t* apSource[1] = {pFrame};
     const int anStride[1] = {2 * m_nWidth};
     sws_scale(m_pScale, apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
+    // A reference, not a copy: pooled buffers are not reused while held.
+    av_frame_free(&m_pLastPicture);
+    m_pLastPicture = av_frame_clone(pPicture);
+    return EnqueueLocked(pPicture, nTime);
+}
+
+bool CH264Encoder::RepeatLastFrame(int64_t nTime)
+{
+    std::lock_guard<std::mutex> lockPut(m_mutexPut);
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (m_bClosing || m_bFailed || !m_thread.joinable())
+            return false;
+    }
+    AVFrame* pPicture = m_pLastPicture ? av_frame_clone(m_pLastPicture) : nullptr;
+    if (!pPicture)
+        return false;
+    pPicture->pict_type = AV_PICTURE_TYPE_NONE;
+    return EnqueueLocked(pPicture, nTime);
+}
+
+bool CH264Encoder::EnqueueLocked(AVFrame* pPicture, int64_t nTime)
+{
     // The time base is one frame. Places never repeat: the encoder needs
     // rising time stamps.
     pPicture->pts = std::max(nTime > 0 ? nTime / m_nDuration : 0, m_nNextPts);

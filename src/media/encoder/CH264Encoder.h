@@ -29,6 +29,8 @@ public:
     bool Open(int nType, const KVE_H264_PARAM& param);
     // nTime (100 ns) places the frame; see KVE_H264EncoderPutFrame.
     bool PutFrame(const uint8_t* pFrame, int64_t nTime);
+    // The last frame put again at nTime, without converting it again.
+    bool RepeatLastFrame(int64_t nTime);
     // The next frame put becomes a key frame.
     void RequestKeyFrame() { m_bKeyFrameWanted.store(true); }
     // Drains the delayed packets and ends the thread; later puts fail.
@@ -44,6 +46,8 @@ private:
     static AVBufferRef* CreateVaapiFrames(const KVE_H264_PARAM& param);
     void Run();
     bool Encode(AVFrame* pFrame);
+    // Under m_mutexPut: stamps the picture and waits for room in the queue.
+    bool EnqueueLocked(AVFrame* pPicture, int64_t nTime);
 
     enum { QUEUE_LIMIT = 4 };
 
@@ -54,6 +58,8 @@ private:
     // Pictures for the queue, reused once the encoder lets go of them:
     // a new 3 MB buffer per frame costs the kernel a page clear each time.
     AVBufferPool* m_pPicturePool = nullptr;
+    // Under m_mutexPut: the last picture put, for RepeatLastFrame.
+    AVFrame* m_pLastPicture = nullptr;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_YUV420P;
     std::vector<uint8_t> m_vecExtraData;
     int m_nWidth = 0;

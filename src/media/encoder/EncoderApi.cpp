@@ -48,6 +48,14 @@ int KVE_H264EncoderPutFrame(KVS_HANDLE hEncoder, const uint8_t* pFrame, int64_t 
     return pEncoder->GetOutput().HasFailedSink() ? -1 : 1;
 }
 
+int KVE_H264EncoderRepeatFrame(KVS_HANDLE hEncoder, int64_t nValue)
+{
+    const auto pEncoder = H264Table().Get(hEncoder);
+    if (!pEncoder || !pEncoder->RepeatLastFrame(nValue))
+        return 0;
+    return pEncoder->GetOutput().HasFailedSink() ? -1 : 1;
+}
+
 int KVE_H264EncoderRequestKeyFrame(KVS_HANDLE hEncoder)
 {
     const auto pEncoder = H264Table().Get(hEncoder);
