@@ -305,6 +305,16 @@ void CMainWnd::EnterRunningState(const QString& strFileName)
 
 void CMainWnd::OnButtonStop()
 {
+    StopSession(true);
+}
+
+void CMainWnd::StopWithoutFinishCheck()
+{
+    StopSession(false);
+}
+
+void CMainWnd::StopSession(bool bCheckRoom)
+{
     // The completion question runs an event loop of its own, in which the
     // disk guard, an engine error or a second click may ask to stop again.
     if (m_bStopping)
@@ -318,26 +328,14 @@ void CMainWnd::OnButtonStop()
         if (m_pNotify)
             m_pNotify->StopStatusTimer();
         g_capture.SetRecordingStopped();
-        bFolderUsable = WaitForRoomToFinish();
+        if (bCheckRoom)
+            bFolderUsable = WaitForRoomToFinish();
     }
     const QString strFolder = m_strRecordFolder;
     EndSession();
     m_bStopping = false;
     if (!bFolderUsable)
         ShowFolderLost(strFolder);
-}
-
-void CMainWnd::StopWithoutFinishCheck()
-{
-    if (m_bStopping)
-        return;
-    m_bStopping = true;
-    StopElapsedTimer();
-    if (m_pNotify)
-        m_pNotify->StopStatusTimer();
-    g_capture.SetRecordingStopped();
-    EndSession();
-    m_bStopping = false;
 }
 
 bool CMainWnd::WaitForRoomToFinish()

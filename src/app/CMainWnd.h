@@ -75,6 +75,8 @@ private:
     // The other half: the engine stopped, the buttons and tabs back, the
     // main window told.
     void EndSession();
+    // The stop sequence, with or without the completion question.
+    void StopSession(bool bCheckRoom);
     // Asks until the stopped recording's index fits or the user gives up;
     // false when its folder is gone or cannot be written, so that asking
     // is of no use.
