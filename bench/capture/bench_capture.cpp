@@ -65,7 +65,7 @@ SResult Run(int nWidth, int nHeight)
     const int nPool = std::max(8, int(nPoolBytes / nFrameBytes));
     std::vector<std::vector<uint8_t>> vecPool(static_cast<size_t>(nPool));
     for (auto& vecFrame : vecPool)
-        vecFrame.assign(nFrameBytes, 0x80);   // fault every page in now
+        vecFrame.assign(nFrameBytes, 0x80); // fault every page in now
 
     KVMedia::CVirtualPicture picture;
     picture.Build(QStringLiteral("Bench Camera"), 1, nWidth, nHeight);

@@ -10,7 +10,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
@@ -126,7 +127,7 @@ int main(int argc, char** argv)
 
     std::vector<uint8_t> abOutput(FRAME_BYTES);
     CFrameComposer composer;
-    composer.Compose(abOutput.data(), W * 2, W, H, channels, overlays);  // warm-up
+    composer.Compose(abOutput.data(), W * 2, W, H, channels, overlays); // warm-up
     const int nComposeFrames = 500;
     double t0 = ThreadCpuSeconds();
     for (int i = 0; i < nComposeFrames; ++i)
@@ -139,7 +140,7 @@ int main(int argc, char** argv)
     const size_t nPoolFrames = std::max<size_t>(2, nPoolBytes / FRAME_BYTES);
     std::vector<uint8_t> abPool(nPoolFrames * FRAME_BYTES);
     for (size_t i = 0; i < abPool.size(); i += 4096)
-        abPool[i] = uint8_t(i >> 12);  // fault every page in before timing
+        abPool[i] = uint8_t(i >> 12); // fault every page in before timing
     std::vector<uint8_t> abCopy(FRAME_BYTES);
     const size_t nCopies = std::max<size_t>(nPoolFrames * 2, 200);
     t0 = ThreadCpuSeconds();
@@ -151,8 +152,8 @@ int main(int argc, char** argv)
     const double fCopy = (ThreadCpuSeconds() - t0) / double(nCopies);
 
     // A 640 x 360 RGB32 preview of the composed frame, as a renderer makes it.
-    SwsContext* pSws = sws_getContext(W, H, AV_PIX_FMT_YUYV422, 640, 360, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr,
-                                      nullptr, nullptr);
+    SwsContext* pSws =
+        sws_getContext(W, H, AV_PIX_FMT_YUYV422, 640, 360, AV_PIX_FMT_RGB32, SWS_BILINEAR, nullptr, nullptr, nullptr);
     std::vector<uint8_t> abPreview(size_t(640) * 4 * 360);
     const uint8_t* apSrc[1] = {abOutput.data()};
     const int anSrcStride[1] = {W * 2};
@@ -167,8 +168,7 @@ int main(int argc, char** argv)
     sws_freeContext(pSws);
 
     std::printf("compose 1920x1080 (6 x 960x360, logo 400x100, caption %dx%d, clock %dx%d): %.3f ms/frame\n",
-                pCaption->GetWidth(), pCaption->GetHeight(), pClock->GetWidth(), pClock->GetHeight(),
-                fCompose * 1e3);
+                pCaption->GetWidth(), pCaption->GetHeight(), pClock->GetWidth(), pClock->GetHeight(), fCompose * 1e3);
     std::printf("memcpy 1920x1080 YUYV from a %zu MiB pool: %.3f ms/frame\n", abPool.size() >> 20, fCopy * 1e3);
     std::printf("preview 1920x1080 YUYV -> 640x360 RGB32 (libswscale): %.3f ms/frame\n", fPreview * 1e3);
     std::printf("ratio compose / memcpy: %.2f (target <= 1.5)\n", fCompose / fCopy);

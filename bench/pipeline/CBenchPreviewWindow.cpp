@@ -9,13 +9,17 @@ CBenchPreviewWindow::CBenchPreviewWindow(int nX, int nY, int nWidth, int nHeight
     create();
     show();
     m_hWnd = KVS_WINDOW(winId());
-    m_rcClient = KVS_RECT {0, 0, nWidth, nHeight};
+    m_rcClient = KVS_RECT{0, 0, nWidth, nHeight};
     const QScreen* pScreen = screen();
     if (pScreen)
     {
         const QRect rc = pScreen->geometry();
-        m_strScreenKey = QStringLiteral("%1 %2,%3 %4x%5").arg(pScreen->name()).arg(rc.x()).arg(rc.y())
-                             .arg(rc.width()).arg(rc.height());
+        m_strScreenKey = QStringLiteral("%1 %2,%3 %4x%5")
+                             .arg(pScreen->name())
+                             .arg(rc.x())
+                             .arg(rc.y())
+                             .arg(rc.width())
+                             .arg(rc.height());
     }
     KVS_RegisterRenderTarget(m_hWnd, this);
 }
@@ -53,7 +57,8 @@ void CBenchPreviewWindow::PresentFrame(const QImage& image, const KVS_RECT& rcTa
         ++m_nPresented;
     }
     // Queued with the window as context: dropped if the window goes first.
-    QMetaObject::invokeMethod(this, [this] { update(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { update(); }, Qt::QueuedConnection);
 }
 
 void CBenchPreviewWindow::paintEvent(QPaintEvent*)

@@ -33,6 +33,6 @@ private:
     KVS_RECT m_rcClient;
     QString m_strScreenKey;
     QImage m_imageLast;
-    KVS_RECT m_rcLast {};
+    KVS_RECT m_rcLast{};
     int m_nPresented = 0;
 };

@@ -1,6 +1,7 @@
 #include "Mp4FrameCount.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 

@@ -77,10 +77,10 @@ struct SOptions
 
 double ProcessCpuMs()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3
-           + (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
 }
 
 bool ParseOptions(int argc, char** argv, SOptions& options)
@@ -111,7 +111,8 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
 // only when that failed.
 void RestartWithPrivateConfig(char** argv)
 {
-    QByteArray baTemplate = QDir(QDir::tempPath()).filePath(QStringLiteral("bench_pipeline_config.XXXXXX")).toLocal8Bit();
+    QByteArray baTemplate =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("bench_pipeline_config.XXXXXX")).toLocal8Bit();
     const char* pszDir = mkdtemp(baTemplate.data());
     if (!pszDir)
         return;
@@ -136,7 +137,7 @@ public:
         std::fprintf(stderr, "bench_pipeline: engine error %d\n", nCode);
         ++m_nErrors;
     }
-    std::atomic<int> m_nErrors { 0 };
+    std::atomic<int> m_nErrors{0};
 };
 
 // Lets the event loop run, so that queued previews are painted.
@@ -222,8 +223,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
             g_capture.Uninit();
             return 1;
         }
-        g_capture.PlaceChannel(i, (i % 2) * CHANNEL_WIDTH, (i / 2) * CHANNEL_HEIGHT, CHANNEL_WIDTH, CHANNEL_HEIGHT,
-                               255, 0);
+        g_capture.PlaceChannel(i, (i % 2) * CHANNEL_WIDTH, (i / 2) * CHANNEL_HEIGHT, CHANNEL_WIDTH, CHANNEL_HEIGHT, 255,
+                               0);
         if (!g_capture.IsChannelPlaced(i))
         {
             std::fprintf(stderr, "bench_pipeline: channel %d refused 960x360\n", i);
@@ -232,10 +233,10 @@ int Run(const SOptions& options, const QString& strWorkDir)
         }
     }
     const bool bOverlays =
-        g_capture.SetLogo(options.strLogo, 1, 50)
-        && g_capture.SetCaption(QStringLiteral("Evening news from the studio"), QStringLiteral("DejaVu Sans"), false,
-                                false, false, 48, 2, 4, 0x000000, 0xFFFFFF)
-        && SetClock(true);
+        g_capture.SetLogo(options.strLogo, 1, 50) &&
+        g_capture.SetCaption(QStringLiteral("Evening news from the studio"), QStringLiteral("DejaVu Sans"), false,
+                             false, false, 48, 2, 4, 0x000000, 0xFFFFFF) &&
+        SetClock(true);
     if (!bOverlays)
     {
         std::fprintf(stderr, "bench_pipeline: overlays refused (logo %s)\n", qPrintable(options.strLogo));
@@ -373,8 +374,8 @@ int main(int argc, char** argv)
     {
         QGuiApplication app(argc, argv);
         if (options.strLogo.isEmpty())
-            options.strLogo = QDir(QCoreApplication::applicationDirPath())
-                                  .filePath(QStringLiteral("vtlayout/logo_wordmark.png"));
+            options.strLogo =
+                QDir(QCoreApplication::applicationDirPath()).filePath(QStringLiteral("vtlayout/logo_wordmark.png"));
         QTemporaryDir dirWork;
         if (dirWork.isValid())
             nResult = Run(options, dirWork.path());

@@ -43,8 +43,8 @@ QString CInstanceWatcher::GetServerName()
 
 bool CInstanceWatcher::Acquire()
 {
-    m_pLock = std::make_unique<QLockFile>(GetRuntimeDir() + QLatin1Char('/')
-                                          + QLatin1String(s_szInstanceName) + QLatin1String(".lock"));
+    m_pLock = std::make_unique<QLockFile>(GetRuntimeDir() + QLatin1Char('/') + QLatin1String(s_szInstanceName) +
+                                          QLatin1String(".lock"));
     // A running copy may hold the lock for days; only a dead owner makes it stale.
     m_pLock->setStaleLockTime(0);
     if (!m_pLock->tryLock(0))
@@ -55,8 +55,7 @@ bool CInstanceWatcher::Acquire()
             return false;
         }
         // The folder is not writable: better run unguarded than not at all.
-        Platform::DebugOutput(QStringLiteral("Vistrel: cannot create the instance lock in %1")
-                                  .arg(GetRuntimeDir()));
+        Platform::DebugOutput(QStringLiteral("Vistrel: cannot create the instance lock in %1").arg(GetRuntimeDir()));
     }
 
     QThread::start();
@@ -142,8 +141,7 @@ void CInstanceWatcher::Watch()
     QLocalServer::removeServer(strName);
     m_bListening = server.listen(strName);
     if (!m_bListening)
-        Platform::DebugOutput(QStringLiteral("Vistrel: cannot listen on %1: %2")
-                                  .arg(strName, server.errorString()));
+        Platform::DebugOutput(QStringLiteral("Vistrel: cannot listen on %1: %2").arg(strName, server.errorString()));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bReady = true;

@@ -50,13 +50,13 @@ private:
     void WaitForStartOrExit();
 
     std::unique_ptr<QLockFile> m_pLock;
-    std::atomic<bool> m_bListening {false};
-    std::atomic<bool> m_bExit {false};
+    std::atomic<bool> m_bListening{false};
+    std::atomic<bool> m_bExit{false};
     // Standard primitives rather than Qt's, so that thread checkers can
     // follow the hand-over between the two threads.
     std::mutex m_mutex;
     std::condition_variable m_cond;
-    bool m_bReady = false;             // the socket is set up (or failed); under m_mutex
-    bool m_bStarted = false;           // under m_mutex
-    std::function<void()> m_fnShowUp;  // set under m_mutex before m_bStarted
+    bool m_bReady = false;            // the socket is set up (or failed); under m_mutex
+    bool m_bStarted = false;          // under m_mutex
+    std::function<void()> m_fnShowUp; // set under m_mutex before m_bStarted
 };

@@ -181,8 +181,8 @@ void CMainWnd::SetOutputTitle(double dFrameRate)
         pStyle->setParent(this);
         m_pOutputBox->setStyle(pStyle);
     }
-    m_pOutputBox->setTitle(QStringLiteral("%1 (%2 %3)")
-                               .arg(tr("Output"), QString::asprintf("%.2f", dFrameRate), tr("FPS")));
+    m_pOutputBox->setTitle(
+        QStringLiteral("%1 (%2 %3)").arg(tr("Output"), QString::asprintf("%.2f", dFrameRate), tr("FPS")));
 }
 
 void CMainWnd::SetStartEnabled(bool bEnable)
@@ -228,10 +228,9 @@ void CMainWnd::ApplyOutputSettings()
         int nBold = 0;
         int nItalic = 0;
         g_settings.GetCaptionData(nFont, nFontSize, nBorder, nPosition, nUnderline, nBold, nItalic);
-        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(nFont), nBold != 0, nItalic != 0,
-                                  nUnderline != 0, GetFontSize(nFontSize), nBorder, nPosition,
-                                  PackColor(CSettings::COLOR_CAPTION_BORDER),
-                                  PackColor(CSettings::COLOR_CAPTION_FONT)))
+        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(nFont), nBold != 0, nItalic != 0, nUnderline != 0,
+                                  GetFontSize(nFontSize), nBorder, nPosition,
+                                  PackColor(CSettings::COLOR_CAPTION_BORDER), PackColor(CSettings::COLOR_CAPTION_FONT)))
             Platform::DebugOutput(QStringLiteral("Vistrel: the caption could not be shown"));
     }
 
@@ -391,15 +390,14 @@ void CMainWnd::EndSession()
 
 void CMainWnd::ShowFolderNotWritable(const QString& strFolder)
 {
-    ShowCriticalMessage(this, tr("Folder cannot be written:\n%1\nPlease reset saving path!")
-                                  .arg(QDir::toNativeSeparators(strFolder)));
+    ShowCriticalMessage(
+        this, tr("Folder cannot be written:\n%1\nPlease reset saving path!").arg(QDir::toNativeSeparators(strFolder)));
 }
 
 void CMainWnd::ShowFolderLost(const QString& strFolder)
 {
-    const QString strText = QDir(strFolder).exists()
-        ? tr("Folder cannot be written:\n%1\nRecording has been stopped.")
-        : tr("Folder is gone:\n%1\nRecording has been stopped.");
+    const QString strText = QDir(strFolder).exists() ? tr("Folder cannot be written:\n%1\nRecording has been stopped.")
+                                                     : tr("Folder is gone:\n%1\nRecording has been stopped.");
     ShowCriticalMessage(window(), strText.arg(QDir::toNativeSeparators(strFolder)));
 }
 
@@ -468,7 +466,8 @@ void CMainWnd::OnTimeout()
     float fByteRate = 0;
     float fFrameRate = 0;
     if (g_capture.GetStatistics(fByteRate, fFrameRate))
-        m_pOutputBox->setTitle(QStringLiteral("%1 (%2)").arg(tr("Output"), QString::asprintf("%.2f ", fFrameRate) + tr("FPS")));
+        m_pOutputBox->setTitle(
+            QStringLiteral("%1 (%2)").arg(tr("Output"), QString::asprintf("%.2f ", fFrameRate) + tr("FPS")));
 }
 
 void CMainWnd::OnTimerRestartDSound()

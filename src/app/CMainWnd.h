@@ -22,7 +22,10 @@ class CMainWnd : public QWidget
     Q_OBJECT
 
 public:
-    enum { TAB_WIDTH = 440 };
+    enum
+    {
+        TAB_WIDTH = 440
+    };
 
     CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent);
     ~CMainWnd() override;

@@ -309,10 +309,9 @@ void CVistrel::OnMenuExit()
 
 void CVistrel::OnMenuAbout()
 {
-    const QString strText = QStringLiteral("%1.%2").arg(GetAppTitle()).arg(int(VISTREL_VERSION_BUILD))
-        + QLatin1Char('\n') + tr("Ostrana Technology Co., Ltd.")
-        + QLatin1Char('\n') + GetWebSite()
-        + QLatin1Char('\n') + tr("Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.");
+    const QString strText = QStringLiteral("%1.%2").arg(GetAppTitle()).arg(int(VISTREL_VERSION_BUILD)) +
+                            QLatin1Char('\n') + tr("Ostrana Technology Co., Ltd.") + QLatin1Char('\n') + GetWebSite() +
+                            QLatin1Char('\n') + tr("Copyright (C) Ostrana Technology Co., Ltd. All rights reserved.");
     QMessageBox box(QMessageBox::NoIcon, tr("About"), strText, QMessageBox::Ok, nullptr,
                     Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     box.button(QMessageBox::Ok)->setText(tr("OK"));
@@ -353,8 +352,8 @@ void CVistrel::OnTimer()
     }
     else
     {
-        strText = tr("Stop record, make video file: ") + m_strRecordFileName + tr(", file size: ") + strSize
-            + QStringLiteral(".");
+        strText = tr("Stop record, make video file: ") + m_strRecordFileName + tr(", file size: ") + strSize +
+                  QStringLiteral(".");
     }
 
     // A folder that is gone or cannot be written measures no free space;
@@ -449,16 +448,16 @@ void CVistrel::RefreshStatusBar(const QString& strText)
 QString CVistrel::MakeOpenFileLink(const QString& strText) const
 {
     // The blank keeps the link from running into the sentence before it.
-    return strText + QStringLiteral(" <a href=\"") + strText + QStringLiteral("\">") + tr("Open File")
-        + QStringLiteral("</a>");
+    return strText + QStringLiteral(" <a href=\"") + strText + QStringLiteral("\">") + tr("Open File") +
+           QStringLiteral("</a>");
 }
 
 void CVistrel::OnlinkActivated(const QString& strLink)
 {
     // The link only says "this file"; which one follows from what was made last.
     Q_UNUSED(strLink);
-    const QString strPath = (!m_strRecordFileName.isEmpty() && m_bLastOutputRecord) ? m_strRecordFilePath
-                                                                                     : m_strSnapshotFilePath;
+    const QString strPath =
+        (!m_strRecordFileName.isEmpty() && m_bLastOutputRecord) ? m_strRecordFilePath : m_strSnapshotFilePath;
     if (!QFileInfo(strPath).isFile())
     {
         ShowCriticalMessage(this, tr("File does not exist"));

@@ -9,8 +9,8 @@ QString FormatElapsed(uint32_t nSeconds)
 
 QString MakeRecordFileName(const QDateTime& dtNow)
 {
-    return dtNow.toString(QCoreApplication::translate("CMainWnd", "yyyy.MM.dd hh.mm.ss"))
-        + QCoreApplication::translate("CMainWnd", ".mp4");
+    return dtNow.toString(QCoreApplication::translate("CMainWnd", "yyyy.MM.dd hh.mm.ss")) +
+           QCoreApplication::translate("CMainWnd", ".mp4");
 }
 
 QString MakeSnapshotFileName(const QDateTime& dtNow)

@@ -74,7 +74,8 @@ int main(int argc, char* argv[])
     if (!g_capture.Init())
     {
         Platform::DebugOutput(QStringLiteral("Vistrel: no supported capture device"));
-        ShowCriticalMessage(nullptr, QCoreApplication::translate("main", "Cannot find device or devices is not supported."));
+        ShowCriticalMessage(nullptr,
+                            QCoreApplication::translate("main", "Cannot find device or devices is not supported."));
         return -1;
     }
     g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),

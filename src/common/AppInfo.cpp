@@ -13,9 +13,8 @@ QString s_strWebSite;
 void InitAppTexts()
 {
     s_strWebSite = QStringLiteral("https://www.example.com/vistrel");
-    s_strAppTitle = QStringLiteral("%1 %2")
-                        .arg(QCoreApplication::translate("main", "Ostrana Vistrel"),
-                             QCoreApplication::translate("main", "V2.1"));
+    s_strAppTitle = QStringLiteral("%1 %2").arg(QCoreApplication::translate("main", "Ostrana Vistrel"),
+                                                QCoreApplication::translate("main", "V2.1"));
 }
 
 const QString& GetAppTitle()

@@ -6,9 +6,9 @@
 
 struct CommandLineFlags
 {
-    bool bEnglish = false;     // "-eng"
-    bool bTaiwan = false;      // "-tw"
-    bool bNoUpgrade = false;   // "-noupg"
+    bool bEnglish = false;   // "-eng"
+    bool bTaiwan = false;    // "-tw"
+    bool bNoUpgrade = false; // "-noupg"
 };
 
 // astrArgs as left by the application object (element 0 is the program and

@@ -38,8 +38,7 @@ QString FormatBitRate(float fBytesPerSecond)
         dValue /= 1024.0;
         ++nUnit;
     }
-    return QString::asprintf("%.2f ", dValue)
-        + QCoreApplication::translate("CCommon", s_aszUnits[nUnit]);
+    return QString::asprintf("%.2f ", dValue) + QCoreApplication::translate("CCommon", s_aszUnits[nUnit]);
 }
 
 uint64_t GetFreeDiskSpace(const QString& strPath)
@@ -68,8 +67,8 @@ QString GetExeDir()
 // text through that is no address or port at all.
 bool IsValidIPAddress(const QString& strText)
 {
-    static const QRegularExpression s_re(QStringLiteral(
-        "\\A((2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\.){3}(2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\z"));
+    static const QRegularExpression s_re(
+        QStringLiteral("\\A((2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\.){3}(2[0-4][0-9]|25[0-5]|[01]?[0-9][0-9]?)\\z"));
     return s_re.match(strText).hasMatch();
 }
 

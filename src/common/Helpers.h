@@ -24,7 +24,12 @@ bool IsFolderWritable(const QString& strFolder);
 // Whether a stopped recording in strFolder can be finished: its index needs
 // nReserve more bytes. A folder that is gone or cannot be written is told
 // apart from a full disk, since no freeing of space will help it.
-enum class EFinishRoom { Enough, Short, FolderUnusable };
+enum class EFinishRoom
+{
+    Enough,
+    Short,
+    FolderUnusable
+};
 EFinishRoom CheckRoomToFinish(const QString& strFolder, uint64_t nReserve);
 
 // Folder of the running executable, without a trailing separator.
@@ -40,7 +45,12 @@ bool IsValidStreamName(const QString& strText);
 // else the message for the first that fails.
 QString GetRtmpFieldsError(const QString& strAddress, const QString& strPort, const QString& strStream);
 // The message the check of one field shows when it fails.
-enum ERtmpField { RTMP_FIELD_ADDRESS, RTMP_FIELD_PORT, RTMP_FIELD_STREAM };
+enum ERtmpField
+{
+    RTMP_FIELD_ADDRESS,
+    RTMP_FIELD_PORT,
+    RTMP_FIELD_STREAM
+};
 QString GetRtmpFieldMessage(ERtmpField eField);
 
 // strRoot + "/Video/" + strFileName (and "/Snapshot/"), in native separators.

@@ -139,7 +139,7 @@ bool CLayout::Load(const QString& strPath)
         entry.strThumbnail = ReadText(ini, strSection + QStringLiteral("thumbnail"), 0);
         entry.strName = ReadText(ini, strSection + QStringLiteral("name"), 0);
         entry.strFile = ReadText(ini, strSection + QStringLiteral("file"), 0);
-        ini.value(strSection + QStringLiteral("show"), 0);    // present in the file, no behaviour of its own
+        ini.value(strSection + QStringLiteral("show"), 0); // present in the file, no behaviour of its own
         entry.nPosType = ListRecord::ToInt(ReadText(ini, strSection + QStringLiteral("postype"), 1));
         if (entry.nPosType == POSTYPE_PIXELS)
         {
@@ -231,8 +231,8 @@ bool CLayout::GetPositionRect(int nLayout, int nPosition, int nWidth, int nHeigh
         const double dScaleX = float(double(nWidth) / pEntry->nBarWidth);
         const double dScaleY = float(double(nHeight) / pEntry->nBarHeight);
         rect = ClipToOutput(ClampToCoordinate(pos.nX * dScaleX), ClampToCoordinate(pos.nY * dScaleY),
-                            ClampToCoordinate(pos.nWidth * dScaleX), ClampToCoordinate(pos.nHeight * dScaleY),
-                            nWidth, nHeight);
+                            ClampToCoordinate(pos.nWidth * dScaleX), ClampToCoordinate(pos.nHeight * dScaleY), nWidth,
+                            nHeight);
         return true;
     }
     if (pEntry->nPosType == POSTYPE_RELATIVE)
@@ -276,8 +276,8 @@ QString CLayout::DataFilePath(const QString& strFile) const
 {
     if (strFile.isEmpty())
         return QString();
-    const QString strDir = m_strDataDir.isEmpty()
-        ? Platform::GetExecutableDir() + QStringLiteral("/vtlayout") : m_strDataDir;
+    const QString strDir =
+        m_strDataDir.isEmpty() ? Platform::GetExecutableDir() + QStringLiteral("/vtlayout") : m_strDataDir;
     return QDir::toNativeSeparators(strDir + QLatin1Char('/') + strFile);
 }
 

@@ -18,19 +18,23 @@ struct LayoutPosition
 
 struct LayoutEntry
 {
-    QString strThumbnail;      // relative to the vtlayout folder
+    QString strThumbnail; // relative to the vtlayout folder
     QString strName;
-    QString strFile;           // logos: image file relative to the vtlayout folder
-    int nBarWidth = 0;         // reference canvas of a pixel-based layout
+    QString strFile;   // logos: image file relative to the vtlayout folder
+    int nBarWidth = 0; // reference canvas of a pixel-based layout
     int nBarHeight = 0;
-    int nPosType = 1;          // 1 canvas pixels, 2 percent / per-mille of the output
+    int nPosType = 1; // 1 canvas pixels, 2 percent / per-mille of the output
     std::vector<LayoutPosition> aPositions;
 };
 
 class CLayout
 {
 public:
-    enum { POSTYPE_PIXELS = 1, POSTYPE_RELATIVE = 2 };
+    enum
+    {
+        POSTYPE_PIXELS = 1,
+        POSTYPE_RELATIVE = 2
+    };
 
     CLayout();
     virtual ~CLayout();
@@ -41,9 +45,9 @@ public:
     void ReleaseLayouts();
 
     int GetLayoutCount() const;
-    QString GetThumbnail(int nLayout) const;        // empty for a bad index
-    QString GetName(int nLayout) const;             // empty for a bad index
-    int GetPositionCount(int nLayout) const;        // 0 for a bad index
+    QString GetThumbnail(int nLayout) const; // empty for a bad index
+    QString GetName(int nLayout) const;      // empty for a bad index
+    int GetPositionCount(int nLayout) const; // 0 for a bad index
 
     // Rectangle of position nPosition of nLayout in an output of nWidth x
     // nHeight pixels, cut to the output; a null rectangle when nothing of the
@@ -52,8 +56,8 @@ public:
     bool GetPositionRect(int nLayout, int nPosition, int nWidth, int nHeight, QRect& rect) const;
 
     int GetLogoCount() const;
-    QString GetLogoName(int nLogo) const;           // empty for a bad index
-    QString GetLogoFile(int nLogo) const;           // empty for a bad index
+    QString GetLogoName(int nLogo) const; // empty for a bad index
+    QString GetLogoFile(int nLogo) const; // empty for a bad index
 
     int GetFontCount() const;
     // Font nFont, or the first font for an index outside the list; empty when
@@ -78,7 +82,7 @@ private:
     std::vector<LayoutEntry> m_aLayouts;
     std::vector<LayoutEntry> m_aLogos;
     QStringList m_astrFonts;
-    QString m_strDataDir;      // folder of the loaded file
+    QString m_strDataDir; // folder of the loaded file
 };
 
 extern CLayout g_layout;

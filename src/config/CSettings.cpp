@@ -12,8 +12,8 @@ namespace
 const char* const s_szProduct = "Vistrel";
 const char* const s_szVersion = "V2.1";
 
-const int s_nDefaultSizeIndex = 11;        // 768 x 576
-const int s_nDefaultFrameRateIndex = 2;    // 25 fps
+const int s_nDefaultSizeIndex = 11;     // 768 x 576
+const int s_nDefaultFrameRateIndex = 2; // 25 fps
 
 bool InRange(int nValue, int nLow, int nHigh)
 {
@@ -43,10 +43,14 @@ QString ColorKey(int nWhich)
 {
     switch (nWhich)
     {
-    case CSettings::COLOR_CAPTION_BORDER: return QStringLiteral("captionborder");
-    case CSettings::COLOR_TIME_FONT: return QStringLiteral("timefont");
-    case CSettings::COLOR_TIME_BORDER: return QStringLiteral("timeborder");
-    default: return QStringLiteral("captionfont");
+    case CSettings::COLOR_CAPTION_BORDER:
+        return QStringLiteral("captionborder");
+    case CSettings::COLOR_TIME_FONT:
+        return QStringLiteral("timefont");
+    case CSettings::COLOR_TIME_BORDER:
+        return QStringLiteral("timeborder");
+    default:
+        return QStringLiteral("captionfont");
     }
 }
 
@@ -57,7 +61,8 @@ bool IsBorderColor(int nWhich)
 }
 
 CSettings::CSettings()
-    : QSettings(QStringLiteral("Ostrana"), QStringLiteral("%1 %2").arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)))
+    : QSettings(QStringLiteral("Ostrana"),
+                QStringLiteral("%1 %2").arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)))
 {
 }
 
@@ -93,16 +98,16 @@ SEncoderParam CSettings::GetEncoderParamRecord() const
 {
     const std::vector<int> an = ListRecord::ReadIntsOr(
         value(QStringLiteral("encoderparam"), QString()), {0, 2, 4, 0, 2, 1, 1, 1}, [](const std::vector<int>& a) {
-            return IsValidIndex(a[0], GetProfileCount()) && IsValidIndex(a[1], GetQualityCount())
-                && IsValidIndex(a[2], GetBitrateCount()) && IsValidIndex(a[3], GetModeCount())
-                && IsValidIndex(a[4], GetKeyFrameCount()) && IsValidIndex(a[6], GetAudioBitrateCount())
-                && IsValidIndex(a[7], GetAudioQualityCount());
+            return IsValidIndex(a[0], GetProfileCount()) && IsValidIndex(a[1], GetQualityCount()) &&
+                   IsValidIndex(a[2], GetBitrateCount()) && IsValidIndex(a[3], GetModeCount()) &&
+                   IsValidIndex(a[4], GetKeyFrameCount()) && IsValidIndex(a[6], GetAudioBitrateCount()) &&
+                   IsValidIndex(a[7], GetAudioQualityCount());
         });
     return {an[0], an[1], an[2], an[3], an[4], an[5], an[6], an[7]};
 }
 
-void CSettings::GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode,
-                                int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const
+void CSettings::GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode, int& nKeyFrame,
+                                int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const
 {
     const SEncoderParam param = GetEncoderParamRecord();
     nProfile = param.nProfile;
@@ -115,17 +120,17 @@ void CSettings::GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int
     nAudioQuality = param.nAudioQuality;
 }
 
-void CSettings::SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
-                                int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality)
+void CSettings::SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode, int nKeyFrame, int nEncoderKind,
+                                int nAudioBitrate, int nAudioQuality)
 {
-    setValue(QStringLiteral("encoderparam"),
-             ListRecord::JoinInts({nProfile, nQuality, nBitrate, nMode, nKeyFrame, nEncoderKind, nAudioBitrate, nAudioQuality}));
+    setValue(QStringLiteral("encoderparam"), ListRecord::JoinInts({nProfile, nQuality, nBitrate, nMode, nKeyFrame,
+                                                                   nEncoderKind, nAudioBitrate, nAudioQuality}));
 }
 
 void CSettings::SetEncoderParamRecord(const SEncoderParam& param)
 {
-    SetEncoderParam(param.nProfile, param.nQuality, param.nBitrate, param.nMode, param.nKeyFrame,
-                    param.nEncoderKind, param.nAudioBitrate, param.nAudioQuality);
+    SetEncoderParam(param.nProfile, param.nQuality, param.nBitrate, param.nMode, param.nKeyFrame, param.nEncoderKind,
+                    param.nAudioBitrate, param.nAudioQuality);
 }
 
 void CSettings::GetAudioDevice(int& nDevice, int& nMonitor) const
@@ -167,8 +172,9 @@ QString CSettings::GetDataStorage()
     if (!strRoot.isEmpty())
         return strRoot;
     const QString strDocuments = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    strRoot = QDir::toNativeSeparators(strDocuments + QStringLiteral("/%1 %2/Storage Files")
-                                           .arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)));
+    strRoot = QDir::toNativeSeparators(
+        strDocuments +
+        QStringLiteral("/%1 %2/Storage Files").arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)));
     CreateStorageFolders(strRoot);
     setValue(QStringLiteral("DataStorage"), strRoot);
     return strRoot;
@@ -185,7 +191,8 @@ void CSettings::CreateStorageFolders(const QString& strRoot)
     if (strRoot.isEmpty())
         return;
     QDir dir;
-    for (const QString& strFolder : {strRoot, strRoot + QStringLiteral("/Snapshot"), strRoot + QStringLiteral("/Video")})
+    for (const QString& strFolder :
+         {strRoot, strRoot + QStringLiteral("/Snapshot"), strRoot + QStringLiteral("/Video")})
     {
         if (!dir.exists(strFolder))
             dir.mkpath(strFolder);
@@ -201,8 +208,8 @@ SRtmpServer CSettings::GetRtmpServerRecord() const
     return {ListRecord::ToInt(astrParts[0]), astrParts[1], astrParts[2], astrParts[3], astrParts[4]};
 }
 
-bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
-                              QString& strStream, QString& strUrl) const
+bool CSettings::GetRtmpServer(int& nPush, QString& strAddress, QString& strPort, QString& strStream,
+                              QString& strUrl) const
 {
     const SRtmpServer server = GetRtmpServerRecord();
     nPush = server.nPush;
@@ -218,8 +225,8 @@ bool CSettings::IsRtmpTextStorable(const QString& strText)
     return !strText.contains(QLatin1Char(','));
 }
 
-bool CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
-                              const QString& strStream, const QString& strUrl)
+bool CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort, const QString& strStream,
+                              const QString& strUrl)
 {
     // Written anyway, the record would read back as the defaults and
     // silently turn streaming off at the next start.
@@ -269,8 +276,8 @@ void CSettings::SetLogo(int nIndex, int nPosition, int nSize)
     setValue(QStringLiteral("logo"), ListRecord::JoinInts({nIndex, nPosition, nSize}, QStringLiteral(",")));
 }
 
-void CSettings::GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont,
-                              int& nBorder, int& nFontSize, int& nPosition) const
+void CSettings::GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont, int& nBorder, int& nFontSize,
+                              int& nPosition) const
 {
     const std::vector<int> an = ListRecord::ReadIntsOr(
         value(QStringLiteral("captionopt"), QString()), {0, 0, 0, 0, 0, 0, 4}, [](const std::vector<int>& a) {
@@ -285,8 +292,8 @@ void CSettings::GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nF
     nPosition = an[6];
 }
 
-void CSettings::SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
-                              int nBorder, int nFontSize, int nPosition)
+void CSettings::SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont, int nBorder, int nFontSize,
+                              int nPosition)
 {
     setValue(QStringLiteral("captionopt"),
              ListRecord::JoinInts({nUnderline, nBold, nItalic, nFont, nBorder, nFontSize, nPosition}));
@@ -294,10 +301,9 @@ void CSettings::SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
 
 void CSettings::GetTimeOpt(int& nShow, int& nFont, int& nFontSize, int& nPosition) const
 {
-    const std::vector<int> an =
-        ListRecord::ReadIntsOr(value(QStringLiteral("timeopt"), QString()), {1, 0, 0, 0}, [](const std::vector<int>& a) {
-            return IsValidIndex(a[2], GetFontSizeCount()) && InRange(a[3], 0, 5);
-        });
+    const std::vector<int> an = ListRecord::ReadIntsOr(
+        value(QStringLiteral("timeopt"), QString()), {1, 0, 0, 0},
+        [](const std::vector<int>& a) { return IsValidIndex(a[2], GetFontSizeCount()) && InRange(a[3], 0, 5); });
     nShow = an[0];
     nFont = an[1];
     nFontSize = an[2];

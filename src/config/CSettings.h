@@ -41,9 +41,19 @@ struct SRtmpServer
 class CSettings : public QSettings
 {
 public:
-    enum { CHANNEL_COUNT = 6, CAPTION_DATA_COUNT = 7 };
+    enum
+    {
+        CHANNEL_COUNT = 6,
+        CAPTION_DATA_COUNT = 7
+    };
     // Which colour GetColor/SetColor address; any other value means caption text.
-    enum { COLOR_CAPTION_FONT = 0, COLOR_CAPTION_BORDER = 1, COLOR_TIME_FONT = 2, COLOR_TIME_BORDER = 3 };
+    enum
+    {
+        COLOR_CAPTION_FONT = 0,
+        COLOR_CAPTION_BORDER = 1,
+        COLOR_TIME_FONT = 2,
+        COLOR_TIME_BORDER = 3
+    };
 
     CSettings();
     ~CSettings() override;
@@ -58,10 +68,10 @@ public:
 
     // "encoderparam": indices into the encoder option tables, plus the
     // encoder kind (0 software, 1 hardware).
-    void GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode,
-                         int& nKeyFrame, int& nEncoderKind, int& nAudioBitrate, int& nAudioQuality) const;
-    void SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode,
-                         int nKeyFrame, int nEncoderKind, int nAudioBitrate, int nAudioQuality);
+    void GetEncoderParam(int& nProfile, int& nQuality, int& nBitrate, int& nMode, int& nKeyFrame, int& nEncoderKind,
+                         int& nAudioBitrate, int& nAudioQuality) const;
+    void SetEncoderParam(int nProfile, int nQuality, int nBitrate, int nMode, int nKeyFrame, int nEncoderKind,
+                         int nAudioBitrate, int nAudioQuality);
     SEncoderParam GetEncoderParamRecord() const;
     void SetEncoderParamRecord(const SEncoderParam& param);
 
@@ -86,10 +96,9 @@ public:
     // getter is always true. The fields are joined by ",", so a text
     // holding one could not be read back: the setter then stores nothing
     // and answers false.
-    bool GetRtmpServer(int& nPush, QString& strAddress, QString& strPort,
-                       QString& strStream, QString& strUrl) const;
-    bool SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort,
-                       const QString& strStream, const QString& strUrl);
+    bool GetRtmpServer(int& nPush, QString& strAddress, QString& strPort, QString& strStream, QString& strUrl) const;
+    bool SetRtmpServer(int nPush, const QString& strAddress, const QString& strPort, const QString& strStream,
+                       const QString& strUrl);
     SRtmpServer GetRtmpServerRecord() const;
     static bool IsRtmpTextStorable(const QString& strText);
 
@@ -103,10 +112,9 @@ public:
     void GetLogo(int& nIndex, int& nPosition, int& nSize) const;
     void SetLogo(int nIndex, int nPosition, int nSize);
 
-    void GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont,
-                       int& nBorder, int& nFontSize, int& nPosition) const;
-    void SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont,
-                       int nBorder, int nFontSize, int nPosition);
+    void GetCaptionOpt(int& nUnderline, int& nBold, int& nItalic, int& nFont, int& nBorder, int& nFontSize,
+                       int& nPosition) const;
+    void SetCaptionOpt(int nUnderline, int nBold, int nItalic, int nFont, int nBorder, int nFontSize, int nPosition);
 
     void GetTimeOpt(int& nShow, int& nFont, int& nFontSize, int& nPosition) const;
     void SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition);
@@ -138,9 +146,9 @@ public:
 
     QString GetChannelName(int nChannel) const;
     void SetChannelName(int nChannel, const QString& strName);
-    int GetChannelDevice(int nChannel) const;           // -1 for no device or a bad channel
+    int GetChannelDevice(int nChannel) const; // -1 for no device or a bad channel
     void SetChannelDevice(int nChannel, int nDevice);
-    int GetChannelPosition(int nChannel) const;         // -1 for not placed or a bad channel
+    int GetChannelPosition(int nChannel) const; // -1 for not placed or a bad channel
     void SetChannelPosition(int nChannel, int nPosition);
     // Lowest channel with a device shown at nPosition; -1 if none or nPosition is -1.
     int FindChannelAtPosition(int nPosition) const;
@@ -148,10 +156,9 @@ public:
     QString GetCaption() const;
     void SetCaption(const QString& strCaption);
     // Font index, font size index, border index, position index, underline, bold, italic.
-    void GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition,
-                        int& nUnderline, int& nBold, int& nItalic) const;
-    void SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition,
-                        int nUnderline, int nBold, int nItalic);
+    void GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition, int& nUnderline, int& nBold,
+                        int& nItalic) const;
+    void SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition, int nUnderline, int nBold, int nItalic);
 
 private:
     struct ChannelEntry

@@ -15,7 +15,7 @@ namespace
 // The engine never numbers more devices than this, so the search for the
 // next present device ends here even if the engine's answers are odd.
 const int s_nMaxDeviceIndex = 16;
-const int s_nChannelNumberCount = 6;    // device, position, reserved 1..4
+const int s_nChannelNumberCount = 6; // device, position, reserved 1..4
 
 const int s_anDefaultCaptionData[CSettings::CAPTION_DATA_COUNT] = {0, 1, 1, 3, 0, 0, 0};
 
@@ -72,10 +72,9 @@ int CSettings::LoadAssignments(int nDeviceCount, const std::function<bool(int)>&
 
     m_strCaption = value(QStringLiteral("caption"), QString()).toString();
 
-    const std::vector<int> anData =
-        ListRecord::ReadIntsOr(value(QStringLiteral("captiondata"), QString()),
-                               std::vector<int>(std::begin(s_anDefaultCaptionData), std::end(s_anDefaultCaptionData)),
-                               IsValidCaptionData);
+    const std::vector<int> anData = ListRecord::ReadIntsOr(
+        value(QStringLiteral("captiondata"), QString()),
+        std::vector<int>(std::begin(s_anDefaultCaptionData), std::end(s_anDefaultCaptionData)), IsValidCaptionData);
     for (int k = 0; k < CAPTION_DATA_COUNT; ++k)
         m_anCaptionData[k] = anData[size_t(k)];
     return 1;
@@ -86,7 +85,7 @@ void CSettings::SaveAssignments()
     for (int i = 0; i < CHANNEL_COUNT; ++i)
     {
         const ChannelEntry& entry = m_aChannels[i];
-        const std::vector<int> anNumbers = {entry.nDevice, entry.nPosition, entry.anReserved[0],
+        const std::vector<int> anNumbers = {entry.nDevice,       entry.nPosition,     entry.anReserved[0],
                                             entry.anReserved[1], entry.anReserved[2], entry.anReserved[3]};
         setValue(ChannelKey(i), entry.strName + QStringLiteral(", ") + ListRecord::JoinInts(anNumbers));
     }
@@ -150,8 +149,8 @@ void CSettings::SetCaption(const QString& strCaption)
     m_strCaption = strCaption;
 }
 
-void CSettings::GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition,
-                               int& nUnderline, int& nBold, int& nItalic) const
+void CSettings::GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition, int& nUnderline, int& nBold,
+                               int& nItalic) const
 {
     nFont = m_anCaptionData[0];
     nFontSize = m_anCaptionData[1];
@@ -162,8 +161,8 @@ void CSettings::GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nP
     nItalic = m_anCaptionData[6];
 }
 
-void CSettings::SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition,
-                               int nUnderline, int nBold, int nItalic)
+void CSettings::SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition, int nUnderline, int nBold,
+                               int nItalic)
 {
     const int an[CAPTION_DATA_COUNT] = {nFont, nFontSize, nBorder, nPosition, nUnderline, nBold, nItalic};
     std::copy(std::begin(an), std::end(an), m_anCaptionData);

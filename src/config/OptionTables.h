@@ -25,19 +25,19 @@ int GetModeCount();
 QString GetModeName(int nIndex);
 
 int GetBitrateCount();
-int GetBitrate(int nIndex);          // Kbps
+int GetBitrate(int nIndex); // Kbps
 
 int GetKeyFrameCount();
-int GetKeyFrame(int nIndex);         // frames between key frames
+int GetKeyFrame(int nIndex); // frames between key frames
 
 int GetAudioBitrateCount();
-int GetAudioBitrate(int nIndex);     // Kbps
+int GetAudioBitrate(int nIndex); // Kbps
 
 int GetAudioQualityCount();
 int GetAudioQuality(int nIndex);
 
 int GetFontSizeCount();
-int GetFontSize(int nIndex);         // points
+int GetFontSize(int nIndex); // points
 
 // The items as the option lists show them, in the interface language: the
 // names translated, the numbers with their translated unit ("25.00 FPS",

@@ -9,14 +9,17 @@ const unsigned int CODE_PAGE_UTF8 = 65001;
 }
 
 CAutoConvertString::CAutoConvertString(const char16_t* pszText, unsigned int nCodePage)
-    : m_bHasText(pszText != nullptr), m_nCodePage(nCodePage)
+    : m_bHasText(pszText != nullptr)
+    , m_nCodePage(nCodePage)
 {
     if (pszText)
         m_strText = QString::fromUtf16(pszText);
 }
 
 CAutoConvertString::CAutoConvertString(const QString& strText, unsigned int nCodePage)
-    : m_strText(strText), m_bHasText(!strText.isNull()), m_nCodePage(nCodePage)
+    : m_strText(strText)
+    , m_bHasText(!strText.isNull())
+    , m_nCodePage(nCodePage)
 {
 }
 

@@ -70,7 +70,7 @@ bool CKVCapture::Init()
         return false;
     }
 
-    KVS_VIDEO_CAPTURE_INFO info {};
+    KVS_VIDEO_CAPTURE_INFO info{};
     if (!KVS_GetVideoCaptureInfo(0, &info))
     {
         Platform::DebugOutput(QStringLiteral("Cannot read the record of video device 0"));
@@ -175,7 +175,7 @@ bool CKVCapture::BuildDeviceOrder()
     std::vector<int> vecDeferred;
     for (int nDevice = 0; nDevice < m_nVideoDeviceCount; ++nDevice)
     {
-        KVS_VIDEO_CAPTURE_INFO_EX info {};
+        KVS_VIDEO_CAPTURE_INFO_EX info{};
         if (!KVS_GetVideoCaptureInfoEx(nDevice, &info))
             continue;
         const bool bSmallDevice = IsSmallSize(info.nMaxWidth, info.nMaxHeight);
@@ -236,13 +236,13 @@ bool CKVCapture::GetDeviceName(bool bVideo, int nIndex, QString& strName) const
         return false;
     if (bVideo)
     {
-        KVS_VIDEO_CAPTURE_INFO info {};
+        KVS_VIDEO_CAPTURE_INFO info{};
         if (!KVS_GetVideoCaptureInfo(nIndex, &info))
             return false;
         strName = NameFromRecord(info.szName);
         return true;
     }
-    KVS_AUDIO_CAPTURE_INFO info {};
+    KVS_AUDIO_CAPTURE_INFO info{};
     if (!KVS_GetAudioCaptureInfo3(nIndex, &info))
         return false;
     strName = NameFromRecord(info.szName);
@@ -290,7 +290,10 @@ bool CKVCapture::OpenChannel(int nChannel, int nDevice, KVS_WINDOW hWnd)
         // The channel keeps its device: placing it into a smaller rectangle,
         // or a later output format, may well be a size the device takes.
         Platform::DebugOutput(QStringLiteral("Channel %1: device %2 refused %3x%4; it stays idle")
-                                  .arg(nChannel).arg(nDevice).arg(nWidth).arg(nHeight));
+                                  .arg(nChannel)
+                                  .arg(nDevice)
+                                  .arg(nWidth)
+                                  .arg(nHeight));
         return false;
     }
     return pChannel->Start();
@@ -327,7 +330,10 @@ bool CKVCapture::RestartChannels()
         // format the device takes must bring the channel back.
         if (!pChannel->Restart(nWidth, nHeight, nDuration))
             Platform::DebugOutput(QStringLiteral("Channel %1 cannot take %2x%3; it stays idle with device %4")
-                                      .arg(nChannel).arg(nWidth).arg(nHeight).arg(pChannel->GetDeviceIndex()));
+                                      .arg(nChannel)
+                                      .arg(nWidth)
+                                      .arg(nHeight)
+                                      .arg(pChannel->GetDeviceIndex()));
     }
     return true;
 }

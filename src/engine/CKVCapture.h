@@ -113,11 +113,11 @@ public:
 
     enum
     {
-        STREAM_NONE = 0,          // no stream was asked for
+        STREAM_NONE = 0, // no stream was asked for
         STREAM_CONNECTING,
         STREAM_PUBLISHING,
-        STREAM_RECONNECTING,      // nAttempt tells how many times so far
-        STREAM_FAILED,            // asked for, but there is no client
+        STREAM_RECONNECTING, // nAttempt tells how many times so far
+        STREAM_FAILED,       // asked for, but there is no client
     };
     // What the stream of the running recording is doing. nAttempt is the
     // number of reconnection attempts since the last connection.
@@ -147,10 +147,7 @@ public:
     // The library's result, 0 without a primary device.
     int SetAudioMonitor(bool bOn);
     // 0 once no device is open, whatever a last block left behind.
-    int GetAudioLevel() const
-    {
-        return (m_hPrimaryAudio.load() || m_hPendingAudio.load()) ? m_nAudioLevel.load() : 0;
-    }
+    int GetAudioLevel() const { return (m_hPrimaryAudio.load() || m_hPendingAudio.load()) ? m_nAudioLevel.load() : 0; }
     bool HasAudioDevice() const { return m_hPrimaryAudio.load() != nullptr; }
     bool HasPendingAudioDevice() const { return m_hPendingAudio.load() != nullptr; }
 
@@ -334,17 +331,17 @@ private:
     int m_nTransitionOut = -1;
     // Added to by the encoder thread under the RTMP-video lock, read by
     // GetByteRate without it.
-    std::atomic<uint64_t> m_nEncodedVideoBytes { 0 };
+    std::atomic<uint64_t> m_nEncodedVideoBytes{0};
     // Under the video-encoder lock, like the statistics start.
     int m_nComposedFrames = 0;
     uint32_t m_nStatisticsStart = 0;
     // Written by the meter callback, read by the user-interface thread.
-    std::atomic<int> m_nAudioLevel { 0 };
+    std::atomic<int> m_nAudioLevel{0};
     // Written under m_csAudioDevice, read by the audio threads without it.
-    KVAudioContext m_ctxPrimaryAudio { this, { nullptr } };
-    std::atomic<KVS_HANDLE> m_hPrimaryAudio { nullptr };
-    KVAudioContext m_ctxPendingAudio { this, { nullptr } };
-    std::atomic<KVS_HANDLE> m_hPendingAudio { nullptr };
+    KVAudioContext m_ctxPrimaryAudio{this, {nullptr}};
+    std::atomic<KVS_HANDLE> m_hPrimaryAudio{nullptr};
+    KVAudioContext m_ctxPendingAudio{this, {nullptr}};
+    std::atomic<KVS_HANDLE> m_hPendingAudio{nullptr};
     CVoIPCritSec m_csAudioDevice;
     KVS_HANDLE m_hRtmpClient = nullptr;
     // A stream was asked for in this run, whether or not its client exists.
@@ -352,7 +349,7 @@ private:
     bool m_bStreamWanted = false;
     // Set by the RTMP client's event, on whatever thread it comes; taken by
     // the video encoder's output handler, which passes it to the encoder.
-    std::atomic<bool> m_bKeyFrameWanted { false };
+    std::atomic<bool> m_bKeyFrameWanted{false};
     CVoIPCritSec m_csRtmpVideo;
     CVoIPCritSec m_csRtmpAudio;
     // Lock order when two are held: video encoder before audio encoder,
@@ -365,7 +362,7 @@ private:
     // Innermost: nothing else is taken while it is held except the mixer's
     // own locks.
     mutable CVoIPCritSec m_csMixerState;
-    KVS_GUID m_guidPreviewMonitor {};
+    KVS_GUID m_guidPreviewMonitor{};
     int m_nOutputWidth = 0;
     int m_nOutputHeight = 0;
     int m_nFrameDuration = 400000;
@@ -376,7 +373,7 @@ private:
     int m_nDeviceOrderCount = 0;
     int m_bScreenRendererCreated = 0;
     // Set under the video-encoder lock, read by the frame handler outside it.
-    std::atomic<int> m_bScreenDrawEnabled { 0 };
+    std::atomic<int> m_bScreenDrawEnabled{0};
     char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
     QList<IKVRecordNotify*> m_listNotify;
     // Paths of accepted snapshots not yet finished; the writer thread
@@ -394,15 +391,15 @@ private:
     CKVFramePlacer m_placerVideo;
     int64_t m_nRecordStart = 0;
     // Set once the file could not be written, so that it is told only once.
-    std::atomic<int> m_bWriteFailed { 0 };
+    std::atomic<int> m_bWriteFailed{0};
     // The file's size at the statistics start.
-    std::atomic<uint64_t> m_nFileBytesAtStatistics { 0 };
+    std::atomic<uint64_t> m_nFileBytesAtStatistics{0};
     // The audio thread adds samples while the mixer thread reads them.
-    std::atomic<uint64_t> m_nVideoFramesEncoded { 0 };
-    std::atomic<uint64_t> m_nAudioSamplesEncoded { 0 };
+    std::atomic<uint64_t> m_nVideoFramesEncoded{0};
+    std::atomic<uint64_t> m_nAudioSamplesEncoded{0};
     // Written on the user-interface thread, read by the frame and audio
     // handlers.
-    std::atomic<int> m_bStopped { 1 };
+    std::atomic<int> m_bStopped{1};
 
     // Which parts of the media layer Init started, so that Uninit undoes
     // exactly those.

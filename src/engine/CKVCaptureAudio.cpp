@@ -22,7 +22,7 @@ KVS_HANDLE CKVCapture::OpenAudioCapture(int nIndex)
 {
     if (nIndex < 0)
         return nullptr;
-    KVS_AUDIO_CAPTURE_INFO info {};
+    KVS_AUDIO_CAPTURE_INFO info{};
     if (!KVS_GetAudioCaptureInfo3(nIndex, &info))
         return nullptr;
     KVS_HANDLE hAudio = KVS_OpenAudioCapture3(&info.guid);
@@ -270,8 +270,8 @@ void CKVCapture::PromotePendingAudio(KVS_HANDLE hPending)
         if (QCoreApplication* pApp = QCoreApplication::instance())
         {
             CKVCapture* pThis = this;
-            QMetaObject::invokeMethod(pApp, [pThis, hOld]() { pThis->CloseAudioHandle(hOld); },
-                                      Qt::QueuedConnection);
+            QMetaObject::invokeMethod(
+                pApp, [pThis, hOld]() { pThis->CloseAudioHandle(hOld); }, Qt::QueuedConnection);
         }
         else
         {

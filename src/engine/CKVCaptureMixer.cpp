@@ -24,7 +24,7 @@ namespace
 // frame without a sink costs nothing; the lock makes unpublishing wait for a
 // DrawFrame in progress.
 std::mutex s_mutexSink;
-std::atomic<IKVFrameSink*> s_pSink { nullptr };
+std::atomic<IKVFrameSink*> s_pSink{nullptr};
 
 const int OPAQUE = 255;
 // Caption texts and font names travel in buffers of this many UTF-16 units,
@@ -72,8 +72,8 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
     KVS_HANDLE hMixer = KVS_CreateVideoMixer(nWidth, nHeight, nDuration, KVS_COLOR_YUYV);
     if (!hMixer)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot create the mixer for %1x%2, duration %3")
-                                  .arg(nWidth).arg(nHeight).arg(nDuration));
+        Platform::DebugOutput(
+            QStringLiteral("Cannot create the mixer for %1x%2, duration %3").arg(nWidth).arg(nHeight).arg(nDuration));
         return false;
     }
     {
@@ -99,8 +99,8 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
     m_hPreviewWnd = hPreviewWnd;
     {
         CVoIPAutoLock lock(m_csPreviewRenderer);
-        m_hPreviewRenderer = KVS_CreateVideoRenderer(&m_guidPreviewMonitor, m_hPreviewWnd, KVS_COLOR_YUYV, nWidth,
-                                                     nHeight, 0, 1);
+        m_hPreviewRenderer =
+            KVS_CreateVideoRenderer(&m_guidPreviewMonitor, m_hPreviewWnd, KVS_COLOR_YUYV, nWidth, nHeight, 0, 1);
     }
     if (!m_hPreviewRenderer)
     {
@@ -180,7 +180,9 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
         if (nWidth <= 0 || nHeight <= 0)
         {
             Platform::DebugOutput(QStringLiteral("Channel %1: empty rectangle %2x%3; it is not placed")
-                                      .arg(nChannel).arg(nWidth).arg(nHeight));
+                                      .arg(nChannel)
+                                      .arg(nWidth)
+                                      .arg(nHeight));
             DeleteMixerChannelLocked(nChannel);
             return;
         }
@@ -190,7 +192,9 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
     if (!pChannel->SetFormat(nWidth, nHeight, m_nFrameDuration))
     {
         Platform::DebugOutput(QStringLiteral("Channel %1 cannot capture at %2x%3; it is not placed")
-                                  .arg(nChannel).arg(nWidth).arg(nHeight));
+                                  .arg(nChannel)
+                                  .arg(nWidth)
+                                  .arg(nHeight));
         // Its earlier placement would otherwise freeze on the last frame the
         // stopped capture delivered.
         CVoIPAutoLock lock(m_csMixerState);
@@ -203,15 +207,15 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
     {
         CVoIPAutoLock lock(m_csMixerState);
         DeleteMixerChannelLocked(nChannel);
-        hMixerChannel = KVS_VideoMixerAddChannel(m_hMixer, nWidth, nHeight, KVS_COLOR_YUYV,
-                                                 pChannel->GetCaptureHandle());
+        hMixerChannel =
+            KVS_VideoMixerAddChannel(m_hMixer, nWidth, nHeight, KVS_COLOR_YUYV, pChannel->GetCaptureHandle());
         m_ahMixerChannel[nChannel] = hMixerChannel;
         if (hMixerChannel)
         {
-            KVS_MIXER_CHANNEL placement {};
+            KVS_MIXER_CHANNEL placement{};
             placement.hChannel = hMixerChannel;
-            placement.rcSource = KVS_RECT {0, 0, nWidth - 1, nHeight - 1};
-            placement.rcDest = KVS_RECT {nX, nY, nX + nWidth - 1, nY + nHeight - 1};
+            placement.rcSource = KVS_RECT{0, 0, nWidth - 1, nHeight - 1};
+            placement.rcDest = KVS_RECT{nX, nY, nX + nWidth - 1, nY + nHeight - 1};
             placement.nOpacity = static_cast<uint8_t>(std::max(0, std::min(nOpacity, OPAQUE)));
             placement.bInset = bInset;
             KVS_VideoMixerSetChannels(m_hMixer, &placement, 1);
@@ -261,14 +265,16 @@ void CKVCapture::StartTransition(int nOut, int nIn, int nStep)
     if (!pIn->SetFormat(m_nOutputWidth, m_nOutputHeight, m_nFrameDuration))
     {
         Platform::DebugOutput(QStringLiteral("Channel %1 cannot capture at %2x%3; no transition")
-                                  .arg(nIn).arg(m_nOutputWidth).arg(m_nOutputHeight));
+                                  .arg(nIn)
+                                  .arg(m_nOutputWidth)
+                                  .arg(m_nOutputHeight));
         return;
     }
     pIn->Start();
 
     CVoIPAutoLock lock(m_csMixerState);
-    KVS_HANDLE hMixerChannel = KVS_VideoMixerAddChannel(m_hMixer, m_nOutputWidth, m_nOutputHeight, KVS_COLOR_YUYV,
-                                                        pIn->GetCaptureHandle());
+    KVS_HANDLE hMixerChannel =
+        KVS_VideoMixerAddChannel(m_hMixer, m_nOutputWidth, m_nOutputHeight, KVS_COLOR_YUYV, pIn->GetCaptureHandle());
     m_ahMixerChannel[nIn] = hMixerChannel;
     // Without the incoming picture a fade would only fade the output to
     // black and remove what was shown.
@@ -350,9 +356,9 @@ void CKVCapture::DeleteMixerChannelLocked(int nChannel)
 
 void CKVCapture::PlaceFullOutputLocked(KVS_HANDLE hMixerChannel, int nOpacity)
 {
-    KVS_MIXER_CHANNEL placement {};
+    KVS_MIXER_CHANNEL placement{};
     placement.hChannel = hMixerChannel;
-    placement.rcSource = KVS_RECT {0, 0, m_nOutputWidth - 1, m_nOutputHeight - 1};
+    placement.rcSource = KVS_RECT{0, 0, m_nOutputWidth - 1, m_nOutputHeight - 1};
     placement.rcDest = placement.rcSource;
     placement.nOpacity = static_cast<uint8_t>(nOpacity);
     placement.bInset = 0;
@@ -405,7 +411,7 @@ KVS_HANDLE CKVCapture::AddCaption(const QString& strText, const QString& strFont
                                   bool bUnderline, int nFontSize, int nBorder, int nBorderColor, int nTextColor,
                                   int& nWidth, int& nHeight)
 {
-    KVS_CAPTION_STYLE style {};
+    KVS_CAPTION_STYLE style{};
     style.nFontSize = nFontSize;
     style.nBorder = nBorder;
     style.nTextColor = nTextColor;
@@ -423,9 +429,8 @@ KVS_HANDLE CKVCapture::AddCaption(const QString& strText, const QString& strFont
     return hCaption;
 }
 
-bool CKVCapture::SetCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic,
-                            bool bUnderline, int nFontSize, int nBorder, int nPosition, int nBorderColor,
-                            int nTextColor)
+bool CKVCapture::SetCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
+                            int nFontSize, int nBorder, int nPosition, int nBorderColor, int nTextColor)
 {
     RemoveCaption();
     if (!m_hMixer)
@@ -433,8 +438,8 @@ bool CKVCapture::SetCaption(const QString& strText, const QString& strFont, bool
 
     int nWidth = 0;
     int nHeight = 0;
-    m_hCaption = AddCaption(strText, strFont, bBold, bItalic, bUnderline, nFontSize, nBorder, nBorderColor,
-                            nTextColor, nWidth, nHeight);
+    m_hCaption = AddCaption(strText, strFont, bBold, bItalic, bUnderline, nFontSize, nBorder, nBorderColor, nTextColor,
+                            nWidth, nHeight);
     if (!m_hCaption)
     {
         Platform::DebugOutput(QStringLiteral("The mixer refused the caption"));
@@ -454,9 +459,9 @@ void CKVCapture::RemoveCaption()
     m_hCaption = nullptr;
 }
 
-bool CKVCapture::SetClock(const QString& strText, const QString& strFont, bool bBold, bool bItalic,
-                          bool bUnderline, int nFontSize, int nBorder, int nPosition, int nBorderColor,
-                          int nTextColor, bool bRecompute, int nOffsetY)
+bool CKVCapture::SetClock(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
+                          int nFontSize, int nBorder, int nPosition, int nBorderColor, int nTextColor, bool bRecompute,
+                          int nOffsetY)
 {
     if (!m_hMixer)
         return false;
@@ -497,15 +502,15 @@ void CKVCapture::UpdatePreviewRenderer()
         if (m_hPreviewRenderer)
         {
             // Follow the window onto another monitor.
-            KVS_GUID guid {};
-            if (KVS_GetMonitorGUIDFromWindow(m_hPreviewWnd, &guid)
-                && std::memcmp(&guid, &m_guidPreviewMonitor, sizeof(guid)) != 0)
+            KVS_GUID guid{};
+            if (KVS_GetMonitorGUIDFromWindow(m_hPreviewWnd, &guid) &&
+                std::memcmp(&guid, &m_guidPreviewMonitor, sizeof(guid)) != 0)
             {
                 m_guidPreviewMonitor = guid;
                 KVS_ResetVideoRenderer(m_hPreviewRenderer, &m_guidPreviewMonitor, m_hPreviewWnd, m_nColor,
                                        m_nOutputWidth, m_nOutputHeight, 0, 1);
             }
-            KVS_RECT rcClient {};
+            KVS_RECT rcClient{};
             if (KVS_GetWindowClientRect(m_hPreviewWnd, &rcClient))
                 KVS_SetVideoRendererPosition(m_hPreviewRenderer, nullptr, &rcClient);
         }
@@ -531,7 +536,7 @@ void CKVCapture::CreateScreenTabRenderer(KVS_WINDOW hWnd)
     }
 
     CVoIPAutoLock lockEncoder(m_csVideoEncoder);
-    KVS_GUID guid {};
+    KVS_GUID guid{};
     if (!KVS_GetMonitorGUIDFromWindow(hWnd, &guid))
         std::memset(&guid, 0, sizeof(guid));
 
@@ -550,7 +555,7 @@ void CKVCapture::CreateScreenTabRenderer(KVS_WINDOW hWnd)
     }
     m_hScreenWnd = hWnd;
     m_bScreenRendererCreated = 1;
-    KVS_RECT rcClient {};
+    KVS_RECT rcClient{};
     if (KVS_GetWindowClientRect(m_hScreenWnd, &rcClient))
         KVS_SetVideoRendererPosition(m_hScreenRenderer, nullptr, &rcClient);
 }
@@ -560,7 +565,7 @@ void CKVCapture::UpdateScreenTabRenderer()
     CVoIPAutoLock lock(m_csScreenRenderer);
     if (!m_hScreenRenderer)
         return;
-    KVS_RECT rcClient {};
+    KVS_RECT rcClient{};
     if (KVS_GetWindowClientRect(m_hScreenWnd, &rcClient))
         KVS_SetVideoRendererPosition(m_hScreenRenderer, nullptr, &rcClient);
 }
@@ -633,7 +638,6 @@ void CKVCapture::OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue
     EncodeFrame(pFrame, nValue1);
     DisplayFrame(pFrame, nValue1, nValue2, nValue3);
 }
-
 
 void CKVCapture::DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
 {

@@ -68,9 +68,8 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     m_nComposedFrames = 0;
 
     KVEncoderOptions options;
-    g_settings.GetEncoderParam(options.nProfile, options.nQuality, options.nBitrate, options.nMode,
-                               options.nKeyFrame, options.nEncoderKind, options.nAudioBitrate,
-                               options.nAudioQuality);
+    g_settings.GetEncoderParam(options.nProfile, options.nQuality, options.nBitrate, options.nMode, options.nKeyFrame,
+                               options.nEncoderKind, options.nAudioBitrate, options.nAudioQuality);
     int nWidth = 0;
     int nHeight = 0;
     int nDuration = 0;
@@ -84,8 +83,8 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strStoredUrl);
 
     const KVE_H264_PARAM paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, nPush != 0);
-    m_hH264Encoder = KVE_CreateH264Encoder(EncoderType(options), KVS_COLOR_YUYV, &paramVideo,
-                                           &CKVCapture::VideoOutputHandler, this);
+    m_hH264Encoder =
+        KVE_CreateH264Encoder(EncoderType(options), KVS_COLOR_YUYV, &paramVideo, &CKVCapture::VideoOutputHandler, this);
     if (!m_hH264Encoder)
     {
         Platform::DebugOutput(QStringLiteral("Cannot create the H.264 encoder for %1x%2").arg(nWidth).arg(nHeight));
@@ -117,8 +116,8 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
             StopRecord();
             return false;
         }
-        m_hMp4Muxer = KVE_CreateMp4Muxer(reinterpret_cast<const char16_t*>(strNative.utf16()), m_hH264Encoder,
-                                         m_hAACEncoder);
+        m_hMp4Muxer =
+            KVE_CreateMp4Muxer(reinterpret_cast<const char16_t*>(strNative.utf16()), m_hH264Encoder, m_hAACEncoder);
         if (!m_hMp4Muxer)
         {
             Platform::DebugOutput(QStringLiteral("Cannot create the file %1").arg(strNative));

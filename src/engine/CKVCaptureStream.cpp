@@ -23,9 +23,8 @@ void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int
     m_bKeyFrameWanted.store(false);
     CAutoConvertString url(strUrl, 0);
     const char* pszUrl = url.GetString();
-    KVS_HANDLE hClient = pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT,
-                                                       &CKVCapture::RtmpEventHandler, this)
-                                : nullptr;
+    KVS_HANDLE hClient =
+        pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVCapture::RtmpEventHandler, this) : nullptr;
     if (!hClient)
     {
         // Recording goes on without the stream.

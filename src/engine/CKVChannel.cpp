@@ -12,7 +12,8 @@ namespace
 const uint32_t STATISTICS_PERIOD_MS = 5000;
 }
 
-CKVChannel::CKVChannel(int nIndex) : m_nIndex(nIndex)
+CKVChannel::CKVChannel(int nIndex)
+    : m_nIndex(nIndex)
 {
 }
 
@@ -37,7 +38,7 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
     m_nDevice = nDevice;
     m_hWnd = hWnd;
 
-    KVS_VIDEO_CAPTURE_INFO info {};
+    KVS_VIDEO_CAPTURE_INFO info{};
     if (!KVS_GetVideoCaptureInfo(nDevice, &info))
     {
         Platform::DebugOutput(QStringLiteral("Channel %1: no record for device %2").arg(m_nIndex).arg(nDevice));
@@ -57,7 +58,8 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
     m_hProperty = KVS_OpenVideoCapturePropertyHandle(m_hCapture);
     if (!m_hProperty)
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1: no property handle for device %2").arg(m_nIndex).arg(nDevice));
+        Platform::DebugOutput(
+            QStringLiteral("Channel %1: no property handle for device %2").arg(m_nIndex).arg(nDevice));
         Close();
         return false;
     }
@@ -180,14 +182,14 @@ void CKVChannel::UpdateRenderer()
         return;
 
     // Follow the window onto another monitor.
-    KVS_GUID guid {};
+    KVS_GUID guid{};
     if (KVS_GetMonitorGUIDFromWindow(m_hWnd, &guid) && std::memcmp(&guid, &m_guidMonitor, sizeof(guid)) != 0)
     {
         m_guidMonitor = guid;
         KVS_ResetVideoRenderer(hRenderer, &m_guidMonitor, m_hWnd, m_nColor, m_nWidth, m_nHeight, 0, 1);
     }
 
-    KVS_RECT rcClient {};
+    KVS_RECT rcClient{};
     if (KVS_GetWindowClientRect(m_hWnd, &rcClient))
         KVS_SetVideoRendererPosition(hRenderer, nullptr, &rcClient);
 }

@@ -69,11 +69,11 @@ private:
 
     const int m_nIndex;
     int m_nDevice = -1;
-    KVS_GUID m_guidMonitor {};
+    KVS_GUID m_guidMonitor{};
     // Read by the frame handler on the capture thread. It is created and
     // destroyed only while the capture is stopped, but the atomic keeps the
     // hand-over well defined without relying on that.
-    std::atomic<KVS_HANDLE> m_hRenderer { nullptr };
+    std::atomic<KVS_HANDLE> m_hRenderer{nullptr};
     KVS_HANDLE m_hCapture = nullptr;
     KVS_HANDLE m_hProperty = nullptr;
     int m_nWidth = 768;
@@ -81,7 +81,7 @@ private:
     int m_nDuration = 400000;
     const int m_nColor = KVS_COLOR_YUYV;
     KVS_WINDOW m_hWnd = 0;
-    std::atomic<uint64_t> m_nCapturedFrames { 0 };
+    std::atomic<uint64_t> m_nCapturedFrames{0};
     uint32_t m_nStatisticsStart = 0;
     int m_bStarted = 0;
     bool m_bFormatRefused = false;

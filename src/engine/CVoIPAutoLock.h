@@ -6,7 +6,11 @@
 class CVoIPAutoLock
 {
 public:
-    explicit CVoIPAutoLock(CVoIPCritSec& csLock) : m_csLock(csLock) { m_csLock.Lock(); }
+    explicit CVoIPAutoLock(CVoIPCritSec& csLock)
+        : m_csLock(csLock)
+    {
+        m_csLock.Lock();
+    }
     virtual ~CVoIPAutoLock() { m_csLock.Unlock(); }
 
     CVoIPAutoLock(const CVoIPAutoLock&) = delete;

@@ -25,7 +25,10 @@ void LogoPosition(int nCorner, int nOutputWidth, int nOutputHeight, int nWidth, 
 void CaptionPosition(int nPosition, int nOutputWidth, int nOutputHeight, int nWidth, int nHeight, int& nX, int& nY);
 
 // A cross-fade runs from progress 0 to FADE_END (100-ns units).
-enum { FADE_END = 10000000 };
+enum
+{
+    FADE_END = 10000000
+};
 
 // Opacities of the outgoing and incoming channel at nProgress (0 <= nProgress
 // < FADE_END): f = (FADE_END - nProgress) / FADE_END, outgoing f x 255 and

@@ -32,7 +32,7 @@ KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& optionsIn, int nWidth, int
                               bool bStreaming)
 {
     const KVEncoderOptions options = SanitizeEncoderOptions(optionsIn);
-    KVE_H264_PARAM param {};
+    KVE_H264_PARAM param{};
     param.nWidth = nWidth;
     param.nHeight = nHeight;
     param.nDuration = nDuration;
@@ -50,7 +50,7 @@ KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& optionsIn, int nWidth, int
 KVE_AAC_PARAM BuildAacParam(const KVEncoderOptions& optionsIn)
 {
     const KVEncoderOptions options = SanitizeEncoderOptions(optionsIn);
-    KVE_AAC_PARAM param {};
+    KVE_AAC_PARAM param{};
     param.nChannels = 2;
     param.nBitrate = GetAudioBitrate(options.nAudioBitrate);
     param.nQuality = GetAudioQuality(options.nAudioQuality);

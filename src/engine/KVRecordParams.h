@@ -20,8 +20,7 @@ struct KVEncoderOptions
 KVEncoderOptions SanitizeEncoderOptions(const KVEncoderOptions& options);
 
 // bStreaming forces the low-latency mode.
-KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& options, int nWidth, int nHeight, int nDuration,
-                              bool bStreaming);
+KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& options, int nWidth, int nHeight, int nDuration, bool bStreaming);
 KVE_AAC_PARAM BuildAacParam(const KVEncoderOptions& options);
 // KVE_ENCODER_SOFTWARE or KVE_ENCODER_HARDWARE.
 int EncoderType(const KVEncoderOptions& options);

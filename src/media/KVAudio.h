@@ -19,8 +19,7 @@ typedef void (*KVS_AUDIO_METER_CALLBACK)(int nLevel, void* pUser);
 KVS_HANDLE KVS_OpenAudioCapture3(const KVS_GUID* pGuid);
 // Only 48000 Hz and 2 channels are accepted; nBlockSamples is the number of
 // sample frames per delivered block; nReserved is accepted and ignored.
-int KVS_SetAudioCaptureFormat3(KVS_HANDLE hAudio, int nSampleRate, int nChannels,
-                               int nBlockSamples, int nReserved);
+int KVS_SetAudioCaptureFormat3(KVS_HANDLE hAudio, int nSampleRate, int nChannels, int nBlockSamples, int nReserved);
 int KVS_SetAudioCaptureCallback3(KVS_HANDLE hAudio, KVS_AUDIO_CAPTURE_CALLBACK pfn, void* pUser);
 int KVS_SetAudioMeterCallback3(KVS_HANDLE hAudio, KVS_AUDIO_METER_CALLBACK pfn, void* pUser);
 // Plays the captured blocks on the default output while on; 0 when

@@ -9,29 +9,37 @@ struct KVE_H264_PARAM
 {
     int32_t nWidth;
     int32_t nHeight;
-    int32_t nDuration;      // 100-ns units per frame
-    int32_t nBitrate;       // Kbps
-    int32_t nQuality;       // 1 best quality, 4 balanced, 7 best speed
-    int32_t nProfile;       // 100 high, 77 main, 66 baseline
-    int32_t nKeyInterval;   // frames
-    int32_t nLowLatency;    // 0 normal, 1 low latency
+    int32_t nDuration;    // 100-ns units per frame
+    int32_t nBitrate;     // Kbps
+    int32_t nQuality;     // 1 best quality, 4 balanced, 7 best speed
+    int32_t nProfile;     // 100 high, 77 main, 66 baseline
+    int32_t nKeyInterval; // frames
+    int32_t nLowLatency;  // 0 normal, 1 low latency
     int32_t nReserved1;
     int32_t nReserved2;
-    int32_t nLowLatency2;   // same value as nLowLatency
+    int32_t nLowLatency2; // same value as nLowLatency
 };
 
 // AAC parameter block (the sample rate is passed on its own: 48000).
 struct KVE_AAC_PARAM
 {
-    int32_t nChannels;      // 2
-    int32_t nBitrate;       // Kbps
-    int32_t nQuality;       // 100, 50 or 30
-    int32_t nReserved;      // 1
+    int32_t nChannels; // 2
+    int32_t nBitrate;  // Kbps
+    int32_t nQuality;  // 100, 50 or 30
+    int32_t nReserved; // 1
 };
 
-enum { KVE_ENCODER_SOFTWARE = 1, KVE_ENCODER_HARDWARE = 2 };
+enum
+{
+    KVE_ENCODER_SOFTWARE = 1,
+    KVE_ENCODER_HARDWARE = 2
+};
 
-enum { KVE_STREAM_VIDEO = 1, KVE_STREAM_AUDIO = 0 };
+enum
+{
+    KVE_STREAM_VIDEO = 1,
+    KVE_STREAM_AUDIO = 0
+};
 
 // What travels with every encoded packet as the callback's second buffer, so
 // that the muxer and the RTMP client need no side channel. Timestamps are in
@@ -43,7 +51,7 @@ enum { KVE_STREAM_VIDEO = 1, KVE_STREAM_AUDIO = 0 };
 // encoder's priming, which players skip.
 struct KVE_PACKET_INFO
 {
-    int32_t nStream;        // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO
+    int32_t nStream; // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO
     int32_t bKeyFrame;
     int64_t nPts;
     int64_t nDts;

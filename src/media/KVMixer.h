@@ -14,19 +14,19 @@
 struct KVS_MIXER_CHANNEL
 {
     KVS_HANDLE hChannel;
-    KVS_RECT rcSource;    // in the channel's own frame
-    KVS_RECT rcDest;      // in output pixels
-    uint8_t nOpacity;     // 0 invisible ... 255 opaque
+    KVS_RECT rcSource; // in the channel's own frame
+    KVS_RECT rcDest;   // in output pixels
+    uint8_t nOpacity;  // 0 invisible ... 255 opaque
     uint8_t pad[3];
-    int32_t bInset;       // non-zero: drawn over every channel that is not inset
+    int32_t bInset; // non-zero: drawn over every channel that is not inset
 };
 
 // How a caption is drawn. Colours are 0x00BBGGRR.
 struct KVS_CAPTION_STYLE
 {
-    int32_t nFontSize;    // pixel height of the font (not points), so a caption
-                          // looks the same on every screen resolution
-    int32_t nBorder;      // outline width in pixels around the glyphs; 0 = none
+    int32_t nFontSize; // pixel height of the font (not points), so a caption
+                       // looks the same on every screen resolution
+    int32_t nBorder;   // outline width in pixels around the glyphs; 0 = none
     int32_t nTextColor;
     int32_t nBorderColor;
     int32_t bUnderline;
@@ -42,8 +42,8 @@ typedef void (*KVS_MIXER_TICK_CALLBACK)(void* pUser);
 // KVS_VideoMixerRun on the mixer's clock (ticks the mixer had to skip because
 // it fell behind are not delivered, so the timestamp then jumps by whole
 // durations). nValue2 and nValue3 are the frame's width and height.
-typedef void (*KVS_MIXER_FRAME_CALLBACK)(const uint8_t* pFrame, int64_t nTimestamp100ns,
-                                         int nValue2, int nValue3, void* pUser);
+typedef void (*KVS_MIXER_FRAME_CALLBACK)(const uint8_t* pFrame, int64_t nTimestamp100ns, int nValue2, int nValue3,
+                                         void* pUser);
 
 // nColor must be KVS_COLOR_YUYV; nWidth must be even (YUYV pairs pixels).
 // nDuration is the frame duration in 100-ns units.
@@ -63,8 +63,7 @@ void KVS_DestroyVideoMixer(KVS_HANDLE hMixer);
 // The mixer pulls the latest frame of hCapture itself, expecting nWidth x
 // nHeight; until a first frame arrives the channel shows black. A channel is
 // drawn once KVS_VideoMixerSetChannels has placed it.
-KVS_HANDLE KVS_VideoMixerAddChannel(KVS_HANDLE hMixer, int nWidth, int nHeight, int nColor,
-                                    KVS_HANDLE hCapture);
+KVS_HANDLE KVS_VideoMixerAddChannel(KVS_HANDLE hMixer, int nWidth, int nHeight, int nColor, KVS_HANDLE hCapture);
 // Places each listed channel; entries naming no channel of this mixer are
 // ignored. Returns the number of channels placed.
 int KVS_VideoMixerSetChannels(KVS_HANDLE hMixer, const KVS_MIXER_CHANNEL* pPlacements, int nCount);

@@ -11,9 +11,9 @@ void KPL_Uninitialize();
 // call whose video packet was dropped, on the writer's thread.
 enum
 {
-    KPL_EVENT_CONNECTED = 1,     // the server accepted the stream
-    KPL_EVENT_FAILED = 2,        // the connection could not be made in time
-    KPL_EVENT_DISCONNECTED = 3,  // an established connection was lost
+    KPL_EVENT_CONNECTED = 1,    // the server accepted the stream
+    KPL_EVENT_FAILED = 2,       // the connection could not be made in time
+    KPL_EVENT_DISCONNECTED = 3, // an established connection was lost
     // Video is being dropped until the next key frame (congestion, or a
     // new connection that must open on a picture): the sooner the encoder
     // makes one, the shorter the gap. At most once per gap, and not again
@@ -25,17 +25,17 @@ enum
 // Connection states of an RTMP client.
 enum
 {
-    KPL_RTMP_CONNECTING = 1,     // the first connection is being made
-    KPL_RTMP_PUBLISHING = 2,     // connected; packets go to the server
-    KPL_RTMP_RECONNECTING = 3,   // lost or refused; trying again
-    KPL_RTMP_FAILED = 4          // lost or refused, and not retried
+    KPL_RTMP_CONNECTING = 1,   // the first connection is being made
+    KPL_RTMP_PUBLISHING = 2,   // connected; packets go to the server
+    KPL_RTMP_RECONNECTING = 3, // lost or refused; trying again
+    KPL_RTMP_FAILED = 4        // lost or refused, and not retried
 };
 
 // What the client is doing and what became of the packets written to it.
 struct KPL_RTMP_STATUS
 {
-    int32_t nState;              // KPL_RTMP_...
-    int32_t nAttempt;            // retries since the last connection (0 while connected)
+    int32_t nState;   // KPL_RTMP_...
+    int32_t nAttempt; // retries since the last connection (0 while connected)
     // Sent: taken from the queue for the connection (the one being sent
     // counts, even while a stalled server holds it up).
     uint64_t nVideoSent;
@@ -43,8 +43,8 @@ struct KPL_RTMP_STATUS
     uint64_t nAudioSent;
     uint64_t nVideoDropped;
     uint64_t nAudioDropped;
-    uint64_t nAudioQueued;       // waiting to be sent now
-    uint64_t nKeyFrameRequests;  // KPL_EVENT_KEYFRAME_WANTED events raised
+    uint64_t nAudioQueued;      // waiting to be sent now
+    uint64_t nKeyFrameRequests; // KPL_EVENT_KEYFRAME_WANTED events raised
 };
 
 typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);

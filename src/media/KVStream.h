@@ -32,10 +32,10 @@ int KVS_IsSupportH264HD();
 
 // Renderers draw into the widget registered for a window id (KVRenderTarget.h).
 int KVS_GetMonitorGUIDFromWindow(KVS_WINDOW hWnd, KVS_GUID* pGuid);
-KVS_HANDLE KVS_CreateVideoRenderer(const KVS_GUID* pGuid, KVS_WINDOW hWnd, int nColor,
-                                   int nWidth, int nHeight, int nReserved, int nFlag);
-int KVS_ResetVideoRenderer(KVS_HANDLE hRenderer, const KVS_GUID* pGuid, KVS_WINDOW hWnd,
-                           int nColor, int nWidth, int nHeight, int nReserved, int nFlag);
+KVS_HANDLE KVS_CreateVideoRenderer(const KVS_GUID* pGuid, KVS_WINDOW hWnd, int nColor, int nWidth, int nHeight,
+                                   int nReserved, int nFlag);
+int KVS_ResetVideoRenderer(KVS_HANDLE hRenderer, const KVS_GUID* pGuid, KVS_WINDOW hWnd, int nColor, int nWidth,
+                           int nHeight, int nReserved, int nFlag);
 int KVS_SetVideoRendererPosition(KVS_HANDLE hRenderer, const KVS_RECT* pSource, const KVS_RECT* pTarget);
 int KVS_VideoRendererDrawImage(KVS_HANDLE hRenderer, const uint8_t* pFrame, int nStride, int nFlag);
 int KVS_VideoRendererRepaintRect(KVS_HANDLE hRenderer, const KVS_RECT* pRect);

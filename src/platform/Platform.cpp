@@ -54,7 +54,9 @@ uint64_t GetFreeBytes(const QString& strPath)
 bool IsFolderWritable(const QString& strPath)
 {
     const QByteArray baPath = QFile::encodeName(strPath);
-    struct stat st {};
+    struct stat st
+    {
+    };
     if (baPath.isEmpty() || ::stat(baPath.constData(), &st) != 0 || !S_ISDIR(st.st_mode))
         return false;
     // access() also answers for root, whom permission bits do not stop but a

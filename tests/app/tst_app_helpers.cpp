@@ -99,8 +99,7 @@ void TestHelpers::IpAddress_data()
     QTest::newRow("four digits") << "1000.1.1.1" << false;
     QTest::newRow("trailing dot") << "1.2.3.4." << false;
     QTest::newRow("newline after") << "1.2.3.4\n" << false;
-    QTest::newRow("arabic-indic digits")
-        << QString::fromUtf8("\xd9\xa1.\xd9\xa2.\xd9\xa3.\xd9\xa4") << false;
+    QTest::newRow("arabic-indic digits") << QString::fromUtf8("\xd9\xa1.\xd9\xa2.\xd9\xa3.\xd9\xa4") << false;
 }
 
 void TestHelpers::IpAddress()

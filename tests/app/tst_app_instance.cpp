@@ -61,7 +61,7 @@ void TestInstance::RequestsBeforeStartArrive()
     QVERIFY(CInstanceWatcher::RequestShowUp());
     QVERIFY(CInstanceWatcher::RequestShowUp());
 
-    std::atomic<int> nShowUps {0};
+    std::atomic<int> nShowUps{0};
     watcher.Start([&nShowUps] { ++nShowUps; });
     QTRY_COMPARE_WITH_TIMEOUT(nShowUps.load(), 2, 20000);
     watcher.Stop();
@@ -72,7 +72,7 @@ void TestInstance::RequestsAfterStartArrive()
 {
     CInstanceWatcher watcher;
     QVERIFY(watcher.Acquire());
-    std::atomic<int> nShowUps {0};
+    std::atomic<int> nShowUps{0};
     watcher.Start([&nShowUps] { ++nShowUps; });
     for (int i = 1; i <= 3; ++i)
     {
@@ -86,7 +86,7 @@ void TestInstance::RequestsAfterStartArrive()
 
 void TestInstance::StopWinsOverQueuedRequests()
 {
-    std::atomic<int> nShowUps {0};
+    std::atomic<int> nShowUps{0};
     {
         CInstanceWatcher watcher;
         QVERIFY(watcher.Acquire());
@@ -118,7 +118,7 @@ void TestInstance::LeftoversOfACrashedCopy()
 
     CInstanceWatcher watcher;
     QVERIFY(watcher.Acquire());
-    std::atomic<int> nShowUps {0};
+    std::atomic<int> nShowUps{0};
     watcher.Start([&nShowUps] { ++nShowUps; });
     QVERIFY(CInstanceWatcher::RequestShowUp());
     QTRY_COMPARE_WITH_TIMEOUT(nShowUps.load(), 1, 20000);

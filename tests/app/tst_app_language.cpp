@@ -23,12 +23,13 @@ void TestLanguage::Flags_data()
     QTest::addColumn<bool>("bEnglish");
     QTest::addColumn<bool>("bTaiwan");
     QTest::addColumn<bool>("bNoUpgrade");
-    QTest::newRow("none") << QStringList {"vistrel"} << false << false << false;
-    QTest::newRow("all") << QStringList {"vistrel", "-eng", "-tw", "-noupg"} << true << true << true;
-    QTest::newRow("upper and mixed case") << QStringList {"vistrel", "-ENG", "-Tw", "-NoUpg"} << true << true << true;
-    QTest::newRow("program name is no flag") << QStringList {"-eng"} << false << false << false;
-    QTest::newRow("unknown ignored") << QStringList {"vistrel", "-english", "tw", "--noupg", "x"} << false << false << false;
-    QTest::newRow("anywhere") << QStringList {"vistrel", "a", "b", "-noupg"} << false << false << true;
+    QTest::newRow("none") << QStringList{"vistrel"} << false << false << false;
+    QTest::newRow("all") << QStringList{"vistrel", "-eng", "-tw", "-noupg"} << true << true << true;
+    QTest::newRow("upper and mixed case") << QStringList{"vistrel", "-ENG", "-Tw", "-NoUpg"} << true << true << true;
+    QTest::newRow("program name is no flag") << QStringList{"-eng"} << false << false << false;
+    QTest::newRow("unknown ignored") << QStringList{"vistrel", "-english", "tw", "--noupg", "x"} << false << false
+                                     << false;
+    QTest::newRow("anywhere") << QStringList{"vistrel", "a", "b", "-noupg"} << false << false << true;
 }
 
 void TestLanguage::Flags()
@@ -51,18 +52,24 @@ void TestLanguage::Choice_data()
     QTest::addColumn<QString>("strQt");
     const QString strTwApp = ":/translations/vistrel_zh_TW.qm", strTwQt = ":/translations/qt_zh_TW.qm";
     const QString strCnApp = ":/translations/vistrel_zh_CN.qm", strCnQt = ":/translations/qt_zh_CN.qm";
-    const QStringList astrNone {"vistrel"};
+    const QStringList astrNone{"vistrel"};
     QTest::newRow("zh_TW") << "zh_TW" << astrNone << strTwApp << strTwQt;
     QTest::newRow("zh_CN") << "zh_CN" << astrNone << strCnApp << strCnQt;
-    QTest::newRow("zh_HK") << "zh_HK" << astrNone << "" << "";
-    QTest::newRow("en_US") << "en_US" << astrNone << "" << "";
-    QTest::newRow("lower-case locale") << "zh_cn" << astrNone << "" << "";
-    QTest::newRow("-eng on zh_CN") << "zh_CN" << QStringList {"vistrel", "-eng"} << "" << "";
-    QTest::newRow("-ENG on zh_TW") << "zh_TW" << QStringList {"vistrel", "-ENG"} << "" << "";
-    QTest::newRow("-tw on en_US") << "en_US" << QStringList {"vistrel", "-tw"} << strTwApp << strTwQt;
-    QTest::newRow("-tw on zh_CN") << "zh_CN" << QStringList {"vistrel", "-TW"} << strTwApp << strTwQt;
-    QTest::newRow("-tw with -eng") << "zh_TW" << QStringList {"vistrel", "-tw", "-eng"} << "" << "";
-    QTest::newRow("-noupg alone") << "zh_CN" << QStringList {"vistrel", "-noupg"} << strCnApp << strCnQt;
+    QTest::newRow("zh_HK") << "zh_HK" << astrNone << ""
+                           << "";
+    QTest::newRow("en_US") << "en_US" << astrNone << ""
+                           << "";
+    QTest::newRow("lower-case locale") << "zh_cn" << astrNone << ""
+                                       << "";
+    QTest::newRow("-eng on zh_CN") << "zh_CN" << QStringList{"vistrel", "-eng"} << ""
+                                   << "";
+    QTest::newRow("-ENG on zh_TW") << "zh_TW" << QStringList{"vistrel", "-ENG"} << ""
+                                   << "";
+    QTest::newRow("-tw on en_US") << "en_US" << QStringList{"vistrel", "-tw"} << strTwApp << strTwQt;
+    QTest::newRow("-tw on zh_CN") << "zh_CN" << QStringList{"vistrel", "-TW"} << strTwApp << strTwQt;
+    QTest::newRow("-tw with -eng") << "zh_TW" << QStringList{"vistrel", "-tw", "-eng"} << ""
+                                   << "";
+    QTest::newRow("-noupg alone") << "zh_CN" << QStringList{"vistrel", "-noupg"} << strCnApp << strCnQt;
 }
 
 void TestLanguage::Choice()

@@ -200,10 +200,20 @@ void TestMainWindow::RtmpFieldCheck_data()
     QTest::addColumn<QString>("strPort");
     QTest::addColumn<QString>("strStream");
     QTest::addColumn<QString>("strMessage");
-    QTest::newRow("no push, fields ignored") << 0 << "bad" << "0" << "a b" << QString();
-    QTest::newRow("valid") << 1 << "127.0.0.1" << "1935" << "live-1_a" << QString();
-    QTest::newRow("port 0") << 1 << "127.0.0.1" << "0" << "test" << "RTMP port is invalid!";
-    QTest::newRow("address checked first") << 1 << "" << "0" << "" << "RTMP IP address is invalid!";
+    QTest::newRow("no push, fields ignored") << 0 << "bad"
+                                             << "0"
+                                             << "a b" << QString();
+    QTest::newRow("valid") << 1 << "127.0.0.1"
+                           << "1935"
+                           << "live-1_a" << QString();
+    QTest::newRow("port 0") << 1 << "127.0.0.1"
+                            << "0"
+                            << "test"
+                            << "RTMP port is invalid!";
+    QTest::newRow("address checked first") << 1 << ""
+                                           << "0"
+                                           << ""
+                                           << "RTMP IP address is invalid!";
 }
 
 void TestMainWindow::RtmpFieldCheck()

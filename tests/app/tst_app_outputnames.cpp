@@ -58,9 +58,9 @@ void TestOutputNames::FreeSnapshotNames()
         astrNames << MakeFreeSnapshotFileName(dt, fnTaken);
         setTaken.insert(astrNames.last());
     }
-    QCOMPARE(astrNames, QStringList({QStringLiteral("2024.03.07 09.05.01.jpg"),
-                                     QStringLiteral("2024.03.07 09.05.01 (2).jpg"),
-                                     QStringLiteral("2024.03.07 09.05.01 (3).jpg")}));
+    QCOMPARE(astrNames,
+             QStringList({QStringLiteral("2024.03.07 09.05.01.jpg"), QStringLiteral("2024.03.07 09.05.01 (2).jpg"),
+                          QStringLiteral("2024.03.07 09.05.01 (3).jpg")}));
     // A gap left by a failed or removed snapshot is used again.
     setTaken.remove(astrNames.at(1));
     QCOMPARE(MakeFreeSnapshotFileName(dt, fnTaken), astrNames.at(1));

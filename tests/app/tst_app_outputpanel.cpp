@@ -54,10 +54,7 @@ private slots:
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
-    QPushButton* Button(const char* pszName) const
-    {
-        return Panel()->findChild<QPushButton*>(QLatin1String(pszName));
-    }
+    QPushButton* Button(const char* pszName) const { return Panel()->findChild<QPushButton*>(QLatin1String(pszName)); }
     bool ShowWindow();
     QStringList Snapshots() const;
 
@@ -103,8 +100,7 @@ bool TestOutputPanel::ShowWindow()
 
 QStringList TestOutputPanel::Snapshots() const
 {
-    return QDir(m_pStorage->path() + QStringLiteral("/Snapshot"))
-        .entryList({QStringLiteral("*.jpg")}, QDir::Files);
+    return QDir(m_pStorage->path() + QStringLiteral("/Snapshot")).entryList({QStringLiteral("*.jpg")}, QDir::Files);
 }
 
 void TestOutputPanel::Controls()
@@ -158,7 +154,8 @@ void TestOutputPanel::SnapshotWritesJpeg()
     QTRY_COMPARE_WITH_TIMEOUT((astrFiles = Snapshots()).size(), 1, s_nTimeoutMs);
     const QString strName = astrFiles.first();
     QVERIFY2(QRegularExpression(QStringLiteral("\\A\\d{4}\\.\\d\\d\\.\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d\\.jpg\\z"))
-                 .match(strName).hasMatch(),
+                 .match(strName)
+                 .hasMatch(),
              qPrintable(strName));
     const QString strPath = m_pStorage->path() + QStringLiteral("/Snapshot/") + strName;
     QImageReader reader(strPath);
@@ -198,9 +195,12 @@ void TestOutputPanel::SnapshotsInOneSecondStayApart()
     // this one, as the window receives them.
     QList<QPair<QString, bool>> aReports;
     QObject receiver;
-    connect(m_pWnd.get(), &CVistrel::signalSnapshotFinished, &receiver,
-            [&aReports](const QString& strPath, bool bWritten) { aReports.append({strPath, bWritten}); },
-            Qt::QueuedConnection);
+    connect(
+        m_pWnd.get(), &CVistrel::signalSnapshotFinished, &receiver,
+        [&aReports](const QString& strPath, bool bWritten) {
+            aReports.append({strPath, bWritten});
+        },
+        Qt::QueuedConnection);
     // Early in a second, so that all three share its name.
     QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().msec() < 200, s_nTimeoutMs);
     for (int i = 0; i < 3; ++i)
@@ -226,8 +226,8 @@ void TestOutputPanel::SnapshotsInOneSecondStayApart()
     }
     QCOMPARE(setReported, QSet<QString>(astrFiles.begin(), astrFiles.end()));
     QLabel* pRecord = m_pWnd->findChild<QLabel*>(QStringLiteral("labelRecord"));
-    QTRY_VERIFY_WITH_TIMEOUT(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")
-                                                        + QFileInfo(aReports.last().first).fileName()),
+    QTRY_VERIFY_WITH_TIMEOUT(pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ") +
+                                                        QFileInfo(aReports.last().first).fileName()),
                              s_nTimeoutMs);
 }
 

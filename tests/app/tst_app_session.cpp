@@ -71,10 +71,7 @@ private slots:
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
-    QPushButton* Button(const char* pszName) const
-    {
-        return Panel()->findChild<QPushButton*>(QLatin1String(pszName));
-    }
+    QPushButton* Button(const char* pszName) const { return Panel()->findChild<QPushButton*>(QLatin1String(pszName)); }
     QLabel* Label(const char* pszName) const { return m_pWnd->findChild<QLabel*>(QLatin1String(pszName)); }
     // The main window's 500 ms status timer (the panel's timers sit deeper).
     QTimer* StatusTimer() const { return m_pWnd->findChild<QTimer*>(QString(), Qt::FindDirectChildrenOnly); }
@@ -140,8 +137,8 @@ void TestSession::RecordingStatusAndFile()
     QVERIFY(pRecord->text().contains(QStringLiteral("disk free space")));
     QVERIFY(!Label("labelLiving")->isVisibleTo(m_pWnd.get()));
     // The encoder's measurement arrives within the status updates.
-    QTRY_VERIFY_WITH_TIMEOUT(pStatistics->isVisibleTo(m_pWnd.get())
-                                 && pStatistics->text().startsWith(QStringLiteral("Bitrate: ")),
+    QTRY_VERIFY_WITH_TIMEOUT(pStatistics->isVisibleTo(m_pWnd.get()) &&
+                                 pStatistics->text().startsWith(QStringLiteral("Bitrate: ")),
                              s_nTimeoutMs);
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(strPath).size() > 0, s_nTimeoutMs);
 
@@ -150,7 +147,8 @@ void TestSession::RecordingStatusAndFile()
     QVERIFY(Button("buttonStart")->isEnabled());
     QVERIFY(!pStatistics->isVisibleTo(m_pWnd.get()));
     const QString strText = pRecord->text();
-    QVERIFY2(strText.startsWith(QStringLiteral("Stop record, make video file: ") + strName + QStringLiteral(", file size: ")),
+    QVERIFY2(strText.startsWith(QStringLiteral("Stop record, make video file: ") + strName +
+                                QStringLiteral(", file size: ")),
              qPrintable(strText));
     QVERIFY(strText.endsWith(QStringLiteral("\">Open File</a>")));
     QVERIFY(QFileInfo(strPath).isFile());
@@ -171,7 +169,8 @@ void TestSession::InvalidRtmpPortRefusesStart()
                              QStringLiteral("rtmp://127.0.0.1:0/live/cam1"));
     CAnswerAll answers;
     Button("buttonStart")->click();
-    QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("RTMP port is invalid!"), QStringLiteral("Start error!")}));
+    QCOMPARE(answers.m_astrTexts,
+             QStringList({QStringLiteral("RTMP port is invalid!"), QStringLiteral("Start error!")}));
     QVERIFY(!Panel()->IsRunning());
     QVERIFY(!Button("buttonStop")->isEnabled());
     QVERIFY(!g_capture.IsRecording());
@@ -231,8 +230,8 @@ void TestSession::StreamingOnlyWithSnapshot()
     QLabel* pLiving = Label("labelLiving");
     QVERIFY(pLiving->isVisibleTo(m_pWnd.get()));
     // Nothing listens: the indicator must not claim the stream is received.
-    QVERIFY2(pLiving->text().contains(QStringLiteral("RTMP connecting"))
-                 || pLiving->text().contains(QStringLiteral("RTMP reconnecting (attempt ")),
+    QVERIFY2(pLiving->text().contains(QStringLiteral("RTMP connecting")) ||
+                 pLiving->text().contains(QStringLiteral("RTMP reconnecting (attempt ")),
              qPrintable(pLiving->text()));
     QVERIFY(!pRecord->isVisibleTo(m_pWnd.get()));
     QVERIFY(QDir(m_pStorage->path() + QStringLiteral("/Video")).entryList(QDir::Files).isEmpty());
@@ -241,8 +240,8 @@ void TestSession::StreamingOnlyWithSnapshot()
     QTRY_VERIFY_WITH_TIMEOUT(Panel()->GetPreviewWnd()->HasPicture(), s_nTimeoutMs);
     Panel()->OnButtonSnapshot();
     // Announced once the file is written.
-    QTRY_VERIFY_WITH_TIMEOUT(pRecord->isVisibleTo(m_pWnd.get())
-                                 && pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")),
+    QTRY_VERIFY_WITH_TIMEOUT(pRecord->isVisibleTo(m_pWnd.get()) &&
+                                 pRecord->text().startsWith(QStringLiteral("Snapshot ok, make image file: ")),
                              s_nTimeoutMs);
     QVERIFY(pRecord->text().endsWith(QStringLiteral("\">Open File</a>")));
     QSignalSpy spyTicks(StatusTimer(), &QTimer::timeout);

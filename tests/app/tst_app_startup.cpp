@@ -58,10 +58,7 @@ public:
         m_baErr += m_process.readAllStandardError();
         return m_baErr;
     }
-    bool Finish()
-    {
-        return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(s_nTimeoutMs);
-    }
+    bool Finish() { return m_process.state() == QProcess::NotRunning || m_process.waitForFinished(s_nTimeoutMs); }
     ~CRun()
     {
         // What the program said is the best clue to a failed check.
@@ -117,10 +114,9 @@ void TestStartup::initTestCase()
     QVERIFY2(QFileInfo(m_strProgram).isExecutable(), qPrintable(m_strProgram));
 
     // -displayfd lets the server pick a free display and tell us which.
-    m_xvfb.start(QStringLiteral("Xvfb"), {QStringLiteral("-displayfd"), QStringLiteral("1"),
-                                          QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                                          QStringLiteral("-screen"), QStringLiteral("0"),
-                                          QStringLiteral("1280x800x24")});
+    m_xvfb.start(QStringLiteral("Xvfb"),
+                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                  QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")});
     QVERIFY2(m_xvfb.waitForStarted(s_nTimeoutMs), "Xvfb did not start");
     QByteArray baDisplay;
     QTRY_VERIFY_WITH_TIMEOUT((baDisplay += m_xvfb.readAllStandardOutput()).contains('\n'), s_nTimeoutMs);
@@ -186,7 +182,7 @@ bool TestStartup::Xdotool(const QStringList& astrArgs, QByteArray* pbaOut) const
 
 QStringList TestStartup::FindWindows(bool bVisibleOnly) const
 {
-    QStringList astrArgs {QStringLiteral("search")};
+    QStringList astrArgs{QStringLiteral("search")};
     if (bVisibleOnly)
         astrArgs << QStringLiteral("--onlyvisible");
     astrArgs << QStringLiteral("--name") << QLatin1String(s_szTitle);
@@ -226,10 +222,9 @@ void TestStartup::DismissBox(CRun& run)
     // through the server's input; it may come before the box is ready for
     // it, so it is sent again until the program has gone.
     auto Gone = [&run] { return run.m_process.state() == QProcess::NotRunning; };
-    QTRY_VERIFY_WITH_TIMEOUT(Gone()
-                                 || (Xdotool({QStringLiteral("windowfocus"), astrWindows.first()})
-                                     && Xdotool({QStringLiteral("key"), QStringLiteral("Return")})
-                                     && (run.m_process.waitForFinished(1000) || Gone())),
+    QTRY_VERIFY_WITH_TIMEOUT(Gone() || (Xdotool({QStringLiteral("windowfocus"), astrWindows.first()}) &&
+                                        Xdotool({QStringLiteral("key"), QStringLiteral("Return")}) &&
+                                        (run.m_process.waitForFinished(1000) || Gone())),
                              s_nTimeoutMs);
 }
 
@@ -338,8 +333,8 @@ void TestStartup::SecondCopyWhileStarting()
 void TestStartup::CloseSavesAndReleases()
 {
     // The channel assignments live in memory and are written at shutdown only.
-    const QString strSettings = QProcessEnvironment::systemEnvironment().value(QStringLiteral("XDG_CONFIG_HOME"))
-        + QStringLiteral("/Ostrana/Vistrel V2.1.conf");
+    const QString strSettings = QProcessEnvironment::systemEnvironment().value(QStringLiteral("XDG_CONFIG_HOME")) +
+                                QStringLiteral("/Ostrana/Vistrel V2.1.conf");
     QFile::remove(strSettings);
 
     CRun run;

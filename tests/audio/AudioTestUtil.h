@@ -58,7 +58,10 @@ struct SAudioSink
 struct SCaptureGuard
 {
     KVS_HANDLE hAudio;
-    explicit SCaptureGuard(KVS_HANDLE h) : hAudio(h) {}
+    explicit SCaptureGuard(KVS_HANDLE h)
+        : hAudio(h)
+    {
+    }
     ~SCaptureGuard()
     {
         if (hAudio)

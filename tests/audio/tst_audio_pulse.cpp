@@ -122,14 +122,15 @@ private slots:
     void sourceGoneSinceListingIsNotOpened()
     {
         const QString strModule = Pactl({"load-module", "module-null-sink", "sink_name=vistrel_gone",
-                                         "sink_properties=device.description=VistrelGone"}).trimmed();
+                                         "sink_properties=device.description=VistrelGone"})
+                                      .trimmed();
         QVERIFY(!strModule.isEmpty());
         QVERIFY(KVS_Initialize());
         KVS_AUDIO_CAPTURE_INFO info;
         int nGone = -1;
         for (int i = 0; i < KVS_GetAudioCaptureCount3(); ++i)
-            if (KVS_GetAudioCaptureInfo3(i, &info)
-                && QString::fromUtf16(info.szName) == QStringLiteral("Monitor of VistrelGone"))
+            if (KVS_GetAudioCaptureInfo3(i, &info) &&
+                QString::fromUtf16(info.szName) == QStringLiteral("Monitor of VistrelGone"))
                 nGone = i;
         QVERIFY(nGone >= 0);
         QVERIFY(KVS_GetAudioCaptureInfo3(nGone, &info));

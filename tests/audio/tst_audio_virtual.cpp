@@ -43,10 +43,7 @@ private slots:
         QVERIFY(KVS_Initialize());
     }
 
-    void cleanupTestCase()
-    {
-        KVS_Uninitialize();
-    }
+    void cleanupTestCase() { KVS_Uninitialize(); }
 
     void listsOnlyVirtualDevicesWithoutServer()
     {
@@ -172,11 +169,11 @@ private slots:
             for (int j = 0; j < 2; ++j)
             {
                 QVERIFY(KVS_StartAudioCapture3(hAudio));
-                QVERIFY(KVS_StartAudioCapture3(hAudio));    // already running
+                QVERIFY(KVS_StartAudioCapture3(hAudio)); // already running
                 if (i % 4 == 0)
                     QTRY_VERIFY_WITH_TIMEOUT(sink.Blocks() >= 1, 10000);
                 QVERIFY(KVS_StopAudioCapture3(hAudio));
-                QVERIFY(KVS_StopAudioCapture3(hAudio));    // already stopped
+                QVERIFY(KVS_StopAudioCapture3(hAudio)); // already stopped
             }
             const int nBlocks = sink.Blocks();
             QVERIFY(KVS_CloseAudioCapture3(hAudio));

@@ -65,7 +65,11 @@ private slots:
         CSettings settings;
         int nHighest = -1;
         int nCalls = 0;
-        auto fnNone = [&](int nDevice) { ++nCalls; nHighest = std::max(nHighest, nDevice); return false; };
+        auto fnNone = [&](int nDevice) {
+            ++nCalls;
+            nHighest = std::max(nHighest, nDevice);
+            return false;
+        };
         settings.LoadAssignments(4, fnNone);
         QVERIFY(nCalls <= 16);
         QVERIFY(nHighest <= 15);
@@ -89,10 +93,10 @@ private slots:
     {
         CSettings settings;
         settings.setValue("channel_0", "Front, 2, 1, 50, 50, 50, 50");
-        settings.setValue("channel_1", "Six, 1, 2, 50, 50, 50");                  // 6 parts
-        settings.setValue("channel_2", "Back,x, 0,7,8,9,10");                      // not a number
-        settings.setValue("channel_3", "Cam, left, 3, 3, 50, 50, 50, 50");        // name with a comma
-        settings.setValue("channel_4", ", 4, 4, 50, 50, 50, 50");                 // empty name
+        settings.setValue("channel_1", "Six, 1, 2, 50, 50, 50");           // 6 parts
+        settings.setValue("channel_2", "Back,x, 0,7,8,9,10");              // not a number
+        settings.setValue("channel_3", "Cam, left, 3, 3, 50, 50, 50, 50"); // name with a comma
+        settings.setValue("channel_4", ", 4, 4, 50, 50, 50, 50");          // empty name
         settings.LoadAssignments(2, DevicesPresent({0, 1}));
 
         QCOMPARE(settings.GetChannelName(0), QString("Front"));
@@ -163,7 +167,8 @@ private slots:
         next.GetCaptionData(an[0], an[1], an[2], an[3], an[4], an[5], an[6]);
         QCOMPARE(QVector<int>(an, an + 7), (QVector<int>{2, 6, 5, 4, 1, 0, 1}));
 
-        for (const char* szBad : {"2, 6, 5, 4, 1, 0", "2, 7, 5, 4, 1, 0, 1", "2, 6, 6, 4, 1, 0, 1", "2, 6, 5, 6, 1, 0, 1"})
+        for (const char* szBad :
+             {"2, 6, 5, 4, 1, 0", "2, 7, 5, 4, 1, 0, 1", "2, 6, 6, 4, 1, 0, 1", "2, 6, 5, 6, 1, 0, 1"})
         {
             next.setValue("captiondata", szBad);
             next.LoadAssignments(0, nullptr);

@@ -43,7 +43,7 @@ private slots:
         CLayout layout;
         QVERIFY(layout.Load(WriteFixture("[layout]\ncount=1\n[layout0]\nvideo=0\n")));
         QVERIFY(!layout.Load(m_tmp.path() + "/nowhere/vtlayout.ini"));
-        QVERIFY(!layout.Load(m_tmp.path()));    // a folder is not a layout file
+        QVERIFY(!layout.Load(m_tmp.path())); // a folder is not a layout file
         QCOMPARE(layout.GetLayoutCount(), 1);
     }
 
@@ -55,7 +55,7 @@ private slots:
         QCOMPARE(layout.GetLayoutCount(), 0);
         QCOMPARE(layout.GetLogoCount(), 2);
         QCOMPARE(layout.GetLogoName(0), QString("A"));
-        QCOMPARE(layout.GetLogoFile(1), QString());    // absent logo keys are empty
+        QCOMPARE(layout.GetLogoFile(1), QString()); // absent logo keys are empty
         QCOMPARE(layout.GetFontCount(), 1);
 
         CLayout other;
@@ -79,8 +79,8 @@ private slots:
 
     void chineseNames()
     {
-        const QString strName = QString::fromUtf8("\xe7\x94\xbb\xe4\xb8\xad\xe7\x94\xbb");          // picture in picture
-        const QString strLogo = QString::fromUtf8("\xe5\x8f\xb0\xe6\xa0\x87");                      // station mark
+        const QString strName = QString::fromUtf8("\xe7\x94\xbb\xe4\xb8\xad\xe7\x94\xbb"); // picture in picture
+        const QString strLogo = QString::fromUtf8("\xe5\x8f\xb0\xe6\xa0\x87");             // station mark
         const QString strFont = QString::fromUtf8("\xe5\xae\x8b\xe4\xbd\x93");
         if (!QTextCodec::codecForName("GB2312"))
             QSKIP("no GB2312 codec in this Qt build");
@@ -121,13 +121,16 @@ private slots:
         CLayout layout;
         QVERIFY(layout.Load(WriteFixture(QString("[layout]\ncount=1\n[layout0]\npostype=2\nvideo=1\n"
                                                  "pos0=%1, %2, %3, %4\n")
-                                             .arg(pos.x()).arg(pos.y()).arg(pos.width()).arg(pos.height()))));
+                                             .arg(pos.x())
+                                             .arg(pos.y())
+                                             .arg(pos.width())
+                                             .arg(pos.height()))));
         QCOMPARE(Rect(layout, 0, 0, nWidth, nHeight), expected);
     }
 
     void scalePercent()
     {
-        QCOMPARE(CLayout::ScalePercent(1920, 33), 640);    // not 633
+        QCOMPARE(CLayout::ScalePercent(1920, 33), 640); // not 633
         QCOMPARE(CLayout::ScalePercent(1920, 66), 1280);
         QCOMPARE(CLayout::ScalePercent(1366, 99), 1366);
         QCOMPARE(CLayout::ScalePercent(1920, 100), 1920);
@@ -142,13 +145,14 @@ private slots:
     void canvasRects()
     {
         CLayout layout;
-        QVERIFY(layout.Load(WriteFixture("[layout]\ncount=5\n"
-                                         "[layout0]\npostype=1\nvideo=2\npos0=640, 360, 640, 360\npos1=960,540,960,540\n"
-                                         "[bar0]\nsize=1280, 720\n"
-                                         "[layout1]\nvideo=1\npos0=960, 540, 960, 540\n[bar1]\nsize=1920,1080\n"
-                                         "[layout2]\nvideo=1\npos0=0,0,10,10\n[bar2]\nsize=0,720\n"
-                                         "[layout3]\nvideo=2\npos0=0,0,10,10\npos1=1,2\n[bar3]\nsize=100\n"
-                                         "[layout4]\npostype=3\nvideo=1\npos0=0,0,10,10\n")));
+        QVERIFY(
+            layout.Load(WriteFixture("[layout]\ncount=5\n"
+                                     "[layout0]\npostype=1\nvideo=2\npos0=640, 360, 640, 360\npos1=960,540,960,540\n"
+                                     "[bar0]\nsize=1280, 720\n"
+                                     "[layout1]\nvideo=1\npos0=960, 540, 960, 540\n[bar1]\nsize=1920,1080\n"
+                                     "[layout2]\nvideo=1\npos0=0,0,10,10\n[bar2]\nsize=0,720\n"
+                                     "[layout3]\nvideo=2\npos0=0,0,10,10\npos1=1,2\n[bar3]\nsize=100\n"
+                                     "[layout4]\npostype=3\nvideo=1\npos0=0,0,10,10\n")));
         QCOMPARE(layout.GetLayoutCount(), 5);
         QCOMPARE(Rect(layout, 0, 0, 1920, 1080), QRect(960, 540, 960, 540));
         // 1366 / 1920 in single precision is a hair below the exact ratio.
@@ -170,19 +174,17 @@ private slots:
         QTest::addColumn<QRect>("expected");
         const QString strRelative = "postype=2";
         const QString strCanvas = "postype=1";
-        QTest::newRow("relative, all INT_MAX") << strRelative << "2147483647,2147483647,2147483647,2147483647"
-                                               << QRect();
-        QTest::newRow("relative, INT_MIN corner") << strRelative << "-2147483648,-2147483648,2147483647,2147483647"
-                                                  << QRect();
-        QTest::newRow("relative, from the centre on") << strRelative << "50,50,2147483647,2147483647"
-                                                      << QRect(960, 540, 960, 540);
-        QTest::newRow("relative, left of the output") << strRelative << "-50,-50,1000,1000"
-                                                      << QRect(0, 0, 960, 540);
+        QTest::newRow("relative, all INT_MAX")
+            << strRelative << "2147483647,2147483647,2147483647,2147483647" << QRect();
+        QTest::newRow("relative, INT_MIN corner")
+            << strRelative << "-2147483648,-2147483648,2147483647,2147483647" << QRect();
+        QTest::newRow("relative, from the centre on")
+            << strRelative << "50,50,2147483647,2147483647" << QRect(960, 540, 960, 540);
+        QTest::newRow("relative, left of the output") << strRelative << "-50,-50,1000,1000" << QRect(0, 0, 960, 540);
         QTest::newRow("relative, negative size") << strRelative << "0,0,-50,50" << QRect();
-        QTest::newRow("canvas, all INT_MAX") << strCanvas << "2147483647,2147483647,2147483647,2147483647"
-                                             << QRect();
-        QTest::newRow("canvas, INT_MIN corner") << strCanvas << "-2147483648,-2147483648,2147483647,2147483647"
-                                                << QRect();
+        QTest::newRow("canvas, all INT_MAX") << strCanvas << "2147483647,2147483647,2147483647,2147483647" << QRect();
+        QTest::newRow("canvas, INT_MIN corner")
+            << strCanvas << "-2147483648,-2147483648,2147483647,2147483647" << QRect();
         QTest::newRow("canvas, huge size") << strCanvas << "0,0,2147483647,2147483647" << QRect(0, 0, 1920, 1080);
         QTest::newRow("canvas, straddling the left edge") << strCanvas << "-1,0,2,1" << QRect(0, 0, 1920, 1080);
     }

@@ -103,16 +103,15 @@ private slots:
         QCOMPARE(QVector<int>(an, an + 8), (QVector<int>{1, 0, 3, 1, 4, 0, 2, 2}));
 
         // Wrong field count, and each table index one past its table.
-        const QStringList astrBad = {"1, 0, 3, 1, 4, 0, 2",          "3, 0, 0, 0, 0, 0, 0, 0",
-                                     "0, 3, 0, 0, 0, 0, 0, 0",       "0, 0, 11, 0, 0, 0, 0, 0",
-                                     "0, 0, 0, 2, 0, 0, 0, 0",       "0, 0, 0, 0, 7, 0, 0, 0",
-                                     "0, 0, 0, 0, 0, 0, 6, 0",       "0, 0, 0, 0, 0, 0, 0, 3"};
+        const QStringList astrBad = {"1, 0, 3, 1, 4, 0, 2",     "3, 0, 0, 0, 0, 0, 0, 0", "0, 3, 0, 0, 0, 0, 0, 0",
+                                     "0, 0, 11, 0, 0, 0, 0, 0", "0, 0, 0, 2, 0, 0, 0, 0", "0, 0, 0, 0, 7, 0, 0, 0",
+                                     "0, 0, 0, 0, 0, 0, 6, 0",  "0, 0, 0, 0, 0, 0, 0, 3"};
         for (const QString& strBad : astrBad)
         {
             settings.setValue("encoderparam", strBad);
             settings.GetEncoderParam(an[0], an[1], an[2], an[3], an[4], an[5], an[6], an[7]);
             QVERIFY2(QVector<int>(an, an + 8) == (QVector<int>{0, 2, 4, 0, 2, 1, 1, 1}), qPrintable(strBad));
-            QCOMPARE(settings.value("encoderparam").toString(), strBad);    // not written back
+            QCOMPARE(settings.value("encoderparam").toString(), strBad); // not written back
         }
     }
 
@@ -147,7 +146,7 @@ private slots:
         QCOMPARE(settings.value("captionopt").toString(), QString("1, 1, 0, 3, 5, 6, 2"));
         settings.GetCaptionOpt(a, b, c, d, e, f, g);
         QCOMPARE(QVector<int>({a, b, c, d, e, f, g}), QVector<int>({1, 1, 0, 3, 5, 6, 2}));
-        settings.setValue("captionopt", "1, 1, 0, 3, 5, 7, 2");    // font size beyond its table
+        settings.setValue("captionopt", "1, 1, 0, 3, 5, 7, 2"); // font size beyond its table
         settings.GetCaptionOpt(a, b, c, d, e, f, g);
         QCOMPARE(QVector<int>({a, b, c, d, e, f, g}), QVector<int>({0, 0, 0, 0, 0, 0, 4}));
 
@@ -157,7 +156,7 @@ private slots:
         QCOMPARE(settings.value("timeopt").toString(), QString("0, 2, 6, 5"));
         settings.GetTimeOpt(a, b, c, d);
         QCOMPARE(QVector<int>({a, b, c, d}), QVector<int>({0, 2, 6, 5}));
-        settings.setValue("timeopt", "0, 2, 6, 6");                // position beyond the six
+        settings.setValue("timeopt", "0, 2, 6, 6"); // position beyond the six
         settings.GetTimeOpt(a, b, c, d);
         QCOMPARE(QVector<int>({a, b, c, d}), QVector<int>({1, 0, 0, 0}));
     }
@@ -204,7 +203,8 @@ private slots:
         QVERIFY(!settings.contains("RtmpServer"));
 
         settings.SetRtmpServer(1, "10.1.2.3", "1936", "cam 1", "rtmp://10.1.2.3:1936/live/cam 1");
-        QCOMPARE(settings.value("RtmpServer").toString(), QString("1,10.1.2.3,1936,cam 1,rtmp://10.1.2.3:1936/live/cam 1"));
+        QCOMPARE(settings.value("RtmpServer").toString(),
+                 QString("1,10.1.2.3,1936,cam 1,rtmp://10.1.2.3:1936/live/cam 1"));
         QVERIFY(settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strUrl));
         QCOMPARE(nPush, 1);
         QCOMPARE(strStream, QString("cam 1"));
@@ -281,7 +281,7 @@ private slots:
     void audioDeviceName()
     {
         CSettings settings;
-        settings.setValue("audiodevice", "3, 1");    // as an older build wrote it
+        settings.setValue("audiodevice", "3, 1"); // as an older build wrote it
         int nDevice = -9, nMonitor = -9;
         settings.GetAudioDevice(nDevice, nMonitor);
         QCOMPARE(QVector<int>({nDevice, nMonitor}), QVector<int>({3, 1}));
@@ -335,7 +335,7 @@ private slots:
         settings.SetOutputFormat(0, 2);
         settings.GetScreenPos(l, t, w, h);
         QCOMPARE(QVector<int>({l, t, w, h}), QVector<int>({0, 270, 1920, 540}));
-        settings.SetOutputFormat(2, 2);    // 1440 x 900: 900 >> 3 = 112, 900 >> 2 = 225
+        settings.SetOutputFormat(2, 2); // 1440 x 900: 900 >> 3 = 112, 900 >> 2 = 225
         settings.GetScreenPos(l, t, w, h);
         QCOMPARE(QVector<int>({l, t, w, h}), QVector<int>({0, 224, 1440, 450}));
 

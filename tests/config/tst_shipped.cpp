@@ -16,10 +16,7 @@ private:
     CLayout m_layout;
 
 private slots:
-    void initTestCase()
-    {
-        QVERIFY2(m_layout.Load(), qPrintable(CLayout::GetDefaultPath()));
-    }
+    void initTestCase() { QVERIFY2(m_layout.Load(), qPrintable(CLayout::GetDefaultPath())); }
 
     // The Device tab picks layout 0, 1, 3, 5 or 6 on a first run by the number
     // of devices; each must hold at least that many positions.
@@ -68,7 +65,8 @@ private slots:
                 for (int j = 0; j < m_layout.GetPositionCount(i); ++j)
                 {
                     QRect rect;
-                    const QString strWhere = QString("layout %1 position %2 at %3x%4").arg(i).arg(j).arg(nWidth).arg(nHeight);
+                    const QString strWhere =
+                        QString("layout %1 position %2 at %3x%4").arg(i).arg(j).arg(nWidth).arg(nHeight);
                     QVERIFY2(m_layout.GetPositionRect(i, j, nWidth, nHeight, rect), qPrintable(strWhere));
                     QVERIFY2(rect.width() >= 16 && rect.height() >= 16, qPrintable(strWhere));
                     QVERIFY2(rectOutput.contains(rect), qPrintable(strWhere));

@@ -25,7 +25,8 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 
@@ -41,7 +42,9 @@ const int s_anVideoKbps[] = {16000, 8000, 4000, 2000, 1000, 800, 600, 400, 200, 
 
 uint64_t FreeBytes(const QString& strPath)
 {
-    struct statvfs st {};
+    struct statvfs st
+    {
+    };
     if (statvfs(strPath.toLocal8Bit().constData(), &st) != 0)
         return 0;
     return uint64_t(st.f_bavail) * st.f_frsize;
@@ -96,10 +99,10 @@ public:
 
     bool Mount()
     {
-        m_bMounted = m_dir.isValid()
-            && Run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                             QStringLiteral("size=%1").arg(s_nMountBytes), QStringLiteral("tmpfs"),
-                                             m_dir.path()});
+        m_bMounted = m_dir.isValid() &&
+                     Run(QStringLiteral("mount"),
+                         {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                          QStringLiteral("size=%1").arg(s_nMountBytes), QStringLiteral("tmpfs"), m_dir.path()});
         return m_bMounted;
     }
 
@@ -177,7 +180,9 @@ bool TestE2eDiskGuard::OpenWindow(CSmallDisk& disk, int nVideoBitrate, int nAudi
     if (!QTest::qWaitForWindowExposed(disk.m_pWnd.get(), s_nTimeoutMs))
         return false;
     // The settings tab opens the stored device as it is built.
-    const auto fnReady = [bAudio] { return g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice(); };
+    const auto fnReady = [bAudio] {
+        return g_capture.HasAudioDevice() == bAudio && !g_capture.HasPendingAudioDevice();
+    };
     return QTest::qWaitFor(fnReady, s_nTimeoutMs);
 }
 
@@ -285,9 +290,9 @@ void TestE2eDiskGuard::writeFailureEndsTheSession()
 
     // Another process takes the whole disk while the event loop, and with it
     // the disk guard, does not run: the file's next write fails first.
-    QProcess::execute(QStringLiteral("dd"), {QStringLiteral("if=/dev/zero"),
-                                            QStringLiteral("of=") + disk.Path() + QStringLiteral("/filler"),
-                                            QStringLiteral("bs=64k"), QStringLiteral("status=none")});
+    QProcess::execute(QStringLiteral("dd"),
+                      {QStringLiteral("if=/dev/zero"), QStringLiteral("of=") + disk.Path() + QStringLiteral("/filler"),
+                       QStringLiteral("bs=64k"), QStringLiteral("status=none")});
     QCOMPARE(FreeBytes(disk.Path()), uint64_t(0));
     QDeadlineTimer deadline(s_nTimeoutMs);
     while (g_capture.IsRecording() && !deadline.hasExpired())

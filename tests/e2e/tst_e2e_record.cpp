@@ -24,7 +24,8 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 
@@ -50,7 +51,7 @@ public:
     void OnError(int nCode) override { m_nLastError = nCode; }
     int CheckRtmpSettings(int) override { return 1; }
 
-    std::atomic<int> m_nLastError { 0 };
+    std::atomic<int> m_nLastError{0};
 };
 
 void ConfigureOutput(const QString& strStorage)
@@ -110,7 +111,7 @@ QList<pid_t> FindNginx(int nPort)
         QFile fileConf(strDir + QStringLiteral("/nginx.conf"));
         if (!fileConf.open(QIODevice::ReadOnly) || !fileConf.readAll().contains(baListen))
             continue;
-        QList<pid_t> listPids { pid_t(strPid.toLongLong()) };
+        QList<pid_t> listPids{pid_t(strPid.toLongLong())};
         QFile fileChildren(QStringLiteral("/proc/%1/task/%1/children").arg(strPid));
         if (fileChildren.open(QIODevice::ReadOnly))
             for (const QByteArray& baChild : fileChildren.readAll().split(' '))
@@ -306,7 +307,7 @@ void TestE2eRecord::busyMachineKeepsTracksInStep()
     // fewer frames can be encoded than the mixer composes.
     g_settings.SetOutputFormat(0, RATE_25);
     g_settings.SetEncoderParam(0, 0, 4, 0, 2, 0, 1, 1);
-    std::atomic<bool> bBusy { true };
+    std::atomic<bool> bBusy{true};
     std::vector<std::thread> vecBusy;
     for (unsigned i = 0; i < std::max(2u, std::thread::hardware_concurrency()); ++i)
         vecBusy.emplace_back([&bBusy] {
@@ -322,8 +323,9 @@ void TestE2eRecord::busyMachineKeepsTracksInStep()
         ConfigureOutput(m_dir.path());
     };
 
-    const bool bOpened = g_capture.CreateMixer(1920, 1080, DURATION_25, PREVIEW_WINDOW)
-        && g_capture.OpenChannel(0, 0, CHANNEL_WINDOW) && ToneDevice() >= 0 && g_capture.OpenAudioDevice(ToneDevice());
+    const bool bOpened = g_capture.CreateMixer(1920, 1080, DURATION_25, PREVIEW_WINDOW) &&
+                         g_capture.OpenChannel(0, 0, CHANNEL_WINDOW) && ToneDevice() >= 0 &&
+                         g_capture.OpenAudioDevice(ToneDevice());
     if (bOpened)
         g_capture.PlaceChannel(0, 0, 0, 1920, 1080, 255, 0);
     const QString strPath = m_dir.filePath(QStringLiteral("busy.mp4"));

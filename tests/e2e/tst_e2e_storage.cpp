@@ -64,9 +64,9 @@ public:
 
     bool Mount()
     {
-        m_bMounted = m_dir.isValid()
-            && Run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
-                                             QStringLiteral("size=32m"), QStringLiteral("tmpfs"), m_dir.path()});
+        m_bMounted = m_dir.isValid() &&
+                     Run(QStringLiteral("mount"), {QStringLiteral("-t"), QStringLiteral("tmpfs"), QStringLiteral("-o"),
+                                                   QStringLiteral("size=32m"), QStringLiteral("tmpfs"), m_dir.path()});
         return m_bMounted;
     }
 

@@ -23,7 +23,8 @@
 #include <algorithm>
 #include <memory>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 
@@ -290,8 +291,8 @@ void TestE2eStream::congestionCostsPictureOnly()
     // frames may sit a frame off their multiple of 300.
     const bool bRequested = std::any_of(listKeys.begin(), listKeys.end(), [&](int64_t nFrame) {
         const int64_t nFromInterval = std::min(nFrame % 300, 300 - nFrame % 300);
-        return nFromInterval > 2 && nFrame > int64_t(nFramesAtFreeze) && nFrame > int64_t(nFramesAtDrop) - 50
-               && nFrame <= int64_t(nFramesAtDrop) + 5;
+        return nFromInterval > 2 && nFrame > int64_t(nFramesAtFreeze) && nFrame > int64_t(nFramesAtDrop) - 50 &&
+               nFrame <= int64_t(nFramesAtDrop) + 5;
     });
     QString strKeys;
     for (int64_t nFrame : listKeys)
@@ -300,7 +301,9 @@ void TestE2eStream::congestionCostsPictureOnly()
           static_cast<unsigned long long>(nFramesAtFreeze), static_cast<unsigned long long>(nFramesAtDrop),
           static_cast<unsigned long long>(nByteRate));
     QVERIFY2(bRequested, qPrintable(QStringLiteral("keys %1; freeze at %2, drop seen at %3")
-                                        .arg(strKeys).arg(nFramesAtFreeze).arg(nFramesAtDrop)));
+                                        .arg(strKeys)
+                                        .arg(nFramesAtFreeze)
+                                        .arg(nFramesAtDrop)));
     const SFileInfo info = ReadRecordedFile(strPath);
     const QString strDetail = info.Describe() + QStringLiteral(", recorded %1 s").arg(dRecorded);
     QVERIFY2(qAbs(info.dVideoSeconds - dRecorded) <= 0.5, qPrintable(strDetail));

@@ -9,7 +9,8 @@
 #include <cstdint>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
@@ -82,7 +83,7 @@ struct SReadBack
     AVCodecID audioCodec = AV_CODEC_ID_NONE;
     int nSampleRate = 0;
     int nChannels = 0;
-    double dDuration = 0;          // container duration, seconds
+    double dDuration = 0; // container duration, seconds
     int nVideoPackets = 0;
     int nAudioPackets = 0;
     std::vector<int> vecKeyFrames; // indices of video packets in decode order

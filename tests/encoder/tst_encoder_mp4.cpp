@@ -16,7 +16,13 @@ using namespace EncoderTest;
 
 namespace
 {
-enum { WIDTH = 640, HEIGHT = 360, FRAMES = 125, SAMPLES_PER_FRAME = 1920 };
+enum
+{
+    WIDTH = 640,
+    HEIGHT = 360,
+    FRAMES = 125,
+    SAMPLES_PER_FRAME = 1920
+};
 
 struct SPipeline
 {
@@ -93,7 +99,7 @@ private slots:
         QVERIFY(dir.isValid());
         const QString strPath = dir.filePath(QStringLiteral("record ü.mp4"));
         KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
-        param.nQuality = 4;   // one that uses what the high profile allows
+        param.nQuality = 4; // one that uses what the high profile allows
         const KVE_AAC_PARAM aac = MakeAacParam();
         SPipeline pipe;
         pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);
@@ -228,7 +234,7 @@ private slots:
         QTemporaryDir dir;
         const QString strPath = dir.filePath(QStringLiteral("late picture.mp4"));
         KVE_H264_PARAM param = MakeH264Param(WIDTH, HEIGHT, 100, 50);
-        param.nQuality = 1;   // reorders frames
+        param.nQuality = 1; // reorders frames
         const KVE_AAC_PARAM aac = MakeAacParam();
         SPipeline pipe;
         pipe.hH264 = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr);

@@ -87,8 +87,8 @@ private slots:
         KVE_H264_PARAM param = MakeH264Param(320, 180, nProfile, 10);
         param.nQuality = nQuality;
         param.nLowLatency = param.nLowLatency2 = nLowLatency;
-        KVS_HANDLE h = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SCollector::OnOutput,
-                                             &collector);
+        KVS_HANDLE h =
+            KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SCollector::OnOutput, &collector);
         QVERIFY(h);
         for (int i = 0; i < 40; ++i)
             QCOMPARE(KVE_H264EncoderPutFrame(h, MakeYuyvFrame(320, 180, i).data(), i * 400000LL), 1);
@@ -173,8 +173,8 @@ private slots:
         KVE_H264_PARAM param = MakeH264Param(320, 180, 100, 300);
         param.nQuality = 4;
         param.nLowLatency = param.nLowLatency2 = nLowLatency;
-        KVS_HANDLE h = KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SCollector::OnOutput,
-                                             &collector);
+        KVS_HANDLE h =
+            KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, &SCollector::OnOutput, &collector);
         QVERIFY(h);
         for (int i = 0; i < 60; ++i)
         {
@@ -203,8 +203,9 @@ private slots:
             bool bIdr = false;
             for (size_t nPos = 0; nPos + 4 < packet.vecData.size();)
             {
-                const uint32_t nLength = (uint32_t(packet.vecData[nPos]) << 24) | (uint32_t(packet.vecData[nPos + 1]) << 16)
-                                         | (uint32_t(packet.vecData[nPos + 2]) << 8) | packet.vecData[nPos + 3];
+                const uint32_t nLength = (uint32_t(packet.vecData[nPos]) << 24) |
+                                         (uint32_t(packet.vecData[nPos + 1]) << 16) |
+                                         (uint32_t(packet.vecData[nPos + 2]) << 8) | packet.vecData[nPos + 3];
                 bIdr = bIdr || (packet.vecData[nPos + 4] & 0x1F) == 5;
                 nPos += 4 + nLength;
             }

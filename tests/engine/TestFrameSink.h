@@ -42,8 +42,7 @@ struct SYuyvPicture
     // True when the w x h picture `part` shows byte for byte at (nX, nY),
     // leaving out the pixels for which fnSkip answers true (covered by
     // something else). Chroma is compared for whole pairs inside the area.
-    bool Shows(const SYuyvPicture& part, int nX, int nY,
-               const std::function<bool(int, int)>& fnSkip = nullptr) const
+    bool Shows(const SYuyvPicture& part, int nX, int nY, const std::function<bool(int, int)>& fnSkip = nullptr) const
     {
         if (IsEmpty() || part.IsEmpty())
             return false;
@@ -122,8 +121,8 @@ inline SYuyvPicture LatestCaptureFrame(const CKVChannel* pChannel)
     picture.nWidth = pChannel->GetWidth();
     picture.nHeight = pChannel->GetHeight();
     picture.abData.resize(size_t(picture.nWidth) * 2 * picture.nHeight);
-    if (!KVS_CopyLatestFrame(pChannel->GetCaptureHandle(), picture.abData.data(), picture.nWidth * 2,
-                             picture.nWidth, picture.nHeight, nullptr))
+    if (!KVS_CopyLatestFrame(pChannel->GetCaptureHandle(), picture.abData.data(), picture.nWidth * 2, picture.nWidth,
+                             picture.nHeight, nullptr))
         return SYuyvPicture();
     return picture;
 }

@@ -11,9 +11,10 @@
 class CTestRenderTarget : public IKVRenderTarget
 {
 public:
-    CTestRenderTarget(KVS_WINDOW hWnd, int nWidth, int nHeight) : m_hWnd(hWnd)
+    CTestRenderTarget(KVS_WINDOW hWnd, int nWidth, int nHeight)
+        : m_hWnd(hWnd)
     {
-        m_rcClient = KVS_RECT {0, 0, nWidth, nHeight};
+        m_rcClient = KVS_RECT{0, 0, nWidth, nHeight};
         KVS_RegisterRenderTarget(m_hWnd, this);
     }
     ~CTestRenderTarget() override { KVS_UnregisterRenderTarget(m_hWnd); }

@@ -54,8 +54,8 @@ void TestEngineBasics::frameDurationRejectsBadRates()
 void TestEngineBasics::critSecIsRecursiveAndExclusive()
 {
     CVoIPCritSec csLock;
-    std::atomic<int> nInside { 0 };
-    std::atomic<bool> bOverlap { false };
+    std::atomic<int> nInside{0};
+    std::atomic<bool> bOverlap{false};
     int nCounter = 0;
 
     auto worker = [&]() {
@@ -84,7 +84,7 @@ void TestEngineBasics::convertString()
     // A null pointer or a null string cannot be converted.
     CAutoConvertString convNull(static_cast<const char16_t*>(nullptr));
     QVERIFY(convNull.GetString() == nullptr);
-    CAutoConvertString convNullString { QString() };
+    CAutoConvertString convNullString{QString()};
     QVERIFY(convNullString.GetString() == nullptr);
 
     // An empty text is a valid, empty result.

@@ -27,8 +27,8 @@ const char* const DEVICES = "Big|2|1920x1080|SN-1;Small|2|640x480;Dark|2|1920x10
 // Sees the frames of a capture in place of the channel's own handler.
 struct SFrameProbe
 {
-    std::atomic<int> nFrames { 0 };
-    std::atomic<int> nStride { 0 };
+    std::atomic<int> nFrames{0};
+    std::atomic<int> nStride{0};
 
     static void Callback(const uint8_t*, int nStride, void* pUser)
     {

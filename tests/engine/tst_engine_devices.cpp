@@ -57,7 +57,7 @@ void TestEngineDevices::orderForSmallAndLargeOutput()
 
     // Large devices of families 2 and 3 first, then the small ones of
     // families 1, 2 and 3 in library order; family 4 never.
-    QCOMPARE(OrderedDevices(), (QList<int> {1, 3, 0, 2}));
+    QCOMPARE(OrderedDevices(), (QList<int>{1, 3, 0, 2}));
     QVERIFY(g_capture.IsDeviceOrdered(0));
     QVERIFY(!g_capture.IsDeviceOrdered(4));
     QVERIFY(!g_capture.IsDeviceOrdered(-1));
@@ -65,7 +65,7 @@ void TestEngineDevices::orderForSmallAndLargeOutput()
     // A large output keeps only the large devices of families 2 and 3.
     g_settings.SetOutputFormat(SIZE_1920X1080, RATE_25);
     QVERIFY(g_capture.BuildDeviceOrder());
-    QCOMPARE(OrderedDevices(), (QList<int> {1, 3}));
+    QCOMPARE(OrderedDevices(), (QList<int>{1, 3}));
     // Devices dropped by the rebuild are no longer reported as ordered.
     QVERIFY(!g_capture.IsDeviceOrdered(0));
     QVERIFY(!g_capture.IsDeviceOrdered(2));
@@ -74,7 +74,7 @@ void TestEngineDevices::orderForSmallAndLargeOutput()
     // Back to a small output: the small devices return.
     g_settings.SetOutputFormat(SIZE_768X576, RATE_25);
     QVERIFY(g_capture.BuildDeviceOrder());
-    QCOMPARE(OrderedDevices(), (QList<int> {1, 3, 0, 2}));
+    QCOMPARE(OrderedDevices(), (QList<int>{1, 3, 0, 2}));
 
     QCOMPARE(g_capture.GetOrderedDevice(16), -1);
     QCOMPARE(g_capture.GetOrderedDevice(-1), -1);

@@ -95,8 +95,8 @@ void TestEngineLayoutSizes::StartEngine(const QByteArray& baDevices, int nWidth,
 
 void TestEngineLayoutSizes::CheckLayout(int nLayout, int nWidth, int nHeight, int nChannels)
 {
-    const QString strWhere = QStringLiteral("layout %1 (%2) at %3x%4")
-                                 .arg(nLayout).arg(g_layout.GetName(nLayout)).arg(nWidth).arg(nHeight);
+    const QString strWhere =
+        QStringLiteral("layout %1 (%2) at %3x%4").arg(nLayout).arg(g_layout.GetName(nLayout)).arg(nWidth).arg(nHeight);
     for (int nChannel = 0; nChannel < CHANNELS; ++nChannel)
         g_capture.RemoveMixerChannel(nChannel);
 

@@ -144,10 +144,8 @@ void TestEngineMixer::channelsLandInTheirRectangles()
     const QRect rcInset(400, 300, 192, 144);
     const QRect rcSmall(20, 10, 160, 120);
     auto showsAll = [&](const SYuyvPicture& out) {
-        return out.Shows(inset, 400, 300) && out.Shows(small, 20, 10)
-            && out.Shows(full, 0, 0, [&](int x, int y) {
-                   return rcInset.contains(x, y) || rcSmall.contains(x, y);
-               });
+        return out.Shows(inset, 400, 300) && out.Shows(small, 20, 10) &&
+               out.Shows(full, 0, 0, [&](int x, int y) { return rcInset.contains(x, y) || rcSmall.contains(x, y); });
     };
     QVERIFY(WaitForFrame(showsAll));
 
@@ -275,8 +273,8 @@ void TestEngineMixer::captionPositions()
     // Glyphs start a little inside the caption's own picture.
     QVERIFY2(WaitForFrame([&](const SYuyvPicture& out) {
                  rcSeen = out.BrightBox();
-                 return !rcSeen.isNull() && rcSeen.left() >= 10 && rcSeen.left() < 20 && rcSeen.top() >= 10
-                     && rcSeen.top() < 30;
+                 return !rcSeen.isNull() && rcSeen.left() >= 10 && rcSeen.left() < 20 && rcSeen.top() >= 10 &&
+                        rcSeen.top() < 30;
              }),
              qPrintable(RectText(rcSeen)));
     const QSize sizeInk = rcSeen.size();
@@ -285,9 +283,9 @@ void TestEngineMixer::captionPositions()
     QVERIFY(g_capture.SetCaption(QStringLiteral("Vistrel"), FONT, false, false, false, 40, 0, 5, 0, WHITE));
     QVERIFY2(WaitForFrame([&](const SYuyvPicture& out) {
                  rcSeen = out.BrightBox();
-                 return rcSeen.size() == sizeInk && rcSeen.right() <= OUTPUT_WIDTH - 10
-                     && rcSeen.right() > OUTPUT_WIDTH - 30 && rcSeen.bottom() <= OUTPUT_HEIGHT - 10
-                     && rcSeen.bottom() > OUTPUT_HEIGHT - 40;
+                 return rcSeen.size() == sizeInk && rcSeen.right() <= OUTPUT_WIDTH - 10 &&
+                        rcSeen.right() > OUTPUT_WIDTH - 30 && rcSeen.bottom() <= OUTPUT_HEIGHT - 10 &&
+                        rcSeen.bottom() > OUTPUT_HEIGHT - 40;
              }),
              qPrintable(RectText(rcSeen)));
 
@@ -295,8 +293,8 @@ void TestEngineMixer::captionPositions()
     QVERIFY(g_capture.SetCaption(QStringLiteral("Vistrel"), FONT, false, false, false, 40, 0, 1, 0, WHITE));
     QVERIFY2(WaitForFrame([&](const SYuyvPicture& out) {
                  rcSeen = out.BrightBox();
-                 return rcSeen.size() == sizeInk && std::abs(rcSeen.center().x() - OUTPUT_WIDTH / 2) < 6
-                     && rcSeen.top() < 30;
+                 return rcSeen.size() == sizeInk && std::abs(rcSeen.center().x() - OUTPUT_WIDTH / 2) < 6 &&
+                        rcSeen.top() < 30;
              }),
              qPrintable(RectText(rcSeen)));
 

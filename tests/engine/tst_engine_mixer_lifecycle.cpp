@@ -138,7 +138,7 @@ void TestEngineMixerLifecycle::failedCreationLeavesNoMixer()
     QVERIFY(g_capture.CreateMixer(160, 120, DURATION_25, PREVIEW_WINDOW));
     QCOMPARE(g_capture.GetOutputWidth(), 160);
     QTRY_VERIFY_WITH_TIMEOUT(m_pSink->Latest().nWidth == 160, 20000);
-    std::atomic<int> nOtherFrames { 0 };
+    std::atomic<int> nOtherFrames{0};
     CTestFrameSink* pSink = m_pSink;
     m_pSink->SetHook([&nOtherFrames, pSink] {
         if (pSink->Latest().nWidth != 160)
@@ -210,7 +210,8 @@ void TestEngineMixerLifecycle::rebuildWhileCapturing()
     for (int nRound = 0; nRound < 6; ++nRound)
     {
         QImage shot;
-        QVERIFY2(shot.load(m_dir.filePath(QStringLiteral("round%1.jpg").arg(nRound))), qPrintable(QString::number(nRound)));
+        QVERIFY2(shot.load(m_dir.filePath(QStringLiteral("round%1.jpg").arg(nRound))),
+                 qPrintable(QString::number(nRound)));
         QCOMPARE(shot.width(), nRound % 2 ? 320 : 160);
     }
     QVERIFY(m_pScreen->GetFrameCount() > 0);

@@ -212,7 +212,7 @@ void TestEnginePacing::endOfRecordingMeetsTheSound()
 {
     CKVFramePlacer placer;
     placer.Start(DURATION_25);
-    QCOMPARE(placer.EndSlot(SECOND), int64_t(-1));   // nothing placed yet
+    QCOMPARE(placer.EndSlot(SECOND), int64_t(-1)); // nothing placed yet
     for (int n = 0; n < 10; ++n)
         placer.Place(n * int64_t(DURATION_25));
     QCOMPARE(placer.GetEnd(), int64_t(4000000));

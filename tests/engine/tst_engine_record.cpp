@@ -15,7 +15,8 @@
 #include <atomic>
 #include <mutex>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 
@@ -57,8 +58,8 @@ public:
 
     int m_nReleaseAnswer = 0;
     int m_nRtmpAnswer = 1;
-    std::atomic<int> m_nErrors { 0 };
-    std::atomic<int> m_nWriteErrors { 0 };
+    std::atomic<int> m_nErrors{0};
+    std::atomic<int> m_nWriteErrors{0};
 
 private:
     std::mutex m_mutex;
@@ -193,7 +194,9 @@ void TestEngineRecord::fiveSecondsWithAudio()
     QCOMPARE(info.nSampleRate, 48000);
     QCOMPARE(info.nChannels, 2);
     const QString strDetail = QStringLiteral("video %1 s, %2 frames, audio %3 s")
-                                  .arg(info.dVideoSeconds).arg(info.nVideoPackets).arg(info.dAudioSeconds);
+                                  .arg(info.dVideoSeconds)
+                                  .arg(info.nVideoPackets)
+                                  .arg(info.dAudioSeconds);
     QVERIFY2(qAbs(info.dVideoSeconds - 5.0) <= 0.5, qPrintable(strDetail));
     QVERIFY2(qAbs(info.dAudioSeconds - 5.0) <= 0.5, qPrintable(strDetail));
     // Frames repeated or dropped against the audio: the count matches the
@@ -343,9 +346,10 @@ void TestEngineRecord::audioStallKeepsTracksInStep()
 
     const SFileInfo info = ReadRecordedFile(strPath);
     QVERIFY(info.bOpened);
-    const QString strDetail = info.Describe()
-        + QStringLiteral(", stall from %1 s, longest frame %2 s at %3 s")
-              .arg(dStallStart).arg(info.dLongestFrameSeconds).arg(info.dLongestFrameStart);
+    const QString strDetail = info.Describe() + QStringLiteral(", stall from %1 s, longest frame %2 s at %3 s")
+                                                    .arg(dStallStart)
+                                                    .arg(info.dLongestFrameSeconds)
+                                                    .arg(info.dLongestFrameStart);
     QVERIFY2(qAbs(info.dAudioSeconds - info.dVideoSeconds) <= TRACK_TOLERANCE, qPrintable(strDetail));
     // The picture stood still only while a stall could still be a late
     // block, right where the sound stopped; it then ran on with silence and

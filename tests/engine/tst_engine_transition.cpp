@@ -154,7 +154,7 @@ void TestEngineTransition::fadeStepsThenOutgoingRemoved()
     // the start and the first tick and show progress 0.
     std::vector<int> vecSeen = log.Get();
     vecSeen.erase(std::remove(vecSeen.begin(), vecSeen.end(), 0), vecSeen.end());
-    std::vector<int> vecExpected {-1};
+    std::vector<int> vecExpected{-1};
     for (int n = 1; n <= nSteps; ++n)
         vecExpected.push_back(n * nStep);
     vecExpected.push_back(-1);
@@ -202,10 +202,10 @@ void TestEngineTransition::placingAFadingChannelFinishesTheFade()
     // The re-placed channel is the newer mixer channel and lies on top; the
     // former incoming one is opaque around it.
     const QRect rcSmall(0, 0, 160, 120);
-    QTRY_VERIFY_WITH_TIMEOUT(m_pSink->Latest().Shows(small, 0, 0)
-                                 && m_pSink->Latest().Shows(full, 0, 0,
-                                                            [&](int x, int y) { return rcSmall.contains(x, y); }),
-                             20000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        m_pSink->Latest().Shows(small, 0, 0) &&
+            m_pSink->Latest().Shows(full, 0, 0, [&](int x, int y) { return rcSmall.contains(x, y); }),
+        20000);
     WaitFrames(3);
     QVERIFY(g_capture.IsChannelPlaced(0));
     QVERIFY(m_pSink->Latest().Shows(small, 0, 0));

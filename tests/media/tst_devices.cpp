@@ -57,7 +57,8 @@ private slots:
         QVERIFY(listErrors.isEmpty());
 
         // Absurd counts are capped or refused, with a word why.
-        QCOMPARE(int(ParseVirtualVideoConfig(QStringLiteral("100000000000000000000"), &listErrors).size()), MAX_VIRTUAL_DEVICES);
+        QCOMPARE(int(ParseVirtualVideoConfig(QStringLiteral("100000000000000000000"), &listErrors).size()),
+                 MAX_VIRTUAL_DEVICES);
         QCOMPARE(listErrors.size(), 1);
         QVERIFY(ParseVirtualVideoConfig(QStringLiteral("-2"), &listErrors).empty());
         QCOMPARE(listErrors.size(), 2);

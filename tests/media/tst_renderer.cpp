@@ -15,7 +15,8 @@ class CTestTarget : public IKVRenderTarget
 {
 public:
     explicit CTestTarget(KVS_RECT rcClient, QString strScreen = QStringLiteral("screen-A 0,0 1920x1080"))
-        : m_rcClient(rcClient), m_strScreen(std::move(strScreen))
+        : m_rcClient(rcClient)
+        , m_strScreen(std::move(strScreen))
     {
     }
 
@@ -175,12 +176,14 @@ private slots:
         QTest::addColumn<QRect>("rcSource");
         QTest::addColumn<QRect>("rcClient");
         QTest::addColumn<QRect>("rcPicture");
-        QTest::newRow("4:3 in a wide window") << 320 << 240 << QRect() << QRect(0, 0, 400, 150) << QRect(100, 0, 200, 150);
-        QTest::newRow("16:9 in a tall window") << 320 << 180 << QRect() << QRect(0, 0, 160, 200) << QRect(0, 55, 160, 90);
+        QTest::newRow("4:3 in a wide window")
+            << 320 << 240 << QRect() << QRect(0, 0, 400, 150) << QRect(100, 0, 200, 150);
+        QTest::newRow("16:9 in a tall window")
+            << 320 << 180 << QRect() << QRect(0, 0, 160, 200) << QRect(0, 55, 160, 90);
         QTest::newRow("same shape") << 320 << 240 << QRect() << QRect(0, 0, 160, 120) << QRect(0, 0, 160, 120);
         QTest::newRow("odd width") << 321 << 107 << QRect() << QRect(0, 0, 321, 321) << QRect(0, 107, 321, 107);
-        QTest::newRow("source rectangle") << 320 << 240 << QRect(0, 40, 320, 160) << QRect(0, 0, 300, 300)
-                                          << QRect(0, 75, 300, 150);
+        QTest::newRow("source rectangle")
+            << 320 << 240 << QRect(0, 40, 320, 160) << QRect(0, 0, 300, 300) << QRect(0, 75, 300, 150);
     }
 
     void pictureKeepsItsAspectRatioWithBlackBars()
@@ -315,7 +318,8 @@ private slots:
         {
             const KVS_RECT rc{i, i, 100 + 3 * i, 80 + 2 * i};
             KVS_SetVideoRendererPosition(drawer.hRenderer, nullptr, i % 3 ? &rc : nullptr);
-            KVS_ResetVideoRenderer(drawer.hRenderer, nullptr, i % 2 ? WINDOW_B : WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+            KVS_ResetVideoRenderer(drawer.hRenderer, nullptr, i % 2 ? WINDOW_B : WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0,
+                                   1);
             KVS_VideoRendererRepaintRect(drawer.hRenderer, nullptr);
             if (i % 10 == 5)
             {

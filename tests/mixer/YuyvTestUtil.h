@@ -26,7 +26,10 @@ struct YuyvFrame
     std::vector<uint8_t> abData;
 
     YuyvFrame() = default;
-    YuyvFrame(int w, int h, int y = 16, int u = 128, int v = 128) : nWidth(w), nHeight(h), abData(size_t(w) * 2 * h)
+    YuyvFrame(int w, int h, int y = 16, int u = 128, int v = 128)
+        : nWidth(w)
+        , nHeight(h)
+        , abData(size_t(w) * 2 * h)
     {
         for (int row = 0; row < h; ++row)
             for (int x = 0; x < w; ++x)
@@ -61,11 +64,13 @@ public:
     static constexpr uint8_t CANARY = 0xA5;
 
     GuardedFrame(int w, int h)
-        : m_nWidth(w), m_nHeight(h), m_nStride(w * 2 + 2 * GUARD_BYTES),
-          m_abData(size_t(m_nStride) * (h + 2 * GUARD_ROWS), CANARY)
+        : m_nWidth(w)
+        , m_nHeight(h)
+        , m_nStride(w * 2 + 2 * GUARD_BYTES)
+        , m_abData(size_t(m_nStride) * (h + 2 * GUARD_ROWS), CANARY)
     {
         for (int y = 0; y < h; ++y)
-            std::memset(Row(y), 0x33, size_t(w) * 2);  // defined, recognisable content
+            std::memset(Row(y), 0x33, size_t(w) * 2); // defined, recognisable content
     }
 
     uint8_t* Frame() { return Row(0); }

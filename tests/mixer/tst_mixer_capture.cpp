@@ -147,9 +147,9 @@ private slots:
                 for (int x = 0; x < 160; ++x)
                 {
                     const bool bUnderInset = x + 20 >= 150 && y + 10 >= 100;
-                    if (!bUnderInset && (out.Y(x + 20, y + 10) != leftFrame.Y(x, y)
-                                         || out.U(x + 20, y + 10) != leftFrame.U(x, y)
-                                         || out.V(x + 20, y + 10) != leftFrame.V(x, y)))
+                    if (!bUnderInset &&
+                        (out.Y(x + 20, y + 10) != leftFrame.Y(x, y) || out.U(x + 20, y + 10) != leftFrame.U(x, y) ||
+                         out.V(x + 20, y + 10) != leftFrame.V(x, y)))
                         return false;
                 }
             return true;

@@ -30,8 +30,8 @@ CFrameComposer::ChannelDraw Draw(const YuyvFrame& frame, KVS_RECT rcSource, KVS_
 // A whole frame placed with its top-left corner at (x, y).
 CFrameComposer::ChannelDraw DrawAt(const YuyvFrame& frame, int x, int y, int nOpacity = 255, bool bInset = false)
 {
-    return Draw(frame, {0, 0, frame.nWidth - 1, frame.nHeight - 1},
-                {x, y, x + frame.nWidth - 1, y + frame.nHeight - 1}, nOpacity, bInset);
+    return Draw(frame, {0, 0, frame.nWidth - 1, frame.nHeight - 1}, {x, y, x + frame.nWidth - 1, y + frame.nHeight - 1},
+                nOpacity, bInset);
 }
 
 // Distinct luma per pixel so that any shift shows.
@@ -62,8 +62,10 @@ YuyvFrame Reference(int w, int h, std::vector<CFrameComposer::ChannelDraw> draws
                      });
     for (const CFrameComposer::ChannelDraw& d : draws)
     {
-        const long cw = std::min(long(d.rcSource.nRight) - d.rcSource.nLeft, long(d.rcDest.nRight) - d.rcDest.nLeft) + 1;
-        const long ch = std::min(long(d.rcSource.nBottom) - d.rcSource.nTop, long(d.rcDest.nBottom) - d.rcDest.nTop) + 1;
+        const long cw =
+            std::min(long(d.rcSource.nRight) - d.rcSource.nLeft, long(d.rcDest.nRight) - d.rcDest.nLeft) + 1;
+        const long ch =
+            std::min(long(d.rcSource.nBottom) - d.rcSource.nTop, long(d.rcDest.nBottom) - d.rcDest.nTop) + 1;
         const long dx = long(d.rcDest.nLeft) - d.rcSource.nLeft;
         const long dy = long(d.rcDest.nTop) - d.rcSource.nTop;
         for (int y = 0; y < h; ++y)
@@ -161,15 +163,17 @@ void TestMixerCompose::channelLandsExactlyInItsRectangle()
             const bool bInside = x >= rcDest.nLeft && x <= rcDest.nRight && y >= rcDest.nTop && y <= rcDest.nBottom;
             const int nExpected = bInside ? source.Y(x - nX + nSourceLeft, y - 6) : 16;
             if (out.Y(x, y) != nExpected)
-                QFAIL(qPrintable(QStringLiteral("Y at %1,%2 is %3, expected %4").arg(x).arg(y).arg(out.Y(x, y)).arg(nExpected)));
+                QFAIL(qPrintable(
+                    QStringLiteral("Y at %1,%2 is %3, expected %4").arg(x).arg(y).arg(out.Y(x, y)).arg(nExpected)));
             // A pair half inside shares its chroma with the background.
-            const int nPairInside = (x / 2 * 2 >= rcDest.nLeft && x / 2 * 2 <= rcDest.nRight)
-                + (x / 2 * 2 + 1 >= rcDest.nLeft && x / 2 * 2 + 1 <= rcDest.nRight);
+            const int nPairInside = (x / 2 * 2 >= rcDest.nLeft && x / 2 * 2 <= rcDest.nRight) +
+                                    (x / 2 * 2 + 1 >= rcDest.nLeft && x / 2 * 2 + 1 <= rcDest.nRight);
             const bool bRowInside = y >= rcDest.nTop && y <= rcDest.nBottom;
             const int nU = !bRowInside || nPairInside == 0 ? 128 : nPairInside == 2 ? 90 : 109;
             const int nV = !bRowInside || nPairInside == 0 ? 128 : nPairInside == 2 ? 160 : 144;
-            QVERIFY2(std::abs(out.U(x, y) - nU) <= 1 && std::abs(out.V(x, y) - nV) <= 1,
-                     qPrintable(QStringLiteral("chroma at %1,%2: %3/%4").arg(x).arg(y).arg(out.U(x, y)).arg(out.V(x, y))));
+            QVERIFY2(
+                std::abs(out.U(x, y) - nU) <= 1 && std::abs(out.V(x, y) - nV) <= 1,
+                qPrintable(QStringLiteral("chroma at %1,%2: %3/%4").arg(x).arg(y).arg(out.U(x, y)).arg(out.V(x, y))));
         }
     }
 }
@@ -189,7 +193,7 @@ void TestMixerCompose::opacity()
         QVERIFY(out.CanariesIntact());
         QVERIFY2(std::abs(out.Y(5, 3) - c.nY) <= 1, qPrintable(QString::number(out.Y(5, 3))));
         QVERIFY2(std::abs(out.U(5, 3) - c.nU) <= 1, qPrintable(QString::number(out.U(5, 3))));
-        QCOMPARE(out.Y(3, 3), 16);  // next to the rectangle: background
+        QCOMPARE(out.Y(3, 3), 16); // next to the rectangle: background
         QCOMPARE(out.Y(12, 3), 16);
     }
 }
@@ -272,7 +276,8 @@ void TestMixerCompose::randomScenesMatchThePixelModel()
             KVS_RECT rcDest = {coord(), coord(), 0, 0};
             rcDest.nRight = rcDest.nLeft + random.bounded(-2, 90);
             rcDest.nBottom = rcDest.nTop + random.bounded(-2, 60);
-            draws.push_back(Draw(frames.back(), rcSource, rcDest, anOpacity[random.bounded(8)], random.bounded(4) == 0));
+            draws.push_back(
+                Draw(frames.back(), rcSource, rcDest, anOpacity[random.bounded(8)], random.bounded(4) == 0));
         }
         GuardedFrame out(w, h);
         composer.Compose(out.Frame(), out.Stride(), w, h, draws, {});
@@ -288,8 +293,8 @@ void TestMixerCompose::placementsOutsideTheFrameWriteNothingOutside()
     QImage image(21, 9, QImage::Format_ARGB32);
     image.fill(QColor(255, 255, 0, 200));
     const std::shared_ptr<const COverlay> pOverlay = COverlay::FromImage(image);
-    const QPoint positions[] = {{-8, -4},    {-7, -3},         {28, 14},        {29, 15},    {-100, -100},
-                                {1000, 1000}, {-21, 0},        {0, -9},         {31, 0},     {0, 15},
+    const QPoint positions[] = {{-8, -4},     {-7, -3},         {28, 14},         {29, 15},     {-100, -100},
+                                {1000, 1000}, {-21, 0},         {0, -9},          {31, 0},      {0, 15},
                                 {-5, 10},     {INT_MAX - 5, 0}, {INT_MIN + 3, 2}, {3, INT_MIN}, {2, INT_MAX}};
     CFrameComposer composer;
     for (const QPoint& pt : positions)
@@ -306,10 +311,11 @@ void TestMixerCompose::placementsOutsideTheFrameWriteNothingOutside()
         for (int y = 0; y < 16; ++y)
             for (int x = 0; x < 32; ++x)
             {
-                const bool bCovered = long(x) >= long(pt.x()) - 1 && long(x) <= long(pt.x()) + 21
-                    && long(y) >= pt.y() && long(y) <= long(pt.y()) + 9;
+                const bool bCovered = long(x) >= long(pt.x()) - 1 && long(x) <= long(pt.x()) + 21 &&
+                                      long(y) >= pt.y() && long(y) <= long(pt.y()) + 9;
                 if (!bCovered)
-                    QVERIFY2(out.Y(x, y) == 16, qPrintable(QStringLiteral("%1,%2 at %3,%4").arg(x).arg(y).arg(pt.x()).arg(pt.y())));
+                    QVERIFY2(out.Y(x, y) == 16,
+                             qPrintable(QStringLiteral("%1,%2 at %3,%4").arg(x).arg(y).arg(pt.x()).arg(pt.y())));
             }
     }
 }
@@ -376,14 +382,14 @@ void TestMixerCompose::overlayAlphaAtEvenAndOddX()
     GuardedFrame even(32, 8);
     composer.Compose(even.Frame(), even.Stride(), 32, 8, {DrawAt(background, 0, 0)}, {{pOverlay.get(), 10, 3}});
     QVERIFY(near(even.Y(10, 3), RY) && near(even.Y(11, 3), RY));
-    QVERIFY(near(even.U(10, 3), RU) && near(even.V(10, 3), RV));  // both pixels red: red chroma
-    QCOMPARE(even.Y(12, 3), 100);                                 // transparent pair untouched
+    QVERIFY(near(even.U(10, 3), RU) && near(even.V(10, 3), RV)); // both pixels red: red chroma
+    QCOMPARE(even.Y(12, 3), 100);                                // transparent pair untouched
     QCOMPARE(even.U(12, 3), 60);
     QCOMPARE(even.V(12, 3), 200);
     QVERIFY(near(even.Y(14, 3), WY));
-    QCOMPARE(even.Y(15, 3), 100);  // the padding pixel of the odd width
-    QVERIFY(near(even.U(14, 3), 94) && near(even.V(14, 3), 164));  // half white, half background
-    QVERIFY(near(even.Y(12, 4), 168) && near(even.U(12, 4), 94));  // half alpha
+    QCOMPARE(even.Y(15, 3), 100);                                 // the padding pixel of the odd width
+    QVERIFY(near(even.U(14, 3), 94) && near(even.V(14, 3), 164)); // half white, half background
+    QVERIFY(near(even.Y(12, 4), 168) && near(even.U(12, 4), 94)); // half alpha
     QCOMPARE(even.Y(9, 3), 100);
     QCOMPARE(even.Y(10, 2), 100);
     QCOMPARE(even.Y(10, 5), 100);
@@ -392,7 +398,7 @@ void TestMixerCompose::overlayAlphaAtEvenAndOddX()
     composer.Compose(odd.Frame(), odd.Stride(), 32, 8, {DrawAt(background, 0, 0)}, {{pOverlay.get(), 11, 3}});
     QCOMPARE(odd.Y(10, 3), 100);
     QVERIFY(near(odd.Y(11, 3), RY) && near(odd.Y(12, 3), RY));
-    QVERIFY(near(odd.U(10, 3), 75) && near(odd.V(10, 3), 220));  // pairs half red
+    QVERIFY(near(odd.U(10, 3), 75) && near(odd.V(10, 3), 220)); // pairs half red
     QVERIFY(near(odd.U(12, 3), 75) && near(odd.V(12, 3), 220));
     QCOMPARE(odd.Y(13, 3), 100);
     QCOMPARE(odd.Y(14, 3), 100);

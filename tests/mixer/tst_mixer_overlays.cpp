@@ -151,7 +151,8 @@ void TestMixerOverlays::captionSizeFollowsStyle()
         return h ? QSize(anSize[0], anSize[1]) : QSize(-1, -1);
     };
     const QSize plain = size(Style(24));
-    QVERIFY2(plain.width() > 24 && plain.height() >= 24, qPrintable(QStringLiteral("%1x%2").arg(plain.width()).arg(plain.height())));
+    QVERIFY2(plain.width() > 24 && plain.height() >= 24,
+             qPrintable(QStringLiteral("%1x%2").arg(plain.width()).arg(plain.height())));
     QVERIFY(plain.height() < 60);
     const QSize big = size(Style(48));
     QVERIFY(big.width() > plain.width() && big.height() > plain.height());
@@ -177,9 +178,16 @@ void TestMixerOverlays::captionPixelsShowTextAndBorder()
 
     // The underline adds ink below the baseline.
     QImage underlined;
-    QVERIFY(OverlaySources::RenderCaption(QStringLiteral("HELLO"), QStringLiteral("Sans"), Style(32, 2, 1, 1), underlined));
+    QVERIFY(
+        OverlaySources::RenderCaption(QStringLiteral("HELLO"), QStringLiteral("Sans"), Style(32, 2, 1, 1), underlined));
     QCOMPARE(underlined.size(), image.size());
-    const int nBaseline = 2 + QFontMetrics([] { QFont f(QStringLiteral("Sans")); f.setPixelSize(32); f.setBold(true); return f; }()).ascent();
+    const int nBaseline = 2 + QFontMetrics([] {
+                                  QFont f(QStringLiteral("Sans"));
+                                  f.setPixelSize(32);
+                                  f.setBold(true);
+                                  return f;
+                              }())
+                                  .ascent();
     QVERIFY(AlphaSum(underlined, nBaseline, image.height()) > AlphaSum(image, nBaseline, image.height()));
 
     // In a composed frame: white and red show inside the caption, nothing
@@ -218,7 +226,7 @@ void TestMixerOverlays::emptyAndInvalidCaptions()
     QCOMPARE(anSize[0], 0);
     QVERIFY(!KVS_VideoMixerAddCaption(hMixer, u"x", u"Sans", nullptr, anSize));
     style = Style(20);
-    QVERIFY(KVS_VideoMixerAddCaption(hMixer, u"x", nullptr, &style, nullptr));  // default font, no size wanted
+    QVERIFY(KVS_VideoMixerAddCaption(hMixer, u"x", nullptr, &style, nullptr)); // default font, no size wanted
     KVS_DestroyVideoMixer(hMixer);
 }
 

@@ -49,7 +49,7 @@ void CloseFake(KVS_HANDLE h)
 }
 
 std::shared_ptr<const KVMedia::SCapturedFrame> AcquireFakeFrame(KVS_HANDLE h, int nWidth, int nHeight,
-                                                                 uint64_t nAfterSeq)
+                                                                uint64_t nAfterSeq)
 {
     std::lock_guard<std::mutex> lock(g_mutexFakes);
     const auto it = g_fakes.find(h);
@@ -158,18 +158,18 @@ private slots:
 
 void TestMixerThread::framesCarryTimestampsInWholeDurations()
 {
-    const int nDuration = 100000;  // 10 ms
+    const int nDuration = 100000; // 10 ms
     KVS_HANDLE hMixer = KVS_CreateVideoMixer(64, 48, nDuration, KVS_COLOR_YUYV);
     QVERIFY(hMixer);
     FrameLog log;
     QVERIFY(KVS_SetVideoMixerCallback(hMixer, &FrameLog::OnTick, &log, &FrameLog::OnFrame, &log));
     QVERIFY(KVS_VideoMixerRun(hMixer));
-    QVERIFY(KVS_VideoMixerRun(hMixer));  // already running: still fine
+    QVERIFY(KVS_VideoMixerRun(hMixer)); // already running: still fine
     QTRY_VERIFY_WITH_TIMEOUT(log.Count() >= 20, 20000);
     QVERIFY(KVS_VideoMixerStop(hMixer));
     const size_t nCount = log.Count();
     QTest::qWait(50);
-    QCOMPARE(log.Count(), nCount);  // nothing after Stop returned
+    QCOMPARE(log.Count(), nCount); // nothing after Stop returned
 
     std::lock_guard<std::mutex> lock(log.mutex);
     QCOMPARE(log.nTicks, int(nCount));
@@ -269,8 +269,8 @@ void TestMixerThread::snapshotWrittenBeforeDestroyReturns()
 
 void TestMixerThread::sceneChangesFromOtherThreadsWhileRunning()
 {
-    QTemporaryDir dir;  // outlives the mixer, which finishes its snapshots
-    CVideoMixer mixer(160, 120, 10000, &AcquireFakeFrame);  // 1 ms per frame
+    QTemporaryDir dir;                                     // outlives the mixer, which finishes its snapshots
+    CVideoMixer mixer(160, 120, 10000, &AcquireFakeFrame); // 1 ms per frame
     FrameLog log;
     mixer.SetCallbacks(&FrameLog::OnTick, &log, &FrameLog::OnFrame, &log);
     QVERIFY(mixer.Run());
@@ -287,8 +287,8 @@ void TestMixerThread::sceneChangesFromOtherThreadsWhileRunning()
             const KVS_HANDLE hCapture = FakeHandle(0x2000 + i);
             SetFakeFrame(hCapture, Pattern(32, 16, int(i % 7)));
             const KVS_HANDLE hChannel = mixer.AddChannel(32, 16, hCapture);
-            const KVS_MIXER_CHANNEL placement = Placement(hChannel, int(i % 130), int(i % 100), 32, 16,
-                                                          int(i * 37 % 256), int(i % 2));
+            const KVS_MIXER_CHANNEL placement =
+                Placement(hChannel, int(i % 130), int(i % 100), 32, 16, int(i * 37 % 256), int(i % 2));
             mixer.SetChannels(&placement, 1);
             if (i % 5 == 0)
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -337,7 +337,7 @@ struct Fade
         if (nStep == 10)
             pFade->pMixer->DelChannel(pFade->hOut);
         if (++pFade->nStep == 14)
-            pFade->pMixer->Stop();  // cannot wait for itself, but no callback follows
+            pFade->pMixer->Stop(); // cannot wait for itself, but no callback follows
     }
 };
 
@@ -364,7 +364,7 @@ void TestMixerThread::tickCallbackMayMoveChannels()
     QTRY_VERIFY_WITH_TIMEOUT(fade.nStep == 14, 20000);
     QVERIFY(mixer.Stop());
     QCOMPARE(fade.nStep.load(), 14);
-    QCOMPARE(log.Count(), size_t(13));  // the stopping tick delivered no frame
+    QCOMPARE(log.Count(), size_t(13)); // the stopping tick delivered no frame
     QVERIFY(ShowsAt(log.Last(), incoming, 0, 0));
 
     // Destroying the mixer from its own frame callback.
@@ -376,7 +376,7 @@ void TestMixerThread::tickCallbackMayMoveChannels()
 
 void TestMixerThread::misuseIsHarmless()
 {
-    QVERIFY(!KVS_CreateVideoMixer(8193, 48, 400000, KVS_COLOR_YUYV));  // absurd sizes
+    QVERIFY(!KVS_CreateVideoMixer(8193, 48, 400000, KVS_COLOR_YUYV)); // absurd sizes
     QVERIFY(!KVS_CreateVideoMixer(64, 100000, 400000, KVS_COLOR_YUYV));
     QVERIFY(!KVS_CreateVideoMixer(64, 48, 400000, 1));
     QVERIFY(!KVS_CreateVideoMixer(64, 0, 400000, KVS_COLOR_YUYV));
@@ -405,10 +405,10 @@ void TestMixerThread::misuseIsHarmless()
     QCOMPARE(KVS_VideoMixerSetChannels(hMixer, nullptr, 1), 0);
     QCOMPARE(KVS_VideoMixerSetChannels(hMixer, &placement, 1), 1);
     QCOMPARE(KVS_VideoMixerDelCaption(hMixer, hCaption), 1);
-    QCOMPARE(KVS_VideoMixerDelCaption(hMixer, hCaption), 0);  // twice
+    QCOMPARE(KVS_VideoMixerDelCaption(hMixer, hCaption), 0); // twice
     QCOMPARE(KVS_VideoMixerDelChannel(hMixer, hChannel), 1);
     QCOMPARE(KVS_VideoMixerDelChannel(hMixer, hChannel), 0);
-    QCOMPARE(KVS_VideoMixerStop(hMixer), 1);  // never ran
+    QCOMPARE(KVS_VideoMixerStop(hMixer), 1); // never ran
 
     // Destroyed while running; afterwards the handle is simply unknown.
     QVERIFY(KVS_VideoMixerRun(hMixer));

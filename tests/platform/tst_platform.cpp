@@ -16,7 +16,9 @@ namespace
 {
 bool StatAvailable(const QString& strPath, uint64_t& nAvailable)
 {
-    struct statvfs st {};
+    struct statvfs st
+    {
+    };
     if (statvfs(QFile::encodeName(strPath).constData(), &st) != 0)
         return false;
     nAvailable = uint64_t(st.f_bavail) * st.f_frsize;

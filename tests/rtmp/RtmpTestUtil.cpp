@@ -10,7 +10,8 @@
 #include <csignal>
 #include <sys/types.h>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/opt.h>
@@ -48,8 +49,7 @@ bool CNginxRtmp::Start()
     for (int nTry = 0; nTry < 5 && !m_bRunning; ++nTry)
     {
         m_nPort = GetFreePort();
-        m_bRunning = m_nPort > 0 &&
-                     RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+        m_bRunning = m_nPort > 0 && RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
     }
     return m_bRunning;
 }

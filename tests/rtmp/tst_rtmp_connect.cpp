@@ -73,7 +73,7 @@ void CTestRtmpConnect::OnSilentServer()
         pSocket->write(QByteArray(1537, 'x'));
     });
     url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(wrong.serverPort()).toUtf8();
-    std::atomic<int> nResult {-1};
+    std::atomic<int> nResult{-1};
     // The server needs this thread's event loop, so the test runs on another.
     QThread* pThread = QThread::create([&] { nResult = KPL_TestConnect(url.constData(), 2000); });
     pThread->start();

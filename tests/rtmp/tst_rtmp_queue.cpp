@@ -166,7 +166,7 @@ void CTestRtmpQueue::OnAudioOnly()
     queue.SetHasVideo(false);
     QVERIFY(queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 0)));
     QVERIFY(!queue.Push(MakePacket(KVE_STREAM_AUDIO, true, 30000000)) ||
-            queue.GetCount() == 1);    // overflow: restarts at this packet
+            queue.GetCount() == 1); // overflow: restarts at this packet
     QCOMPARE(queue.GetCount(), size_t(1));
 }
 
@@ -175,8 +175,8 @@ void CTestRtmpQueue::OnAvcConfig()
     // Start-code form: SPS, PPS, with a four-byte and a three-byte start code.
     const uint8_t abAnnexB[] = {0, 0, 0, 1, 0x67, 0x42, 0xC0, 0x1E, 0xAB, 0, 0, 1, 0x68, 0xCE, 0x3C, 0x80};
     std::vector<uint8_t> vecConfig = MakeAvcConfig(abAnnexB, sizeof(abAnnexB));
-    const std::vector<uint8_t> vecExpected = {1,    0x42, 0xC0, 0x1E, 0xFF, 0xE1, 0,    5,    0x67, 0x42, 0xC0,
-                                              0x1E, 0xAB, 1,    0,    4,    0x68, 0xCE, 0x3C, 0x80};
+    const std::vector<uint8_t> vecExpected = {1,    0x42, 0xC0, 0x1E, 0xFF, 0xE1, 0,    5,    0x67, 0x42,
+                                              0xC0, 0x1E, 0xAB, 1,    0,    4,    0x68, 0xCE, 0x3C, 0x80};
     QCOMPARE(vecConfig, vecExpected);
 
     // Already a configuration record: unchanged.

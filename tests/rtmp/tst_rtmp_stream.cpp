@@ -402,7 +402,7 @@ void CTestRtmpStream::OnServerStalls()
     for (int i = 0; i < 40; ++i)
     {
         vecBig[0] = vecBig[1] = vecBig[2] = 0;
-        vecBig[3] = uint8_t(vecBig.size() - 4);    // one (bogus) NAL unit
+        vecBig[3] = uint8_t(vecBig.size() - 4); // one (bogus) NAL unit
         info.bKeyFrame = 1;
         info.nPts = info.nDts = 10000000 + i * 400000LL;
         KPL_WriteRTMPData(hClient, 1, vecBig.data(), int(vecBig.size()), &info, int(sizeof(info)));
@@ -576,7 +576,8 @@ void CTestRtmpStream::OnBadArguments()
     QCOMPARE(KPL_WriteRTMPData(hClient, 1, packet.vecData.data(), int(packet.vecData.size()), &packet.info, 8), 0);
     QCOMPARE(KPL_WriteRTMPData(hClient, 1, packet.vecData.data(), int(packet.vecData.size()), nullptr, 0), 0);
     QCOMPARE(KPL_WriteRTMPData(hClient, 7, packet.vecData.data(), int(packet.vecData.size()), &packet.info,
-                               int(sizeof(packet.info))), 0);
+                               int(sizeof(packet.info))),
+             0);
     QVERIFY(DestroyReturns(hClient));
 }
 
@@ -602,8 +603,9 @@ void CTestRtmpStream::OnStaleHandles()
     for (KVS_HANDLE h : {hClient, hCapture})
     {
         QCOMPARE(KPL_DestroyRTMPClient(h), 0);
-        QCOMPARE(KPL_WriteRTMPData(h, packet.nStream, packet.vecData.data(), int(packet.vecData.size()),
-                                   &packet.info, int(sizeof(packet.info))), 0);
+        QCOMPARE(KPL_WriteRTMPData(h, packet.nStream, packet.vecData.data(), int(packet.vecData.size()), &packet.info,
+                                   int(sizeof(packet.info))),
+                 0);
         QCOMPARE(KPL_GetRTMPStatus(h, &status), 0);
         QCOMPARE(KPL_SetRTMPAutoReconnect(h, 1), 0);
         QCOMPARE(KPL_SetRTMPVideoFormat(h, 320, 240, 400000, 0), 0);

@@ -29,7 +29,7 @@ public:
     bool IsSet() const { return m_bSet; }
 
 private:
-    rlimit m_old {};
+    rlimit m_old{};
     void (*m_pfnOld)(int) = nullptr;
     bool m_bSet = false;
 };

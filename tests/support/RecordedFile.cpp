@@ -5,7 +5,8 @@
 #include <algorithm>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 

@@ -26,7 +26,10 @@ struct SFileInfo
     QString Describe() const
     {
         return QStringLiteral("opened %1, video %2 s in %3 frames, audio %4 s")
-            .arg(bOpened).arg(dVideoSeconds).arg(nVideoPackets).arg(dAudioSeconds);
+            .arg(bOpened)
+            .arg(dVideoSeconds)
+            .arg(nVideoPackets)
+            .arg(dAudioSeconds);
     }
 };
 

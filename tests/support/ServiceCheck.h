@@ -16,11 +16,11 @@ inline bool IsCi()
 }
 
 // A macro because QSKIP and QFAIL leave the calling test function.
-#define VISTREL_SKIP_WITHOUT_SERVICE(strWhy)                 \
-    do                                                       \
-    {                                                        \
-        const QByteArray baWhy_ = QString(strWhy).toUtf8();  \
-        if (ServiceCheck::IsCi())                            \
-            QFAIL(baWhy_.constData());                       \
-        QSKIP(baWhy_.constData());                           \
+#define VISTREL_SKIP_WITHOUT_SERVICE(strWhy)                                                                           \
+    do                                                                                                                 \
+    {                                                                                                                  \
+        const QByteArray baWhy_ = QString(strWhy).toUtf8();                                                            \
+        if (ServiceCheck::IsCi())                                                                                      \
+            QFAIL(baWhy_.constData());                                                                                 \
+        QSKIP(baWhy_.constData());                                                                                     \
     } while (false)

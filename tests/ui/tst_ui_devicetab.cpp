@@ -507,7 +507,7 @@ void TestDeviceTab::applyChannelRectsAfterMixerRebuild()
     // A new output format: the mixer comes back empty and the channels
     // capture at the full output size again.
     g_capture.DestroyMixer();
-    g_settings.SetOutputFormat(14, RATE_25);   // 640 x 480
+    g_settings.SetOutputFormat(14, RATE_25); // 640 x 480
     g_capture.RestartChannels();
     QVERIFY(g_capture.CreateMixer(640, 480, FRAME_DURATION_25, m_pOutput->GetWindowHandle()));
     QVERIFY(!g_capture.IsChannelPlaced(0));

@@ -53,7 +53,9 @@ QString Steps(const SMove& move)
         switch (step.eKind)
         {
         case SMixerStep::PLACE:
-            list << QStringLiteral("place %1@%2%3").arg(step.nChannel).arg(step.nPosition)
+            list << QStringLiteral("place %1@%2%3")
+                        .arg(step.nChannel)
+                        .arg(step.nPosition)
                         .arg(step.bInset ? QStringLiteral(" inset") : QString());
             break;
         case SMixerStep::REMOVE:
@@ -93,54 +95,77 @@ void CTestPlacement::moveChannel_data()
     QTest::addColumn<QString>("strSteps");
 
     // Quad: four positions, two of them at the left edge.
-    QTest::newRow("quad: swap of two placed channels")
-        << 5 << 4 << "1010" << "0 1 - - - -" << 0 << 1 << "1 0 -1 -1 -1 -1" << "place 1@0, place 0@1";
-    QTest::newRow("quad: to an empty position")
-        << 5 << 4 << "1010" << "0 1 - - - -" << 0 << 3 << "3 1 -1 -1 -1 -1" << "place 0@3";
-    QTest::newRow("quad: to not placed")
-        << 5 << 4 << "1010" << "0 1 - - - -" << 1 << -1 << "0 -1 -1 -1 -1 -1" << "remove 1";
-    QTest::newRow("quad: unplaced channel takes a held position")
-        << 5 << 4 << "1010" << "0 1 x - - -" << 2 << 1 << "0 -1 1 -1 -1 -1" << "remove 1, place 2@1";
-    QTest::newRow("quad: same position again changes nothing")
-        << 5 << 4 << "1010" << "0 1 - - - -" << 1 << 1 << "0 1 -1 -1 -1 -1" << "";
+    QTest::newRow("quad: swap of two placed channels") << 5 << 4 << "1010"
+                                                       << "0 1 - - - -" << 0 << 1 << "1 0 -1 -1 -1 -1"
+                                                       << "place 1@0, place 0@1";
+    QTest::newRow("quad: to an empty position") << 5 << 4 << "1010"
+                                                << "0 1 - - - -" << 0 << 3 << "3 1 -1 -1 -1 -1"
+                                                << "place 0@3";
+    QTest::newRow("quad: to not placed") << 5 << 4 << "1010"
+                                         << "0 1 - - - -" << 1 << -1 << "0 -1 -1 -1 -1 -1"
+                                         << "remove 1";
+    QTest::newRow("quad: unplaced channel takes a held position") << 5 << 4 << "1010"
+                                                                  << "0 1 x - - -" << 2 << 1 << "0 -1 1 -1 -1 -1"
+                                                                  << "remove 1, place 2@1";
+    QTest::newRow("quad: same position again changes nothing") << 5 << 4 << "1010"
+                                                               << "0 1 - - - -" << 1 << 1 << "0 1 -1 -1 -1 -1"
+                                                               << "";
     QTest::newRow("quad: a stored position outside the layout counts as not placed")
-        << 5 << 4 << "1010" << "0 1 - 7 - -" << 3 << 1 << "0 -1 -1 1 -1 -1" << "remove 1, place 3@1";
+        << 5 << 4 << "1010"
+        << "0 1 - 7 - -" << 3 << 1 << "0 -1 -1 1 -1 -1"
+        << "remove 1, place 3@1";
     QTest::newRow("quad: outside the layout to not placed keeps the stored value")
-        << 5 << 4 << "1010" << "0 1 - 7 - -" << 3 << -1 << "0 1 -1 7 -1 -1" << "";
+        << 5 << 4 << "1010"
+        << "0 1 - 7 - -" << 3 << -1 << "0 1 -1 7 -1 -1"
+        << "";
     QTest::newRow("quad: a channel without a device gives its position up")
-        << 5 << 4 << "1010" << "0 1 n2 - - -" << 0 << 2 << "2 1 -1 -1 -1 -1" << "place 0@2";
+        << 5 << 4 << "1010"
+        << "0 1 n2 - - -" << 0 << 2 << "2 1 -1 -1 -1 -1"
+        << "place 0@2";
     QTest::newRow("quad: a second holder of the position leaves the mixer")
-        << 5 << 4 << "1010" << "0 2 - 2 - -" << 0 << 2 << "2 0 -1 -1 -1 -1"
+        << 5 << 4 << "1010"
+        << "0 2 - 2 - -" << 0 << 2 << "2 0 -1 -1 -1 -1"
         << "place 1@0, place 0@2, remove 3";
 
     // Single: swapping its one picture is a cross-fade.
-    QTest::newRow("single: swap cross-fades")
-        << 0 << 1 << "1" << "0 x - - - -" << 1 << 0 << "-1 0 -1 -1 -1 -1" << "fade 0>1";
-    QTest::newRow("single: to the free position")
-        << 0 << 1 << "1" << "x x - - - -" << 1 << 0 << "-1 0 -1 -1 -1 -1" << "place 1@0";
-    QTest::newRow("single: to not placed")
-        << 0 << 1 << "1" << "0 x - - - -" << 0 << -1 << "-1 -1 -1 -1 -1 -1" << "remove 0";
+    QTest::newRow("single: swap cross-fades") << 0 << 1 << "1"
+                                              << "0 x - - - -" << 1 << 0 << "-1 0 -1 -1 -1 -1"
+                                              << "fade 0>1";
+    QTest::newRow("single: to the free position") << 0 << 1 << "1"
+                                                  << "x x - - - -" << 1 << 0 << "-1 0 -1 -1 -1 -1"
+                                                  << "place 1@0";
+    QTest::newRow("single: to not placed") << 0 << 1 << "1"
+                                           << "0 x - - - -" << 0 << -1 << "-1 -1 -1 -1 -1 -1"
+                                           << "remove 0";
 
     // Picture in picture: the inset must reach the mixer after the main picture.
-    QTest::newRow("inset bottom right: new main picture")
-        << 1 << 2 << "10" << "0 1 x - - -" << 2 << 0 << "-1 1 0 -1 -1 -1" << "remove 0, place 2@0, pair 2+1";
-    QTest::newRow("inset bottom right: new inset")
-        << 1 << 2 << "10" << "0 1 x - - -" << 2 << 1 << "0 -1 1 -1 -1 -1" << "remove 1, place 2@1 inset";
-    QTest::newRow("inset bottom right: inset to main")
-        << 1 << 2 << "10" << "0 1 - - - -" << 1 << 0 << "1 0 -1 -1 -1 -1"
-        << "place 0@1 inset, place 1@0, pair 1+0";
-    QTest::newRow("inset bottom right: main to inset")
-        << 1 << 2 << "10" << "0 1 - - - -" << 0 << 1 << "1 0 -1 -1 -1 -1" << "place 1@0, place 0@1 inset";
-    QTest::newRow("inset bottom right: main picture alone")
-        << 1 << 2 << "10" << "x - - - - -" << 0 << 0 << "0 -1 -1 -1 -1 -1" << "place 0@0";
+    QTest::newRow("inset bottom right: new main picture") << 1 << 2 << "10"
+                                                          << "0 1 x - - -" << 2 << 0 << "-1 1 0 -1 -1 -1"
+                                                          << "remove 0, place 2@0, pair 2+1";
+    QTest::newRow("inset bottom right: new inset") << 1 << 2 << "10"
+                                                   << "0 1 x - - -" << 2 << 1 << "0 -1 1 -1 -1 -1"
+                                                   << "remove 1, place 2@1 inset";
+    QTest::newRow("inset bottom right: inset to main") << 1 << 2 << "10"
+                                                       << "0 1 - - - -" << 1 << 0 << "1 0 -1 -1 -1 -1"
+                                                       << "place 0@1 inset, place 1@0, pair 1+0";
+    QTest::newRow("inset bottom right: main to inset") << 1 << 2 << "10"
+                                                       << "0 1 - - - -" << 0 << 1 << "1 0 -1 -1 -1 -1"
+                                                       << "place 1@0, place 0@1 inset";
+    QTest::newRow("inset bottom right: main picture alone") << 1 << 2 << "10"
+                                                            << "x - - - - -" << 0 << 0 << "0 -1 -1 -1 -1 -1"
+                                                            << "place 0@0";
     QTest::newRow("inset top left: inset to main re-places the old inset's pair")
-        << 2 << 2 << "10" << "0 1 - - - -" << 1 << 0 << "1 0 -1 -1 -1 -1"
+        << 2 << 2 << "10"
+        << "0 1 - - - -" << 1 << 0 << "1 0 -1 -1 -1 -1"
         << "place 0@1 inset, place 1@0, pair 1+0";
     QTest::newRow("inset top left: main picture with the inset in place")
-        << 2 << 2 << "10" << "x 1 - - - -" << 0 << 0 << "0 1 -1 -1 -1 -1" << "place 0@0, pair 0+1";
+        << 2 << 2 << "10"
+        << "x 1 - - - -" << 0 << 0 << "0 1 -1 -1 -1 -1"
+        << "place 0@0, pair 0+1";
     // Only a position at the left edge brings the pair in order again.
-    QTest::newRow("one above two: no pairs")
-        << 3 << 3 << "011" << "0 1 2 - - -" << 1 << 0 << "1 0 2 -1 -1 -1" << "place 0@1, place 1@0";
+    QTest::newRow("one above two: no pairs") << 3 << 3 << "011"
+                                             << "0 1 2 - - -" << 1 << 0 << "1 0 2 -1 -1 -1"
+                                             << "place 0@1, place 1@0";
 }
 
 void CTestPlacement::moveChannel()

@@ -116,8 +116,7 @@ private slots:
 private:
     CTabSettings* CreateTab();
     void RestartEngineWithTones(int nTones);
-    template <class T>
-    T* Find(const char* pszName)
+    template <class T> T* Find(const char* pszName)
     {
         T* pWidget = m_pTab->findChild<T*>(QLatin1String(pszName));
         [&] { QVERIFY2(pWidget, pszName); }();
@@ -373,8 +372,10 @@ void TestSettingsTab::rtmpCommaRefused_data()
 {
     QTest::addColumn<QString>("strEdit");
     QTest::addColumn<QString>("strMessage");
-    QTest::newRow("address") << "edtRtmpIp" << "RTMP IP address is invalid!";
-    QTest::newRow("port") << "edtRtmpPort" << "RTMP port is invalid!";
+    QTest::newRow("address") << "edtRtmpIp"
+                             << "RTMP IP address is invalid!";
+    QTest::newRow("port") << "edtRtmpPort"
+                          << "RTMP port is invalid!";
     QTest::newRow("stream") << "edtRtmpStream"
                             << "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!";
 }
@@ -449,9 +450,9 @@ void TestSettingsTab::missingAudioDeviceReported()
     // Not the device that sits at the stored index now.
     QVERIFY(!g_capture.HasAudioDevice());
     QVERIFY(!g_capture.HasPendingAudioDevice());
-    QTRY_COMPARE_WITH_TIMEOUT(window.statusBar()->currentMessage(),
-                              QStringLiteral("Audio device \"Virtual Tone 3\" is not available. No audio device is open."),
-                              WAIT_MS);
+    QTRY_COMPARE_WITH_TIMEOUT(
+        window.statusBar()->currentMessage(),
+        QStringLiteral("Audio device \"Virtual Tone 3\" is not available. No audio device is open."), WAIT_MS);
     // Kept for the start where it is back.
     QCOMPARE(g_settings.GetAudioDeviceName(), QStringLiteral("Virtual Tone 3"));
 }
@@ -506,17 +507,20 @@ void TestSettingsTab::fitsTabWindow()
     QVERIFY(pArea);
     CTabSettings* pTab = tabWnd.GetSettingsTab();
     // The translation is really in use.
-    QCOMPARE(pTab->findChild<QCheckBox*>(QStringLiteral("ckbRecord"))->text() == QStringLiteral("Record output to file."),
+    QCOMPARE(pTab->findChild<QCheckBox*>(QStringLiteral("ckbRecord"))->text() ==
+                 QStringLiteral("Record output to file."),
              strLang.isEmpty());
 
     QTRY_VERIFY_WITH_TIMEOUT(pArea->viewport()->width() > 0 && pTab->width() > 0, WAIT_MS);
-    QVERIFY2(!pArea->horizontalScrollBar()->isVisible(),
-             qPrintable(QStringLiteral("needs %1, has %2").arg(pTab->minimumSizeHint().width()).arg(pArea->viewport()->width())));
+    QVERIFY2(
+        !pArea->horizontalScrollBar()->isVisible(),
+        qPrintable(
+            QStringLiteral("needs %1, has %2").arg(pTab->minimumSizeHint().width()).arg(pArea->viewport()->width())));
     QVERIFY(pTab->width() <= pArea->viewport()->width());
     for (QWidget* pWidget : pTab->findChildren<QWidget*>())
     {
-        const bool bText = qobject_cast<QLabel*>(pWidget) || qobject_cast<QComboBox*>(pWidget)
-            || qobject_cast<QAbstractButton*>(pWidget);
+        const bool bText = qobject_cast<QLabel*>(pWidget) || qobject_cast<QComboBox*>(pWidget) ||
+                           qobject_cast<QAbstractButton*>(pWidget);
         if (!bText || !pWidget->isVisible())
             continue;
         QVERIFY2(pWidget->width() >= pWidget->sizeHint().width(),
@@ -540,7 +544,10 @@ void TestSettingsTab::optionListsTranslated()
     };
     const Expected aExpected[] = {
         {"zh_CN", {"高档次", "主档次", "基本档次"}, {"高质量", "均衡", "最快速度"}, {"普通", "低延迟"}, "25.00 帧/秒"},
-        {"zh_TW", {"高階設定檔", "主要設定檔", "基本設定檔"}, {"高品質", "平衡", "最快速度"}, {"一般", "低延遲"},
+        {"zh_TW",
+         {"高階設定檔", "主要設定檔", "基本設定檔"},
+         {"高品質", "平衡", "最快速度"},
+         {"一般", "低延遲"},
          "25.00 幀/秒"},
     };
     auto items = [](const QComboBox* pCombo) {
@@ -564,4 +571,3 @@ void TestSettingsTab::optionListsTranslated()
 
 QTEST_MAIN(TestSettingsTab)
 #include "tst_ui_settings.moc"
-

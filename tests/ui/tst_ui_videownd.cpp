@@ -246,8 +246,8 @@ void TestVideoWnd::picturesKeepTheirShapeWithBlackBars()
     g_capture.PlaceChannel(0, 0, 0, OUTPUT_WIDTH, OUTPUT_HEIGHT, 255, 0);
     auto wideShown = [&pOutput] {
         const QImage image = pOutput->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        return image.size() == QSize(400, 150) && AllBlack(image, QRect(0, 0, 99, 150))
-            && AllBlack(image, QRect(301, 0, 99, 150)) && MostlyPicture(image, QRect(102, 2, 196, 146));
+        return image.size() == QSize(400, 150) && AllBlack(image, QRect(0, 0, 99, 150)) &&
+               AllBlack(image, QRect(301, 0, 99, 150)) && MostlyPicture(image, QRect(102, 2, 196, 146));
     };
     QTRY_VERIFY_WITH_TIMEOUT(wideShown(), WAIT_MS);
 
@@ -260,8 +260,8 @@ void TestVideoWnd::picturesKeepTheirShapeWithBlackBars()
     g_capture.PlaceChannel(1, 0, 0, 320, 240, 255, 0);
     auto tallShown = [pChannel] {
         const QImage image = pChannel->grab().toImage().convertToFormat(QImage::Format_RGB32);
-        return image.size() == QSize(120, 200) && AllBlack(image, QRect(0, 0, 120, 54))
-            && AllBlack(image, QRect(0, 146, 120, 54)) && MostlyPicture(image, QRect(2, 57, 116, 86));
+        return image.size() == QSize(120, 200) && AllBlack(image, QRect(0, 0, 120, 54)) &&
+               AllBlack(image, QRect(0, 146, 120, 54)) && MostlyPicture(image, QRect(2, 57, 116, 86));
     };
     QTRY_VERIFY_WITH_TIMEOUT(tallShown(), WAIT_MS);
 }

@@ -16,7 +16,8 @@ const int g_nTimeoutMs = 1500;
 const size_t g_nMaxQueueBytes = 48000 * 4;
 }
 
-CAudioCapture::CAudioCapture(const SAudioDeviceDesc& desc) : m_desc(desc)
+CAudioCapture::CAudioCapture(const SAudioDeviceDesc& desc)
+    : m_desc(desc)
 {
 }
 
@@ -70,8 +71,8 @@ bool CAudioCapture::SourceExists()
         }
     };
     CPulseLock lock(*m_pConnection);
-    pa_operation* pOperation = pa_context_get_source_info_by_name(
-        m_pConnection->Context(), m_desc.baSourceName.constData(), fnInfo, &query);
+    pa_operation* pOperation =
+        pa_context_get_source_info_by_name(m_pConnection->Context(), m_desc.baSourceName.constData(), fnInfo, &query);
     if (!pOperation)
         return false;
     if (!m_pConnection->WaitFor([&query] { return query.bDone; }, g_nTimeoutMs))
@@ -208,8 +209,9 @@ bool CAudioCapture::StartRecordStream()
     m_pConnection->WaitFor(fnSettled, g_nTimeoutMs);
     if (pa_stream_get_state(m_pRecord) == PA_STREAM_READY)
         return true;
-    Platform::DebugOutput(QStringLiteral("Audio: cannot record from \"%1\": %2")
-                              .arg(m_desc.strName, QString::fromUtf8(pa_strerror(pa_context_errno(m_pConnection->Context())))));
+    Platform::DebugOutput(
+        QStringLiteral("Audio: cannot record from \"%1\": %2")
+            .arg(m_desc.strName, QString::fromUtf8(pa_strerror(pa_context_errno(m_pConnection->Context())))));
     return false;
 }
 
@@ -264,7 +266,8 @@ void CAudioCapture::Append(const uint8_t* pData, size_t nLength)
         {
             const size_t nBlock = size_t(m_nBlockBytes);
             const size_t nDrop = (m_vecQueue.size() - g_nMaxQueueBytes + nBlock - 1) / nBlock * nBlock;
-            m_vecQueue.erase(m_vecQueue.begin(), m_vecQueue.begin() + std::ptrdiff_t(std::min(nDrop, m_vecQueue.size())));
+            m_vecQueue.erase(m_vecQueue.begin(),
+                             m_vecQueue.begin() + std::ptrdiff_t(std::min(nDrop, m_vecQueue.size())));
         }
     }
     m_condQueue.notify_one();

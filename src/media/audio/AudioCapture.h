@@ -51,7 +51,7 @@ private:
     const SAudioDeviceDesc m_desc;
     int m_nBlockBytes = 1024 * 4;
 
-    std::unique_ptr<CPulseConnection> m_pConnection;   // real sources only
+    std::unique_ptr<CPulseConnection> m_pConnection; // real sources only
     pa_stream* m_pRecord = nullptr;
 
     // Samples from the server waiting to be cut into blocks.

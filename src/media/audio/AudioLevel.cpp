@@ -8,7 +8,7 @@ namespace KVMedia
 int LevelFromDbfs(double dDbfs)
 {
     if (!(dDbfs > -60.0))
-        return 0;    // also catches NaN and -inf (silence)
+        return 0; // also catches NaN and -inf (silence)
     if (dDbfs >= 0.0)
         return 100;
     return int(std::lround((dDbfs + 60.0) * 100.0 / 60.0));

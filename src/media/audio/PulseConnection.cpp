@@ -78,8 +78,8 @@ bool CPulseConnection::WaitFor(const std::function<bool()>& fnDone, int nTimeout
     STimeout timeout{m_pMainloop, false};
     pa_time_event* pTimer = nullptr;
     if (m_pContext)
-        pTimer = pa_context_rttime_new(m_pContext, pa_rtclock_now() + pa_usec_t(nTimeoutMs) * 1000,
-                                       &OnTimeout, &timeout);
+        pTimer =
+            pa_context_rttime_new(m_pContext, pa_rtclock_now() + pa_usec_t(nTimeoutMs) * 1000, &OnTimeout, &timeout);
     if (!pTimer)
         return fnDone();
     while (!fnDone() && !timeout.bExpired)

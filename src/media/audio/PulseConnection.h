@@ -45,7 +45,11 @@ private:
 class CPulseLock
 {
 public:
-    explicit CPulseLock(CPulseConnection& connection) : m_connection(connection) { m_connection.Lock(); }
+    explicit CPulseLock(CPulseConnection& connection)
+        : m_connection(connection)
+    {
+        m_connection.Lock();
+    }
     ~CPulseLock() { m_connection.Unlock(); }
     CPulseLock(const CPulseLock&) = delete;
     CPulseLock& operator=(const CPulseLock&) = delete;

@@ -30,8 +30,7 @@ void OnSourceInfo(pa_context*, const pa_source_info* pInfo, int nEol, void* pUse
     }
     SAudioDeviceDesc desc;
     desc.baSourceName = QByteArray(pInfo->name);
-    desc.strName = QString::fromUtf8(pInfo->description && *pInfo->description ? pInfo->description
-                                                                                : pInfo->name);
+    desc.strName = QString::fromUtf8(pInfo->description && *pInfo->description ? pInfo->description : pInfo->name);
     desc.guid = PulseSourceGuid(desc.baSourceName);
     pState->vecSources.push_back(desc);
 }
@@ -41,8 +40,7 @@ KVS_GUID PulseSourceGuid(const QByteArray& baSourceName)
 {
     // A hash, not the name itself: the record has room for 16 bytes only,
     // and the name stays reachable through the device list.
-    const QByteArray baHash =
-        QCryptographicHash::hash("pulse-source:" + baSourceName, QCryptographicHash::Md5);
+    const QByteArray baHash = QCryptographicHash::hash("pulse-source:" + baSourceName, QCryptographicHash::Md5);
     KVS_GUID guid;
     std::memcpy(guid.abData, baHash.constData(), sizeof(guid.abData));
     return guid;

@@ -39,7 +39,8 @@ KVS_HANDLE KVS_OpenVideoCapture(const char* pszIdentity)
     auto pDevice = FindVideoDevice(pszIdentity);
     if (!pDevice)
     {
-        Platform::DebugOutput(QStringLiteral("media: no video device \"%1\"").arg(QString::fromLocal8Bit(pszIdentity ? pszIdentity : "")));
+        Platform::DebugOutput(QStringLiteral("media: no video device \"%1\"")
+                                  .arg(QString::fromLocal8Bit(pszIdentity ? pszIdentity : "")));
         return nullptr;
     }
     return Captures().Add(std::make_shared<CCaptureDevice>(std::move(pDevice)));
@@ -91,7 +92,7 @@ bool KVS_CopyLatestFrame(KVS_HANDLE hCapture, uint8_t* pDst, int nDstStride, int
 }
 
 std::shared_ptr<const KVMedia::SCapturedFrame> KVS_AcquireLatestFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
-                                                                       uint64_t nAfterSeq)
+                                                                      uint64_t nAfterSeq)
 {
     const auto pCapture = GetCapture(hCapture);
     return pCapture ? pCapture->AcquireLatestFrame(nWidth, nHeight, nAfterSeq) : nullptr;

@@ -39,12 +39,17 @@ bool CCaptureDevice::SetFormat(int nColor, int nWidth, int nHeight, int nDuratio
     if (nColor != KVS_COLOR_YUYV || !IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
         Platform::DebugOutput(QStringLiteral("capture %1: format %2 %3x%4 duration %5 refused")
-                                  .arg(m_pDevice->strName).arg(nColor).arg(nWidth).arg(nHeight).arg(nDuration));
+                                  .arg(m_pDevice->strName)
+                                  .arg(nColor)
+                                  .arg(nWidth)
+                                  .arg(nHeight)
+                                  .arg(nDuration));
         return false;
     }
     if (IsCaptureThread())
     {
-        Platform::DebugOutput(QStringLiteral("capture %1: format change from its own callback refused").arg(m_pDevice->strName));
+        Platform::DebugOutput(
+            QStringLiteral("capture %1: format change from its own callback refused").arg(m_pDevice->strName));
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutexControl);
@@ -119,8 +124,8 @@ bool CCaptureDevice::StartLocked()
     std::unique_ptr<IFrameProducer> pProducer = CreateProducer();
     if (!pProducer->Open(m_nWidth, m_nHeight, m_nDuration))
     {
-        Platform::DebugOutput(QStringLiteral("capture %1: cannot open %2x%3")
-                                  .arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
+        Platform::DebugOutput(
+            QStringLiteral("capture %1: cannot open %2x%3").arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
         return false;
     }
 
@@ -209,7 +214,7 @@ bool CCaptureDevice::CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, 
 }
 
 std::shared_ptr<const SCapturedFrame> CCaptureDevice::AcquireLatestFrame(int nWidth, int nHeight,
-                                                                          uint64_t nAfterSeq) const
+                                                                         uint64_t nAfterSeq) const
 {
     std::lock_guard<std::mutex> lock(m_mutexFrame);
     if (!m_pFront || m_pFront->nWidth != nWidth || m_pFront->nHeight != nHeight || m_pFront->nSeq <= nAfterSeq)

@@ -26,7 +26,7 @@ struct SCapturedFrame
 // when the handle is not an open capture. Holding it costs the capture one
 // more buffer, so readers keep it no longer than they need it. Any thread.
 std::shared_ptr<const KVMedia::SCapturedFrame> KVS_AcquireLatestFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
-                                                                       uint64_t nAfterSeq);
+                                                                      uint64_t nAfterSeq);
 
 // Copies the newest frame of a capture into pDst (packed YUYV, nDstStride
 // bytes per line) and gives its sequence number (1 for the first frame of

@@ -52,7 +52,12 @@ private:
 class IFrameProducer
 {
 public:
-    enum { PRODUCE_FAILED = -1, PRODUCE_STOPPED = 0, PRODUCE_FRAME = 1 };
+    enum
+    {
+        PRODUCE_FAILED = -1,
+        PRODUCE_STOPPED = 0,
+        PRODUCE_FRAME = 1
+    };
 
     virtual ~IFrameProducer() = default;
     // Prepares a format of exactly nWidth x nHeight packed YUYV. Runs on the

@@ -94,7 +94,8 @@ void CPictureAdjust::ApplyPicture(const uint8_t* pSrc, uint8_t* pDst, int nWidth
         const size_t nLast = nLine - 2;
         const int nV = YuyvV(pSrc, nWidth, nWidth - 1);
         const uint8_t nY = m_abLutY[pSrc[nLast]];
-        const uint8_t nU = m_bIdentity ? pSrc[nLast + 1] : uint8_t(m_vecLutUV[size_t(pSrc[nLast + 1]) << 8 | size_t(nV)] >> 8);
+        const uint8_t nU =
+            m_bIdentity ? pSrc[nLast + 1] : uint8_t(m_vecLutUV[size_t(pSrc[nLast + 1]) << 8 | size_t(nV)] >> 8);
         Apply(pSrc, pDst, size_t(nWidth / 2));
         pDst[nLast] = nY;
         pDst[nLast + 1] = nU;

@@ -27,7 +27,7 @@ public:
 
 private:
     uint8_t m_abLutY[256];
-    std::vector<uint16_t> m_vecLutUV;   // (U << 8 | V) -> (U' << 8 | V')
+    std::vector<uint16_t> m_vecLutUV; // (U << 8 | V) -> (U' << 8 | V')
     bool m_bIdentity = true;
 };
 }

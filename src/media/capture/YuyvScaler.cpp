@@ -2,7 +2,8 @@
 
 #include "media/capture/YuyvLayout.h"
 
-extern "C" {
+extern "C"
+{
 #include <libswscale/swscale.h>
 }
 

@@ -24,12 +24,12 @@ public:
     // A picture of any format libswscale reads (an AVPixelFormat; planes and
     // strides as libavutil lays them out) to packed YUYV of nDstWidth x
     // nDstHeight. bFullRange: the source uses the full 0..255 range.
-    bool ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
-                int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride, int nDstWidth, int nDstHeight);
+    bool ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth, int nSrcHeight,
+                bool bFullRange, uint8_t* pDst, int nDstStride, int nDstWidth, int nDstHeight);
 
     // Packed YUYV of any size to a one-plane picture of eDstFormat.
-    bool FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* pDst,
-                  int nDstStride, int eDstFormat, int nDstWidth, int nDstHeight);
+    bool FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* pDst, int nDstStride,
+                  int eDstFormat, int nDstWidth, int nDstHeight);
 
 private:
     // Where libswscale may read an odd-width YUYV source safely.

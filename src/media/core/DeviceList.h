@@ -18,8 +18,8 @@ struct SAudioDeviceDesc
 {
     QString strName;
     KVS_GUID guid;
-    int nVirtualIndex = -1;     // -1: a real source
-    QByteArray baSourceName;    // a real source's server name, its identity
+    int nVirtualIndex = -1;  // -1: a real source
+    QByteArray baSourceName; // a real source's server name, its identity
 };
 std::vector<SAudioDeviceDesc> GetAudioDevices();
 bool FindAudioDevice(const KVS_GUID& guid, SAudioDeviceDesc* pDesc);

@@ -12,7 +12,7 @@
 
 namespace KVMedia
 {
-constexpr int CONTROL_COUNT = 4;            // brightness, contrast, hue, saturation
+constexpr int CONTROL_COUNT = 4; // brightness, contrast, hue, saturation
 constexpr int VIRTUAL_CONTROL_MIN = 0;
 constexpr int VIRTUAL_CONTROL_MAX = 255;
 constexpr int VIRTUAL_CONTROL_DEFAULT = 128;
@@ -31,22 +31,25 @@ enum
 class CVideoDeviceState
 {
 public:
-    enum EKind { KIND_V4L2, KIND_VIRTUAL };
+    enum EKind
+    {
+        KIND_V4L2,
+        KIND_VIRTUAL
+    };
 
     EKind eKind = KIND_VIRTUAL;
     QString strName;
-    QByteArray baIdentity;      // "v4l2:<node>" or "virtual:<n>"
+    QByteArray baIdentity; // "v4l2:<node>" or "virtual:<n>"
     int nFamily = 2;
     int nMaxWidth = 0;
     int nMaxHeight = 0;
     QByteArray baSerial;
-    QString strNode;            // V4L2 only: /dev/videoN
-    int nPattern = 0;           // virtual only: which test picture
+    QString strNode;  // V4L2 only: /dev/videoN
+    int nPattern = 0; // virtual only: which test picture
 
     // Virtual only; a real device keeps its controls and signal itself.
     std::atomic<int> anControl[CONTROL_COUNT] = {
-        {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT},
-        {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT}};
+        {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT}, {VIRTUAL_CONTROL_DEFAULT}};
     // Bumped on every control change, so a capture thread re-applies them
     // only when something changed.
     std::atomic<uint32_t> nControlVersion{0};

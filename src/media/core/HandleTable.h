@@ -18,8 +18,7 @@ namespace KVMedia
 // renderer is expected is refused as well.
 KVS_HANDLE NextHandle();
 
-template <class T>
-class CHandleTable
+template <class T> class CHandleTable
 {
 public:
     KVS_HANDLE Add(std::shared_ptr<T> pObject)

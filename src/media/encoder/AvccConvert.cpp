@@ -86,11 +86,11 @@ std::vector<uint8_t> MakeAvcC(const uint8_t* pData, int nLength)
     if (vecSps.empty() || vecPps.empty())
         return {};
     std::vector<uint8_t> vecOut;
-    vecOut.push_back(1);                        // configurationVersion
-    vecOut.push_back(vecSps[0].first[1]);       // profile_idc
-    vecOut.push_back(vecSps[0].first[2]);       // constraint flags
-    vecOut.push_back(vecSps[0].first[3]);       // level_idc
-    vecOut.push_back(0xff);                     // 4-byte NAL lengths
+    vecOut.push_back(1);                  // configurationVersion
+    vecOut.push_back(vecSps[0].first[1]); // profile_idc
+    vecOut.push_back(vecSps[0].first[2]); // constraint flags
+    vecOut.push_back(vecSps[0].first[3]); // level_idc
+    vecOut.push_back(0xff);               // 4-byte NAL lengths
     vecOut.push_back(static_cast<uint8_t>(0xe0 | (vecSps.size() & 0x1f)));
     for (const auto& sps : vecSps)
     {

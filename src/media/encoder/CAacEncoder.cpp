@@ -4,14 +4,16 @@
 
 #include <algorithm>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/channel_layout.h>
 #include <libavutil/mathematics.h>
 }
 
 namespace KVMedia
 {
-CAacEncoder::CAacEncoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser) : m_output(pfnCallback, pUser)
+CAacEncoder::CAacEncoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser)
+    : m_output(pfnCallback, pUser)
 {
 }
 
@@ -53,7 +55,8 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
     }
     m_vecExtraData.assign(m_pContext->extradata, m_pContext->extradata + m_pContext->extradata_size);
     if (swr_alloc_set_opts2(&m_pResample, &layout, AV_SAMPLE_FMT_FLTP, nSampleRate, &layout, AV_SAMPLE_FMT_S16,
-                            nSampleRate, 0, nullptr) < 0 || swr_init(m_pResample) < 0)
+                            nSampleRate, 0, nullptr) < 0 ||
+        swr_init(m_pResample) < 0)
         return false;
     m_pFifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_pContext->frame_size * 4);
     return m_pFifo != nullptr;

@@ -7,7 +7,8 @@
 #include <mutex>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavutil/audio_fifo.h>
 #include <libswresample/swresample.h>

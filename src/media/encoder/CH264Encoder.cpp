@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstring>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/hwcontext.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
@@ -24,9 +25,12 @@ const char* ProfileName(int nProfile, bool bVaapi)
 {
     switch (nProfile)
     {
-    case 66: return bVaapi ? "constrained_baseline" : "baseline";
-    case 77: return "main";
-    default: return "high";
+    case 66:
+        return bVaapi ? "constrained_baseline" : "baseline";
+    case 77:
+        return "main";
+    default:
+        return "high";
     }
 }
 
@@ -56,7 +60,8 @@ QString AvError(int nError)
 }
 }
 
-CH264Encoder::CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser) : m_output(pfnCallback, pUser)
+CH264Encoder::CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser)
+    : m_output(pfnCallback, pUser)
 {
 }
 
@@ -153,7 +158,8 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     av_dict_free(&pOptions);
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
+        Platform::DebugOutput(
+            QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
         avcodec_free_context(&pContext);
         return false;
     }

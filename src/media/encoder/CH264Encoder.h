@@ -13,7 +13,8 @@
 #include <thread>
 #include <vector>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libswscale/swscale.h>
 }
@@ -49,12 +50,15 @@ private:
     // Under m_mutexPut: stamps the picture and waits for room in the queue.
     bool EnqueueLocked(AVFrame* pPicture, int64_t nTime);
 
-    enum { QUEUE_LIMIT = 4 };
+    enum
+    {
+        QUEUE_LIMIT = 4
+    };
 
     CPacketOutput m_output;
     AVCodecContext* m_pContext = nullptr;
     SwsContext* m_pScale = nullptr;
-    AVBufferRef* m_pHwFrames = nullptr;           // hardware encoders only
+    AVBufferRef* m_pHwFrames = nullptr; // hardware encoders only
     // Pictures for the queue, reused once the encoder lets go of them:
     // a new 3 MB buffer per frame costs the kernel a page clear each time.
     AVBufferPool* m_pPicturePool = nullptr;

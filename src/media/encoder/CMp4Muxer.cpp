@@ -10,7 +10,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/mathematics.h>
 }
 

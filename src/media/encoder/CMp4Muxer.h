@@ -14,7 +14,8 @@
 #include <memory>
 #include <mutex>
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 

@@ -5,7 +5,8 @@
 namespace KVMedia
 {
 CPacketOutput::CPacketOutput(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser)
-    : m_pfnCallback(pfnCallback), m_pUser(pUser)
+    : m_pfnCallback(pfnCallback)
+    , m_pUser(pUser)
 {
 }
 

@@ -2,7 +2,8 @@
 // opens counts, not one that is merely compiled in.
 #include "media/KVStream.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavutil/hwcontext.h>
 #include <libavutil/log.h>

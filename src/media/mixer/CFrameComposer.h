@@ -16,12 +16,12 @@ class CFrameComposer
 public:
     struct ChannelDraw
     {
-        const uint8_t* pFrame = nullptr;  // packed YUYV
-        int nStride = 0;                  // bytes per line
-        int nWidth = 0;                   // any (YuyvLayout.h)
+        const uint8_t* pFrame = nullptr; // packed YUYV
+        int nStride = 0;                 // bytes per line
+        int nWidth = 0;                  // any (YuyvLayout.h)
         int nHeight = 0;
-        KVS_RECT rcSource = {0, 0, -1, -1};  // inclusive, in the channel's frame
-        KVS_RECT rcDest = {0, 0, -1, -1};    // inclusive, in output pixels
+        KVS_RECT rcSource = {0, 0, -1, -1}; // inclusive, in the channel's frame
+        KVS_RECT rcDest = {0, 0, -1, -1};   // inclusive, in output pixels
         int nOpacity = 255;
         bool bInset = false;
     };
@@ -36,16 +36,16 @@ public:
     // Black background, then channels that are not inset, then inset
     // channels (each group in the given order), then overlays in the given
     // order. Any width: an odd one ends in an unpaired pixel (YuyvLayout.h).
-    void Compose(uint8_t* pDst, int nDstStride, int nWidth, int nHeight,
-                 const std::vector<ChannelDraw>& channels, const std::vector<OverlayDraw>& overlays);
+    void Compose(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, const std::vector<ChannelDraw>& channels,
+                 const std::vector<OverlayDraw>& overlays);
 
 private:
     // A channel clipped to both its frame and the output, in pixels.
     struct Clipped
     {
         const ChannelDraw* pDraw;
-        int x0, x1, y0, y1;   // output area [x0, x1) x [y0, y1)
-        int dx, dy;           // source pixel = output pixel - (dx, dy)
+        int x0, x1, y0, y1; // output area [x0, x1) x [y0, y1)
+        int dx, dy;         // source pixel = output pixel - (dx, dy)
     };
 
     static bool Clip(const ChannelDraw& draw, int nWidth, int nHeight, Clipped& clipped);

@@ -84,16 +84,16 @@ void COverlay::BuildVariant(const QImage& image, int nShift, Variant& variant)
             ia[2] = uint8_t(255 - c1.nAlpha);
             ia[3] = uint8_t(255 - nAlphaC);
 
-            int nKind = -1;  // transparent
+            int nKind = -1; // transparent
             if (c0.nAlpha == 255 && c1.nAlpha == 255)
                 nKind = RUN_COPY;
             else if (c0.nAlpha != 0 || c1.nAlpha != 0)
                 nKind = RUN_BLEND;
             if (nKind < 0)
                 continue;
-            const bool bExtend = int32_t(variant.runs.size()) > variant.anRowRuns[size_t(y)]
-                && variant.runs.back().eKind == nKind
-                && variant.runs.back().nStartPair + variant.runs.back().nPairs == p;
+            const bool bExtend = int32_t(variant.runs.size()) > variant.anRowRuns[size_t(y)] &&
+                                 variant.runs.back().eKind == nKind &&
+                                 variant.runs.back().nStartPair + variant.runs.back().nPairs == p;
             if (bExtend)
                 ++variant.runs.back().nPairs;
             else
@@ -110,7 +110,7 @@ void COverlay::Draw(uint8_t* pFrame, int nStride, int nFrameWidth, int nFrameHei
     // 64-bit so that positions near the int limits cannot overflow.
     const int nShift = int(nX & 1);
     const Variant& variant = m_variants[nShift];
-    const int64_t nFirstPair = (int64_t(nX) - nShift) / 2;  // output pair of overlay pair 0
+    const int64_t nFirstPair = (int64_t(nX) - nShift) / 2; // output pair of overlay pair 0
     const int64_t nFramePairs = nFrameWidth / 2;
     const int64_t nPairFrom = std::max<int64_t>(0, -nFirstPair);
     const int64_t nPairTo = std::min<int64_t>(variant.nPairs, nFramePairs - nFirstPair);

@@ -27,7 +27,11 @@ public:
     void Draw(uint8_t* pFrame, int nStride, int nFrameWidth, int nFrameHeight, int nX, int nY) const;
 
 private:
-    enum ERunKind : uint8_t { RUN_COPY, RUN_BLEND };
+    enum ERunKind : uint8_t
+    {
+        RUN_COPY,
+        RUN_BLEND
+    };
 
     struct Run
     {
@@ -39,11 +43,11 @@ private:
     // The overlay regrouped into pairs starting at pixel -nShift (0 or 1).
     struct Variant
     {
-        int nPairs = 0;                   // pairs per row
-        std::vector<uint8_t> abData;      // premultiplied Y U Y V, nPairs * 4 per row
-        std::vector<uint8_t> abInvAlpha;  // 255 - alpha for each byte of abData
-        std::vector<Run> runs;            // transparent pairs appear in no run
-        std::vector<int32_t> anRowRuns;   // runs of row r: [anRowRuns[r], anRowRuns[r + 1])
+        int nPairs = 0;                  // pairs per row
+        std::vector<uint8_t> abData;     // premultiplied Y U Y V, nPairs * 4 per row
+        std::vector<uint8_t> abInvAlpha; // 255 - alpha for each byte of abData
+        std::vector<Run> runs;           // transparent pairs appear in no run
+        std::vector<int32_t> anRowRuns;  // runs of row r: [anRowRuns[r], anRowRuns[r + 1])
     };
 
     COverlay() = default;

@@ -6,7 +6,8 @@
 #include <QImageWriter>
 #include <QSaveFile>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 #include <libswscale/swscale.h>
 }
@@ -42,7 +43,7 @@ void CSnapshotWriter::ThreadMain()
     {
         m_cond.wait(lock, [this] { return m_bQuit || !m_jobs.empty(); });
         if (m_jobs.empty())
-            return;  // quitting with nothing left to write
+            return; // quitting with nothing left to write
         Job job = std::move(m_jobs.front());
         m_jobs.pop_front();
         lock.unlock();

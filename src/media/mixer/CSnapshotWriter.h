@@ -16,7 +16,7 @@ class CSnapshotWriter
 {
 public:
     CSnapshotWriter() = default;
-    ~CSnapshotWriter();  // writes what is queued, then ends the thread
+    ~CSnapshotWriter(); // writes what is queued, then ends the thread
     CSnapshotWriter(const CSnapshotWriter&) = delete;
     CSnapshotWriter& operator=(const CSnapshotWriter&) = delete;
 

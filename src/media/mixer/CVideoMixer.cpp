@@ -319,7 +319,7 @@ bool CVideoMixer::SetOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay, int nX, in
 
 bool CVideoMixer::DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay)
 {
-    std::shared_ptr<Overlay> pRemoved;  // freed after the lock is released
+    std::shared_ptr<Overlay> pRemoved; // freed after the lock is released
     std::lock_guard<std::mutex> lock(m_mutexScene);
     const auto it = std::find_if(m_overlays.begin(), m_overlays.end(), [&](const std::shared_ptr<Overlay>& p) {
         return p->hOverlay == hOverlay && p->eKind == eKind;

@@ -35,9 +35,13 @@ public:
     // it showed. Frames are shared, not copied: composing reads them where
     // the capture wrote them.
     typedef std::shared_ptr<const KVMedia::SCapturedFrame> (*PFN_ACQUIRE_FRAME)(KVS_HANDLE hCapture, int nWidth,
-                                                                               int nHeight, uint64_t nAfterSeq);
+                                                                                int nHeight, uint64_t nAfterSeq);
 
-    enum EOverlayKind { OVERLAY_IMAGE, OVERLAY_CAPTION };
+    enum EOverlayKind
+    {
+        OVERLAY_IMAGE,
+        OVERLAY_CAPTION
+    };
 
     // Any size KVMedia::IsFrameSizeAllowed takes; nDuration (100 ns) positive.
     CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE_FRAME pfnAcquireFrame);
@@ -111,8 +115,8 @@ private:
     const PFN_ACQUIRE_FRAME m_pfnAcquireFrame;
 
     std::mutex m_mutexScene;
-    std::vector<std::shared_ptr<Channel>> m_channels;  // in insertion order
-    std::vector<std::shared_ptr<Overlay>> m_overlays;  // in insertion order
+    std::vector<std::shared_ptr<Channel>> m_channels; // in insertion order
+    std::vector<std::shared_ptr<Overlay>> m_overlays; // in insertion order
     KVS_MIXER_TICK_CALLBACK m_pfnTick = nullptr;
     void* m_pTickUser = nullptr;
     KVS_MIXER_FRAME_CALLBACK m_pfnFrame = nullptr;

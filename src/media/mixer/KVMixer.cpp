@@ -30,7 +30,10 @@ KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nCol
     if (nColor != KVS_COLOR_YUYV || !KVMedia::IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
         Platform::DebugOutput(QStringLiteral("mixer: refused %1x%2, duration %3, colour %4")
-                                  .arg(nWidth).arg(nHeight).arg(nDuration).arg(nColor));
+                                  .arg(nWidth)
+                                  .arg(nHeight)
+                                  .arg(nDuration)
+                                  .arg(nColor));
         return nullptr;
     }
     return Mixers().Add(std::make_shared<CVideoMixer>(nWidth, nHeight, nDuration, &KVS_AcquireLatestFrame));

@@ -71,7 +71,8 @@ bool RenderCaption(const QString& strText, const QString& strFont, const KVS_CAP
     if (style.nFontSize <= 0 || style.nFontSize > 1024 || style.nBorder < 0 || style.nBorder > 256)
     {
         Platform::DebugOutput(QStringLiteral("mixer: caption style refused (size %1, border %2)")
-                                  .arg(style.nFontSize).arg(style.nBorder));
+                                  .arg(style.nFontSize)
+                                  .arg(style.nBorder));
         return false;
     }
 

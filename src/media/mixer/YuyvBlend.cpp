@@ -52,8 +52,7 @@ void BlendConst(uint8_t* pDst, const uint8_t* pSrc, int nBytes, int nAlpha)
                                    _mm_mullo_epi16(_mm_unpacklo_epi8(d, zero), ia));
         __m128i hi = _mm_add_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(s, zero), a),
                                    _mm_mullo_epi16(_mm_unpackhi_epi8(d, zero), ia));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + i),
-                         _mm_packus_epi16(Div255Epu16(lo), Div255Epu16(hi)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pDst + i), _mm_packus_epi16(Div255Epu16(lo), Div255Epu16(hi)));
     }
 #endif
     for (; i < nBytes; ++i)

@@ -15,7 +15,7 @@ namespace
 struct SPropertyHandle
 {
     std::shared_ptr<CVideoDeviceState> pDevice;
-    std::unique_ptr<CV4l2Controls> pControls;   // real devices only
+    std::unique_ptr<CV4l2Controls> pControls; // real devices only
 };
 
 CHandleTable<SPropertyHandle>& Properties()

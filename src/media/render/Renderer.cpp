@@ -5,7 +5,8 @@
 #include "media/render/RenderTargets.h"
 #include "media/capture/YuyvLayout.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 }
 
@@ -28,7 +29,9 @@ bool ValidSource(int nColor, int nWidth, int nHeight)
 }
 
 CRenderer::CRenderer(KVS_WINDOW hWnd, int nWidth, int nHeight)
-    : m_hWnd(hWnd), m_nWidth(nWidth), m_nHeight(nHeight)
+    : m_hWnd(hWnd)
+    , m_nWidth(nWidth)
+    , m_nHeight(nHeight)
 {
 }
 

@@ -52,8 +52,7 @@ std::vector<uint8_t> MakeAvcConfig(const uint8_t* pData, int nLength)
     if (vecSps.empty() || vecPps.empty() || vecSps.size() > 31 || vecPps.size() > 255)
         return {};
 
-    std::vector<uint8_t> vecOut = {1, vecSps[0][1], vecSps[0][2], vecSps[0][3], 0xFF,
-                                   uint8_t(0xE0 | vecSps.size())};
+    std::vector<uint8_t> vecOut = {1, vecSps[0][1], vecSps[0][2], vecSps[0][3], 0xFF, uint8_t(0xE0 | vecSps.size())};
     auto append = [&vecOut](const std::vector<uint8_t>& unit) {
         vecOut.push_back(uint8_t(unit.size() >> 8));
         vecOut.push_back(uint8_t(unit.size() & 0xFF));

@@ -4,7 +4,8 @@
 #include "media/rtmp/RtmpClient.h"
 #include "media/rtmp/RtmpHandshake.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 }
 

@@ -3,7 +3,8 @@
 #include "media/rtmp/AvcConfig.h"
 #include "platform/Platform.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavformat/avformat.h>
 #include <libavutil/time.h>
 }
@@ -33,7 +34,10 @@ QString ErrorText(int nError)
 }
 
 CRtmpClient::CRtmpClient(const std::string& strUrl, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser)
-    : m_strUrl(strUrl), m_nTimeout(nTimeout > 0 ? nTimeout : 5000), m_pfnEvent(pfn), m_pUser(pUser)
+    : m_strUrl(strUrl)
+    , m_nTimeout(nTimeout > 0 ? nTimeout : 5000)
+    , m_pfnEvent(pfn)
+    , m_pUser(pUser)
 {
 }
 
@@ -229,7 +233,8 @@ void CRtmpClient::Stop()
             m_thread.join();
         else
         {
-            Platform::DebugOutput(QStringLiteral("RTMP: the server does not respond; the connection is left to close by itself"));
+            Platform::DebugOutput(
+                QStringLiteral("RTMP: the server does not respond; the connection is left to close by itself"));
             m_thread.detach();
         }
     }
@@ -329,7 +334,8 @@ bool CRtmpClient::Connect()
 {
     if (avformat_alloc_output_context2(&m_pContext, nullptr, "flv", m_strUrl.c_str()) < 0 || !m_pContext)
     {
-        Platform::DebugOutput(QStringLiteral("RTMP: cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
+        Platform::DebugOutput(
+            QStringLiteral("RTMP: cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
         m_pContext = nullptr;
         return false;
     }
@@ -339,8 +345,8 @@ bool CRtmpClient::Connect()
     m_pContext->flush_packets = 1;
 
     m_nConnectDeadline = NowMs() + m_nTimeout;
-    int nResult = avio_open2(&m_pContext->pb, m_strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback,
-                             nullptr);
+    int nResult =
+        avio_open2(&m_pContext->pb, m_strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback, nullptr);
     m_nConnectDeadline = 0;
     if (nResult < 0)
     {
@@ -432,7 +438,7 @@ CRtmpClient::WriteResult CRtmpClient::WritePacket(const CRtmpPacket& packet)
     if (!pPacket || av_new_packet(pPacket, int(packet.vecData.size())) < 0)
     {
         av_packet_free(&pPacket);
-        return WRITE_SKIPPED;    // out of memory costs this packet, not the connection
+        return WRITE_SKIPPED; // out of memory costs this packet, not the connection
     }
     memcpy(pPacket->data, packet.vecData.data(), packet.vecData.size());
     pPacket->stream_index = nIndex;

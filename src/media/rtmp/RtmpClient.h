@@ -41,7 +41,12 @@ private:
     bool WriteHeader();
     // Under m_mtx: keeps the codec headers the first packets bring.
     void StoreExtraData(int nStream, const KVE_PACKET_INFO& info);
-    enum WriteResult { WRITE_FAILED, WRITE_SKIPPED, WRITE_SENT };
+    enum WriteResult
+    {
+        WRITE_FAILED,
+        WRITE_SKIPPED,
+        WRITE_SENT
+    };
     WriteResult WritePacket(const CRtmpPacket& packet);
     // Under m_mtx.
     void CountSent(const CRtmpPacket& packet);
@@ -92,7 +97,7 @@ private:
     uint64_t m_nAudioSent = 0;
     std::vector<uint8_t> m_vecVideoExtra;
     std::vector<uint8_t> m_vecAudioExtra;
-    int64_t m_nVideoExtraTime = 0;    // ms, when the video header arrived
+    int64_t m_nVideoExtraTime = 0; // ms, when the video header arrived
 
     std::atomic<bool> m_bAbort{false};
     std::atomic<int64_t> m_nConnectDeadline{0};

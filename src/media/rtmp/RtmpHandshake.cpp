@@ -22,7 +22,11 @@
 
 namespace
 {
-enum { kVersion = 3, kChunk = 1536 };
+enum
+{
+    kVersion = 3,
+    kChunk = 1536
+};
 
 using Clock = std::chrono::steady_clock;
 

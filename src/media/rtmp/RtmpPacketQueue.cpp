@@ -5,7 +5,10 @@
 #include <algorithm>
 
 CRtmpPacketQueue::CRtmpPacketQueue(int64_t nMaxSpan, size_t nMaxBytes, int64_t nMaxAudioSpan, size_t nMaxAudioBytes)
-    : m_nMaxSpan(nMaxSpan), m_nMaxBytes(nMaxBytes), m_nMaxAudioSpan(nMaxAudioSpan), m_nMaxAudioBytes(nMaxAudioBytes)
+    : m_nMaxSpan(nMaxSpan)
+    , m_nMaxBytes(nMaxBytes)
+    , m_nMaxAudioSpan(nMaxAudioSpan)
+    , m_nMaxAudioBytes(nMaxAudioBytes)
 {
 }
 
@@ -73,8 +76,7 @@ bool CRtmpPacketQueue::PushAudio(CRtmpPacket&& packet)
     // Only a server that has stopped taking anything gets this far behind;
     // the oldest sound is the least worth sending then.
     const int64_t nNewest = m_deqAudio.back().nDts;
-    while (m_deqAudio.size() > 1 &&
-           (m_nAudioBytes > nMaxBytes || nNewest - m_deqAudio.front().nDts > nMaxSpan))
+    while (m_deqAudio.size() > 1 && (m_nAudioBytes > nMaxBytes || nNewest - m_deqAudio.front().nDts > nMaxSpan))
     {
         m_nAudioBytes -= m_deqAudio.front().vecData.size();
         m_deqAudio.pop_front();

@@ -8,13 +8,13 @@
 
 struct CRtmpPacket
 {
-    int nStream = 0;            // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO
+    int nStream = 0; // KVE_STREAM_VIDEO or KVE_STREAM_AUDIO
     bool bKeyFrame = false;
-    int64_t nPts = 0;           // 100-ns units
+    int64_t nPts = 0; // 100-ns units
     int64_t nDts = 0;
     int64_t nDuration = 0;
     std::vector<uint8_t> vecData;
-    uint64_t nOrder = 0;        // arrival order across both streams
+    uint64_t nOrder = 0; // arrival order across both streams
 };
 
 // Video is what a slow connection cannot carry, and the far end can only

@@ -86,7 +86,8 @@ int ShowPropertyDialog(KVS_HANDLE hCapture, KVS_WINDOW hParent, void* /*pUser*/)
         for (const auto& entry : listSliders)
         {
             int nMin = 0, nMax = 0, nDefault = 0;
-            if (entry.second->isEnabled() && KVPHD_GetVideoProcParamRange(hProperty, entry.first, &nMin, &nMax, &nDefault))
+            if (entry.second->isEnabled() &&
+                KVPHD_GetVideoProcParamRange(hProperty, entry.first, &nMin, &nMax, &nDefault))
                 entry.second->setValue(nDefault);
         }
     });

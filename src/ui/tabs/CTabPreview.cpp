@@ -195,7 +195,9 @@ void CTabPreview::PlaceChannel(int nChannel, int nLayout, int nPosition, int bIn
         // must not stay where an earlier position put it either.
         Platform::DebugOutput(QStringLiteral("Device tab: position %1 of layout %2 has no area in the output; "
                                              "channel %3 is not shown")
-                                  .arg(nPosition + 1).arg(nLayout).arg(nChannel));
+                                  .arg(nPosition + 1)
+                                  .arg(nLayout)
+                                  .arg(nChannel));
         g_capture.RemoveMixerChannel(nChannel);
         return;
     }
@@ -241,9 +243,8 @@ void CTabPreview::RunDeviceDialog(int nChannel)
 {
     // The device dialog for the channel (given the busy flag and this tab as
     // its IDeviceCallback) runs here, modally.
-    Platform::DebugOutput(QStringLiteral("Device tab: no device dialog for channel %1 (busy %2)")
-                              .arg(nChannel)
-                              .arg(m_bBusy ? 1 : 0));
+    Platform::DebugOutput(
+        QStringLiteral("Device tab: no device dialog for channel %1 (busy %2)").arg(nChannel).arg(m_bBusy ? 1 : 0));
 }
 
 void CTabPreview::OnPositionChanged(int nIndex)

@@ -21,7 +21,11 @@ class CTabPreview : public QWidget, public IVideoWndCallback, public IDeviceCall
     Q_OBJECT
 
 public:
-    enum { CHANNEL_COUNT = 6, NAME_MAX_LENGTH = 8 };
+    enum
+    {
+        CHANNEL_COUNT = 6,
+        NAME_MAX_LENGTH = 8
+    };
 
     explicit CTabPreview(QWidget* pParent);
 

@@ -172,16 +172,15 @@ QGroupBox* CTabSettings::CreateAudioGroup()
     QGridLayout* pGrid = CreatePairGrid();
     pBoxLayout->addLayout(pGrid);
 
-    m_pCmbAudioDevice = AddComboPair(pGrid, 0, 0, tr("Audio Device:"), pGroup, "cmbAudioDevice",
-                                     &m_pLblAudioDevice, 2);
+    m_pCmbAudioDevice = AddComboPair(pGrid, 0, 0, tr("Audio Device:"), pGroup, "cmbAudioDevice", &m_pLblAudioDevice, 2);
     // A sound server's source names can be long; the list shows them in
     // full, the closed box cuts them rather than widening the tab.
     m_pCmbAudioDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_pCmbAudioDevice->setMinimumContentsLength(16);
-    m_pCmbAudioBitrate = AddComboPair(pGrid, 1, 0, tr("Audio Bitrate:"), pGroup, "cmbAudioBitrate",
-                                      &m_pLblAudioBitrate);
-    m_pCmbAudioQuality = AddComboPair(pGrid, 1, 1, tr("Encoder Quality:"), pGroup, "cmbAudioQuality",
-                                      &m_pLblAudioQuality);
+    m_pCmbAudioBitrate =
+        AddComboPair(pGrid, 1, 0, tr("Audio Bitrate:"), pGroup, "cmbAudioBitrate", &m_pLblAudioBitrate);
+    m_pCmbAudioQuality =
+        AddComboPair(pGrid, 1, 1, tr("Encoder Quality:"), pGroup, "cmbAudioQuality", &m_pLblAudioQuality);
     m_pCkbMonitor = new QCheckBox(tr("Monitor audio device."), pGroup);
     m_pCkbMonitor->setObjectName(QStringLiteral("ckbMonitor"));
     pBoxLayout->addWidget(m_pCkbMonitor);
@@ -330,8 +329,8 @@ int CTabSettings::ComputeSmallFormat(int nSizeIndex)
 void CTabSettings::ReportMissingAudioDevice(const QString& strName)
 {
     const QString strMessage = strName.isEmpty()
-        ? tr("The chosen audio device is not available. No audio device is open.")
-        : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
+                                   ? tr("The chosen audio device is not available. No audio device is open.")
+                                   : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
     Platform::DebugOutput(QStringLiteral("Vistrel: ") + strMessage);
     // The tab is built before it sits in the main window: the status bar is
     // reachable once the event loop runs.
@@ -493,8 +492,7 @@ void CTabSettings::RefreshDiskFree(const QString& strPath)
 void CTabSettings::OnBtnDataStorageDir()
 {
     const QString strChosen = QFileDialog::getExistingDirectory(
-        this, tr("Storage"), m_pEdtDataStorage->text(),
-        QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+        this, tr("Storage"), m_pEdtDataStorage->text(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
     if (strChosen.isEmpty())
         return;
     const QString strPath = QDir::toNativeSeparators(strChosen);
@@ -552,8 +550,7 @@ bool CTabSettings::ValidateRtmpFields()
 {
     if (!m_pCkbRtmp->isChecked())
         return true;
-    const QString strError = GetRtmpFieldsError(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(),
-                                                m_pEdtRtmpStream->text());
+    const QString strError = GetRtmpFieldsError(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text());
     if (strError.isEmpty())
         return true;
     ShowCriticalMessageYes(nullptr, strError);

@@ -9,13 +9,16 @@
 
 namespace ChannelPlacement
 {
-enum { CHANNEL_COUNT = 6 };
+enum
+{
+    CHANNEL_COUNT = 6
+};
 
 struct SChannel
 {
-    int nDevice = -1;       // -1: no device assigned
-    int nPosition = -1;     // as stored, which may lie outside the layout
-    bool bPlaced = false;   // the mixer shows the channel now
+    int nDevice = -1;     // -1: no device assigned
+    int nPosition = -1;   // as stored, which may lie outside the layout
+    bool bPlaced = false; // the mixer shows the channel now
 };
 using ChannelTable = std::array<SChannel, CHANNEL_COUNT>;
 
@@ -32,10 +35,10 @@ struct SMixerStep
 {
     enum EKind
     {
-        PLACE,          // nChannel at nPosition with bInset
-        REMOVE,         // nChannel out of the mixer
-        REPLACE_PAIR,   // nChannel at position 0, then nSecond at position 1
-        TRANSITION      // cross-fade from nChannel to nSecond
+        PLACE,        // nChannel at nPosition with bInset
+        REMOVE,       // nChannel out of the mixer
+        REPLACE_PAIR, // nChannel at position 0, then nSecond at position 1
+        TRANSITION    // cross-fade from nChannel to nSecond
     };
     EKind eKind = PLACE;
     int nChannel = -1;

@@ -52,7 +52,7 @@ QString CRenderWidget::MakeScreenKey(const QScreen* pScreen)
 
 void CRenderWidget::UpdateGeometry()
 {
-    const KVS_RECT rcClient {0, 0, width(), height()};
+    const KVS_RECT rcClient{0, 0, width(), height()};
     const QWindow* pWindow = windowHandle();
     const QScreen* pScreen = pWindow ? pWindow->screen() : screen();
     m_target.SetGeometry(rcClient, MakeScreenKey(pScreen));

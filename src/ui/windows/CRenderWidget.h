@@ -56,7 +56,10 @@ private:
     class CTarget final : public IKVRenderTarget
     {
     public:
-        explicit CTarget(CRenderWidget* pOwner) : m_pOwner(pOwner) {}
+        explicit CTarget(CRenderWidget* pOwner)
+            : m_pOwner(pOwner)
+        {
+        }
         KVS_RECT GetClientRect() const override;
         QString GetScreenKey() const override;
         void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override;
@@ -73,12 +76,12 @@ private:
         // A standard mutex, so that thread checkers see the media threads and
         // the user-interface thread take turns.
         mutable std::mutex m_mutex;
-        KVS_RECT m_rcClient {0, 0, 0, 0};
+        KVS_RECT m_rcClient{0, 0, 0, 0};
         QString m_strScreenKey;
         QImage m_image;
-        KVS_RECT m_rcTarget {0, 0, 0, 0};
+        KVS_RECT m_rcTarget{0, 0, 0, 0};
         // One queued repaint at a time, however fast frames arrive.
-        std::atomic<bool> m_bUpdatePending {false};
+        std::atomic<bool> m_bUpdatePending{false};
     };
 
     void Register();

@@ -15,7 +15,10 @@ class CVideoWnd : public CRenderWidget
     Q_OBJECT
 
 public:
-    enum { OUTPUT_CHANNEL = 6 };
+    enum
+    {
+        OUTPUT_CHANNEL = 6
+    };
 
     CVideoWnd(int nChannel, QWidget* pParent);
 

@@ -69,7 +69,8 @@ QByteArray ReadUsbSerial(const QString& strNodeName)
         QFileInfo(QStringLiteral("/sys/class/video4linux/%1/device").arg(strNodeName)).canonicalFilePath();
     if (strInterface.isEmpty())
         return QByteArray();
-    for (const QString& strCandidate : {strInterface + QStringLiteral("/serial"), strInterface + QStringLiteral("/../serial")})
+    for (const QString& strCandidate :
+         {strInterface + QStringLiteral("/serial"), strInterface + QStringLiteral("/../serial")})
     {
         QFile file(strCandidate);
         if (file.open(QIODevice::ReadOnly))
@@ -82,11 +83,16 @@ uint32_t ControlId(int nParam)
 {
     switch (nParam)
     {
-    case KVPHD_PARAM_BRIGHTNESS: return V4L2_CID_BRIGHTNESS;
-    case KVPHD_PARAM_CONTRAST: return V4L2_CID_CONTRAST;
-    case KVPHD_PARAM_HUE: return V4L2_CID_HUE;
-    case KVPHD_PARAM_SATURATION: return V4L2_CID_SATURATION;
-    default: return 0;
+    case KVPHD_PARAM_BRIGHTNESS:
+        return V4L2_CID_BRIGHTNESS;
+    case KVPHD_PARAM_CONTRAST:
+        return V4L2_CID_CONTRAST;
+    case KVPHD_PARAM_HUE:
+        return V4L2_CID_HUE;
+    case KVPHD_PARAM_SATURATION:
+        return V4L2_CID_SATURATION;
+    default:
+        return 0;
     }
 }
 }
@@ -194,7 +200,8 @@ bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecSizes, int nWidth, int nHei
         }
         const bool bBestCovers = pBest->nWidth >= nWidth && pBest->nHeight >= nHeight;
         const qint64 nBestArea = qint64(pBest->nWidth) * pBest->nHeight;
-        if ((bCovers && !bBestCovers) || (bCovers && nArea < nBestArea) || (!bCovers && !bBestCovers && nArea > nBestArea))
+        if ((bCovers && !bBestCovers) || (bCovers && nArea < nBestArea) ||
+            (!bCovers && !bBestCovers && nArea > nBestArea))
             pBest = &size;
     }
     *pChoice = {pBest->nFourcc, pBest->nWidth, pBest->nHeight};

@@ -13,11 +13,11 @@ namespace KVMedia
 {
 struct SV4l2Node
 {
-    QString strPath;        // /dev/videoN
-    QString strCard;        // the driver's card name
-    int nMaxWidth = 0;      // the largest width and the largest height offered,
-    int nMaxHeight = 0;     // not necessarily of one size
-    QByteArray baSerial;    // USB serial number, empty when there is none
+    QString strPath;     // /dev/videoN
+    QString strCard;     // the driver's card name
+    int nMaxWidth = 0;   // the largest width and the largest height offered,
+    int nMaxHeight = 0;  // not necessarily of one size
+    QByteArray baSerial; // USB serial number, empty when there is none
 };
 
 // One size a node offers in one of the formats we read (YUYV or MJPEG).

@@ -5,7 +5,8 @@
 
 #include <QFile>
 
-extern "C" {
+extern "C"
+{
 #include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
@@ -34,10 +35,14 @@ AVPixelFormat PlainFormat(AVPixelFormat eFormat, bool* pbFullRange)
     *pbFullRange = true;
     switch (eFormat)
     {
-    case AV_PIX_FMT_YUVJ420P: return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P: return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P: return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P: return AV_PIX_FMT_YUV440P;
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
     default:
         *pbFullRange = false;
         return eFormat;
@@ -83,7 +88,8 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
     m_pFormat->flags |= AVFMT_FLAG_NONBLOCK;
 
     AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "video_size", QStringLiteral("%1x%2").arg(choice.nWidth).arg(choice.nHeight).toLatin1().constData(), 0);
+    av_dict_set(&pOptions, "video_size",
+                QStringLiteral("%1x%2").arg(choice.nWidth).arg(choice.nHeight).toLatin1().constData(), 0);
     av_dict_set(&pOptions, "input_format", choice.nFourcc == V4L2_PIX_FMT_MJPEG ? "mjpeg" : "yuyv422", 0);
     av_dict_set(&pOptions, "framerate", QStringLiteral("10000000/%1").arg(nDuration).toLatin1().constData(), 0);
     const int nOpen = avformat_open_input(&m_pFormat, QFile::encodeName(m_strNode).constData(), pInput, &pOptions);
@@ -129,7 +135,7 @@ int CV4l2Producer::Produce(uint8_t* pDst, int nStride, CStopSignal& stop)
         const int nSent = avcodec_send_packet(m_pDecoder, m_pPacket);
         av_packet_unref(m_pPacket);
         if (nSent < 0)
-            continue;   // a damaged MJPEG frame; the next one may be fine
+            continue; // a damaged MJPEG frame; the next one may be fine
         const int nReceived = avcodec_receive_frame(m_pDecoder, m_pFrame);
         if (nReceived == AVERROR(EAGAIN))
             continue;

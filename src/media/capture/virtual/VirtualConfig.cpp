@@ -34,7 +34,9 @@ int ClampCount(const QString& strText, const char* pszVariable, QStringList* pEr
     }
     if (nCount > MAX_VIRTUAL_DEVICES)
     {
-        pErrors->append(QStringLiteral("%1: at most %2 devices, using %2").arg(QLatin1String(pszVariable)).arg(MAX_VIRTUAL_DEVICES));
+        pErrors->append(QStringLiteral("%1: at most %2 devices, using %2")
+                            .arg(QLatin1String(pszVariable))
+                            .arg(MAX_VIRTUAL_DEVICES));
         return MAX_VIRTUAL_DEVICES;
     }
     return nCount;
@@ -131,7 +133,8 @@ std::vector<SVirtualVideoEntry> ParseVirtualVideoConfig(const QString& strValue,
             continue;
         if (int(vecEntries.size()) >= MAX_VIRTUAL_DEVICES)
         {
-            pErrors->append(QStringLiteral("VISTREL_VIRTUAL_VIDEO: at most %1 devices, the rest is ignored").arg(MAX_VIRTUAL_DEVICES));
+            pErrors->append(QStringLiteral("VISTREL_VIRTUAL_VIDEO: at most %1 devices, the rest is ignored")
+                                .arg(MAX_VIRTUAL_DEVICES));
             break;
         }
         SVirtualVideoEntry entry;

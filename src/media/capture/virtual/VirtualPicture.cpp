@@ -12,7 +12,8 @@
 #include <QImage>
 #include <QPainter>
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 }
 
@@ -36,10 +37,9 @@ struct SGlyph
     uint8_t abRows[5];
 };
 constexpr SGlyph s_aGlyphs[] = {
-    {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}},
-    {'3', {7, 1, 7, 1, 7}}, {'4', {5, 5, 7, 1, 1}}, {'5', {7, 4, 7, 1, 7}},
-    {'6', {7, 4, 7, 5, 7}}, {'7', {7, 1, 1, 1, 1}}, {'8', {7, 5, 7, 5, 7}},
-    {'9', {7, 5, 7, 1, 7}}, {':', {0, 2, 0, 2, 0}}, {'.', {0, 0, 0, 0, 2}},
+    {'0', {7, 5, 5, 5, 7}}, {'1', {2, 6, 2, 2, 7}}, {'2', {7, 1, 7, 4, 7}}, {'3', {7, 1, 7, 1, 7}},
+    {'4', {5, 5, 7, 1, 1}}, {'5', {7, 4, 7, 1, 7}}, {'6', {7, 4, 7, 5, 7}}, {'7', {7, 1, 1, 1, 1}},
+    {'8', {7, 5, 7, 5, 7}}, {'9', {7, 5, 7, 1, 7}}, {':', {0, 2, 0, 2, 0}}, {'.', {0, 0, 0, 0, 2}},
 };
 
 const uint8_t* FindGlyph(char ch)
@@ -85,16 +85,16 @@ void PaintPattern(QImage& image, int nPattern)
             QRgb rgb = rgbBase;
             switch (nPattern % 4)
             {
-            case 0:     // bars whose hue walks around the wheel
+            case 0: // bars whose hue walks around the wheel
                 rgb = QColor::fromHsv((colorBase.hsvHue() + (x * 8 / nWidth) * 45) % 360, 190, 200).rgb();
                 break;
-            case 1:     // checkerboard
+            case 1: // checkerboard
                 rgb = ((x / nCell + y / nCell) & 1) ? rgbBase : rgbDark;
                 break;
-            case 2:     // diagonal stripes
+            case 2: // diagonal stripes
                 rgb = (((x + y) / nCell) & 1) ? rgbBase : rgbDark;
                 break;
-            default:    // rings around the centre
+            default: // rings around the centre
             {
                 const int dx = x - nWidth / 2;
                 const int dy = y - nHeight / 2;
@@ -248,8 +248,7 @@ void CVirtualPicture::DrawCounter(uint64_t nFrameIndex, int nDuration, uint8_t n
     std::snprintf(szText, sizeof(szText), "%07llu %02llu:%02llu:%02llu.%03llu",
                   static_cast<unsigned long long>(nFrameIndex % 10000000),
                   static_cast<unsigned long long>(nMs / 3600000 % 100),
-                  static_cast<unsigned long long>(nMs / 60000 % 60),
-                  static_cast<unsigned long long>(nMs / 1000 % 60),
+                  static_cast<unsigned long long>(nMs / 60000 % 60), static_cast<unsigned long long>(nMs / 1000 % 60),
                   static_cast<unsigned long long>(nMs % 1000));
     const int nLength = int(std::strlen(szText));
 

@@ -33,15 +33,16 @@ public:
 private:
     struct SBackground
     {
-        std::vector<uint8_t> vecRaw;        // as built, controls at default
-        std::vector<uint8_t> vecAdjusted;   // with the current controls
+        std::vector<uint8_t> vecRaw;      // as built, controls at default
+        std::vector<uint8_t> vecAdjusted; // with the current controls
         uint32_t nVersion = 0;
         bool bAdjustedValid = false;
     };
 
     const std::vector<uint8_t>& Adjusted(SBackground& background, const CPictureAdjust& adjust, uint32_t nVersion);
     void DrawBar(uint64_t nFrameIndex, int nDuration, uint8_t nY, uint8_t* pDst, int nStride) const;
-    void DrawCounter(uint64_t nFrameIndex, int nDuration, uint8_t nInk, uint8_t nPaper, uint8_t* pDst, int nStride) const;
+    void DrawCounter(uint64_t nFrameIndex, int nDuration, uint8_t nInk, uint8_t nPaper, uint8_t* pDst,
+                     int nStride) const;
 
     int m_nWidth = 0;
     int m_nHeight = 0;

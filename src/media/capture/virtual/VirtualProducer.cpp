@@ -2,7 +2,8 @@
 
 #include "media/capture/YuyvLayout.h"
 
-extern "C" {
+extern "C"
+{
 #include <libavutil/pixfmt.h>
 }
 
@@ -37,10 +38,8 @@ void CVirtualProducer::RefreshControls()
     // Version first: a change racing with this read bumps it again and is
     // picked up on the next frame.
     m_nAdjustVersion = m_pDevice->nControlVersion.load(std::memory_order_acquire);
-    m_adjust.Set(m_pDevice->anControl[KVPHD_PARAM_BRIGHTNESS].load(),
-                 m_pDevice->anControl[KVPHD_PARAM_CONTRAST].load(),
-                 m_pDevice->anControl[KVPHD_PARAM_HUE].load(),
-                 m_pDevice->anControl[KVPHD_PARAM_SATURATION].load());
+    m_adjust.Set(m_pDevice->anControl[KVPHD_PARAM_BRIGHTNESS].load(), m_pDevice->anControl[KVPHD_PARAM_CONTRAST].load(),
+                 m_pDevice->anControl[KVPHD_PARAM_HUE].load(), m_pDevice->anControl[KVPHD_PARAM_SATURATION].load());
 }
 
 int CVirtualProducer::Produce(uint8_t* pDst, int nStride, CStopSignal& stop)
