@@ -6,6 +6,7 @@
 #include "engine/CVoIPAutoLock.h"
 #include "media/KVEncoder.h"
 #include "engine/KVRecordParams.h"
+#include "engine/KVUtf16.h"
 #include "engine/KVRecordPacing.h"
 #include "platform/Platform.h"
 
@@ -116,8 +117,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
             StopRecord();
             return false;
         }
-        m_hMp4Muxer =
-            KVE_CreateMp4Muxer(reinterpret_cast<const char16_t*>(strNative.utf16()), m_hH264Encoder, m_hAACEncoder);
+        m_hMp4Muxer = KVE_CreateMp4Muxer(KVUtf16(strNative), m_hH264Encoder, m_hAACEncoder);
         if (!m_hMp4Muxer)
         {
             Platform::DebugOutput(QStringLiteral("Cannot create the file %1").arg(strNative));
