@@ -547,8 +547,7 @@ void CVistrel::closeEvent(QCloseEvent* pEvent)
         m_pMainWnd->OnButtonStop();
         g_settings.SetFrameGeometry(saveGeometry());
     }
-    // ---- Seam: the projection controller's windows are closed here once
-    // the Screen output exists. ----
+    // TODO(#11): close the projection controller's windows here.
     QMainWindow::closeEvent(pEvent);
 }
 

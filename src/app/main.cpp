@@ -100,15 +100,15 @@ int main(int argc, char* argv[])
     // that came while we were starting.
     watcher.Start([] { emit g_pMainWnd->signalShowUp(); });
 
-    // 13. The projection controller of the Screen output is created and
-    // published here.
+    // 13. TODO(#11): create and publish the projection controller of the
+    // Screen output.
 
     // 14. Upgrade check.
     if (!flags.bNoUpgrade)
     {
         const QString strSerial = g_capture.GetSerialNumber();
         Platform::DebugOutput(QStringLiteral("Vistrel: serial number \"%1\"").arg(strSerial));
-        // The upgrade client starts here with this serial number once it exists.
+        // TODO(#11): start the upgrade client with this serial number.
     }
 
     // 15.
@@ -119,7 +119,7 @@ int main(int argc, char* argv[])
     g_capture.Uninit();
     g_layout.ReleaseLayouts();
     g_settings.SaveAssignments();
-    // The upgrade client stops and the projection controller goes here.
+    // TODO(#11): stop the upgrade client and close the projection controller.
     watcher.Stop();
     g_pMainWnd = nullptr;
     pMainWnd.reset();

@@ -105,8 +105,8 @@ void CTabPreview::CreateChannelBox(int nChannel, int nLayout, int nPositionCount
 
     controls.pList = new QPushButton(controls.pBox);
     controls.pList->setIcon(QIcon(QStringLiteral(":/images/videolist.png")));
-    // Until the device dialog exists the button would do nothing; a button
-    // that looks usable and ignores clicks looks broken.
+    // TODO(#10): open the device dialog. Until then the button would do
+    // nothing, and a button that looks usable and ignores clicks looks broken.
     controls.pList->setEnabled(false);
     controls.pList->setToolTip(tr("Device properties are not available yet"));
     controls.pVideo = new CVideoWnd(nChannel, controls.pBox);

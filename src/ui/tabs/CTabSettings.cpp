@@ -396,9 +396,8 @@ void CTabSettings::OnButtonApplyFormat()
 
     if (nSizeIndex != nStoredSize)
     {
-        // ---- Seam: the Screen tab (OnOutputSizeChanged) and the projection
-        // controller (Close, Apply) follow the new size here once they
-        // exist. ----
+        // TODO(#11): the Screen tab (OnOutputSizeChanged) and the projection
+        // controller (Close, Apply) follow the new size here.
     }
 
     if (m_pNotify)

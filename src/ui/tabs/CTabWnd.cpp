@@ -17,8 +17,8 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     // The Device tab opens and places the channels as it is built; the
     // mixer must exist by now.
     m_pTabPreview = new CTabPreview(this);
-    // Layout tab: new CTabLayout(m_pTabPreview, this).
-    // Overlay tab: new CTabOverlay(this).
+    // TODO(#10): the Layout tab, new CTabLayout(m_pTabPreview, this), and
+    // the Overlay tab, new CTabOverlay(this).
     m_pTabSettings = new CTabSettings(m_pNotify, m_pTabPreview, this);
 
     QVBoxLayout* pLayout = new QVBoxLayout(this);
@@ -26,11 +26,12 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     connect(m_pTabWidget, &QTabWidget::currentChanged, this, &CTabWnd::OnTabCurrentChanged);
 
     m_pTabWidget->addTab(m_pTabPreview, tr("Device"));
-    // addTab(m_pTabLayout, tr("Layout")), then addTab(m_pTabOverlay, tr("Overlay")).
+    // TODO(#10): addTab(m_pTabLayout, tr("Layout")), then
+    // addTab(m_pTabOverlay, tr("Overlay")).
 
     if (!QGuiApplication::screens().isEmpty())
     {
-        // Here the Screen tab is created and added as tr("Screen"), its
+        // TODO(#11): create the Screen tab and add it as tr("Screen"), its
         // preview window handed to g_capture.CreateScreenTabRenderer and the
         // tab to the Settings tab; m_nScreenTabIndex is its index.
     }
