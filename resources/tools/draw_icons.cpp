@@ -90,10 +90,10 @@ void DrawFullscreen(QPainter& p)
     p.setPen(InkPen());
     p.setBrush(Qt::NoBrush);
     const qreal a = 6, b = 16, c = 42, d = 32;
-    p.drawPolyline(QPolygonF({ QPointF(a, b), QPointF(a, a), QPointF(b, a) }));
-    p.drawPolyline(QPolygonF({ QPointF(d, a), QPointF(c, a), QPointF(c, b) }));
-    p.drawPolyline(QPolygonF({ QPointF(c, d), QPointF(c, c), QPointF(d, c) }));
-    p.drawPolyline(QPolygonF({ QPointF(b, c), QPointF(a, c), QPointF(a, d) }));
+    p.drawPolyline(QPolygonF({QPointF(a, b), QPointF(a, a), QPointF(b, a)}));
+    p.drawPolyline(QPolygonF({QPointF(d, a), QPointF(c, a), QPointF(c, b)}));
+    p.drawPolyline(QPolygonF({QPointF(c, d), QPointF(c, c), QPointF(d, c)}));
+    p.drawPolyline(QPolygonF({QPointF(b, c), QPointF(a, c), QPointF(a, d)}));
 }
 
 QPainterPath CamcorderPath(const QRectF& rcBody)
@@ -128,7 +128,8 @@ QPainterPath GearPath(const QPointF& ptCentre, qreal dOuter, qreal dInner, int n
 {
     QPainterPath gear;
     const qreal dStep = 2 * M_PI / nTeeth;
-    for (int i = 0; i < nTeeth; ++i) {
+    for (int i = 0; i < nTeeth; ++i)
+    {
         const qreal a0 = i * dStep - dStep * 0.25;
         const qreal a1 = i * dStep + dStep * 0.25;
         const qreal a2 = i * dStep + dStep * 0.5;
@@ -219,8 +220,9 @@ void DrawBack(QPainter& p)
 void DrawVideoList(QPainter& p)
 {
     // Three entries, each a small picture tile and a text line.
-    const QColor tiles[3] = { kTeal, kBlue, kAmber };
-    for (int i = 0; i < 3; ++i) {
+    const QColor tiles[3] = {kTeal, kBlue, kAmber};
+    for (int i = 0; i < 3; ++i)
+    {
         const qreal y = 7 + i * 13;
         p.setPen(Qt::NoPen);
         p.setBrush(tiles[i]);
@@ -260,7 +262,8 @@ void DrawAppIcon(QPainter& p, int nPixels)
     p.drawRoundedRect(QRectF(1, 1, 46, 46), 10, 10);
 
     const QRectF rcScreen = bSmall ? QRectF(5, 12, 38, 30) : QRectF(7, 10, 34, 26);
-    if (!bSmall) {
+    if (!bSmall)
+    {
         p.setBrush(kPaper);
         p.drawRoundedRect(rcScreen.adjusted(-2, -2, 2, 2), 4, 4);
         p.drawRoundedRect(QRectF(18, 38.5, 12, 3), 1.5, 1.5);
@@ -298,7 +301,8 @@ bool Save(const QImage& image, const QString& strPath)
 int main(int argc, char* argv[])
 {
     QGuiApplication app(argc, argv);
-    if (argc != 3) {
+    if (argc != 3)
+    {
         QTextStream(stderr) << "usage: vistrel_draw_icons <images folder> <icon folder>\n";
         return 2;
     }
@@ -307,21 +311,22 @@ int main(int argc, char* argv[])
     if (!dirImages.mkpath(".") || !dirIcon.mkpath("."))
         return 1;
 
-    const struct {
+    const struct
+    {
         const char* pszName;
         void (*pfnDraw)(QPainter&);
     } images[] = {
-        { "snapshot.png", DrawSnapshot }, { "play.png", DrawPlay },
-        { "fullscreen.png", DrawFullscreen }, { "videoset.png", DrawVideoSet },
-        { "network.png", DrawNetwork }, { "record.png", DrawRecord },
-        { "back.png", DrawBack }, { "videolist.png", DrawVideoList },
-        { "video.png", DrawVideo }, { "audio.png", DrawAudio },
+        {"snapshot.png", DrawSnapshot}, {"play.png", DrawPlay},           {"fullscreen.png", DrawFullscreen},
+        {"videoset.png", DrawVideoSet}, {"network.png", DrawNetwork},     {"record.png", DrawRecord},
+        {"back.png", DrawBack},         {"videolist.png", DrawVideoList}, {"video.png", DrawVideo},
+        {"audio.png", DrawAudio},
     };
     bool bOk = true;
     for (const auto& entry : images)
         bOk &= Save(Render(48, entry.pfnDraw), dirImages.filePath(entry.pszName));
 
-    for (int nSize : { 16, 24, 32, 48, 64, 128, 256 }) {
+    for (int nSize : {16, 24, 32, 48, 64, 128, 256})
+    {
         QImage icon = Render(nSize, [nSize](QPainter& p) { DrawAppIcon(p, nSize); });
         bOk &= Save(icon, dirIcon.filePath(QString("vistrel-%1.png").arg(nSize)));
         if (nSize == 256)
