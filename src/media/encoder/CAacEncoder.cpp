@@ -119,37 +119,21 @@ bool CAacEncoder::Encode(AVFrame* pFrame)
 {
     if (avcodec_send_frame(m_pContext, pFrame) < 0)
         return false;
-    AVPacket* pPacket = av_packet_alloc();
-    if (!pPacket)
-        return false;
-    bool bOk = true;
-    for (;;)
-    {
-        const int nResult = avcodec_receive_packet(m_pContext, pPacket);
-        if (nResult == AVERROR(EAGAIN) || nResult == AVERROR_EOF)
-            break;
-        if (nResult < 0)
-        {
-            bOk = false;
-            break;
-        }
+    return m_output.Drain(m_pContext, "AAC", [this](const AVPacket& packet) {
         const AVRational tb100ns{1, 10000000};
         KVE_PACKET_INFO info = {};
         info.nStream = KVE_STREAM_AUDIO;
         info.bKeyFrame = 1;
         // Encoder time stamps: the first packet starts one frame early, the
         // encoder's priming, which the MP4 edit list hides again.
-        info.nPts = av_rescale_q(pPacket->pts, m_pContext->time_base, tb100ns);
-        info.nDts = av_rescale_q(pPacket->dts, m_pContext->time_base, tb100ns);
-        info.nDuration = av_rescale_q(pPacket->duration > 0 ? pPacket->duration : m_pContext->frame_size,
+        info.nPts = av_rescale_q(packet.pts, m_pContext->time_base, tb100ns);
+        info.nDts = av_rescale_q(packet.dts, m_pContext->time_base, tb100ns);
+        info.nDuration = av_rescale_q(packet.duration > 0 ? packet.duration : m_pContext->frame_size,
                                       m_pContext->time_base, tb100ns);
         info.pExtraData = m_vecExtraData.data();
         info.nExtraData = static_cast<int32_t>(m_vecExtraData.size());
-        m_output.Deliver(pPacket->data, pPacket->size, info);
-        av_packet_unref(pPacket);
-    }
-    av_packet_free(&pPacket);
-    return bOk;
+        m_output.Deliver(packet.data, packet.size, info);
+    });
 }
 
 void CAacEncoder::Close()

@@ -330,43 +330,26 @@ bool CH264Encoder::Encode(AVFrame* pFrame)
         Platform::DebugOutput(QStringLiteral("encoder: H.264 frame refused: %1").arg(AvError(nResult)));
         return false;
     }
-    AVPacket* pPacket = av_packet_alloc();
-    if (!pPacket)
-        return false;
-    bool bOk = true;
-    for (;;)
-    {
-        nResult = avcodec_receive_packet(m_pContext, pPacket);
-        if (nResult == AVERROR(EAGAIN) || nResult == AVERROR_EOF)
-            break;
-        if (nResult < 0)
-        {
-            Platform::DebugOutput(QStringLiteral("encoder: H.264 encoding failed: %1").arg(AvError(nResult)));
-            bOk = false;
-            break;
-        }
+    return m_output.Drain(m_pContext, "H.264", [this](const AVPacket& packet) {
         KVE_PACKET_INFO info = {};
         info.nStream = KVE_STREAM_VIDEO;
-        info.bKeyFrame = (pPacket->flags & AV_PKT_FLAG_KEY) ? 1 : 0;
+        info.bKeyFrame = (packet.flags & AV_PKT_FLAG_KEY) ? 1 : 0;
         // The time base is one frame, so 100-ns units are a multiplication.
-        info.nPts = pPacket->pts * m_nDuration;
-        info.nDts = pPacket->dts * m_nDuration;
-        info.nDuration = (pPacket->duration > 0 ? pPacket->duration : 1) * m_nDuration;
+        info.nPts = packet.pts * m_nDuration;
+        info.nDts = packet.dts * m_nDuration;
+        info.nDuration = (packet.duration > 0 ? packet.duration : 1) * m_nDuration;
         info.pExtraData = m_vecExtraData.data();
         info.nExtraData = static_cast<int32_t>(m_vecExtraData.size());
-        if (IsAnnexB(pPacket->data, pPacket->size))
+        if (IsAnnexB(packet.data, packet.size))
         {
-            const std::vector<uint8_t> vecAvcc = AnnexBToAvcc(pPacket->data, pPacket->size);
+            const std::vector<uint8_t> vecAvcc = AnnexBToAvcc(packet.data, packet.size);
             m_output.Deliver(vecAvcc.data(), static_cast<int>(vecAvcc.size()), info);
         }
         else
         {
-            m_output.Deliver(pPacket->data, pPacket->size, info);
+            m_output.Deliver(packet.data, packet.size, info);
         }
-        av_packet_unref(pPacket);
-    }
-    av_packet_free(&pPacket);
-    return bOk;
+    });
 }
 
 void CH264Encoder::Close()

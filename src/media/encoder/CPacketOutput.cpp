@@ -1,6 +1,13 @@
 #include "media/encoder/CPacketOutput.h"
 
+#include "platform/Platform.h"
+
 #include <algorithm>
+
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+}
 
 namespace KVMedia
 {
@@ -33,5 +40,33 @@ void CPacketOutput::Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_
         if (!pSink->OnPacket(pData, nLength, info))
             m_bSinkFailed.store(true);
     }
+}
+
+bool CPacketOutput::Drain(AVCodecContext* pContext, const char* pszCodec,
+                          const std::function<void(const AVPacket&)>& fnPacket)
+{
+    AVPacket* pPacket = av_packet_alloc();
+    if (!pPacket)
+        return false;
+    bool bOk = true;
+    for (;;)
+    {
+        const int nResult = avcodec_receive_packet(pContext, pPacket);
+        if (nResult == AVERROR(EAGAIN) || nResult == AVERROR_EOF)
+            break;
+        if (nResult < 0)
+        {
+            char szText[AV_ERROR_MAX_STRING_SIZE] = {};
+            av_strerror(nResult, szText, sizeof(szText));
+            Platform::DebugOutput(QStringLiteral("encoder: %1 encoding failed: %2")
+                                      .arg(QLatin1String(pszCodec), QString::fromLocal8Bit(szText)));
+            bOk = false;
+            break;
+        }
+        fnPacket(*pPacket);
+        av_packet_unref(pPacket);
+    }
+    av_packet_free(&pPacket);
+    return bOk;
 }
 }

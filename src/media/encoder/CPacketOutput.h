@@ -7,8 +7,12 @@
 #include "media/encoder/IPacketSink.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <vector>
+
+struct AVCodecContext;
+struct AVPacket;
 
 namespace KVMedia
 {
@@ -20,6 +24,10 @@ public:
     void Attach(IPacketSink* pSink);
     void Detach(IPacketSink* pSink);
     void Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info);
+    // Takes every packet the encoder has ready and hands each to fnPacket,
+    // which describes and delivers it. False, with a diagnostic line naming
+    // pszCodec, when the encoder failed.
+    bool Drain(AVCodecContext* pContext, const char* pszCodec, const std::function<void(const AVPacket&)>& fnPacket);
     bool HasFailedSink() const { return m_bSinkFailed.load(); }
 
 private:
