@@ -303,93 +303,71 @@ private:
     KVS_HANDLE AddCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
                           int nFontSize, int nBorder, int nBorderColor, int nTextColor, int& nWidth, int& nHeight);
 
+    // The engine's locks, in the order a thread may take them: holding one,
+    // it takes only those further down the list. CVoIPCritSec checks this in
+    // debug and sanitizer builds. The audio-device lock is first because
+    // detaching a device waits for its callbacks, which take the locks below.
+    enum LockRank
+    {
+        RANK_AUDIO_DEVICE = 1,
+        RANK_VIDEO_ENCODER,
+        RANK_AUDIO_ENCODER,
+        RANK_RTMP_VIDEO,
+        RANK_RTMP_AUDIO,
+        RANK_SCREEN_RENDERER,
+        RANK_PREVIEW_RENDERER,
+        RANK_MIXER_STATE,
+        RANK_NOTIFY,
+    };
+
+    // ---- Set up by Init and Uninit on the user-interface thread.
     int m_bH264Hardware = 0;
-    KVS_HANDLE m_hH264Encoder = nullptr;
-    KVS_HANDLE m_hAACEncoder = nullptr;
-    KVS_HANDLE m_hPreviewRenderer = nullptr;
-    KVS_HANDLE m_hScreenRenderer = nullptr;
-    KVS_HANDLE m_hMp4Muxer = nullptr;
-    KVS_HANDLE m_hMixer = nullptr;
-    KVS_HANDLE m_hLogo = nullptr;
-    int m_nLogoWidth = 0;
-    int m_nLogoHeight = 0;
-    KVS_HANDLE m_hCaption = nullptr;
-    KVS_HANDLE m_hClock = nullptr;
-    int m_nClockX = 10;
-    int m_nClockY = 10;
     int m_nVideoDeviceCount = 0;
     int m_nAudioDeviceCount = 0;
-    int m_nTransitionProgress = -1;
-    int m_nTransitionStep = 0;
     std::unique_ptr<CKVChannel> m_apChannel[CHANNEL_COUNT];
-    // The transition fields and the mixer-channel handles are read and
-    // written by the tick handler on the mixer thread as well; both sides
-    // take m_csMixerState for them. It is never held while the mixer is
-    // stopped, since the tick handler may be waiting for it.
-    KVS_HANDLE m_ahMixerChannel[CHANNEL_COUNT] = {};
-    int m_nTransitionIn = -1;
-    int m_nTransitionOut = -1;
-    // Added to by the encoder thread under the RTMP-video lock, read by
-    // GetByteRate without it.
-    std::atomic<uint64_t> m_nEncodedVideoBytes{0};
-    // Under the video-encoder lock, like the statistics start.
-    int m_nComposedFrames = 0;
-    uint32_t m_nStatisticsStart = 0;
-    // Written by the meter callback, read by the user-interface thread.
-    std::atomic<int> m_nAudioLevel{0};
-    // Written under m_csAudioDevice, read by the audio threads without it.
+    int m_anDeviceOrder[DEVICE_ORDER_SIZE];
+    int m_nDeviceOrderCount = 0;
+    char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
+    // Which parts of the media layer Init started, so that Uninit undoes
+    // exactly those.
+    bool m_bStreamLibraryStarted = false;
+    bool m_bProtocolLibraryStarted = false;
+
+    // ---- The audio devices. Written under m_csAudioDevice, read by the
+    // audio threads without it.
+    CVoIPCritSec m_csAudioDevice{RANK_AUDIO_DEVICE, "audio device"};
     KVAudioContext m_ctxPrimaryAudio{this, {nullptr}};
     std::atomic<KVS_HANDLE> m_hPrimaryAudio{nullptr};
     KVAudioContext m_ctxPendingAudio{this, {nullptr}};
     std::atomic<KVS_HANDLE> m_hPendingAudio{nullptr};
-    CVoIPCritSec m_csAudioDevice;
-    KVS_HANDLE m_hRtmpClient = nullptr;
-    // A stream was asked for in this run, whether or not its client exists.
-    // User-interface thread only, like m_hRtmpClient's changes.
-    bool m_bStreamWanted = false;
-    // Set by the RTMP client's event, on whatever thread it comes; taken by
-    // the video encoder's output handler, which passes it to the encoder.
-    std::atomic<bool> m_bKeyFrameWanted{false};
-    CVoIPCritSec m_csRtmpVideo;
-    CVoIPCritSec m_csRtmpAudio;
-    // Lock order when two are held: video encoder before audio encoder,
-    // video encoder before RTMP video, video encoder before Screen-tab
-    // renderer, RTMP video before RTMP audio.
-    CVoIPCritSec m_csVideoEncoder;
-    CVoIPCritSec m_csAudioEncoder;
-    CVoIPCritSec m_csPreviewRenderer;
-    CVoIPCritSec m_csScreenRenderer;
-    // Innermost: nothing else is taken while it is held except the mixer's
-    // own locks.
-    mutable CVoIPCritSec m_csMixerState;
-    KVS_GUID m_guidPreviewMonitor{};
-    int m_nOutputWidth = 0;
-    int m_nOutputHeight = 0;
-    int m_nFrameDuration = 400000;
-    int m_nColor = 0;
-    KVS_WINDOW m_hPreviewWnd = 0;
-    KVS_WINDOW m_hScreenWnd = 0;
-    int m_anDeviceOrder[DEVICE_ORDER_SIZE];
-    int m_nDeviceOrderCount = 0;
-    int m_bScreenRendererCreated = 0;
-    // Set under the video-encoder lock, read by the frame handler outside it.
-    std::atomic<int> m_bScreenDrawEnabled{0};
-    char m_szSerialNumber[SERIAL_NUMBER_SIZE] = {};
-    QList<IKVRecordNotify*> m_listNotify;
-    // Paths of accepted snapshots not yet finished; the writer thread
-    // removes them.
-    mutable std::mutex m_mutexSnapshots;
-    QStringList m_astrSnapshotsPending;
-    // Guards m_listNotify against the library threads that call notifiers.
-    // Innermost apart from what a notifier takes itself.
-    CVoIPCritSec m_csNotify;
-    // Frame duration of the running recording, under the video-encoder lock.
+    // Written by the meter callback, read by the user-interface thread.
+    std::atomic<int> m_nAudioLevel{0};
+
+    // ---- The recording's video side, under m_csVideoEncoder.
+    CVoIPCritSec m_csVideoEncoder{RANK_VIDEO_ENCODER, "video encoder"};
+    KVS_HANDLE m_hH264Encoder = nullptr;
+    KVS_HANDLE m_hMp4Muxer = nullptr;
+    // Frame duration of the running recording.
     int m_nRecordDuration = 400000;
-    // The recording's clock: the audio position under the audio-encoder
-    // lock, the frames' places and the start under the video-encoder lock.
-    CKVAudioClock m_clockAudio;
+    // The frames' places and the start on the recording's clock.
     CKVFramePlacer m_placerVideo;
     int64_t m_nRecordStart = 0;
+    // The statistics.
+    int m_nComposedFrames = 0;
+    uint32_t m_nStatisticsStart = 0;
+    // Set under the lock, read by the frame handler outside it.
+    std::atomic<int> m_bScreenDrawEnabled{0};
+
+    // ---- The recording's audio side, under m_csAudioEncoder.
+    CVoIPCritSec m_csAudioEncoder{RANK_AUDIO_ENCODER, "audio encoder"};
+    KVS_HANDLE m_hAACEncoder = nullptr;
+    // The recording's clock: the audio position.
+    CKVAudioClock m_clockAudio;
+
+    // ---- The recording's counters, read without a lock by the status timer
+    // and the disk guard.
+    // Added to by the encoder thread under the RTMP-video lock.
+    std::atomic<uint64_t> m_nEncodedVideoBytes{0};
     // Set once the file could not be written, so that it is told only once.
     std::atomic<int> m_bWriteFailed{0};
     // The file's size at the statistics start.
@@ -401,10 +379,62 @@ private:
     // handlers.
     std::atomic<int> m_bStopped{1};
 
-    // Which parts of the media layer Init started, so that Uninit undoes
-    // exactly those.
-    bool m_bStreamLibraryStarted = false;
-    bool m_bProtocolLibraryStarted = false;
+    // ---- The stream. The client handle changes on the user-interface
+    // thread only; the encoders' output handlers send under the RTMP locks.
+    CVoIPCritSec m_csRtmpVideo{RANK_RTMP_VIDEO, "RTMP video"};
+    CVoIPCritSec m_csRtmpAudio{RANK_RTMP_AUDIO, "RTMP audio"};
+    KVS_HANDLE m_hRtmpClient = nullptr;
+    // A stream was asked for in this run, whether or not its client exists.
+    bool m_bStreamWanted = false;
+    // Set by the RTMP client's event, on whatever thread it comes; taken by
+    // the video encoder's output handler, which passes it to the encoder.
+    std::atomic<bool> m_bKeyFrameWanted{false};
+
+    // ---- The renderers, each under its own lock.
+    CVoIPCritSec m_csScreenRenderer{RANK_SCREEN_RENDERER, "Screen-tab renderer"};
+    KVS_HANDLE m_hScreenRenderer = nullptr;
+    KVS_WINDOW m_hScreenWnd = 0;
+    int m_bScreenRendererCreated = 0;
+    CVoIPCritSec m_csPreviewRenderer{RANK_PREVIEW_RENDERER, "preview renderer"};
+    KVS_HANDLE m_hPreviewRenderer = nullptr;
+    KVS_GUID m_guidPreviewMonitor{};
+    KVS_WINDOW m_hPreviewWnd = 0;
+
+    // ---- The mixer. Its handle, the output format and the overlays are set
+    // on the user-interface thread.
+    KVS_HANDLE m_hMixer = nullptr;
+    int m_nOutputWidth = 0;
+    int m_nOutputHeight = 0;
+    int m_nFrameDuration = 400000;
+    int m_nColor = 0;
+    KVS_HANDLE m_hLogo = nullptr;
+    int m_nLogoWidth = 0;
+    int m_nLogoHeight = 0;
+    KVS_HANDLE m_hCaption = nullptr;
+    KVS_HANDLE m_hClock = nullptr;
+    int m_nClockX = 10;
+    int m_nClockY = 10;
+    // The transition fields and the mixer-channel handles are read and
+    // written by the tick handler on the mixer thread as well; both sides
+    // take m_csMixerState for them. It is never held while the mixer is
+    // stopped, since the tick handler may be waiting for it. Nothing else is
+    // taken while it is held except the mixer's own locks.
+    mutable CVoIPCritSec m_csMixerState{RANK_MIXER_STATE, "mixer state"};
+    KVS_HANDLE m_ahMixerChannel[CHANNEL_COUNT] = {};
+    int m_nTransitionIn = -1;
+    int m_nTransitionOut = -1;
+    int m_nTransitionProgress = -1;
+    int m_nTransitionStep = 0;
+
+    // ---- Snapshots: paths accepted and not yet finished; the writer thread
+    // removes them.
+    mutable std::mutex m_mutexSnapshots;
+    QStringList m_astrSnapshotsPending;
+
+    // ---- The notifiers, guarded against the library threads that call
+    // them. Innermost apart from what a notifier takes itself.
+    CVoIPCritSec m_csNotify{RANK_NOTIFY, "notifiers"};
+    QList<IKVRecordNotify*> m_listNotify;
 };
 
 extern CKVCapture g_capture;
