@@ -14,4 +14,4 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
-  python3
+  python3 clang-format clang-tidy

@@ -1,22 +1,26 @@
 #!/usr/bin/env bash
-# Installs, checks the layer rule of the includes, then builds and runs every
-# test: first the normal build, then the layers below the user interface built
-# without Qt Widgets, then the same tests under AddressSanitizer+UBSan and
-# under ThreadSanitizer. Used by CI.
-# VISTREL_SKIP_SANITIZERS=1 runs only the normal build.
+# Installs, checks the layer rule of the includes and the format, then builds
+# (warnings are errors) and runs every test: first the normal build, checked
+# with clang-tidy too, then the layers below the user interface built without
+# Qt Widgets, then the same tests under AddressSanitizer+UBSan and under
+# ThreadSanitizer. Used by CI.
+# VISTREL_SKIP_SANITIZERS=1 runs only the normal build; VISTREL_TIDY_BASE=rev
+# checks only the sources changed since rev with clang-tidy.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 scripts/setup.sh
 python3 scripts/check_layers.py
+scripts/check_format.sh
 
 run_suite() {
   local dir=$1; shift
-  BUILD_DIR="$dir" scripts/build.sh "$@"
+  BUILD_DIR="$dir" scripts/build.sh -DVISTREL_WERROR=ON "$@"
   (cd "$root/$dir" && ctest --output-on-failure -j"$(nproc)")
 }
 
 run_suite "${BUILD_DIR:-build}"
+scripts/check_tidy.sh "${BUILD_DIR:-build}" ${VISTREL_TIDY_BASE:+"$VISTREL_TIDY_BASE"}
 run_suite build-headless -DVISTREL_GUI=OFF -DVISTREL_BENCH=OFF
 if [ "${VISTREL_SKIP_SANITIZERS:-0}" != 1 ]; then
   run_suite build-asan -DVISTREL_ASAN=ON -DVISTREL_BENCH=OFF

@@ -95,6 +95,7 @@ int main(int argc, char** argv)
     // The scene: a 2 x 3 grid of 960 x 360 channels and three overlays.
     std::vector<std::vector<uint8_t>> channelFrames;
     std::vector<CFrameComposer::ChannelDraw> channels;
+    channelFrames.reserve(6);
     for (int i = 0; i < 6; ++i)
         channelFrames.push_back(MakeChannelFrame(960, 360, i));
     for (int i = 0; i < 6; ++i)

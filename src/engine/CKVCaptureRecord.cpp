@@ -318,7 +318,7 @@ bool CKVCapture::GetStatistics(float& fByteRate, float& fFrameRate)
     const uint32_t nElapsed = nNow - m_nStatisticsStart;
     if (nElapsed == 0)
         return false;
-    fByteRate = static_cast<float>(BytesSinceStatistics() * 1000 / nElapsed);
+    fByteRate = static_cast<float>(static_cast<double>(BytesSinceStatistics()) * 1000.0 / nElapsed);
     fFrameRate = static_cast<float>(static_cast<double>(m_nComposedFrames) * 1000.0 / nElapsed);
     if (nElapsed > 5000)
     {

@@ -199,7 +199,7 @@ QStringList TestStartup::WaitForWindows(CRun& run) const
     QDeadlineTimer deadline(s_nTimeoutMs);
     while (!deadline.hasExpired())
     {
-        const QStringList astrWindows = FindWindows(true);
+        QStringList astrWindows = FindWindows(true);
         if (!astrWindows.isEmpty())
             return astrWindows;
         if (run.LostDisplay())

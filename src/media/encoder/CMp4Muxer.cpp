@@ -230,7 +230,7 @@ bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_
     }
     if (!SyncIfDue(false))
     {
-        Fail(QStringLiteral("file not synced (%1)").arg(QString::fromLocal8Bit(strerror(errno))));
+        Fail(QStringLiteral("file not synced (%1)").arg(qt_error_string(errno)));
         return false;
     }
     if (m_nBytesWritten.load() != nWrittenBefore)
