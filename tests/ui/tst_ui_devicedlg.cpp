@@ -63,10 +63,8 @@ private slots:
 
     void nameKeepsWithinItsLimit_data();
     void nameKeepsWithinItsLimit();
-    void notSetDeviceReleasesTheChannel();
-    void devicesOfOtherChannelsAreNotOffered();
-    void slidersShowAndDriveTheDevice();
-    void defaultRestoresTheDeviceDefaults();
+    void notSetDeviceFreesTheDeviceForAnotherChannel();
+    void slidersAndDefaultDriveTheDevice();
     void signalStatusAndFrameRate();
     void listButtonOpensTheDialogLockedWhileBusy();
 
@@ -165,117 +163,60 @@ void TestDeviceDlg::nameKeepsWithinItsLimit()
     QCOMPARE(g_settings.GetChannelDevice(0), 0);
 }
 
-void TestDeviceDlg::notSetDeviceReleasesTheChannel()
+void TestDeviceDlg::notSetDeviceFreesTheDeviceForAnotherChannel()
 {
     Build("2");
-    QCOMPARE(g_settings.GetLayoutIndex(), LAYOUT_PICTURE_IN_PICTURE);
     CDeviceDlg* pDialog = OpenDialog(1);
-    QCOMPARE(pDialog->windowTitle(), QStringLiteral("Video Option"));
-    QComboBox* pDevices = pDialog->GetDeviceCombo();
     QComboBox* pPositions = pDialog->GetPositionCombo();
-    QCOMPARE(pDevices->currentText(), QStringLiteral("Virtual Camera 2"));
+    QCOMPARE(pDialog->GetDeviceCombo()->currentText(), QStringLiteral("Virtual Camera 2"));
     QCOMPARE(pPositions->currentIndex(), 2);
-    QVERIFY(pDialog->GetSlider(CDeviceDlg::PARAM_HUE)->isEnabled());
 
-    pDevices->setCurrentIndex(0);
-    QCOMPARE(pDevices->currentText(), QStringLiteral("(Not set device)"));
+    pDialog->GetDeviceCombo()->setCurrentIndex(0);
     QCOMPARE(g_settings.GetChannelDevice(1), -1);
     QCOMPARE(g_settings.GetChannelPosition(1), -1);
     QCOMPARE(pPositions->currentIndex(), 0);
     QVERIFY(!pPositions->isEnabled());
-    QVERIFY(!pDialog->GetAdvancedButton()->isEnabled());
-    QVERIFY(!pDialog->GetDefaultButton()->isEnabled());
+    QVERIFY(!pDialog->GetAdvancedButton()->isEnabled() && !pDialog->GetDefaultButton()->isEnabled());
     for (int nParam = 0; nParam < CDeviceDlg::PARAM_COUNT; ++nParam)
         QVERIFY(!pDialog->GetSlider(nParam)->isEnabled());
-    QVERIFY(pDialog->GetSignalLabel()->text().isEmpty());
-    QVERIFY(!pDialog->IsTimerActive());
-    // The Device tab and the engine followed.
-    QVERIFY(!g_capture.GetChannel(1)->IsOpen());
-    QVERIFY(!g_capture.IsChannelPlaced(1));
+    QVERIFY(!g_capture.GetChannel(1)->IsOpen() && !g_capture.IsChannelPlaced(1));
     QVERIFY(!m_pTab->GetPositionCombo(1)->isEnabled());
-    QVERIFY(g_capture.IsChannelPlaced(0));
 
-    // The device back, and the inset chosen again: the channel is drawn there.
-    pDevices->setCurrentIndex(1);
-    QCOMPARE(g_settings.GetChannelDevice(1), 1);
-    QVERIFY(pPositions->isEnabled());
-    QVERIFY(pDialog->GetSlider(CDeviceDlg::PARAM_HUE)->isEnabled());
-    pPositions->setCurrentIndex(2);
-    QCOMPARE(g_settings.GetChannelPosition(1), 1);
-    QCOMPARE(m_pTab->GetPositionCombo(1)->currentIndex(), 2);
-    QVERIFY(g_capture.IsChannelPlaced(1));
-    QCOMPARE(CaptureSize(1), PositionRect(LAYOUT_PICTURE_IN_PICTURE, 1).size());
-}
-
-void TestDeviceDlg::devicesOfOtherChannelsAreNotOffered()
-{
-    Build("3");
-    // Channel 2's device is given up; the dialog of channel 3, which has
-    // none, offers only that one.
-    OpenDialog(2)->GetDeviceCombo()->setCurrentIndex(0);
-    QCOMPARE(g_settings.GetChannelDevice(2), -1);
-
-    CDeviceDlg* pDialog = OpenDialog(3);
+    // Channel 2 is offered the freed device only: channel 0 keeps its own.
+    pDialog = OpenDialog(2);
     QComboBox* pDevices = pDialog->GetDeviceCombo();
     QCOMPARE(pDevices->count(), 2);
-    QCOMPARE(pDevices->currentIndex(), 0);
-    QCOMPARE(pDevices->itemData(1).toInt(), 2);
-    QVERIFY(!pDialog->GetPositionCombo()->isEnabled());
+    QCOMPARE(pDevices->itemData(1).toInt(), 1);
     QVERIFY(!pDialog->GetDefaultButton()->isEnabled());
-
     pDevices->setCurrentIndex(1);
-    QCOMPARE(g_settings.GetChannelDevice(3), 2);
-    QVERIFY(g_capture.GetChannel(3)->IsOpen());
-    QVERIFY(pDialog->GetDefaultButton()->isEnabled());
-    // Without a stored position the channel is open but not yet in the picture.
-    QCOMPARE(pDialog->GetPositionCombo()->currentIndex(), 0);
-    QVERIFY(!g_capture.IsChannelPlaced(3));
-    QTRY_VERIFY_WITH_TIMEOUT(m_pTab->GetVideoWnd(3)->HasPicture(), WAIT_MS);
+    QCOMPARE(g_settings.GetChannelDevice(2), 1);
+    QVERIFY(pDialog->GetDefaultButton()->isEnabled() && pDialog->GetPositionCombo()->isEnabled());
+    // The inset chosen here draws the channel there.
+    pDialog->GetPositionCombo()->setCurrentIndex(2);
+    QCOMPARE(m_pTab->GetPositionCombo(2)->currentIndex(), 2);
+    QVERIFY(g_capture.IsChannelPlaced(2));
+    QCOMPARE(CaptureSize(2), PositionRect(LAYOUT_PICTURE_IN_PICTURE, 1).size());
+    QTRY_VERIFY_WITH_TIMEOUT(m_pTab->GetVideoWnd(2)->HasPicture(), WAIT_MS);
 }
 
-void TestDeviceDlg::slidersShowAndDriveTheDevice()
+void TestDeviceDlg::slidersAndDefaultDriveTheDevice()
 {
     Build("2");
     CKVChannel* pChannel = g_capture.GetChannel(0);
-    QVERIFY(pChannel->SetVideoProcParam(CDeviceDlg::PARAM_BRIGHTNESS, 60));
-    CDeviceDlg* pDialog = OpenDialog(0);
-    QSlider* pBrightness = pDialog->GetSlider(CDeviceDlg::PARAM_BRIGHTNESS);
-    int nMin = 0, nMax = 0, nDefault = 0;
-    QVERIFY(pChannel->GetVideoProcParamRange(CDeviceDlg::PARAM_BRIGHTNESS, nMin, nMax, nDefault));
-    QCOMPARE(pBrightness->minimum(), nMin);
-    QCOMPARE(pBrightness->maximum(), nMax);
-    QCOMPARE(pBrightness->value(), 60);
-
-    QTRY_VERIFY_WITH_TIMEOUT(MeanLuma(LatestCaptureFrame(pChannel)) >= 0, WAIT_MS);
-    const int nDark = MeanLuma(LatestCaptureFrame(pChannel));
-    // Dragged to the right end by the keyboard, as a user might.
-    pBrightness->setFocus();
-    QTest::keyClick(pBrightness, Qt::Key_End);
-    QCOMPARE(DeviceParam(0, CDeviceDlg::PARAM_BRIGHTNESS), nMax);
-    // The camera's own picture gets brighter.
-    QTRY_VERIFY_WITH_TIMEOUT(MeanLuma(LatestCaptureFrame(pChannel)) > nDark + 30, WAIT_MS);
-
-    // Each slider drives its own control.
-    const int aParams[] = {CDeviceDlg::PARAM_CONTRAST, CDeviceDlg::PARAM_HUE, CDeviceDlg::PARAM_SATURATION};
-    for (int nParam : aParams)
-    {
-        pDialog->GetSlider(nParam)->setValue(nMin + 7 + nParam);
-        QCOMPARE(DeviceParam(0, nParam), nMin + 7 + nParam);
-    }
-    QCOMPARE(DeviceParam(0, CDeviceDlg::PARAM_BRIGHTNESS), nMax);
-    // Channel 1's device is left alone.
-    QCOMPARE(DeviceParam(1, CDeviceDlg::PARAM_HUE), nDefault);
-}
-
-void TestDeviceDlg::defaultRestoresTheDeviceDefaults()
-{
-    Build("2");
-    CKVChannel* pChannel = g_capture.GetChannel(1);
     for (int nParam = 0; nParam < CDeviceDlg::PARAM_COUNT; ++nParam)
         QVERIFY(pChannel->SetVideoProcParam(nParam, 20 + 30 * nParam));
-    CDeviceDlg* pDialog = OpenDialog(1);
+    CDeviceDlg* pDialog = OpenDialog(0);
     for (int nParam = 0; nParam < CDeviceDlg::PARAM_COUNT; ++nParam)
         QCOMPARE(pDialog->GetSlider(nParam)->value(), 20 + 30 * nParam);
+
+    // Brightness to the right end, by the keyboard: the camera's own
+    // picture gets brighter.
+    QTRY_VERIFY_WITH_TIMEOUT(MeanLuma(LatestCaptureFrame(pChannel)) >= 0, WAIT_MS);
+    const int nDark = MeanLuma(LatestCaptureFrame(pChannel));
+    QSlider* pBrightness = pDialog->GetSlider(CDeviceDlg::PARAM_BRIGHTNESS);
+    QTest::keyClick(pBrightness, Qt::Key_End);
+    QCOMPARE(DeviceParam(0, CDeviceDlg::PARAM_BRIGHTNESS), pBrightness->maximum());
+    QTRY_VERIFY_WITH_TIMEOUT(MeanLuma(LatestCaptureFrame(pChannel)) > nDark + 30, WAIT_MS);
 
     QTest::mouseClick(pDialog->GetDefaultButton(), Qt::LeftButton);
     for (int nParam = 0; nParam < CDeviceDlg::PARAM_COUNT; ++nParam)
@@ -283,7 +224,7 @@ void TestDeviceDlg::defaultRestoresTheDeviceDefaults()
         int nMin = 0, nMax = 0, nDefault = -1;
         QVERIFY(pChannel->GetVideoProcParamRange(nParam, nMin, nMax, nDefault));
         QCOMPARE(pDialog->GetSlider(nParam)->value(), nDefault);
-        QCOMPARE(DeviceParam(1, nParam), nDefault);
+        QCOMPARE(DeviceParam(0, nParam), nDefault);
     }
 }
 

@@ -21,6 +21,8 @@ namespace
 const int DIALOG_WIDTH = 550;
 const int DIALOG_HEIGHT = 180;
 const int RATE_INTERVAL_MS = 1000;
+// Characters of a device name the device list shows when closed.
+const int DEVICE_NAME_CHARS = 18;
 
 // The input connectors as the capture library numbers them; names of
 // connectors, shown as they are in every language.
@@ -81,6 +83,9 @@ QGroupBox* CDeviceDlg::CreateDeviceGroup()
     m_pName = new QLineEdit(pGroup);
     m_pName->setMaxLength(NAME_MAX_LENGTH);
     m_pDevice = new QComboBox(pGroup);
+    // A long device name must not stretch the dialog; the open list shows it whole.
+    m_pDevice->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_pDevice->setMinimumContentsLength(DEVICE_NAME_CHARS);
     m_pPosition = new QComboBox(pGroup);
     m_pSignal = new QLabel(pGroup);
     m_pRate = new QLabel(pGroup);

@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QPixmap>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace
@@ -35,6 +36,14 @@ const char* const s_apszShippedNames[] = {
 };
 }
 
+QSize CTabLayout::GridSize(const QListView* pView)
+{
+    // Room for the check box beside the picture and two lines of name below.
+    const int nIndicator = pView->style()->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, pView);
+    const int nLine = pView->fontMetrics().lineSpacing();
+    return QSize(ICON_WIDTH + nIndicator + 4 * SPACING, ICON_HEIGHT + 2 * nLine + 2 * SPACING);
+}
+
 CTabLayout::CTabLayout(IDeviceCallback* pDevice, QWidget* pParent)
     : QWidget(pParent)
     , m_pDevice(pDevice)
@@ -45,8 +54,11 @@ CTabLayout::CTabLayout(IDeviceCallback* pDevice, QWidget* pParent)
     m_pListView->setIconSize(QSize(ICON_WIDTH, ICON_HEIGHT));
     m_pListView->setResizeMode(QListView::Adjust);
     m_pListView->setSpacing(SPACING);
-    // Long names wrap under their picture instead of widening the entry.
+    // Long names wrap under their picture instead of widening the entry,
+    // and every entry gets the same cell, so that the pictures line up in
+    // rows and columns whatever the length of the names.
     m_pListView->setWordWrap(true);
+    m_pListView->setGridSize(GridSize(m_pListView));
     m_pListView->setMovement(QListView::Static);
     m_pListView->setModel(m_pModel);
 

@@ -38,6 +38,7 @@ private slots:
     void OnItemChanged(QStandardItem* pItem);
 
 private:
+    static QSize GridSize(const QListView* pView);
     void AddLayouts();
 
     QStandardItemModel* m_pModel = nullptr;
