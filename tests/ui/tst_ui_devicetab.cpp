@@ -242,11 +242,11 @@ void TestDeviceTab::constructionOpensAndPlacesChannels()
         QCOMPARE(m_pTab->GetChannelBox(nChannel)->title(), QStringLiteral("Video %1").arg(nChannel + 1));
         QVERIFY(m_pTab->GetVideoWnd(nChannel)->toolTip().isEmpty());
     }
-    // Without a device dialog to open, the list buttons are visibly off.
+    // Every channel's list button opens its dialog, with a device or without.
     for (int nChannel = 0; nChannel < CTabPreview::CHANNEL_COUNT; ++nChannel)
     {
-        QVERIFY(!m_pTab->GetListButton(nChannel)->isEnabled());
-        QVERIFY(!m_pTab->GetListButton(nChannel)->toolTip().isEmpty());
+        QVERIFY(m_pTab->GetListButton(nChannel)->isEnabled());
+        QCOMPARE(m_pTab->GetListButton(nChannel)->toolTip(), QStringLiteral("Video Option"));
     }
     for (int nChannel = 3; nChannel < CTabPreview::CHANNEL_COUNT; ++nChannel)
     {

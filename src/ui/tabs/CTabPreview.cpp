@@ -7,6 +7,7 @@
 #include "engine/KVFrameDuration.h"
 #include "config/OptionTables.h"
 #include "platform/Platform.h"
+#include "ui/dialogs/CDeviceDlg.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -105,10 +106,8 @@ void CTabPreview::CreateChannelBox(int nChannel, int nLayout, int nPositionCount
 
     controls.pList = new QPushButton(controls.pBox);
     controls.pList->setIcon(QIcon(QStringLiteral(":/images/videolist.png")));
-    // TODO(#10): open the device dialog. Until then the button would do
-    // nothing, and a button that looks usable and ignores clicks looks broken.
-    controls.pList->setEnabled(false);
-    controls.pList->setToolTip(tr("Device properties are not available yet"));
+    // The button is a bare icon; the tooltip names what it opens.
+    controls.pList->setToolTip(tr("Video Option"));
     controls.pVideo = new CVideoWnd(nChannel, controls.pBox);
 
     QHBoxLayout* pRow = new QHBoxLayout;
@@ -241,10 +240,13 @@ void CTabPreview::OnButtonList()
 
 void CTabPreview::RunDeviceDialog(int nChannel)
 {
-    // The device dialog for the channel (given the busy flag and this tab as
-    // its IDeviceCallback) runs here, modally.
-    Platform::DebugOutput(
-        QStringLiteral("Device tab: no device dialog for channel %1 (busy %2)").arg(nChannel).arg(m_bBusy ? 1 : 0));
+    // Parented to this tab so that it opens over the main window and stays
+    // in front of it.
+    CDeviceDlg dialog(nChannel, m_bBusy, this, this);
+    dialog.exec();
+    // The dialog may have given the channel another device, or taken
+    // another channel's.
+    RefreshChannelStatus();
 }
 
 void CTabPreview::OnPositionChanged(int nIndex)
