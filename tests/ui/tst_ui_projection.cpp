@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QProcess>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTemporaryDir>
 
 #include <cstdio>
@@ -91,6 +92,7 @@ private slots:
     void cleanup();
 
     void projectsOnSecondAndThirdMonitor();
+    void frameOfAnotherSizeIsSkipped();
     void unplugHidesItsWindow();
 
 private:
@@ -170,7 +172,8 @@ bool TestProjection::ShowsPictureIn(const QImage& image, const QRect& rc)
                                {image.width() - 3, image.height() - 3}};
     for (const QPoint& pt : aOutside)
     {
-        if (image.pixelColor(pt) != BACKGROUND)
+        // A rectangle at the monitor's edge has nothing around it there.
+        if (image.rect().contains(pt) && image.pixelColor(pt) != BACKGROUND)
             return false;
     }
     QSet<QRgb> setColours;
@@ -224,6 +227,17 @@ void TestProjection::projectsOnSecondAndThirdMonitor()
         QTRY_VERIFY_WITH_TIMEOUT(ShowsPictureIn(GrabMonitor(nSlot + 1), arcExpected[nSlot]), UiTest::WAIT_MS);
     }
 
+    // Moving a control moves the picture on both monitors at once.
+    QSpinBox* pSpinLeft = m_pTabWnd->GetScreenTab()->findChildren<QSpinBox*>().value(0);
+    QVERIFY(pSpinLeft);
+    pSpinLeft->setValue(0);
+    const QRect arcMoved[] = {QRect(0, 96, 768, 576), QRect(0, 74, 600, 450)};
+    for (int nSlot = 0; nSlot < 2; ++nSlot)
+    {
+        QCOMPARE(m_pProjection->GetRendererRect(nSlot), arcMoved[nSlot]);
+        QTRY_VERIFY_WITH_TIMEOUT(ShowsPictureIn(GrabMonitor(nSlot + 1), arcMoved[nSlot]), UiTest::WAIT_MS);
+    }
+
     // Unchecking "Screen 2" takes the picture off the third monitor only.
     ScreenBox(1)->setChecked(false);
     QVERIFY(!g_settings.GetScreenEnabled(1));
@@ -248,6 +262,17 @@ void TestProjection::projectsOnSecondAndThirdMonitor()
     pEnable->setChecked(true);
     QVERIFY(m_pProjection->GetWindow(0)->isVisible());
     QVERIFY(!m_pProjection->GetWindow(1)->isVisible());
+}
+
+void TestProjection::frameOfAnotherSizeIsSkipped()
+{
+    // While the output size changes, frames of the new size can arrive
+    // before the renderers are rebuilt. Drawn with the old stride they would
+    // be read far past their end (which the sanitizer builds report).
+    std::vector<uint8_t> vecSmall(160 * 120 * 2, 0x80);
+    for (int i = 0; i < 50; ++i)
+        m_pProjection->DrawFrame(vecSmall.data(), 0, 160, 120);
+    QTRY_VERIFY_WITH_TIMEOUT(ShowsPictureIn(GrabMonitor(1), QRect(128, 96, 768, 576)), UiTest::WAIT_MS);
 }
 
 void TestProjection::unplugHidesItsWindow()
@@ -287,24 +312,34 @@ void TestProjection::unplugHidesItsWindow()
     QTRY_VERIFY_WITH_TIMEOUT(ShowsPictureIn(GrabMonitor(2), QRect(100, 74, 600, 450)), UiTest::WAIT_MS);
 }
 
+// Also reached when the test library ends the process itself (for example
+// on an unknown test function), so that no server outlives the test.
+void StopServerAtExit()
+{
+    if (g_pServer && !g_pServer->strDisplay.isEmpty())
+        StopServer(*g_pServer);
+    g_pServer = nullptr;
+}
+
 int main(int argc, char* argv[])
 {
     QTemporaryDir dirServer;
-    SServer server = StartServer(dirServer.path());
-    if (!server.strDisplay.isEmpty())
+    static SServer s_server;
+    s_server = StartServer(dirServer.path());
+    g_pServer = &s_server;
+    std::atexit(StopServerAtExit);
+    if (!s_server.strDisplay.isEmpty())
     {
-        qputenv("DISPLAY", server.strDisplay.toLocal8Bit());
+        qputenv("DISPLAY", s_server.strDisplay.toLocal8Bit());
         qputenv("QT_QPA_PLATFORM", "xcb");
     }
-    g_pServer = &server;
     int nResult = 0;
     {
         QApplication app(argc, argv);
         TestProjection test;
         nResult = QTest::qExec(&test, argc, argv);
     }
-    g_pServer = nullptr;
-    StopServer(server);
+    StopServerAtExit();
     return nResult;
 }
 

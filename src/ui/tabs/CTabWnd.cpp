@@ -45,9 +45,15 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
 void CTabWnd::AddScreenTab(QWidget* pSettingsPage)
 {
     m_pTabScreen = new CTabScreen(this);
+    // Like the settings, the preview and its controls are taller than a
+    // small screen leaves for the tabs.
+    QScrollArea* pScreenArea = new QScrollArea(this);
+    pScreenArea->setWidgetResizable(true);
+    pScreenArea->setFrameShape(QFrame::NoFrame);
+    pScreenArea->setWidget(m_pTabScreen);
     // Right before Settings, wherever the tabs before it put Settings.
     const int nIndex = m_pTabWidget->indexOf(pSettingsPage);
-    m_nScreenTabIndex = m_pTabWidget->insertTab(nIndex, m_pTabScreen, tr("Screen"));
+    m_nScreenTabIndex = m_pTabWidget->insertTab(nIndex, pScreenArea, tr("Screen"));
     g_capture.CreateScreenTabRenderer(m_pTabScreen->GetPreviewWindow());
     m_pTabSettings->SetScreenTab(m_pTabScreen);
 }
