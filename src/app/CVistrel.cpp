@@ -6,6 +6,7 @@
 #include "config/CSettings.h"
 #include "common/Helpers.h"
 #include "platform/Platform.h"
+#include "ui/projection/CProjectionController.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -547,7 +548,10 @@ void CVistrel::closeEvent(QCloseEvent* pEvent)
         m_pMainWnd->OnButtonStop();
         g_settings.SetFrameGeometry(saveGeometry());
     }
-    // TODO(#11): close the projection controller's windows here.
+    // The projection windows have no parent: without this they would stay
+    // on the other monitors after the main window has gone.
+    if (CProjectionController* pProjection = CProjectionController::GetPublished())
+        pProjection->Close();
     QMainWindow::closeEvent(pEvent);
 }
 

@@ -10,6 +10,7 @@
 #include "common/CommandLine.h"
 #include "platform/Platform.h"
 #include "app/WinMsgFilter.h"
+#include "ui/projection/CProjectionController.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -100,8 +101,10 @@ int main(int argc, char* argv[])
     // that came while we were starting.
     watcher.Start([] { emit g_pMainWnd->signalShowUp(); });
 
-    // 13. TODO(#11): create and publish the projection controller of the
-    // Screen output.
+    // 13. The projection; published, it receives every composed frame.
+    CProjectionController projection;
+    projection.Init();
+    CProjectionController::Publish(&projection);
 
     // 14. Upgrade check.
     if (!flags.bNoUpgrade)
@@ -120,6 +123,8 @@ int main(int argc, char* argv[])
     g_layout.ReleaseLayouts();
     g_settings.SaveAssignments();
     // TODO(#11): stop the upgrade client and close the projection controller.
+    CProjectionController::Publish(nullptr);
+    projection.Close();
     watcher.Stop();
     g_pMainWnd = nullptr;
     pMainWnd.reset();

@@ -5,6 +5,8 @@
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
 #include "common/Helpers.h"
+#include "ui/projection/CProjectionController.h"
+#include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
 #include "media/KVProtocol.h"
@@ -396,8 +398,14 @@ void CTabSettings::OnButtonApplyFormat()
 
     if (nSizeIndex != nStoredSize)
     {
-        // TODO(#11): the Screen tab (OnOutputSizeChanged) and the projection
-        // controller (Close, Apply) follow the new size here.
+        if (m_pTabScreen)
+            m_pTabScreen->OnOutputSizeChanged();
+        // The renderers were made for the old size.
+        if (CProjectionController* pProjection = CProjectionController::GetPublished())
+        {
+            pProjection->Close();
+            pProjection->Apply();
+        }
     }
 
     if (m_pNotify)

@@ -3,6 +3,7 @@
 #include "engine/CKVCapture.h"
 #include "ui/tabs/CTabLayout.h"
 #include "ui/tabs/CTabPreview.h"
+#include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/CTabSettings.h"
 
 #include <QGuiApplication>
@@ -30,13 +31,6 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     m_pTabWidget->addTab(m_pTabLayout, tr("Layout"));
     // TODO(#10): addTab(m_pTabOverlay, tr("Overlay")).
 
-    if (!QGuiApplication::screens().isEmpty())
-    {
-        // TODO(#11): create the Screen tab and add it as tr("Screen"), its
-        // preview window handed to g_capture.CreateScreenTabRenderer and the
-        // tab to the Settings tab; m_nScreenTabIndex is its index.
-    }
-
     // The settings are taller than a small screen leaves for the window; a
     // scroll area keeps them from forcing the window's height.
     QScrollArea* pSettingsArea = new QScrollArea(this);
@@ -44,6 +38,25 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     pSettingsArea->setFrameShape(QFrame::NoFrame);
     pSettingsArea->setWidget(m_pTabSettings);
     m_pTabWidget->addTab(pSettingsArea, tr("Settings"));
+
+    if (!QGuiApplication::screens().isEmpty())
+        AddScreenTab(pSettingsArea);
+}
+
+void CTabWnd::AddScreenTab(QWidget* pSettingsPage)
+{
+    m_pTabScreen = new CTabScreen(this);
+    // Like the settings, the preview and its controls are taller than a
+    // small screen leaves for the tabs.
+    QScrollArea* pScreenArea = new QScrollArea(this);
+    pScreenArea->setWidgetResizable(true);
+    pScreenArea->setFrameShape(QFrame::NoFrame);
+    pScreenArea->setWidget(m_pTabScreen);
+    // Right before Settings, wherever the tabs before it put Settings.
+    const int nIndex = m_pTabWidget->indexOf(pSettingsPage);
+    m_nScreenTabIndex = m_pTabWidget->insertTab(nIndex, pScreenArea, tr("Screen"));
+    g_capture.CreateScreenTabRenderer(m_pTabScreen->GetPreviewWindow());
+    m_pTabSettings->SetScreenTab(m_pTabScreen);
 }
 
 IDeviceCallback* CTabWnd::GetDeviceCallback() const

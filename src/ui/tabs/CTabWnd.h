@@ -35,10 +35,15 @@ public:
     IDeviceCallback* GetDeviceCallback() const;
     CTabSettings* GetSettingsTab() const { return m_pTabSettings; }
 
+    // Null when no screen was reported.
+    CTabScreen* GetScreenTab() const { return m_pTabScreen; }
+
 private slots:
     void OnTabCurrentChanged(int nIndex);
 
 private:
+    void AddScreenTab(QWidget* pSettingsPage);
+
     IKVRecordNotify* const m_pNotify;
     QTabWidget* m_pTabWidget = nullptr;
     CTabPreview* m_pTabPreview = nullptr;

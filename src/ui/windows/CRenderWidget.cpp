@@ -100,8 +100,13 @@ void CRenderWidget::paintEvent(QPaintEvent* pEvent)
 {
     Q_UNUSED(pEvent);
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
+    PaintBackground(painter);
     m_target.Paint(painter);
+}
+
+void CRenderWidget::PaintBackground(QPainter& painter)
+{
+    painter.fillRect(rect(), Qt::black);
 }
 
 void CRenderWidget::resizeEvent(QResizeEvent* pEvent)

@@ -42,6 +42,9 @@ public:
     static QRect FitRect(const QRect& rcTarget, const QSize& sizePicture);
 
 protected:
+    // What shows where no picture is; black unless a window has its own.
+    virtual void PaintBackground(QPainter& painter);
+
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
     void resizeEvent(QResizeEvent* pEvent) override;

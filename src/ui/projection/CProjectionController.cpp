@@ -1,0 +1,328 @@
+#include "ui/projection/CProjectionController.h"
+
+#include "config/CSettings.h"
+#include "engine/CKVCapture.h"
+#include "media/KVStream.h"
+#include "platform/Platform.h"
+#include "ui/windows/CScreenWnd.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+namespace
+{
+std::atomic<CProjectionController*> s_pPublished{nullptr};
+
+KVS_RECT ToKvsRect(const QRect& rc)
+{
+    return KVS_RECT{rc.x(), rc.y(), rc.x() + rc.width(), rc.y() + rc.height()};
+}
+}
+
+CProjectionController::CProjectionController()
+    : m_threadDraw(&CProjectionController::DrawThread, this)
+{
+}
+
+CProjectionController::~CProjectionController()
+{
+    if (s_pPublished.load() == this)
+        Publish(nullptr);
+    Close();
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        m_bStop = true;
+    }
+    m_cvFrame.notify_all();
+    m_threadDraw.join();
+}
+
+void CProjectionController::Publish(CProjectionController* pController)
+{
+    s_pPublished.store(pController);
+    CKVCapture::SetProjectionSink(pController);
+}
+
+CProjectionController* CProjectionController::GetPublished()
+{
+    return s_pPublished.load();
+}
+
+bool CProjectionController::Init()
+{
+    Close();
+    Apply();
+    return true;
+}
+
+void CProjectionController::Apply()
+{
+    const int nWidth = g_settings.GetOutputWidth();
+    const int nHeight = g_settings.GetOutputHeight();
+    const QString strBackground = g_settings.GetBgPath();
+    const QList<QScreen*> listScreens = QGuiApplication::screens();
+    const bool bOutputOn = g_settings.GetScreen();
+
+    if (std::any_of(std::begin(m_aSlot), std::end(m_aSlot), [](const SSlot& slot) { return slot.pWnd != nullptr; }))
+    {
+        // A second Apply without Close would leave the old windows on their
+        // monitors with nobody to close them; replace them instead.
+        Platform::DebugOutput(QStringLiteral("Projection rebuilt without Close"));
+        Close();
+    }
+
+    for (int i = 0; i < Projection::SLOT_COUNT && i < listScreens.size() - 1; ++i)
+    {
+        const bool bShow = bOutputOn && g_settings.GetScreenEnabled(i);
+        BuildSlot(i, listScreens.at(i + 1), nWidth, nHeight, strBackground, bShow);
+    }
+
+    int nLeft = 0;
+    int nTop = 0;
+    int nRectWidth = 0;
+    int nRectHeight = 0;
+    g_settings.GetScreenPos(nLeft, nTop, nRectWidth, nRectHeight);
+    SetPosition(nLeft, nTop, nRectWidth, nRectHeight);
+}
+
+void CProjectionController::BuildSlot(int nSlot, QScreen* pScreen, int nWidth, int nHeight,
+                                      const QString& strBackground, bool bShow)
+{
+    SSlot& slot = m_aSlot[nSlot];
+    std::unique_ptr<SRendererRecord> pRecord(new SRendererRecord);
+    pRecord->nSlot = nSlot;
+    CScreenWnd* pWnd = new CScreenWnd(pScreen);
+    pRecord->hWnd = pWnd->GetWindowHandle();
+    CreateRenderer(*pRecord, nWidth, nHeight);
+    pWnd->SetBackground(strBackground);
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, pWnd,
+                     [this, nSlot](QScreen* pRemoved) { OnScreenRemoved(nSlot, pRemoved); });
+    if (bShow)
+        pWnd->ShowOnScreen();
+    else
+        pWnd->hide();
+
+    std::lock_guard<std::mutex> lock(m_mutexRecords);
+    pRecord->bEnabled = bShow ? 1 : 0;
+    slot.pRecord = std::move(pRecord);
+    slot.pWnd = pWnd;
+    slot.pScreen = pScreen;
+    slot.bOrphaned = false;
+    UpdateAnyEnabled();
+}
+
+void CProjectionController::CreateRenderer(SRendererRecord& record, int nWidth, int nHeight)
+{
+    if (!KVS_GetMonitorGUIDFromWindow(record.hWnd, &record.guid))
+        std::memset(&record.guid, 0, sizeof(record.guid));
+    record.hRenderer = KVS_CreateVideoRenderer(&record.guid, record.hWnd, KVS_COLOR_YUYV, nWidth, nHeight, 0, 1);
+    if (!record.hRenderer)
+    {
+        Platform::DebugOutput(QStringLiteral("Cannot create the renderer of projection %1").arg(record.nSlot));
+        return;
+    }
+    const KVS_RECT rcNone{0, 0, 0, 0};
+    KVS_SetVideoRendererPosition(record.hRenderer, nullptr, &rcNone);
+    record.nWidth = nWidth;
+    record.nHeight = nHeight;
+}
+
+void CProjectionController::Close()
+{
+    std::unique_ptr<SRendererRecord> apRecord[Projection::SLOT_COUNT];
+    CScreenWnd* apWnd[Projection::SLOT_COUNT] = {};
+    {
+        // Once the records are out of the slots the drawing thread cannot
+        // reach them; it may be drawing right now, which this lock waits for.
+        std::lock_guard<std::mutex> lock(m_mutexRecords);
+        for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+        {
+            apRecord[i] = std::move(m_aSlot[i].pRecord);
+            apWnd[i] = m_aSlot[i].pWnd;
+            m_aSlot[i] = SSlot();
+        }
+        UpdateAnyEnabled();
+    }
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+    {
+        if (apRecord[i] && apRecord[i]->hRenderer)
+            KVS_DestroyVideoRenderer(apRecord[i]->hRenderer);
+        delete apWnd[i];
+    }
+}
+
+bool CProjectionController::IsLive(int nSlot) const
+{
+    if (nSlot < 0 || nSlot >= Projection::SLOT_COUNT)
+        return false;
+    const SSlot& slot = m_aSlot[nSlot];
+    return slot.pRecord && slot.pWnd && !slot.bOrphaned;
+}
+
+void CProjectionController::ShowScreen(int nSlot, bool bOn)
+{
+    if (!IsLive(nSlot))
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRecords);
+        m_aSlot[nSlot].pRecord->bEnabled = bOn ? 1 : 0;
+        UpdateAnyEnabled();
+    }
+    if (bOn)
+        m_aSlot[nSlot].pWnd->ShowOnScreen();
+    else
+        m_aSlot[nSlot].pWnd->hide();
+}
+
+void CProjectionController::SetBackground(const QString& strPath)
+{
+    for (SSlot& slot : m_aSlot)
+    {
+        if (slot.pWnd)
+            slot.pWnd->SetBackground(strPath);
+    }
+}
+
+bool CProjectionController::SetPosition(int nLeft, int nTop, int nWidth, int nHeight)
+{
+    const QSize sizeOutput(g_settings.GetOutputWidth(), g_settings.GetOutputHeight());
+    const QRect rcOutput(nLeft, nTop, nWidth, nHeight);
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+    {
+        SSlot& slot = m_aSlot[i];
+        if (!IsLive(i) || !slot.pScreen)
+            continue;
+        const QRect rc = Projection::ScaleToScreen(rcOutput, sizeOutput, slot.pScreen->geometry().size());
+        {
+            std::lock_guard<std::mutex> lock(m_mutexRecords);
+            PlaceRenderer(*slot.pRecord, ToKvsRect(rc));
+        }
+        slot.pWnd->update();
+    }
+    return true;
+}
+
+void CProjectionController::PlaceRenderer(SRendererRecord& record, const KVS_RECT& rcTarget)
+{
+    record.rcTarget = rcTarget;
+    if (!record.hRenderer)
+        return;
+    // Follow the window onto another monitor.
+    KVS_GUID guid{};
+    if (KVS_GetMonitorGUIDFromWindow(record.hWnd, &guid) && std::memcmp(&guid, &record.guid, sizeof(guid)) != 0)
+    {
+        record.guid = guid;
+        KVS_ResetVideoRenderer(record.hRenderer, &record.guid, record.hWnd, KVS_COLOR_YUYV, record.nWidth,
+                               record.nHeight, 0, 1);
+    }
+    KVS_SetVideoRendererPosition(record.hRenderer, nullptr, &record.rcTarget);
+}
+
+void CProjectionController::OnScreenRemoved(int nSlot, QScreen* pScreen)
+{
+    SSlot& slot = m_aSlot[nSlot];
+    if (!slot.pWnd || slot.bOrphaned || slot.pScreen != pScreen)
+        return;
+    // Qt would move the window to a remaining monitor, where a full-screen
+    // projection would cover the operator's window.
+    Platform::DebugOutput(QStringLiteral("Projection %1: its monitor %2 went away").arg(nSlot).arg(pScreen->name()));
+    {
+        std::lock_guard<std::mutex> lock(m_mutexRecords);
+        slot.bOrphaned = true;
+        if (slot.pRecord)
+            slot.pRecord->bEnabled = 0;
+        UpdateAnyEnabled();
+    }
+    slot.pWnd->hide();
+}
+
+void CProjectionController::UpdateAnyEnabled()
+{
+    bool bAny = false;
+    for (const SSlot& slot : m_aSlot)
+        bAny = bAny || (slot.pRecord && slot.pRecord->hRenderer && slot.pRecord->bEnabled);
+    m_bAnyEnabled.store(bAny);
+}
+
+CScreenWnd* CProjectionController::GetWindow(int nSlot) const
+{
+    return nSlot >= 0 && nSlot < Projection::SLOT_COUNT ? m_aSlot[nSlot].pWnd : nullptr;
+}
+
+bool CProjectionController::IsDrawing(int nSlot) const
+{
+    if (nSlot < 0 || nSlot >= Projection::SLOT_COUNT)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutexRecords);
+    const SRendererRecord* pRecord = m_aSlot[nSlot].pRecord.get();
+    return pRecord && pRecord->hRenderer && pRecord->bEnabled;
+}
+
+QRect CProjectionController::GetRendererRect(int nSlot) const
+{
+    if (nSlot < 0 || nSlot >= Projection::SLOT_COUNT)
+        return QRect();
+    std::lock_guard<std::mutex> lock(m_mutexRecords);
+    const SRendererRecord* pRecord = m_aSlot[nSlot].pRecord.get();
+    if (!pRecord)
+        return QRect();
+    const KVS_RECT& rc = pRecord->rcTarget;
+    return QRect(rc.nLeft, rc.nTop, rc.nRight - rc.nLeft, rc.nBottom - rc.nTop);
+}
+
+void CProjectionController::DrawFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
+{
+    Q_UNUSED(nValue1);
+    if (!m_bAnyEnabled.load() || !pFrame || nValue2 <= 0 || nValue3 <= 0)
+        return;
+    const size_t nBytes = size_t(nValue2) * size_t(nValue3) * 2;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        // The drawing thread has not taken the previous frame yet: the newer
+        // one replaces it, the projection skips a frame.
+        if (m_bFramePending)
+            ++m_nDroppedFrames;
+        m_vecPending.resize(nBytes);
+        std::memcpy(m_vecPending.data(), pFrame, nBytes);
+        m_nPendingWidth = nValue2;
+        m_nPendingHeight = nValue3;
+        m_bFramePending = true;
+    }
+    m_cvFrame.notify_one();
+}
+
+void CProjectionController::DrawThread()
+{
+    for (;;)
+    {
+        int nWidth = 0;
+        int nHeight = 0;
+        {
+            std::unique_lock<std::mutex> lock(m_mutexFrame);
+            m_cvFrame.wait(lock, [this] { return m_bFramePending || m_bStop; });
+            if (m_bStop)
+                return;
+            m_vecPending.swap(m_vecDrawing);
+            nWidth = m_nPendingWidth;
+            nHeight = m_nPendingHeight;
+            m_bFramePending = false;
+        }
+        std::lock_guard<std::mutex> lock(m_mutexRecords);
+        for (const SSlot& slot : m_aSlot)
+        {
+            const SRendererRecord* pRecord = slot.pRecord.get();
+            if (!pRecord || !pRecord->hRenderer || !pRecord->bEnabled)
+                continue;
+            // A frame of another size comes while the output size changes and
+            // the records are not rebuilt yet: drawn with the record's stride it
+            // would be read past its end.
+            if (pRecord->nWidth != nWidth || pRecord->nHeight != nHeight)
+                continue;
+            KVS_VideoRendererDrawImage(pRecord->hRenderer, m_vecDrawing.data(), 2 * pRecord->nWidth, 1);
+        }
+    }
+}
