@@ -2,6 +2,7 @@
 // again in the reverse one.
 #include "common/AppInfo.h"
 #include "app/CInstanceWatcher.h"
+#include "app/CKVUpgrade.h"
 #include "engine/CKVCapture.h"
 #include "config/CLayout.h"
 #include "config/CSettings.h"
@@ -103,13 +104,15 @@ int main(int argc, char* argv[])
     // 13. TODO(#11): create and publish the projection controller of the
     // Screen output.
 
-    // 14. Upgrade check.
+    // 14. Upgrade check; whether it starts is only the log's business.
+    QByteArray baSerial;
     if (!flags.bNoUpgrade)
     {
         const QString strSerial = g_capture.GetSerialNumber();
         Platform::DebugOutput(QStringLiteral("Vistrel: serial number \"%1\"").arg(strSerial));
-        // TODO(#11): start the upgrade client with this serial number.
+        baSerial = strSerial.toLocal8Bit();
     }
+    StartUpgradeCheck(flags.bNoUpgrade, baSerial);
 
     // 15.
     const int nResult = app.exec();
@@ -119,7 +122,9 @@ int main(int argc, char* argv[])
     g_capture.Uninit();
     g_layout.ReleaseLayouts();
     g_settings.SaveAssignments();
-    // TODO(#11): stop the upgrade client and close the projection controller.
+    // Does not wait for the network: a pending report is abandoned.
+    g_upgrade.Stop();
+    // TODO(#11): close the projection controller.
     watcher.Stop();
     g_pMainWnd = nullptr;
     pMainWnd.reset();
