@@ -12,6 +12,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libavdevice-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
   libpulse-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
+  libqt5x11extras5-dev libxcb-randr0-dev x11-xserver-utils \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
   python3

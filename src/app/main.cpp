@@ -56,6 +56,7 @@ int main(int argc, char* argv[])
     WinMsgFilter msgFilter;
     QApplication app(argc, argv);
     app.installNativeEventFilter(&msgFilter);
+    msgFilter.WatchMonitors();
 
     // 5, 6. Language.
     const CommandLineFlags flags = ParseCommandLine(QCoreApplication::arguments());
