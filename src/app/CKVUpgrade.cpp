@@ -46,7 +46,7 @@ bool CKVUpgrade::Start(const char* pszUrl, const char* pszSerial)
 {
     // Events wait for this, so that the first one, which may come before
     // KPL_CreateUpgradeClient has returned, finds the handle in place.
-    std::lock_guard<std::mutex> lock(m_mtxStart);
+    std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
     if (!pszUrl || !pszSerial || m_hClient.load())
         return false;
     CopyTruncated(m_szSerial, sizeof(m_szSerial) - 1, pszSerial);
@@ -83,7 +83,13 @@ void CKVUpgrade::Stop()
     // may both get here.
     const KVS_HANDLE hClient = m_hClient.exchange(nullptr);
     if (hClient)
+    {
         KPL_DestroyUpgradeClient(hClient);
+        return;
+    }
+    // The client's own callback may be destroying it right now; at shutdown
+    // that must be over before the program's objects go.
+    std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
 }
 
 bool CKVUpgrade::IsActive() const
@@ -94,9 +100,7 @@ bool CKVUpgrade::IsActive() const
 void CKVUpgrade::OnEvent(int nEvent, void* pUser)
 {
     auto* pThis = static_cast<CKVUpgrade*>(pUser);
-    {
-        std::lock_guard<std::mutex> lock(pThis->m_mtxStart);
-    }
+    std::lock_guard<std::recursive_mutex> lock(pThis->m_mtxCallback);
     if (nEvent == KPL_UPGRADE_EVENT_CONNECTED)
     {
         pThis->SendInfo();
@@ -111,7 +115,9 @@ void CKVUpgrade::OnEvent(int nEvent, void* pUser)
 void CKVUpgrade::OnReply(const tag_KPL_UPGRADE_RECEIVE_INFO* pInfo, void* pUser)
 {
     Q_UNUSED(pInfo);
-    static_cast<CKVUpgrade*>(pUser)->Stop();
+    auto* pThis = static_cast<CKVUpgrade*>(pUser);
+    std::lock_guard<std::recursive_mutex> lock(pThis->m_mtxCallback);
+    pThis->Stop();
 }
 
 QByteArray GetUpgradeEndpoint()

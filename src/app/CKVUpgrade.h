@@ -23,7 +23,7 @@ public:
     // The result of handing the report to the client; 0 without a client.
     int SendInfo();
     // Safe from any thread and any number of times: the client is destroyed
-    // once.
+    // once, and when this returns no callback of it runs any more.
     void Stop();
     // Whether a client is still held.
     bool IsActive() const;
@@ -32,9 +32,9 @@ private:
     static void OnEvent(int nEvent, void* pUser);
     static void OnReply(const tag_KPL_UPGRADE_RECEIVE_INFO* pInfo, void* pUser);
 
-    // Held by Start while the client is made; never while one is destroyed,
-    // which waits for the client's callbacks.
-    std::mutex m_mtxStart;
+    // Held by Start while the client is made and by the callbacks while
+    // they run; never while a client is destroyed, which waits for them.
+    std::recursive_mutex m_mtxCallback;
     std::atomic<KVS_HANDLE> m_hClient{nullptr};
     char m_szSerial[64];
 };
