@@ -13,6 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libpulse-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
+  libqt5x11extras5-dev libxcb-randr0-dev \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
   python3 clang-format clang-tidy

@@ -2,6 +2,7 @@
 // again in the reverse one.
 #include "common/AppInfo.h"
 #include "app/CInstanceWatcher.h"
+#include "app/CKVUpgrade.h"
 #include "engine/CKVCapture.h"
 #include "config/CLayout.h"
 #include "config/CSettings.h"
@@ -56,6 +57,7 @@ int main(int argc, char* argv[])
     WinMsgFilter msgFilter;
     QApplication app(argc, argv);
     app.installNativeEventFilter(&msgFilter);
+    msgFilter.WatchMonitors();
 
     // 5, 6. Language.
     const CommandLineFlags flags = ParseCommandLine(QCoreApplication::arguments());
@@ -106,13 +108,15 @@ int main(int argc, char* argv[])
     projection.Init();
     CProjectionController::Publish(&projection);
 
-    // 14. Upgrade check.
+    // 14. Upgrade check; whether it starts is only the log's business.
+    QByteArray baSerial;
     if (!flags.bNoUpgrade)
     {
         const QString strSerial = g_capture.GetSerialNumber();
         Platform::DebugOutput(QStringLiteral("Vistrel: serial number \"%1\"").arg(strSerial));
-        // TODO(#11): start the upgrade client with this serial number.
+        baSerial = strSerial.toLocal8Bit();
     }
+    StartUpgradeCheck(flags.bNoUpgrade, baSerial);
 
     // 15.
     const int nResult = app.exec();
@@ -122,7 +126,8 @@ int main(int argc, char* argv[])
     g_capture.Uninit();
     g_layout.ReleaseLayouts();
     g_settings.SaveAssignments();
-    // TODO(#11): stop the upgrade client and close the projection controller.
+    // Does not wait for the network: a pending report is abandoned.
+    g_upgrade.Stop();
     CProjectionController::Publish(nullptr);
     projection.Close();
     watcher.Stop();

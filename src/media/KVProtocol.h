@@ -82,3 +82,53 @@ int KPL_DestroyRTMPClient(KVS_HANDLE hClient);
 // TCP connection to the URL's host and port (1935 by default) and the RTMP
 // handshake, nothing published. Non-zero when the server answered within nTimeout ms.
 int KPL_TestConnect(const char* pszUrl, int nTimeout);
+
+// Events of the upgrade client, on the client's own thread.
+enum
+{
+    KPL_UPGRADE_EVENT_CONNECTED = 1, // connected: hand over the report now
+    KPL_UPGRADE_EVENT_FAILED = 2,    // no connection within the time-out
+    // The connection ended before a whole answer came: reset, closed, or
+    // nothing within the time-out (also when no report was handed over).
+    KPL_UPGRADE_EVENT_DISCONNECTED = 3,
+    KPL_UPGRADE_EVENT_SENT = 9 // the report went out; the answer follows
+};
+
+// The report, 28 bytes. The client writes it to the service little-endian,
+// field by field, whatever the byte order of this machine.
+struct tag_KPL_UPGRADE_SEND_INFO
+{
+    uint32_t nKind;
+    char szSerial[16]; // zero-terminated
+    uint16_t nMajor;
+    uint16_t nMinor;
+    uint16_t nBuild;
+    uint16_t nReserved;
+};
+static_assert(sizeof(tag_KPL_UPGRADE_SEND_INFO) == 28, "the report is 28 bytes on the wire");
+
+// The service's answer, valid during the reply callback only.
+struct tag_KPL_UPGRADE_RECEIVE_INFO
+{
+    int32_t nStatus; // the HTTP status code, 0 when the answer was not HTTP
+    int32_t nLength; // bytes in pBody
+    const uint8_t* pBody;
+};
+
+typedef void (*KPL_UPGRADE_REPLY_CALLBACK)(const tag_KPL_UPGRADE_RECEIVE_INFO* pInfo, void* pUser);
+
+// Returns at once; the client connects on its own thread to an
+// "http://host[:port][/path]" URL (port 80 by default), giving up after
+// nTimeout ms, and then waits as long for the report and for the answer.
+// Null for any other URL, with a diagnostic line. The event callback may
+// call KPL_SendUpgradeData and KPL_DestroyUpgradeClient.
+KVS_HANDLE KPL_CreateUpgradeClient(const char* pszUrl, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser);
+// POSTs the report once the client is connected; the answer comes to pfn on
+// the client's thread. Non-zero when the report was taken; a client takes
+// one report.
+int KPL_SendUpgradeData(KVS_HANDLE hClient, const tag_KPL_UPGRADE_SEND_INFO* pInfo, KPL_UPGRADE_REPLY_CALLBACK pfn,
+                        void* pUser);
+// Safe from any thread, the client's own callbacks included; returns without
+// waiting for the network. No event or answer is delivered once this has
+// been called. 0 for a handle that is not an open client.
+int KPL_DestroyUpgradeClient(KVS_HANDLE hClient);

@@ -1,0 +1,381 @@
+#include "media/rtmp/UpgradeClient.h"
+
+#include "platform/Platform.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <netdb.h>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace
+{
+// An answer is small; anything beyond this is not read.
+const size_t kMaxAnswer = 64 * 1024;
+
+void Log(const QString& strText)
+{
+    Platform::DebugOutput(QStringLiteral("upgrade: ") + strText);
+}
+
+void PutLittleEndian(std::vector<uint8_t>& vec, size_t nOffset, uint32_t nValue, int nBytes)
+{
+    for (int i = 0; i < nBytes; ++i)
+        vec[nOffset + size_t(i)] = uint8_t(nValue >> (8 * i));
+}
+
+std::vector<uint8_t> SerializeReport(const tag_KPL_UPGRADE_SEND_INFO& info)
+{
+    std::vector<uint8_t> vec(sizeof(tag_KPL_UPGRADE_SEND_INFO), 0);
+    PutLittleEndian(vec, 0, info.nKind, 4);
+    memcpy(vec.data() + 4, info.szSerial, sizeof(info.szSerial));
+    PutLittleEndian(vec, 20, info.nMajor, 2);
+    PutLittleEndian(vec, 22, info.nMinor, 2);
+    PutLittleEndian(vec, 24, info.nBuild, 2);
+    PutLittleEndian(vec, 26, info.nReserved, 2);
+    return vec;
+}
+
+std::vector<uint8_t> BuildRequest(const CHttpUrl& url, const std::vector<uint8_t>& vecBody)
+{
+    const std::string strHead =
+        "POST " + url.strPath + " HTTP/1.1\r\nHost: " + url.strHostField +
+        "\r\nContent-Type: application/octet-stream\r\nContent-Length: " + std::to_string(vecBody.size()) +
+        "\r\nConnection: close\r\n\r\n";
+    std::vector<uint8_t> vec(strHead.begin(), strHead.end());
+    vec.insert(vec.end(), vecBody.begin(), vecBody.end());
+    return vec;
+}
+
+// Where the body starts, or npos while the header block is incomplete.
+size_t HeaderEnd(const std::vector<uint8_t>& vec)
+{
+    static const char kEnd[] = "\r\n\r\n";
+    const auto it = std::search(vec.begin(), vec.end(), kEnd, kEnd + 4);
+    return it == vec.end() ? std::string::npos : size_t(it - vec.begin()) + 4;
+}
+
+// -1 when the header block names no length: the body then ends with the
+// connection.
+long ContentLength(const std::string& strHeaders)
+{
+    static const char kName[] = "\r\ncontent-length:";
+    std::string strLower = strHeaders;
+    for (char& c : strLower)
+        c = char(tolower(static_cast<unsigned char>(c)));
+    const size_t nAt = strLower.find(kName);
+    if (nAt == std::string::npos)
+        return -1;
+    return strtol(strHeaders.c_str() + nAt + sizeof(kName) - 1, nullptr, 10);
+}
+
+// A whole answer: headers and as much body as they announce.
+bool AnswerComplete(const std::vector<uint8_t>& vec)
+{
+    const size_t nBody = HeaderEnd(vec);
+    if (nBody == std::string::npos)
+        return false;
+    const long nLength = ContentLength(std::string(vec.begin(), vec.begin() + long(nBody)));
+    return nLength >= 0 && vec.size() - nBody >= size_t(nLength);
+}
+
+int StatusCode(const std::vector<uint8_t>& vec)
+{
+    static const char kVersion[] = "HTTP/1.";
+    const std::string strStart(vec.begin(), vec.begin() + long(std::min<size_t>(vec.size(), 16)));
+    if (strStart.compare(0, sizeof(kVersion) - 1, kVersion) != 0 || strStart.size() < 12 || strStart[8] != ' ')
+        return 0;
+    return atoi(strStart.c_str() + 9);
+}
+}
+
+CUpgradeClient::CUpgradeClient(const CHttpUrl& url, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser)
+    : m_url(url)
+    , m_nTimeout(nTimeout > 0 ? nTimeout : 0)
+    , m_pfnEvent(pfn)
+    , m_pUser(pUser)
+{
+}
+
+CUpgradeClient::~CUpgradeClient()
+{
+    if (m_thread.joinable())
+        m_thread.detach();
+    if (m_pLookup)
+        freeaddrinfo(m_pLookup);
+    if (m_hWake >= 0)
+        close(m_hWake);
+}
+
+bool CUpgradeClient::Start()
+{
+    m_hWake = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_hWake < 0)
+        return false;
+    try
+    {
+        // The thread keeps the client alive: it may outlast the handle when
+        // the client is destroyed from its own callback.
+        m_thread = std::thread([pSelf = shared_from_this()] { pSelf->Run(); });
+    }
+    catch (...)
+    {
+        return false;
+    }
+    return true;
+}
+
+bool CUpgradeClient::Send(const tag_KPL_UPGRADE_SEND_INFO& info, KPL_UPGRADE_REPLY_CALLBACK pfn, void* pUser)
+{
+    {
+        std::lock_guard<std::recursive_mutex> lockCallback(m_mtxCallback);
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_bHasReport || m_bStopping)
+            return false;
+        m_pfnReply = pfn;
+        m_pReplyUser = pUser;
+        m_vecReport = SerializeReport(info);
+        m_bHasReport = true;
+    }
+    m_cv.notify_all();
+    return true;
+}
+
+void CUpgradeClient::Stop()
+{
+    {
+        // After this no callback reaches the owner, who may be going away,
+        // and no report is taken any more.
+        std::lock_guard<std::recursive_mutex> lockCallback(m_mtxCallback);
+        m_pfnEvent = nullptr;
+        m_pfnReply = nullptr;
+        std::lock_guard<std::mutex> lock(m_mtx);
+        m_bStopping = true;
+    }
+    m_cv.notify_all();
+    const uint64_t nOne = 1;
+    if (m_hWake >= 0 && write(m_hWake, &nOne, sizeof(nOne)) < 0)
+        Log(QStringLiteral("could not wake the client's thread"));
+    if (!m_thread.joinable())
+        return;
+    if (m_thread.get_id() == std::this_thread::get_id())
+        m_thread.detach(); // from our own callback: the thread ends by itself
+    else
+        m_thread.join();
+}
+
+bool CUpgradeClient::IsStopping()
+{
+    std::lock_guard<std::mutex> lock(m_mtx);
+    return m_bStopping;
+}
+
+void CUpgradeClient::Run()
+{
+    Platform::SetThreadName("kpl-upgrade");
+    const int hSocket = Connect();
+    if (hSocket < 0)
+    {
+        if (!IsStopping())
+            Log(QStringLiteral("no connection to %1:%2").arg(QString::fromStdString(m_url.strHost)).arg(m_url.nPort));
+        Notify(KPL_UPGRADE_EVENT_FAILED);
+        return;
+    }
+    Notify(KPL_UPGRADE_EVENT_CONNECTED);
+    const bool bAnswered = Exchange(hSocket);
+    close(hSocket);
+    if (!bAnswered)
+        Notify(KPL_UPGRADE_EVENT_DISCONNECTED);
+}
+
+int CUpgradeClient::Connect()
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_nTimeout);
+    addrinfo* pList = Resolve(deadline);
+    if (!pList)
+        return -1;
+    int hSocket = -1;
+    for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && !IsStopping(); pInfo = pInfo->ai_next)
+        hSocket = ConnectTo(pInfo, deadline);
+    freeaddrinfo(pList);
+    return hSocket;
+}
+
+// Name resolution has no time-out of its own, so it runs on a thread of its
+// own that is left behind when the time is up or the client stops.
+addrinfo* CUpgradeClient::Resolve(Clock::time_point deadline)
+{
+    try
+    {
+        std::thread([pSelf = shared_from_this()] {
+            Platform::SetThreadName("kpl-lookup");
+            addrinfo hints = {};
+            hints.ai_family = AF_UNSPEC;
+            hints.ai_socktype = SOCK_STREAM;
+            addrinfo* pList = nullptr;
+            if (getaddrinfo(pSelf->m_url.strHost.c_str(), std::to_string(pSelf->m_url.nPort).c_str(), &hints, &pList) !=
+                0)
+                pList = nullptr;
+            std::lock_guard<std::mutex> lock(pSelf->m_mtx);
+            if (pSelf->m_bLookupAbandoned)
+            {
+                if (pList)
+                    freeaddrinfo(pList);
+                return;
+            }
+            pSelf->m_pLookup = pList;
+            pSelf->m_bLookupDone = true;
+            pSelf->m_cv.notify_all();
+        }).detach();
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+    std::unique_lock<std::mutex> lock(m_mtx);
+    if (!m_cv.wait_until(lock, deadline, [this] { return m_bLookupDone || m_bStopping; }) || !m_bLookupDone)
+    {
+        m_bLookupAbandoned = true;
+        return nullptr;
+    }
+    addrinfo* pList = m_pLookup;
+    m_pLookup = nullptr;
+    return pList;
+}
+
+int CUpgradeClient::ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
+{
+    const int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
+    if (hSocket < 0)
+        return -1;
+    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
+        return hSocket;
+    if (errno == EINPROGRESS && WaitSocket(hSocket, POLLOUT, deadline))
+    {
+        int nError = 0;
+        socklen_t nSize = sizeof(nError);
+        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
+            return hSocket;
+    }
+    close(hSocket);
+    return -1;
+}
+
+bool CUpgradeClient::WaitSocket(int hSocket, short nEvents, Clock::time_point deadline)
+{
+    for (;;)
+    {
+        const auto nLeft = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (nLeft <= 0)
+            return false;
+        pollfd afd[2] = {{hSocket, nEvents, 0}, {m_hWake, POLLIN, 0}};
+        const int nResult = poll(afd, 2, int(nLeft));
+        if (nResult < 0 && errno == EINTR)
+            continue;
+        if (nResult <= 0 || afd[1].revents != 0)
+            return false;
+        // A reset or a hang-up is reported as readable: the read says which.
+        return (afd[0].revents & (nEvents | POLLHUP | POLLERR)) != 0;
+    }
+}
+
+bool CUpgradeClient::Exchange(int hSocket)
+{
+    std::vector<uint8_t> vecRequest;
+    if (!WaitForReport(vecRequest))
+        return IsStopping();
+    // The limit runs afresh for sending and answering: a slow service is
+    // given the whole time to reply.
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_nTimeout);
+    if (!SendAll(hSocket, vecRequest, deadline))
+        return IsStopping();
+    Notify(KPL_UPGRADE_EVENT_SENT);
+    std::vector<uint8_t> vecAnswer;
+    if (!ReadAnswer(hSocket, vecAnswer, deadline))
+        return IsStopping();
+    Reply(vecAnswer);
+    return true;
+}
+
+bool CUpgradeClient::WaitForReport(std::vector<uint8_t>& vecRequest)
+{
+    const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_nTimeout);
+    std::unique_lock<std::mutex> lock(m_mtx);
+    if (!m_cv.wait_until(lock, deadline, [this] { return m_bHasReport || m_bStopping; }) || m_bStopping)
+        return false;
+    vecRequest = BuildRequest(m_url, m_vecReport);
+    return true;
+}
+
+bool CUpgradeClient::SendAll(int hSocket, const std::vector<uint8_t>& vecData, Clock::time_point deadline)
+{
+    size_t nDone = 0;
+    while (nDone < vecData.size())
+    {
+        if (!WaitSocket(hSocket, POLLOUT, deadline))
+            return false;
+        const ssize_t nSent = send(hSocket, vecData.data() + nDone, vecData.size() - nDone, MSG_NOSIGNAL);
+        if (nSent < 0)
+        {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            Log(QStringLiteral("sending failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+            return false;
+        }
+        nDone += size_t(nSent);
+    }
+    return true;
+}
+
+// True for a whole HTTP answer, or for anything the service sent before it
+// closed the connection; false for a reset, silence or a time-out.
+bool CUpgradeClient::ReadAnswer(int hSocket, std::vector<uint8_t>& vecAnswer, Clock::time_point deadline)
+{
+    uint8_t abBuffer[4096];
+    while (!AnswerComplete(vecAnswer) && vecAnswer.size() < kMaxAnswer)
+    {
+        if (!WaitSocket(hSocket, POLLIN, deadline))
+        {
+            if (!IsStopping())
+                Log(QStringLiteral("no answer in time"));
+            return false;
+        }
+        const ssize_t nRead = recv(hSocket, abBuffer, sizeof(abBuffer), 0);
+        if (nRead == 0)
+            return !vecAnswer.empty();
+        if (nRead < 0)
+        {
+            if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
+                continue;
+            Log(QStringLiteral("the connection failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+            return false;
+        }
+        vecAnswer.insert(vecAnswer.end(), abBuffer, abBuffer + nRead);
+    }
+    return true;
+}
+
+void CUpgradeClient::Notify(int nEvent)
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
+    if (m_pfnEvent)
+        m_pfnEvent(nEvent, m_pUser);
+}
+
+void CUpgradeClient::Reply(const std::vector<uint8_t>& vecAnswer)
+{
+    tag_KPL_UPGRADE_RECEIVE_INFO info = {};
+    info.nStatus = StatusCode(vecAnswer);
+    const size_t nBody = HeaderEnd(vecAnswer);
+    const size_t nSkip = info.nStatus != 0 && nBody != std::string::npos ? nBody : 0;
+    info.pBody = vecAnswer.data() + nSkip;
+    info.nLength = int32_t(vecAnswer.size() - nSkip);
+    Log(QStringLiteral("answered with status %1").arg(info.nStatus));
+    std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
+    if (m_pfnReply)
+        m_pfnReply(&info, m_pReplyUser);
+}
