@@ -329,14 +329,15 @@ void TestOutputPanel::LogoFromSettings()
     QVERIFY(g_layout.GetLogoCount() > 0);
     g_settings.SetLogo(0, 3, 0);
     Panel()->ApplyOutputSettings();
-    int nWidth = 0;
-    int nHeight = 0;
-    g_capture.GetLogoSize(nWidth, nHeight);
     const QSize sizeNatural = QImageReader(g_layout.GetLogoPath(0)).size();
     QVERIFY(sizeNatural.isValid());
-    // Size 0 is half the natural size, evened up.
-    QCOMPARE(nWidth, (sizeNatural.width() / 2 + 1) & ~1);
-    QCOMPARE(nHeight, (sizeNatural.height() / 2 + 1) & ~1);
+    // Size 0 is half the natural size, evened up; the logo is read on a
+    // thread of its own and shows shortly after.
+    const QSize sizeExpected((sizeNatural.width() / 2 + 1) & ~1, (sizeNatural.height() / 2 + 1) & ~1);
+    int nWidth = 0;
+    int nHeight = 0;
+    QTRY_COMPARE_WITH_TIMEOUT((g_capture.GetLogoSize(nWidth, nHeight), QSize(nWidth, nHeight)), sizeExpected,
+                              s_nTimeoutMs);
 }
 
 void TestOutputPanel::StartChecks()
