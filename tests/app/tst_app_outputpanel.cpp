@@ -12,6 +12,7 @@
 #include "ModalAnswer.h"
 #include "ProgramFixture.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QImage>
@@ -305,6 +306,10 @@ void TestOutputPanel::ApplyOutputSettingsRebuilds()
     Panel()->ApplyOutputSettings();
     Panel()->ApplyOutputSettings();
     QVERIFY(g_capture.HasMixer());
+    // The caption border follows the output width: 768 pixels take border 3.
+    QComboBox* pBorder = Panel()->GetTabWnd()->findChild<QComboBox*>(QStringLiteral("cmbBorder"));
+    QVERIFY(pBorder);
+    QCOMPARE(pBorder->currentIndex(), 3);
     pPreview->ClearPicture();
     QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
 
@@ -314,6 +319,7 @@ void TestOutputPanel::ApplyOutputSettingsRebuilds()
     m_pWnd->RefreshOutput();
     QCOMPARE(g_capture.GetOutputWidth(), 640);
     QCOMPARE(g_capture.GetOutputHeight(), 360);
+    QCOMPARE(pBorder->currentIndex(), 2);
     Panel()->GetTabWnd()->ReplaceChannels();
     pPreview->ClearPicture();
     QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);

@@ -1,6 +1,7 @@
 #include "ui/tabs/CTabWnd.h"
 
 #include "engine/CKVCapture.h"
+#include "ui/tabs/CTabOverlay.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabSettings.h"
 
@@ -17,8 +18,8 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     // The Device tab opens and places the channels as it is built; the
     // mixer must exist by now.
     m_pTabPreview = new CTabPreview(this);
-    // TODO(#10): the Layout tab, new CTabLayout(m_pTabPreview, this), and
-    // the Overlay tab, new CTabOverlay(this).
+    // TODO(#10): the Layout tab, new CTabLayout(m_pTabPreview, this).
+    m_pTabOverlay = new CTabOverlay(this);
     m_pTabSettings = new CTabSettings(m_pNotify, m_pTabPreview, this);
 
     QVBoxLayout* pLayout = new QVBoxLayout(this);
@@ -26,8 +27,14 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     connect(m_pTabWidget, &QTabWidget::currentChanged, this, &CTabWnd::OnTabCurrentChanged);
 
     m_pTabWidget->addTab(m_pTabPreview, tr("Device"));
-    // TODO(#10): addTab(m_pTabLayout, tr("Layout")), then
-    // addTab(m_pTabOverlay, tr("Overlay")).
+    // TODO(#10): addTab(m_pTabLayout, tr("Layout")).
+    // Like the settings, the overlay controls are taller than a small
+    // screen leaves for the window.
+    QScrollArea* pOverlayArea = new QScrollArea(this);
+    pOverlayArea->setWidgetResizable(true);
+    pOverlayArea->setFrameShape(QFrame::NoFrame);
+    pOverlayArea->setWidget(m_pTabOverlay);
+    m_pTabWidget->addTab(pOverlayArea, tr("Overlay"));
 
     if (!QGuiApplication::screens().isEmpty())
     {

@@ -34,6 +34,7 @@ public:
     CTabPreview* GetDeviceTab() const { return m_pTabPreview; }
     IDeviceCallback* GetDeviceCallback() const;
     CTabSettings* GetSettingsTab() const { return m_pTabSettings; }
+    CTabOverlay* GetOverlayTab() const { return m_pTabOverlay; }
 
 private slots:
     void OnTabCurrentChanged(int nIndex);
