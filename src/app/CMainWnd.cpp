@@ -4,6 +4,7 @@
 #include "engine/CKVCapture.h"
 #include "config/CLayout.h"
 #include "config/CSettings.h"
+#include "ui/tabs/CTabOverlay.h"
 #include "ui/tabs/CTabWnd.h"
 #include "ui/windows/CVideoWnd.h"
 #include "common/Helpers.h"
@@ -214,8 +215,9 @@ void CMainWnd::ApplyOutputSettings()
     if (nLogo != -1 && !g_capture.SetLogo(g_layout.GetLogoPath(nLogo), nCorner, nLogoSize))
         Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 could not be shown").arg(nLogo));
 
-    // The Overlay tab re-fits its caption border and clock to the new output
-    // size here once the tab window holds one.
+    // The caption border and the clock's place depend on the output size.
+    if (m_pTabWnd && m_pTabWnd->GetOverlayTab())
+        m_pTabWnd->GetOverlayTab()->AdjustToOutputSize();
 
     const QString strCaption = g_settings.GetCaption();
     if (!strCaption.isEmpty())

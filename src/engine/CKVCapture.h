@@ -5,6 +5,7 @@
 #pragma once
 
 #include "engine/CKVChannel.h"
+#include "engine/CLogoLoader.h"
 #include "engine/CVoIPCritSec.h"
 #include "engine/IKVFrameSink.h"
 #include "engine/IKVRecordNotify.h"
@@ -17,6 +18,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -186,11 +188,19 @@ public:
     int GetTransitionProgress() const;
 
     // nCorner 0..3 (top left, top right, bottom left, bottom right), nSize
-    // 0..100 (50 = natural size). False when the image cannot be read.
+    // 0..100 (50 = natural size). The file is read and decoded on a thread
+    // of its own; the logo on show stays until the new one replaces it, and
+    // stays when the new one cannot be shown. False (and the logo removed)
+    // without a mixer; otherwise the answer comes to the logo result handler.
     bool SetLogo(const QString& strPath, int nCorner, int nSize);
+    // Also forgets a logo still being read.
     void RemoveLogo();
-    // Logo size as drawn, kept after RemoveLogo until the next SetLogo.
+    // Logo size as drawn, kept after RemoveLogo until the next logo shows.
     void GetLogoSize(int& nWidth, int& nHeight) const;
+    // Hears, on the user-interface thread, how each SetLogo that was not
+    // overtaken by a later call ended: CLogoLoader::LOGO_SHOWN or why not.
+    typedef std::function<void(const QString& strPath, int nResult)> FnLogoResult;
+    void SetLogoResultHandler(FnLogoResult fnResult);
 
     // nPosition 0..5 (top left, top centre, top right, bottom left, bottom
     // centre, bottom right); colours 0x00BBGGRR; nBorder is the outline width.
@@ -299,6 +309,8 @@ private:
     // Finishes a fade that nChannel takes part in.
     void FinishTransitionOfLocked(int nChannel);
     void PlaceFullOutputLocked(KVS_HANDLE hMixerChannel, int nOpacity);
+    // A logo read by m_logoLoader: placed when it is still the one wanted.
+    void OnLogoLoaded(const CLogoLoader::SResult& result);
     // Adds and places a caption; null when the mixer refused the text.
     KVS_HANDLE AddCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
                           int nFontSize, int nBorder, int nBorderColor, int nTextColor, int& nWidth, int& nHeight);
@@ -410,6 +422,10 @@ private:
     KVS_HANDLE m_hLogo = nullptr;
     int m_nLogoWidth = 0;
     int m_nLogoHeight = 0;
+    // Number of the latest logo request; removing the logo counts as one.
+    uint64_t m_nLogoRequest = 0;
+    CLogoLoader m_logoLoader;
+    FnLogoResult m_fnLogoResult;
     KVS_HANDLE m_hCaption = nullptr;
     KVS_HANDLE m_hClock = nullptr;
     int m_nClockX = 10;

@@ -8,10 +8,6 @@
 #include "media/KVMixer.h"
 #include "platform/Platform.h"
 
-#include <QImageIOHandler>
-#include <QImageReader>
-#include <QSize>
-
 #include <algorithm>
 
 namespace
@@ -30,54 +26,64 @@ QString FitTextBuffer(const QString& str)
     return str.left(nLength);
 }
 
-// Natural size of an image file as it will be shown (turned by its EXIF
-// orientation); an empty size when the file cannot be read.
-QSize ImageNaturalSize(const QString& strPath)
-{
-    QImageReader reader(strPath);
-    QSize size = reader.size();
-    // Some formats only know their size once decoded.
-    if (!size.isValid())
-        size = reader.read().size();
-    if (!size.isValid())
-        return QSize(0, 0);
-    if (reader.transformation() & QImageIOHandler::TransformationRotate90)
-        size.transpose();
-    return size;
-}
 }
 
 bool CKVCapture::SetLogo(const QString& strPath, int nCorner, int nSize)
 {
-    RemoveLogo();
     if (!m_hMixer)
-        return false;
-
-    const QSize sizeNatural = ImageNaturalSize(strPath);
-    nSize = std::max(0, std::min(nSize, 100));
-    int nWidth = 0;
-    int nHeight = 0;
-    LogoDrawSize(nSize, sizeNatural.width(), sizeNatural.height(), nWidth, nHeight);
-    // 0 x 0 asks the mixer for the natural size.
-    const bool bNatural = nSize == 50;
-    m_hLogo = KVS_VideoMixerAddImage(m_hMixer, KVUtf16(strPath), bNatural ? 0 : nWidth, bNatural ? 0 : nHeight);
-    m_nLogoWidth = nWidth;
-    m_nLogoHeight = nHeight;
-    if (!m_hLogo)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot show the logo %1").arg(strPath));
+        RemoveLogo();
         return false;
     }
-
-    int nX = 0;
-    int nY = 0;
-    LogoPosition(nCorner, m_nOutputWidth, m_nOutputHeight, nWidth, nHeight, nX, nY);
-    KVS_VideoMixerSetImage(m_hMixer, m_hLogo, nX, nY);
+    // The logo on show stays until the new one is ready, and for good when
+    // the new one cannot be shown.
+    CLogoLoader::SRequest request;
+    request.nId = ++m_nLogoRequest;
+    request.hMixer = m_hMixer;
+    request.strPath = strPath;
+    request.nCorner = nCorner;
+    request.nSize = std::max(0, std::min(nSize, 100));
+    m_logoLoader.Request(request, [this](const CLogoLoader::SResult& result) { OnLogoLoaded(result); });
     return true;
+}
+
+void CKVCapture::OnLogoLoaded(const CLogoLoader::SResult& result)
+{
+    // Overtaken by a later request, a removal or a new mixer: its picture,
+    // if any, is not wanted and nobody is waiting for the answer.
+    if (result.nId != m_nLogoRequest || result.hMixer != m_hMixer || !m_hMixer)
+    {
+        if (result.hImage)
+            KVS_VideoMixerDelImage(result.hMixer, result.hImage);
+        return;
+    }
+    if (result.nResult == CLogoLoader::LOGO_SHOWN)
+    {
+        int nX = 0;
+        int nY = 0;
+        LogoPosition(result.nCorner, m_nOutputWidth, m_nOutputHeight, result.nWidth, result.nHeight, nX, nY);
+        // Placed before the old one goes, so that no frame lacks a logo.
+        KVS_VideoMixerSetImage(m_hMixer, result.hImage, nX, nY);
+        if (m_hLogo)
+            KVS_VideoMixerDelImage(m_hMixer, m_hLogo);
+        m_hLogo = result.hImage;
+        m_nLogoWidth = result.nWidth;
+        m_nLogoHeight = result.nHeight;
+    }
+    if (m_fnLogoResult)
+        m_fnLogoResult(result.strPath, result.nResult);
+}
+
+void CKVCapture::SetLogoResultHandler(FnLogoResult fnResult)
+{
+    m_fnLogoResult = std::move(fnResult);
 }
 
 void CKVCapture::RemoveLogo()
 {
+    // A request still under way is forgotten with the logo.
+    ++m_nLogoRequest;
+    m_logoLoader.CancelPending();
     if (m_hLogo && m_hMixer)
         KVS_VideoMixerDelImage(m_hMixer, m_hLogo);
     m_hLogo = nullptr;

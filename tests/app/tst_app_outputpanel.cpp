@@ -12,6 +12,7 @@
 #include "ModalAnswer.h"
 #include "ProgramFixture.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QImage>
@@ -305,6 +306,10 @@ void TestOutputPanel::ApplyOutputSettingsRebuilds()
     Panel()->ApplyOutputSettings();
     Panel()->ApplyOutputSettings();
     QVERIFY(g_capture.HasMixer());
+    // The caption border follows the output width: 768 pixels take border 3.
+    QComboBox* pBorder = Panel()->GetTabWnd()->findChild<QComboBox*>(QStringLiteral("cmbBorder"));
+    QVERIFY(pBorder);
+    QCOMPARE(pBorder->currentIndex(), 3);
     pPreview->ClearPicture();
     QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
 
@@ -314,6 +319,7 @@ void TestOutputPanel::ApplyOutputSettingsRebuilds()
     m_pWnd->RefreshOutput();
     QCOMPARE(g_capture.GetOutputWidth(), 640);
     QCOMPARE(g_capture.GetOutputHeight(), 360);
+    QCOMPARE(pBorder->currentIndex(), 2);
     Panel()->GetTabWnd()->ReplaceChannels();
     pPreview->ClearPicture();
     QTRY_VERIFY_WITH_TIMEOUT(pPreview->HasPicture(), s_nTimeoutMs);
@@ -329,14 +335,15 @@ void TestOutputPanel::LogoFromSettings()
     QVERIFY(g_layout.GetLogoCount() > 0);
     g_settings.SetLogo(0, 3, 0);
     Panel()->ApplyOutputSettings();
-    int nWidth = 0;
-    int nHeight = 0;
-    g_capture.GetLogoSize(nWidth, nHeight);
     const QSize sizeNatural = QImageReader(g_layout.GetLogoPath(0)).size();
     QVERIFY(sizeNatural.isValid());
-    // Size 0 is half the natural size, evened up.
-    QCOMPARE(nWidth, (sizeNatural.width() / 2 + 1) & ~1);
-    QCOMPARE(nHeight, (sizeNatural.height() / 2 + 1) & ~1);
+    // Size 0 is half the natural size, evened up; the logo is read on a
+    // thread of its own and shows shortly after.
+    const QSize sizeExpected((sizeNatural.width() / 2 + 1) & ~1, (sizeNatural.height() / 2 + 1) & ~1);
+    int nWidth = 0;
+    int nHeight = 0;
+    QTRY_COMPARE_WITH_TIMEOUT((g_capture.GetLogoSize(nWidth, nHeight), QSize(nWidth, nHeight)), sizeExpected,
+                              s_nTimeoutMs);
 }
 
 void TestOutputPanel::StartChecks()

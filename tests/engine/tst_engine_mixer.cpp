@@ -2,7 +2,9 @@
 // the projection output: channels in their rectangles, an inset, logo,
 // caption and clock, the output renderers and snapshots.
 #include "engine/CKVCapture.h"
+#include "engine/CLogoLoader.h"
 #include "config/CSettings.h"
+#include "BadImageFiles.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
 
@@ -53,7 +55,7 @@ private slots:
     void refusedSizeLeavesChannelUnplaced();
     void logoCornersAndSizes_data();
     void logoCornersAndSizes();
-    void unreadableLogoShowsNothing();
+    void unreadableLogoKeepsThePreviousOne();
     void captionPositions();
     void clockKeepsItsPositionUntilRecomputed();
     void snapshotDecodesToOutputSize();
@@ -224,17 +226,16 @@ void TestEngineMixer::logoCornersAndSizes()
     QVERIFY(image.save(strPath));
 
     QVERIFY(g_capture.SetLogo(strPath, nCorner, nSize));
-    int nWidth = 0;
-    int nHeight = 0;
-    g_capture.GetLogoSize(nWidth, nHeight);
-    QCOMPARE(QSize(nWidth, nHeight), rcExpected.size());
-
     QRect rcSeen;
     QVERIFY2(WaitForFrame([&](const SYuyvPicture& out) {
                  rcSeen = out.BrightBox();
                  return rcSeen == rcExpected;
              }),
              qPrintable(RectText(rcSeen)));
+    int nWidth = 0;
+    int nHeight = 0;
+    g_capture.GetLogoSize(nWidth, nHeight);
+    QCOMPARE(QSize(nWidth, nHeight), rcExpected.size());
 
     // Setting it again replaces it rather than adding a second one.
     QVERIFY(g_capture.SetLogo(strPath, 0, 50));
@@ -244,26 +245,55 @@ void TestEngineMixer::logoCornersAndSizes()
     QVERIFY(WaitForFrame(IsAllBlack));
 }
 
-void TestEngineMixer::unreadableLogoShowsNothing()
+void TestEngineMixer::unreadableLogoKeepsThePreviousOne()
 {
+    QList<int> anResults;
+    g_capture.SetLogoResultHandler([&](const QString&, int nResult) { anResults << nResult; });
     QImage image(40, 40, QImage::Format_RGB32);
     image.fill(Qt::white);
     const QString strGood = m_dir.filePath(QStringLiteral("good.png"));
     QVERIFY(image.save(strGood));
     QVERIFY(g_capture.SetLogo(strGood, 3, 50));
-    QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return !out.BrightBox().isNull(); }));
+    const QRect rcGood(OUTPUT_WIDTH - 50, OUTPUT_HEIGHT - 50, 40, 40);
+    QVERIFY(WaitForFrame([&](const SYuyvPicture& out) { return out.BrightBox() == rcGood; }));
+    QCOMPARE(anResults, QList<int>{CLogoLoader::LOGO_SHOWN});
 
-    // A file that is not an image, and one that does not exist: the old logo
-    // goes and nothing takes its place.
+    // Text named .png, a missing file, a header declaring 20000 x 20000
+    // (refused from the header: decoding it would fail as unreadable), and
+    // a sound picture too large at 150 %: each is reported, and the logo on
+    // show stays where it was.
     const QString strText = m_dir.filePath(QStringLiteral("notes.png"));
-    QFile file(strText);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("not a picture");
-    file.close();
-    QVERIFY(!g_capture.SetLogo(strText, 1, 100));
+    const QString strHuge = m_dir.filePath(QStringLiteral("huge.png"));
+    const QString strWide = m_dir.filePath(QStringLiteral("wide.png"));
+    QVERIFY(BadImageFiles::Write(strText, "not a picture"));
+    QVERIFY(BadImageFiles::Write(strHuge, BadImageFiles::ForgedPng(20000, 20000)));
+    image = QImage(3000, 8, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QVERIFY(image.save(strWide));
+    QVERIFY(g_capture.SetLogo(strText, 1, 100));
+    QTRY_COMPARE_WITH_TIMEOUT(anResults.size(), 2, 20000);
+    QVERIFY(g_capture.SetLogo(m_dir.filePath(QStringLiteral("missing.png")), 2, 0));
+    QTRY_COMPARE_WITH_TIMEOUT(anResults.size(), 3, 20000);
+    QVERIFY(g_capture.SetLogo(strHuge, 0, 50));
+    QTRY_COMPARE_WITH_TIMEOUT(anResults.size(), 4, 20000);
+    QVERIFY(g_capture.SetLogo(strWide, 0, 100));
+    QTRY_COMPARE_WITH_TIMEOUT(anResults.size(), 5, 20000);
+    QCOMPARE(anResults.mid(1), (QList<int>{CLogoLoader::LOGO_UNREADABLE, CLogoLoader::LOGO_UNREADABLE,
+                                           CLogoLoader::LOGO_TOO_LARGE, CLogoLoader::LOGO_TOO_LARGE}));
+    QVERIFY(WaitForFrame([&](const SYuyvPicture& out) { return out.BrightBox() == rcGood; }));
+
+    // Overtaken before it was read, by a removal or by a new mixer: it
+    // never shows up late, and nobody is told.
+    anResults.clear();
+    QVERIFY(g_capture.SetLogo(strGood, 0, 50));
+    g_capture.RemoveLogo();
     QVERIFY(WaitForFrame(IsAllBlack));
-    QVERIFY(!g_capture.SetLogo(m_dir.filePath(QStringLiteral("missing.png")), 2, 0));
-    QVERIFY(WaitForFrame(IsAllBlack));
+    QVERIFY(g_capture.SetLogo(strGood, 0, 50));
+    QVERIFY(g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, DURATION_25, PREVIEW_WINDOW));
+    const int nFrames = m_pSink->Frames();
+    QVERIFY(WaitForFrame([&](const SYuyvPicture& out) { return m_pSink->Frames() > nFrames + 10 && IsAllBlack(out); }));
+    QVERIFY(anResults.isEmpty());
+    g_capture.SetLogoResultHandler(nullptr);
 }
 
 void TestEngineMixer::captionPositions()

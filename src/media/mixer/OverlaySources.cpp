@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QFontMetricsF>
 #include <QGuiApplication>
+#include <QImageIOHandler>
 #include <QImageReader>
 #include <QPainter>
 #include <QPainterPath>
@@ -19,6 +20,21 @@ namespace
 // size from eating memory.
 const int MAX_OVERLAY_SIDE = 8192;
 
+// The size asked for: 0 x 0 keeps the natural size, a single 0 follows the
+// other dimension's scale; negative sizes count as 0.
+QSize TargetSize(const QSize& sizeNatural, int nWidth, int nHeight)
+{
+    nWidth = std::max(nWidth, 0);
+    nHeight = std::max(nHeight, 0);
+    if (nWidth == 0 && nHeight == 0)
+        return sizeNatural;
+    if (nWidth == 0)
+        nWidth = std::max(1, int(std::lround(double(sizeNatural.width()) * nHeight / sizeNatural.height())));
+    else if (nHeight == 0)
+        nHeight = std::max(1, int(std::lround(double(sizeNatural.height()) * nWidth / sizeNatural.width())));
+    return QSize(nWidth, nHeight);
+}
+
 QColor FromBgr(int32_t nColor)
 {
     return QColor(nColor & 0xFF, (nColor >> 8) & 0xFF, (nColor >> 16) & 0xFF);
@@ -31,31 +47,52 @@ QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight)
 {
     QImageReader reader(strPath);
     reader.setAutoTransform(true);
+    // The header first: a file declaring a huge picture is refused before
+    // a byte of it is decoded. Formats that declare nothing are decoded and
+    // checked afterwards.
+    QSize sizeStored = reader.size();
+    const bool bTurned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
+    if (sizeStored.isValid() && (sizeStored.width() > MAX_OVERLAY_SIDE || sizeStored.height() > MAX_OVERLAY_SIDE))
+    {
+        Platform::DebugOutput(QStringLiteral("mixer: image %1 declares %2x%3, refused")
+                                  .arg(strPath)
+                                  .arg(sizeStored.width())
+                                  .arg(sizeStored.height()));
+        return QImage();
+    }
+    QSize sizeNatural = bTurned ? sizeStored.transposed() : sizeStored;
+    if (sizeNatural.isValid() && !sizeNatural.isEmpty())
+    {
+        const QSize sizeTarget = TargetSize(sizeNatural, nWidth, nHeight);
+        if (sizeTarget.width() > MAX_OVERLAY_SIDE || sizeTarget.height() > MAX_OVERLAY_SIDE)
+        {
+            Platform::DebugOutput(
+                QStringLiteral("mixer: image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
+            return QImage();
+        }
+        // Scaling is applied before the EXIF turn, so it is asked for in
+        // the file's own orientation.
+        if (sizeTarget != sizeNatural)
+            reader.setScaledSize(bTurned ? sizeTarget.transposed() : sizeTarget);
+    }
+
     QImage image = reader.read();
     if (image.isNull())
     {
         Platform::DebugOutput(QStringLiteral("mixer: cannot read image %1: %2").arg(strPath, reader.errorString()));
         return QImage();
     }
-    nWidth = std::max(nWidth, 0);
-    nHeight = std::max(nHeight, 0);
-    if (nWidth == 0 && nHeight != 0)
-        nWidth = std::max(1, int(std::lround(double(image.width()) * nHeight / image.height())));
-    else if (nHeight == 0 && nWidth != 0)
-        nHeight = std::max(1, int(std::lround(double(image.height()) * nWidth / image.width())));
-    else if (nWidth == 0 && nHeight == 0)
+    const QSize sizeTarget = TargetSize(image.size(), nWidth, nHeight);
+    if (sizeTarget.width() > MAX_OVERLAY_SIDE || sizeTarget.height() > MAX_OVERLAY_SIDE)
     {
-        nWidth = image.width();
-        nHeight = image.height();
-    }
-    if (nWidth > MAX_OVERLAY_SIDE || nHeight > MAX_OVERLAY_SIDE)
-    {
-        Platform::DebugOutput(QStringLiteral("mixer: image size %1x%2 refused").arg(nWidth).arg(nHeight));
+        Platform::DebugOutput(
+            QStringLiteral("mixer: image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
         return QImage();
     }
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-    if (image.width() != nWidth || image.height() != nHeight)
-        image = image.scaled(nWidth, nHeight, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    // A reader that cannot scale while decoding leaves it to us.
+    if (image.size() != sizeTarget)
+        image = image.scaled(sizeTarget, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     return image;
 }
 

@@ -11,7 +11,9 @@
 namespace OverlaySources
 {
 // nWidth x nHeight with smooth scaling; 0 x 0 = natural size; one 0 follows
-// the other dimension's scale. Negative sizes count as 0.
+// the other dimension's scale. Negative sizes count as 0. A file whose
+// header declares more than the largest overlay is refused before it is
+// decoded, and the reader is asked to decode at the size wanted.
 QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight);
 
 // One line of text on a transparent background, as large as the text plus its

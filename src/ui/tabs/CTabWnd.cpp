@@ -2,6 +2,7 @@
 
 #include "engine/CKVCapture.h"
 #include "ui/tabs/CTabLayout.h"
+#include "ui/tabs/CTabOverlay.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/CTabSettings.h"
@@ -10,6 +11,17 @@
 #include <QScrollArea>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+// The Overlay, Screen and Settings pages are taller than a small screen
+// leaves for the window; a scroll area keeps them from forcing its height.
+QWidget* CTabWnd::InScrollArea(QWidget* pPage)
+{
+    QScrollArea* pArea = new QScrollArea(this);
+    pArea->setWidgetResizable(true);
+    pArea->setFrameShape(QFrame::NoFrame);
+    pArea->setWidget(pPage);
+    return pArea;
+}
 
 CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     : QWidget(pParent)
@@ -20,7 +32,7 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     // mixer must exist by now.
     m_pTabPreview = new CTabPreview(this);
     m_pTabLayout = new CTabLayout(m_pTabPreview, this);
-    // TODO(#10): the Overlay tab, new CTabOverlay(this).
+    m_pTabOverlay = new CTabOverlay(this);
     m_pTabSettings = new CTabSettings(m_pNotify, m_pTabPreview, this);
 
     QVBoxLayout* pLayout = new QVBoxLayout(this);
@@ -29,14 +41,8 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
 
     m_pTabWidget->addTab(m_pTabPreview, tr("Device"));
     m_pTabWidget->addTab(m_pTabLayout, tr("Layout"));
-    // TODO(#10): addTab(m_pTabOverlay, tr("Overlay")).
-
-    // The settings are taller than a small screen leaves for the window; a
-    // scroll area keeps them from forcing the window's height.
-    QScrollArea* pSettingsArea = new QScrollArea(this);
-    pSettingsArea->setWidgetResizable(true);
-    pSettingsArea->setFrameShape(QFrame::NoFrame);
-    pSettingsArea->setWidget(m_pTabSettings);
+    m_pTabWidget->addTab(InScrollArea(m_pTabOverlay), tr("Overlay"));
+    QWidget* pSettingsArea = InScrollArea(m_pTabSettings);
     m_pTabWidget->addTab(pSettingsArea, tr("Settings"));
 
     if (!QGuiApplication::screens().isEmpty())
@@ -46,15 +52,9 @@ CTabWnd::CTabWnd(IKVRecordNotify* pNotify, QWidget* pParent)
 void CTabWnd::AddScreenTab(QWidget* pSettingsPage)
 {
     m_pTabScreen = new CTabScreen(this);
-    // Like the settings, the preview and its controls are taller than a
-    // small screen leaves for the tabs.
-    QScrollArea* pScreenArea = new QScrollArea(this);
-    pScreenArea->setWidgetResizable(true);
-    pScreenArea->setFrameShape(QFrame::NoFrame);
-    pScreenArea->setWidget(m_pTabScreen);
     // Right before Settings, wherever the tabs before it put Settings.
     const int nIndex = m_pTabWidget->indexOf(pSettingsPage);
-    m_nScreenTabIndex = m_pTabWidget->insertTab(nIndex, pScreenArea, tr("Screen"));
+    m_nScreenTabIndex = m_pTabWidget->insertTab(nIndex, InScrollArea(m_pTabScreen), tr("Screen"));
     g_capture.CreateScreenTabRenderer(m_pTabScreen->GetPreviewWindow());
     m_pTabSettings->SetScreenTab(m_pTabScreen);
 }

@@ -34,6 +34,7 @@ public:
     CTabPreview* GetDeviceTab() const { return m_pTabPreview; }
     IDeviceCallback* GetDeviceCallback() const;
     CTabSettings* GetSettingsTab() const { return m_pTabSettings; }
+    CTabOverlay* GetOverlayTab() const { return m_pTabOverlay; }
 
     // Null when no screen was reported.
     CTabScreen* GetScreenTab() const { return m_pTabScreen; }
@@ -42,6 +43,7 @@ private slots:
     void OnTabCurrentChanged(int nIndex);
 
 private:
+    QWidget* InScrollArea(QWidget* pPage);
     void AddScreenTab(QWidget* pSettingsPage);
 
     IKVRecordNotify* const m_pNotify;
