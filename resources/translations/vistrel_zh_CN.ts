@@ -24,15 +24,15 @@
     <name>CDeviceDlg</name>
     <message>
         <source>Video Option</source>
-        <translation type="vanished">视频选项</translation>
+        <translation>视频选项</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation type="vanished">默认</translation>
+        <translation>默认</translation>
     </message>
     <message>
         <source>Advanced</source>
-        <translation type="vanished">高级</translation>
+        <translation>高级</translation>
     </message>
     <message>
         <source>HDMI</source>
@@ -64,27 +64,27 @@
     </message>
     <message>
         <source>Device</source>
-        <translation type="vanished">设备</translation>
+        <translation>设备</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="vanished">名称：</translation>
+        <translation>名称：</translation>
     </message>
     <message>
         <source>Device:</source>
-        <translation type="vanished">设备：</translation>
+        <translation>设备：</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation type="vanished">位置：</translation>
+        <translation>位置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation type="vanished">（未设置设备）</translation>
+        <translation>（未设置设备）</translation>
     </message>
     <message>
         <source>(Not set position)</source>
-        <translation type="vanished">（未设置位置）</translation>
+        <translation>（未设置位置）</translation>
     </message>
     <message>
         <source>Position</source>
@@ -92,7 +92,7 @@
     </message>
     <message>
         <source>Video Params</source>
-        <translation type="vanished">视频参数</translation>
+        <translation>视频参数</translation>
     </message>
     <message>
         <source>Contract:</source>
@@ -100,31 +100,35 @@
     </message>
     <message>
         <source>Brightness:</source>
-        <translation type="vanished">亮度：</translation>
+        <translation>亮度：</translation>
     </message>
     <message>
         <source>Hue:</source>
-        <translation type="vanished">色调：</translation>
+        <translation>色调：</translation>
     </message>
     <message>
         <source>Saturation:</source>
-        <translation type="vanished">饱和度：</translation>
+        <translation>饱和度：</translation>
     </message>
     <message>
         <source>No signal</source>
-        <translation type="vanished">无信号</translation>
+        <translation>无信号</translation>
     </message>
     <message>
         <source>Capture signal status</source>
-        <translation type="vanished">采集信号状态</translation>
+        <translation>采集信号状态</translation>
     </message>
     <message>
         <source>FPS</source>
-        <translation type="vanished">帧/秒</translation>
+        <translation>帧/秒</translation>
     </message>
     <message>
         <source>Contrast:</source>
-        <translation type="vanished">对比度：</translation>
+        <translation>对比度：</translation>
+    </message>
+    <message>
+        <source>Position %1</source>
+        <translation>位置 %1</translation>
     </message>
 </context>
 <context>
@@ -240,94 +244,153 @@ Recording has been stopped.</source>
     </message>
 </context>
 <context>
+    <name>CTabLayout</name>
+    <message>
+        <source>Single</source>
+        <translation>单画面</translation>
+    </message>
+    <message>
+        <source>Picture in Picture (Bottom Right)</source>
+        <translation>画中画（右下）</translation>
+    </message>
+    <message>
+        <source>Picture in Picture (Top Left)</source>
+        <translation>画中画（左上）</translation>
+    </message>
+    <message>
+        <source>One Above Two</source>
+        <translation>上一下二</translation>
+    </message>
+    <message>
+        <source>Side by Side</source>
+        <translation>左右并排</translation>
+    </message>
+    <message>
+        <source>Quad</source>
+        <translation>四分屏</translation>
+    </message>
+    <message>
+        <source>One Large, Five Small</source>
+        <translation>一大五小</translation>
+    </message>
+    <message>
+        <source>Six Grid</source>
+        <translation>六宫格</translation>
+    </message>
+    <message>
+        <source>One Large, Three Small</source>
+        <translation>一大三小</translation>
+    </message>
+    <message>
+        <source>Top and Bottom</source>
+        <translation>上下排列</translation>
+    </message>
+    <message>
+        <source>Three Across</source>
+        <translation>三画面横排</translation>
+    </message>
+</context>
+<context>
     <name>CTabOverlay</name>
     <message>
         <source>Logo</source>
-        <translation type="vanished">台标</translation>
+        <translation>台标</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation type="vanished">位置：</translation>
+        <translation>位置：</translation>
     </message>
     <message>
         <source>Top-Left</source>
-        <translation type="vanished">左上</translation>
+        <translation>左上</translation>
     </message>
     <message>
         <source>Top-Right</source>
-        <translation type="vanished">右上</translation>
+        <translation>右上</translation>
     </message>
     <message>
         <source>Bottom-Left</source>
-        <translation type="vanished">左下</translation>
+        <translation>左下</translation>
     </message>
     <message>
         <source>Bottom-Right</source>
-        <translation type="vanished">右下</translation>
+        <translation>右下</translation>
     </message>
     <message>
         <source>Size:</source>
-        <translation type="vanished">大小：</translation>
+        <translation>大小：</translation>
     </message>
     <message>
         <source>Caption</source>
-        <translation type="vanished">字幕</translation>
+        <translation>字幕</translation>
     </message>
     <message>
         <source>Text:</source>
-        <translation type="vanished">文字：</translation>
+        <translation>文字：</translation>
     </message>
     <message>
         <source>Clear</source>
-        <translation type="vanished">清除</translation>
+        <translation>清除</translation>
     </message>
     <message>
         <source>Style:</source>
-        <translation type="vanished">样式：</translation>
+        <translation>样式：</translation>
     </message>
     <message>
         <source>Under line</source>
-        <translation type="vanished">下划线</translation>
+        <translation>下划线</translation>
     </message>
     <message>
         <source>Bold</source>
-        <translation type="vanished">粗体</translation>
+        <translation>粗体</translation>
     </message>
     <message>
         <source>Italic</source>
-        <translation type="vanished">斜体</translation>
+        <translation>斜体</translation>
     </message>
     <message>
         <source>Text color:</source>
-        <translation type="vanished">文字颜色：</translation>
+        <translation>文字颜色：</translation>
     </message>
     <message>
         <source>Border color:</source>
-        <translation type="vanished">描边颜色：</translation>
+        <translation>描边颜色：</translation>
     </message>
     <message>
         <source>Border:</source>
-        <translation type="vanished">描边：</translation>
+        <translation>描边：</translation>
     </message>
     <message>
         <source>Text font:</source>
-        <translation type="vanished">字体：</translation>
+        <translation>字体：</translation>
     </message>
     <message>
         <source>Top-Center</source>
-        <translation type="vanished">中上</translation>
+        <translation>中上</translation>
     </message>
     <message>
         <source>Bottom-Center</source>
-        <translation type="vanished">中下</translation>
+        <translation>中下</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="vanished">时间</translation>
+        <translation>时间</translation>
     </message>
     <message>
         <source>Show Time</source>
-        <translation type="vanished">显示时间</translation>
+        <translation>显示时间</translation>
+    </message>
+    <message>
+        <source>(%1, %2, %3)</source>
+        <translation>(%1, %2, %3)</translation>
+    </message>
+    <message>
+        <source>The logo &quot;%1&quot; cannot be shown: it is larger than %2 pixels on a side.</source>
+        <translation>无法显示台标“%1”：其边长超过 %2 像素。</translation>
+    </message>
+    <message>
+        <source>The logo &quot;%1&quot; cannot be shown: the file is missing or is not a readable picture.</source>
+        <translation>无法显示台标“%1”：文件不存在或不是可读取的图片。</translation>
     </message>
 </context>
 <context>
@@ -342,7 +405,7 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>Device properties are not available yet</source>
-        <translation>设备属性暂不可用</translation>
+        <translation type="vanished">设备属性暂不可用</translation>
     </message>
     <message>
         <source>No picture: the device could not be opened</source>
@@ -356,76 +419,80 @@ Recording has been stopped.</source>
         <source>Not shown in the output</source>
         <translation>未在输出中显示</translation>
     </message>
+    <message>
+        <source>Video Option</source>
+        <translation>视频选项</translation>
+    </message>
 </context>
 <context>
     <name>CTabScreen</name>
     <message>
         <source>Screen</source>
-        <translation type="vanished">屏幕</translation>
+        <translation>屏幕</translation>
     </message>
     <message>
         <source>Enable screen output</source>
-        <translation type="vanished">启用屏幕输出</translation>
+        <translation>启用屏幕输出</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation type="vanished">预览</translation>
+        <translation>预览</translation>
     </message>
     <message>
         <source>Left:</source>
-        <translation type="vanished">左：</translation>
+        <translation>左：</translation>
     </message>
     <message>
         <source>Top:</source>
-        <translation type="vanished">上：</translation>
+        <translation>上：</translation>
     </message>
     <message>
         <source>Width:</source>
-        <translation type="vanished">宽：</translation>
+        <translation>宽：</translation>
     </message>
     <message>
         <source>Height:</source>
-        <translation type="vanished">高：</translation>
+        <translation>高：</translation>
     </message>
     <message>
         <source>Back:</source>
-        <translation type="vanished">背景：</translation>
+        <translation>背景：</translation>
     </message>
     <message>
         <source>Change background image</source>
-        <translation type="vanished">更换背景图片</translation>
+        <translation>更换背景图片</translation>
     </message>
     <message>
         <source>Clear background image</source>
-        <translation type="vanished">清除背景图片</translation>
+        <translation>清除背景图片</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="vanished">设置</translation>
+        <translation>设置</translation>
     </message>
     <message>
         <source>Projection:</source>
-        <translation type="vanished">投屏：</translation>
+        <translation>投屏：</translation>
     </message>
     <message>
         <source>Open File</source>
-        <translation type="vanished">打开文件</translation>
+        <translation>打开文件</translation>
     </message>
     <message>
         <source>Images (*.png *.xpm *.jpg)</source>
-        <translation type="vanished">图片 (*.png *.xpm *.jpg)</translation>
+        <translation>图片 (*.png *.xpm *.jpg)</translation>
     </message>
     <message>
         <source>Do you confirm to clear background image?</source>
-        <translation type="vanished">是否确认清除背景图片？</translation>
+        <translation>是否确认清除背景图片？</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="vanished">是</translation>
+        <translation>是</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="vanished">否</translation>
+        <translation>否</translation>
     </message>
 </context>
 <context>
@@ -579,15 +646,15 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>Layout</source>
-        <translation type="vanished">布局</translation>
+        <translation>布局</translation>
     </message>
     <message>
         <source>Overlay</source>
-        <translation type="vanished">叠加</translation>
+        <translation>叠加</translation>
     </message>
     <message>
         <source>Screen</source>
-        <translation type="vanished">屏幕</translation>
+        <translation>屏幕</translation>
     </message>
     <message>
         <source>Settings</source>

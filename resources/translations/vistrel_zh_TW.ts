@@ -24,15 +24,15 @@
     <name>CDeviceDlg</name>
     <message>
         <source>Video Option</source>
-        <translation type="vanished">視訊選項</translation>
+        <translation>視訊選項</translation>
     </message>
     <message>
         <source>Default</source>
-        <translation type="vanished">預設</translation>
+        <translation>預設</translation>
     </message>
     <message>
         <source>Advanced</source>
-        <translation type="vanished">進階</translation>
+        <translation>進階</translation>
     </message>
     <message>
         <source>HDMI</source>
@@ -64,27 +64,27 @@
     </message>
     <message>
         <source>Device</source>
-        <translation type="vanished">裝置</translation>
+        <translation>裝置</translation>
     </message>
     <message>
         <source>Name:</source>
-        <translation type="vanished">名稱：</translation>
+        <translation>名稱：</translation>
     </message>
     <message>
         <source>Device:</source>
-        <translation type="vanished">裝置：</translation>
+        <translation>裝置：</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation type="vanished">位置：</translation>
+        <translation>位置：</translation>
     </message>
     <message>
         <source>(Not set device)</source>
-        <translation type="vanished">（未設定裝置）</translation>
+        <translation>（未設定裝置）</translation>
     </message>
     <message>
         <source>(Not set position)</source>
-        <translation type="vanished">（未設定位置）</translation>
+        <translation>（未設定位置）</translation>
     </message>
     <message>
         <source>Position</source>
@@ -92,7 +92,7 @@
     </message>
     <message>
         <source>Video Params</source>
-        <translation type="vanished">視訊參數</translation>
+        <translation>視訊參數</translation>
     </message>
     <message>
         <source>Contract:</source>
@@ -100,31 +100,35 @@
     </message>
     <message>
         <source>Brightness:</source>
-        <translation type="vanished">亮度：</translation>
+        <translation>亮度：</translation>
     </message>
     <message>
         <source>Hue:</source>
-        <translation type="vanished">色調：</translation>
+        <translation>色調：</translation>
     </message>
     <message>
         <source>Saturation:</source>
-        <translation type="vanished">飽和度：</translation>
+        <translation>飽和度：</translation>
     </message>
     <message>
         <source>No signal</source>
-        <translation type="vanished">無訊號</translation>
+        <translation>無訊號</translation>
     </message>
     <message>
         <source>Capture signal status</source>
-        <translation type="vanished">擷取訊號狀態</translation>
+        <translation>擷取訊號狀態</translation>
     </message>
     <message>
         <source>FPS</source>
-        <translation type="vanished">幀/秒</translation>
+        <translation>幀/秒</translation>
     </message>
     <message>
         <source>Contrast:</source>
-        <translation type="vanished">對比：</translation>
+        <translation>對比：</translation>
+    </message>
+    <message>
+        <source>Position %1</source>
+        <translation>位置 %1</translation>
     </message>
 </context>
 <context>
@@ -240,94 +244,153 @@ Recording has been stopped.</source>
     </message>
 </context>
 <context>
+    <name>CTabLayout</name>
+    <message>
+        <source>Single</source>
+        <translation>單畫面</translation>
+    </message>
+    <message>
+        <source>Picture in Picture (Bottom Right)</source>
+        <translation>子母畫面（右下）</translation>
+    </message>
+    <message>
+        <source>Picture in Picture (Top Left)</source>
+        <translation>子母畫面（左上）</translation>
+    </message>
+    <message>
+        <source>One Above Two</source>
+        <translation>上一下二</translation>
+    </message>
+    <message>
+        <source>Side by Side</source>
+        <translation>左右並排</translation>
+    </message>
+    <message>
+        <source>Quad</source>
+        <translation>四分割</translation>
+    </message>
+    <message>
+        <source>One Large, Five Small</source>
+        <translation>一大五小</translation>
+    </message>
+    <message>
+        <source>Six Grid</source>
+        <translation>六宮格</translation>
+    </message>
+    <message>
+        <source>One Large, Three Small</source>
+        <translation>一大三小</translation>
+    </message>
+    <message>
+        <source>Top and Bottom</source>
+        <translation>上下排列</translation>
+    </message>
+    <message>
+        <source>Three Across</source>
+        <translation>三畫面橫排</translation>
+    </message>
+</context>
+<context>
     <name>CTabOverlay</name>
     <message>
         <source>Logo</source>
-        <translation type="vanished">台標</translation>
+        <translation>台標</translation>
     </message>
     <message>
         <source>Position:</source>
-        <translation type="vanished">位置：</translation>
+        <translation>位置：</translation>
     </message>
     <message>
         <source>Top-Left</source>
-        <translation type="vanished">左上</translation>
+        <translation>左上</translation>
     </message>
     <message>
         <source>Top-Right</source>
-        <translation type="vanished">右上</translation>
+        <translation>右上</translation>
     </message>
     <message>
         <source>Bottom-Left</source>
-        <translation type="vanished">左下</translation>
+        <translation>左下</translation>
     </message>
     <message>
         <source>Bottom-Right</source>
-        <translation type="vanished">右下</translation>
+        <translation>右下</translation>
     </message>
     <message>
         <source>Size:</source>
-        <translation type="vanished">大小：</translation>
+        <translation>大小：</translation>
     </message>
     <message>
         <source>Caption</source>
-        <translation type="vanished">字幕</translation>
+        <translation>字幕</translation>
     </message>
     <message>
         <source>Text:</source>
-        <translation type="vanished">文字：</translation>
+        <translation>文字：</translation>
     </message>
     <message>
         <source>Clear</source>
-        <translation type="vanished">清除</translation>
+        <translation>清除</translation>
     </message>
     <message>
         <source>Style:</source>
-        <translation type="vanished">樣式：</translation>
+        <translation>樣式：</translation>
     </message>
     <message>
         <source>Under line</source>
-        <translation type="vanished">底線</translation>
+        <translation>底線</translation>
     </message>
     <message>
         <source>Bold</source>
-        <translation type="vanished">粗體</translation>
+        <translation>粗體</translation>
     </message>
     <message>
         <source>Italic</source>
-        <translation type="vanished">斜體</translation>
+        <translation>斜體</translation>
     </message>
     <message>
         <source>Text color:</source>
-        <translation type="vanished">文字顏色：</translation>
+        <translation>文字顏色：</translation>
     </message>
     <message>
         <source>Border color:</source>
-        <translation type="vanished">描邊顏色：</translation>
+        <translation>描邊顏色：</translation>
     </message>
     <message>
         <source>Border:</source>
-        <translation type="vanished">描邊：</translation>
+        <translation>描邊：</translation>
     </message>
     <message>
         <source>Text font:</source>
-        <translation type="vanished">字型：</translation>
+        <translation>字型：</translation>
     </message>
     <message>
         <source>Top-Center</source>
-        <translation type="vanished">中上</translation>
+        <translation>中上</translation>
     </message>
     <message>
         <source>Bottom-Center</source>
-        <translation type="vanished">中下</translation>
+        <translation>中下</translation>
     </message>
     <message>
         <source>Time</source>
-        <translation type="vanished">時間</translation>
+        <translation>時間</translation>
     </message>
     <message>
         <source>Show Time</source>
-        <translation type="vanished">顯示時間</translation>
+        <translation>顯示時間</translation>
+    </message>
+    <message>
+        <source>(%1, %2, %3)</source>
+        <translation>(%1, %2, %3)</translation>
+    </message>
+    <message>
+        <source>The logo &quot;%1&quot; cannot be shown: it is larger than %2 pixels on a side.</source>
+        <translation>無法顯示台標「%1」：其邊長超過 %2 像素。</translation>
+    </message>
+    <message>
+        <source>The logo &quot;%1&quot; cannot be shown: the file is missing or is not a readable picture.</source>
+        <translation>無法顯示台標「%1」：檔案不存在或不是可讀取的圖片。</translation>
     </message>
 </context>
 <context>
@@ -342,7 +405,7 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>Device properties are not available yet</source>
-        <translation>裝置屬性暫不可用</translation>
+        <translation type="vanished">裝置屬性暫不可用</translation>
     </message>
     <message>
         <source>No picture: the device could not be opened</source>
@@ -356,76 +419,80 @@ Recording has been stopped.</source>
         <source>Not shown in the output</source>
         <translation>未在輸出中顯示</translation>
     </message>
+    <message>
+        <source>Video Option</source>
+        <translation>視訊選項</translation>
+    </message>
 </context>
 <context>
     <name>CTabScreen</name>
     <message>
         <source>Screen</source>
-        <translation type="vanished">螢幕</translation>
+        <translation>螢幕</translation>
     </message>
     <message>
         <source>Enable screen output</source>
-        <translation type="vanished">啟用螢幕輸出</translation>
+        <translation>啟用螢幕輸出</translation>
     </message>
     <message>
         <source>Preview</source>
-        <translation type="vanished">預覽</translation>
+        <translation>預覽</translation>
     </message>
     <message>
         <source>Left:</source>
-        <translation type="vanished">左：</translation>
+        <translation>左：</translation>
     </message>
     <message>
         <source>Top:</source>
-        <translation type="vanished">上：</translation>
+        <translation>上：</translation>
     </message>
     <message>
         <source>Width:</source>
-        <translation type="vanished">寬：</translation>
+        <translation>寬：</translation>
     </message>
     <message>
         <source>Height:</source>
-        <translation type="vanished">高：</translation>
+        <translation>高：</translation>
     </message>
     <message>
         <source>Back:</source>
-        <translation type="vanished">背景：</translation>
+        <translation>背景：</translation>
     </message>
     <message>
         <source>Change background image</source>
-        <translation type="vanished">更換背景圖片</translation>
+        <translation>更換背景圖片</translation>
     </message>
     <message>
         <source>Clear background image</source>
-        <translation type="vanished">清除背景圖片</translation>
+        <translation>清除背景圖片</translation>
     </message>
     <message>
         <source>Settings</source>
-        <translation type="vanished">設定</translation>
+        <translation>設定</translation>
     </message>
     <message>
         <source>Projection:</source>
-        <translation type="vanished">投影：</translation>
+        <translation>投影：</translation>
     </message>
     <message>
         <source>Open File</source>
-        <translation type="vanished">開啟檔案</translation>
+        <translation>開啟檔案</translation>
     </message>
     <message>
         <source>Images (*.png *.xpm *.jpg)</source>
-        <translation type="vanished">圖片 (*.png *.xpm *.jpg)</translation>
+        <translation>圖片 (*.png *.xpm *.jpg)</translation>
     </message>
     <message>
         <source>Do you confirm to clear background image?</source>
-        <translation type="vanished">是否確定清除背景圖片？</translation>
+        <translation>是否確定清除背景圖片？</translation>
     </message>
     <message>
         <source>Yes</source>
-        <translation type="vanished">是</translation>
+        <translation>是</translation>
     </message>
     <message>
         <source>No</source>
-        <translation type="vanished">否</translation>
+        <translation>否</translation>
     </message>
 </context>
 <context>
@@ -579,15 +646,15 @@ Recording has been stopped.</source>
     </message>
     <message>
         <source>Layout</source>
-        <translation type="vanished">版面配置</translation>
+        <translation>版面配置</translation>
     </message>
     <message>
         <source>Overlay</source>
-        <translation type="vanished">疊加</translation>
+        <translation>疊加</translation>
     </message>
     <message>
         <source>Screen</source>
-        <translation type="vanished">螢幕</translation>
+        <translation>螢幕</translation>
     </message>
     <message>
         <source>Settings</source>
