@@ -222,16 +222,9 @@ void CMainWnd::ApplyOutputSettings()
     const QString strCaption = g_settings.GetCaption();
     if (!strCaption.isEmpty())
     {
-        int nFont = 0;
-        int nFontSize = 0;
-        int nBorder = 0;
-        int nPosition = 0;
-        int nUnderline = 0;
-        int nBold = 0;
-        int nItalic = 0;
-        g_settings.GetCaptionData(nFont, nFontSize, nBorder, nPosition, nUnderline, nBold, nItalic);
-        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(nFont), nBold != 0, nItalic != 0, nUnderline != 0,
-                                  GetFontSize(nFontSize), nBorder, nPosition,
+        const SCaptionData data = g_settings.GetCaptionDataRecord();
+        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(data.nFont), data.nBold != 0, data.nItalic != 0,
+                                  data.nUnderline != 0, GetFontSize(data.nFontSize), data.nBorder, data.nPosition,
                                   PackColor(CSettings::COLOR_CAPTION_BORDER), PackColor(CSettings::COLOR_CAPTION_FONT)))
             Platform::DebugOutput(QStringLiteral("Vistrel: the caption could not be shown"));
     }

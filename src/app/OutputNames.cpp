@@ -20,13 +20,13 @@ QString MakeSnapshotFileName(const QDateTime& dtNow)
 
 QString MakeFreeSnapshotFileName(const QDateTime& dtNow, const std::function<bool(const QString&)>& fnTaken)
 {
-    const QString strFirst = MakeSnapshotFileName(dtNow);
+    QString strFirst = MakeSnapshotFileName(dtNow);
     if (!fnTaken(strFirst))
         return strFirst;
     const QString strStem = dtNow.toString(QStringLiteral("yyyy.MM.dd hh.mm.ss"));
     for (int nCopy = 2; nCopy <= 1000; ++nCopy)
     {
-        const QString strName = QStringLiteral("%1 (%2).jpg").arg(strStem).arg(nCopy);
+        QString strName = QStringLiteral("%1 (%2).jpg").arg(strStem).arg(nCopy);
         if (!fnTaken(strName))
             return strName;
     }

@@ -28,6 +28,18 @@ struct SEncoderParam
     int nAudioQuality = 0;
 };
 
+// The caption assignment's style fields as one value.
+struct SCaptionData
+{
+    int nFont = 0;
+    int nFontSize = 0;
+    int nBorder = 0;
+    int nPosition = 0;
+    int nUnderline = 0;
+    int nBold = 0;
+    int nItalic = 0;
+};
+
 // The "RtmpServer" record as one value.
 struct SRtmpServer
 {
@@ -159,6 +171,8 @@ public:
     void GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nPosition, int& nUnderline, int& nBold,
                         int& nItalic) const;
     void SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition, int nUnderline, int nBold, int nItalic);
+    SCaptionData GetCaptionDataRecord() const;
+    void SetCaptionDataRecord(const SCaptionData& data);
 
 private:
     struct ChannelEntry

@@ -161,6 +161,18 @@ void CSettings::GetCaptionData(int& nFont, int& nFontSize, int& nBorder, int& nP
     nItalic = m_anCaptionData[6];
 }
 
+SCaptionData CSettings::GetCaptionDataRecord() const
+{
+    SCaptionData data;
+    GetCaptionData(data.nFont, data.nFontSize, data.nBorder, data.nPosition, data.nUnderline, data.nBold, data.nItalic);
+    return data;
+}
+
+void CSettings::SetCaptionDataRecord(const SCaptionData& data)
+{
+    SetCaptionData(data.nFont, data.nFontSize, data.nBorder, data.nPosition, data.nUnderline, data.nBold, data.nItalic);
+}
+
 void CSettings::SetCaptionData(int nFont, int nFontSize, int nBorder, int nPosition, int nUnderline, int nBold,
                                int nItalic)
 {

@@ -76,14 +76,8 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
     int nDuration = 0;
     ReadOutputFormat(nWidth, nHeight, nDuration);
 
-    int nPush = 0;
-    QString strAddress;
-    QString strPort;
-    QString strStream;
-    QString strStoredUrl;
-    g_settings.GetRtmpServer(nPush, strAddress, strPort, strStream, strStoredUrl);
-
-    const KVE_H264_PARAM paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, nPush != 0);
+    const bool bPush = g_settings.GetRtmpServerRecord().nPush != 0;
+    const KVE_H264_PARAM paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
     m_hH264Encoder =
         KVE_CreateH264Encoder(EncoderType(options), KVS_COLOR_YUYV, &paramVideo, &CKVCapture::VideoOutputHandler, this);
     if (!m_hH264Encoder)

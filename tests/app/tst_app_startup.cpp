@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include "PrivateXvfb.h"
+
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -102,7 +104,7 @@ private:
     bool Xdotool(const QStringList& astrArgs, QByteArray* pbaOut = nullptr) const;
     void DismissBox(CRun& run);
 
-    QProcess m_xvfb;
+    CPrivateXvfb m_xvfb;
     QString m_strDisplay;
     QString m_strProgram;
     std::unique_ptr<QTemporaryDir> m_pRuntimeDir;
@@ -113,24 +115,13 @@ void TestStartup::initTestCase()
     m_strProgram = QCoreApplication::applicationDirPath() + QStringLiteral("/vistrel");
     QVERIFY2(QFileInfo(m_strProgram).isExecutable(), qPrintable(m_strProgram));
 
-    // -displayfd lets the server pick a free display and tell us which.
-    m_xvfb.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                  QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")});
-    QVERIFY2(m_xvfb.waitForStarted(s_nTimeoutMs), "Xvfb did not start");
-    QByteArray baDisplay;
-    QTRY_VERIFY_WITH_TIMEOUT((baDisplay += m_xvfb.readAllStandardOutput()).contains('\n'), s_nTimeoutMs);
-    m_strDisplay = QLatin1Char(':') + QString::fromLatin1(baDisplay.trimmed());
+    QVERIFY2(m_xvfb.Start(), "Xvfb did not start");
+    m_strDisplay = m_xvfb.GetDisplay();
 }
 
 void TestStartup::cleanupTestCase()
 {
-    if (m_xvfb.state() != QProcess::NotRunning)
-    {
-        m_xvfb.terminate();
-        if (!m_xvfb.waitForFinished(s_nTimeoutMs))
-            m_xvfb.kill();
-    }
+    m_xvfb.Stop();
 }
 
 void TestStartup::init()

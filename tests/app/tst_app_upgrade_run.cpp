@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QFileInfo>
+#include "PrivateXvfb.h"
+
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -45,7 +47,7 @@ private:
     bool Run(const QString& strProgram, const QStringList& astrArgs, QByteArray* pbaOut = nullptr) const;
     const QByteArray& Err();
 
-    QProcess m_xvfb;
+    CPrivateXvfb m_xvfb;
     QString m_strDisplay;
     std::unique_ptr<QTemporaryDir> m_pRuntimeDir;
     std::unique_ptr<QProcess> m_pProgram;
@@ -54,20 +56,13 @@ private:
 
 void TestUpgradeRun::initTestCase()
 {
-    m_xvfb.start(QStringLiteral("Xvfb"),
-                 {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
-                  QStringLiteral("-screen"), QStringLiteral("0"), QStringLiteral("1280x800x24")});
-    QVERIFY2(m_xvfb.waitForStarted(s_nTimeoutMs), "Xvfb did not start");
-    QByteArray baDisplay;
-    QTRY_VERIFY_WITH_TIMEOUT((baDisplay += m_xvfb.readAllStandardOutput()).contains('\n'), s_nTimeoutMs);
-    m_strDisplay = QLatin1Char(':') + QString::fromLatin1(baDisplay.trimmed());
+    QVERIFY2(m_xvfb.Start(), "Xvfb did not start");
+    m_strDisplay = m_xvfb.GetDisplay();
 }
 
 void TestUpgradeRun::cleanupTestCase()
 {
-    m_xvfb.terminate();
-    if (!m_xvfb.waitForFinished(s_nTimeoutMs))
-        m_xvfb.kill();
+    m_xvfb.Stop();
 }
 
 void TestUpgradeRun::init()

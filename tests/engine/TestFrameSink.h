@@ -6,8 +6,10 @@
 #include "media/capture/CaptureSource.h"
 #include "engine/IKVFrameSink.h"
 
+#include <QDeadlineTimer>
 #include <QRect>
 #include <QSize>
+#include <QTest>
 
 #include <cstring>
 #include <functional>
@@ -103,6 +105,24 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_nLastTimestamp;
+    }
+
+    // Waits, with the event loop running, for a new frame that fnCheck
+    // accepts; false when none came within nTimeoutMs.
+    bool WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck, int nTimeoutMs = 20000) const
+    {
+        QDeadlineTimer deadline(nTimeoutMs);
+        int nSeen = Frames();
+        while (!deadline.hasExpired())
+        {
+            QTest::qWait(20);
+            if (Frames() == nSeen)
+                continue;
+            nSeen = Frames();
+            if (fnCheck(Latest()))
+                return true;
+        }
+        return false;
     }
 
 private:

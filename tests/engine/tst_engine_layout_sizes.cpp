@@ -144,16 +144,12 @@ void TestEngineLayoutSizes::CheckLayout(int nLayout, int nWidth, int nHeight, in
         return -1;
     };
     int nMissing = 0;
-    QDeadlineTimer deadline(30000);
-    int nSeen = m_pSink->Frames();
-    while (nMissing >= 0 && !deadline.hasExpired())
-    {
-        QTest::qWait(20);
-        if (m_pSink->Frames() == nSeen)
-            continue;
-        nSeen = m_pSink->Frames();
-        nMissing = firstMissing(m_pSink->Latest());
-    }
+    m_pSink->WaitForFrame(
+        [&](const SYuyvPicture& out) {
+            nMissing = firstMissing(out);
+            return nMissing < 0;
+        },
+        30000);
     QVERIFY2(nMissing < 0, qPrintable(QStringLiteral("%1: position %2 shows black").arg(strWhere).arg(nMissing)));
 }
 

@@ -63,7 +63,10 @@ private slots:
 
 private:
     // Waits until a newly composed frame satisfies fnCheck.
-    bool WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck, int nTimeout = 20000);
+    bool WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck, int nTimeout = 20000) const
+    {
+        return m_pSink->WaitForFrame(fnCheck, nTimeout);
+    }
 
     CTestRenderTarget* m_pPreview = nullptr;
     CTestRenderTarget* m_pChannelWindow = nullptr;
@@ -91,22 +94,6 @@ void TestEngineMixer::cleanup()
     m_pChannelWindow = nullptr;
     delete m_pPreview;
     m_pPreview = nullptr;
-}
-
-bool TestEngineMixer::WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck, int nTimeout)
-{
-    QDeadlineTimer deadline(nTimeout);
-    int nSeen = m_pSink->Frames();
-    while (!deadline.hasExpired())
-    {
-        QTest::qWait(20);
-        if (m_pSink->Frames() == nSeen)
-            continue;
-        nSeen = m_pSink->Frames();
-        if (fnCheck(m_pSink->Latest()))
-            return true;
-    }
-    return false;
 }
 
 void TestEngineMixer::channelsLandInTheirRectangles()

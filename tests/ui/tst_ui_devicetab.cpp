@@ -60,18 +60,7 @@ bool TopLeftLit(const SYuyvPicture& out)
 // Waits for a newly composed frame that satisfies fnCheck.
 bool WaitForOutput(const CTestFrameSink& sink, const std::function<bool(const SYuyvPicture&)>& fnCheck)
 {
-    QDeadlineTimer deadline(WAIT_MS);
-    int nSeen = sink.Frames();
-    while (!deadline.hasExpired())
-    {
-        QTest::qWait(20);
-        if (sink.Frames() == nSeen)
-            continue;
-        nSeen = sink.Frames();
-        if (fnCheck(sink.Latest()))
-            return true;
-    }
-    return false;
+    return sink.WaitForFrame(fnCheck, WAIT_MS);
 }
 
 // The device field of a channel's entry as written at shutdown.

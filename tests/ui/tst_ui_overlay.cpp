@@ -88,7 +88,10 @@ private:
     }
     // Ticks or unticks logo nLogo as a click on its box does.
     void ClickLogo(int nLogo, bool bCheck);
-    bool WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck);
+    bool WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck) const
+    {
+        return m_pSink->WaitForFrame(fnCheck, WAIT_MS);
+    }
     void WaitFrames(int nFrames);
     // The drawn rectangle of a 320 x 240 output's logo, from its natural
     // size at size setting 0 (half) in corner nCorner.
@@ -161,22 +164,6 @@ void TestOverlayTab::ClickLogo(int nLogo, bool bCheck)
     // The view ticks the box, then reports the click.
     pModel->setData(index, bCheck ? Qt::Checked : Qt::Unchecked, Qt::CheckStateRole);
     emit pList->clicked(index);
-}
-
-bool TestOverlayTab::WaitForFrame(const std::function<bool(const SYuyvPicture&)>& fnCheck)
-{
-    QDeadlineTimer deadline(WAIT_MS);
-    int nSeen = m_pSink->Frames();
-    while (!deadline.hasExpired())
-    {
-        QTest::qWait(20);
-        if (m_pSink->Frames() == nSeen)
-            continue;
-        nSeen = m_pSink->Frames();
-        if (fnCheck(m_pSink->Latest()))
-            return true;
-    }
-    return false;
 }
 
 void TestOverlayTab::WaitFrames(int nFrames)

@@ -238,14 +238,7 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     if (!strCaption.isEmpty())
     {
         // Read first: applying the text stores the caption data anew.
-        int nCaptionFont = 0;
-        int nCaptionSize = 0;
-        int nBorder = 0;
-        int nCaptionPos = 0;
-        int nUnderline = 0;
-        int nBold = 0;
-        int nItalic = 0;
-        g_settings.GetCaptionData(nCaptionFont, nCaptionSize, nBorder, nCaptionPos, nUnderline, nBold, nItalic);
+        const int nBorder = g_settings.GetCaptionDataRecord().nBorder;
         m_pEdtCaption->setText(strCaption);
         m_pCmbBorder->setCurrentIndex(nBorder >= 0 && nBorder < s_nBorderCount ? nBorder : 0);
         m_pBtnClear->setEnabled(true);
@@ -704,15 +697,9 @@ void CTabOverlay::OnTimeout(int bFirstDisp)
 void CTabOverlay::AdjustToOutputSize()
 {
     const int nBorder = BorderIndexForWidth(g_settings.GetOutputWidth());
-    int nFont = 0;
-    int nFontSize = 0;
-    int nOldBorder = 0;
-    int nPosition = 0;
-    int nUnderline = 0;
-    int nBold = 0;
-    int nItalic = 0;
-    g_settings.GetCaptionData(nFont, nFontSize, nOldBorder, nPosition, nUnderline, nBold, nItalic);
-    g_settings.SetCaptionData(nFont, nFontSize, nBorder, nPosition, nUnderline, nBold, nItalic);
+    SCaptionData data = g_settings.GetCaptionDataRecord();
+    data.nBorder = nBorder;
+    g_settings.SetCaptionDataRecord(data);
     m_pCmbBorder->setCurrentIndex(nBorder);
     if (m_timer.isActive())
         OnTimeStateChanged(Qt::Checked);
