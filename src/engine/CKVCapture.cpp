@@ -93,7 +93,67 @@ bool CKVCapture::Init()
 
     m_bH264Hardware = KVS_IsSupportH264HD() ? 1 : 0;
 
+    // Polled rather than watched: /dev and sysfs change the same way for
+    // every kind of camera and in containers without udev, a listing costs
+    // next to nothing, and a second is well within the time a user waits
+    // for a camera plugged back in.
+    m_nDeviceGeneration = KVS_RefreshVideoDevices();
+    m_pDeviceTimer.reset(new QTimer);
+    m_pDeviceTimer->setInterval(1000);
+    QObject::connect(m_pDeviceTimer.get(), &QTimer::timeout, [this] { PollDevices(); });
+    m_pDeviceTimer->start();
+
     return BuildDeviceOrder();
+}
+
+void CKVCapture::PollDevices()
+{
+    bool bChanged = false;
+    const int nGeneration = KVS_RefreshVideoDevices();
+    if (nGeneration != m_nDeviceGeneration)
+    {
+        m_nDeviceGeneration = nGeneration;
+        m_nVideoDeviceCount = qMax(0, KVS_GetVideoCaptureCount());
+        BuildDeviceOrder();
+        bChanged = true;
+    }
+    if (UpdateChannelDevices())
+        bChanged = true;
+    if (bChanged)
+        NotifyDevicesChanged();
+}
+
+bool CKVCapture::UpdateChannelDevices()
+{
+    bool bChanged = false;
+    for (const auto& pChannel : m_apChannel)
+    {
+        if (!pChannel || !pChannel->IsOpen())
+            continue;
+        const bool bPresent = KVS_IsVideoCapturePresent(pChannel->GetDeviceIndex()) != 0;
+        // A capture that ended by itself lost its device, even when the
+        // device was back before this poll noticed it was gone.
+        if (!pChannel->IsDeviceLost() && pChannel->IsStarted() &&
+            !KVS_IsVideoCaptureRunning(pChannel->GetCaptureHandle()))
+        {
+            Platform::DebugOutput(QStringLiteral("Channel %1 lost its device").arg(pChannel->GetIndex()));
+            pChannel->MarkDeviceLost();
+            bChanged = true;
+        }
+        if (pChannel->IsDeviceLost() && bPresent && pChannel->Recover())
+        {
+            Platform::DebugOutput(QStringLiteral("Channel %1 captures again").arg(pChannel->GetIndex()));
+            bChanged = true;
+        }
+    }
+    return bChanged;
+}
+
+void CKVCapture::NotifyDevicesChanged()
+{
+    CVoIPAutoLock lock(m_csNotify);
+    for (IKVRecordNotify* pNotify : m_listNotify)
+        pNotify->OnDevicesChanged();
 }
 
 void CKVCapture::ReadSerialNumber(const char* pszIdentity)
@@ -123,6 +183,7 @@ void CKVCapture::Uninit()
 {
     // The mixer goes first: it pulls from the captures closed below. A
     // recording left running would keep encoders and a half-written file.
+    m_pDeviceTimer.reset();
     DestroyMixer();
     StopRecord();
     CloseAudio();

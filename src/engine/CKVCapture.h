@@ -13,6 +13,7 @@
 #include "media/KVTypes.h"
 
 #include <QList>
+#include <QTimer>
 #include <QString>
 #include <QStringList>
 
@@ -84,6 +85,11 @@ public:
     bool RestartChannels();
     // -1 for a channel number outside 0..5, else 1.
     int ShowChannelPropertyDialog(int nChannel);
+    // Takes note of cameras plugged in or out: the device lists grow, a
+    // channel whose camera is gone stops and reports no signal, and one whose
+    // camera came back captures again. Runs every second from Init on; the
+    // notifiers hear of every change.
+    void PollDevices();
 
     void AddNotify(IKVRecordNotify* pNotify);
     // Once this returns the notifier is no longer called, from any thread.
@@ -247,6 +253,9 @@ private:
     static bool IsValidChannel(int nChannel) { return nChannel >= 0 && nChannel < CHANNEL_COUNT; }
     // The serial number of the device with this identity; failures leave it empty.
     void ReadSerialNumber(const char* pszIdentity);
+    // True when a channel lost its camera or got it back.
+    bool UpdateChannelDevices();
+    void NotifyDevicesChanged();
 
     // Mixer thread callbacks.
     static void MixerTickHandler(void* pUser);
@@ -335,6 +344,9 @@ private:
     // ---- Set up by Init and Uninit on the user-interface thread.
     int m_bH264Hardware = 0;
     int m_nVideoDeviceCount = 0;
+    // Polls for cameras plugged in or out; exists between Init and Uninit.
+    std::unique_ptr<QTimer> m_pDeviceTimer;
+    int m_nDeviceGeneration = 0;
     int m_nAudioDeviceCount = 0;
     std::unique_ptr<CKVChannel> m_apChannel[CHANNEL_COUNT];
     int m_anDeviceOrder[DEVICE_ORDER_SIZE];

@@ -166,6 +166,30 @@ void CKVChannel::Close()
         KVS_DestroyVideoRenderer(hRenderer);
     m_bStarted = 0;
     m_bFormatRefused = false;
+    m_bDeviceLost = false;
+}
+
+void CKVChannel::MarkDeviceLost()
+{
+    Stop();
+    m_bDeviceLost = true;
+}
+
+bool CKVChannel::Recover()
+{
+    if (!m_hCapture || !m_bDeviceLost)
+        return false;
+    // The controls were opened on the device that went away.
+    if (m_hProperty)
+        KVP_ClosePropertyHandle(m_hProperty);
+    m_hProperty = KVS_OpenVideoCapturePropertyHandle(m_hCapture);
+    // The capture handle stays the same, so the mixer's channel picks the
+    // pictures up again by itself.
+    if (!Restart(m_nWidth, m_nHeight, m_nDuration) || !IsStarted())
+        return false;
+    m_bDeviceLost = false;
+    UpdateRenderer();
+    return true;
 }
 
 void CKVChannel::Repaint()
@@ -229,6 +253,11 @@ bool CKVChannel::SetVideoProcParam(int nId, int nValue)
 
 bool CKVChannel::GetSignalState(int& nNoSignal, int& nInputType)
 {
+    if (m_bDeviceLost)
+    {
+        nNoSignal = 1;
+        return true;
+    }
     if (!m_hProperty)
         return false;
     nNoSignal = KVPHD_IsSignalPresent(m_hProperty) ? 0 : 1;

@@ -37,7 +37,14 @@ public:
     bool IsFormatRefused() const { return m_bFormatRefused; }
     // Open with an accepted format, yet not capturing: what a device held by
     // another program looks like.
-    bool IsDeviceBusy() const { return IsOpen() && !IsStarted() && !m_bFormatRefused; }
+    bool IsDeviceBusy() const { return IsOpen() && !IsStarted() && !m_bFormatRefused && !m_bDeviceLost; }
+    // The device went away while capturing (unplugged): the channel keeps it,
+    // stopped and without signal, until Recover brings the picture back.
+    bool IsDeviceLost() const { return m_bDeviceLost; }
+    void MarkDeviceLost();
+    // Starts again with the same format once the device is back; false (and
+    // still lost) when it does not capture yet.
+    bool Recover();
     void Repaint();
     void UpdateRenderer();
 
@@ -85,4 +92,5 @@ private:
     uint32_t m_nStatisticsStart = 0;
     int m_bStarted = 0;
     bool m_bFormatRefused = false;
+    bool m_bDeviceLost = false;
 };

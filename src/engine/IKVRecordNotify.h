@@ -30,6 +30,10 @@ public:
     // recording, and the engine has stopped feeding the encoders by then.
     virtual void OnError(int nCode) { (void)nCode; }
     virtual void StopStatusTimer() {}
+    // User-interface thread: cameras were plugged in or out, or a channel
+    // lost its camera or got it back. Device lists and channel states may
+    // have changed.
+    virtual void OnDevicesChanged() {}
     // Asked before a stream starts; 0 refuses the start.
     virtual int CheckRtmpSettings(int nValue)
     {

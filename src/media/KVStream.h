@@ -13,6 +13,15 @@ void KVS_Uninitialize();
 int KVS_GetVideoCaptureCount();
 int KVS_GetVideoCaptureInfo(int nIndex, KVS_VIDEO_CAPTURE_INFO* pInfo);
 int KVS_GetVideoCaptureInfoEx(int nIndex, KVS_VIDEO_CAPTURE_INFO_EX* pInfo);
+// Looks for cameras plugged in or out since the last call: an unplugged one
+// keeps its number and is reported absent, one that comes back (same name
+// and serial number, or same USB port) takes its number again, a new one is
+// appended. Returns a number that changes whenever the list changed.
+int KVS_RefreshVideoDevices();
+// 0 while device nIndex is unplugged (or for no such device).
+int KVS_IsVideoCapturePresent(int nIndex);
+// Non-zero while the capture runs; 0 once it ended, e.g. its device is gone.
+int KVS_IsVideoCaptureRunning(KVS_HANDLE hCapture);
 
 // Audio devices: their count and records (capture itself is separate).
 int KVS_GetAudioCaptureCount3();

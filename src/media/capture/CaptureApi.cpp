@@ -76,6 +76,12 @@ int KVS_StopVideoCapture(KVS_HANDLE hCapture)
     return 1;
 }
 
+int KVS_IsVideoCaptureRunning(KVS_HANDLE hCapture)
+{
+    const auto pCapture = GetCapture(hCapture);
+    return pCapture && pCapture->IsRunning() ? 1 : 0;
+}
+
 int KVS_CloseVideoCapture(KVS_HANDLE hCapture)
 {
     const auto pCapture = Captures().Remove(hCapture);

@@ -170,7 +170,10 @@ void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<
         if (nResult != IFrameProducer::PRODUCE_FRAME)
         {
             if (nResult == IFrameProducer::PRODUCE_FAILED)
+            {
                 Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
+                PublishBlack(std::move(pBack), ++nSeq);
+            }
             break;
         }
         pBack->nSeq = ++nSeq;
@@ -192,6 +195,23 @@ void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<
     pProducer.reset();
     m_idThread = std::thread::id();
     pSelf.reset();
+}
+
+void CCaptureDevice::PublishBlack(std::unique_ptr<SCapturedFrame> pFrame, uint64_t nSeq)
+{
+    // A device that went away leaves black behind rather than its last
+    // picture frozen in every output that reads this capture.
+    uint8_t* p = pFrame->abData.data();
+    for (size_t i = 0; i + 1 < pFrame->abData.size(); i += 2)
+    {
+        p[i] = 16;
+        p[i + 1] = 128;
+    }
+    pFrame->nSeq = nSeq;
+    const std::shared_ptr<const SCapturedFrame> pShared = m_pRecycler->Share(std::move(pFrame));
+    std::lock_guard<std::mutex> lock(m_mutexFrame);
+    m_pFront = pShared;
+    m_nSeq = nSeq;
 }
 
 bool CCaptureDevice::CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const

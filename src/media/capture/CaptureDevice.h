@@ -44,6 +44,7 @@ private:
     void StopLocked();
     std::unique_ptr<IFrameProducer> CreateProducer() const;
     void Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer);
+    void PublishBlack(std::unique_ptr<SCapturedFrame> pFrame, uint64_t nSeq);
 
     const std::shared_ptr<CVideoDeviceState> m_pDevice;
 

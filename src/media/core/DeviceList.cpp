@@ -8,6 +8,7 @@
 
 #include <QHash>
 
+#include <atomic>
 #include <cstring>
 #include <mutex>
 
@@ -17,6 +18,8 @@ namespace
 {
 std::mutex g_mutexDevices;
 std::vector<std::shared_ptr<CVideoDeviceState>> g_vecVideo;
+// Counts changes of the video device list; see KVS_RefreshVideoDevices.
+std::atomic<int> g_nVideoGeneration{0};
 std::vector<SAudioDeviceDesc> g_vecAudio;
 
 bool EnvFlag(const char* pszName)
@@ -49,6 +52,39 @@ void MakeNamesUnique(std::vector<std::shared_ptr<CVideoDeviceState>>& vecDevices
     }
 }
 
+std::shared_ptr<CVideoDeviceState> MakeV4l2Device(const SV4l2Node& node)
+{
+    auto pDevice = std::make_shared<CVideoDeviceState>();
+    pDevice->eKind = CVideoDeviceState::KIND_V4L2;
+    pDevice->strName = node.strCard;
+    pDevice->baIdentity = "v4l2:" + node.strPath.toLocal8Bit();
+    pDevice->strNode = node.strPath;
+    pDevice->nMaxWidth = node.nMaxWidth;
+    pDevice->nMaxHeight = node.nMaxHeight;
+    pDevice->nFamily = (node.nMaxWidth > 768 || node.nMaxHeight > 576) ? 2 : 1;
+    pDevice->baSerial = node.baSerial;
+    pDevice->strPort = node.strPort;
+    return pDevice;
+}
+
+// The same camera: its name with its serial number when it has one, or the
+// USB port it is plugged into. The node number alone says nothing, since
+// the kernel hands out the first free one.
+bool IsSameCamera(const CVideoDeviceState& device, const SV4l2Node& node, const QString& strBaseName)
+{
+    if (strBaseName != node.strCard)
+        return false;
+    if (!device.baSerial.isEmpty() && device.baSerial == node.baSerial)
+        return true;
+    return !device.strPort.isEmpty() && device.strPort == node.strPort;
+}
+
+// What the list called the device before MakeNamesUnique added " (n)".
+QString BaseName(const CVideoDeviceState& device, const QString& strCard)
+{
+    return device.strName.startsWith(strCard) ? strCard : device.strName;
+}
+
 KVS_GUID VirtualToneGuid(int nIndex)
 {
     KVS_GUID guid;
@@ -57,6 +93,17 @@ KVS_GUID VirtualToneGuid(int nIndex)
     guid.abData[12] = uint8_t(nIndex & 0xff);
     guid.abData[13] = uint8_t((nIndex >> 8) & 0xff);
     return guid;
+}
+}
+
+namespace
+{
+std::shared_ptr<CVideoDeviceState> FindVideoDeviceLocked(const QByteArray& baIdentity)
+{
+    for (const auto& pDevice : g_vecVideo)
+        if (pDevice->baIdentity == baIdentity)
+            return pDevice;
+    return nullptr;
 }
 }
 
@@ -74,10 +121,7 @@ std::shared_ptr<CVideoDeviceState> FindVideoDevice(const char* pszIdentity)
         return nullptr;
     const QByteArray baIdentity(pszIdentity, int(strnlen(pszIdentity, KVS_IDENTITY_LEN)));
     std::lock_guard<std::mutex> lock(g_mutexDevices);
-    for (const auto& pDevice : g_vecVideo)
-        if (pDevice->baIdentity == baIdentity)
-            return pDevice;
-    return nullptr;
+    return FindVideoDeviceLocked(baIdentity);
 }
 
 std::vector<SAudioDeviceDesc> GetAudioDevices()
@@ -116,18 +160,7 @@ int KVS_Initialize()
     if (!EnvFlag("VISTREL_NO_V4L2"))
     {
         for (const SV4l2Node& node : EnumerateV4l2Nodes())
-        {
-            auto pDevice = std::make_shared<CVideoDeviceState>();
-            pDevice->eKind = CVideoDeviceState::KIND_V4L2;
-            pDevice->strName = node.strCard;
-            pDevice->baIdentity = "v4l2:" + node.strPath.toLocal8Bit();
-            pDevice->strNode = node.strPath;
-            pDevice->nMaxWidth = node.nMaxWidth;
-            pDevice->nMaxHeight = node.nMaxHeight;
-            pDevice->nFamily = (node.nMaxWidth > 768 || node.nMaxHeight > 576) ? 2 : 1;
-            pDevice->baSerial = node.baSerial;
-            vecVideo.push_back(pDevice);
-        }
+            vecVideo.push_back(MakeV4l2Device(node));
     }
 
     QStringList listErrors;
@@ -168,7 +201,79 @@ int KVS_Initialize()
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     g_vecVideo = std::move(vecVideo);
     g_vecAudio = std::move(vecAudio);
+    ++g_nVideoGeneration;
     return 1;
+}
+
+int KVS_RefreshVideoDevices()
+{
+    if (EnvFlag("VISTREL_NO_V4L2"))
+        return g_nVideoGeneration.load();
+    // Listing opens every node, which takes no lock of ours.
+    const std::vector<SV4l2Node> vecNodes = EnumerateV4l2Nodes();
+    std::vector<bool> vecClaimed(vecNodes.size(), false);
+
+    std::lock_guard<std::mutex> lock(g_mutexDevices);
+    bool bChanged = false;
+    for (const auto& pDevice : g_vecVideo)
+    {
+        if (pDevice->eKind != CVideoDeviceState::KIND_V4L2)
+            continue;
+        int nFound = -1;
+        for (size_t i = 0; i < vecNodes.size() && nFound < 0; ++i)
+            if (!vecClaimed[i] && IsSameCamera(*pDevice, vecNodes[i], BaseName(*pDevice, vecNodes[i].strCard)))
+                nFound = int(i);
+        const bool bPresent = nFound >= 0;
+        if (bPresent)
+        {
+            vecClaimed[size_t(nFound)] = true;
+            // Only an absent device can have moved: nothing captures from
+            // it, so nobody reads its node while it changes.
+            if (!pDevice->bPresent && pDevice->strNode != vecNodes[size_t(nFound)].strPath)
+            {
+                pDevice->strNode = vecNodes[size_t(nFound)].strPath;
+                pDevice->strPort = vecNodes[size_t(nFound)].strPort;
+            }
+        }
+        if (pDevice->bPresent != bPresent)
+        {
+            pDevice->bPresent = bPresent;
+            bChanged = true;
+            Platform::DebugOutput(
+                QStringLiteral("media: %1 %2").arg(pDevice->strName, bPresent ? "is back" : "is gone"));
+        }
+    }
+    // Cameras plugged in since: appended, so that no device number moves.
+    std::vector<std::shared_ptr<CVideoDeviceState>> vecAdded;
+    for (size_t i = 0; i < vecNodes.size(); ++i)
+    {
+        if (vecClaimed[i] || FindVideoDeviceLocked("v4l2:" + vecNodes[i].strPath.toLocal8Bit()))
+            continue;
+        vecAdded.push_back(MakeV4l2Device(vecNodes[i]));
+        Platform::DebugOutput(QStringLiteral("media: new device %1").arg(vecNodes[i].strCard));
+    }
+    if (!vecAdded.empty())
+    {
+        const size_t nOld = g_vecVideo.size();
+        g_vecVideo.insert(g_vecVideo.end(), vecAdded.begin(), vecAdded.end());
+        // Existing names stay as they are; only the newcomers get a suffix.
+        std::vector<QString> vecOldNames;
+        for (size_t i = 0; i < nOld; ++i)
+            vecOldNames.push_back(g_vecVideo[i]->strName);
+        MakeNamesUnique(g_vecVideo);
+        for (size_t i = 0; i < nOld; ++i)
+            g_vecVideo[i]->strName = vecOldNames[i];
+        bChanged = true;
+    }
+    if (bChanged)
+        ++g_nVideoGeneration;
+    return g_nVideoGeneration.load();
+}
+
+int KVS_IsVideoCapturePresent(int nIndex)
+{
+    const auto pDevice = GetVideoDevice(nIndex);
+    return pDevice && pDevice->bPresent ? 1 : 0;
 }
 
 void KVS_Uninitialize()

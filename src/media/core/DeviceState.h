@@ -54,5 +54,9 @@ public:
     // only when something changed.
     std::atomic<uint32_t> nControlVersion{0};
     std::atomic<bool> bSignalPresent{true};
+    // V4L2 only: false while the device is unplugged. Its entry stays, so
+    // that device numbers keep their meaning until it comes back.
+    std::atomic<bool> bPresent{true};
+    QString strPort; // V4L2 only: the USB port it was last seen on
 };
 }

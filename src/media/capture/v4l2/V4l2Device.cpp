@@ -37,6 +37,27 @@ int OpenNode(const QString& strPath)
     return ::open(QFile::encodeName(strPath).constData(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
 }
 
+int MaxFps(int fd, uint32_t nFourcc, int nWidth, int nHeight)
+{
+    v4l2_frmivalenum interval;
+    std::memset(&interval, 0, sizeof(interval));
+    interval.pixel_format = nFourcc;
+    interval.width = uint32_t(nWidth);
+    interval.height = uint32_t(nHeight);
+    double dFastest = 0;
+    for (interval.index = 0; Ioctl(fd, VIDIOC_ENUM_FRAMEINTERVALS, &interval) == 0; ++interval.index)
+    {
+        // Stepwise ranges: their shortest interval is the first one.
+        const v4l2_fract& fract =
+            interval.type == V4L2_FRMIVAL_TYPE_DISCRETE ? interval.discrete : interval.stepwise.min;
+        if (fract.numerator)
+            dFastest = std::max(dFastest, double(fract.denominator) / fract.numerator);
+        if (interval.type != V4L2_FRMIVAL_TYPE_DISCRETE)
+            break;
+    }
+    return int(dFastest + 0.5);
+}
+
 std::vector<SV4l2Size> ListSizes(int fd)
 {
     std::vector<SV4l2Size> vecSizes;
@@ -48,12 +69,13 @@ std::vector<SV4l2Size> ListSizes(int fd)
         for (frmsize.index = 0; Ioctl(fd, VIDIOC_ENUM_FRAMESIZES, &frmsize) == 0; ++frmsize.index)
         {
             if (frmsize.type == V4L2_FRMSIZE_TYPE_DISCRETE)
-                vecSizes.push_back({nFourcc, int(frmsize.discrete.width), int(frmsize.discrete.height)});
+                vecSizes.push_back({nFourcc, int(frmsize.discrete.width), int(frmsize.discrete.height),
+                                    MaxFps(fd, nFourcc, int(frmsize.discrete.width), int(frmsize.discrete.height))});
             else
             {
                 // Stepwise and continuous ranges: the extremes are enough here.
-                vecSizes.push_back({nFourcc, int(frmsize.stepwise.min_width), int(frmsize.stepwise.min_height)});
-                vecSizes.push_back({nFourcc, int(frmsize.stepwise.max_width), int(frmsize.stepwise.max_height)});
+                vecSizes.push_back({nFourcc, int(frmsize.stepwise.min_width), int(frmsize.stepwise.min_height), 0});
+                vecSizes.push_back({nFourcc, int(frmsize.stepwise.max_width), int(frmsize.stepwise.max_height), 0});
                 break;
             }
         }
@@ -77,6 +99,15 @@ QByteArray ReadUsbSerial(const QString& strNodeName)
             return file.readAll().trimmed();
     }
     return QByteArray();
+}
+
+// The USB device the node belongs to, as a sysfs path: it names the port,
+// which stays the same when the camera is plugged in again there.
+QString ReadUsbPort(const QString& strNodeName)
+{
+    const QString strInterface =
+        QFileInfo(QStringLiteral("/sys/class/video4linux/%1/device").arg(strNodeName)).canonicalFilePath();
+    return strInterface.isEmpty() ? QString() : QFileInfo(strInterface).path();
 }
 
 uint32_t ControlId(int nParam)
@@ -144,6 +175,7 @@ std::vector<SV4l2Node> EnumerateV4l2Nodes()
             continue;
         }
         node.baSerial = ReadUsbSerial(entry.second);
+        node.strPort = ReadUsbPort(entry.second);
         vecNodes.push_back(node);
     }
     return vecNodes;
@@ -162,18 +194,25 @@ void GetLargestDimensions(const std::vector<SV4l2Size>& vecSizes, int* pnWidth, 
     }
 }
 
-bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choice* pChoice)
+bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choice* pChoice, double dFps)
 {
     const int fd = OpenNode(strPath);
     if (fd < 0)
         return false;
     const std::vector<SV4l2Size> vecSizes = ListSizes(fd);
     ::close(fd);
-    return ChooseV4l2Size(vecSizes, nWidth, nHeight, pChoice);
+    return ChooseV4l2Size(vecSizes, nWidth, nHeight, pChoice, dFps);
 }
 
-bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecSizes, int nWidth, int nHeight, SV4l2Choice* pChoice)
+bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecAll, int nWidth, int nHeight, SV4l2Choice* pChoice, double dFps)
 {
+    std::vector<SV4l2Size> vecSizes;
+    for (const SV4l2Size& size : vecAll)
+        if (size.nMaxFps <= 0 || dFps <= 0 || size.nMaxFps + 0.5 >= dFps)
+            vecSizes.push_back(size);
+    // Nothing is offered that fast: the best picture at whatever rate.
+    if (vecSizes.empty())
+        vecSizes = vecAll;
     if (vecSizes.empty())
         return false;
 
@@ -255,8 +294,10 @@ bool CV4l2Controls::Set(int nParam, int nValue) const
 int CV4l2Controls::IsSignalPresent() const
 {
     int nInput = 0;
-    if (m_fd < 0 || Ioctl(m_fd, VIDIOC_G_INPUT, &nInput) < 0)
+    if (m_fd < 0)
         return 1;
+    if (Ioctl(m_fd, VIDIOC_G_INPUT, &nInput) < 0)
+        return errno == ENODEV ? 0 : 1; // unplugged: certainly no signal
     v4l2_input input;
     std::memset(&input, 0, sizeof(input));
     input.index = uint32_t(nInput);

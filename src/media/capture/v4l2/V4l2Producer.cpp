@@ -76,7 +76,7 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
     m_nHeight = nHeight;
 
     SV4l2Choice choice;
-    if (!ChooseV4l2Format(m_strNode, nWidth, nHeight, &choice))
+    if (!ChooseV4l2Format(m_strNode, nWidth, nHeight, &choice, 10000000.0 / nDuration))
         return false;
 
     const AVInputFormat* pInput = av_find_input_format("video4linux2");
