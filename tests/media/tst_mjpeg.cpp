@@ -349,8 +349,8 @@ void TestMjpeg::mixerDecodesOnlyWhatItComposes()
     const KVS_HANDLE hChannel = mixer.AddChannel(320, 176, KVS_HANDLE(1));
     KVS_MIXER_CHANNEL placement{};
     placement.hChannel = hChannel;
-    placement.rcSource = KVS_RECT{0, 0, 320, 176};
-    placement.rcDest = KVS_RECT{0, 0, 320, 176};
+    placement.rcSource = KVS_RECT{0, 0, 319, 175};
+    placement.rcDest = KVS_RECT{0, 0, 319, 175};
     placement.nOpacity = 255;
     QCOMPARE(mixer.SetChannels(&placement, 1), 1);
     std::vector<uint8_t> abOutput(size_t(320) * 2 * 176 + 64);
