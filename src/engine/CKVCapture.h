@@ -114,6 +114,8 @@ public:
     bool GetStatistics(float& fByteRate, float& fFrameRate);
     // Recorded bytes per second, without resetting anything.
     uint64_t GetByteRate() const;
+    // The output's frame rate and the mixer's late ticks, on stderr.
+    void LogOutputStatistics(float fFrameRate) const;
     // Bytes finishing the file still writes: its index, and the packets
     // waiting for its next fragment.
     uint64_t GetFinishReserve() const;

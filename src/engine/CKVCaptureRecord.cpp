@@ -5,6 +5,7 @@
 #include "config/CSettings.h"
 #include "engine/CVoIPAutoLock.h"
 #include "media/KVEncoder.h"
+#include "media/KVStream.h"
 #include "engine/KVRecordParams.h"
 #include "engine/KVUtf16.h"
 #include "engine/KVRecordPacing.h"
@@ -306,25 +307,42 @@ void CKVCapture::AudioOutputHandler(const uint8_t* pData, int nLength, const voi
 
 bool CKVCapture::GetStatistics(float& fByteRate, float& fFrameRate)
 {
-    CVoIPAutoLock lockVideo(m_csVideoEncoder);
-    CVoIPAutoLock lockRtmp(m_csRtmpVideo);
-    const uint32_t nNow = Platform::GetTickCount32();
-    const uint32_t nElapsed = nNow - m_nStatisticsStart;
-    if (nElapsed == 0)
-        return false;
-    fByteRate = static_cast<float>(static_cast<double>(BytesSinceStatistics()) * 1000.0 / nElapsed);
-    fFrameRate = static_cast<float>(static_cast<double>(m_nComposedFrames) * 1000.0 / nElapsed);
-    if (nElapsed > 5000)
+    bool bPeriodEnded = false;
     {
-        m_nEncodedVideoBytes.store(0);
-        int64_t nWritten = 0;
-        int64_t nPending = 0;
-        if (m_hMp4Muxer && KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
-            m_nFileBytesAtStatistics.store(uint64_t(nWritten + nPending));
-        m_nComposedFrames = 0;
-        m_nStatisticsStart = nNow;
+        CVoIPAutoLock lockVideo(m_csVideoEncoder);
+        CVoIPAutoLock lockRtmp(m_csRtmpVideo);
+        const uint32_t nNow = Platform::GetTickCount32();
+        const uint32_t nElapsed = nNow - m_nStatisticsStart;
+        if (nElapsed == 0)
+            return false;
+        fByteRate = static_cast<float>(static_cast<double>(BytesSinceStatistics()) * 1000.0 / nElapsed);
+        fFrameRate = static_cast<float>(static_cast<double>(m_nComposedFrames) * 1000.0 / nElapsed);
+        if (nElapsed > 5000)
+        {
+            m_nEncodedVideoBytes.store(0);
+            int64_t nWritten = 0;
+            int64_t nPending = 0;
+            if (m_hMp4Muxer && KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
+                m_nFileBytesAtStatistics.store(uint64_t(nWritten + nPending));
+            m_nComposedFrames = 0;
+            m_nStatisticsStart = nNow;
+            bPeriodEnded = true;
+        }
     }
+    if (bPeriodEnded)
+        LogOutputStatistics(fFrameRate);
     return true;
+}
+
+void CKVCapture::LogOutputStatistics(float fFrameRate) const
+{
+    // A late tick is a frame the output repeated because the machine fell
+    // behind; with the rate it tells a slow source from a slow machine.
+    uint64_t nLateTicks = 0;
+    if (!m_hMixer || !KVS_GetVideoMixerLateTicks(m_hMixer, &nLateTicks))
+        return;
+    Platform::DebugOutput(
+        QStringLiteral("output: %1 frames/s, %2 late ticks").arg(double(fFrameRate), 0, 'f', 1).arg(nLateTicks));
 }
 
 uint64_t CKVCapture::GetByteRate() const

@@ -53,3 +53,8 @@ int KVS_DestroyVideoRenderer(KVS_HANDLE hRenderer);
 // The client rectangle of a registered window, in its own coordinates
 // (stands in for the platform's client-rectangle query).
 int KVS_GetWindowClientRect(KVS_WINDOW hWnd, KVS_RECT* pRect);
+
+// Ticks of a video mixer (KVMixer.h) that started more than one frame
+// duration after they were due, since it was created: each is a frame the
+// output repeated or skipped because the machine could not keep up.
+int KVS_GetVideoMixerLateTicks(KVS_HANDLE hMixer, uint64_t* pnLateTicks);

@@ -75,6 +75,12 @@ void CCaptureDevice::SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser)
     m_pUser = pUser;
 }
 
+void CCaptureDevice::SetProducerFactory(FnCreateProducer fnCreate)
+{
+    std::lock_guard<std::mutex> lock(m_mutexControl);
+    m_fnCreateProducer = std::move(fnCreate);
+}
+
 bool CCaptureDevice::Start()
 {
     if (IsCaptureThread())
@@ -109,6 +115,8 @@ bool CCaptureDevice::IsRunning() const
 
 std::unique_ptr<IFrameProducer> CCaptureDevice::CreateProducer() const
 {
+    if (m_fnCreateProducer)
+        return m_fnCreateProducer();
     if (m_pDevice->eKind == CVideoDeviceState::KIND_V4L2)
         return std::make_unique<CV4l2Producer>(m_pDevice->strNode);
     return std::make_unique<CVirtualProducer>(m_pDevice);
@@ -122,7 +130,7 @@ bool CCaptureDevice::StartLocked()
         m_thread.join();
 
     std::unique_ptr<IFrameProducer> pProducer = CreateProducer();
-    if (!pProducer->Open(m_nWidth, m_nHeight, m_nDuration))
+    if (!pProducer || !pProducer->Open(m_nWidth, m_nHeight, m_nDuration))
     {
         Platform::DebugOutput(
             QStringLiteral("capture %1: cannot open %2x%3").arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
@@ -153,16 +161,26 @@ void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<
 {
     Platform::SetThreadName("kvs-capture");
     m_idThread = std::this_thread::get_id();
-    const int nWidth = m_nWidth;
-    const int nHeight = m_nHeight;
-    const int nStride = nWidth * 2;
-
     uint64_t nSeq = 0;
     {
         std::lock_guard<std::mutex> lock(m_mutexFrame);
         nSeq = m_nSeq;
     }
 
+    if (IDeferredProducer* pDeferred = dynamic_cast<IDeferredProducer*>(pProducer.get()))
+        RunDeferred(pDeferred, m_nWidth, m_nHeight, nSeq);
+    else
+        RunEager(pProducer.get(), m_nWidth, m_nHeight, nSeq);
+
+    m_stop.Request();
+    pProducer.reset();
+    m_idThread = std::thread::id();
+    pSelf.reset();
+}
+
+void CCaptureDevice::RunEager(IFrameProducer* pProducer, int nWidth, int nHeight, uint64_t nSeq)
+{
+    const int nStride = nWidth * 2;
     for (;;)
     {
         std::unique_ptr<SCapturedFrame> pBack = m_pRecycler->Take(nWidth, nHeight);
@@ -174,27 +192,84 @@ void CCaptureDevice::Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<
                 Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
                 PublishBlack(std::move(pBack), ++nSeq);
             }
-            break;
+            return;
         }
         pBack->nSeq = ++nSeq;
-        const std::shared_ptr<const SCapturedFrame> pFrame = m_pRecycler->Share(std::move(pBack));
         {
             std::lock_guard<std::mutex> lock(m_mutexFrame);
-            m_pFront = pFrame;
             m_nSeq = nSeq;
         }
-        // Our own reference keeps the frame as it is while the callback
-        // reads it, even if a newer one replaces it as the front meanwhile.
-        std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
-        if (m_stop.IsRequested())
-            break;
-        if (m_pfnCallback)
-            m_pfnCallback(pFrame->abData.data(), nStride, m_pUser);
+        if (!Deliver(std::move(pBack), nStride))
+            return;
     }
-    m_stop.Request();
-    pProducer.reset();
-    m_idThread = std::thread::id();
-    pSelf.reset();
+}
+
+void CCaptureDevice::RunDeferred(IDeferredProducer* pProducer, int nWidth, int nHeight, uint64_t nSeq)
+{
+    const int nStride = nWidth * 2;
+    // The sequence number of the picture taken in but not decoded, 0: none.
+    uint64_t nPendingSeq = 0;
+    for (;;)
+    {
+        const int nResult = pProducer->Receive(m_stop);
+        if (nResult == IFrameProducer::PRODUCE_FRAME)
+        {
+            // Counted as it arrives, so the frame rate is the device's
+            // whether or not anybody looks at its pictures.
+            nPendingSeq = ++nSeq;
+            std::lock_guard<std::mutex> lock(m_mutexFrame);
+            m_nSeq = nSeq;
+        }
+        else if (nResult != IDeferredProducer::RECEIVE_IDLE)
+        {
+            if (nResult == IFrameProducer::PRODUCE_FAILED)
+            {
+                Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
+                PublishBlack(m_pRecycler->Take(nWidth, nHeight), ++nSeq);
+            }
+            return;
+        }
+        // A callback sees every frame; otherwise a picture is decoded only
+        // once a reader has asked since the last one, and the pictures that
+        // arrive meanwhile replace each other undecoded.
+        if (!nPendingSeq || (!m_bFrameWanted.exchange(false) && !HasCallback()))
+            continue;
+        std::unique_ptr<SCapturedFrame> pBack = m_pRecycler->Take(nWidth, nHeight);
+        const bool bDecoded = pProducer->DecodePending(pBack->abData.data(), nStride);
+        pBack->nSeq = nPendingSeq;
+        nPendingSeq = 0;
+        if (!bDecoded)
+        {
+            // Whoever asked still waits for a picture: the next one.
+            m_bFrameWanted = true;
+            continue;
+        }
+        if (!Deliver(std::move(pBack), nStride))
+            return;
+    }
+}
+
+bool CCaptureDevice::HasCallback()
+{
+    std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
+    return m_pfnCallback != nullptr;
+}
+
+bool CCaptureDevice::Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride)
+{
+    const std::shared_ptr<const SCapturedFrame> pFrame = m_pRecycler->Share(std::move(pBack));
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        m_pFront = pFrame;
+    }
+    // Our own reference keeps the frame as it is while the callback reads
+    // it, even if a newer one replaces it as the front meanwhile.
+    std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
+    if (m_stop.IsRequested())
+        return false;
+    if (m_pfnCallback)
+        m_pfnCallback(pFrame->abData.data(), nStride, m_pUser);
+    return true;
 }
 
 void CCaptureDevice::PublishBlack(std::unique_ptr<SCapturedFrame> pFrame, uint64_t nSeq)
@@ -236,10 +311,16 @@ bool CCaptureDevice::CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, 
 std::shared_ptr<const SCapturedFrame> CCaptureDevice::AcquireLatestFrame(int nWidth, int nHeight,
                                                                          uint64_t nAfterSeq) const
 {
-    std::lock_guard<std::mutex> lock(m_mutexFrame);
-    if (!m_pFront || m_pFront->nWidth != nWidth || m_pFront->nHeight != nHeight || m_pFront->nSeq <= nAfterSeq)
-        return nullptr;
-    return m_pFront;
+    std::shared_ptr<const SCapturedFrame> pFrame;
+    {
+        std::lock_guard<std::mutex> lock(m_mutexFrame);
+        if (m_pFront && m_pFront->nWidth == nWidth && m_pFront->nHeight == nHeight && m_pFront->nSeq > nAfterSeq)
+            pFrame = m_pFront;
+    }
+    // Asked after reading, so that the frame read never consumes the
+    // request: the next picture is always decoded for the next reader.
+    m_bFrameWanted = true;
+    return pFrame;
 }
 
 uint64_t CCaptureDevice::GetLatestSeq() const

@@ -4,11 +4,12 @@
 #pragma once
 
 #include "media/core/DeviceState.h"
-#include "media/capture/FrameProducer.h"
+#include "media/capture/DeferredProducer.h"
 #include "media/capture/FrameRecycler.h"
 #include "media/KVTypes.h"
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -28,14 +29,21 @@ public:
 
     bool SetFormat(int nColor, int nWidth, int nHeight, int nDuration);
     void SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser);
+    // Where the next start takes its pictures from instead of the device:
+    // benchmarks and tests feed pictures of their own (PacketFeed.h).
+    using FnCreateProducer = std::function<std::unique_ptr<IFrameProducer>()>;
+    void SetProducerFactory(FnCreateProducer fnCreate);
     bool Start();
     // Returns once the thread has ended, so no callback runs afterwards;
     // called from the callback itself it only asks the thread to end.
     void Stop();
     bool IsRunning() const;
 
+    // Reading a frame also asks for the next one: a capture that decodes
+    // its pictures decodes only those somebody asked for since the last.
     bool CopyLatestFrame(uint8_t* pDst, int nDstStride, int nWidth, int nHeight, uint64_t* pSeq) const;
     std::shared_ptr<const SCapturedFrame> AcquireLatestFrame(int nWidth, int nHeight, uint64_t nAfterSeq) const;
+    // Pictures the device delivered, decoded or not.
     uint64_t GetLatestSeq() const;
 
 private:
@@ -45,6 +53,12 @@ private:
     std::unique_ptr<IFrameProducer> CreateProducer() const;
     void Run(std::shared_ptr<CCaptureDevice> pSelf, std::unique_ptr<IFrameProducer> pProducer);
     void PublishBlack(std::unique_ptr<SCapturedFrame> pFrame, uint64_t nSeq);
+    void RunEager(IFrameProducer* pProducer, int nWidth, int nHeight, uint64_t nSeq);
+    void RunDeferred(IDeferredProducer* pProducer, int nWidth, int nHeight, uint64_t nSeq);
+    // Publishes a frame and hands it to the callback; false when the
+    // capture is to end.
+    bool Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride);
+    bool HasCallback();
 
     const std::shared_ptr<CVideoDeviceState> m_pDevice;
 
@@ -54,6 +68,7 @@ private:
     int m_nHeight = 576;
     int m_nDuration = 400000;
     bool m_bRunning = false;
+    FnCreateProducer m_fnCreateProducer;
     std::thread m_thread;
     // Known to the thread before its first callback; lets calls made from
     // inside the callback avoid waiting for themselves.
@@ -74,5 +89,7 @@ private:
     mutable std::mutex m_mutexFrame;
     std::shared_ptr<const SCapturedFrame> m_pFront;
     uint64_t m_nSeq = 0;
+    // Set by every reader, cleared by the capture thread when it decodes.
+    mutable std::atomic<bool> m_bFrameWanted{false};
 };
 }

@@ -4,10 +4,13 @@
 
 extern "C"
 {
+#include <libavutil/opt.h>
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 
 namespace KVMedia
 {
@@ -44,23 +47,44 @@ const uint8_t* CYuyvScaler::PaddedSource(const uint8_t* pSrc, int nSrcStride, in
     return m_abSource.data();
 }
 
+bool CYuyvScaler::Prepare(int eSrcFormat, int nSrcWidth, int nSrcHeight, bool bFullRange, int eDstFormat, int nDstWidth,
+                          int nDstHeight)
+{
+    const int anParams[] = {eSrcFormat, nSrcWidth, nSrcHeight, bFullRange ? 1 : 0, eDstFormat, nDstWidth, nDstHeight};
+    if (m_pSws && std::equal(std::begin(anParams), std::end(anParams), m_anParams))
+        return true;
+    sws_freeContext(m_pSws);
+    // The ranges are set before the context is initialised: set afterwards
+    // they are ignored by the converters it picks for same-size pictures,
+    // which would pass a full-range picture through unconverted.
+    m_pSws = sws_alloc_context();
+    if (!m_pSws)
+        return false;
+    av_opt_set_int(m_pSws, "srcw", nSrcWidth, 0);
+    av_opt_set_int(m_pSws, "srch", nSrcHeight, 0);
+    av_opt_set_int(m_pSws, "src_format", eSrcFormat, 0);
+    av_opt_set_int(m_pSws, "dstw", nDstWidth, 0);
+    av_opt_set_int(m_pSws, "dsth", nDstHeight, 0);
+    av_opt_set_int(m_pSws, "dst_format", eDstFormat, 0);
+    av_opt_set_int(m_pSws, "sws_flags", m_nFlags, 0);
+    av_opt_set_int(m_pSws, "src_range", bFullRange ? 1 : 0, 0);
+    av_opt_set_int(m_pSws, "dst_range", 0, 0);
+    if (sws_init_context(m_pSws, nullptr, nullptr) < 0)
+    {
+        sws_freeContext(m_pSws);
+        m_pSws = nullptr;
+        return false;
+    }
+    std::copy(std::begin(anParams), std::end(anParams), m_anParams);
+    return true;
+}
+
 bool CYuyvScaler::Run(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
                       int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride, int eDstFormat, int nDstWidth,
                       int nDstHeight)
 {
-    m_pSws = sws_getCachedContext(m_pSws, nSrcWidth, nSrcHeight, AVPixelFormat(eSrcFormat), nDstWidth, nDstHeight,
-                                  AVPixelFormat(eDstFormat), m_nFlags, nullptr, nullptr, nullptr);
-    if (!m_pSws)
+    if (!Prepare(eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, eDstFormat, nDstWidth, nDstHeight))
         return false;
-    if (bFullRange)
-    {
-        int* pnInvTable = nullptr;
-        int* pnTable = nullptr;
-        int nSrcRange = 0, nDstRange = 0, nBrightness = 0, nContrast = 0, nSaturation = 0;
-        sws_getColorspaceDetails(m_pSws, &pnInvTable, &nSrcRange, &pnTable, &nDstRange, &nBrightness, &nContrast,
-                                 &nSaturation);
-        sws_setColorspaceDetails(m_pSws, pnInvTable, 1, pnTable, 0, nBrightness, nContrast, nSaturation);
-    }
     uint8_t* apDst[4] = {pDst, nullptr, nullptr, nullptr};
     const int anDstStride[4] = {nDstStride, 0, 0, 0};
     return sws_scale(m_pSws, apSrc, anSrcStride, 0, nSrcHeight, apDst, anDstStride) > 0;

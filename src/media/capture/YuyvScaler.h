@@ -34,11 +34,15 @@ public:
 private:
     // Where libswscale may read an odd-width YUYV source safely.
     const uint8_t* PaddedSource(const uint8_t* pSrc, int nSrcStride, int nWidth, int nHeight, int* pnStride);
+    // A context for this conversion, made anew only when it changes.
+    bool Prepare(int eSrcFormat, int nSrcWidth, int nSrcHeight, bool bFullRange, int eDstFormat, int nDstWidth,
+                 int nDstHeight);
     bool Run(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth, int nSrcHeight,
              bool bFullRange, uint8_t* pDst, int nDstStride, int eDstFormat, int nDstWidth, int nDstHeight);
 
     const int m_nFlags;
     SwsContext* m_pSws = nullptr;
+    int m_anParams[7] = {};
     std::vector<uint8_t> m_abSource;
     std::vector<uint8_t> m_abTarget;
 };

@@ -117,7 +117,10 @@ void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
         // the current slot rather than delivering the missed ones in a burst.
         const clock::time_point now = clock::now();
         if (now - deadline > m_duration)
+        {
             nTick = (now - start) / m_duration;
+            m_nLateTicks.fetch_add(1, std::memory_order_relaxed);
+        }
 
         KVS_MIXER_TICK_CALLBACK pfnTick;
         void* pTickUser;

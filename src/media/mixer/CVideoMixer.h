@@ -16,6 +16,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -72,6 +73,10 @@ public:
 
     // fnDone (may be empty) hears on the writer's thread how the file fared.
     bool CreateSnapshot(const QString& strPath, int nQuality, CSnapshotWriter::FnDone fnDone = nullptr);
+
+    // Ticks that started more than a frame duration after they were due,
+    // since the mixer was made.
+    uint64_t GetLateTicks() const { return m_nLateTicks.load(std::memory_order_relaxed); }
 
     // Pulls the channels' latest frames and composes the scene as it is now
     // into a caller-owned buffer; what the mixer thread does every tick.
@@ -140,6 +145,7 @@ private:
     std::condition_variable m_condStop;
     bool m_bStopRequested = false;
     std::thread m_thread;
+    std::atomic<uint64_t> m_nLateTicks{0};
 
     CSnapshotWriter m_snapshots;
 };

@@ -1,5 +1,6 @@
 // The mixer operations: handle checks and text conversion around CVideoMixer.
 #include "media/KVMixer.h"
+#include "media/KVStream.h"
 
 #include "media/capture/CaptureSource.h"
 #include "media/mixer/COverlay.h"
@@ -161,4 +162,13 @@ int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int
         };
     }
     return pMixer->CreateSnapshot(strPath, nQuality, std::move(fnDone)) ? 1 : 0;
+}
+
+int KVS_GetVideoMixerLateTicks(KVS_HANDLE hMixer, uint64_t* pnLateTicks)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer || !pnLateTicks)
+        return 0;
+    *pnLateTicks = pMixer->GetLateTicks();
+    return 1;
 }

@@ -10,12 +10,10 @@ extern "C"
 #include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
-#include <libavutil/imgutils.h>
 }
 
 #include <linux/videodev2.h>
 
-#include <cstring>
 #include <mutex>
 
 namespace KVMedia
@@ -26,27 +24,6 @@ void RegisterDevices()
 {
     static std::once_flag s_once;
     std::call_once(s_once, [] { avdevice_register_all(); });
-}
-
-// The full-range JPEG formats are deprecated in libswscale; they are the
-// plain ones with the range given separately.
-AVPixelFormat PlainFormat(AVPixelFormat eFormat, bool* pbFullRange)
-{
-    *pbFullRange = true;
-    switch (eFormat)
-    {
-    case AV_PIX_FMT_YUVJ420P:
-        return AV_PIX_FMT_YUV420P;
-    case AV_PIX_FMT_YUVJ422P:
-        return AV_PIX_FMT_YUV422P;
-    case AV_PIX_FMT_YUVJ444P:
-        return AV_PIX_FMT_YUV444P;
-    case AV_PIX_FMT_YUVJ440P:
-        return AV_PIX_FMT_YUV440P;
-    default:
-        *pbFullRange = false;
-        return eFormat;
-    }
 }
 }
 
@@ -62,9 +39,8 @@ CV4l2Producer::~CV4l2Producer()
 
 void CV4l2Producer::Close()
 {
-    av_frame_free(&m_pFrame);
+    m_decoder.Close();
     av_packet_free(&m_pPacket);
-    avcodec_free_context(&m_pDecoder);
     avformat_close_input(&m_pFormat);
 }
 
@@ -72,8 +48,6 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
 {
     RegisterDevices();
     Close();
-    m_nWidth = nWidth;
-    m_nHeight = nHeight;
 
     SV4l2Choice choice;
     if (!ChooseV4l2Format(m_strNode, nWidth, nHeight, &choice, 10000000.0 / nDuration))
@@ -84,7 +58,7 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
     if (!pInput || !m_pFormat)
         return false;
     // Non-blocking reads, so a device without signal cannot keep a stop
-    // waiting; Produce polls instead.
+    // waiting; Receive polls instead.
     m_pFormat->flags |= AVFMT_FLAG_NONBLOCK;
 
     AVDictionary* pOptions = nullptr;
@@ -101,13 +75,8 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
         return false;
     }
 
-    const AVCodecParameters* pParams = m_pFormat->streams[0]->codecpar;
-    const AVCodec* pCodec = avcodec_find_decoder(pParams->codec_id);
-    m_pDecoder = pCodec ? avcodec_alloc_context3(pCodec) : nullptr;
     m_pPacket = av_packet_alloc();
-    m_pFrame = av_frame_alloc();
-    if (!m_pDecoder || !m_pPacket || !m_pFrame || avcodec_parameters_to_context(m_pDecoder, pParams) < 0 ||
-        avcodec_open2(m_pDecoder, pCodec, nullptr) < 0)
+    if (!m_pPacket || !m_decoder.Open(m_pFormat->streams[0]->codecpar, nWidth, nHeight))
     {
         Platform::DebugOutput(QStringLiteral("%1: no decoder for its format").arg(m_strNode));
         Close();
@@ -116,48 +85,22 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
     return true;
 }
 
-int CV4l2Producer::Produce(uint8_t* pDst, int nStride, CStopSignal& stop)
+int CV4l2Producer::Receive(CStopSignal& stop)
 {
     using namespace std::chrono;
-    for (;;)
-    {
-        if (stop.IsRequested())
-            return PRODUCE_STOPPED;
-        const int nRead = av_read_frame(m_pFormat, m_pPacket);
-        if (nRead == AVERROR(EAGAIN))
-        {
-            if (!stop.WaitUntil(steady_clock::now() + milliseconds(2)))
-                return PRODUCE_STOPPED;
-            continue;
-        }
-        if (nRead < 0)
-            return PRODUCE_FAILED;
-        const int nSent = avcodec_send_packet(m_pDecoder, m_pPacket);
-        av_packet_unref(m_pPacket);
-        if (nSent < 0)
-            continue; // a damaged MJPEG frame; the next one may be fine
-        const int nReceived = avcodec_receive_frame(m_pDecoder, m_pFrame);
-        if (nReceived == AVERROR(EAGAIN))
-            continue;
-        if (nReceived < 0)
-            return PRODUCE_FAILED;
-        const bool bConverted = Convert(m_pFrame, pDst, nStride);
-        av_frame_unref(m_pFrame);
-        if (bConverted)
-            return PRODUCE_FRAME;
-    }
+    if (stop.IsRequested())
+        return PRODUCE_STOPPED;
+    const int nRead = av_read_frame(m_pFormat, m_pPacket);
+    if (nRead == AVERROR(EAGAIN))
+        return stop.WaitUntil(steady_clock::now() + milliseconds(2)) ? RECEIVE_IDLE : PRODUCE_STOPPED;
+    if (nRead < 0)
+        return PRODUCE_FAILED;
+    m_decoder.Keep(m_pPacket);
+    return PRODUCE_FRAME;
 }
 
-bool CV4l2Producer::Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride)
+bool CV4l2Producer::DecodePending(uint8_t* pDst, int nStride)
 {
-    if (pFrame->format == AV_PIX_FMT_YUYV422 && pFrame->width == m_nWidth && pFrame->height == m_nHeight)
-    {
-        av_image_copy_plane(pDst, nStride, pFrame->data[0], pFrame->linesize[0], m_nWidth * 2, m_nHeight);
-        return true;
-    }
-    bool bFullRange = false;
-    const AVPixelFormat eSource = PlainFormat(AVPixelFormat(pFrame->format), &bFullRange);
-    return m_scaler.ToYuyv(pFrame->data, pFrame->linesize, eSource, pFrame->width, pFrame->height, bFullRange, pDst,
-                           nStride, m_nWidth, m_nHeight);
+    return m_decoder.DecodeKept(pDst, nStride);
 }
 }

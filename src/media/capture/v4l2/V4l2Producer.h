@@ -1,40 +1,35 @@
 // Frames of a real device through libavdevice's video4linux2 input, decoded
 // when the device sends MJPEG and scaled, up or down, from the nearest size
-// the device offers to exactly the requested one.
+// the device offers to exactly the requested one. Pictures are taken in as
+// they come and decoded only when wanted (DeferredProducer.h).
 #pragma once
 
-#include "media/capture/FrameProducer.h"
-#include "media/capture/YuyvScaler.h"
+#include "media/capture/DeferredProducer.h"
+#include "media/capture/PacketDecoder.h"
 
 #include <QString>
 
-struct AVCodecContext;
 struct AVFormatContext;
-struct AVFrame;
 struct AVPacket;
 
 namespace KVMedia
 {
-class CV4l2Producer : public IFrameProducer
+class CV4l2Producer : public IDeferredProducer
 {
 public:
     explicit CV4l2Producer(const QString& strNode);
     ~CV4l2Producer() override;
 
     bool Open(int nWidth, int nHeight, int nDuration) override;
-    int Produce(uint8_t* pDst, int nStride, CStopSignal& stop) override;
+    int Receive(CStopSignal& stop) override;
+    bool DecodePending(uint8_t* pDst, int nStride) override;
 
 private:
     void Close();
-    bool Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride);
 
     QString m_strNode;
-    int m_nWidth = 0;
-    int m_nHeight = 0;
     AVFormatContext* m_pFormat = nullptr;
-    AVCodecContext* m_pDecoder = nullptr;
     AVPacket* m_pPacket = nullptr;
-    AVFrame* m_pFrame = nullptr;
-    CYuyvScaler m_scaler;
+    CPacketDecoder m_decoder;
 };
 }

@@ -1,0 +1,127 @@
+#include "media/capture/PacketDecoder.h"
+
+extern "C"
+{
+#include <libavcodec/avcodec.h>
+#include <libavutil/imgutils.h>
+}
+
+namespace KVMedia
+{
+namespace
+{
+// The size libavcodec gives a picture decoded at 1/2^nLowres.
+int ReducedSize(int nSize, int nLowres)
+{
+    return -((-nSize) >> nLowres);
+}
+
+// The full-range JPEG formats are deprecated in libswscale; they are the
+// plain ones with the range given separately.
+AVPixelFormat PlainFormat(AVPixelFormat eFormat, bool* pbFullRange)
+{
+    *pbFullRange = true;
+    switch (eFormat)
+    {
+    case AV_PIX_FMT_YUVJ420P:
+        return AV_PIX_FMT_YUV420P;
+    case AV_PIX_FMT_YUVJ422P:
+        return AV_PIX_FMT_YUV422P;
+    case AV_PIX_FMT_YUVJ444P:
+        return AV_PIX_FMT_YUV444P;
+    case AV_PIX_FMT_YUVJ440P:
+        return AV_PIX_FMT_YUV440P;
+    default:
+        *pbFullRange = false;
+        return eFormat;
+    }
+}
+}
+
+CPacketDecoder::~CPacketDecoder()
+{
+    Close();
+}
+
+int CPacketDecoder::ChooseLowres(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight, int nMaxLowres)
+{
+    if (nSrcWidth <= 0 || nSrcHeight <= 0 || nDstWidth <= 0 || nDstHeight <= 0)
+        return 0;
+    int nLowres = 0;
+    while (nLowres < nMaxLowres && ReducedSize(nSrcWidth, nLowres + 1) >= nDstWidth &&
+           ReducedSize(nSrcHeight, nLowres + 1) >= nDstHeight)
+        ++nLowres;
+    return nLowres;
+}
+
+void CPacketDecoder::Close()
+{
+    av_frame_free(&m_pFrame);
+    av_packet_free(&m_pKept);
+    avcodec_free_context(&m_pContext);
+    m_bHasKept = false;
+    m_nLowres = 0;
+    m_nDecoded = 0;
+}
+
+bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHeight)
+{
+    Close();
+    m_nWidth = nWidth;
+    m_nHeight = nHeight;
+    const AVCodec* pCodec = pParams ? avcodec_find_decoder(pParams->codec_id) : nullptr;
+    m_pContext = pCodec ? avcodec_alloc_context3(pCodec) : nullptr;
+    m_pKept = av_packet_alloc();
+    m_pFrame = av_frame_alloc();
+    if (!m_pContext || !m_pKept || !m_pFrame || avcodec_parameters_to_context(m_pContext, pParams) < 0)
+    {
+        Close();
+        return false;
+    }
+    // Must be set before opening; the decoder sizes its pictures by it.
+    m_nLowres = ChooseLowres(pParams->width, pParams->height, nWidth, nHeight, pCodec->max_lowres);
+    m_pContext->lowres = m_nLowres;
+    if (avcodec_open2(m_pContext, pCodec, nullptr) < 0)
+    {
+        Close();
+        return false;
+    }
+    return true;
+}
+
+void CPacketDecoder::Keep(AVPacket* pPacket)
+{
+    av_packet_unref(m_pKept);
+    av_packet_move_ref(m_pKept, pPacket);
+    m_bHasKept = true;
+}
+
+bool CPacketDecoder::DecodeKept(uint8_t* pDst, int nStride)
+{
+    if (!m_bHasKept || !m_pContext)
+        return false;
+    m_bHasKept = false;
+    const int nSent = avcodec_send_packet(m_pContext, m_pKept);
+    av_packet_unref(m_pKept);
+    // A damaged picture; the next one may be fine.
+    if (nSent < 0 || avcodec_receive_frame(m_pContext, m_pFrame) < 0)
+        return false;
+    ++m_nDecoded;
+    const bool bConverted = Convert(m_pFrame, pDst, nStride);
+    av_frame_unref(m_pFrame);
+    return bConverted;
+}
+
+bool CPacketDecoder::Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride)
+{
+    if (pFrame->format == AV_PIX_FMT_YUYV422 && pFrame->width == m_nWidth && pFrame->height == m_nHeight)
+    {
+        av_image_copy_plane(pDst, nStride, pFrame->data[0], pFrame->linesize[0], m_nWidth * 2, m_nHeight);
+        return true;
+    }
+    bool bFullRange = false;
+    const AVPixelFormat eSource = PlainFormat(AVPixelFormat(pFrame->format), &bFullRange);
+    return m_scaler.ToYuyv(pFrame->data, pFrame->linesize, eSource, pFrame->width, pFrame->height, bFullRange, pDst,
+                           nStride, m_nWidth, m_nHeight);
+}
+}

@@ -1,0 +1,64 @@
+// Turns the pictures a capture receives (JPEG or raw) into packed YUYV of
+// exactly the requested size. A JPEG picture larger than needed is decoded
+// at the smallest power-of-two reduction that still covers that size: the
+// decoder then skips most of its inverse transform and the scaler reads a
+// quarter of the pixels or less, which is most of the cost of a large frame.
+// Not thread-safe: one decoder per capture thread.
+#pragma once
+
+#include "media/capture/YuyvScaler.h"
+
+#include <cstdint>
+
+struct AVCodecContext;
+struct AVCodecParameters;
+struct AVFrame;
+struct AVPacket;
+
+namespace KVMedia
+{
+class CPacketDecoder
+{
+public:
+    CPacketDecoder() = default;
+    ~CPacketDecoder();
+    CPacketDecoder(const CPacketDecoder&) = delete;
+    CPacketDecoder& operator=(const CPacketDecoder&) = delete;
+
+    // The reduction (0: full size, n: 1/2^n) that decodes a picture of
+    // nSrcWidth x nSrcHeight at the smallest size still at least
+    // nDstWidth x nDstHeight, never beyond nMaxLowres; 0 when a size is
+    // unknown.
+    static int ChooseLowres(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight, int nMaxLowres);
+
+    // Pictures as pParams describes them (codec, and the size when known),
+    // to nWidth x nHeight.
+    bool Open(const AVCodecParameters* pParams, int nWidth, int nHeight);
+    void Close();
+
+    // Takes a picture over (pPacket is left empty) and forgets the one kept
+    // before, undecoded: a newer picture makes it worthless.
+    void Keep(AVPacket* pPacket);
+    bool HasKept() const { return m_bHasKept; }
+    // Decodes the kept picture into pDst, at most once; false when nothing
+    // is kept or the picture is damaged.
+    bool DecodeKept(uint8_t* pDst, int nStride);
+
+    int GetLowres() const { return m_nLowres; }
+    // Pictures decoded since Open.
+    uint64_t GetDecodeCount() const { return m_nDecoded; }
+
+private:
+    bool Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride);
+
+    int m_nWidth = 0;
+    int m_nHeight = 0;
+    int m_nLowres = 0;
+    uint64_t m_nDecoded = 0;
+    bool m_bHasKept = false;
+    AVCodecContext* m_pContext = nullptr;
+    AVPacket* m_pKept = nullptr;
+    AVFrame* m_pFrame = nullptr;
+    CYuyvScaler m_scaler;
+};
+}
