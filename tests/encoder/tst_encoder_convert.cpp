@@ -21,10 +21,12 @@ namespace
 {
 const uint8_t UNTOUCHED = 0xA5;
 
+// Three planes, each line padded and filled with UNTOUCHED.
 struct SPlanes
 {
     std::vector<uint8_t> avecPlane[3];
-    int anStride[3] = {0, 0, 0};
+    uint8_t* apPlane[3] = {};
+    int anStride[3] = {};
 
     SPlanes(int nWidth, int nHeight, int nPadding)
     {
@@ -32,12 +34,8 @@ struct SPlanes
         {
             anStride[i] = (i == 0 ? nWidth : nWidth / 2) + nPadding;
             avecPlane[i].assign(size_t(anStride[i]) * size_t(i == 0 ? nHeight : nHeight / 2), UNTOUCHED);
-        }
-    }
-    void Pointers(uint8_t* apPlane[3])
-    {
-        for (int i = 0; i < 3; ++i)
             apPlane[i] = avecPlane[i].data();
+        }
     }
 };
 }
@@ -76,20 +74,16 @@ private slots:
         vecSource[size_t(nSourceStride) + 3] = 255;
 
         SPlanes ours(nWidth, nHeight, nPadding);
-        uint8_t* apOurs[3];
-        ours.Pointers(apOurs);
-        KVMedia::CH264Encoder::ConvertYuyvToI420(vecSource.data(), nSourceStride, nWidth, nHeight, apOurs,
+        KVMedia::CH264Encoder::ConvertYuyvToI420(vecSource.data(), nSourceStride, nWidth, nHeight, ours.apPlane,
                                                  ours.anStride);
 
         SPlanes theirs(nWidth, nHeight, nPadding);
-        uint8_t* apTheirs[3];
-        theirs.Pointers(apTheirs);
         SwsContext* pScale = sws_getContext(nWidth, nHeight, AV_PIX_FMT_YUYV422, nWidth, nHeight, AV_PIX_FMT_YUV420P,
                                             SWS_BILINEAR, nullptr, nullptr, nullptr);
         QVERIFY(pScale);
         const uint8_t* apSource[1] = {vecSource.data()};
         const int anSourceStride[1] = {nSourceStride};
-        sws_scale(pScale, apSource, anSourceStride, 0, nHeight, apTheirs, theirs.anStride);
+        sws_scale(pScale, apSource, anSourceStride, 0, nHeight, theirs.apPlane, theirs.anStride);
         sws_freeContext(pScale);
 
         for (int i = 0; i < 3; ++i)
@@ -98,8 +92,8 @@ private slots:
             const int nPlaneHeight = i == 0 ? nHeight : nHeight / 2;
             for (int y = 0; y < nPlaneHeight; ++y)
             {
-                const uint8_t* pOurs = ours.avecPlane[i].data() + size_t(y) * size_t(ours.anStride[i]);
-                const uint8_t* pTheirs = theirs.avecPlane[i].data() + size_t(y) * size_t(theirs.anStride[i]);
+                const uint8_t* pOurs = ours.apPlane[i] + size_t(y) * size_t(ours.anStride[i]);
+                const uint8_t* pTheirs = theirs.apPlane[i] + size_t(y) * size_t(theirs.anStride[i]);
                 for (int x = 0; x < nPlaneWidth; ++x)
                 {
                     int nExpected = pTheirs[x];
@@ -109,14 +103,10 @@ private slots:
                             vecSource.data() + size_t(2 * y) * size_t(nSourceStride) + 4 * x + 2 * i - 1;
                         nExpected = (pPair[0] + pPair[nSourceStride] + 1) / 2;
                     }
-                    if (pOurs[x] != nExpected || std::abs(pOurs[x] - pTheirs[x]) > (i > 0 ? 1 : 0))
-                        QFAIL(qPrintable(QStringLiteral("plane %1 at %2,%3: %4, expected %5, libswscale %6")
-                                             .arg(i)
-                                             .arg(x)
-                                             .arg(y)
-                                             .arg(pOurs[x])
-                                             .arg(nExpected)
-                                             .arg(pTheirs[x])));
+                    const bool bGood = pOurs[x] == nExpected && std::abs(pOurs[x] - pTheirs[x]) <= (i > 0 ? 1 : 0);
+                    if (!bGood)
+                        QFAIL(qPrintable(QString::asprintf("plane %d at %d,%d: %d, expected %d, libswscale %d", i, x, y,
+                                                           pOurs[x], nExpected, pTheirs[x])));
                 }
                 for (int x = nPlaneWidth; x < ours.anStride[i]; ++x)
                     QCOMPARE(int(pOurs[x]), int(UNTOUCHED));
