@@ -16,4 +16,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libqt5x11extras5-dev libxcb-randr0-dev \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
-  python3 clang-format clang-tidy
+  python3 clang-format clang-tidy \
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
+  gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-x

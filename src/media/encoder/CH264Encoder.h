@@ -42,6 +42,13 @@ public:
     const std::vector<uint8_t>& GetExtraData() const { return m_vecExtraData; }
     CPacketOutput& GetOutput() { return m_output; }
 
+    // Packed YUYV to planar 4:2:0, each chroma sample the rounded-up mean of
+    // the two lines it covers, as libswscale's vector code computes it (its
+    // code for a line's last few pixels rounds down instead). nWidth and
+    // nHeight are even.
+    static void ConvertYuyvToI420(const uint8_t* pSource, int nSourceStride, int nWidth, int nHeight,
+                                  uint8_t* const apPlane[3], const int anStride[3]);
+
 private:
     bool OpenCodec(const char* pszName, const KVE_H264_PARAM& param);
     static AVBufferRef* CreateVaapiFrames(const KVE_H264_PARAM& param);
@@ -57,7 +64,7 @@ private:
 
     CPacketOutput m_output;
     AVCodecContext* m_pContext = nullptr;
-    SwsContext* m_pScale = nullptr;
+    SwsContext* m_pScale = nullptr;     // hardware encoders' NV12 only
     AVBufferRef* m_pHwFrames = nullptr; // hardware encoders only
     // Pictures for the queue, reused once the encoder lets go of them:
     // a new 3 MB buffer per frame costs the kernel a page clear each time.
