@@ -7,6 +7,8 @@
 #include "common/Helpers.h"
 #include "platform/Platform.h"
 #include "ui/projection/CProjectionController.h"
+#include "ui/tabs/CTabPreview.h"
+#include "ui/tabs/CTabWnd.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -246,6 +248,13 @@ void CVistrel::EnableStart(bool bEnable)
 void CVistrel::RefreshOutput()
 {
     m_pMainWnd->ApplyOutputSettings();
+}
+
+void CVistrel::OnDevicesChanged()
+{
+    // A channel that lost its camera, or got it back, shows it at once.
+    if (CTabWnd* pTabWnd = m_pMainWnd ? m_pMainWnd->GetTabWnd() : nullptr)
+        pTabWnd->GetDeviceTab()->RefreshChannelStatus();
 }
 
 int CVistrel::OnAudioDeviceReleased(KVS_HANDLE hAudio)

@@ -36,6 +36,8 @@ public:
     int OnAudioDeviceReleased(KVS_HANDLE hAudio) override;
     // Any thread.
     void OnError(int nCode) override;
+    // On the user-interface thread: the engine polls the devices there.
+    void OnDevicesChanged() override;
     void StopStatusTimer() override;
     int CheckRtmpSettings(int nValue) override;
     // Any thread.

@@ -538,6 +538,9 @@ QString CTabPreview::ChannelStatusText(int nChannel) const
     // shown by its disabled position list.
     if (!pChannel->IsOpen())
         return m_aChannels[nChannel].bOpenFailed ? tr("No picture: the device could not be opened") : QString();
+    // Unplugged: it comes back by itself when the camera does.
+    if (pChannel->IsDeviceLost())
+        return tr("No signal");
     if (!pChannel->IsStarted())
         return tr("No picture: the device does not support this size");
     if (m_aChannels[nChannel].pPosition->currentIndex() >= 1 && !g_capture.IsChannelPlaced(nChannel))

@@ -21,6 +21,10 @@ class CTabPreview : public QWidget, public IVideoWndCallback, public IDeviceCall
     Q_OBJECT
 
 public:
+    // Preview and tooltip of every channel follow what the engine really
+    // does: a channel shows pictures only while it captures, and a channel
+    // with a device but no picture, or not in the output, says so.
+    void RefreshChannelStatus();
     enum
     {
         CHANNEL_COUNT = 6,
@@ -100,10 +104,6 @@ private:
     // Opens the engine channel into the channel's preview and notes whether
     // the device could be had at all.
     void OpenChannel(int nChannel, int nDevice);
-    // Preview and tooltip of every channel follow what the engine really
-    // does: a channel shows pictures only while it captures, and a channel
-    // with a device but no picture, or not in the output, says so.
-    void RefreshChannelStatus();
     QString ChannelStatusText(int nChannel) const;
 
     ChannelControls m_aChannels[CHANNEL_COUNT];
