@@ -423,6 +423,10 @@ Recording has been stopped.</source>
         <source>Video Option</source>
         <translation>视频选项</translation>
     </message>
+    <message>
+        <source>No signal</source>
+        <translation>无信号</translation>
+    </message>
 </context>
 <context>
     <name>CTabScreen</name>

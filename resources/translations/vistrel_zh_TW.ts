@@ -423,6 +423,10 @@ Recording has been stopped.</source>
         <source>Video Option</source>
         <translation>視訊選項</translation>
     </message>
+    <message>
+        <source>No signal</source>
+        <translation>無訊號</translation>
+    </message>
 </context>
 <context>
     <name>CTabScreen</name>
