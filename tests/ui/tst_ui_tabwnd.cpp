@@ -5,6 +5,8 @@
 #include "ui/tabs/CTabWnd.h"
 #include "UiTestUtil.h"
 
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTabWidget>
 
 using namespace UiTest;
@@ -21,6 +23,7 @@ private slots:
     void deviceTabFirstWithLivePreviews();
     void controlsLockedWhileOutputRuns();
     void replaceChannelsAfterMixerRebuild();
+    void everyPageFitsTheTabWindowWidth();
 
 private:
     std::unique_ptr<CVideoWnd> m_pOutput;
@@ -90,6 +93,28 @@ void TestTabWnd::replaceChannelsAfterMixerRebuild()
     QCOMPARE(CaptureSize(1), PositionRect(1, 1).size());
     m_pOutput->ClearPicture();
     QTRY_VERIFY_WITH_TIMEOUT(m_pOutput->HasPicture(), WAIT_MS);
+}
+
+void TestTabWnd::everyPageFitsTheTabWindowWidth()
+{
+    // The width the main window gives the tab window.
+    m_pTabWnd->setFixedWidth(440);
+    QTabWidget* pTabs = m_pTabWnd->GetTabWidget();
+    QCOMPARE(pTabs->count(), 5);
+    for (int nIndex = 0; nIndex < pTabs->count(); ++nIndex)
+    {
+        pTabs->setCurrentIndex(nIndex);
+        QScrollArea* pArea = qobject_cast<QScrollArea*>(pTabs->widget(nIndex));
+        if (!pArea)
+            continue;
+        QTRY_VERIFY(pArea->viewport()->width() > 0);
+        // Layouts settle in the event loop after the page is shown.
+        QTRY_VERIFY2(!pArea->horizontalScrollBar()->isVisible(),
+                     qPrintable(QStringLiteral("%1 needs %2, has %3")
+                                    .arg(pTabs->tabText(nIndex))
+                                    .arg(pArea->widget()->minimumSizeHint().width())
+                                    .arg(pArea->viewport()->width())));
+    }
 }
 
 QTEST_MAIN(TestTabWnd)

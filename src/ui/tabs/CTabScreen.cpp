@@ -55,6 +55,10 @@ CTabScreen::CTabScreen(QWidget* pParent)
     const QSize sizeOutput = OutputSize();
 
     QVBoxLayout* pLayout = new QVBoxLayout(this);
+    // The preview window has a fixed width; with the usual margins around
+    // it and its group the page would need a sideways scroll bar in the tab
+    // window.
+    pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(CreatePreviewGroup(rcStored, sizeOutput));
     pLayout->addWidget(CreateSettingsGroup());
     pLayout->addStretch();
@@ -68,6 +72,7 @@ QGroupBox* CTabScreen::CreatePreviewGroup(const QRect& rcStored, const QSize& si
 {
     QGroupBox* pGroup = new QGroupBox(tr("Preview"), this);
     QVBoxLayout* pLayout = new QVBoxLayout(pGroup);
+    pLayout->setContentsMargins(4, pLayout->contentsMargins().top(), 4, pLayout->contentsMargins().bottom());
 
     m_pDemoWnd = new CDemoWnd(pGroup);
     // The engine's Screen-tab renderer paints into it; unlike a window the
@@ -111,6 +116,9 @@ void CTabScreen::AddPositionControl(QGridLayout* pGrid, int nRow, int nColumn, c
     pSlider = new QSlider(Qt::Horizontal, pParent);
     pSlider->setRange(0, nMaximum);
     pSlider->setValue(nValue);
+    // Two sliders share a row of the narrow tab window; their usual minimum
+    // width would widen the page past it.
+    pSlider->setMinimumWidth(40);
     pSpinBox = new QSpinBox(pParent);
     pSpinBox->setRange(0, nMaximum);
     pSpinBox->setValue(nValue);
@@ -127,19 +135,19 @@ QGroupBox* CTabScreen::CreateSettingsGroup()
     m_pChkEnable = new QCheckBox(tr("Enable screen output"), pGroup);
     const bool bOutputOn = g_settings.GetScreen();
     m_pChkEnable->setChecked(bOutputOn);
-    pGrid->addWidget(m_pChkEnable, 0, 0, 1, 4);
+    pGrid->addWidget(m_pChkEnable, 0, 0, 1, Projection::SLOT_COUNT);
 
-    pGrid->addWidget(new QLabel(tr("Projection:"), pGroup), 1, 0);
+    // The label stands above the screens, as the Settings tab's labels do:
+    // beside them the row would not fit the tab window.
+    pGrid->addWidget(new QLabel(tr("Projection:"), pGroup), 1, 0, 1, Projection::SLOT_COUNT);
     const QString strScreen = tr("Screen");
     for (int i = 0; i < Projection::SLOT_COUNT; ++i)
     {
         m_apChkScreen[i] = new QCheckBox(QStringLiteral("%1 %2").arg(strScreen).arg(i + 1), pGroup);
         m_apChkScreen[i]->setChecked(g_settings.GetScreenEnabled(i));
-        pGrid->addWidget(m_apChkScreen[i], 1, i + 1);
+        pGrid->addWidget(m_apChkScreen[i], 2, i);
+        pGrid->setColumnStretch(i, 1);
     }
-    pGrid->setColumnStretch(0, 2);
-    for (int i = 1; i <= Projection::SLOT_COUNT; ++i)
-        pGrid->setColumnStretch(i, 3);
 
     ApplyScreenCountRule(bOutputOn);
     return pGroup;
