@@ -1,3 +1,5 @@
+// The KVS_ audio capture operations (the ...3 names) over CAudioCapture,
+// one handle per open source.
 #include "media/audio/AudioCapture.h"
 #include "media/core/HandleTable.h"
 #include "media/KVAudio.h"

@@ -1,6 +1,5 @@
 #include "media/core/DeviceList.h"
 
-#include "media/core/CaptureRegistry.h"
 #include "media/KVStream.h"
 #include "platform/Platform.h"
 #include "media/capture/v4l2/V4l2Device.h"
@@ -148,11 +147,8 @@ void CopyName(const QString& strName, char16_t* pDst, int nCapacity)
     std::memcpy(pDst, strName.utf16(), size_t(nLength) * sizeof(char16_t));
     pDst[nLength] = 0;
 }
-}
 
-using namespace KVMedia;
-
-int KVS_Initialize()
+void BuildDeviceLists()
 {
     // Read at this point rather than at load time, so a process can change
     // its environment and initialise again.
@@ -202,10 +198,9 @@ int KVS_Initialize()
     g_vecVideo = std::move(vecVideo);
     g_vecAudio = std::move(vecAudio);
     ++g_nVideoGeneration;
-    return 1;
 }
 
-int KVS_RefreshVideoDevices()
+int RefreshVideoDevices()
 {
     if (EnvFlag("VISTREL_NO_V4L2"))
         return g_nVideoGeneration.load();
@@ -270,27 +265,26 @@ int KVS_RefreshVideoDevices()
     return g_nVideoGeneration.load();
 }
 
-int KVS_IsVideoCapturePresent(int nIndex)
+bool IsVideoDevicePresent(int nIndex)
 {
     const auto pDevice = GetVideoDevice(nIndex);
-    return pDevice && pDevice->bPresent ? 1 : 0;
+    return pDevice && pDevice->bPresent;
 }
 
-void KVS_Uninitialize()
+void ClearDeviceLists()
 {
-    CloseAllCaptureHandles();
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     g_vecVideo.clear();
     g_vecAudio.clear();
 }
 
-int KVS_GetVideoCaptureCount()
+int VideoDeviceCount()
 {
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     return int(g_vecVideo.size());
 }
 
-static void FillInfo(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO* pInfo)
+void FillVideoCaptureInfo(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO* pInfo)
 {
     std::memset(pInfo, 0, sizeof(*pInfo));
     CopyName(device.strName, pInfo->szName, KVS_NAME_LEN);
@@ -298,43 +292,29 @@ static void FillInfo(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO* pI
                 size_t(qMin(device.baIdentity.size(), KVS_IDENTITY_LEN - 1)));
 }
 
-int KVS_GetVideoCaptureInfo(int nIndex, KVS_VIDEO_CAPTURE_INFO* pInfo)
+void FillVideoCaptureInfoEx(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO_EX* pInfo)
 {
-    const auto pDevice = GetVideoDevice(nIndex);
-    if (!pDevice || !pInfo)
-        return 0;
-    FillInfo(*pDevice, pInfo);
-    return 1;
-}
-
-int KVS_GetVideoCaptureInfoEx(int nIndex, KVS_VIDEO_CAPTURE_INFO_EX* pInfo)
-{
-    const auto pDevice = GetVideoDevice(nIndex);
-    if (!pDevice || !pInfo)
-        return 0;
     std::memset(pInfo, 0, sizeof(*pInfo));
-    FillInfo(*pDevice, &pInfo->info);
-    pInfo->nFamily = pDevice->nFamily;
-    pInfo->nMaxWidth = pDevice->nMaxWidth;
-    pInfo->nMaxHeight = pDevice->nMaxHeight;
-    return 1;
+    FillVideoCaptureInfo(device, &pInfo->info);
+    pInfo->nFamily = device.nFamily;
+    pInfo->nMaxWidth = device.nMaxWidth;
+    pInfo->nMaxHeight = device.nMaxHeight;
 }
 
-int KVS_GetAudioCaptureCount3()
+int AudioDeviceCount()
 {
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     return int(g_vecAudio.size());
 }
 
-int KVS_GetAudioCaptureInfo3(int nIndex, KVS_AUDIO_CAPTURE_INFO* pInfo)
+bool FillAudioCaptureInfo(int nIndex, KVS_AUDIO_CAPTURE_INFO* pInfo)
 {
-    if (!pInfo)
-        return 0;
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     if (nIndex < 0 || nIndex >= int(g_vecAudio.size()))
-        return 0;
+        return false;
     std::memset(pInfo, 0, sizeof(*pInfo));
     CopyName(g_vecAudio[size_t(nIndex)].strName, pInfo->szName, KVS_NAME_LEN);
     pInfo->guid = g_vecAudio[size_t(nIndex)].guid;
-    return 1;
+    return true;
+}
 }

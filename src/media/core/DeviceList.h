@@ -11,6 +11,16 @@
 
 namespace KVMedia
 {
+// Reads the environment and the system afresh and replaces both lists.
+void BuildDeviceLists();
+void ClearDeviceLists();
+// Looks at the V4L2 nodes again: a device that went keeps its number and is
+// marked absent, one that came back takes its number again, a new one is
+// appended. Returns a number that changes whenever the list does.
+int RefreshVideoDevices();
+bool IsVideoDevicePresent(int nIndex);
+
+int VideoDeviceCount();
 std::shared_ptr<CVideoDeviceState> GetVideoDevice(int nIndex);
 std::shared_ptr<CVideoDeviceState> FindVideoDevice(const char* pszIdentity);
 
@@ -23,6 +33,13 @@ struct SAudioDeviceDesc
 };
 std::vector<SAudioDeviceDesc> GetAudioDevices();
 bool FindAudioDevice(const KVS_GUID& guid, SAudioDeviceDesc* pDesc);
+int AudioDeviceCount();
+
+// The exported descriptions of a device, zero-filled first.
+void FillVideoCaptureInfo(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO* pInfo);
+void FillVideoCaptureInfoEx(const CVideoDeviceState& device, KVS_VIDEO_CAPTURE_INFO_EX* pInfo);
+// False, and pInfo untouched, when nIndex is outside the audio list.
+bool FillAudioCaptureInfo(int nIndex, KVS_AUDIO_CAPTURE_INFO* pInfo);
 
 // The sound server's sources (src/media/audio/PulseSourceList.cpp); empty
 // when no server answers within the time-out.

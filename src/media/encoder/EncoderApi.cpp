@@ -1,9 +1,12 @@
-// The KVE_ operations over the encoder and muxer objects.
+// The KVE_ operations over the encoder and muxer objects, and the KVS_ query
+// for a hardware H.264 encoder.
 #include "media/KVEncoder.h"
+#include "media/KVStream.h"
 
 #include "media/encoder/CAacEncoder.h"
 #include "media/encoder/CH264Encoder.h"
 #include "media/encoder/CMp4Muxer.h"
+#include "media/encoder/H264Probe.h"
 #include "media/core/HandleTable.h"
 
 namespace
@@ -27,6 +30,11 @@ CHandleTable<CMp4Muxer>& MuxerTable()
     static CHandleTable<CMp4Muxer> s_table;
     return s_table;
 }
+}
+
+int KVS_IsSupportH264HD()
+{
+    return IsH264HardwareSupported() ? 1 : 0;
 }
 
 KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn,

@@ -1,6 +1,6 @@
 // Whether a hardware H.264 encoder really works here: only an encoder that
 // opens counts, not one that is merely compiled in.
-#include "media/KVStream.h"
+#include "media/encoder/H264Probe.h"
 
 extern "C"
 {
@@ -73,7 +73,9 @@ bool ProbeNvenc()
 }
 }
 
-int KVS_IsSupportH264HD()
+namespace KVMedia
+{
+bool IsH264HardwareSupported()
 {
     static std::once_flag s_once;
     static bool s_bSupported = false;
@@ -84,5 +86,6 @@ int KVS_IsSupportH264HD()
         s_bSupported = ProbeVaapi() || ProbeNvenc();
         av_log_set_level(nLevel);
     });
-    return s_bSupported ? 1 : 0;
+    return s_bSupported;
+}
 }

@@ -35,11 +35,8 @@ bool WithRenderTarget(KVS_WINDOW hWnd, const std::function<void(IKVRenderTarget*
     fn(it->second);
     return true;
 }
-}
 
-using namespace KVMedia;
-
-void KVS_RegisterRenderTarget(KVS_WINDOW hWnd, IKVRenderTarget* pTarget)
+void SetRenderTarget(KVS_WINDOW hWnd, IKVRenderTarget* pTarget)
 {
     std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
     if (pTarget)
@@ -48,27 +45,19 @@ void KVS_RegisterRenderTarget(KVS_WINDOW hWnd, IKVRenderTarget* pTarget)
         Targets().erase(hWnd);
 }
 
-void KVS_UnregisterRenderTarget(KVS_WINDOW hWnd)
+void RemoveRenderTarget(KVS_WINDOW hWnd)
 {
     std::lock_guard<std::recursive_mutex> lock(RegistryMutex());
     Targets().erase(hWnd);
 }
 
-int KVS_GetWindowClientRect(KVS_WINDOW hWnd, KVS_RECT* pRect)
+bool GetScreenGuid(KVS_WINDOW hWnd, KVS_GUID* pGuid)
 {
-    if (!pRect)
-        return 0;
-    return WithRenderTarget(hWnd, [pRect](IKVRenderTarget* pTarget) { *pRect = pTarget->GetClientRect(); }) ? 1 : 0;
-}
-
-int KVS_GetMonitorGUIDFromWindow(KVS_WINDOW hWnd, KVS_GUID* pGuid)
-{
-    if (!pGuid)
-        return 0;
     QString strKey;
     if (!WithRenderTarget(hWnd, [&strKey](IKVRenderTarget* pTarget) { strKey = pTarget->GetScreenKey(); }))
-        return 0;
+        return false;
     const QByteArray baHash = QCryptographicHash::hash(strKey.toUtf8(), QCryptographicHash::Sha1);
     std::memcpy(pGuid->abData, baHash.constData(), sizeof(pGuid->abData));
-    return 1;
+    return true;
+}
 }

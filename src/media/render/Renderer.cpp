@@ -1,6 +1,5 @@
 #include "media/render/Renderer.h"
 
-#include "media/core/HandleTable.h"
 #include "media/KVStream.h"
 #include "media/render/RenderTargets.h"
 #include "media/capture/YuyvLayout.h"
@@ -14,20 +13,6 @@ extern "C"
 
 namespace KVMedia
 {
-namespace
-{
-CHandleTable<CRenderer>& Renderers()
-{
-    static CHandleTable<CRenderer> s_table;
-    return s_table;
-}
-
-bool ValidSource(int nColor, int nWidth, int nHeight)
-{
-    return nColor == KVS_COLOR_YUYV && IsFrameSizeAllowed(nWidth, nHeight);
-}
-}
-
 CRenderer::CRenderer(KVS_WINDOW hWnd, int nWidth, int nHeight)
     : m_hWnd(hWnd)
     , m_nWidth(nWidth)
@@ -141,54 +126,4 @@ void CRenderer::Repaint()
         return;
     WithRenderTarget(m_hWnd, [this](IKVRenderTarget* pTarget) { pTarget->PresentFrame(m_imageLast, m_rcLast); });
 }
-}
-
-using namespace KVMedia;
-
-KVS_HANDLE KVS_CreateVideoRenderer(const KVS_GUID* /*pGuid*/, KVS_WINDOW hWnd, int nColor, int nWidth, int nHeight,
-                                   int /*nReserved*/, int /*nFlag*/)
-{
-    // The monitor id is not needed: the target paints wherever its window is.
-    if (!ValidSource(nColor, nWidth, nHeight))
-        return nullptr;
-    return Renderers().Add(std::make_shared<CRenderer>(hWnd, nWidth, nHeight));
-}
-
-int KVS_ResetVideoRenderer(KVS_HANDLE hRenderer, const KVS_GUID* /*pGuid*/, KVS_WINDOW hWnd, int nColor, int nWidth,
-                           int nHeight, int /*nReserved*/, int /*nFlag*/)
-{
-    const auto pRenderer = Renderers().Get(hRenderer);
-    if (!pRenderer || !ValidSource(nColor, nWidth, nHeight))
-        return 0;
-    pRenderer->Reset(hWnd, nWidth, nHeight);
-    return 1;
-}
-
-int KVS_SetVideoRendererPosition(KVS_HANDLE hRenderer, const KVS_RECT* pSource, const KVS_RECT* pTarget)
-{
-    const auto pRenderer = Renderers().Get(hRenderer);
-    if (!pRenderer)
-        return 0;
-    pRenderer->SetPosition(pSource, pTarget);
-    return 1;
-}
-
-int KVS_VideoRendererDrawImage(KVS_HANDLE hRenderer, const uint8_t* pFrame, int nStride, int /*nFlag*/)
-{
-    const auto pRenderer = Renderers().Get(hRenderer);
-    return pRenderer && pRenderer->Draw(pFrame, nStride) ? 1 : 0;
-}
-
-int KVS_VideoRendererRepaintRect(KVS_HANDLE hRenderer, const KVS_RECT* /*pRect*/)
-{
-    const auto pRenderer = Renderers().Get(hRenderer);
-    if (!pRenderer)
-        return 0;
-    pRenderer->Repaint();
-    return 1;
-}
-
-int KVS_DestroyVideoRenderer(KVS_HANDLE hRenderer)
-{
-    return Renderers().Remove(hRenderer) ? 1 : 0;
 }

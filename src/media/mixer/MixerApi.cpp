@@ -1,4 +1,5 @@
-// The mixer operations: handle checks and text conversion around CVideoMixer.
+// The KVS_ video mixer operations: handle checks and text conversion around
+// CVideoMixer.
 #include "media/KVMixer.h"
 #include "media/KVStream.h"
 

@@ -1,8 +1,11 @@
-// The KPL_ RTMP operations over CRtmpClient.
+// The KPL_ protocol operations: the RTMP ones over CRtmpClient and the
+// upgrade ones over CUpgradeClient.
 #include "media/KVEncoder.h"
 #include "media/KVProtocol.h"
+#include "media/rtmp/HttpUrl.h"
 #include "media/rtmp/RtmpClient.h"
 #include "media/rtmp/RtmpHandshake.h"
+#include "media/rtmp/UpgradeClient.h"
 
 extern "C"
 {
@@ -17,9 +20,15 @@ extern "C"
 
 namespace
 {
-KVMedia::CHandleTable<CRtmpClient>& Clients()
+KVMedia::CHandleTable<CRtmpClient>& RtmpClients()
 {
     static KVMedia::CHandleTable<CRtmpClient> s_table;
+    return s_table;
+}
+
+KVMedia::CHandleTable<CUpgradeClient>& UpgradeClients()
+{
+    static KVMedia::CHandleTable<CUpgradeClient> s_table;
     return s_table;
 }
 
@@ -35,7 +44,7 @@ void ReportUnknown(const char* pszOperation, KVS_HANDLE hClient)
 
 std::shared_ptr<CRtmpClient> FindClient(const char* pszOperation, KVS_HANDLE hClient)
 {
-    auto pClient = Clients().Get(hClient);
+    auto pClient = RtmpClients().Get(hClient);
     if (!pClient)
         ReportUnknown(pszOperation, hClient);
     return pClient;
@@ -61,10 +70,10 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     }
     // Entered before its thread runs: callers configure the client right
     // after this returns, and a connection refused at once races with that.
-    const KVS_HANDLE hClient = Clients().Add(pClient);
+    const KVS_HANDLE hClient = RtmpClients().Add(pClient);
     if (!pClient->Start())
     {
-        Clients().Remove(hClient);
+        RtmpClients().Remove(hClient);
         return nullptr;
     }
     return hClient;
@@ -122,7 +131,7 @@ int KPL_DestroyRTMPClient(KVS_HANDLE hClient)
 {
     // Taken out of the table first, so a second destroy finds nothing while
     // callers still inside a write keep the client alive until they return.
-    const auto pClient = Clients().Remove(hClient);
+    const auto pClient = RtmpClients().Remove(hClient);
     if (!pClient)
     {
         ReportUnknown(__func__, hClient);
@@ -149,4 +158,56 @@ int KPL_Initialize()
 void KPL_Uninitialize()
 {
     avformat_network_deinit();
+}
+
+KVS_HANDLE KPL_CreateUpgradeClient(const char* pszUrl, int nTimeout, KPL_EVENT_CALLBACK pfn, void* pUser)
+{
+    if (!pszUrl)
+        return nullptr;
+    CHttpUrl url;
+    std::string strError;
+    if (!ParseHttpUrl(pszUrl, url, strError))
+    {
+        Platform::DebugOutput(QStringLiteral("upgrade: \"%1\" refused: %2")
+                                  .arg(QString::fromLocal8Bit(pszUrl), QString::fromStdString(strError)));
+        return nullptr;
+    }
+    std::shared_ptr<CUpgradeClient> pClient;
+    try
+    {
+        pClient = std::make_shared<CUpgradeClient>(url, nTimeout, pfn, pUser);
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+    // Entered before its thread runs: the first event may come at once and
+    // is answered with this handle.
+    const KVS_HANDLE hClient = UpgradeClients().Add(pClient);
+    if (!pClient->Start())
+    {
+        UpgradeClients().Remove(hClient);
+        pClient->Stop();
+        return nullptr;
+    }
+    return hClient;
+}
+
+int KPL_SendUpgradeData(KVS_HANDLE hClient, const tag_KPL_UPGRADE_SEND_INFO* pInfo, KPL_UPGRADE_REPLY_CALLBACK pfn,
+                        void* pUser)
+{
+    const auto pClient = UpgradeClients().Get(hClient);
+    if (!pClient || !pInfo)
+        return 0;
+    return pClient->Send(*pInfo, pfn, pUser) ? 1 : 0;
+}
+
+int KPL_DestroyUpgradeClient(KVS_HANDLE hClient)
+{
+    // Out of the table first, so that a second destroy finds nothing.
+    const auto pClient = UpgradeClients().Remove(hClient);
+    if (!pClient)
+        return 0;
+    pClient->Stop();
+    return 1;
 }
