@@ -227,6 +227,7 @@ int main(int argc, char** argv)
     const int64_t nFramesStart = nFrames.load();
     const uint64_t nLateStart = pMixer->GetLateTicks();
     std::vector<uint64_t> decodesStart;
+    decodesStart.reserve(feeds.size());
     for (const auto& pFeed : feeds)
         decodesStart.push_back(pFeed->GetDecodeCount());
     bDone = bDone && WaitForFrames(nFrames, nFramesStart + nMeasured);
