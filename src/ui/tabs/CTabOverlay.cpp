@@ -37,8 +37,7 @@ namespace
 {
 const int s_nClockInterval = 500;
 const QSize s_sizeLogoIcon(80, 60);
-// Room for the icon and two lines of its name.
-const QSize s_sizeLogoGrid(100, 100);
+const int s_nLogoGridWidth = 100;
 const int s_nLogoSpacing = 10;
 const QSize s_sizeSwatch(28, 20);
 const int s_nBorderCount = 6;
@@ -268,7 +267,11 @@ QGroupBox* CTabOverlay::CreateLogoGroup()
     m_pLogoList->setViewMode(QListView::IconMode);
     m_pLogoList->setIconSize(s_sizeLogoIcon);
     m_pLogoList->setSpacing(s_nLogoSpacing);
-    m_pLogoList->setGridSize(s_sizeLogoGrid);
+    // Room for the icon and two lines of its name, in whatever font the
+    // interface's language brings (the Chinese fonts have taller lines).
+    const QSize sizeGrid(s_nLogoGridWidth,
+                         s_sizeLogoIcon.height() + 2 * m_pLogoList->fontMetrics().lineSpacing() + s_nLogoSpacing);
+    m_pLogoList->setGridSize(sizeGrid);
     m_pLogoList->setWordWrap(true);
     m_pLogoList->setMovement(QListView::Static);
     m_pLogoList->setResizeMode(QListView::Adjust);
@@ -276,7 +279,7 @@ QGroupBox* CTabOverlay::CreateLogoGroup()
     m_pLogoList->setSelectionMode(QAbstractItemView::NoSelection);
     m_pLogoList->setModel(m_pLogoModel);
     // Two rows of logos in view; more scroll.
-    m_pLogoList->setFixedHeight(2 * s_sizeLogoGrid.height() + 2 * m_pLogoList->frameWidth() + 4);
+    m_pLogoList->setFixedHeight(2 * sizeGrid.height() + 2 * m_pLogoList->frameWidth() + 4);
     pGrid->addWidget(m_pLogoList, 0, 0, 1, 2);
 
     m_pCmbLogoPos = CreateCombo("cmbLogoPos");
