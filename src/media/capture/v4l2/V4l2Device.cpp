@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 
 namespace KVMedia
 {
@@ -55,7 +56,7 @@ int MaxFps(int fd, uint32_t nFourcc, int nWidth, int nHeight)
         if (interval.type != V4L2_FRMIVAL_TYPE_DISCRETE)
             break;
     }
-    return int(dFastest + 0.5);
+    return int(std::lround(dFastest));
 }
 
 std::vector<SV4l2Size> ListSizes(int fd)
