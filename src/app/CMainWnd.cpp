@@ -61,14 +61,6 @@ public:
     }
 };
 
-int PackColor(int nWhich)
-{
-    int nRed = 0;
-    int nGreen = 0;
-    int nBlue = 0;
-    g_settings.GetColor(nWhich, nRed, nGreen, nBlue);
-    return nRed + nGreen * 256 + nBlue * 65536;
-}
 }
 
 CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
@@ -225,7 +217,8 @@ void CMainWnd::ApplyOutputSettings()
         const SCaptionData data = g_settings.GetCaptionDataRecord();
         if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(data.nFont), data.nBold != 0, data.nItalic != 0,
                                   data.nUnderline != 0, GetFontSize(data.nFontSize), data.nBorder, data.nPosition,
-                                  PackColor(CSettings::COLOR_CAPTION_BORDER), PackColor(CSettings::COLOR_CAPTION_FONT)))
+                                  g_settings.GetPackedColor(CSettings::COLOR_CAPTION_BORDER),
+                                  g_settings.GetPackedColor(CSettings::COLOR_CAPTION_FONT)))
             Platform::DebugOutput(QStringLiteral("Vistrel: the caption could not be shown"));
     }
 

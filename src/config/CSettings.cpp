@@ -315,6 +315,15 @@ void CSettings::SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition)
     setValue(QStringLiteral("timeopt"), ListRecord::JoinInts({nShow, nFont, nFontSize, nPosition}));
 }
 
+int CSettings::GetPackedColor(int nWhich) const
+{
+    int nRed = 0;
+    int nGreen = 0;
+    int nBlue = 0;
+    GetColor(nWhich, nRed, nGreen, nBlue);
+    return nRed + nGreen * 256 + nBlue * 65536;
+}
+
 void CSettings::GetColor(int nWhich, int& nRed, int& nGreen, int& nBlue) const
 {
     const int nDefault = IsBorderColor(nWhich) ? 0 : 255;

@@ -132,6 +132,8 @@ public:
     void SetTimeOpt(int nShow, int nFont, int nFontSize, int nPosition);
 
     void GetColor(int nWhich, int& nRed, int& nGreen, int& nBlue) const;
+    // The colour as the engine takes it: 0x00BBGGRR.
+    int GetPackedColor(int nWhich) const;
     void SetColor(int nWhich, int nRed, int nGreen, int nBlue);
 
     QString GetBgPath() const;

@@ -3,6 +3,7 @@
 // the recording, and a camera plugged in while the program runs.
 #include "config/CSettings.h"
 #include "engine/CKVCapture.h"
+#include "NullRecordNotify.h"
 #include "RecordedFile.h"
 #include "TestFrameSink.h"
 #include "TestRenderTarget.h"
@@ -23,14 +24,9 @@ const KVS_WINDOW CHANNEL_WINDOW = 0x560002;
 // The cameras (tests/v4l2/CMakeLists.txt): Desk Cam, Room Cam and Spare
 // Cam, the third plugged in only during the test.
 
-class CDeviceNotify : public IKVRecordNotify
+class CDeviceNotify : public CNullRecordNotify
 {
 public:
-    void OnRecordStarted(const QString&) override {}
-    void OnRecordStopped() override {}
-    void OnSnapshot(const QString&) override {}
-    void EnableStart(bool) override {}
-    void RefreshOutput() override {}
     void OnError(int) override { ++m_nErrors; }
     void OnDevicesChanged() override { ++m_nChanges; }
 

@@ -44,15 +44,6 @@ const int s_nBorderCount = 6;
 const int s_nLogoSizeMax = 100;
 const QString s_strClockFormat = QStringLiteral("yyyy-MM-dd HH:mm:ss");
 
-int PackColor(int nWhich)
-{
-    int nRed = 0;
-    int nGreen = 0;
-    int nBlue = 0;
-    g_settings.GetColor(nWhich, nRed, nGreen, nBlue);
-    return nRed + nGreen * 256 + nBlue * 65536;
-}
-
 QColor StoredColor(int nWhich)
 {
     int nRed = 0;
@@ -576,8 +567,8 @@ void CTabOverlay::OnButtonApply()
     const int nUnderline = m_pCkbUnderline->isChecked() ? 1 : 0;
     const int nBold = m_pCkbBold->isChecked() ? 1 : 0;
     const int nItalic = m_pCkbItalic->isChecked() ? 1 : 0;
-    const int nBorderColor = PackColor(CSettings::COLOR_CAPTION_BORDER);
-    const int nTextColor = PackColor(CSettings::COLOR_CAPTION_FONT);
+    const int nBorderColor = g_settings.GetPackedColor(CSettings::COLOR_CAPTION_BORDER);
+    const int nTextColor = g_settings.GetPackedColor(CSettings::COLOR_CAPTION_FONT);
 
     const QString strText = m_pEdtCaption->text();
     if (strText.isEmpty())
@@ -690,10 +681,10 @@ void CTabOverlay::OnTimeout(int bFirstDisp)
     // the same, so it is not rendered again.
     if (!bFirstDisp && strText == m_strClockShown)
         return;
-    const bool bShown = g_capture.SetClock(strText, m_pCmbTimeFont->currentText(), false, false, false,
-                                           GetFontSize(m_pCmbTimeSize->currentIndex()), 0,
-                                           m_pCmbTimePos->currentIndex(), PackColor(CSettings::COLOR_TIME_BORDER),
-                                           PackColor(CSettings::COLOR_TIME_FONT), bFirstDisp != 0, 0);
+    const bool bShown = g_capture.SetClock(
+        strText, m_pCmbTimeFont->currentText(), false, false, false, GetFontSize(m_pCmbTimeSize->currentIndex()), 0,
+        m_pCmbTimePos->currentIndex(), g_settings.GetPackedColor(CSettings::COLOR_TIME_BORDER),
+        g_settings.GetPackedColor(CSettings::COLOR_TIME_FONT), bFirstDisp != 0, 0);
     m_strClockShown = bShown ? strText : QString();
 }
 
