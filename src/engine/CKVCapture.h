@@ -328,11 +328,15 @@ private:
 
     // The engine's locks, in the order a thread may take them: holding one,
     // it takes only those further down the list. CVoIPCritSec checks this in
-    // debug and sanitizer builds. The audio-device lock is first because
-    // detaching a device waits for its callbacks, which take the locks below.
+    // debug and sanitizer builds. The notifiers come first because a
+    // notifier may call back into the engine; the engine therefore calls
+    // them with none of its other locks held. The audio-device lock comes
+    // next because detaching a device waits for its callbacks, which take
+    // the locks below.
     enum LockRank
     {
-        RANK_AUDIO_DEVICE = 1,
+        RANK_NOTIFY = 1,
+        RANK_AUDIO_DEVICE,
         RANK_VIDEO_ENCODER,
         RANK_AUDIO_ENCODER,
         RANK_RTMP_VIDEO,
@@ -340,7 +344,6 @@ private:
         RANK_SCREEN_RENDERER,
         RANK_PREVIEW_RENDERER,
         RANK_MIXER_STATE,
-        RANK_NOTIFY,
     };
 
     // ---- Set up by Init and Uninit on the user-interface thread.
@@ -462,7 +465,7 @@ private:
     QStringList m_astrSnapshotsPending;
 
     // ---- The notifiers, guarded against the library threads that call
-    // them. Innermost apart from what a notifier takes itself.
+    // them. Outermost: see LockRank.
     CVoIPCritSec m_csNotify{RANK_NOTIFY, "notifiers"};
     QList<IKVRecordNotify*> m_listNotify;
 };

@@ -58,12 +58,14 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
         }
     }
 
-    CVoIPAutoLock lockVideo(m_csVideoEncoder);
-    CVoIPAutoLock lockAudio(m_csAudioEncoder);
-
     // A second start would otherwise lose the running encoders and file.
+    // Stopped before the encoder locks are taken, since a file that cannot
+    // be finished is reported to the notifiers.
     if (m_hH264Encoder || m_hAACEncoder || m_hMp4Muxer || m_hRtmpClient)
         StopRecord();
+
+    CVoIPAutoLock lockVideo(m_csVideoEncoder);
+    CVoIPAutoLock lockAudio(m_csAudioEncoder);
     m_bWriteFailed.store(0);
 
     m_nEncodedVideoBytes.store(0);

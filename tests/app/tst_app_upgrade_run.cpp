@@ -140,7 +140,7 @@ QString TestUpgradeRun::WaitForWindow()
             {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
              QLatin1String(s_szTitle)},
             &baOut);
-        const QString strWindow = QString::fromLatin1(baOut).section(QLatin1Char('\n'), 0, 0).trimmed();
+        QString strWindow = QString::fromLatin1(baOut).section(QLatin1Char('\n'), 0, 0).trimmed();
         if (!strWindow.isEmpty())
             return strWindow;
         QTest::qWait(50);

@@ -285,6 +285,7 @@ void TestMjpeg::reducedDecodeShowsFullPicture()
 void TestMjpeg::supersededPicturesAreNotDecoded()
 {
     std::vector<std::vector<uint8_t>> pictures;
+    pictures.reserve(8);
     for (int i = 0; i < 8; ++i)
         pictures.push_back(EncodeBlocks(320, 176, i));
     SFedCapture fed(320, 176, 160, 88);
@@ -340,6 +341,7 @@ void TestMjpeg::mixerDecodesOnlyWhatItComposes()
     // Three pictures arrive between two output frames: the output shows
     // the newest, and only what it showed was decoded.
     std::vector<std::vector<uint8_t>> pictures;
+    pictures.reserve(7);
     for (int i = 0; i < 7; ++i)
         pictures.push_back(EncodeBlocks(640, 352, i));
     SFedCapture fed(640, 352, 320, 176);

@@ -207,7 +207,9 @@ void RemoveTree(const std::string& strPath)
             const std::string strName = pEntry->d_name;
             if (strName == "." || strName == "..")
                 continue;
-            const std::string strChild = strPath + "/" + strName;
+            std::string strChild = strPath;
+            strChild += '/';
+            strChild += strName;
             struct stat st;
             if (::lstat(strChild.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
                 RemoveTree(strChild);
