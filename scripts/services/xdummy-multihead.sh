@@ -130,10 +130,15 @@ case "$action" in
     write_config "$(framebuffer_size)"
     fdfile="$run/displayfd"
     if [ "$display" = auto ]; then
-      where=(-displayfd 3)
-    else
-      where=(":$display")
+      # Chosen here rather than with -displayfd: while the server searches
+      # it can remove the socket of another server that is starting, or of
+      # the desktop's own display. From 50 up, clear of desktops.
+      for n in $(seq 50 199); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+      done
+      [ "$display" != auto ] || { echo "no free display number" >&2; exit 1; }
     fi
+    where=(":$display")
     # An empty config folder keeps the system's snippets out; -novtswitch
     # and -sharevts keep the server off the consoles.
     nohup Xorg "${where[@]}" -config "$run/xorg.conf" -configdir "$run/conf.d" -logfile "$log" \

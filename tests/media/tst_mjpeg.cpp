@@ -359,7 +359,12 @@ void TestMjpeg::mixerDecodesOnlyWhatItComposes()
 
     QVERIFY(fed.Deliver({pictures[0], pictures[1], pictures[2]}));
     mixer.ComposeInto(abOutput.data(), 320 * 2); // asks; shows black still
-    QVERIFY(WaitFor([&] { return fed.pFeed->GetDecodeCount() == 1; }));
+    // A decode is counted before its picture is published; the picture is
+    // there once a frame newer than nAfterSeq can be had.
+    auto published = [&](uint64_t nAfterSeq) {
+        return fed.pCapture->AcquireLatestFrame(320, 176, nAfterSeq) != nullptr;
+    };
+    QVERIFY(WaitFor([&] { return fed.pFeed->GetDecodeCount() == 1 && published(0); }));
     mixer.ComposeInto(abOutput.data(), 320 * 2);
     QVERIFY(qAbs(PixelAt(abOutput, 320, 20, 20).nY - VideoLuma(BlockColour(0, 0, 2))) <= 4);
 
@@ -369,7 +374,7 @@ void TestMjpeg::mixerDecodesOnlyWhatItComposes()
     QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(2));
     mixer.ComposeInto(abOutput.data(), 320 * 2);
     QVERIFY(qAbs(PixelAt(abOutput, 320, 20, 20).nY - VideoLuma(BlockColour(0, 0, 3))) <= 4);
-    QVERIFY(WaitFor([&] { return fed.pFeed->GetDecodeCount() == 3; }));
+    QVERIFY(WaitFor([&] { return fed.pFeed->GetDecodeCount() == 3 && published(4); }));
     mixer.ComposeInto(abOutput.data(), 320 * 2);
     QVERIFY(qAbs(PixelAt(abOutput, 320, 300, 160).nY - VideoLuma(BlockColour(7, 3, 6))) <= 4);
     QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(3));
