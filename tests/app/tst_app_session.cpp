@@ -126,7 +126,7 @@ void TestSession::RecordingStatusAndFile()
     const QStringList astrFiles =
         QDir(m_pStorage->path() + QStringLiteral("/Video")).entryList({QStringLiteral("*.mp4")}, QDir::Files);
     QCOMPARE(astrFiles.size(), 1);
-    const QString strName = astrFiles.first();
+    const QString& strName = astrFiles.first();
     const QString strPath = m_pStorage->path() + QStringLiteral("/Video/") + strName;
 
     QLabel* pRecord = Label("labelRecord");

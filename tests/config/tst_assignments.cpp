@@ -8,7 +8,7 @@
 
 namespace
 {
-std::function<bool(int)> DevicesPresent(std::set<int> anPresent)
+std::function<bool(int)> DevicesPresent(const std::set<int>& anPresent)
 {
     return [anPresent](int nDevice) { return anPresent.count(nDevice) > 0; };
 }

@@ -20,7 +20,7 @@ private:
     {
         const QString strDir = m_tmp.path() + QString("/app%1").arg(m_nFiles++);
         QDir().mkpath(strDir);
-        const QString strPath = strDir + "/vtlayout.ini";
+        QString strPath = strDir + "/vtlayout.ini";
         QFile file(strPath);
         if (!file.open(QIODevice::WriteOnly))
             return QString();

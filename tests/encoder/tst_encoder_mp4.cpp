@@ -201,6 +201,7 @@ private slots:
         // Two seconds, then nothing for 400 ms (an encoder that fell
         // behind), then a second more; one time repeats a taken place.
         std::vector<int64_t> vecSlots;
+        vecSlots.reserve(75);
         for (int i = 0; i < 50; ++i)
             vecSlots.push_back(i);
         for (int i = 60; i < 85; ++i)

@@ -70,7 +70,7 @@ inline double MeanLuma(const QByteArray& baFrame)
     uint64_t nSum = 0;
     for (int i = 0; i < baFrame.size(); i += 2)
         nSum += uint8_t(baFrame[i]);
-    return double(nSum) / (baFrame.size() / 2);
+    return double(nSum) / (double(baFrame.size()) / 2);
 }
 
 // Mean distance of the chroma bytes from neutral grey.
@@ -81,7 +81,7 @@ inline double MeanChroma(const QByteArray& baFrame)
     uint64_t nSum = 0;
     for (int i = 1; i < baFrame.size(); i += 2)
         nSum += uint64_t(std::abs(int(uint8_t(baFrame[i])) - 128));
-    return double(nSum) / (baFrame.size() / 2);
+    return double(nSum) / (double(baFrame.size()) / 2);
 }
 
 inline int FindDevice(const char16_t* pszName)

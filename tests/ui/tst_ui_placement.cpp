@@ -18,7 +18,7 @@ ChannelTable ParseTable(const QString& strTable, int nPositionCount)
     const QStringList listTokens = strTable.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     for (int c = 0; c < CHANNEL_COUNT && c < listTokens.size(); ++c)
     {
-        QString strToken = listTokens[c];
+        const QString& strToken = listTokens[c];
         SChannel& channel = table[size_t(c)];
         if (strToken == QLatin1String("-"))
             continue;

@@ -74,8 +74,7 @@ SServer StartServer(const QString& strWorkDir)
 
 void StopServer(const SServer& server)
 {
-    const QByteArray baCommand = QStringLiteral("'%1' stop '%2'").arg(ScriptPath(), server.strWorkDir).toLocal8Bit();
-    if (std::system(baCommand.constData()) != 0)
+    if (QProcess::execute(ScriptPath(), {QStringLiteral("stop"), server.strWorkDir}) != 0)
         std::fprintf(stderr, "stopping the X server failed\n");
 }
 

@@ -323,7 +323,7 @@ bool CUpgradeClient::SendAll(int hSocket, const std::vector<uint8_t>& vecData, C
         {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
-            Log(QStringLiteral("sending failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+            Log(QStringLiteral("sending failed: %1").arg(qt_error_string(errno)));
             return false;
         }
         nDone += size_t(nSent);
@@ -351,7 +351,7 @@ bool CUpgradeClient::ReadAnswer(int hSocket, std::vector<uint8_t>& vecAnswer, Cl
         {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
-            Log(QStringLiteral("the connection failed: %1").arg(QString::fromLocal8Bit(strerror(errno))));
+            Log(QStringLiteral("the connection failed: %1").arg(qt_error_string(errno)));
             return false;
         }
         vecAnswer.insert(vecAnswer.end(), abBuffer, abBuffer + nRead);
