@@ -1,5 +1,6 @@
 #include "media/rtmp/RtmpHandshake.h"
 
+#include "media/rtmp/HostLookup.h"
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
@@ -94,56 +95,6 @@ bool ReceiveAll(int hSocket, uint8_t* pData, size_t nLength, Clock::time_point d
     return true;
 }
 
-// Name resolution has no time-out of its own, so it runs on a thread of its
-// own that is abandoned when the time is up.
-addrinfo* Resolve(const CRtmpAddress& address, Clock::time_point deadline)
-{
-    struct CLookup
-    {
-        std::mutex mtx;
-        std::condition_variable cv;
-        bool bDone = false;
-        bool bAbandoned = false;
-        addrinfo* pList = nullptr;
-    };
-    auto pLookup = std::make_shared<CLookup>();
-    std::string strHost = address.strHost;
-    std::string strPort = std::to_string(address.nPort);
-    try
-    {
-        std::thread([pLookup, strHost, strPort] {
-            Platform::SetThreadName("kpl-lookup");
-            addrinfo hints = {};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            addrinfo* pList = nullptr;
-            if (getaddrinfo(strHost.c_str(), strPort.c_str(), &hints, &pList) != 0)
-                pList = nullptr;
-            std::lock_guard<std::mutex> lock(pLookup->mtx);
-            if (pLookup->bAbandoned)
-            {
-                if (pList)
-                    freeaddrinfo(pList);
-                return;
-            }
-            pLookup->pList = pList;
-            pLookup->bDone = true;
-            pLookup->cv.notify_all();
-        }).detach();
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-    std::unique_lock<std::mutex> lock(pLookup->mtx);
-    if (!pLookup->cv.wait_until(lock, deadline, [&] { return pLookup->bDone; }))
-    {
-        pLookup->bAbandoned = true;
-        return nullptr;
-    }
-    return pLookup->pList;
-}
-
 // Non-blocking connect to one resolved address; -1 on failure.
 int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
 {
@@ -221,7 +172,7 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
 {
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(nTimeoutMs > 0 ? nTimeoutMs : 0);
 
-    addrinfo* pList = Resolve(address, deadline);
+    addrinfo* pList = KVMedia::LookUpHost(address.strHost, address.nPort, deadline);
     if (!pList)
         return false;
 

@@ -1,5 +1,6 @@
 #include "media/rtmp/UpgradeClient.h"
 
+#include "media/rtmp/HostLookup.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -105,8 +106,6 @@ CUpgradeClient::~CUpgradeClient()
 {
     if (m_thread.joinable())
         m_thread.detach();
-    if (m_pLookup)
-        freeaddrinfo(m_pLookup);
     if (m_hWake >= 0)
         close(m_hWake);
 }
@@ -195,7 +194,8 @@ void CUpgradeClient::Run()
 int CUpgradeClient::Connect()
 {
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(m_nTimeout);
-    addrinfo* pList = Resolve(deadline);
+    // Left behind when the time is up or the client stops.
+    addrinfo* pList = KVMedia::LookUpHost(m_url.strHost, m_url.nPort, deadline, [this] { return IsStopping(); });
     if (!pList)
         return -1;
     int hSocket = -1;
@@ -203,48 +203,6 @@ int CUpgradeClient::Connect()
         hSocket = ConnectTo(pInfo, deadline);
     freeaddrinfo(pList);
     return hSocket;
-}
-
-// Name resolution has no time-out of its own, so it runs on a thread of its
-// own that is left behind when the time is up or the client stops.
-addrinfo* CUpgradeClient::Resolve(Clock::time_point deadline)
-{
-    try
-    {
-        std::thread([pSelf = shared_from_this()] {
-            Platform::SetThreadName("kpl-lookup");
-            addrinfo hints = {};
-            hints.ai_family = AF_UNSPEC;
-            hints.ai_socktype = SOCK_STREAM;
-            addrinfo* pList = nullptr;
-            if (getaddrinfo(pSelf->m_url.strHost.c_str(), std::to_string(pSelf->m_url.nPort).c_str(), &hints, &pList) !=
-                0)
-                pList = nullptr;
-            std::lock_guard<std::mutex> lock(pSelf->m_mtx);
-            if (pSelf->m_bLookupAbandoned)
-            {
-                if (pList)
-                    freeaddrinfo(pList);
-                return;
-            }
-            pSelf->m_pLookup = pList;
-            pSelf->m_bLookupDone = true;
-            pSelf->m_cv.notify_all();
-        }).detach();
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
-    std::unique_lock<std::mutex> lock(m_mtx);
-    if (!m_cv.wait_until(lock, deadline, [this] { return m_bLookupDone || m_bStopping; }) || !m_bLookupDone)
-    {
-        m_bLookupAbandoned = true;
-        return nullptr;
-    }
-    addrinfo* pList = m_pLookup;
-    m_pLookup = nullptr;
-    return pList;
 }
 
 int CUpgradeClient::ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)

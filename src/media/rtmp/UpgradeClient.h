@@ -33,7 +33,6 @@ private:
     void Run();
     // A connected socket, or -1.
     int Connect();
-    addrinfo* Resolve(Clock::time_point deadline);
     int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline);
     // False when the connection ended without an answer.
     bool Exchange(int hSocket);
@@ -62,9 +61,6 @@ private:
     bool m_bStopping = false;
     bool m_bHasReport = false;
     std::vector<uint8_t> m_vecReport;
-    bool m_bLookupDone = false;
-    bool m_bLookupAbandoned = false;
-    addrinfo* m_pLookup = nullptr;
 
     // Written by Stop to wake a poll() of the thread.
     int m_hWake = -1;

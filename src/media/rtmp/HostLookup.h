@@ -1,0 +1,18 @@
+// Name resolution with a time limit, for the RTMP and upgrade clients.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+struct addrinfo;
+
+namespace KVMedia
+{
+// getaddrinfo has no time-out of its own, so it runs on a thread of its own
+// that is abandoned when the deadline passes or fnCancelled (asked every
+// 50 ms) answers true. Null then, or when the name does not resolve; the
+// caller frees a list it gets with freeaddrinfo.
+addrinfo* LookUpHost(const std::string& strHost, int nPort, std::chrono::steady_clock::time_point deadline,
+                     const std::function<bool()>& fnCancelled = nullptr);
+}
