@@ -12,6 +12,7 @@
 extern "C"
 {
 #include <libavcodec/avcodec.h>
+#include <libavutil/opt.h>
 }
 
 #include <chrono>
@@ -43,8 +44,11 @@ int VideoLuma(const SYuv& colour)
     return 16 + (colour.nY * 219 + 127) / 255;
 }
 
-// One 4:2:2 JPEG picture, as USB cameras send them.
-std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed)
+// One JPEG picture, 4:2:2 as most USB cameras send them unless asked for
+// another format. bStandardTables: coded with the standard Huffman tables,
+// which cameras then leave out of the picture.
+std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed, AVPixelFormat eFormat = AV_PIX_FMT_YUVJ422P,
+                                  bool bStandardTables = false)
 {
     const AVCodec* pCodec = avcodec_find_encoder(AV_CODEC_ID_MJPEG);
     AVCodecContext* pContext = pCodec ? avcodec_alloc_context3(pCodec) : nullptr;
@@ -53,7 +57,9 @@ std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed)
         return abPacket;
     pContext->width = nWidth;
     pContext->height = nHeight;
-    pContext->pix_fmt = AV_PIX_FMT_YUVJ422P;
+    pContext->pix_fmt = eFormat;
+    if (bStandardTables)
+        av_opt_set(pContext->priv_data, "huffman", "default", 0);
     pContext->time_base = AVRational{1, 30};
     pContext->flags |= AV_CODEC_FLAG_QSCALE;
     pContext->global_quality = FF_QP2LAMBDA * 2;
@@ -63,7 +69,8 @@ std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed)
     {
         pFrame->width = nWidth;
         pFrame->height = nHeight;
-        pFrame->format = AV_PIX_FMT_YUVJ422P;
+        pFrame->format = eFormat;
+        const int nChromaRows = eFormat == AV_PIX_FMT_YUVJ420P ? 2 : 1;
         pFrame->quality = pContext->global_quality;
         if (av_frame_get_buffer(pFrame, 0) == 0)
         {
@@ -72,10 +79,10 @@ std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed)
                 {
                     const SYuv c = BlockColour(x * 8 / nWidth, y * 4 / nHeight, nSeed);
                     pFrame->data[0][y * pFrame->linesize[0] + x] = uint8_t(c.nY);
-                    if (x % 2 == 0)
+                    if (x % 2 == 0 && y % nChromaRows == 0)
                     {
-                        pFrame->data[1][y * pFrame->linesize[1] + x / 2] = uint8_t(c.nU);
-                        pFrame->data[2][y * pFrame->linesize[2] + x / 2] = uint8_t(c.nV);
+                        pFrame->data[1][y / nChromaRows * pFrame->linesize[1] + x / 2] = uint8_t(c.nU);
+                        pFrame->data[2][y / nChromaRows * pFrame->linesize[2] + x / 2] = uint8_t(c.nV);
                     }
                 }
             if (avcodec_send_frame(pContext, pFrame) == 0 && avcodec_receive_packet(pContext, pPacket) == 0)
@@ -86,6 +93,28 @@ std::vector<uint8_t> EncodeBlocks(int nWidth, int nHeight, int nSeed)
     av_frame_free(&pFrame);
     avcodec_free_context(&pContext);
     return abPacket;
+}
+
+// The picture without its Huffman tables, as many cameras send it.
+std::vector<uint8_t> WithoutHuffmanTables(const std::vector<uint8_t>& abJpeg)
+{
+    std::vector<uint8_t> abOut(abJpeg.begin(), abJpeg.begin() + 2);
+    size_t i = 2;
+    while (i + 4 <= abJpeg.size() && abJpeg[i] == 0xff && abJpeg[i + 1] != 0xda)
+    {
+        const size_t nSegment = 2 + (size_t(abJpeg[i + 2]) << 8 | abJpeg[i + 3]);
+        if (abJpeg[i + 1] != 0xc4)
+            abOut.insert(abOut.end(), abJpeg.begin() + long(i), abJpeg.begin() + long(i + nSegment));
+        i += nSegment;
+    }
+    abOut.insert(abOut.end(), abJpeg.begin() + long(qMin(i, abJpeg.size())), abJpeg.end());
+    return abOut;
+}
+
+// Chroma as the video range stores it.
+int VideoChroma(int nChroma)
+{
+    return 128 + ((nChroma - 128) * 224) / 255;
 }
 
 AVCodecParameters* MjpegParams(int nWidth, int nHeight)
@@ -194,6 +223,7 @@ private slots:
     void lowresCoversRequestedSize();
     void reducedDecodeShowsFullPicture_data();
     void reducedDecodeShowsFullPicture();
+    void cameraPicturesOfEveryKindDecode();
     void supersededPicturesAreNotDecoded();
     void everyPictureDecodedForCallback();
     void mixerDecodesOnlyWhatItComposes();
@@ -280,6 +310,79 @@ void TestMjpeg::reducedDecodeShowsFullPicture()
         }
     const SYuv corner = PixelAt(abReduced, nWidth, nWidth - 1, nHeight - 1);
     QVERIFY(qAbs(corner.nY - VideoLuma(BlockColour(7, 3, 1))) <= 4);
+}
+
+void TestMjpeg::cameraPicturesOfEveryKindDecode()
+{
+    // 4:2:0 pictures, and 4:2:2 ones left without their Huffman tables, at
+    // the channel's own size and reduced; the colours of every block come
+    // through in the video range.
+    struct SCase
+    {
+        AVPixelFormat eFormat;
+        bool bStandardTables;
+        int nWidth, nHeight;
+    };
+    const SCase aCases[] = {{AV_PIX_FMT_YUVJ420P, false, 640, 352},
+                            {AV_PIX_FMT_YUVJ420P, false, 320, 176},
+                            {AV_PIX_FMT_YUVJ422P, true, 640, 352},
+                            {AV_PIX_FMT_YUVJ422P, true, 160, 88}};
+    for (const SCase& c : aCases)
+    {
+        std::vector<uint8_t> abJpeg = EncodeBlocks(640, 352, 2, c.eFormat, c.bStandardTables);
+        if (c.bStandardTables)
+            abJpeg = WithoutHuffmanTables(abJpeg);
+        int nLowres = -1;
+        const std::vector<uint8_t> abFrame = DecodeTo(abJpeg, 640, 352, c.nWidth, c.nHeight, &nLowres);
+        QVERIFY(!abFrame.empty());
+        for (int nRow = 0; nRow < 4; ++nRow)
+            for (int nColumn = 0; nColumn < 8; ++nColumn)
+            {
+                const SYuv pixel =
+                    PixelAt(abFrame, c.nWidth, (nColumn * 2 + 1) * c.nWidth / 16, (nRow * 2 + 1) * c.nHeight / 8);
+                const SYuv expected = BlockColour(nColumn, nRow, 2);
+                QVERIFY2(qAbs(pixel.nY - VideoLuma(expected)) <= 4 && qAbs(pixel.nU - VideoChroma(expected.nU)) <= 4 &&
+                             qAbs(pixel.nV - VideoChroma(expected.nV)) <= 4,
+                         qPrintable(QStringLiteral("%1x%2 block %3,%4: %5 %6 %7")
+                                        .arg(c.nWidth)
+                                        .arg(c.nHeight)
+                                        .arg(nColumn)
+                                        .arg(nRow)
+                                        .arg(pixel.nY)
+                                        .arg(pixel.nU)
+                                        .arg(pixel.nV)));
+            }
+    }
+
+    // Damaged pictures fail alone: the same decoder takes the next one. A
+    // picture cut off and continued by noise may come out as anything, but
+    // must not harm the decoder.
+    const std::vector<uint8_t> abGood = EncodeBlocks(320, 176, 3);
+    std::vector<uint8_t> abDamaged(abGood.begin(), abGood.begin() + 200);
+    std::vector<uint8_t> abNoise(4000);
+    for (size_t i = 0; i < abNoise.size(); ++i)
+        abNoise[i] = uint8_t(i * 131 + 7);
+    abNoise[0] = 0xff;
+    abNoise[1] = 0xd8;
+    abDamaged.insert(abDamaged.end(), abNoise.begin(), abNoise.end());
+    AVCodecParameters* pParams = MjpegParams(320, 176);
+    CPacketDecoder decoder;
+    QVERIFY(decoder.Open(pParams, 320, 176));
+    avcodec_parameters_free(&pParams);
+    std::vector<uint8_t> abFrame(320 * 2 * 176);
+    AVPacket* pPacket = av_packet_alloc();
+    const std::vector<uint8_t>* apPictures[] = {&abDamaged, &abNoise, &abGood};
+    for (const std::vector<uint8_t>* pPicture : apPictures)
+    {
+        QVERIFY(av_new_packet(pPacket, int(pPicture->size())) == 0);
+        std::copy(pPicture->begin(), pPicture->end(), pPacket->data);
+        decoder.Keep(pPacket);
+        const bool bDecoded = decoder.DecodeKept(abFrame.data(), 320 * 2);
+        if (pPicture != &abDamaged)
+            QCOMPARE(bDecoded, pPicture == &abGood);
+    }
+    av_packet_free(&pPacket);
+    QVERIFY(qAbs(PixelAt(abFrame, 320, 10, 10).nY - VideoLuma(BlockColour(0, 0, 3))) <= 3);
 }
 
 void TestMjpeg::supersededPicturesAreNotDecoded()

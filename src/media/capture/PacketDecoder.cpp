@@ -1,5 +1,7 @@
 #include "media/capture/PacketDecoder.h"
 
+#include "media/capture/ReducedSize.h"
+
 extern "C"
 {
 #include <libavcodec/avcodec.h>
@@ -10,12 +12,6 @@ namespace KVMedia
 {
 namespace
 {
-// The size libavcodec gives a picture decoded at 1/2^nLowres.
-int ReducedSize(int nSize, int nLowres)
-{
-    return -((-nSize) >> nLowres);
-}
-
 // The full-range JPEG formats are deprecated in libswscale; they are the
 // plain ones with the range given separately.
 AVPixelFormat PlainFormat(AVPixelFormat eFormat, bool* pbFullRange)
@@ -45,13 +41,7 @@ CPacketDecoder::~CPacketDecoder()
 
 int CPacketDecoder::ChooseLowres(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight, int nMaxLowres)
 {
-    if (nSrcWidth <= 0 || nSrcHeight <= 0 || nDstWidth <= 0 || nDstHeight <= 0)
-        return 0;
-    int nLowres = 0;
-    while (nLowres < nMaxLowres && ReducedSize(nSrcWidth, nLowres + 1) >= nDstWidth &&
-           ReducedSize(nSrcHeight, nLowres + 1) >= nDstHeight)
-        ++nLowres;
-    return nLowres;
+    return ChooseReduction(nSrcWidth, nSrcHeight, nDstWidth, nDstHeight, nMaxLowres);
 }
 
 void CPacketDecoder::Close()
@@ -59,6 +49,7 @@ void CPacketDecoder::Close()
     av_frame_free(&m_pFrame);
     av_packet_free(&m_pKept);
     avcodec_free_context(&m_pContext);
+    m_pJpeg.reset();
     m_bHasKept = false;
     m_nLowres = 0;
     m_nDecoded = 0;
@@ -86,6 +77,8 @@ bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHei
         Close();
         return false;
     }
+    if (pParams->codec_id == AV_CODEC_ID_MJPEG)
+        m_pJpeg = std::make_unique<CJpegDecoder>();
     return true;
 }
 
@@ -101,6 +94,15 @@ bool CPacketDecoder::DecodeKept(uint8_t* pDst, int nStride)
     if (!m_bHasKept || !m_pContext)
         return false;
     m_bHasKept = false;
+    if (m_pJpeg)
+    {
+        const int nResult = DecodeJpeg(pDst, nStride);
+        if (nResult != CJpegDecoder::UNSUPPORTED)
+        {
+            av_packet_unref(m_pKept);
+            return nResult == CJpegDecoder::DECODED;
+        }
+    }
     const int nSent = avcodec_send_packet(m_pContext, m_pKept);
     av_packet_unref(m_pKept);
     // A damaged picture; the next one may be fine.
@@ -110,6 +112,19 @@ bool CPacketDecoder::DecodeKept(uint8_t* pDst, int nStride)
     const bool bConverted = Convert(m_pFrame, pDst, nStride);
     av_frame_unref(m_pFrame);
     return bConverted;
+}
+
+int CPacketDecoder::DecodeJpeg(uint8_t* pDst, int nStride)
+{
+    const CJpegDecoder::EResult eResult = m_pJpeg->Decode(m_pKept->data, size_t(m_pKept->size), m_nWidth, m_nHeight);
+    if (eResult != CJpegDecoder::DECODED)
+        return eResult;
+    ++m_nDecoded;
+    m_nLowres = m_pJpeg->GetReduction();
+    const bool bConverted =
+        m_scaler.ToYuyv(m_pJpeg->GetPlanes(), m_pJpeg->GetStrides(), m_pJpeg->GetFormat(), m_pJpeg->GetWidth(),
+                        m_pJpeg->GetHeight(), true, pDst, nStride, m_nWidth, m_nHeight);
+    return bConverted ? CJpegDecoder::DECODED : CJpegDecoder::DAMAGED;
 }
 
 bool CPacketDecoder::Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride)

@@ -3,12 +3,16 @@
 // at the smallest power-of-two reduction that still covers that size: the
 // decoder then skips most of its inverse transform and the scaler reads a
 // quarter of the pixels or less, which is most of the cost of a large frame.
-// Not thread-safe: one decoder per capture thread.
+// JPEG goes to CJpegDecoder, and to libavcodec only when that one cannot
+// give the picture as planes. Not thread-safe: one decoder per capture
+// thread.
 #pragma once
 
+#include "media/capture/JpegDecoder.h"
 #include "media/capture/YuyvScaler.h"
 
 #include <cstdint>
+#include <memory>
 
 struct AVCodecContext;
 struct AVCodecParameters;
@@ -44,12 +48,16 @@ public:
     // is kept or the picture is damaged.
     bool DecodeKept(uint8_t* pDst, int nStride);
 
+    // The reduction of the last picture decoded, or the one foreseen from
+    // the size given to Open before that.
     int GetLowres() const { return m_nLowres; }
     // Pictures decoded since Open.
     uint64_t GetDecodeCount() const { return m_nDecoded; }
 
 private:
     bool Convert(const AVFrame* pFrame, uint8_t* pDst, int nStride);
+    // CJpegDecoder's result for the kept picture, converted into pDst.
+    int DecodeJpeg(uint8_t* pDst, int nStride);
 
     int m_nWidth = 0;
     int m_nHeight = 0;
@@ -60,5 +68,6 @@ private:
     AVPacket* m_pKept = nullptr;
     AVFrame* m_pFrame = nullptr;
     CYuyvScaler m_scaler;
+    std::unique_ptr<CJpegDecoder> m_pJpeg;
 };
 }

@@ -1,5 +1,6 @@
 #include "media/capture/YuyvScaler.h"
 
+#include "media/capture/PlanarPack.h"
 #include "media/capture/YuyvLayout.h"
 
 extern "C"
@@ -98,6 +99,9 @@ bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4]
         return false;
     const uint8_t* apSource[4] = {apSrc[0], apSrc[1], apSrc[2], apSrc[3]};
     int anStride[4] = {anSrcStride[0], anSrcStride[1], anSrcStride[2], anSrcStride[3]};
+    if (nSrcWidth == nDstWidth && nSrcHeight == nDstHeight &&
+        PackPlanarToYuyv(apSrc, anSrcStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, pDst, nDstStride))
+        return true;
     if (eSrcFormat == AV_PIX_FMT_YUYV422)
         apSource[0] = PaddedSource(apSrc[0], anSrcStride[0], nSrcWidth, nSrcHeight, &anStride[0]);
     if (!(nDstWidth & 1))
