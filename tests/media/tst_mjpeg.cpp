@@ -225,7 +225,7 @@ private slots:
     void reducedDecodeShowsFullPicture();
     void cameraPicturesOfEveryKindDecode();
     void supersededPicturesAreNotDecoded();
-    void everyPictureDecodedForCallback();
+    void previewDecodesAtItsOwnPace();
     void mixerDecodesOnlyWhatItComposes();
 };
 
@@ -423,19 +423,37 @@ void TestMjpeg::supersededPicturesAreNotDecoded()
     QCOMPARE(fed.pCapture->GetLatestSeq(), uint64_t(8));
 }
 
-void TestMjpeg::everyPictureDecodedForCallback()
+void TestMjpeg::previewDecodesAtItsOwnPace()
 {
-    // A preview draws every frame it is handed, so a capture with a
-    // callback decodes them all.
+    // With no interval a preview is handed every picture, as it comes.
     const std::vector<uint8_t> abPicture = EncodeBlocks(320, 176, 0);
+    {
+        SFedCapture fed(320, 176, 320, 176);
+        std::atomic<int> nCalls{0};
+        fed.pCapture->SetCallbackInterval(std::chrono::microseconds(0));
+        fed.pCapture->SetCallback(&CountFrame, &nCalls);
+        QVERIFY(fed.pCapture->Start());
+        QVERIFY(fed.Deliver({abPicture, abPicture, abPicture, abPicture}));
+        QVERIFY(WaitFor([&] { return nCalls.load() == 4; }));
+        QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(4));
+        QCOMPARE(fed.pFeed->GetLowres(), 0);
+        fed.pCapture->SetCallback(nullptr, nullptr);
+    }
+
+    // Within its interval a preview alone has nothing decoded; what a
+    // reader asks for reaches it too.
     SFedCapture fed(320, 176, 320, 176);
     std::atomic<int> nCalls{0};
+    fed.pCapture->SetCallbackInterval(std::chrono::hours(1));
     fed.pCapture->SetCallback(&CountFrame, &nCalls);
     QVERIFY(fed.pCapture->Start());
-    QVERIFY(fed.Deliver({abPicture, abPicture, abPicture, abPicture}));
-    QVERIFY(WaitFor([&] { return nCalls.load() == 4; }));
-    QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(4));
-    QCOMPARE(fed.pFeed->GetLowres(), 0);
+    QVERIFY(fed.Deliver({abPicture, abPicture, abPicture, abPicture, abPicture}));
+    QCOMPARE(nCalls.load(), 1);
+    QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(1));
+    fed.pCapture->AcquireLatestFrame(320, 176, 1);
+    QVERIFY(WaitFor([&] { return nCalls.load() == 2; }));
+    QCOMPARE(fed.pCapture->AcquireLatestFrame(320, 176, 1)->nSeq, uint64_t(5));
+    QCOMPARE(fed.pFeed->GetDecodeCount(), uint64_t(2));
     fed.pCapture->SetCallback(nullptr, nullptr);
 }
 

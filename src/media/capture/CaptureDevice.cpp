@@ -209,6 +209,8 @@ void CCaptureDevice::RunDeferred(IDeferredProducer* pProducer, int nWidth, int n
     const int nStride = nWidth * 2;
     // The sequence number of the picture taken in but not decoded, 0: none.
     uint64_t nPendingSeq = 0;
+    // None yet: the first picture is due at once.
+    std::chrono::steady_clock::time_point tpLastDecode = std::chrono::steady_clock::now() - std::chrono::hours(24);
     for (;;)
     {
         const int nResult = pProducer->Receive(m_stop);
@@ -229,11 +231,12 @@ void CCaptureDevice::RunDeferred(IDeferredProducer* pProducer, int nWidth, int n
             }
             return;
         }
-        // A callback sees every frame; otherwise a picture is decoded only
-        // once a reader has asked since the last one, and the pictures that
+        // A picture is decoded only once a reader has asked since the last
+        // one, or the callback's interval has passed; the pictures that
         // arrive meanwhile replace each other undecoded.
-        if (!nPendingSeq || (!m_bFrameWanted.exchange(false) && !HasCallback()))
+        if (!nPendingSeq || (!m_bFrameWanted.exchange(false) && !IsCallbackDue(tpLastDecode)))
             continue;
+        tpLastDecode = std::chrono::steady_clock::now();
         std::unique_ptr<SCapturedFrame> pBack = m_pRecycler->Take(nWidth, nHeight);
         const bool bDecoded = pProducer->DecodePending(pBack->abData.data(), nStride);
         pBack->nSeq = nPendingSeq;
@@ -253,6 +256,12 @@ bool CCaptureDevice::HasCallback()
 {
     std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
     return m_pfnCallback != nullptr;
+}
+
+bool CCaptureDevice::IsCallbackDue(std::chrono::steady_clock::time_point tpLastDecode)
+{
+    return HasCallback() &&
+           std::chrono::steady_clock::now() - tpLastDecode >= std::chrono::microseconds(m_nCallbackIntervalUs.load());
 }
 
 bool CCaptureDevice::Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride)

@@ -9,6 +9,7 @@
 #include "media/KVTypes.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,6 +30,10 @@ public:
 
     bool SetFormat(int nColor, int nWidth, int nHeight, int nDuration);
     void SetCallback(KVS_VIDEO_CAPTURE_CALLBACK pfn, void* pUser);
+    // A capture that decodes its pictures hands the callback (a preview)
+    // every picture a reader asked for, and on its own at most one per
+    // interval: a preview is not worth decoding pictures nobody composes.
+    void SetCallbackInterval(std::chrono::microseconds interval) { m_nCallbackIntervalUs = interval.count(); }
     // Where the next start takes its pictures from instead of the device:
     // benchmarks and tests feed pictures of their own (PacketFeed.h).
     using FnCreateProducer = std::function<std::unique_ptr<IFrameProducer>()>;
@@ -59,6 +64,9 @@ private:
     // capture is to end.
     bool Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride);
     bool HasCallback();
+    // The callback alone asks for a picture: one was last decoded at
+    // tpLastDecode, at least an interval ago.
+    bool IsCallbackDue(std::chrono::steady_clock::time_point tpLastDecode);
 
     const std::shared_ptr<CVideoDeviceState> m_pDevice;
 
@@ -80,6 +88,8 @@ private:
     std::recursive_mutex m_mutexCallback;
     KVS_VIDEO_CAPTURE_CALLBACK m_pfnCallback = nullptr;
     void* m_pUser = nullptr;
+    // 25 a second: smooth in a preview, and no more than most outputs show.
+    std::atomic<int64_t> m_nCallbackIntervalUs{40000};
 
     // The capture thread fills a frame of its own and publishes it as the
     // front under m_mutexFrame; readers take a reference to the front under
