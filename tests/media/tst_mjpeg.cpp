@@ -371,7 +371,16 @@ void TestMjpeg::cameraPicturesOfEveryKindDecode()
     avcodec_parameters_free(&pParams);
     std::vector<uint8_t> abFrame(320 * 2 * 176);
     AVPacket* pPacket = av_packet_alloc();
-    const std::vector<uint8_t>* apPictures[] = {&abDamaged, &abNoise, &abGood};
+    // A header declaring 60000 x 60000 pixels.
+    std::vector<uint8_t> abHuge = abGood;
+    for (size_t i = 0; i + 9 < abHuge.size(); ++i)
+        if (abHuge[i] == 0xff && abHuge[i + 1] == 0xc0)
+        {
+            abHuge[i + 5] = abHuge[i + 7] = 0xea;
+            abHuge[i + 6] = abHuge[i + 8] = 0x60;
+            break;
+        }
+    const std::vector<uint8_t>* apPictures[] = {&abDamaged, &abNoise, &abHuge, &abGood};
     for (const std::vector<uint8_t>* pPicture : apPictures)
     {
         QVERIFY(av_new_packet(pPacket, int(pPicture->size())) == 0);

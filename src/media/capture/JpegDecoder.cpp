@@ -1,6 +1,7 @@
 #include "media/capture/JpegDecoder.h"
 
 #include "media/capture/ReducedSize.h"
+#include "media/capture/YuyvLayout.h"
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <csetjmp>
@@ -116,6 +117,9 @@ CJpegDecoder::EResult CJpegDecoder::DecodeGuarded(const uint8_t* pData, size_t n
     jpeg_decompress_struct& d = m_pState->decompress;
     jpeg_mem_src(&d, pData, static_cast<unsigned long>(nSize));
     if (jpeg_read_header(&d, TRUE) != JPEG_HEADER_OK)
+        return DAMAGED;
+    // A damaged header can declare up to 65535 x 65535, gigabytes of planes.
+    if (!IsFrameSizeAllowed(int(d.image_width), int(d.image_height)))
         return DAMAGED;
     const bool bYCbCr = d.num_components == 3 && d.jpeg_color_space == JCS_YCbCr;
     const bool bGrey = d.num_components == 1 && d.jpeg_color_space == JCS_GRAYSCALE;
