@@ -333,11 +333,17 @@ void Initialise()
     if (::mkdtemp(vecTemplate.data()))
         g_strRoot = vecTemplate.data();
     MakeDirs(g_strRoot + "/class/video4linux");
+    // Two cameras given one node: the later one waits, unplugged.
+    std::vector<bool> vecWanted;
+    for (const auto& pCamera : g_vecCameras)
+    {
+        vecWanted.push_back(pCamera->bPlugged);
+        pCamera->bPlugged = false;
+    }
     for (size_t i = 0; i < g_vecCameras.size(); ++i)
     {
-        // Two cameras given one node: the later one waits, unplugged.
         SCamera& camera = *g_vecCameras[i];
-        camera.bPlugged = camera.bPlugged && NodesFree(int(i), camera.nNode);
+        camera.bPlugged = vecWanted[i] && NodesFree(int(i), camera.nNode);
         if (camera.bPlugged)
             AddSysfsNodes(int(i));
     }
