@@ -25,6 +25,12 @@ inline bool SetPlugged(int nCamera, bool bPlugged)
     return pfn && pfn(nCamera, bPlugged ? 1 : 0) != 0;
 }
 
+inline bool SetNode(int nCamera, int nNode)
+{
+    auto pfn = Function<int (*)(int, int)>("v4l2emu_set_node");
+    return pfn && pfn(nCamera, nNode) != 0;
+}
+
 inline long long FramesDelivered(int nCamera)
 {
     auto pfn = Function<long long (*)(int)>("v4l2emu_frames_delivered");
@@ -33,8 +39,8 @@ inline long long FramesDelivered(int nCamera)
 
 // What each emulated camera shows, as the program delivers it in packed
 // YUYV (limited range after MJPEG, as sent for YUYV): camera 0 is red,
-// camera 1 green, camera 2 blue. Coarse on purpose: scaling and
-// compression move the values a little.
+// camera 1 green, camera 2 blue, camera 4 cyan. Coarse
+// on purpose: scaling and compression move the values a little.
 inline bool LooksLikeCamera(int nCamera, int nY, int nU, int nV)
 {
     switch (nCamera)
@@ -45,6 +51,8 @@ inline bool LooksLikeCamera(int nCamera, int nY, int nU, int nV)
         return nY > 125 && nY < 170 && nU < 70 && nV < 50;
     case 2:
         return nY < 50 && nU > 200 && nV < 125;
+    case 4:
+        return nY > 150 && nY < 200 && nU > 145 && nU < 200 && nV < 50;
     default:
         return false;
     }

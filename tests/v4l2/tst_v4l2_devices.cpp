@@ -7,6 +7,7 @@
 #include "media/KVStream.h"
 #include "V4l2EmuControl.h"
 
+#include <QSet>
 #include <QtTest>
 
 #include <linux/videodev2.h>
@@ -21,7 +22,9 @@ namespace
 {
 // The cameras (tests/v4l2/CMakeLists.txt): camera 0 a full HD camera with
 // uncompressed pictures up to 1280 x 720; camera 1 the same model (hence the
-// same name) with small sizes only; camera 2 starts unplugged.
+// same name) with small sizes only; camera 2 starts unplugged, and so do
+// camera 3, which is not on USB (neither serial number nor port), and
+// camera 4.
 
 struct SSink
 {
@@ -76,6 +79,40 @@ QByteArray Identity(int nIndex)
     if (!KVS_GetVideoCaptureInfo(nIndex, &info))
         return QByteArray();
     return QByteArray(info.szIdentity);
+}
+
+QString Name(int nIndex)
+{
+    KVS_VIDEO_CAPTURE_INFO info{};
+    return KVS_GetVideoCaptureInfo(nIndex, &info) ? QString::fromUtf16(info.szName) : QString();
+}
+
+// Whether a capture opened by identity delivers emulated camera nCamera's
+// picture; empty when it does, else what went wrong.
+QString CaptureShows(const QByteArray& baIdentity, int nCamera)
+{
+    KVS_HANDLE hCapture = KVS_OpenVideoCapture(baIdentity.constData());
+    if (!hCapture)
+        return QStringLiteral("cannot open %1").arg(QString::fromLatin1(baIdentity));
+    SSink sink;
+    sink.nHeight = 240;
+    KVS_SetVideoCaptureCallback(hCapture, &OnFrame, &sink);
+    QString strError;
+    if (!KVS_SetVideoCaptureFormat(hCapture, KVS_COLOR_YUYV, 320, 240, 400000) || !KVS_StartVideoCapture(hCapture))
+        strError = QStringLiteral("cannot start %1").arg(QString::fromLatin1(baIdentity));
+    QDeadlineTimer deadline(30000);
+    while (strError.isEmpty() && Frames(sink) < 3 && !deadline.hasExpired())
+        QTest::qWait(20);
+    KVS_CloseVideoCapture(hCapture);
+    if (strError.isEmpty() && Frames(sink) < 3)
+        strError = QStringLiteral("no frames from %1").arg(QString::fromLatin1(baIdentity));
+    if (!strError.isEmpty())
+        return strError;
+    int nY = 0, nU = 0, nV = 0;
+    PixelAt(sink, 320, 160, 60, &nY, &nU, &nV);
+    if (V4l2Emu::LooksLikeCamera(nCamera, nY, nU, nV))
+        return QString();
+    return QStringLiteral("%1 shows %2 %3 %4").arg(QString::fromLatin1(baIdentity)).arg(nY).arg(nU).arg(nV);
 }
 }
 
@@ -286,6 +323,53 @@ private slots:
         // The earlier ones keep their numbers and names.
         QVERIFY(KVS_GetVideoCaptureInfoEx(1, &info));
         QCOMPARE(QString::fromUtf16(info.info.szName), QStringLiteral("Emu Cam HD (2)"));
+    }
+
+    void cameraOnTheNodeOfAnAbsentOneIsANewDevice()
+    {
+        const QByteArray baAway = Identity(1);
+        QVERIFY(V4l2Emu::SetPlugged(1, false));
+        KVS_RefreshVideoDevices();
+        QVERIFY(!KVS_IsVideoCapturePresent(1));
+
+        // Another camera gets the node camera 1 had.
+        QVERIFY(V4l2Emu::SetNode(4, 2));
+        QVERIFY(V4l2Emu::SetPlugged(4, true));
+        KVS_RefreshVideoDevices();
+        QCOMPARE(KVS_GetVideoCaptureCount(), 4);
+        QCOMPARE(Name(3), QStringLiteral("Stray Cam"));
+        QVERIFY(KVS_IsVideoCapturePresent(3));
+        QVERIFY(!KVS_IsVideoCapturePresent(1));
+        QSet<QByteArray> setIdentities;
+        for (int nIndex = 0; nIndex < 4; ++nIndex)
+            setIdentities.insert(Identity(nIndex));
+        QCOMPARE(setIdentities.size(), 4);
+        const QString strNewcomer = CaptureShows(Identity(3), 4);
+        QVERIFY2(strNewcomer.isEmpty(), qPrintable(strNewcomer));
+        // What was opened for the absent camera must not reach the newcomer.
+        KVS_HANDLE hAway = KVS_OpenVideoCapture(baAway.constData());
+        QVERIFY(hAway);
+        QVERIFY(!KVS_StartVideoCapture(hAway));
+        KVS_CloseVideoCapture(hAway);
+
+        // Camera 1 comes back on the next free node: its own entry again.
+        QVERIFY(V4l2Emu::SetNode(1, 10));
+        QVERIFY(V4l2Emu::SetPlugged(1, true));
+        KVS_RefreshVideoDevices();
+        QCOMPARE(KVS_GetVideoCaptureCount(), 4);
+        QVERIFY(KVS_IsVideoCapturePresent(1));
+        QCOMPARE(Identity(1), baAway);
+    }
+
+    void cameraWithoutSerialOrPortStaysOneDevice()
+    {
+        // Nothing but its node tells it from another camera of its model.
+        QVERIFY(V4l2Emu::SetPlugged(3, true));
+        for (int nRound = 0; nRound < 3; ++nRound)
+            KVS_RefreshVideoDevices();
+        QCOMPARE(KVS_GetVideoCaptureCount(), 5);
+        QCOMPARE(Name(4), QStringLiteral("Bare Cam"));
+        QVERIFY(KVS_IsVideoCapturePresent(4));
     }
 };
 

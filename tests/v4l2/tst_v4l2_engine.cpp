@@ -1,6 +1,7 @@
 // The engine on emulated USB cameras: their pictures in the composed output
 // and in a recording read back, a camera unplugged and plugged back during
-// the recording, and a camera plugged in while the program runs.
+// the recording, a camera plugged in while the program runs, and one that
+// comes back on another device node.
 #include "config/CSettings.h"
 #include "engine/CKVCapture.h"
 #include "NullRecordNotify.h"
@@ -21,8 +22,8 @@ const int RATE_25 = 2;
 const int DURATION_25 = 400000;
 const KVS_WINDOW PREVIEW_WINDOW = 0x560001;
 const KVS_WINDOW CHANNEL_WINDOW = 0x560002;
-// The cameras (tests/v4l2/CMakeLists.txt): Desk Cam, Room Cam and Spare
-// Cam, the third plugged in only during the test.
+// The cameras (tests/v4l2/CMakeLists.txt): Desk Cam, Room Cam, Spare Cam
+// and Other Cam, the last two plugged in only during the test.
 
 class CDeviceNotify : public CNullRecordNotify
 {
@@ -156,6 +157,35 @@ private slots:
         QCOMPARE(strName, QStringLiteral("Spare Cam"));
         QVERIFY(g_capture.OpenChannel(2, 2, CHANNEL_WINDOW));
         QVERIFY(g_capture.GetChannel(2)->IsStarted());
+    }
+
+    void cameraBackOnAnotherNodeResumesItsChannel()
+    {
+        QVERIFY(WaitForOutput(0, 1));
+        // Gone and back before a poll could notice: its old node was still
+        // held, so it came back on the next free one.
+        QVERIFY(V4l2Emu::SetNode(0, 6));
+        const long long nAtMove = V4l2Emu::FramesDelivered(0);
+        QTRY_VERIFY_WITH_TIMEOUT(V4l2Emu::FramesDelivered(0) >= nAtMove + 10, 30000);
+        CKVChannel* pChannel = g_capture.GetChannel(0);
+        QTRY_VERIFY_WITH_TIMEOUT(!pChannel->IsDeviceLost() && pChannel->IsStarted(), 30000);
+        QCOMPARE(pChannel->GetDeviceIndex(), 0);
+        QVERIFY(WaitForOutput(0, 1));
+        QCOMPARE(g_capture.GetDeviceCount(true), 3);
+
+        // Another camera on the node it left is a device of its own.
+        QVERIFY(V4l2Emu::SetNode(3, 0));
+        QVERIFY(V4l2Emu::SetPlugged(3, true));
+        QTRY_COMPARE_WITH_TIMEOUT(g_capture.GetDeviceCount(true), 4, 30000);
+        QString strName;
+        QVERIFY(g_capture.GetDeviceName(true, 3, strName));
+        QCOMPARE(strName, QStringLiteral("Other Cam"));
+        QVERIFY(g_capture.GetDeviceName(true, 0, strName));
+        QCOMPARE(strName, QStringLiteral("Desk Cam"));
+        QVERIFY(g_capture.OpenChannel(3, 3, CHANNEL_WINDOW));
+        QVERIFY(g_capture.GetChannel(3)->IsStarted());
+        QVERIFY(WaitForOutput(0, 1));
+        QCOMPARE(m_notify.m_nErrors.load(), 0);
     }
 
 private:

@@ -68,14 +68,18 @@ std::shared_ptr<CVideoDeviceState> MakeV4l2Device(const SV4l2Node& node)
 
 // The same camera: its name with its serial number when it has one, or the
 // USB port it is plugged into. The node number alone says nothing, since
-// the kernel hands out the first free one.
+// the kernel hands out the first free one, except for a camera known by
+// neither, such as one not on USB: nothing but its node tells it apart.
 bool IsSameCamera(const CVideoDeviceState& device, const SV4l2Node& node, const QString& strBaseName)
 {
     if (strBaseName != node.strCard)
         return false;
     if (!device.baSerial.isEmpty() && device.baSerial == node.baSerial)
         return true;
-    return !device.strPort.isEmpty() && device.strPort == node.strPort;
+    if (!device.strPort.isEmpty() && device.strPort == node.strPort)
+        return true;
+    return device.baSerial.isEmpty() && device.strPort.isEmpty() && node.baSerial.isEmpty() && node.strPort.isEmpty() &&
+           device.strNode == node.strPath;
 }
 
 // What the list called the device before MakeNamesUnique added " (n)".
@@ -103,6 +107,95 @@ std::shared_ptr<CVideoDeviceState> FindVideoDeviceLocked(const QByteArray& baIde
         if (pDevice->baIdentity == baIdentity)
             return pDevice;
     return nullptr;
+}
+
+// "v4l2:<node>", or with "#2", "#3", ... when a device first seen on that
+// node before still holds it: it may have moved, or be away.
+QByteArray UniqueV4l2IdentityLocked(const QString& strPath)
+{
+    const QByteArray baBase = "v4l2:" + strPath.toLocal8Bit();
+    QByteArray baIdentity = baBase;
+    for (int nSuffix = 2; FindVideoDeviceLocked(baIdentity); ++nSuffix)
+        baIdentity = baBase + '#' + QByteArray::number(nSuffix);
+    return baIdentity;
+}
+
+// For each device of the list, the node it is on now, or -1. Every camera
+// still on its own node is found first, so that none of them is taken for
+// one that moved.
+std::vector<int> MatchNodesLocked(const std::vector<SV4l2Node>& vecNodes)
+{
+    std::vector<int> vecFound(g_vecVideo.size(), -1);
+    std::vector<bool> vecClaimed(vecNodes.size(), false);
+    for (const bool bOwnNode : {true, false})
+        for (size_t nDevice = 0; nDevice < g_vecVideo.size(); ++nDevice)
+        {
+            const CVideoDeviceState& device = *g_vecVideo[nDevice];
+            if (device.eKind != CVideoDeviceState::KIND_V4L2 || vecFound[nDevice] >= 0)
+                continue;
+            for (size_t i = 0; i < vecNodes.size() && vecFound[nDevice] < 0; ++i)
+            {
+                const SV4l2Node& node = vecNodes[i];
+                if (vecClaimed[i] || (bOwnNode && node.strPath != device.strNode) ||
+                    !IsSameCamera(device, node, BaseName(device, node.strCard)))
+                    continue;
+                vecFound[nDevice] = int(i);
+                vecClaimed[i] = true;
+            }
+        }
+    return vecFound;
+}
+
+// Brings a device up to date with the node it was found on (null: none).
+// Returns whether anything changed.
+bool UpdateDeviceLocked(CVideoDeviceState& device, const SV4l2Node* pNode)
+{
+    bool bChanged = false;
+    // A camera changes node only by going away, which kills whatever was
+    // open on its old node: nothing captures from it while its node changes.
+    if (pNode && device.strNode != pNode->strPath)
+    {
+        device.strNode = pNode->strPath;
+        device.strPort = pNode->strPort;
+        bChanged = true;
+        Platform::DebugOutput(QStringLiteral("media: %1 is on %2").arg(device.strName, device.strNode));
+    }
+    const bool bPresent = pNode != nullptr;
+    if (device.bPresent != bPresent)
+    {
+        device.bPresent = bPresent;
+        bChanged = true;
+        Platform::DebugOutput(QStringLiteral("media: %1 %2").arg(device.strName, bPresent ? "is back" : "is gone"));
+    }
+    return bChanged;
+}
+
+// An absent device whose old node another camera now has must not open
+// that camera when asked for itself.
+void ForgetTakenNodesLocked(const std::vector<SV4l2Node>& vecNodes)
+{
+    for (const auto& pDevice : g_vecVideo)
+    {
+        if (pDevice->eKind != CVideoDeviceState::KIND_V4L2 || pDevice->bPresent || pDevice->strNode.isEmpty())
+            continue;
+        for (const SV4l2Node& node : vecNodes)
+            if (node.strPath == pDevice->strNode)
+                pDevice->strNode.clear();
+    }
+}
+
+// Appended, so that no device number moves; existing names stay as they
+// are and only the newcomers get a suffix.
+void AppendDevicesLocked(const std::vector<std::shared_ptr<CVideoDeviceState>>& vecAdded)
+{
+    const size_t nOld = g_vecVideo.size();
+    g_vecVideo.insert(g_vecVideo.end(), vecAdded.begin(), vecAdded.end());
+    std::vector<QString> vecOldNames;
+    for (size_t i = 0; i < nOld; ++i)
+        vecOldNames.push_back(g_vecVideo[i]->strName);
+    MakeNamesUnique(g_vecVideo);
+    for (size_t i = 0; i < nOld; ++i)
+        g_vecVideo[i]->strName = vecOldNames[i];
 }
 }
 
@@ -206,58 +299,36 @@ int RefreshVideoDevices()
         return g_nVideoGeneration.load();
     // Listing opens every node, which takes no lock of ours.
     const std::vector<SV4l2Node> vecNodes = EnumerateV4l2Nodes();
-    std::vector<bool> vecClaimed(vecNodes.size(), false);
 
     std::lock_guard<std::mutex> lock(g_mutexDevices);
+    const std::vector<int> vecFound = MatchNodesLocked(vecNodes);
+    std::vector<bool> vecClaimed(vecNodes.size(), false);
     bool bChanged = false;
-    for (const auto& pDevice : g_vecVideo)
+    for (size_t nDevice = 0; nDevice < g_vecVideo.size(); ++nDevice)
     {
-        if (pDevice->eKind != CVideoDeviceState::KIND_V4L2)
+        if (g_vecVideo[nDevice]->eKind != CVideoDeviceState::KIND_V4L2)
             continue;
-        int nFound = -1;
-        for (size_t i = 0; i < vecNodes.size() && nFound < 0; ++i)
-            if (!vecClaimed[i] && IsSameCamera(*pDevice, vecNodes[i], BaseName(*pDevice, vecNodes[i].strCard)))
-                nFound = int(i);
-        const bool bPresent = nFound >= 0;
-        if (bPresent)
-        {
+        const int nFound = vecFound[nDevice];
+        if (nFound >= 0)
             vecClaimed[size_t(nFound)] = true;
-            // Only an absent device can have moved: nothing captures from
-            // it, so nobody reads its node while it changes.
-            if (!pDevice->bPresent && pDevice->strNode != vecNodes[size_t(nFound)].strPath)
-            {
-                pDevice->strNode = vecNodes[size_t(nFound)].strPath;
-                pDevice->strPort = vecNodes[size_t(nFound)].strPort;
-            }
-        }
-        if (pDevice->bPresent != bPresent)
-        {
-            pDevice->bPresent = bPresent;
+        if (UpdateDeviceLocked(*g_vecVideo[nDevice], nFound >= 0 ? &vecNodes[size_t(nFound)] : nullptr))
             bChanged = true;
-            Platform::DebugOutput(
-                QStringLiteral("media: %1 %2").arg(pDevice->strName, bPresent ? "is back" : "is gone"));
-        }
     }
-    // Cameras plugged in since: appended, so that no device number moves.
+    ForgetTakenNodesLocked(vecNodes);
+    // Every node left over is a camera plugged in since, even on a node an
+    // absent or moved device was first seen on.
     std::vector<std::shared_ptr<CVideoDeviceState>> vecAdded;
     for (size_t i = 0; i < vecNodes.size(); ++i)
     {
-        if (vecClaimed[i] || FindVideoDeviceLocked("v4l2:" + vecNodes[i].strPath.toLocal8Bit()))
+        if (vecClaimed[i])
             continue;
         vecAdded.push_back(MakeV4l2Device(vecNodes[i]));
+        vecAdded.back()->baIdentity = UniqueV4l2IdentityLocked(vecNodes[i].strPath);
         Platform::DebugOutput(QStringLiteral("media: new device %1").arg(vecNodes[i].strCard));
     }
     if (!vecAdded.empty())
     {
-        const size_t nOld = g_vecVideo.size();
-        g_vecVideo.insert(g_vecVideo.end(), vecAdded.begin(), vecAdded.end());
-        // Existing names stay as they are; only the newcomers get a suffix.
-        std::vector<QString> vecOldNames;
-        for (size_t i = 0; i < nOld; ++i)
-            vecOldNames.push_back(g_vecVideo[i]->strName);
-        MakeNamesUnique(g_vecVideo);
-        for (size_t i = 0; i < nOld; ++i)
-            g_vecVideo[i]->strName = vecOldNames[i];
+        AppendDevicesLocked(vecAdded);
         bChanged = true;
     }
     if (bChanged)

@@ -15,8 +15,9 @@ namespace KVMedia
 void BuildDeviceLists();
 void ClearDeviceLists();
 // Looks at the V4L2 nodes again: a device that went keeps its number and is
-// marked absent, one that came back takes its number again, a new one is
-// appended. Returns a number that changes whenever the list does.
+// marked absent, one that came back takes its number again (on whichever
+// node), a new one is appended, even on a node a known device had. Returns
+// a number that changes whenever the list does.
 int RefreshVideoDevices();
 bool IsVideoDevicePresent(int nIndex);
 

@@ -39,12 +39,16 @@ public:
 
     EKind eKind = KIND_VIRTUAL;
     QString strName;
-    QByteArray baIdentity; // "v4l2:<node>" or "virtual:<n>"
+    // "virtual:<n>", or "v4l2:<node>" after the node it was first seen on,
+    // with "#<n>" when an earlier device had that node; never changes.
+    QByteArray baIdentity;
     int nFamily = 2;
     int nMaxWidth = 0;
     int nMaxHeight = 0;
     QByteArray baSerial;
-    QString strNode;  // V4L2 only: /dev/videoN
+    // V4L2 only: /dev/videoN where it was last seen; empty while it is away
+    // and another camera has that node.
+    QString strNode;
     int nPattern = 0; // virtual only: which test picture
 
     // Virtual only; a real device keeps its controls and signal itself.

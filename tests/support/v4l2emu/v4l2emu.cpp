@@ -6,12 +6,17 @@
 //
 // VISTREL_V4L2EMU lists the cameras, separated by ';' (or '/', which
 // survives CMake's lists), each
-//   name|serial|MJPEG sizes|YUYV sizes
+//   name|serial|MJPEG sizes|YUYV sizes|options
 // with sizes as "1920x1080,1280x720"; empty size fields take a typical
 // camera's list. Camera i owns /dev/video<2i> (capture) and /dev/video<2i+1>
 // (a metadata node, which capture code must skip, as with real cameras).
+// The options, separated by ',', are "unplugged" (plugged in later),
+// "node=N" (capture node N rather than 2i) and "nousb" (no USB device behind
+// it: neither serial number nor port in sysfs).
 // VISTREL_V4L2EMU_UNPLUGGED may name a file holding the numbers of the
-// cameras to unplug; it is read every 200 ms, for trying the program by hand.
+// cameras to unplug, VISTREL_V4L2EMU_NODES one of "camera node" lines that
+// put cameras on other nodes; both are read every 200 ms, for trying the
+// program by hand.
 #include "v4l2emu.h"
 
 extern "C"
@@ -107,6 +112,11 @@ struct SCamera
     std::vector<SSize> vecYuyv;
     SColour colour{};
     bool bPlugged = true;
+    bool bUsb = true;
+    // The capture node; the metadata node is the next one. The kernel hands
+    // a camera plugged in again the first free number, not its old one.
+    int nNode = 0;
+    int nHomeNode = 0; // where VISTREL_V4L2EMU_NODES puts it when unlisted
     // Bumped by every unplug: descriptors of an older generation are dead.
     uint64_t nGeneration = 0;
     uint32_t nFourcc = V4L2_PIX_FMT_YUYV;
@@ -232,27 +242,60 @@ void AddSysfsNodes(int nCamera)
     const SCamera& camera = *g_vecCameras[size_t(nCamera)];
     const std::string strUsb = "/devices/pci0000:00/0000:00:14.0/usb1/" + UsbPort(nCamera);
     const std::string strInterface = strUsb + "/" + UsbPort(nCamera) + ":1.0";
-    MakeDirs(g_strRoot + strInterface);
-    WriteFile(g_strRoot + strUsb + "/serial", camera.strSerial + "\n");
-    WriteFile(g_strRoot + strUsb + "/product", camera.strName + "\n");
-    for (int nNode = 2 * nCamera; nNode <= 2 * nCamera + 1; ++nNode)
+    if (camera.bUsb)
+    {
+        MakeDirs(g_strRoot + strInterface);
+        WriteFile(g_strRoot + strUsb + "/serial", camera.strSerial + "\n");
+        WriteFile(g_strRoot + strUsb + "/product", camera.strName + "\n");
+    }
+    for (int nNode = camera.nNode; nNode <= camera.nNode + 1; ++nNode)
     {
         const std::string strNode = g_strRoot + "/class/video4linux/video" + std::to_string(nNode);
         MakeDirs(strNode);
         WriteFile(strNode + "/name", camera.strName + "\n");
         WriteFile(strNode + "/dev", "81:" + std::to_string(nNode) + "\n");
-        WriteFile(strNode + "/index", nNode == 2 * nCamera ? "0\n" : "1\n");
-        ::symlink(("../../.." + strInterface).c_str(), (strNode + "/device").c_str());
+        WriteFile(strNode + "/index", nNode == camera.nNode ? "0\n" : "1\n");
+        if (camera.bUsb)
+            ::symlink(("../../.." + strInterface).c_str(), (strNode + "/device").c_str());
     }
 }
 
 void RemoveSysfsNodes(int nCamera)
 {
-    for (int nNode = 2 * nCamera; nNode <= 2 * nCamera + 1; ++nNode)
+    const int nFirst = g_vecCameras[size_t(nCamera)]->nNode;
+    for (int nNode = nFirst; nNode <= nFirst + 1; ++nNode)
         RemoveTree(g_strRoot + "/class/video4linux/video" + std::to_string(nNode));
 }
 
-void ApplyUnplugFile(const char* pszPath);
+// Under the lock: whether camera nCamera's two nodes would be nNode and
+// nNode + 1 without meeting those of another plugged camera.
+bool NodesFree(int nCamera, int nNode)
+{
+    for (size_t i = 0; i < g_vecCameras.size(); ++i)
+    {
+        const SCamera& other = *g_vecCameras[i];
+        if (int(i) != nCamera && other.bPlugged && std::abs(other.nNode - nNode) <= 1)
+            return false;
+    }
+    return true;
+}
+
+// "unplugged", "node=N" and "nousb", separated by ','.
+void ApplyOptions(const std::string& strOptions, SCamera* pCamera)
+{
+    for (const std::string& strOption : Split(strOptions, ','))
+    {
+        int nNode = -1;
+        if (strOption == "unplugged")
+            pCamera->bPlugged = false;
+        else if (strOption == "nousb")
+            pCamera->bUsb = false;
+        else if (std::sscanf(strOption.c_str(), "node=%d", &nNode) == 1 && nNode >= 0)
+            pCamera->nNode = pCamera->nHomeNode = nNode;
+    }
+}
+
+void ApplyControlFiles(const char* pszUnplugged, const char* pszNodes);
 
 void Initialise()
 {
@@ -268,8 +311,10 @@ void Initialise()
             if (strEntry.empty())
                 continue;
             std::vector<std::string> vecFields = Split(strEntry, '|');
-            vecFields.resize(4);
+            vecFields.resize(5);
             auto pCamera = std::make_unique<SCamera>();
+            pCamera->nNode = pCamera->nHomeNode = 2 * int(g_vecCameras.size());
+            ApplyOptions(vecFields[4], pCamera.get());
             pCamera->strName = vecFields[0].empty() ? "USB Camera" : vecFields[0];
             pCamera->strSerial = vecFields[1];
             pCamera->vecMjpeg = ParseSizes(vecFields[2], vecMjpeg);
@@ -288,17 +333,33 @@ void Initialise()
     if (::mkdtemp(vecTemplate.data()))
         g_strRoot = vecTemplate.data();
     MakeDirs(g_strRoot + "/class/video4linux");
+    // Two cameras given one node: the later one waits, unplugged.
+    std::vector<bool> vecWanted;
+    for (const auto& pCamera : g_vecCameras)
+    {
+        vecWanted.push_back(pCamera->bPlugged);
+        pCamera->bPlugged = false;
+    }
     for (size_t i = 0; i < g_vecCameras.size(); ++i)
-        AddSysfsNodes(int(i));
+    {
+        SCamera& camera = *g_vecCameras[i];
+        camera.bPlugged = vecWanted[i] && NodesFree(int(i), camera.nNode);
+        if (camera.bPlugged)
+            AddSysfsNodes(int(i));
+    }
     g_bInitialised = true;
 
-    if (const char* pszUnplug = std::getenv("VISTREL_V4L2EMU_UNPLUGGED"))
+    const char* pszUnplug = std::getenv("VISTREL_V4L2EMU_UNPLUGGED");
+    const char* pszNodes = std::getenv("VISTREL_V4L2EMU_NODES");
+    if (pszUnplug || pszNodes)
     {
-        const std::string strPath = pszUnplug;
-        std::thread([strPath] {
+        const std::string strUnplug = pszUnplug ? pszUnplug : "";
+        const std::string strNodes = pszNodes ? pszNodes : "";
+        std::thread([strUnplug, strNodes] {
             for (;;)
             {
-                ApplyUnplugFile(strPath.c_str());
+                ApplyControlFiles(strUnplug.empty() ? nullptr : strUnplug.c_str(),
+                                  strNodes.empty() ? nullptr : strNodes.c_str());
                 std::this_thread::sleep_for(std::chrono::milliseconds(200));
             }
         }).detach();
@@ -321,6 +382,18 @@ struct SLoader
     }
 } g_loader;
 
+// Under the lock.
+void UnplugLocked(int nCamera)
+{
+    SCamera& camera = *g_vecCameras[size_t(nCamera)];
+    camera.bPlugged = false;
+    ++camera.nGeneration;
+    camera.nStreamingFd = -1;
+    RemoveSysfsNodes(nCamera);
+}
+
+// Fails when another plugged camera holds the node, which the kernel never
+// gives to two devices.
 bool SetPlugged(int nCamera, bool bPlugged)
 {
     std::lock_guard<std::mutex> lock(g_mutex);
@@ -329,35 +402,97 @@ bool SetPlugged(int nCamera, bool bPlugged)
     SCamera& camera = *g_vecCameras[size_t(nCamera)];
     if (camera.bPlugged == bPlugged)
         return true;
-    camera.bPlugged = bPlugged;
-    if (bPlugged)
+    if (!bPlugged)
     {
-        AddSysfsNodes(nCamera);
+        UnplugLocked(nCamera);
         return true;
     }
-    ++camera.nGeneration;
-    camera.nStreamingFd = -1;
-    RemoveSysfsNodes(nCamera);
+    if (!NodesFree(nCamera, camera.nNode))
+        return false;
+    camera.bPlugged = true;
+    AddSysfsNodes(nCamera);
     return true;
 }
 
-void ApplyUnplugFile(const char* pszPath)
+// A plugged camera goes and comes back there at once, as after a short
+// unplug: its open descriptors are dead.
+bool SetNode(int nCamera, int nNode)
 {
-    std::vector<bool> vecUnplugged;
+    std::lock_guard<std::mutex> lock(g_mutex);
+    if (nCamera < 0 || nCamera >= int(g_vecCameras.size()) || nNode < 0)
+        return false;
+    SCamera& camera = *g_vecCameras[size_t(nCamera)];
+    if (camera.nNode == nNode)
+        return true;
+    if (!NodesFree(nCamera, nNode))
+        return false;
+    const bool bWasPlugged = camera.bPlugged;
+    if (bWasPlugged)
+        UnplugLocked(nCamera);
+    camera.nNode = nNode;
+    if (bWasPlugged)
     {
-        std::lock_guard<std::mutex> lock(g_mutex);
-        vecUnplugged.assign(g_vecCameras.size(), false);
+        camera.bPlugged = true;
+        AddSysfsNodes(nCamera);
     }
+    return true;
+}
+
+// The cameras a file names by number; every camera unnamed when the file
+// cannot be read.
+std::vector<bool> ReadUnplugFile(const char* pszPath, size_t nCameras)
+{
+    std::vector<bool> vecUnplugged(nCameras, false);
     if (FILE* pFile = std::fopen(pszPath, "r"))
     {
         int nCamera = 0;
         while (std::fscanf(pFile, "%d", &nCamera) == 1)
-            if (nCamera >= 0 && nCamera < int(vecUnplugged.size()))
+            if (nCamera >= 0 && nCamera < int(nCameras))
                 vecUnplugged[size_t(nCamera)] = true;
         std::fclose(pFile);
     }
+    return vecUnplugged;
+}
+
+// "camera node" lines; a camera not listed stays on its configured node.
+std::vector<int> ReadNodesFile(const char* pszPath)
+{
+    std::vector<int> vecNodes;
+    {
+        std::lock_guard<std::mutex> lock(g_mutex);
+        for (const auto& pCamera : g_vecCameras)
+            vecNodes.push_back(pCamera->nHomeNode);
+    }
+    if (FILE* pFile = std::fopen(pszPath, "r"))
+    {
+        int nCamera = 0, nNode = 0;
+        while (std::fscanf(pFile, "%d %d", &nCamera, &nNode) == 2)
+            if (nCamera >= 0 && nCamera < int(vecNodes.size()) && nNode >= 0)
+                vecNodes[size_t(nCamera)] = nNode;
+        std::fclose(pFile);
+    }
+    return vecNodes;
+}
+
+// Unplugs first and plugs in last, so that a camera can take the node of
+// one unplugged in the same round. A move that collides with another
+// camera waits for a later round.
+void ApplyControlFiles(const char* pszUnplugged, const char* pszNodes)
+{
+    const size_t nCameras = size_t(v4l2emu_camera_count());
+    const std::vector<bool> vecUnplugged = pszUnplugged ? ReadUnplugFile(pszUnplugged, nCameras) : std::vector<bool>();
     for (size_t i = 0; i < vecUnplugged.size(); ++i)
-        SetPlugged(int(i), !vecUnplugged[i]);
+        if (vecUnplugged[i])
+            SetPlugged(int(i), false);
+    if (pszNodes)
+    {
+        const std::vector<int> vecNodes = ReadNodesFile(pszNodes);
+        for (size_t i = 0; i < vecNodes.size(); ++i)
+            SetNode(int(i), vecNodes[i]);
+    }
+    for (size_t i = 0; i < vecUnplugged.size(); ++i)
+        if (!vecUnplugged[i])
+            SetPlugged(int(i), true);
 }
 
 // ---- paths ----
@@ -391,9 +526,13 @@ const char* MapPath(const char* pszPath, std::string& strStorage)
 // Under the lock: the camera behind a present node, or -1.
 int PresentCamera(int nNode)
 {
-    if (nNode < 0 || nNode / 2 >= int(g_vecCameras.size()) || !g_vecCameras[size_t(nNode / 2)]->bPlugged)
-        return -1;
-    return nNode / 2;
+    for (size_t i = 0; i < g_vecCameras.size(); ++i)
+    {
+        const SCamera& camera = *g_vecCameras[i];
+        if (camera.bPlugged && (nNode == camera.nNode || nNode == camera.nNode + 1))
+            return int(i);
+    }
+    return -1;
 }
 
 int OpenNode(int nNode, int nFlags)
@@ -411,7 +550,7 @@ int OpenNode(int nNode, int nFlags)
     SOpenFile& file = g_mapFiles[fd];
     file = SOpenFile();
     file.nCamera = nCamera;
-    file.bMeta = nNode % 2 == 1;
+    file.bMeta = nNode != g_vecCameras[size_t(nCamera)]->nNode;
     file.bNonBlock = (nFlags & O_NONBLOCK) != 0;
     file.nGeneration = g_vecCameras[size_t(nCamera)]->nGeneration;
     return fd;
@@ -778,7 +917,11 @@ int DoQueryCap(const SCamera& camera, int nCamera, bool bMeta, v4l2_capability* 
     std::memset(pCap, 0, sizeof(*pCap));
     std::snprintf(reinterpret_cast<char*>(pCap->driver), sizeof(pCap->driver), "uvcvideo");
     std::snprintf(reinterpret_cast<char*>(pCap->card), sizeof(pCap->card), "%s", camera.strName.c_str());
-    std::snprintf(reinterpret_cast<char*>(pCap->bus_info), sizeof(pCap->bus_info), "usb-0000:00:14.0-%d", nCamera + 1);
+    if (camera.bUsb)
+        std::snprintf(reinterpret_cast<char*>(pCap->bus_info), sizeof(pCap->bus_info), "usb-0000:00:14.0-%d",
+                      nCamera + 1);
+    else
+        std::snprintf(reinterpret_cast<char*>(pCap->bus_info), sizeof(pCap->bus_info), "platform:v4l2emu-%d", nCamera);
     pCap->version = 0x060100;
     pCap->capabilities = V4L2_CAP_VIDEO_CAPTURE | V4L2_CAP_META_CAPTURE | V4L2_CAP_STREAMING | V4L2_CAP_EXT_PIX_FORMAT |
                          V4L2_CAP_DEVICE_CAPS;
@@ -1037,6 +1180,11 @@ extern "C" int v4l2emu_camera_count()
 extern "C" int v4l2emu_set_plugged(int nCamera, int bPlugged)
 {
     return SetPlugged(nCamera, bPlugged != 0) ? 1 : 0;
+}
+
+extern "C" int v4l2emu_set_node(int nCamera, int nNode)
+{
+    return SetNode(nCamera, nNode) ? 1 : 0;
 }
 
 extern "C" long long v4l2emu_frames_delivered(int nCamera)
