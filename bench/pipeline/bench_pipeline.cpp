@@ -84,6 +84,10 @@ const int COLOUR_TOLERANCE = 60;
 // The first frames can take a while with cameras that start streaming only
 // once their pictures are prepared.
 const int FIRST_FRAMES_TIMEOUT_MS = 30000;
+// The engine logs the mixer's late ticks (counted from the mixer's start)
+// when asked for its statistics once its period, restarted when it is
+// initialised and when a recording starts, has run this long.
+const int STATISTICS_PERIOD_MS = 5000;
 
 struct SOptions
 {
@@ -305,6 +309,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
     g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(), options.strRtmpUrl);
     g_settings.sync();
 
+    QElapsedTimer timerSinceInit;
+    timerSinceInit.start();
     if (!g_capture.Init())
     {
         std::fprintf(stderr, "bench_pipeline: no usable capture device\n");
@@ -392,9 +398,10 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
 
     const QString strPath = QDir(strWorkDir).filePath(QStringLiteral("bench.mp4"));
-    // The engine logs the mixer's late ticks (a count since the mixer began)
-    // when it is asked for its statistics, as the output panel asks every
-    // second; the mark tells the ticks before the recording from those in it.
+    // Asked for its statistics right before the recording, once its period
+    // is over, the engine logs the late ticks so far; the mark after it
+    // tells them from those of the recording.
+    RunEventsFor(int(std::max<qint64>(0, STATISTICS_PERIOD_MS + 500 - timerSinceInit.elapsed())));
     float fByteRate = 0;
     float fFrameRate = 0;
     g_capture.GetStatistics(fByteRate, fFrameRate);
@@ -420,8 +427,11 @@ int Run(const SOptions& options, const QString& strWorkDir)
         while (timer.elapsed() < qint64(options.nSeconds) * 1000)
         {
             RunEventsFor(int(std::min<qint64>(1000, qint64(options.nSeconds) * 1000 - timer.elapsed())));
+            // As the output panel does every second; what the engine logs
+            // covers the recording up to the mark.
             g_capture.GetStatistics(fByteRate, fFrameRate);
             const qint64 nNowMs = timer.elapsed();
+            std::fprintf(stderr, "bench_pipeline: %.1f s recorded\n", double(nNowMs) / 1000.0);
             const uint64_t nFrames = g_capture.GetVideoFramesEncoded();
             if (nNowMs > nLastMs)
             {
