@@ -17,8 +17,8 @@
 //       the recorded frames as a share of S x 30. With --emulated-cameras
 //       the six channels take the first six V4L2 cameras instead of
 //       virtual ones (the emulated cameras of tests/support/v4l2emu,
-//       preloaded), and the run fails unless a frame read back from the
-//       recording shows the six cameras' own colours.
+//       preloaded), and the run fails unless the middle and the last
+//       frame read back from the recording show the six cameras' colours.
 //
 // The settings live in a private configuration folder: the process starts
 // itself again with one, since the settings object reads its location
