@@ -10,9 +10,15 @@
 //       look at or to encode otherwise); the last line reads
 //       "vistrel_cpu_ms_per_frame <value>" for run_pipeline.sh.
 //   bench_pipeline --realtime [--seconds S] [--rtmp URL] [--logo PATH]
+//                  [--emulated-cameras]
 //       records (and streams to URL) for S seconds (60) with the output and
 //       channel previews shown, and prints the frame rate of every second,
-//       their median and, last, the recorded frames as a share of S x 30.
+//       their median, the process CPU time per recorded frame and, last,
+//       the recorded frames as a share of S x 30. With --emulated-cameras
+//       the six channels take the first six V4L2 cameras instead of
+//       virtual ones (the emulated cameras of tests/support/v4l2emu,
+//       preloaded), and the run fails unless the middle and the last
+//       frame read back from the recording show the six cameras' colours.
 //
 // The settings live in a private configuration folder: the process starts
 // itself again with one, since the settings object reads its location
@@ -22,6 +28,7 @@
 #include "config/CSettings.h"
 #include "engine/IKVRecordNotify.h"
 #include "Mp4FrameCount.h"
+#include "Mp4FramePicture.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -37,9 +44,12 @@
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
+#include <map>
 #include <memory>
 #include <vector>
 
+#include <dlfcn.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -64,10 +74,25 @@ const char* const CHILD_VARIABLE = "VISTREL_BENCH_CONFIG_DIR";
 // Window ids nobody registers: the renderers have nowhere to draw, so the
 // headless run pays for no previews.
 const KVS_WINDOW HIDDEN_WINDOW_BASE = 0x7b0000;
+// The colours of the emulated cameras 1 to 6 (tests/support/v4l2emu, there
+// in full-range YUV), which fill the top three quarters of their pictures.
+const QRgb EMULATED_COLOURS[] = {qRgb(254, 0, 0),   qRgb(0, 255, 1),   qRgb(0, 0, 254),
+                                 qRgb(255, 255, 0), qRgb(0, 255, 255), qRgb(254, 0, 254)};
+// Sum of the three channels' differences: the H.264 encoding moves a plain
+// colour by a few steps, a channel showing something else by far more.
+const int COLOUR_TOLERANCE = 60;
+// The first frames can take a while with cameras that start streaming only
+// once their pictures are prepared.
+const int FIRST_FRAMES_TIMEOUT_MS = 30000;
+// The engine logs the mixer's late ticks (counted from the mixer's start)
+// when asked for its statistics once its period, restarted when it is
+// initialised and when a recording starts, has run this long.
+const int STATISTICS_PERIOD_MS = 5000;
 
 struct SOptions
 {
     bool bRealtime = false;
+    bool bEmulatedCameras = false;
     int nFrames = 300;
     int nSeconds = 60;
     QString strRtmpUrl;
@@ -91,6 +116,8 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
         const bool bHasValue = i + 1 < argc;
         if (strArg == QLatin1String("--realtime"))
             options.bRealtime = true;
+        else if (strArg == QLatin1String("--emulated-cameras"))
+            options.bEmulatedCameras = true;
         else if (strArg == QLatin1String("--frames") && bHasValue)
             options.nFrames = std::atoi(argv[++i]);
         else if (strArg == QLatin1String("--seconds") && bHasValue)
@@ -172,6 +199,104 @@ double Median(std::vector<double> adValues)
     return n % 2 ? adValues[n / 2] : (adValues[n / 2 - 1] + adValues[n / 2]) / 2;
 }
 
+void PrintDevices()
+{
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+    {
+        QString strName;
+        g_capture.GetDeviceName(true, g_capture.GetOrderedDevice(i), strName);
+        std::printf("channel %d: %s\n", i + 1, qPrintable(strName));
+    }
+}
+
+// True once every channel preview has shown a picture, so that the cameras
+// are streaming before anything is measured.
+bool WaitForFirstFrames(const std::vector<std::unique_ptr<CBenchPreviewWindow>>& listWindows)
+{
+    auto allPresented = [&listWindows] {
+        return std::all_of(
+            listWindows.begin(), listWindows.end(),
+            [](const std::unique_ptr<CBenchPreviewWindow>& pWindow) { return pWindow->GetPresentedFrames() > 0; });
+    };
+    QElapsedTimer timer;
+    timer.start();
+    while (!allPresented() && timer.elapsed() < FIRST_FRAMES_TIMEOUT_MS)
+        RunEventsFor(50);
+    return allPresented();
+}
+
+// What the preloaded emulator handed out per camera; nothing without it.
+void PrintEmulatorFrames()
+{
+    using FramesDelivered = long long (*)(int);
+    auto pfnDelivered = reinterpret_cast<FramesDelivered>(dlsym(RTLD_DEFAULT, "v4l2emu_frames_delivered"));
+    if (!pfnDelivered)
+    {
+        std::printf("cameras: the emulator is not loaded\n");
+        return;
+    }
+    std::printf("cameras: frames delivered");
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+        std::printf(" %lld", pfnDelivered(i));
+    std::printf("\n");
+}
+
+int ColourDistance(QRgb a, QRgb b)
+{
+    return std::abs(qRed(a) - qRed(b)) + std::abs(qGreen(a) - qGreen(b)) + std::abs(qBlue(a) - qBlue(b));
+}
+
+// A channel's cell sampled at its centre column, a quarter down: clear of
+// the bar along the bottom of the camera's picture and of the overlays in
+// the output's corners. Black when the frame is missing.
+QRgb SampleCell(const QImage& image, int nChannel)
+{
+    const int nX = (nChannel % 2) * CHANNEL_WIDTH + CHANNEL_WIDTH / 2;
+    const int nY = (nChannel / 2) * CHANNEL_HEIGHT + CHANNEL_HEIGHT / 4;
+    return image.valid(nX, nY) ? image.pixel(nX, nY) : qRgb(0, 0, 0);
+}
+
+// The emulated camera (0 to 5) that shows this colour, or -1.
+int EmulatedCamera(QRgb colour)
+{
+    for (int i = 0; i < int(std::size(EMULATED_COLOURS)); ++i)
+        if (ColourDistance(colour, EMULATED_COLOURS[i]) <= COLOUR_TOLERANCE)
+            return i;
+    return -1;
+}
+
+// True when the frame shows six different emulated cameras, one per cell:
+// a channel that fell back to black, or repeats another, fails.
+bool ShowsSixEmulatedCameras(const QImage& image, const char* pszWhich)
+{
+    std::vector<int> anCameras;
+    std::printf("%s frame:", pszWhich);
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+    {
+        const QRgb colour = SampleCell(image, i);
+        const int nCamera = EmulatedCamera(colour);
+        anCameras.push_back(nCamera);
+        if (nCamera >= 0)
+            std::printf(" camera %d", nCamera + 1);
+        else
+            std::printf(" #%06x", unsigned(colour) & 0xffffffu);
+    }
+    std::printf("\n");
+    std::sort(anCameras.begin(), anCameras.end());
+    return anCameras.front() >= 0 && std::unique(anCameras.begin(), anCameras.end()) == anCameras.end();
+}
+
+// Reads back the frame in the middle of the recording and its last one.
+bool CheckEmulatedCameras(const QString& strPath, int nFrames)
+{
+    const int nMiddle = nFrames / 2;
+    const int nLast = nFrames - 1;
+    std::map<int, QImage> mapImages = ReadVideoFrames(strPath, {nMiddle, nLast});
+    const bool bMiddle = ShowsSixEmulatedCameras(mapImages[nMiddle], "middle");
+    const bool bLast = ShowsSixEmulatedCameras(mapImages[nLast], "last");
+    return bMiddle && bLast;
+}
+
 int Run(const SOptions& options, const QString& strWorkDir)
 {
     g_settings.SetOutputFormat(SIZE_1920X1080, RATE_30);
@@ -184,6 +309,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
     g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(), options.strRtmpUrl);
     g_settings.sync();
 
+    QElapsedTimer timerSinceInit;
+    timerSinceInit.start();
     if (!g_capture.Init())
     {
         std::fprintf(stderr, "bench_pipeline: no usable capture device\n");
@@ -191,10 +318,14 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
     if (g_capture.GetOrderedDeviceCount() < CKVCapture::CHANNEL_COUNT)
     {
-        std::fprintf(stderr, "bench_pipeline: %d devices, six needed (VISTREL_VIRTUAL_VIDEO=6)\n",
-                     g_capture.GetOrderedDeviceCount());
+        std::fprintf(stderr, "bench_pipeline: %d devices, six needed (%s)\n", g_capture.GetOrderedDeviceCount(),
+                     options.bEmulatedCameras ? "VISTREL_V4L2EMU with libv4l2emu.so preloaded"
+                                              : "VISTREL_VIRTUAL_VIDEO=6");
+        g_capture.Uninit();
         return 1;
     }
+    if (options.bEmulatedCameras)
+        PrintDevices();
 
     // Previews as the program shows them: the output and one small window
     // per channel.
@@ -250,6 +381,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
 
     CBenchNotify notify;
     g_capture.AddNotify(&notify);
+    if (options.bRealtime && !WaitForFirstFrames(listChannelWindows))
+        std::fprintf(stderr, "bench_pipeline: not every channel shows a picture yet\n");
     // Cameras and mixer settle before anything is measured.
     RunEventsFor(2000);
 
@@ -265,6 +398,14 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
 
     const QString strPath = QDir(strWorkDir).filePath(QStringLiteral("bench.mp4"));
+    // Asked for its statistics right before the recording, once its period
+    // is over, the engine logs the late ticks so far; the mark after it
+    // tells them from those of the recording.
+    RunEventsFor(int(std::max<qint64>(0, STATISTICS_PERIOD_MS + 500 - timerSinceInit.elapsed())));
+    float fByteRate = 0;
+    float fFrameRate = 0;
+    g_capture.GetStatistics(fByteRate, fFrameRate);
+    std::fprintf(stderr, "bench_pipeline: recording starts\n");
     const double dCpuStart = ProcessCpuMs();
     if (!g_capture.StartRecord(strPath, options.strRtmpUrl))
     {
@@ -286,7 +427,11 @@ int Run(const SOptions& options, const QString& strWorkDir)
         while (timer.elapsed() < qint64(options.nSeconds) * 1000)
         {
             RunEventsFor(int(std::min<qint64>(1000, qint64(options.nSeconds) * 1000 - timer.elapsed())));
+            // As the output panel does every second; what the engine logs
+            // covers the recording up to the mark.
+            g_capture.GetStatistics(fByteRate, fFrameRate);
             const qint64 nNowMs = timer.elapsed();
+            std::fprintf(stderr, "bench_pipeline: %.1f s recorded\n", double(nNowMs) / 1000.0);
             const uint64_t nFrames = g_capture.GetVideoFramesEncoded();
             if (nNowMs > nLastMs)
             {
@@ -306,6 +451,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
     g_capture.StopRecord();
     const double dCpuMs = ProcessCpuMs() - dCpuStart;
+    std::fprintf(stderr, "bench_pipeline: recording stopped\n");
 
     timerClock.stop();
     g_capture.RemoveNotify(&notify);
@@ -326,12 +472,22 @@ int Run(const SOptions& options, const QString& strWorkDir)
             std::fprintf(stderr, "bench_pipeline: cannot keep the recording as %s\n", qPrintable(options.strKeep));
     }
 
+    bool bPicturesRight = true;
+    if (options.bEmulatedCameras)
+    {
+        PrintEmulatorFrames();
+        bPicturesRight = CheckEmulatedCameras(strPath, nFrames);
+        if (!bPicturesRight)
+            std::fprintf(stderr, "bench_pipeline: the recording does not show the six emulated cameras\n");
+    }
+
     if (options.bRealtime)
     {
         int nPresented = pOutputWindow ? pOutputWindow->GetPresentedFrames() : 0;
         std::printf("output preview: %d frames presented\n", nPresented);
         std::printf("median output frame rate: %.1f fps over %zu seconds (target %d)\n", Median(adRates),
                     adRates.size(), FRAME_RATE);
+        std::printf("CPU per recorded frame: %.2f ms (%.0f ms over %d frames)\n", dCpuMs / nFrames, dCpuMs, nFrames);
         std::printf("recorded frames: %d of %d = %.2f %% (target >= 99.5 %%)\n", nFrames, nExpected,
                     100.0 * nFrames / nExpected);
     }
@@ -341,7 +497,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
         std::printf("vistrel: %d frames recorded, %.0f ms CPU, %.2f ms/frame\n", nFrames, dCpuMs, dCpuMs / nFrames);
         std::printf("vistrel_cpu_ms_per_frame %.3f\n", dCpuMs / nFrames);
     }
-    return notify.m_nErrors.load() == 0 ? 0 : 1;
+    return notify.m_nErrors.load() == 0 && bPicturesRight ? 0 : 1;
 }
 }
 
@@ -352,7 +508,7 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: %s [--frames N] [--logo PATH] [--keep PATH]\n"
-                     "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH]\n",
+                     "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH] [--emulated-cameras]\n",
                      argv[0], argv[0]);
         return 2;
     }
@@ -363,9 +519,18 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    setenv("VISTREL_NO_V4L2", "1", 1);
-    if (!std::getenv("VISTREL_VIRTUAL_VIDEO"))
-        setenv("VISTREL_VIRTUAL_VIDEO", "6", 1);
+    if (options.bEmulatedCameras)
+    {
+        // Only the cameras: a missing one must not be made up by a virtual.
+        setenv("VISTREL_NO_V4L2", "0", 1);
+        setenv("VISTREL_VIRTUAL_VIDEO", "0", 1);
+    }
+    else
+    {
+        setenv("VISTREL_NO_V4L2", "1", 1);
+        if (!std::getenv("VISTREL_VIRTUAL_VIDEO"))
+            setenv("VISTREL_VIRTUAL_VIDEO", "6", 1);
+    }
     // The real-time run shows its previews on the display it is given.
     if (!options.bRealtime || !std::getenv("DISPLAY"))
         setenv("QT_QPA_PLATFORM", "offscreen", 1);
