@@ -102,6 +102,9 @@ bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4]
     if (nSrcWidth == nDstWidth && nSrcHeight == nDstHeight &&
         PackPlanarToYuyv(apSrc, anSrcStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, pDst, nDstStride))
         return true;
+    if (IsPlanarYuv(eSrcFormat) && !(nDstWidth & 1))
+        return ScalePlanarToYuyv(apSrc, anSrcStride, eSrcFormat, nSrcWidth, nSrcHeight, bFullRange, pDst, nDstStride,
+                                 nDstWidth, nDstHeight);
     if (eSrcFormat == AV_PIX_FMT_YUYV422)
         apSource[0] = PaddedSource(apSrc[0], anSrcStride[0], nSrcWidth, nSrcHeight, &anStride[0]);
     if (!(nDstWidth & 1))
@@ -117,6 +120,31 @@ bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4]
         std::memcpy(pDst + size_t(y) * size_t(nDstStride), m_abTarget.data() + size_t(y) * size_t(nPadded),
                     size_t(nDstWidth) * 2);
     return true;
+}
+
+bool CYuyvScaler::IsPlanarYuv(int eFormat)
+{
+    return eFormat == AV_PIX_FMT_YUV420P || eFormat == AV_PIX_FMT_YUV422P || eFormat == AV_PIX_FMT_YUV444P ||
+           eFormat == AV_PIX_FMT_YUV440P;
+}
+
+bool CYuyvScaler::ScalePlanarToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat,
+                                    int nSrcWidth, int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride,
+                                    int nDstWidth, int nDstHeight)
+{
+    // Scaled as planes in the source's own range, then narrowed while
+    // packing: libswscale's range conversion runs on its slow general path
+    // and took twice as long as scaling and packing together.
+    const size_t nLuma = size_t(nDstWidth) * size_t(nDstHeight);
+    const size_t nChroma = nLuma / 2;
+    m_abPlanar.resize(nLuma + 2 * nChroma + FRAME_READ_PADDING);
+    uint8_t* apPlanes[4] = {m_abPlanar.data(), m_abPlanar.data() + nLuma, m_abPlanar.data() + nLuma + nChroma, nullptr};
+    const int anStrides[4] = {nDstWidth, nDstWidth / 2, nDstWidth / 2, 0};
+    if (!Prepare(eSrcFormat, nSrcWidth, nSrcHeight, false, AV_PIX_FMT_YUV422P, nDstWidth, nDstHeight) ||
+        sws_scale(m_pSws, apSrc, anSrcStride, 0, nSrcHeight, apPlanes, anStrides) <= 0)
+        return false;
+    return PackPlanarToYuyv(apPlanes, anStrides, AV_PIX_FMT_YUV422P, nDstWidth, nDstHeight, bFullRange, pDst,
+                            nDstStride);
 }
 
 bool CYuyvScaler::FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* pDst,

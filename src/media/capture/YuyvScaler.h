@@ -32,6 +32,10 @@ public:
                   int eDstFormat, int nDstWidth, int nDstHeight);
 
 private:
+    static bool IsPlanarYuv(int eFormat);
+    bool ScalePlanarToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
+                           int nSrcHeight, bool bFullRange, uint8_t* pDst, int nDstStride, int nDstWidth,
+                           int nDstHeight);
     // Where libswscale may read an odd-width YUYV source safely.
     const uint8_t* PaddedSource(const uint8_t* pSrc, int nSrcStride, int nWidth, int nHeight, int* pnStride);
     // A context for this conversion, made anew only when it changes.
@@ -45,5 +49,6 @@ private:
     int m_anParams[7] = {};
     std::vector<uint8_t> m_abSource;
     std::vector<uint8_t> m_abTarget;
+    std::vector<uint8_t> m_abPlanar;
 };
 }
