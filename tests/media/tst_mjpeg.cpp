@@ -5,6 +5,7 @@
 #include "media/capture/CaptureDevice.h"
 #include "media/capture/PacketDecoder.h"
 #include "media/capture/PacketFeed.h"
+#include "media/capture/ReducedSize.h"
 #include "media/mixer/CVideoMixer.h"
 
 #include <QtTest>
@@ -260,7 +261,7 @@ void TestMjpeg::lowresCoversRequestedSize()
     QFETCH(int, nHeight);
     QFETCH(int, nMax);
     QFETCH(int, nExpected);
-    QCOMPARE(CPacketDecoder::ChooseLowres(nSrcWidth, nSrcHeight, nWidth, nHeight, nMax), nExpected);
+    QCOMPARE(ChooseReduction(nSrcWidth, nSrcHeight, nWidth, nHeight, nMax), nExpected);
 }
 
 void TestMjpeg::reducedDecodeShowsFullPicture_data()

@@ -252,16 +252,14 @@ void CCaptureDevice::RunDeferred(IDeferredProducer* pProducer, int nWidth, int n
     }
 }
 
-bool CCaptureDevice::HasCallback()
-{
-    std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
-    return m_pfnCallback != nullptr;
-}
-
 bool CCaptureDevice::IsCallbackDue(std::chrono::steady_clock::time_point tpLastDecode)
 {
-    return HasCallback() &&
-           std::chrono::steady_clock::now() - tpLastDecode >= std::chrono::microseconds(m_nCallbackIntervalUs.load());
+    {
+        std::lock_guard<std::recursive_mutex> lock(m_mutexCallback);
+        if (!m_pfnCallback)
+            return false;
+    }
+    return std::chrono::steady_clock::now() - tpLastDecode >= std::chrono::microseconds(m_nCallbackIntervalUs.load());
 }
 
 bool CCaptureDevice::Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride)

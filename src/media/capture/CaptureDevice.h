@@ -63,7 +63,6 @@ private:
     // Publishes a frame and hands it to the callback; false when the
     // capture is to end.
     bool Deliver(std::unique_ptr<SCapturedFrame> pBack, int nStride);
-    bool HasCallback();
     // The callback alone asks for a picture: one was last decoded at
     // tpLastDecode, at least an interval ago.
     bool IsCallbackDue(std::chrono::steady_clock::time_point tpLastDecode);

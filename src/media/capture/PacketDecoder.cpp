@@ -39,11 +39,6 @@ CPacketDecoder::~CPacketDecoder()
     Close();
 }
 
-int CPacketDecoder::ChooseLowres(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight, int nMaxLowres)
-{
-    return ChooseReduction(nSrcWidth, nSrcHeight, nDstWidth, nDstHeight, nMaxLowres);
-}
-
 void CPacketDecoder::Close()
 {
     av_frame_free(&m_pFrame);
@@ -70,7 +65,7 @@ bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHei
         return false;
     }
     // Must be set before opening; the decoder sizes its pictures by it.
-    m_nLowres = ChooseLowres(pParams->width, pParams->height, nWidth, nHeight, pCodec->max_lowres);
+    m_nLowres = ChooseReduction(pParams->width, pParams->height, nWidth, nHeight, pCodec->max_lowres);
     m_pContext->lowres = m_nLowres;
     if (avcodec_open2(m_pContext, pCodec, nullptr) < 0)
     {

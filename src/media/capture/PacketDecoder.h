@@ -29,12 +29,6 @@ public:
     CPacketDecoder(const CPacketDecoder&) = delete;
     CPacketDecoder& operator=(const CPacketDecoder&) = delete;
 
-    // The reduction (0: full size, n: 1/2^n) that decodes a picture of
-    // nSrcWidth x nSrcHeight at the smallest size still at least
-    // nDstWidth x nDstHeight, never beyond nMaxLowres; 0 when a size is
-    // unknown.
-    static int ChooseLowres(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight, int nMaxLowres);
-
     // Pictures as pParams describes them (codec, and the size when known),
     // to nWidth x nHeight.
     bool Open(const AVCodecParameters* pParams, int nWidth, int nHeight);
