@@ -13,7 +13,8 @@
 //                  [--emulated-cameras]
 //       records (and streams to URL) for S seconds (60) with the output and
 //       channel previews shown, and prints the frame rate of every second,
-//       their median, the process CPU time per recorded frame and, last,
+//       their median, the process CPU time per recorded frame, the mixer's
+//       late ticks during the recording and, last,
 //       the recorded frames as a share of S x 30. With --emulated-cameras
 //       the six channels take the first six V4L2 cameras instead of
 //       virtual ones (the emulated cameras of tests/support/v4l2emu,
@@ -84,10 +85,6 @@ const int COLOUR_TOLERANCE = 60;
 // The first frames can take a while with cameras that start streaming only
 // once their pictures are prepared.
 const int FIRST_FRAMES_TIMEOUT_MS = 30000;
-// The engine logs the mixer's late ticks (counted from the mixer's start)
-// when asked for its statistics once its period, restarted when it is
-// initialised and when a recording starts, has run this long.
-const int STATISTICS_PERIOD_MS = 5000;
 
 struct SOptions
 {
@@ -309,8 +306,6 @@ int Run(const SOptions& options, const QString& strWorkDir)
     g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(), options.strRtmpUrl);
     g_settings.sync();
 
-    QElapsedTimer timerSinceInit;
-    timerSinceInit.start();
     if (!g_capture.Init())
     {
         std::fprintf(stderr, "bench_pipeline: no usable capture device\n");
@@ -398,14 +393,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
 
     const QString strPath = QDir(strWorkDir).filePath(QStringLiteral("bench.mp4"));
-    // Asked for its statistics right before the recording, once its period
-    // is over, the engine logs the late ticks so far; the mark after it
-    // tells them from those of the recording.
-    RunEventsFor(int(std::max<qint64>(0, STATISTICS_PERIOD_MS + 500 - timerSinceInit.elapsed())));
-    float fByteRate = 0;
-    float fFrameRate = 0;
-    g_capture.GetStatistics(fByteRate, fFrameRate);
-    std::fprintf(stderr, "bench_pipeline: recording starts\n");
+    uint64_t nLateStart = 0;
+    g_capture.GetLateTicks(nLateStart);
     const double dCpuStart = ProcessCpuMs();
     if (!g_capture.StartRecord(strPath, options.strRtmpUrl))
     {
@@ -427,11 +416,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
         while (timer.elapsed() < qint64(options.nSeconds) * 1000)
         {
             RunEventsFor(int(std::min<qint64>(1000, qint64(options.nSeconds) * 1000 - timer.elapsed())));
-            // As the output panel does every second; what the engine logs
-            // covers the recording up to the mark.
-            g_capture.GetStatistics(fByteRate, fFrameRate);
             const qint64 nNowMs = timer.elapsed();
-            std::fprintf(stderr, "bench_pipeline: %.1f s recorded\n", double(nNowMs) / 1000.0);
             const uint64_t nFrames = g_capture.GetVideoFramesEncoded();
             if (nNowMs > nLastMs)
             {
@@ -451,7 +436,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
     g_capture.StopRecord();
     const double dCpuMs = ProcessCpuMs() - dCpuStart;
-    std::fprintf(stderr, "bench_pipeline: recording stopped\n");
+    uint64_t nLateEnd = nLateStart;
+    g_capture.GetLateTicks(nLateEnd);
 
     timerClock.stop();
     g_capture.RemoveNotify(&notify);
@@ -488,6 +474,8 @@ int Run(const SOptions& options, const QString& strWorkDir)
         std::printf("median output frame rate: %.1f fps over %zu seconds (target %d)\n", Median(adRates),
                     adRates.size(), FRAME_RATE);
         std::printf("CPU per recorded frame: %.2f ms (%.0f ms over %d frames)\n", dCpuMs / nFrames, dCpuMs, nFrames);
+        std::printf("late ticks: %llu during the recording (target 0)\n",
+                    static_cast<unsigned long long>(nLateEnd - nLateStart));
         std::printf("recorded frames: %d of %d = %.2f %% (target >= 99.5 %%)\n", nFrames, nExpected,
                     100.0 * nFrames / nExpected);
     }

@@ -89,20 +89,4 @@ DISPLAY=":$display" QT_QPA_PLATFORM=xcb env "${run_env[@]}" "$bench" "${bench_ar
 nginx_started=
 awk '/PUBLISH/ { for (i = 1; i < NF; ++i) if ($i == "-") { printf "stream: nginx received %d bytes\n", $(i + 1); break } }' \
     "$work/nginx/access.log" 2>/dev/null || true
-# The engine logs the mixer's late ticks, counted from the mixer's start,
-# about every five seconds; the bench marks the recording's start and its
-# seconds, so the last report tells how much of the recording it covers.
-late=$(awk '
-    /^bench_pipeline: recording starts/ { recording = 1 }
-    /^bench_pipeline: recording stopped/ { recording = 0 }
-    /^output: .* late ticks$/ {
-        if (recording) { last = $(NF - 2); pending = 1 } else before = $(NF - 2)
-    }
-    /^bench_pipeline: .* s recorded$/ { if (pending) { covered = $2; pending = 0 } }
-    END {
-        if (covered) printf "late ticks: %d in the first %s s of the recording (target 0)\n", last - before, covered
-        else print "late ticks: not reported"
-    }' "$work/bench.err")
-head -n -1 "$work/bench.out"
-echo "$late"
-tail -n 1 "$work/bench.out"
+cat "$work/bench.out"

@@ -116,6 +116,9 @@ public:
     uint64_t GetByteRate() const;
     // The output's frame rate and the mixer's late ticks, on stderr.
     void LogOutputStatistics(float fFrameRate) const;
+    // Ticks the mixer ran late since it was created (frames the output
+    // repeated because the machine fell behind); false without a mixer.
+    bool GetLateTicks(uint64_t& nLateTicks) const;
     // Bytes finishing the file still writes: its index, and the packets
     // waiting for its next fragment.
     uint64_t GetFinishReserve() const;

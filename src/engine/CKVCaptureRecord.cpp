@@ -341,10 +341,15 @@ void CKVCapture::LogOutputStatistics(float fFrameRate) const
     // A late tick is a frame the output repeated because the machine fell
     // behind; with the rate it tells a slow source from a slow machine.
     uint64_t nLateTicks = 0;
-    if (!m_hMixer || !KVS_GetVideoMixerLateTicks(m_hMixer, &nLateTicks))
+    if (!GetLateTicks(nLateTicks))
         return;
     Platform::DebugOutput(
         QStringLiteral("output: %1 frames/s, %2 late ticks").arg(double(fFrameRate), 0, 'f', 1).arg(nLateTicks));
+}
+
+bool CKVCapture::GetLateTicks(uint64_t& nLateTicks) const
+{
+    return m_hMixer && KVS_GetVideoMixerLateTicks(m_hMixer, &nLateTicks);
 }
 
 uint64_t CKVCapture::GetByteRate() const
