@@ -1375,44 +1375,39 @@ extern "C" int poll(struct pollfd* pFds, nfds_t nCount, int nTimeoutMs)
     }
 }
 
+// The four path stat calls differ only in their structure, which has the
+// same layout in all of them on this platform.
+template <typename TStat> int StatPath(int (*pfnReal)(const char*, TStat*), const char* pszPath, TStat* pStat)
+{
+    const int nNode = DevNode(pszPath);
+    if (nNode >= 0 && g_bInitialised)
+        return StatNode(nNode, reinterpret_cast<struct stat*>(pStat));
+    std::string strStorage;
+    return pfnReal(MapPath(pszPath, strStorage), pStat);
+}
+
 extern "C" int stat(const char* pszPath, struct stat* pStat)
 {
     REAL(stat);
-    const int nNode = DevNode(pszPath);
-    if (nNode >= 0 && g_bInitialised)
-        return StatNode(nNode, pStat);
-    std::string strStorage;
-    return s_real(MapPath(pszPath, strStorage), pStat);
+    return StatPath(s_real, pszPath, pStat);
 }
 
 extern "C" int stat64(const char* pszPath, struct stat64* pStat)
 {
     REAL(stat64);
-    const int nNode = DevNode(pszPath);
-    if (nNode >= 0 && g_bInitialised)
-        return StatNode(nNode, reinterpret_cast<struct stat*>(pStat));
-    std::string strStorage;
-    return s_real(MapPath(pszPath, strStorage), pStat);
+    return StatPath(s_real, pszPath, pStat);
 }
 
 extern "C" int lstat(const char* pszPath, struct stat* pStat)
 {
     REAL(lstat);
-    const int nNode = DevNode(pszPath);
-    if (nNode >= 0 && g_bInitialised)
-        return StatNode(nNode, pStat);
-    std::string strStorage;
-    return s_real(MapPath(pszPath, strStorage), pStat);
+    return StatPath(s_real, pszPath, pStat);
 }
 
 extern "C" int lstat64(const char* pszPath, struct stat64* pStat)
 {
     REAL(lstat64);
-    const int nNode = DevNode(pszPath);
-    if (nNode >= 0 && g_bInitialised)
-        return StatNode(nNode, reinterpret_cast<struct stat*>(pStat));
-    std::string strStorage;
-    return s_real(MapPath(pszPath, strStorage), pStat);
+    return StatPath(s_real, pszPath, pStat);
 }
 
 extern "C" int statx(int dirfd, const char* pszPath, int nFlags, unsigned int nMask, struct statx* pStat)
