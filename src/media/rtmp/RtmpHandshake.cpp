@@ -94,25 +94,6 @@ bool ReceiveAll(int hSocket, uint8_t* pData, size_t nLength, Clock::time_point d
     }
     return true;
 }
-
-// Non-blocking connect to one resolved address; -1 on failure.
-int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
-{
-    int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
-    if (hSocket < 0)
-        return -1;
-    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
-        return hSocket;
-    if (errno == EINPROGRESS && WaitFor(hSocket, POLLOUT, deadline))
-    {
-        int nError = 0;
-        socklen_t nSize = sizeof(nError);
-        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
-            return hSocket;
-    }
-    close(hSocket);
-    return -1;
-}
 }
 
 bool ParseRtmpAddress(const std::string& strUrl, CRtmpAddress& address)
@@ -178,7 +159,7 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
 
     int hSocket = -1;
     for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && Remaining(deadline) > 0; pInfo = pInfo->ai_next)
-        hSocket = ConnectTo(pInfo, deadline);
+        hSocket = KVMedia::ConnectTo(pInfo, [deadline](int hNew) { return WaitFor(hNew, POLLOUT, deadline); });
     freeaddrinfo(pList);
     if (hSocket < 0)
         return false;
