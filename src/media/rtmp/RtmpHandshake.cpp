@@ -1,6 +1,7 @@
 #include "media/rtmp/RtmpHandshake.h"
 
 #include "media/rtmp/HostLookup.h"
+#include "media/rtmp/UrlAuthority.h"
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
@@ -107,43 +108,15 @@ bool ParseRtmpAddress(const std::string& strUrl, CRtmpAddress& address)
     if (nAt != std::string::npos)
         strAuthority = strAuthority.substr(nAt + 1);
 
-    std::string strHost = strAuthority;
+    std::string strHost;
     std::string strPort;
-    if (!strAuthority.empty() && strAuthority[0] == '[')
-    {
-        size_t nClose = strAuthority.find(']');
-        if (nClose == std::string::npos)
-            return false;
-        strHost = strAuthority.substr(1, nClose - 1);
-        std::string strRest = strAuthority.substr(nClose + 1);
-        if (!strRest.empty())
-        {
-            if (strRest[0] != ':')
-                return false;
-            strPort = strRest.substr(1);
-        }
-    }
-    else
-    {
-        size_t nColon = strAuthority.find(':');
-        if (nColon != std::string::npos)
-        {
-            strHost = strAuthority.substr(0, nColon);
-            strPort = strAuthority.substr(nColon + 1);
-        }
-    }
-    if (strHost.empty())
+    bool bHasPort = false;
+    if (!KVMedia::SplitAuthority(strAuthority, strHost, strPort, bHasPort) || strHost.empty())
         return false;
-
+    // "host:" with nothing after the colon keeps the default port.
     int nPort = 1935;
-    if (!strPort.empty())
-    {
-        if (strPort.size() > 5 || strPort.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        nPort = std::stoi(strPort);
-        if (nPort < 1 || nPort > 65535)
-            return false;
-    }
+    if (!strPort.empty() && !KVMedia::ParsePort(strPort, nPort))
+        return false;
     address.strHost = strHost;
     address.nPort = nPort;
     return true;
