@@ -7,10 +7,6 @@
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
