@@ -201,6 +201,14 @@ void CTestRtmpQueue::OnParseAddress()
     QVERIFY(ParseRtmpAddress("rtmp://user:pw@[::1]:2000/live/x", address));
     QCOMPARE(address.strHost, std::string("::1"));
     QCOMPARE(address.nPort, 2000);
+    // A colon with no port after it, and a bracketed host without one, keep
+    // the default; the parts are split as for http:// URLs.
+    QVERIFY(ParseRtmpAddress("rtmp://host:/live", address));
+    QCOMPARE(address.strHost, std::string("host"));
+    QCOMPARE(address.nPort, 1935);
+    QVERIFY(ParseRtmpAddress("rtmp://[::1]/live", address));
+    QCOMPARE(address.strHost, std::string("::1"));
+    QCOMPARE(address.nPort, 1935);
 
     QVERIFY(!ParseRtmpAddress("", address));
     QVERIFY(!ParseRtmpAddress("http://127.0.0.1/live", address));
@@ -209,6 +217,9 @@ void CTestRtmpQueue::OnParseAddress()
     QVERIFY(!ParseRtmpAddress("rtmp://host:99999/live", address));
     QVERIFY(!ParseRtmpAddress("rtmp://host:12ab/live", address));
     QVERIFY(!ParseRtmpAddress("rtmp://host:0/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://[::1/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://[::1]x/live", address));
+    QVERIFY(!ParseRtmpAddress("rtmp://host:1:2/live", address));
 }
 
 QTEST_GUILESS_MAIN(CTestRtmpQueue)

@@ -2,6 +2,7 @@
 
 #include "platform/Platform.h"
 
+#include <cerrno>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -9,6 +10,7 @@
 
 #include <netdb.h>
 #include <sys/socket.h>
+#include <unistd.h>
 
 namespace KVMedia
 {
@@ -62,5 +64,23 @@ addrinfo* LookUpHost(const std::string& strHost, int nPort, std::chrono::steady_
             return nullptr;
         }
     }
+}
+
+int ConnectTo(const addrinfo* pInfo, const std::function<bool(int hSocket)>& fnWaitWritable)
+{
+    const int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
+    if (hSocket < 0)
+        return -1;
+    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
+        return hSocket;
+    if (errno == EINPROGRESS && fnWaitWritable(hSocket))
+    {
+        int nError = 0;
+        socklen_t nSize = sizeof(nError);
+        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
+            return hSocket;
+    }
+    close(hSocket);
+    return -1;
 }
 }

@@ -1,4 +1,5 @@
-// Name resolution with a time limit, for the RTMP and upgrade clients.
+// Name resolution and connecting with a time limit, for the RTMP and upgrade
+// clients.
 #pragma once
 
 #include <chrono>
@@ -15,4 +16,9 @@ namespace KVMedia
 // caller frees a list it gets with freeaddrinfo.
 addrinfo* LookUpHost(const std::string& strHost, int nPort, std::chrono::steady_clock::time_point deadline,
                      const std::function<bool()>& fnCancelled = nullptr);
+
+// A non-blocking connect to one resolved address. fnWaitWritable waits for
+// the socket to turn writable and answers false when the caller gives up
+// (time-out, stop). The connected socket stays non-blocking; -1 on failure.
+int ConnectTo(const addrinfo* pInfo, const std::function<bool(int hSocket)>& fnWaitWritable);
 }

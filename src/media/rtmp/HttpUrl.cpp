@@ -1,5 +1,7 @@
 #include "media/rtmp/HttpUrl.h"
 
+#include "media/rtmp/UrlAuthority.h"
+
 #include <strings.h>
 
 namespace
@@ -12,43 +14,6 @@ bool HasUnsafeCharacter(const std::string& str)
         if (c <= 0x20 || c == 0x7f)
             return true;
     return false;
-}
-
-bool ParsePort(const std::string& strPort, int& nPort)
-{
-    if (strPort.empty() || strPort.size() > 5 || strPort.find_first_not_of("0123456789") != std::string::npos)
-        return false;
-    nPort = std::stoi(strPort);
-    return nPort >= 1 && nPort <= 65535;
-}
-
-// strAuthority is "host", "host:port", "[v6]" or "[v6]:port".
-bool SplitAuthority(const std::string& strAuthority, std::string& strHost, std::string& strPort, bool& bHasPort)
-{
-    bHasPort = false;
-    size_t nHostEnd = 0;
-    if (!strAuthority.empty() && strAuthority[0] == '[')
-    {
-        const size_t nClose = strAuthority.find(']');
-        if (nClose == std::string::npos)
-            return false;
-        strHost = strAuthority.substr(1, nClose - 1);
-        nHostEnd = nClose + 1;
-    }
-    else
-    {
-        nHostEnd = strAuthority.find(':');
-        if (nHostEnd == std::string::npos)
-            nHostEnd = strAuthority.size();
-        strHost = strAuthority.substr(0, nHostEnd);
-    }
-    if (nHostEnd == strAuthority.size())
-        return true;
-    if (strAuthority[nHostEnd] != ':')
-        return false;
-    bHasPort = true;
-    strPort = strAuthority.substr(nHostEnd + 1);
-    return true;
 }
 }
 
@@ -79,13 +44,13 @@ bool ParseHttpUrl(const std::string& strUrl, CHttpUrl& url, std::string& strErro
     std::string strHost;
     std::string strPort;
     bool bHasPort = false;
-    if (!SplitAuthority(strAuthority, strHost, strPort, bHasPort) || strHost.empty())
+    if (!KVMedia::SplitAuthority(strAuthority, strHost, strPort, bHasPort) || strHost.empty())
     {
         strError = "the URL has no host";
         return false;
     }
     int nPort = 80;
-    if (bHasPort && !ParsePort(strPort, nPort))
+    if (bHasPort && !KVMedia::ParsePort(strPort, nPort))
     {
         strError = "the URL's port is not a number from 1 to 65535";
         return false;

@@ -1,15 +1,12 @@
 #include "media/rtmp/RtmpHandshake.h"
 
 #include "media/rtmp/HostLookup.h"
+#include "media/rtmp/UrlAuthority.h"
 #include "platform/Platform.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
-#include <thread>
 #include <cstdint>
 #include <cstring>
 #include <fcntl.h>
@@ -94,25 +91,6 @@ bool ReceiveAll(int hSocket, uint8_t* pData, size_t nLength, Clock::time_point d
     }
     return true;
 }
-
-// Non-blocking connect to one resolved address; -1 on failure.
-int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
-{
-    int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
-    if (hSocket < 0)
-        return -1;
-    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
-        return hSocket;
-    if (errno == EINPROGRESS && WaitFor(hSocket, POLLOUT, deadline))
-    {
-        int nError = 0;
-        socklen_t nSize = sizeof(nError);
-        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
-            return hSocket;
-    }
-    close(hSocket);
-    return -1;
-}
 }
 
 bool ParseRtmpAddress(const std::string& strUrl, CRtmpAddress& address)
@@ -126,43 +104,15 @@ bool ParseRtmpAddress(const std::string& strUrl, CRtmpAddress& address)
     if (nAt != std::string::npos)
         strAuthority = strAuthority.substr(nAt + 1);
 
-    std::string strHost = strAuthority;
+    std::string strHost;
     std::string strPort;
-    if (!strAuthority.empty() && strAuthority[0] == '[')
-    {
-        size_t nClose = strAuthority.find(']');
-        if (nClose == std::string::npos)
-            return false;
-        strHost = strAuthority.substr(1, nClose - 1);
-        std::string strRest = strAuthority.substr(nClose + 1);
-        if (!strRest.empty())
-        {
-            if (strRest[0] != ':')
-                return false;
-            strPort = strRest.substr(1);
-        }
-    }
-    else
-    {
-        size_t nColon = strAuthority.find(':');
-        if (nColon != std::string::npos)
-        {
-            strHost = strAuthority.substr(0, nColon);
-            strPort = strAuthority.substr(nColon + 1);
-        }
-    }
-    if (strHost.empty())
+    bool bHasPort = false;
+    if (!KVMedia::SplitAuthority(strAuthority, strHost, strPort, bHasPort) || strHost.empty())
         return false;
-
+    // "host:" with nothing after the colon keeps the default port.
     int nPort = 1935;
-    if (!strPort.empty())
-    {
-        if (strPort.size() > 5 || strPort.find_first_not_of("0123456789") != std::string::npos)
-            return false;
-        nPort = std::stoi(strPort);
-        if (nPort < 1 || nPort > 65535)
-            return false;
-    }
+    if (!strPort.empty() && !KVMedia::ParsePort(strPort, nPort))
+        return false;
     address.strHost = strHost;
     address.nPort = nPort;
     return true;
@@ -178,7 +128,7 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
 
     int hSocket = -1;
     for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && Remaining(deadline) > 0; pInfo = pInfo->ai_next)
-        hSocket = ConnectTo(pInfo, deadline);
+        hSocket = KVMedia::ConnectTo(pInfo, [deadline](int hNew) { return WaitFor(hNew, POLLOUT, deadline); });
     freeaddrinfo(pList);
     if (hSocket < 0)
         return false;

@@ -200,27 +200,9 @@ int CUpgradeClient::Connect()
         return -1;
     int hSocket = -1;
     for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && !IsStopping(); pInfo = pInfo->ai_next)
-        hSocket = ConnectTo(pInfo, deadline);
+        hSocket = KVMedia::ConnectTo(pInfo, [this, deadline](int hNew) { return WaitSocket(hNew, POLLOUT, deadline); });
     freeaddrinfo(pList);
     return hSocket;
-}
-
-int CUpgradeClient::ConnectTo(const addrinfo* pInfo, Clock::time_point deadline)
-{
-    const int hSocket = socket(pInfo->ai_family, pInfo->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, pInfo->ai_protocol);
-    if (hSocket < 0)
-        return -1;
-    if (connect(hSocket, pInfo->ai_addr, pInfo->ai_addrlen) == 0)
-        return hSocket;
-    if (errno == EINPROGRESS && WaitSocket(hSocket, POLLOUT, deadline))
-    {
-        int nError = 0;
-        socklen_t nSize = sizeof(nError);
-        if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
-            return hSocket;
-    }
-    close(hSocket);
-    return -1;
 }
 
 bool CUpgradeClient::WaitSocket(int hSocket, short nEvents, Clock::time_point deadline)

@@ -33,7 +33,6 @@ private:
     void Run();
     // A connected socket, or -1.
     int Connect();
-    int ConnectTo(const addrinfo* pInfo, Clock::time_point deadline);
     // False when the connection ended without an answer.
     bool Exchange(int hSocket);
     bool WaitForReport(std::vector<uint8_t>& vecRequest);
