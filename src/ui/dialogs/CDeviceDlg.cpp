@@ -311,10 +311,6 @@ void CDeviceDlg::OnVideoDeviceChanged(int nIndex)
         ReadSliders();
         UpdateSignalStatus();
     }
-    else
-    {
-        m_pPosition->setCurrentIndex(0);
-    }
     m_pPosition->setEnabled(nIndex != 0);
 }
 
