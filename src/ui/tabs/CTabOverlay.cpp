@@ -53,12 +53,6 @@ QColor StoredColor(int nWhich)
     return QColor(nRed, nGreen, nBlue);
 }
 
-QString SwatchStyle(const QColor& color)
-{
-    const int nRgb = (color.red() << 16) | (color.green() << 8) | color.blue();
-    return QStringLiteral("background-color:#%1").arg(nRgb, 6, 16, QLatin1Char('0'));
-}
-
 // The layout file's fonts that the system has, each with its index in the
 // file's list.
 void AddInstalledFonts(QComboBox* pCombo)
@@ -403,11 +397,13 @@ void CTabOverlay::LoadStoredState()
                    {CSettings::COLOR_CAPTION_BORDER, m_pLblBorderColor, m_pBtnBorderColor},
                    {CSettings::COLOR_TIME_FONT, m_pLblTimeColor, m_pBtnTimeColor}};
     for (const auto& entry : aColors)
-    {
-        const QColor color = StoredColor(entry.nWhich);
-        entry.pLabel->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
-        entry.pSwatch->setStyleSheet(SwatchStyle(color));
-    }
+        ShowColor(entry.pLabel, entry.pSwatch, StoredColor(entry.nWhich));
+}
+
+void CTabOverlay::ShowColor(QLabel* pValue, QPushButton* pSwatch, const QColor& color)
+{
+    pValue->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
+    pSwatch->setStyleSheet(QStringLiteral("background-color:") + color.name());
 }
 
 void CTabOverlay::FillLogoList(int nCurrent)
@@ -651,8 +647,7 @@ void CTabOverlay::OnBtnOpenColorDlg()
     if (color.isValid())
     {
         g_settings.SetColor(nWhich, color.red(), color.green(), color.blue());
-        pLabel->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
-        pSwatch->setStyleSheet(SwatchStyle(color));
+        ShowColor(pLabel, pSwatch, color);
     }
     OnTimeStateChanged(Qt::Checked);
     OnButtonApply();

@@ -8,6 +8,7 @@
 
 class CLayoutItem;
 class QCheckBox;
+class QColor;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -68,6 +69,8 @@ private:
     void LoadStoredState();
     void ConnectControls();
     void SetClockControlsEnabled(bool bEnable);
+    // A colour as its value and its swatch.
+    static void ShowColor(QLabel* pValue, QPushButton* pSwatch, const QColor& color);
     // Shows logo nLogo (none for -1) again with a new corner or size.
     void ReshowLogo(int nLogo, int nCorner, int nSize);
     // What the engine says about a logo it was asked to show.
