@@ -205,12 +205,8 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     ConnectControls();
     m_timer.setInterval(s_nClockInterval);
 
-    int nShow = 0;
-    int nFont = 0;
-    int nFontSize = 0;
-    int nPosition = 0;
-    g_settings.GetTimeOpt(nShow, nFont, nFontSize, nPosition);
-    if (nShow == 1)
+    // Ticked by LoadStoredState from the stored clock options.
+    if (m_pCkbShowTime->isChecked())
         OnTimeStateChanged(Qt::Checked);
     else
         SetClockControlsEnabled(false);
