@@ -70,7 +70,7 @@ void AddInstalledFonts(QComboBox* pCombo)
 // not have (a font since uninstalled).
 void SelectOrFirst(QComboBox* pCombo, int nIndex)
 {
-    pCombo->setCurrentIndex(nIndex >= 0 && nIndex < pCombo->count() ? nIndex : 0);
+    pCombo->setCurrentIndex(IsValidIndex(nIndex, pCombo->count()) ? nIndex : 0);
 }
 
 // A thumbnail read at icon size. A file declaring a huge picture gets no
@@ -220,7 +220,7 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
         // Read first: applying the text stores the caption data anew.
         const int nBorder = g_settings.GetCaptionDataRecord().nBorder;
         m_pEdtCaption->setText(strCaption);
-        m_pCmbBorder->setCurrentIndex(nBorder >= 0 && nBorder < s_nBorderCount ? nBorder : 0);
+        m_pCmbBorder->setCurrentIndex(IsValidIndex(nBorder, s_nBorderCount) ? nBorder : 0);
         m_pBtnClear->setEnabled(true);
     }
     else
