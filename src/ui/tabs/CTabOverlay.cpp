@@ -66,6 +66,13 @@ void AddInstalledFonts(QComboBox* pCombo)
     }
 }
 
+// Every text size of the option table, in points.
+void AddFontSizes(QComboBox* pCombo)
+{
+    for (int i = 0; i < GetFontSizeCount(); ++i)
+        pCombo->addItem(QString::number(GetFontSize(i)));
+}
+
 // Selects entry nIndex, or the first one for a stored index the list does
 // not have (a font since uninstalled).
 void SelectOrFirst(QComboBox* pCombo, int nIndex)
@@ -273,6 +280,12 @@ QGroupBox* CTabOverlay::CreateLogoGroup()
     return pGroup;
 }
 
+QStringList CTabOverlay::TextPlaceNames()
+{
+    return {tr("Top-Left"),    tr("Top-Center"),    tr("Top-Right"),
+            tr("Bottom-Left"), tr("Bottom-Center"), tr("Bottom-Right")};
+}
+
 QGroupBox* CTabOverlay::CreateCaptionGroup()
 {
     QGroupBox* pGroup = new QGroupBox(tr("Caption"), this);
@@ -312,8 +325,7 @@ QGroupBox* CTabOverlay::CreateCaptionGroup()
     AddPair(pGrid, 2, 0, 1, tr("Border color:"), CreateColorControl(m_pLblBorderColor, m_pBtnBorderColor));
 
     m_pCmbCaptionSize = CreateCombo("cmbCaptionSize");
-    for (int i = 0; i < GetFontSizeCount(); ++i)
-        m_pCmbCaptionSize->addItem(QString::number(GetFontSize(i)));
+    AddFontSizes(m_pCmbCaptionSize);
     AddPair(pGrid, 2, 1, 0, tr("Size:"), m_pCmbCaptionSize);
     m_pCmbBorder = CreateCombo("cmbBorder");
     for (int i = 0; i < s_nBorderCount; ++i)
@@ -324,8 +336,7 @@ QGroupBox* CTabOverlay::CreateCaptionGroup()
     AddInstalledFonts(m_pCmbCaptionFont);
     AddPair(pGrid, 2, 2, 0, tr("Text font:"), m_pCmbCaptionFont);
     m_pCmbCaptionPos = CreateCombo("cmbCaptionPos");
-    m_pCmbCaptionPos->addItems({tr("Top-Left"), tr("Top-Center"), tr("Top-Right"), tr("Bottom-Left"),
-                                tr("Bottom-Center"), tr("Bottom-Right")});
+    m_pCmbCaptionPos->addItems(TextPlaceNames());
     AddPair(pGrid, 2, 2, 1, tr("Position:"), m_pCmbCaptionPos);
     return pGroup;
 }
@@ -345,16 +356,14 @@ QGroupBox* CTabOverlay::CreateTimeGroup()
     m_pBtnTimeColor->setFixedSize(s_sizeSwatch);
     AddPair(pGrid, 1, 0, 0, tr("Text color:"), CreateColorControl(m_pLblTimeColor, m_pBtnTimeColor));
     m_pCmbTimeSize = CreateCombo("cmbTimeSize");
-    for (int i = 0; i < GetFontSizeCount(); ++i)
-        m_pCmbTimeSize->addItem(QString::number(GetFontSize(i)));
+    AddFontSizes(m_pCmbTimeSize);
     AddPair(pGrid, 1, 0, 1, tr("Size:"), m_pCmbTimeSize);
 
     m_pCmbTimeFont = CreateCombo("cmbTimeFont");
     AddInstalledFonts(m_pCmbTimeFont);
     AddPair(pGrid, 1, 1, 0, tr("Text font:"), m_pCmbTimeFont);
     m_pCmbTimePos = CreateCombo("cmbTimePos");
-    m_pCmbTimePos->addItems({tr("Top-Left"), tr("Top-Center"), tr("Top-Right"), tr("Bottom-Left"), tr("Bottom-Center"),
-                             tr("Bottom-Right")});
+    m_pCmbTimePos->addItems(TextPlaceNames());
     AddPair(pGrid, 1, 1, 1, tr("Position:"), m_pCmbTimePos);
     return pGroup;
 }

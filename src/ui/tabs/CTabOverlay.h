@@ -3,6 +3,7 @@
 // the moment it changes and is stored at once; there is nothing to apply.
 #pragma once
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -65,6 +66,8 @@ private:
     QGroupBox* CreateLogoGroup();
     QGroupBox* CreateCaptionGroup();
     QGroupBox* CreateTimeGroup();
+    // The places caption and clock can take, in the engine's order.
+    static QStringList TextPlaceNames();
     void FillLogoList(int nCurrent);
     void LoadStoredState();
     void ConnectControls();
