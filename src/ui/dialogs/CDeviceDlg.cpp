@@ -32,6 +32,13 @@ bool IsIdeograph(QChar ch)
 {
     return ch.unicode() >= 0x4E00 && ch.unicode() <= 0x9FA5;
 }
+
+// The name limit once nIdeographs ideographs are in: it falls by two for
+// every one or two of them.
+int LimitForIdeographs(int nIdeographs)
+{
+    return qMax(0, (CDeviceDlg::NAME_MAX_LENGTH - nIdeographs) & ~1);
+}
 }
 
 CDeviceDlg::CDeviceDlg(int nChannel, bool bBusy, IDeviceCallback* pDevice, QWidget* pParent)
@@ -224,7 +231,7 @@ int CDeviceDlg::NameLimit(const QString& strName)
         if (IsIdeograph(ch))
             ++nIdeographs;
     }
-    return qMax(0, (NAME_MAX_LENGTH - nIdeographs) & ~1);
+    return LimitForIdeographs(nIdeographs);
 }
 
 QString CDeviceDlg::FitName(const QString& strName)
@@ -249,7 +256,7 @@ QString CDeviceDlg::FitName(const QString& strName)
         }
         if (IsIdeograph(ch))
             ++nIdeographs;
-        if (nNext > qMax(0, (NAME_MAX_LENGTH - nIdeographs) & ~1))
+        if (nNext > LimitForIdeographs(nIdeographs))
             break;
         nLength = nNext;
     }
@@ -303,10 +310,6 @@ void CDeviceDlg::OnVideoDeviceChanged(int nIndex)
     {
         ReadSliders();
         UpdateSignalStatus();
-    }
-    else
-    {
-        m_pPosition->setCurrentIndex(0);
     }
     m_pPosition->setEnabled(nIndex != 0);
 }

@@ -53,12 +53,6 @@ QColor StoredColor(int nWhich)
     return QColor(nRed, nGreen, nBlue);
 }
 
-QString SwatchStyle(const QColor& color)
-{
-    const int nRgb = (color.red() << 16) | (color.green() << 8) | color.blue();
-    return QStringLiteral("background-color:#%1").arg(nRgb, 6, 16, QLatin1Char('0'));
-}
-
 // The layout file's fonts that the system has, each with its index in the
 // file's list.
 void AddInstalledFonts(QComboBox* pCombo)
@@ -72,11 +66,18 @@ void AddInstalledFonts(QComboBox* pCombo)
     }
 }
 
+// Every text size of the option table, in points.
+void AddFontSizes(QComboBox* pCombo)
+{
+    for (int i = 0; i < GetFontSizeCount(); ++i)
+        pCombo->addItem(QString::number(GetFontSize(i)));
+}
+
 // Selects entry nIndex, or the first one for a stored index the list does
 // not have (a font since uninstalled).
 void SelectOrFirst(QComboBox* pCombo, int nIndex)
 {
-    pCombo->setCurrentIndex(nIndex >= 0 && nIndex < pCombo->count() ? nIndex : 0);
+    pCombo->setCurrentIndex(IsValidIndex(nIndex, pCombo->count()) ? nIndex : 0);
 }
 
 // A thumbnail read at icon size. A file declaring a huge picture gets no
@@ -211,12 +212,8 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     ConnectControls();
     m_timer.setInterval(s_nClockInterval);
 
-    int nShow = 0;
-    int nFont = 0;
-    int nFontSize = 0;
-    int nPosition = 0;
-    g_settings.GetTimeOpt(nShow, nFont, nFontSize, nPosition);
-    if (nShow == 1)
+    // Ticked by LoadStoredState from the stored clock options.
+    if (m_pCkbShowTime->isChecked())
         OnTimeStateChanged(Qt::Checked);
     else
         SetClockControlsEnabled(false);
@@ -230,7 +227,7 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
         // Read first: applying the text stores the caption data anew.
         const int nBorder = g_settings.GetCaptionDataRecord().nBorder;
         m_pEdtCaption->setText(strCaption);
-        m_pCmbBorder->setCurrentIndex(nBorder >= 0 && nBorder < s_nBorderCount ? nBorder : 0);
+        m_pCmbBorder->setCurrentIndex(IsValidIndex(nBorder, s_nBorderCount) ? nBorder : 0);
         m_pBtnClear->setEnabled(true);
     }
     else
@@ -283,6 +280,12 @@ QGroupBox* CTabOverlay::CreateLogoGroup()
     return pGroup;
 }
 
+QStringList CTabOverlay::TextPlaceNames()
+{
+    return {tr("Top-Left"),    tr("Top-Center"),    tr("Top-Right"),
+            tr("Bottom-Left"), tr("Bottom-Center"), tr("Bottom-Right")};
+}
+
 QGroupBox* CTabOverlay::CreateCaptionGroup()
 {
     QGroupBox* pGroup = new QGroupBox(tr("Caption"), this);
@@ -322,8 +325,7 @@ QGroupBox* CTabOverlay::CreateCaptionGroup()
     AddPair(pGrid, 2, 0, 1, tr("Border color:"), CreateColorControl(m_pLblBorderColor, m_pBtnBorderColor));
 
     m_pCmbCaptionSize = CreateCombo("cmbCaptionSize");
-    for (int i = 0; i < GetFontSizeCount(); ++i)
-        m_pCmbCaptionSize->addItem(QString::number(GetFontSize(i)));
+    AddFontSizes(m_pCmbCaptionSize);
     AddPair(pGrid, 2, 1, 0, tr("Size:"), m_pCmbCaptionSize);
     m_pCmbBorder = CreateCombo("cmbBorder");
     for (int i = 0; i < s_nBorderCount; ++i)
@@ -334,8 +336,7 @@ QGroupBox* CTabOverlay::CreateCaptionGroup()
     AddInstalledFonts(m_pCmbCaptionFont);
     AddPair(pGrid, 2, 2, 0, tr("Text font:"), m_pCmbCaptionFont);
     m_pCmbCaptionPos = CreateCombo("cmbCaptionPos");
-    m_pCmbCaptionPos->addItems({tr("Top-Left"), tr("Top-Center"), tr("Top-Right"), tr("Bottom-Left"),
-                                tr("Bottom-Center"), tr("Bottom-Right")});
+    m_pCmbCaptionPos->addItems(TextPlaceNames());
     AddPair(pGrid, 2, 2, 1, tr("Position:"), m_pCmbCaptionPos);
     return pGroup;
 }
@@ -355,16 +356,14 @@ QGroupBox* CTabOverlay::CreateTimeGroup()
     m_pBtnTimeColor->setFixedSize(s_sizeSwatch);
     AddPair(pGrid, 1, 0, 0, tr("Text color:"), CreateColorControl(m_pLblTimeColor, m_pBtnTimeColor));
     m_pCmbTimeSize = CreateCombo("cmbTimeSize");
-    for (int i = 0; i < GetFontSizeCount(); ++i)
-        m_pCmbTimeSize->addItem(QString::number(GetFontSize(i)));
+    AddFontSizes(m_pCmbTimeSize);
     AddPair(pGrid, 1, 0, 1, tr("Size:"), m_pCmbTimeSize);
 
     m_pCmbTimeFont = CreateCombo("cmbTimeFont");
     AddInstalledFonts(m_pCmbTimeFont);
     AddPair(pGrid, 1, 1, 0, tr("Text font:"), m_pCmbTimeFont);
     m_pCmbTimePos = CreateCombo("cmbTimePos");
-    m_pCmbTimePos->addItems({tr("Top-Left"), tr("Top-Center"), tr("Top-Right"), tr("Bottom-Left"), tr("Bottom-Center"),
-                             tr("Bottom-Right")});
+    m_pCmbTimePos->addItems(TextPlaceNames());
     AddPair(pGrid, 1, 1, 1, tr("Position:"), m_pCmbTimePos);
     return pGroup;
 }
@@ -403,11 +402,13 @@ void CTabOverlay::LoadStoredState()
                    {CSettings::COLOR_CAPTION_BORDER, m_pLblBorderColor, m_pBtnBorderColor},
                    {CSettings::COLOR_TIME_FONT, m_pLblTimeColor, m_pBtnTimeColor}};
     for (const auto& entry : aColors)
-    {
-        const QColor color = StoredColor(entry.nWhich);
-        entry.pLabel->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
-        entry.pSwatch->setStyleSheet(SwatchStyle(color));
-    }
+        ShowColor(entry.pLabel, entry.pSwatch, StoredColor(entry.nWhich));
+}
+
+void CTabOverlay::ShowColor(QLabel* pValue, QPushButton* pSwatch, const QColor& color)
+{
+    pValue->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
+    pSwatch->setStyleSheet(QStringLiteral("background-color:") + color.name());
 }
 
 void CTabOverlay::FillLogoList(int nCurrent)
@@ -651,8 +652,7 @@ void CTabOverlay::OnBtnOpenColorDlg()
     if (color.isValid())
     {
         g_settings.SetColor(nWhich, color.red(), color.green(), color.blue());
-        pLabel->setText(tr("(%1, %2, %3)").arg(color.red()).arg(color.green()).arg(color.blue()));
-        pSwatch->setStyleSheet(SwatchStyle(color));
+        ShowColor(pLabel, pSwatch, color);
     }
     OnTimeStateChanged(Qt::Checked);
     OnButtonApply();

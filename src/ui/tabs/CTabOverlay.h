@@ -3,11 +3,13 @@
 // the moment it changes and is stored at once; there is nothing to apply.
 #pragma once
 
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
 class CLayoutItem;
 class QCheckBox;
+class QColor;
 class QComboBox;
 class QGridLayout;
 class QGroupBox;
@@ -64,10 +66,14 @@ private:
     QGroupBox* CreateLogoGroup();
     QGroupBox* CreateCaptionGroup();
     QGroupBox* CreateTimeGroup();
+    // The places caption and clock can take, in the engine's order.
+    static QStringList TextPlaceNames();
     void FillLogoList(int nCurrent);
     void LoadStoredState();
     void ConnectControls();
     void SetClockControlsEnabled(bool bEnable);
+    // A colour as its value and its swatch.
+    static void ShowColor(QLabel* pValue, QPushButton* pSwatch, const QColor& color);
     // Shows logo nLogo (none for -1) again with a new corner or size.
     void ReshowLogo(int nLogo, int nCorner, int nSize);
     // What the engine says about a logo it was asked to show.
