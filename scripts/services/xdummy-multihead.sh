@@ -128,36 +128,56 @@ case "$action" in
     rm -rf "$run"
     mkdir -p "$run/conf.d" "$run/modules"
     write_config "$(framebuffer_size)"
-    fdfile="$run/displayfd"
-    if [ "$display" = auto ]; then
-      # Chosen here rather than with -displayfd: while the server searches
-      # it can remove the socket of another server that is starting, or of
-      # the desktop's own display. From 50 up, clear of desktops.
-      for n in $(seq 50 199); do
-        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then display=$n; break; fi
+    # Display numbers are chosen here rather than with -displayfd: while the
+    # server searches it can remove the socket of another server that is
+    # starting, or of the desktop's own display. From 50 up, clear of
+    # desktops. A number can still be taken between the check and the start
+    # (a socket in the abstract namespace leaves no file), so a server that
+    # exits early is tried again on the next free number.
+    free_display_from() {
+      local n
+      for n in $(seq "$1" 199); do
+        if [ ! -e "/tmp/.X$n-lock" ] && [ ! -e "/tmp/.X11-unix/X$n" ]; then echo "$n"; return 0; fi
       done
-      [ "$display" != auto ] || { echo "no free display number" >&2; exit 1; }
+      return 1
+    }
+    fixed=1
+    if [ "$display" = auto ]; then
+      fixed=0
+      display=$(free_display_from 50) || { echo "no free display number" >&2; exit 1; }
     fi
-    where=(":$display")
-    # An empty config folder keeps the system's snippets out; -novtswitch
-    # and -sharevts keep the server off the consoles.
-    nohup Xorg "${where[@]}" -config "$run/xorg.conf" -configdir "$run/conf.d" -logfile "$log" \
-      -noreset -nolisten tcp -novtswitch -sharevts +extension RANDR \
-      3>"$fdfile" >"$workdir/xdummy.out" 2>&1 </dev/null &
-    echo $! >"$pidfile"
-    for _ in $(seq 1 200); do
-      if [ "$display" = auto ] && [ -s "$fdfile" ]; then display=$(tr -d '\n' <"$fdfile"); fi
-      if [ "$display" != auto ] && DISPLAY=":$display" xrandr --query >/dev/null 2>&1; then
-        if split_monitors "$display" >>"$log" 2>&1; then
-          echo "DISPLAY=:$display"
-          exit 0
+    for attempt in 1 2 3; do
+      # An empty config folder keeps the system's snippets out; -novtswitch
+      # and -sharevts keep the server off the consoles.
+      nohup Xorg ":$display" -config "$run/xorg.conf" -configdir "$run/conf.d" -logfile "$log" \
+        -noreset -nolisten tcp -novtswitch -sharevts +extension RANDR \
+        >"$workdir/xdummy.out" 2>&1 </dev/null &
+      echo $! >"$pidfile"
+      for _ in $(seq 1 300); do
+        # Bounded: a stray socket of that number may accept and never answer.
+        if DISPLAY=":$display" timeout 5 xrandr --query >/dev/null 2>&1; then
+          # The dummy driver may not list its outputs at once under load.
+          for _ in 1 2 3; do
+            if split_monitors "$display" >>"$log" 2>&1; then
+              echo "DISPLAY=:$display"
+              exit 0
+            fi
+            sleep 1
+          done
+          break 2
         fi
-        break
-      fi
-      is_our_server "$(cat "$pidfile")" || break
-      sleep 0.1
+        is_our_server "$(cat "$pidfile")" || break
+        sleep 0.1
+      done
+      is_our_server "$(cat "$pidfile")" && break
+      [ "$fixed" = 0 ] && [ "$attempt" -lt 3 ] || break
+      display=$(free_display_from $((display + 1))) || break
     done
-    echo "Xorg with the dummy driver did not start; see $log and $workdir/xdummy.out" >&2
+    {
+      echo "Xorg with the dummy driver did not start on :$display; see $log and $workdir/xdummy.out"
+      tail -n 15 "$workdir/xdummy.out" 2>/dev/null
+      grep -E '\(EE\)|Fatal' "$log" 2>/dev/null | tail -n 10
+    } >&2
     stop_server
     exit 1
     ;;
