@@ -277,6 +277,19 @@ void CRtmpClient::Run()
     // A server that is down for long is not hammered, yet one that comes
     // back soon is found soon.
     int nRetryMs = FIRST_RETRY_MS;
+    bool bRevived = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        bRevived = m_nAttempt > 0;
+    }
+    // Revived after the first attempt had failed: that failure already
+    // happened, so the first wait comes before the next attempt, as it
+    // would have had reconnection been on from the start.
+    if (bRevived)
+    {
+        Pause(nRetryMs);
+        nRetryMs *= 2;
+    }
     while (!IsClosing())
     {
         bool bConnected = Connect();
