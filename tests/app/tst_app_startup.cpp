@@ -134,6 +134,8 @@ void TestStartup::init()
 
 void TestStartup::cleanup()
 {
+    if (QTest::currentTestFailed())
+        qWarning("%s", m_xvfb.Describe().constData());
     m_pRuntimeDir.reset();
 }
 

@@ -81,7 +81,7 @@ void TestUpgradeRun::cleanup()
         m_pProgram->waitForFinished(s_nTimeoutMs);
     }
     if (QTest::currentTestFailed())
-        qWarning("program output:\n%s", Err().constData());
+        qWarning("program output:\n%s\n%s", Err().constData(), m_xvfb.Describe().constData());
     m_pProgram.reset();
     m_pRuntimeDir.reset();
 }

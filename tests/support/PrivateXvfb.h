@@ -1,5 +1,7 @@
 // An X server of the test's own: Xvfb picks a free display and says which
 // (-displayfd), so parallel runs never share one. Stopped when destroyed.
+// -noreset keeps it from regenerating each time its last client leaves, so
+// a program started just as the previous one quits finds it ready.
 #pragma once
 
 #include <QDeadlineTimer>
@@ -19,8 +21,9 @@ public:
     bool Start(const QString& strScreen = QStringLiteral("1280x800x24"), int nTimeoutMs = 60000)
     {
         m_process.start(QStringLiteral("Xvfb"),
-                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp"), QStringLiteral("-screen"), QStringLiteral("0"), strScreen});
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                         QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-screen"),
+                         QStringLiteral("0"), strScreen});
         if (!m_process.waitForStarted(nTimeoutMs))
             return false;
         QByteArray baDisplay;
@@ -49,7 +52,18 @@ public:
     const QString& GetDisplay() const { return m_strDisplay; }
     bool IsRunning() const { return m_process.state() != QProcess::NotRunning; }
 
+    // For a failure message: whether the server still runs, and the end of
+    // what it printed.
+    QByteArray Describe()
+    {
+        m_baErrors += m_process.readAllStandardError();
+        const QByteArray baState =
+            IsRunning() ? QByteArray("Xvfb running") : "Xvfb exited with " + QByteArray::number(m_process.exitCode());
+        return baState + "; its last output: " + m_baErrors.right(2000);
+    }
+
 private:
     QProcess m_process;
     QString m_strDisplay;
+    QByteArray m_baErrors;
 };
