@@ -23,6 +23,16 @@ is_our_server() {
   [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-F $run/server.pa "
 }
 
+# True while a child of this script runs, from its fork on: until it has
+# exec'd, its command line is still this script's, which is_our_server
+# would take for a dead server. A child is not reaped behind our back, so
+# its number is not reused while we wait; a zombie counts as ended.
+is_running_child() {
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
 stop_server() {
   [ -f "$pidfile" ] || return 0
   local pid
@@ -53,16 +63,20 @@ case "$action" in
       nohup pulseaudio -n -F "$run/server.pa" --exit-idle-time=-1 --daemonize=no \
         --system=false --disallow-exit --use-pid-file=no --log-target=stderr \
         >"$workdir/pulseaudio.log" 2>&1 </dev/null &
-    echo $! >"$pidfile"
-    for _ in $(seq 1 100); do
-      if [ -S "$socket" ] && PULSE_SERVER="unix:$socket" pactl info >/dev/null 2>&1; then
+    pid=$!
+    echo "$pid" >"$pidfile"
+    for _ in $(seq 1 300); do
+      if [ -S "$socket" ] && PULSE_SERVER="unix:$socket" timeout 5 pactl info >/dev/null 2>&1; then
         echo "PULSE_SERVER=unix:$socket"
         exit 0
       fi
-      is_our_server "$(cat "$pidfile")" || break
+      is_running_child "$pid" || break
       sleep 0.1
     done
-    echo "pulseaudio did not start; see $workdir/pulseaudio.log" >&2
+    {
+      echo "pulseaudio did not start; see $workdir/pulseaudio.log"
+      tail -n 15 "$workdir/pulseaudio.log" 2>/dev/null
+    } >&2
     stop_server
     exit 1
     ;;

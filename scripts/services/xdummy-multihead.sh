@@ -27,6 +27,16 @@ is_our_server() {
   [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-config $run/xorg.conf "
 }
 
+# True while a child of this script runs, from its fork on: until it has
+# exec'd, its command line is still this script's, which is_our_server
+# would take for a dead server. A child is not reaped behind our back, so
+# its number is not reused while we wait; a zombie counts as ended.
+is_running_child() {
+  local state
+  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+
 stop_server() {
   [ -f "$pidfile" ] || return 0
   local pid
@@ -152,7 +162,8 @@ case "$action" in
       nohup Xorg ":$display" -config "$run/xorg.conf" -configdir "$run/conf.d" -logfile "$log" \
         -noreset -nolisten tcp -novtswitch -sharevts +extension RANDR \
         >"$workdir/xdummy.out" 2>&1 </dev/null &
-      echo $! >"$pidfile"
+      pid=$!
+      echo "$pid" >"$pidfile"
       for _ in $(seq 1 300); do
         # Bounded: a stray socket of that number may accept and never answer.
         if DISPLAY=":$display" timeout 5 xrandr --query >/dev/null 2>&1; then
@@ -166,10 +177,10 @@ case "$action" in
           done
           break 2
         fi
-        is_our_server "$(cat "$pidfile")" || break
+        is_running_child "$pid" || break
         sleep 0.1
       done
-      is_our_server "$(cat "$pidfile")" && break
+      is_running_child "$pid" && break
       [ "$fixed" = 0 ] && [ "$attempt" -lt 3 ] || break
       display=$(free_display_from $((display + 1))) || break
     done
