@@ -45,11 +45,12 @@ start)
     rm -f "$workdir/nginx.pid"
     # -e keeps even the start-up log out of the system folders.
     nginx -p "$workdir" -e "$workdir/error.log" -c "$workdir/nginx.conf"
-    # The master writes its pid once it is listening.
+    # The master writes its pid once it is listening; a loaded machine may
+    # take a while.
     tries=0
     while [ ! -s "$workdir/nginx.pid" ]; do
         tries=$((tries + 1))
-        if [ $tries -gt 100 ]; then
+        if [ $tries -gt 300 ]; then
             echo "nginx did not start; see $workdir/error.log" >&2
             exit 1
         fi
