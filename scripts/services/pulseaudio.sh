@@ -12,6 +12,7 @@ usage() { echo "usage: $0 start|stop <workdir>" >&2; exit 2; }
 action=$1
 workdir=$(mkdir -p "$2" && cd "$2" && pwd)
 here=$(cd "$(dirname "$0")" && pwd)
+. "$here/running-child.sh"
 run="$workdir/pulse"
 pidfile="$workdir/pulseaudio.pid"
 socket="$run/native"
@@ -21,16 +22,6 @@ socket="$run/native"
 # another process by now.
 is_our_server() {
   [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-F $run/server.pa "
-}
-
-# True while a child of this script runs, from its fork on: until it has
-# exec'd, its command line is still this script's, which is_our_server
-# would take for a dead server. A child is not reaped behind our back, so
-# its number is not reused while we wait; a zombie counts as ended.
-is_running_child() {
-  local state
-  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
-  [ -n "$state" ] && [ "$state" != Z ]
 }
 
 stop_server() {

@@ -10,6 +10,7 @@
 #   xdummy-multihead.sh stop <workdir>
 # The configuration, the log and the pid file stay below <workdir>.
 set -euo pipefail
+. "$(dirname "$0")/running-child.sh"
 
 usage() { echo "usage: $0 start <workdir> [display|auto] [WxH,WxH,...] | stop <workdir>" >&2; exit 2; }
 [ $# -ge 2 ] || usage
@@ -25,16 +26,6 @@ log="$workdir/xdummy.log"
 # file left by a server that died may name another process by now.
 is_our_server() {
   [ -r "/proc/$1/cmdline" ] && tr '\0' ' ' <"/proc/$1/cmdline" | grep -qF -- "-config $run/xorg.conf "
-}
-
-# True while a child of this script runs, from its fork on: until it has
-# exec'd, its command line is still this script's, which is_our_server
-# would take for a dead server. A child is not reaped behind our back, so
-# its number is not reused while we wait; a zombie counts as ended.
-is_running_child() {
-  local state
-  state=$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1) || return 1
-  [ -n "$state" ] && [ "$state" != Z ]
 }
 
 stop_server() {
