@@ -269,9 +269,10 @@ void CMainWnd::OnButtonRecord()
 
     // The engine asks the main window to check the RTMP fields before it
     // streams; a refusal there has shown its own message already.
-    if (!g_capture.StartRecord(strFilePath, strUrl))
+    QString strReason;
+    if (!g_capture.StartRecord(strFilePath, strUrl, strReason))
     {
-        ShowCriticalMessage(this, tr("Start error!"));
+        ShowCriticalMessage(this, StartErrorText(strReason));
         return;
     }
     m_strRecordFolder = bRecord ? QFileInfo(strFilePath).absolutePath() : QString();

@@ -44,7 +44,10 @@ QString StreamStateText()
     case CKVCapture::STREAM_RECONNECTING:
         return CVistrel::tr("RTMP reconnecting (attempt %1)").arg(nAttempt);
     case CKVCapture::STREAM_FAILED:
-        return CVistrel::tr("RTMP failed");
+    {
+        const QString strError = g_capture.GetStreamError();
+        return strError.isEmpty() ? CVistrel::tr("RTMP failed") : CVistrel::tr("RTMP failed: %1").arg(strError);
+    }
     default:
         return CVistrel::tr("RTMP publishing");
     }

@@ -42,3 +42,9 @@ bool HasRoomForVideo(uint64_t nFreeBytes, int nKbps, int nSeconds)
         return true;
     return nFreeBytes / uint64_t(nBytesPerSecond) >= uint64_t(nSeconds);
 }
+
+QString StartErrorText(const QString& strReason)
+{
+    const QString strMessage = QCoreApplication::translate("CMainWnd", "Start error!");
+    return strReason.isEmpty() ? strMessage : strMessage + QLatin1Char('\n') + strReason;
+}

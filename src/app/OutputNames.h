@@ -26,3 +26,7 @@ QString MakeFreeSnapshotFileName(const QDateTime& dtNow, const std::function<boo
 
 // Whether nFreeBytes hold nSeconds of video at nKbps (kilobits per second).
 bool HasRoomForVideo(uint64_t nFreeBytes, int nKbps, int nSeconds);
+
+// "Start error!", with strReason on a line of its own below it when the
+// engine told why.
+QString StartErrorText(const QString& strReason);

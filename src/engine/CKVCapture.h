@@ -102,6 +102,9 @@ public:
     // stopped first. False when nothing could be started; then nothing of it
     // is left.
     bool StartRecord(const QString& strPath, const QString& strUrl);
+    // The same; on false, strReason tells the user why in plain words (empty
+    // when a notifier refused the stream and has said so itself).
+    bool StartRecord(const QString& strPath, const QString& strUrl, QString& strReason);
     // Ends the file and the stream. Safe without a recording.
     void StopRecord();
     // No more frames or audio are encoded; the encoders stay until StopRecord.
@@ -135,6 +138,9 @@ public:
     // What the stream of the running recording is doing. nAttempt is the
     // number of reconnection attempts since the last connection.
     int GetStreamState(int& nAttempt) const;
+    // Why the stream of this session has no client (STREAM_FAILED from the
+    // start), in the user's words; empty otherwise.
+    QString GetStreamError() const { return m_strStreamError; }
     // The RTMP client's own account of its packets; false without a client.
     bool GetStreamStatus(KPL_RTMP_STATUS& status) const;
     uint64_t GetAudioSamplesEncoded() const { return m_nAudioSamplesEncoded.load(); }
@@ -418,6 +424,7 @@ private:
     KVS_HANDLE m_hRtmpClient = nullptr;
     // A stream was asked for in this run, whether or not its client exists.
     bool m_bStreamWanted = false;
+    QString m_strStreamError;
     // Set by the RTMP client's event, on whatever thread it comes; taken by
     // the video encoder's output handler, which passes it to the encoder.
     std::atomic<bool> m_bKeyFrameWanted{false};

@@ -9,6 +9,8 @@
 #include "engine/KVRecordParams.h"
 #include "engine/KVUtf16.h"
 #include "engine/KVRecordPacing.h"
+#include "engine/KVMediaError.h"
+#include "media/KVError.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -32,7 +34,14 @@ int64_t MonotonicNow()
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 {
+    QString strReason;
+    return StartRecord(strPath, strUrl, strReason);
+}
+
+bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QString& strReason)
+{
     m_bStopped.store(1);
+    strReason.clear();
 
     // Asked before anything exists and before the encoder locks are taken:
     // a refused stream then leaves no empty file behind, and a notifier
@@ -81,11 +90,18 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 
     const bool bPush = g_settings.GetRtmpServerRecord().nPush != 0;
     const KVE_H264_PARAM paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
+    KVS_ClearLastError();
     m_hH264Encoder =
         KVE_CreateH264Encoder(EncoderType(options), KVS_COLOR_YUYV, &paramVideo, &CKVCapture::VideoOutputHandler, this);
     if (!m_hH264Encoder)
     {
         Platform::DebugOutput(QStringLiteral("Cannot create the H.264 encoder for %1x%2").arg(nWidth).arg(nHeight));
+        const QString strSettings = QStringLiteral("%1x%2, %3 fps, %4 Kbps")
+                                        .arg(nWidth)
+                                        .arg(nHeight)
+                                        .arg(nDuration > 0 ? 10000000.0 / nDuration : 0.0, 0, 'g', 4)
+                                        .arg(paramVideo.nBitrate);
+        strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_VIDEO_ENCODER, QString(), strSettings);
         return false;
     }
     m_nRecordDuration = nDuration;
@@ -98,6 +114,8 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
         if (!m_hAACEncoder)
         {
             Platform::DebugOutput(QStringLiteral("Cannot create the AAC encoder"));
+            strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_AUDIO_ENCODER, QString(),
+                                                    QStringLiteral("%1 Kbps").arg(paramAudio.nBitrate));
             StopRecord();
             return false;
         }
@@ -111,6 +129,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
         if (strNative.size() >= MAX_PATH_UNITS)
         {
             Platform::DebugOutput(QStringLiteral("Recording path too long: %1").arg(strNative));
+            strReason = CKVMediaError::tr("The file path is longer than %1 characters.").arg(MAX_PATH_UNITS - 1);
             StopRecord();
             return false;
         }
@@ -118,6 +137,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
         if (!m_hMp4Muxer)
         {
             Platform::DebugOutput(QStringLiteral("Cannot create the file %1").arg(strNative));
+            strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_FILE, strPath);
             StopRecord();
             return false;
         }

@@ -7,6 +7,8 @@
 #include "media/KVEncoder.h"
 #include "media/KVProtocol.h"
 #include "engine/KVRecordPacing.h"
+#include "engine/KVMediaError.h"
+#include "media/KVError.h"
 #include "platform/Platform.h"
 
 namespace
@@ -20,15 +22,20 @@ const int AAC_FRAME_SAMPLES = 1024;
 void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
 {
     m_bStreamWanted = true;
+    m_strStreamError.clear();
     m_bKeyFrameWanted.store(false);
     CAutoConvertString url(strUrl, 0);
     const char* pszUrl = url.GetString();
+    KVS_ClearLastError();
     KVS_HANDLE hClient =
         pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVCapture::RtmpEventHandler, this) : nullptr;
     if (!hClient)
     {
-        // Recording goes on without the stream.
+        // Recording goes on without the stream; the status bar tells why.
         Platform::DebugOutput(QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
+        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strUrl)
+                                  : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
+                                                           QString(), strUrl, QString());
         return;
     }
     // A server that restarts or a network that comes back must not end the
@@ -48,6 +55,7 @@ void CKVCapture::StopStream()
     CVoIPAutoLock lockVideo(m_csRtmpVideo);
     CVoIPAutoLock lockAudio(m_csRtmpAudio);
     m_bStreamWanted = false;
+    m_strStreamError.clear();
     if (m_hRtmpClient)
     {
         KPL_RTMP_STATUS status = {};

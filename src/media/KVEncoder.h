@@ -1,5 +1,6 @@
 // H.264 and AAC encoders and the MP4 muxer. Handles are opaque; null means
-// failure; nothing throws. Output callbacks run on the encoders' own threads.
+// failure, with the reason for KVS_GetLastError (media/KVError.h); nothing
+// throws. Output callbacks run on the encoders' own threads.
 #pragma once
 
 #include "media/KVTypes.h"

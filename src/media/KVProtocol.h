@@ -52,7 +52,8 @@ typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);
 // Returns at once; the client connects on its own thread, giving up after
 // nTimeout ms. The event callback must not wait for a thread that may be
 // destroying the client. User and password may be empty (credentials can be part of the
-// URL). Null on failure (bad arguments).
+// URL). Null on failure (bad arguments), with the reason for
+// KVS_GetLastError.
 KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const char* pszPassword, int nTimeout,
                                 KPL_EVENT_CALLBACK pfn, void* pUser);
 // 1: a lost or failed connection is retried until destroyed, first after a
@@ -80,7 +81,10 @@ int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus);
 int KPL_DestroyRTMPClient(KVS_HANDLE hClient);
 
 // TCP connection to the URL's host and port (1935 by default) and the RTMP
-// handshake, nothing published. Non-zero when the server answered within nTimeout ms.
+// handshake, nothing published. Non-zero when the server answered within nTimeout ms;
+// on 0, KVS_GetLastError tells why: a malformed address, a name that does not
+// resolve, a refused connection, no answer in time, or an answer that is not
+// RTMP.
 int KPL_TestConnect(const char* pszUrl, int nTimeout);
 
 // Events of the upgrade client, on the client's own thread.

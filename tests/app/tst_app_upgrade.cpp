@@ -22,6 +22,8 @@ private slots:
     void cleanup();
     void ReportReachesService_data();
     void ReportReachesService();
+    void RequestPath_data();
+    void RequestPath();
     void ClientEndsSilently_data();
     void ClientEndsSilently();
     void StopWhilePending();
@@ -74,6 +76,29 @@ void TestUpgrade::ReportReachesService()
     QVERIFY2(baHead.contains("\r\nContent-Length: 28\r\n"), baHead.constData());
     QCOMPARE(CUpgradeServer::Body(baRequest).toHex(' '), ExpectedReport(baSent).toHex(' '));
     QCOMPARE(server.Connections(), 1);
+}
+
+void TestUpgrade::RequestPath_data()
+{
+    QTest::addColumn<QByteArray>("baPath");
+    QTest::addColumn<QByteArray>("baRequestLine");
+    QTest::newRow("no path: the service's") << QByteArray() << QByteArray("POST /api HTTP/1.1\r\n");
+    QTest::newRow("query only") << QByteArray("?from=vistrel") << QByteArray("POST /api?from=vistrel HTTP/1.1\r\n");
+    QTest::newRow("root given") << QByteArray("/") << QByteArray("POST / HTTP/1.1\r\n");
+    QTest::newRow("other path") << QByteArray("/v2/report") << QByteArray("POST /v2/report HTTP/1.1\r\n");
+}
+
+void TestUpgrade::RequestPath()
+{
+    QFETCH(QByteArray, baPath);
+    QFETCH(QByteArray, baRequestLine);
+    CUpgradeServer server(CUpgradeServer::ANSWER);
+    QVERIFY(server.Listen());
+    QVERIFY(g_upgrade.Start(server.Url(baPath).constData(), "SN-0042"));
+    QTRY_COMPARE_WITH_TIMEOUT(server.Requests().size(), 1, s_nTimeoutMs);
+    const QByteArray baHead = CUpgradeServer::Head(server.Requests().first());
+    QVERIFY2(baHead.startsWith(baRequestLine), baHead.constData());
+    QTRY_VERIFY_WITH_TIMEOUT(!g_upgrade.IsActive(), s_nTimeoutMs);
 }
 
 void TestUpgrade::ClientEndsSilently_data()

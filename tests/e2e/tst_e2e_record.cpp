@@ -257,13 +257,21 @@ void TestE2eRecord::serverKilledRecordingGoesOn()
     const double dRecorded = double(g_capture.GetAudioSamplesEncoded()) / SAMPLE_RATE;
     g_capture.StopRecord();
     QVERIFY(!g_capture.IsRecording());
+    // Read after the stop, which may repeat the last frame to meet the sound.
+    const uint64_t nFramesTaken = g_capture.GetVideoFramesEncoded();
 
     const SFileInfo info = ReadRecordedFile(strPath);
     QVERIFY2(info.bOpened, qPrintable(strPath));
     const QString strDetail = info.Describe() + QStringLiteral(", recorded %1 s").arg(dRecorded);
     QVERIFY2(qAbs(info.dVideoSeconds - dRecorded) <= 0.5, qPrintable(strDetail));
-    const double dExpectedFrames = info.dVideoSeconds * 25;
-    QVERIFY2(qAbs(info.nVideoPackets - dExpectedFrames) <= dExpectedFrames * 0.03, qPrintable(strDetail));
+    // Every frame the recording took is in the file: how many it could take
+    // depends on the machine's speed (a slow one records fewer, longer
+    // frames), but the dead server costs the file none of them.
+    QVERIFY2(uint64_t(info.nVideoPackets) == nFramesTaken,
+             qPrintable(strDetail + QStringLiteral(", %1 frames taken").arg(nFramesTaken)));
+    // Nor did the picture wait for it: a wait would last the client's
+    // connection time-out (5 s).
+    QVERIFY2(info.dLongestFrameSeconds < 4.0, qPrintable(strDetail));
     // A stream failure is not a file failure.
     QVERIFY2(m_pNotify->m_nLastError.load() != 2, qPrintable(QString::number(m_pNotify->m_nLastError.load())));
 }

@@ -3,6 +3,7 @@
 // killed outright.
 #include "EncoderTestUtil.h"
 #include "FileSizeLimit.h"
+#include "media/KVError.h"
 
 #include <QFileInfo>
 #include <QProcess>
@@ -183,10 +184,40 @@ private slots:
         // passed as the audio encoder.
         const QString strMissing = dir.filePath(QStringLiteral("missing/x.mp4"));
         QVERIFY(!KVE_CreateMp4Muxer(Utf16(strMissing).c_str(), hH264, nullptr));
+        QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_FILE_NO_FOLDER));
+        // A folder where the file should be: the system's words come along.
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("taken.mp4")));
+        QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("taken.mp4"))).c_str(), hH264, nullptr));
+        char szDetail[128] = {};
+        QCOMPARE(KVS_GetLastError(szDetail, sizeof(szDetail)), int(KVS_ERROR_FILE_OTHER));
+        QVERIFY(szDetail[0] != '\0');
         QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("a.mp4"))).c_str(), nullptr, nullptr));
+        QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_BAD_ARGUMENT));
         QVERIFY(!KVE_CreateMp4Muxer(Utf16(dir.filePath(QStringLiteral("b.mp4"))).c_str(), hH264, hH264));
         QVERIFY(!KVE_CreateMp4Muxer(nullptr, hH264, nullptr));
         QCOMPARE(KVE_DestroyH264Encoder(hH264), 1);
+    }
+
+    void OnImpossibleEncoderSettings_data()
+    {
+        QTest::addColumn<int>("nWidth");
+        QTest::addColumn<int>("nHeight");
+        QTest::addColumn<int>("nDuration");
+        QTest::newRow("odd width") << 321 << 240 << 400000;
+        QTest::newRow("no height") << 320 << 0 << 400000;
+        QTest::newRow("no frame duration") << 320 << 240 << 0;
+    }
+
+    void OnImpossibleEncoderSettings()
+    {
+        QFETCH(int, nWidth);
+        QFETCH(int, nHeight);
+        QFETCH(int, nDuration);
+        KVE_H264_PARAM param = MakeH264Param(nWidth, nHeight);
+        param.nDuration = nDuration;
+        KVS_ClearLastError();
+        QVERIFY(!KVE_CreateH264Encoder(KVE_ENCODER_SOFTWARE, KVS_COLOR_YUYV, &param, nullptr, nullptr));
+        QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_UNSUPPORTED));
     }
 
     void OnFramesTakeTheirPlacesFromTheirTimes()

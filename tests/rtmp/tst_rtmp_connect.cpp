@@ -1,4 +1,5 @@
 // Connection test against a real server, a closed port and a silent server.
+#include "media/KVError.h"
 #include "media/KVProtocol.h"
 #include "RtmpTestUtil.h"
 
@@ -49,6 +50,7 @@ void CTestRtmpConnect::OnClosedPort()
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(KPL_TestConnect(url.constData(), 1000), 0);
+    QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_REFUSED));
     // A sanity bound, not a benchmark: a refused connection must not wait
     // out anything like a network time-out.
     qInfo("returned after %lld ms", static_cast<long long>(timer.elapsed()));
@@ -63,9 +65,11 @@ void CTestRtmpConnect::OnSilentServer()
     QElapsedTimer timer;
     timer.start();
     QCOMPARE(KPL_TestConnect(url.constData(), 500), 0);
+    QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_TIMEOUT));
     qInfo("returned after %lld ms", static_cast<long long>(timer.elapsed()));
 
-    // A server that sends the wrong version byte has not answered either.
+    // A server that sends the wrong version byte is not an RTMP server: a
+    // reason of its own, not the refusal of a closed port.
     QTcpServer wrong;
     QVERIFY(wrong.listen(QHostAddress::LocalHost, 0));
     connect(&wrong, &QTcpServer::newConnection, this, [&wrong] {
@@ -74,19 +78,51 @@ void CTestRtmpConnect::OnSilentServer()
     });
     url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(wrong.serverPort()).toUtf8();
     std::atomic<int> nResult{-1};
+    std::atomic<int> nReason{-1};
     // The server needs this thread's event loop, so the test runs on another.
-    QThread* pThread = QThread::create([&] { nResult = KPL_TestConnect(url.constData(), 2000); });
+    // A generous time limit: the answer comes at once, however loaded the
+    // machine, and a slow one must not turn it into a time-out.
+    QThread* pThread = QThread::create([&] {
+        nResult = KPL_TestConnect(url.constData(), 20000);
+        nReason = KVS_GetLastError(nullptr, 0);
+    });
     pThread->start();
-    QTRY_VERIFY_WITH_TIMEOUT(pThread->isFinished(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(pThread->isFinished(), 30000);
     delete pThread;
     QCOMPARE(nResult.load(), 0);
+    QCOMPARE(nReason.load(), int(KVS_ERROR_NOT_RTMP));
+
+    // One that answers like a web server and hangs up is not one either.
+    QTcpServer web;
+    QVERIFY(web.listen(QHostAddress::LocalHost, 0));
+    connect(&web, &QTcpServer::newConnection, this, [&web] {
+        QTcpSocket* pSocket = web.nextPendingConnection();
+        pSocket->write("HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n");
+        pSocket->disconnectFromHost();
+    });
+    url = QStringLiteral("rtmp://127.0.0.1:%1/live/test").arg(web.serverPort()).toUtf8();
+    nResult = -1;
+    nReason = -1;
+    pThread = QThread::create([&] {
+        nResult = KPL_TestConnect(url.constData(), 20000);
+        nReason = KVS_GetLastError(nullptr, 0);
+    });
+    pThread->start();
+    QTRY_VERIFY_WITH_TIMEOUT(pThread->isFinished(), 30000);
+    delete pThread;
+    QCOMPARE(nResult.load(), 0);
+    QCOMPARE(nReason.load(), int(KVS_ERROR_NOT_RTMP));
 }
 
 void CTestRtmpConnect::OnMalformedUrl()
 {
-    QCOMPARE(KPL_TestConnect(nullptr, 1000), 0);
-    QCOMPARE(KPL_TestConnect("", 1000), 0);
-    QCOMPARE(KPL_TestConnect("rtmp://127.0.0.1:notaport/live", 1000), 0);
+    for (const char* pszUrl :
+         {static_cast<const char*>(nullptr), "", "rtmp://127.0.0.1:notaport/live", "http://127.0.0.1:1935/live"})
+    {
+        KVS_ClearLastError();
+        QCOMPARE(KPL_TestConnect(pszUrl, 1000), 0);
+        QCOMPARE(KVS_GetLastError(nullptr, 0), int(KVS_ERROR_BAD_ADDRESS));
+    }
 }
 
 QTEST_GUILESS_MAIN(CTestRtmpConnect)

@@ -1,5 +1,7 @@
 #include "media/encoder/CAacEncoder.h"
 
+#include "media/core/LastError.h"
+
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -31,13 +33,22 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
     // Input is always 16-bit stereo; other channel counts are not produced
     // by the capture side.
     if (nSampleRate <= 0 || (param.nChannels != 2 && param.nChannels != 0))
+    {
+        KVMedia::SetLastError(KVS_ERROR_UNSUPPORTED, "only stereo at a positive sample rate");
         return false;
+    }
     const AVCodec* pCodec = avcodec_find_encoder_by_name("aac");
     if (!pCodec)
+    {
+        KVMedia::SetLastError(KVS_ERROR_NO_CODEC, "aac");
         return false;
+    }
     m_pContext = avcodec_alloc_context3(pCodec);
     if (!m_pContext)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     AVChannelLayout layout = AV_CHANNEL_LAYOUT_STEREO;
     av_channel_layout_copy(&m_pContext->ch_layout, &layout);
     m_pContext->sample_rate = nSampleRate;
@@ -51,14 +62,22 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
     if (nResult < 0 || m_pContext->frame_size <= 0)
     {
         Platform::DebugOutput(QStringLiteral("encoder: AAC does not open (%1)").arg(nResult));
+        char szError[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(nResult, szError, sizeof(szError));
+        KVMedia::SetLastError(nResult == AVERROR(ENOMEM) ? KVS_ERROR_OUT_OF_MEMORY : KVS_ERROR_UNSUPPORTED, szError);
         return false;
     }
     m_vecExtraData.assign(m_pContext->extradata, m_pContext->extradata + m_pContext->extradata_size);
     if (swr_alloc_set_opts2(&m_pResample, &layout, AV_SAMPLE_FMT_FLTP, nSampleRate, &layout, AV_SAMPLE_FMT_S16,
                             nSampleRate, 0, nullptr) < 0 ||
         swr_init(m_pResample) < 0)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     m_pFifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_pContext->frame_size * 4);
+    if (!m_pFifo)
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
     return m_pFifo != nullptr;
 }
 

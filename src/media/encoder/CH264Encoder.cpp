@@ -1,6 +1,7 @@
 #include "media/encoder/CH264Encoder.h"
 
 #include "media/encoder/AvccConvert.h"
+#include "media/core/LastError.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -146,10 +147,16 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
 {
     const AVCodec* pCodec = avcodec_find_encoder_by_name(pszName);
     if (!pCodec)
+    {
+        KVMedia::SetLastError(KVS_ERROR_NO_CODEC, pszName);
         return false;
+    }
     AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
     if (!pContext)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     const int64_t nBitrate = static_cast<int64_t>(param.nBitrate > 0 ? param.nBitrate : 1000) * 1000;
     pContext->width = param.nWidth;
     pContext->height = param.nHeight;
@@ -160,6 +167,7 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
         AVBufferRef* pFrames = CreateVaapiFrames(param);
         if (!pFrames)
         {
+            KVMedia::SetLastError(KVS_ERROR_NO_CODEC, pszName);
             avcodec_free_context(&pContext);
             return false;
         }
@@ -205,6 +213,8 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     {
         Platform::DebugOutput(
             QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
+        KVMedia::SetLastError(nResult == AVERROR(ENOMEM) ? KVS_ERROR_OUT_OF_MEMORY : KVS_ERROR_UNSUPPORTED,
+                              AvError(nResult).toStdString());
         avcodec_free_context(&pContext);
         return false;
     }
@@ -219,8 +229,16 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
 
 bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
 {
-    if (param.nWidth <= 0 || param.nHeight <= 0 || (param.nWidth & 1) || (param.nHeight & 1) || param.nDuration <= 0)
+    if (param.nWidth <= 0 || param.nHeight <= 0 || (param.nWidth & 1) || (param.nHeight & 1))
+    {
+        KVMedia::SetLastError(KVS_ERROR_UNSUPPORTED, "picture size must be positive and even");
         return false;
+    }
+    if (param.nDuration <= 0)
+    {
+        KVMedia::SetLastError(KVS_ERROR_UNSUPPORTED, "frame duration must be positive");
+        return false;
+    }
     m_nWidth = param.nWidth;
     m_nHeight = param.nHeight;
     m_nDuration = param.nDuration;
@@ -235,6 +253,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
     if (m_vecExtraData.empty())
     {
         Platform::DebugOutput(QStringLiteral("encoder: no H.264 headers"));
+        KVMedia::SetLastError(KVS_ERROR_UNSUPPORTED, "the encoder gave no stream headers");
         return false;
     }
     if (m_softwareFormat != AV_PIX_FMT_YUV420P)
@@ -242,12 +261,18 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
         m_pScale = sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_softwareFormat,
                                   SWS_BILINEAR, nullptr, nullptr, nullptr);
         if (!m_pScale)
+        {
+            KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
             return false;
+        }
     }
     const int nPictureBytes = av_image_get_buffer_size(m_softwareFormat, m_nWidth, m_nHeight, PICTURE_ALIGN);
     m_pPicturePool = nPictureBytes > 0 ? av_buffer_pool_init(size_t(nPictureBytes), nullptr) : nullptr;
     if (!m_pPicturePool)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     m_thread = std::thread(&CH264Encoder::Run, this);
     return true;
 }

@@ -1,5 +1,7 @@
 #include "media/encoder/CMp4Muxer.h"
 
+#include "media/core/LastError.h"
+
 #include "platform/Platform.h"
 
 #include <QElapsedTimer>
@@ -68,6 +70,23 @@ int64_t CMp4Muxer::Seek(void* pOpaque, int64_t nOffset, int nWhence)
     return nResult < 0 ? AVERROR(errno) : nResult;
 }
 
+namespace
+{
+// A failed write of the header comes back from the I/O callbacks as an
+// errno value; the codec library's own failures keep its words.
+void SetHeaderError(int nResult)
+{
+    if (nResult < 0 && AVUNERROR(nResult) < 4096)
+    {
+        KVMedia::SetLastFileError(AVUNERROR(nResult));
+        return;
+    }
+    char szError[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(nResult, szError, sizeof(szError));
+    KVMedia::SetLastError(KVS_ERROR_FILE_OTHER, szError);
+}
+}
+
 AVStream* CMp4Muxer::AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData)
 {
     AVStream* pStream = avformat_new_stream(m_pFormat, nullptr);
@@ -88,40 +107,55 @@ AVStream* CMp4Muxer::AddStream(const AVCodecContext* pContext, const std::vector
 
 bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264, std::shared_ptr<CAacEncoder> pAac)
 {
-    if (!pH264 || !pH264->GetContext() || strPath.isEmpty())
+    if (!pH264 || !pH264->GetContext() || strPath.isEmpty() || (pAac && !pAac->GetContext()))
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ARGUMENT);
         return false;
-    if (pAac && !pAac->GetContext())
-        return false;
+    }
     m_pH264 = std::move(pH264);
     m_pAac = std::move(pAac);
 
     if (avformat_alloc_output_context2(&m_pFormat, nullptr, "mp4", nullptr) < 0 || !m_pFormat)
+    {
+        KVMedia::SetLastError(KVS_ERROR_NO_CODEC, "mp4");
         return false;
+    }
     AVStream* pVideo = AddStream(m_pH264->GetContext(), m_pH264->GetExtraData());
     if (!pVideo)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     m_nVideoStream = pVideo->index;
     if (m_pAac)
     {
         AVStream* pAudio = AddStream(m_pAac->GetContext(), m_pAac->GetExtraData());
         if (!pAudio)
+        {
+            KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
             return false;
+        }
         m_nAudioStream = pAudio->index;
     }
 
     m_nFile = ::open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (m_nFile < 0)
     {
+        KVMedia::SetLastFileError(errno);
         Platform::DebugOutput(QStringLiteral("muxer: cannot create \"%1\"").arg(strPath));
         return false;
     }
     const int nBufferSize = 64 * 1024;
     uint8_t* pBuffer = static_cast<uint8_t*>(av_malloc(nBufferSize));
     if (!pBuffer)
+    {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
+    }
     m_pIo = avio_alloc_context(pBuffer, nBufferSize, 1, this, nullptr, &CMp4Muxer::WritePacket, &CMp4Muxer::Seek);
     if (!m_pIo)
     {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         av_free(pBuffer);
         return false;
     }
@@ -140,6 +174,7 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(nResult));
+        SetHeaderError(nResult);
         return false;
     }
     avio_flush(m_pIo);
@@ -147,6 +182,7 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     {
         Platform::DebugOutput(
             QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
+        SetHeaderError(m_pIo->error);
         return false;
     }
     m_nGoodEnd = ::lseek(m_nFile, 0, SEEK_CUR);

@@ -8,6 +8,7 @@
 #include "media/encoder/CMp4Muxer.h"
 #include "media/encoder/H264Probe.h"
 #include "media/core/HandleTable.h"
+#include "media/core/LastError.h"
 
 namespace
 {
@@ -41,7 +42,10 @@ KVS_HANDLE KVE_CreateH264Encoder(int nType, int nColor, const KVE_H264_PARAM* pP
                                  void* pUser)
 {
     if (!pParam || nColor != KVS_COLOR_YUYV)
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ARGUMENT);
         return nullptr;
+    }
     auto pEncoder = std::make_shared<CH264Encoder>(pfn, pUser);
     if (!pEncoder->Open(nType, *pParam))
         return nullptr;
@@ -86,7 +90,10 @@ int KVE_DestroyH264Encoder(KVS_HANDLE hEncoder)
 KVS_HANDLE KVE_CreateAACEncoder(int nSampleRate, const KVE_AAC_PARAM* pParam, KVE_OUTPUT_CALLBACK pfn, void* pUser)
 {
     if (!pParam)
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ARGUMENT);
         return nullptr;
+    }
     auto pEncoder = std::make_shared<CAacEncoder>(pfn, pUser);
     if (!pEncoder->Open(nSampleRate, *pParam))
         return nullptr;
@@ -112,12 +119,13 @@ int KVE_DestroyAACEncoder(KVS_HANDLE hEncoder)
 
 KVS_HANDLE KVE_CreateMp4Muxer(const char16_t* pszPath, KVS_HANDLE hH264, KVS_HANDLE hAac)
 {
-    if (!pszPath)
-        return nullptr;
     auto pH264 = H264Table().Get(hH264);
     auto pAac = hAac ? AacTable().Get(hAac) : nullptr;
-    if (!pH264 || (hAac && !pAac))
+    if (!pszPath || !pH264 || (hAac && !pAac))
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ARGUMENT);
         return nullptr;
+    }
     auto pMuxer = std::make_shared<CMp4Muxer>();
     if (!pMuxer->Open(QString::fromUtf16(pszPath), std::move(pH264), std::move(pAac)))
     {

@@ -79,8 +79,15 @@ int ConnectTo(const addrinfo* pInfo, const std::function<bool(int hSocket)>& fnW
         socklen_t nSize = sizeof(nError);
         if (getsockopt(hSocket, SOL_SOCKET, SO_ERROR, &nError, &nSize) == 0 && nError == 0)
             return hSocket;
+        if (nError != 0)
+            errno = nError;
     }
+    else if (errno == EINPROGRESS)
+        errno = ETIMEDOUT;
+    // Kept for the caller, who tells a refusal from a time-out by it.
+    const int nSavedErrno = errno;
     close(hSocket);
+    errno = nSavedErrno;
     return -1;
 }
 }

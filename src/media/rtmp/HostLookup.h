@@ -19,6 +19,7 @@ addrinfo* LookUpHost(const std::string& strHost, int nPort, std::chrono::steady_
 
 // A non-blocking connect to one resolved address. fnWaitWritable waits for
 // the socket to turn writable and answers false when the caller gives up
-// (time-out, stop). The connected socket stays non-blocking; -1 on failure.
+// (time-out, stop). The connected socket stays non-blocking; -1 on failure,
+// with errno telling why (ETIMEDOUT when fnWaitWritable gave up).
 int ConnectTo(const addrinfo* pInfo, const std::function<bool(int hSocket)>& fnWaitWritable);
 }

@@ -6,6 +6,9 @@
 
 namespace
 {
+// Where the upgrade service takes its reports.
+const std::string kServicePath = "/api";
+
 // Whatever is copied into the request line and headers must not be able to
 // end them early.
 bool HasUnsafeCharacter(const std::string& str)
@@ -59,8 +62,11 @@ bool ParseHttpUrl(const std::string& strUrl, CHttpUrl& url, std::string& strErro
     url.strHost = strHost;
     url.nPort = nPort;
     url.strHostField = strAuthority;
-    url.strPath = "/";
+    // The service answers on its own path; an address that names only the
+    // host means that path, not the server's root.
+    url.strPath = kServicePath;
     if (nPathStart != std::string::npos)
-        url.strPath = strRest[nPathStart] == '?' ? "/" + strRest.substr(nPathStart) : strRest.substr(nPathStart);
+        url.strPath =
+            strRest[nPathStart] == '?' ? kServicePath + strRest.substr(nPathStart) : strRest.substr(nPathStart);
     return true;
 }

@@ -1,4 +1,5 @@
-// The few HTTP URLs the upgrade client needs: "http://host[:port][/path]".
+// The few HTTP URLs the upgrade client needs: "http://host[:port][/path]";
+// without a path the service's own, "/api".
 #pragma once
 
 #include <string>
@@ -7,8 +8,8 @@ struct CHttpUrl
 {
     std::string strHost; // without brackets for an IPv6 address
     int nPort = 80;
-    std::string strPath = "/"; // with the query, if any
-    std::string strHostField;  // the request's Host header: as written in the URL
+    std::string strPath = "/api"; // with the query, if any
+    std::string strHostField;     // the request's Host header: as written in the URL
 };
 
 // False for any other scheme, user information, a missing host or a bad

@@ -13,6 +13,7 @@ extern "C"
 }
 
 #include "media/core/HandleTable.h"
+#include "media/core/LastError.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -58,7 +59,10 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     (void)pszPassword;
     CRtmpAddress address;
     if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ADDRESS);
         return nullptr;
+    }
     std::shared_ptr<CRtmpClient> pClient;
     try
     {
@@ -66,6 +70,7 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     }
     catch (...)
     {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return nullptr;
     }
     // Entered before its thread runs: callers configure the client right
@@ -73,6 +78,7 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
     const KVS_HANDLE hClient = RtmpClients().Add(pClient);
     if (!pClient->Start())
     {
+        KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY, "no thread for the client");
         RtmpClients().Remove(hClient);
         return nullptr;
     }
@@ -145,7 +151,10 @@ int KPL_TestConnect(const char* pszUrl, int nTimeout)
 {
     CRtmpAddress address;
     if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
+    {
+        KVMedia::SetLastError(KVS_ERROR_BAD_ADDRESS);
         return 0;
+    }
     return RtmpHandshake(address, nTimeout) ? 1 : 0;
 }
 

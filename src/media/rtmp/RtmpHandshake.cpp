@@ -1,6 +1,7 @@
 #include "media/rtmp/RtmpHandshake.h"
 
 #include "media/rtmp/HostLookup.h"
+#include "media/core/LastError.h"
 #include "media/rtmp/UrlAuthority.h"
 #include "platform/Platform.h"
 
@@ -124,14 +125,30 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
 
     addrinfo* pList = KVMedia::LookUpHost(address.strHost, address.nPort, deadline);
     if (!pList)
+    {
+        KVMedia::SetLastError(Remaining(deadline) > 0 ? KVS_ERROR_HOST_NOT_FOUND : KVS_ERROR_TIMEOUT, address.strHost);
         return false;
+    }
 
     int hSocket = -1;
+    int nConnectErrno = ETIMEDOUT;
     for (addrinfo* pInfo = pList; pInfo && hSocket < 0 && Remaining(deadline) > 0; pInfo = pInfo->ai_next)
+    {
         hSocket = KVMedia::ConnectTo(pInfo, [deadline](int hNew) { return WaitFor(hNew, POLLOUT, deadline); });
+        if (hSocket < 0)
+            nConnectErrno = errno;
+    }
     freeaddrinfo(pList);
     if (hSocket < 0)
+    {
+        if (nConnectErrno == ECONNREFUSED)
+            KVMedia::SetLastError(KVS_ERROR_REFUSED);
+        else if (nConnectErrno == ETIMEDOUT)
+            KVMedia::SetLastError(KVS_ERROR_TIMEOUT);
+        else
+            KVMedia::SetLastError(KVS_ERROR_NETWORK, strerror(nConnectErrno));
         return false;
+    }
 
     // C1: time, four zero bytes (the plain handshake, no digest), random.
     std::vector<uint8_t> vecOut(1 + kChunk, 0);
@@ -150,6 +167,10 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
               ReceiveAll(hSocket, vecIn.data() + 1, kChunk, deadline);
     }
     close(hSocket);
+    // Something took the connection: silence until the deadline is a slow
+    // or stuck server, anything else (a close, a wrong answer) is not RTMP.
+    if (!bOk)
+        KVMedia::SetLastError(Remaining(deadline) > 0 ? KVS_ERROR_NOT_RTMP : KVS_ERROR_TIMEOUT);
     if (!bOk)
         Platform::DebugOutput(QStringLiteral("RTMP test: no handshake from %1:%2")
                                   .arg(QString::fromStdString(address.strHost))

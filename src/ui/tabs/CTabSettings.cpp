@@ -1,7 +1,7 @@
 #include "ui/tabs/CTabSettings.h"
 
 #include "common/AppInfo.h"
-#include "engine/CAutoConvertString.h"
+#include "engine/KVMediaError.h"
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
 #include "common/Helpers.h"
@@ -9,7 +9,6 @@
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
-#include "media/KVProtocol.h"
 #include "platform/Platform.h"
 
 #include <QCheckBox>
@@ -571,8 +570,9 @@ void CTabSettings::OnBtnRtmpTest()
         return;
     // Blocks the window for at most the time limit, as a deliberate test
     // the user is waiting for.
-    CAutoConvertString convUrl(strUrl);
-    const char* pszUrl = convUrl.GetString();
-    const int nResult = pszUrl ? KPL_TestConnect(pszUrl, s_nRtmpTestTimeout) : 0;
-    ShowInformationMessageYes(this, nResult != 0 ? tr("Test successful!") : tr("Test fail!"));
+    QString strReason;
+    if (TestRtmpServer(strUrl, s_nRtmpTestTimeout, strReason))
+        ShowInformationMessageYes(this, tr("Test successful!"));
+    else
+        ShowInformationMessageYes(this, tr("Test fail!") + QLatin1Char('\n') + strReason);
 }
