@@ -215,7 +215,7 @@ void CMainWnd::ApplyOutputSettings()
     if (!strCaption.isEmpty())
     {
         const SCaptionData data = g_settings.GetCaptionDataRecord();
-        if (!g_capture.SetCaption(strCaption, g_layout.GetFontName(data.nFont), data.nBold != 0, data.nItalic != 0,
+        if (!g_capture.SetCaption(strCaption, InstalledFontFamily(data.nFont), data.nBold != 0, data.nItalic != 0,
                                   data.nUnderline != 0, GetFontSize(data.nFontSize), data.nBorder, data.nPosition,
                                   g_settings.GetPackedColor(CSettings::COLOR_CAPTION_BORDER),
                                   g_settings.GetPackedColor(CSettings::COLOR_CAPTION_FONT)))

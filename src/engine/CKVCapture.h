@@ -214,6 +214,8 @@ public:
     void RemoveLogo();
     // Logo size as drawn, kept after RemoveLogo until the next logo shows.
     void GetLogoSize(int& nWidth, int& nHeight) const;
+    // A logo is on the output (until RemoveLogo or the mixer goes).
+    bool IsLogoShown() const { return m_hLogo != nullptr; }
     // Hears, on the user-interface thread, how each SetLogo that was not
     // overtaken by a later call ended: CLogoLoader::LOGO_SHOWN or why not.
     typedef std::function<void(const QString& strPath, int nResult)> FnLogoResult;

@@ -365,17 +365,20 @@ void TestDeviceTab::layoutChangeResetsMissingPositions()
         QVERIFY(g_capture.GetChannel(nChannel)->IsOpen());
     }
 
-    // Back to the quad: the reset channels stay unplaced; the user's choice
-    // of the position lists still moves channels.
+    // Back to the quad: the reset channels get their positions back; the
+    // user's choice of the position lists still moves channels.
     m_pTab->OnLayoutChanged(5);
     g_settings.SetLayoutIndex(5);
     QCOMPARE(Combo(0)->count(), 5);
     QCOMPARE(Combo(0)->itemText(4), QStringLiteral("Position 4"));
-    QCOMPARE(Combo(2)->currentIndex(), 0);
-    QVERIFY(!g_capture.IsChannelPlaced(2));
+    QCOMPARE(Combo(2)->currentIndex(), 3);
+    QCOMPARE(Combo(3)->currentIndex(), 4);
+    QVERIFY(g_capture.IsChannelPlaced(2));
     QCOMPARE(CaptureSize(0), PositionRect(5, 0).size());
+    QCOMPARE(CaptureSize(2), PositionRect(5, 2).size());
     Combo(2)->setCurrentIndex(4);
     QCOMPARE(g_settings.GetChannelPosition(2), 3);
+    QCOMPARE(g_settings.GetChannelPosition(3), 2);
     QVERIFY(g_capture.IsChannelPlaced(2));
     QVERIFY(PositionsUnique());
 }

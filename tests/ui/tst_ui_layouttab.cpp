@@ -23,6 +23,7 @@ namespace
 const int LAYOUT_QUAD = 5;
 const int LAYOUT_ONE_ABOVE_TWO = 3;
 const int LAYOUT_SINGLE = 0;
+const int LAYOUT_PIP = 1;
 }
 
 class TestLayoutTab : public QObject
@@ -36,6 +37,7 @@ private slots:
 
     void tickingALayoutMovesTheChannels();
     void untickingTheCurrentLayoutChangesNothing();
+    void smallerLayoutAndBackGivesPositionsBack();
 
 private:
     CTabLayout* LayoutTab() const;
@@ -214,6 +216,39 @@ void TestLayoutTab::untickingTheCurrentLayoutChangesNothing()
         QVERIFY(!g_capture.GetChannel(nChannel)->IsStarted());
     }
     QVERIFY(OutputShowsChannels(LAYOUT_QUAD, 4));
+}
+
+void TestLayoutTab::smallerLayoutAndBackGivesPositionsBack()
+{
+    auto positions = []() {
+        QVector<int> vecPositions;
+        for (int nChannel = 0; nChannel < 4; ++nChannel)
+            vecPositions << g_settings.GetChannelPosition(nChannel);
+        return vecPositions;
+    };
+    QVERIFY(OutputShowsChannels(LAYOUT_QUAD, 4));
+
+    // Picture in picture has room for two.
+    QVERIFY(ClickCheckBox(LAYOUT_PIP));
+    QCOMPARE(positions(), QVector<int>({0, 1, -1, -1}));
+    QVERIFY(!g_capture.IsChannelPlaced(2) && !g_capture.IsChannelPlaced(3));
+
+    // Back in the quad every channel is where it was: no black holes.
+    QVERIFY(ClickCheckBox(LAYOUT_QUAD));
+    QCOMPARE(positions(), QVector<int>({0, 1, 2, 3}));
+    CTabPreview* pDevice = m_pTabWnd->GetDeviceTab();
+    for (int nChannel = 0; nChannel < 4; ++nChannel)
+        QCOMPARE(pDevice->GetPositionCombo(nChannel)->currentIndex(), nChannel + 1);
+    QVERIFY(OutputShowsChannels(LAYOUT_QUAD, 4));
+
+    // A position the user gave another channel meanwhile stays with it.
+    QVERIFY(ClickCheckBox(LAYOUT_PIP));
+    pDevice->GetPositionCombo(3)->setCurrentIndex(2);
+    QCOMPARE(positions(), QVector<int>({0, -1, -1, 1}));
+    QVERIFY(ClickCheckBox(LAYOUT_QUAD));
+    QCOMPARE(positions(), QVector<int>({0, -1, 2, 1}));
+    QVERIFY(g_capture.IsChannelPlaced(2));
+    QVERIFY(!g_capture.IsChannelPlaced(1));
 }
 
 QTEST_MAIN(TestLayoutTab)

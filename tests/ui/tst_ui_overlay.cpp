@@ -30,6 +30,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTranslator>
 
 using namespace UiTest;
 
@@ -54,6 +55,22 @@ const int HEXAGON = 1;
 const int HUGE_LOGO = 2;
 const int DAMAGED = 3;
 
+// Puts every text of the Overlay tab in brackets, as a translation of it.
+class CBracketTranslator : public QTranslator
+{
+public:
+    QString translate(const char* pszContext, const char* pszSource, const char* pszDisambiguation,
+                      int nCount) const override
+    {
+        Q_UNUSED(pszDisambiguation);
+        Q_UNUSED(nCount);
+        if (qstrcmp(pszContext, "CTabOverlay") != 0)
+            return QString();
+        return QStringLiteral("[%1]").arg(QString::fromUtf8(pszSource));
+    }
+    bool isEmpty() const override { return false; }
+};
+
 // Anything but the black background.
 QRect InkBox(const SYuyvPicture& out)
 {
@@ -72,6 +89,9 @@ private slots:
 
     void logosReplaceEachOtherAndMove();
     void badLogoKeepsThePreviousOneAndSaysSo();
+    void keyboardTickShowsAndStoresTheLogo();
+    void captionFontAfterFormatChange();
+    void shippedLogoNamesTranslated();
     void captionAppearsAndClears();
     void captionCutAtACharacter();
     void clockRunsWhileShown();
@@ -104,6 +124,9 @@ private:
     std::unique_ptr<CTestFrameSink> m_pSink;
     std::unique_ptr<QMainWindow> m_pMain;
     CTabOverlay* m_pTab = nullptr;
+    // The output panel, for the tests that rebuild the output as a format
+    // change does.
+    std::unique_ptr<CMainWnd> m_pPanel;
 };
 
 void TestOverlayTab::initTestCase()
@@ -140,6 +163,8 @@ void TestOverlayTab::cleanup()
     m_pMain.reset();
     m_pTab = nullptr;
     g_capture.Uninit();
+    // Its preview is the mixer's window until the engine is down.
+    m_pPanel.reset();
     m_pSink.reset();
     m_pOutput.reset();
 }
@@ -262,18 +287,48 @@ void TestOverlayTab::badLogoKeepsThePreviousOneAndSaysSo()
     QVERIFY(StatusText().contains(QStringLiteral("larger than")));
     WaitFrames(3);
     QVERIFY(showsHexagon(m_pSink->Latest()));
-    // The choice itself is kept, as the user made it.
-    int nLogo = 0;
-    int nCorner = 0;
-    int nSize = 0;
-    g_settings.GetLogo(nLogo, nCorner, nSize);
-    QCOMPARE(nLogo, HUGE_LOGO);
+    // List and store say what the output shows: the hexagon, where it is.
+    QStandardItemModel* pModel = qobject_cast<QStandardItemModel*>(Find<QListView>("lstLogo")->model());
+    auto ticked = [pModel]() {
+        QVector<int> vecTicked;
+        for (int nRow = 0; nRow < pModel->rowCount(); ++nRow)
+            if (pModel->item(nRow)->checkState() == Qt::Checked)
+                vecTicked << nRow;
+        return vecTicked;
+    };
+    auto stored = []() {
+        int nLogo = 0;
+        int nCorner = 0;
+        int nSize = 0;
+        g_settings.GetLogo(nLogo, nCorner, nSize);
+        return QVector<int>({nLogo, nCorner, nSize});
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(ticked(), QVector<int>({HEXAGON}), WAIT_MS);
+    QCOMPARE(stored(), QVector<int>({HEXAGON, 3, 0}));
 
-    // Damaged data behind a sound header.
+    // Damaged data behind a sound header, tried in another corner: the
+    // hexagon keeps its place, and so do the controls.
+    QComboBox* pPos = Find<QComboBox>("cmbLogoPos");
     ClickLogo(DAMAGED, true);
+    pPos->setCurrentIndex(0);
     QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains(QStringLiteral("\"Damaged\" cannot be shown")), WAIT_MS);
     WaitFrames(3);
     QVERIFY(showsHexagon(m_pSink->Latest()));
+    QTRY_COMPARE_WITH_TIMEOUT(ticked(), QVector<int>({HEXAGON}), WAIT_MS);
+    QCOMPARE(stored(), QVector<int>({HEXAGON, 3, 0}));
+    QCOMPARE(pPos->currentIndex(), 3);
+    QVERIFY(pPos->isEnabled());
+
+    // With no logo on show, a failing one leaves none ticked and none stored.
+    ClickLogo(HEXAGON, false);
+    QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return InkBox(out).isNull(); }));
+    m_pMain->statusBar()->clearMessage();
+    ClickLogo(DAMAGED, true);
+    QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains(QStringLiteral("\"Damaged\" cannot be shown")), WAIT_MS);
+    QTRY_COMPARE_WITH_TIMEOUT(ticked(), QVector<int>(), WAIT_MS);
+    QCOMPARE(stored(), QVector<int>({-1, 1, 50}));
+    QVERIFY(!pPos->isEnabled());
+    QVERIFY(InkBox(m_pSink->Latest()).isNull());
 
     // A good logo again: it shows and the complaint goes.
     ClickLogo(CIRCLE, true);
@@ -283,6 +338,84 @@ void TestOverlayTab::badLogoKeepsThePreviousOneAndSaysSo()
         return !rcInk.isNull() && rcCircle.contains(rcInk) && rcInk.width() > rcHexagon.width();
     }));
     QTRY_VERIFY_WITH_TIMEOUT(StatusText().isEmpty(), WAIT_MS);
+}
+
+void TestOverlayTab::keyboardTickShowsAndStoresTheLogo()
+{
+    CreateTab();
+    QListView* pList = Find<QListView>("lstLogo");
+    QStandardItemModel* pModel = qobject_cast<QStandardItemModel*>(pList->model());
+    ClickLogo(CIRCLE, true);
+    const QRect rcHexagon = HalfLogoRect(QImage(g_layout.GetLogoPath(HEXAGON)).size(), 3);
+
+    // The space bar ticks the hexagon's box without a click.
+    pList->setFocus();
+    pList->setCurrentIndex(pModel->index(HEXAGON, 0));
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(pModel->item(HEXAGON)->checkState(), Qt::Checked);
+    QCOMPARE(pModel->item(CIRCLE)->checkState(), Qt::Unchecked);
+    int nLogo = 0;
+    int nCorner = 0;
+    int nSize = 0;
+    g_settings.GetLogo(nLogo, nCorner, nSize);
+    QCOMPARE(QVector<int>({nLogo, nCorner, nSize}), QVector<int>({HEXAGON, 3, 0}));
+    QVERIFY(WaitForFrame([&](const SYuyvPicture& out) {
+        const QRect rcInk = InkBox(out);
+        return !rcInk.isNull() && rcHexagon.contains(rcInk) && rcInk.width() > rcHexagon.width() / 2;
+    }));
+
+    // And unticks it again: no logo, none stored.
+    QTest::keyClick(pList, Qt::Key_Space);
+    QCOMPARE(pModel->item(HEXAGON)->checkState(), Qt::Unchecked);
+    g_settings.GetLogo(nLogo, nCorner, nSize);
+    QCOMPARE(nLogo, -1);
+    QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return InkBox(out).isNull(); }));
+    QVERIFY(!Find<QComboBox>("cmbLogoPos")->isEnabled());
+}
+
+void TestOverlayTab::captionFontAfterFormatChange()
+{
+    // Entry 1 of the font lists is the file's third font, since the second
+    // is not installed.
+    const int nSerif = 1;
+    const int nSize = 2;
+    const int nBorder = BorderIndexForWidth(OUTPUT_WIDTH);
+    g_settings.SetCaptionOpt(0, 0, 0, nSerif, nBorder, nSize, 1);
+    g_settings.SetCaption(QStringLiteral("Agfx"));
+    g_settings.SetCaptionData(nSerif, nSize, nBorder, 1, 0, 0, 0);
+    // Nothing behind the caption but black.
+    g_settings.SetChannelDevice(0, -1);
+    m_pPanel.reset(new CMainWnd(nullptr, nullptr));
+    m_pPanel->show();
+    QCOMPARE(m_pPanel->findChild<QComboBox*>(QStringLiteral("cmbCaptionFont"))->currentText(),
+             QStringLiteral("DejaVu Serif"));
+    QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return !out.BrightBox().isNull(); }));
+    WaitFrames(3);
+    const SYuyvPicture before = m_pSink->Latest();
+
+    // Another frame rate: the output is built anew and the caption put on
+    // it again, in the same font.
+    g_settings.SetOutputFormat(SIZE_320X240, RATE_25 + 1);
+    m_pPanel->ApplyOutputSettings();
+    QVERIFY(WaitForFrame([&](const SYuyvPicture& out) { return out.abData == before.abData; }));
+}
+
+void TestOverlayTab::shippedLogoNamesTranslated()
+{
+    g_layout = CLayout();
+    QVERIFY(g_layout.Load(m_strShippedLayout));
+    QVERIFY(g_layout.GetLogoCount() > 0);
+    CBracketTranslator translator;
+    QVERIFY(QCoreApplication::installTranslator(&translator));
+    CreateTab();
+    QCoreApplication::removeTranslator(&translator);
+
+    QStandardItemModel* pModel = qobject_cast<QStandardItemModel*>(Find<QListView>("lstLogo")->model());
+    QCOMPARE(pModel->rowCount(), g_layout.GetLogoCount());
+    for (int nLogo = 0; nLogo < g_layout.GetLogoCount(); ++nLogo)
+        QCOMPARE(pModel->item(nLogo)->text(), QStringLiteral("[%1]").arg(g_layout.GetLogoName(nLogo)));
+    // A name the program does not ship is shown as the file writes it.
+    QCOMPARE(CTabOverlay::DisplayLogoName(QStringLiteral("Our Own Logo")), QStringLiteral("Our Own Logo"));
 }
 
 void TestOverlayTab::captionAppearsAndClears()

@@ -81,6 +81,8 @@ private slots:
     void moveChannel_data();
     void moveChannel();
     void noTwoChannelsShareAPosition();
+    void returnTakenPositions_data();
+    void returnTakenPositions();
 };
 
 void CTestPlacement::moveChannel_data()
@@ -212,6 +214,48 @@ void CTestPlacement::noTwoChannelsShareAPosition()
                          qPrintable(QStringLiteral("channel %1 to %2: %3").arg(c).arg(p).arg(listAfter.join(' '))));
         }
     }
+}
+
+void CTestPlacement::returnTakenPositions_data()
+{
+    QTest::addColumn<QString>("strTable");
+    QTest::addColumn<QString>("strTaken");
+    QTest::addColumn<int>("nPositionCount");
+    QTest::addColumn<QString>("strReturned");
+
+    // Tables as above, with the positions the channels keep in the new layout.
+    QTest::newRow("back to the quad") << "0 1 x x - -"
+                                      << "-1 -1 2 3 -1 -1" << 4 << "-1 -1 2 3 -1 -1";
+    QTest::newRow("room for one of two") << "0 1 x x - -"
+                                         << "-1 -1 2 3 -1 -1" << 3 << "-1 -1 2 -1 -1 -1";
+    QTest::newRow("held by another channel") << "0 2 x x - -"
+                                             << "-1 -1 2 3 -1 -1" << 4 << "-1 -1 -1 3 -1 -1";
+    QTest::newRow("held by a channel without a device") << "0 1 x x n2 -"
+                                                        << "-1 -1 2 3 -1 -1" << 4 << "-1 -1 2 3 -1 -1";
+    QTest::newRow("two remember one place: the lower channel") << "0 x x - - -"
+                                                               << "-1 1 1 -1 -1 -1" << 2 << "-1 1 -1 -1 -1 -1";
+    QTest::newRow("a channel placed since keeps its place") << "0 1 2 - - -"
+                                                            << "-1 -1 3 -1 -1 -1" << 4 << "-1 -1 -1 -1 -1 -1";
+    QTest::newRow("no device, nothing back") << "0 1 - - - -"
+                                             << "-1 -1 2 -1 -1 -1" << 4 << "-1 -1 -1 -1 -1 -1";
+}
+
+void CTestPlacement::returnTakenPositions()
+{
+    QFETCH(QString, strTable);
+    QFETCH(QString, strTaken);
+    QFETCH(int, nPositionCount);
+    QFETCH(QString, strReturned);
+
+    const ChannelTable table = ParseTable(strTable, nPositionCount);
+    PositionList anTaken;
+    const QStringList listTaken = strTaken.split(QLatin1Char(' '));
+    for (int c = 0; c < CHANNEL_COUNT; ++c)
+        anTaken[size_t(c)] = listTaken[c].toInt();
+    QStringList listReturned;
+    for (int nPosition : ReturnTakenPositions(table, anTaken, nPositionCount))
+        listReturned << QString::number(nPosition);
+    QCOMPARE(listReturned.join(QLatin1Char(' ')), strReturned);
 }
 
 QTEST_APPLESS_MAIN(CTestPlacement)

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -25,6 +26,7 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSignalBlocker>
 #include <QSlider>
 #include <QStandardItemModel>
 #include <QStatusBar>
@@ -32,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 namespace
 {
@@ -53,17 +56,41 @@ QColor StoredColor(int nWhich)
     return QColor(nRed, nGreen, nBlue);
 }
 
-// The layout file's fonts that the system has, each with its index in the
-// file's list.
-void AddInstalledFonts(QComboBox* pCombo)
+// The names of the logos the program ships with, so that they can be
+// translated; the layout file itself is shared by every language.
+const char* const s_apszShippedLogoNames[] = {
+    QT_TRANSLATE_NOOP("CTabOverlay", "Vistrel Circle"),
+    QT_TRANSLATE_NOOP("CTabOverlay", "Vistrel Hexagon"),
+    QT_TRANSLATE_NOOP("CTabOverlay", "Live Badge"),
+    QT_TRANSLATE_NOOP("CTabOverlay", "Vistrel Wordmark"),
+};
+
+// Indices in the layout file's font list of the fonts that the system has,
+// in file order: one per entry of the font lists.
+std::vector<int> InstalledFonts()
 {
     const QStringList astrFamilies = QFontDatabase().families();
+    std::vector<int> vecFonts;
     for (int nFont = 0; nFont < g_layout.GetFontCount(); ++nFont)
     {
-        const QString strName = g_layout.GetFontName(nFont);
-        if (astrFamilies.contains(strName, Qt::CaseInsensitive))
-            pCombo->addItem(strName, nFont);
+        if (astrFamilies.contains(g_layout.GetFontName(nFont), Qt::CaseInsensitive))
+            vecFonts.push_back(nFont);
     }
+    return vecFonts;
+}
+
+// Each entry carries its index in the file's list.
+void AddInstalledFonts(QComboBox* pCombo)
+{
+    for (int nFont : InstalledFonts())
+        pCombo->addItem(g_layout.GetFontName(nFont), nFont);
+}
+
+// The family of a font list's current entry, by the entry's font in the file.
+QString SelectedFontFamily(const QComboBox* pCombo)
+{
+    const QVariant varFont = pCombo->currentData();
+    return varFont.isValid() ? g_layout.GetFontName(varFont.toInt()) : QString();
 }
 
 // Every text size of the option table, in points.
@@ -179,6 +206,14 @@ QString CutAtCharacter(const QString& str, int nMax)
     return str.left(nLength);
 }
 
+QString InstalledFontFamily(int nEntry)
+{
+    const std::vector<int> vecFonts = InstalledFonts();
+    if (vecFonts.empty())
+        return QString();
+    return g_layout.GetFontName(vecFonts[IsValidIndex(nEntry, int(vecFonts.size())) ? size_t(nEntry) : 0]);
+}
+
 int BorderIndexForWidth(int nWidth)
 {
     if (nWidth >= 1600)
@@ -236,6 +271,7 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     }
 
     FillLogoList(nLogo);
+    connect(m_pLogoModel, &QStandardItemModel::itemChanged, this, &CTabOverlay::OnLogoItemChanged);
     g_capture.SetLogoResultHandler([this](const QString& strPath, int nResult) { OnLogoResult(strPath, nResult); });
 }
 
@@ -415,8 +451,9 @@ void CTabOverlay::FillLogoList(int nCurrent)
 {
     for (int nLogo = 0; nLogo < g_layout.GetLogoCount(); ++nLogo)
     {
-        CLayoutItem* pItem = new CLayoutItem(LoadLogoIcon(g_layout.GetLogoPath(nLogo)), g_layout.GetLogoName(nLogo),
-                                             CLayoutItem::KIND_LOGO, nLogo);
+        CLayoutItem* pItem =
+            new CLayoutItem(LoadLogoIcon(g_layout.GetLogoPath(nLogo)), DisplayLogoName(g_layout.GetLogoName(nLogo)),
+                            CLayoutItem::KIND_LOGO, nLogo);
         if (nLogo == nCurrent)
         {
             pItem->setCheckState(Qt::Checked);
@@ -424,6 +461,16 @@ void CTabOverlay::FillLogoList(int nCurrent)
         }
         m_pLogoModel->appendRow(pItem);
     }
+}
+
+QString CTabOverlay::DisplayLogoName(const QString& strName)
+{
+    for (const char* pszName : s_apszShippedLogoNames)
+    {
+        if (strName == QLatin1String(pszName))
+            return QCoreApplication::translate("CTabOverlay", pszName);
+    }
+    return strName;
 }
 
 void CTabOverlay::ConnectControls()
@@ -458,13 +505,14 @@ void CTabOverlay::SetClockControlsEnabled(bool bEnable)
 void CTabOverlay::OnItemClicked(const QModelIndex& index)
 {
     CLayoutItem* pItem = CLayoutItem::FromIndex(index);
-    if (!pItem || pItem->GetKind() != CLayoutItem::KIND_LOGO)
+    if (!pItem || pItem->GetKind() != CLayoutItem::KIND_LOGO || m_bUpdatingLogos)
         return;
     const bool bChecked = pItem->checkState() == Qt::Checked;
     if (!bChecked && pItem == m_pCurrentLogo)
     {
         g_capture.RemoveLogo();
         g_settings.SetLogo(-1, 1, 50);
+        m_nShownLogo = -1;
         m_pCurrentLogo = nullptr;
         m_pCmbLogoPos->setEnabled(false);
         m_pSldLogoSize->setEnabled(false);
@@ -476,7 +524,11 @@ void CTabOverlay::OnItemClicked(const QModelIndex& index)
     // The logo on show is not taken off first: it stays until the new one
     // is ready, and stays when the new one cannot be shown.
     if (m_pCurrentLogo)
+    {
+        m_bUpdatingLogos = true;
         m_pCurrentLogo->setCheckState(Qt::Unchecked);
+        m_bUpdatingLogos = false;
+    }
     const int nLogo = pItem->GetIndex();
     const int nCorner = m_pCmbLogoPos->currentIndex();
     const int nSize = m_pSldLogoSize->value();
@@ -485,6 +537,51 @@ void CTabOverlay::OnItemClicked(const QModelIndex& index)
     m_pCurrentLogo = pItem;
     m_pCmbLogoPos->setEnabled(true);
     m_pSldLogoSize->setEnabled(true);
+}
+
+void CTabOverlay::OnLogoItemChanged(QStandardItem* pItem)
+{
+    // The same rules as a click; a click that already acted finds nothing
+    // left to do.
+    if (!m_bUpdatingLogos && pItem)
+        OnItemClicked(pItem->index());
+}
+
+void CTabOverlay::TickLogo(int nLogo)
+{
+    m_bUpdatingLogos = true;
+    m_pCurrentLogo = nullptr;
+    for (int nRow = 0; nRow < m_pLogoModel->rowCount(); ++nRow)
+    {
+        CLayoutItem* pItem = CLayoutItem::FromIndex(m_pLogoModel->index(nRow, 0));
+        if (!pItem)
+            continue;
+        const bool bTick = pItem->GetIndex() == nLogo;
+        pItem->setCheckState(bTick ? Qt::Checked : Qt::Unchecked);
+        if (bTick)
+            m_pCurrentLogo = pItem;
+    }
+    m_bUpdatingLogos = false;
+    m_pCmbLogoPos->setEnabled(m_pCurrentLogo != nullptr);
+    m_pSldLogoSize->setEnabled(m_pCurrentLogo != nullptr);
+}
+
+void CTabOverlay::KeepShownLogo()
+{
+    if (!g_capture.IsLogoShown() || m_nShownLogo < 0)
+    {
+        g_settings.SetLogo(-1, 1, 50);
+        TickLogo(-1);
+        return;
+    }
+    g_settings.SetLogo(m_nShownLogo, m_nShownCorner, m_nShownSize);
+    {
+        const QSignalBlocker blockCorner(m_pCmbLogoPos);
+        const QSignalBlocker blockSize(m_pSldLogoSize);
+        m_pCmbLogoPos->setCurrentIndex(m_nShownCorner);
+        m_pSldLogoSize->setValue(m_nShownSize);
+    }
+    TickLogo(m_nShownLogo);
 }
 
 void CTabOverlay::OnLogoPosChanged(int nPos)
@@ -521,7 +618,7 @@ void CTabOverlay::OnLogoResult(const QString& strPath, int nResult)
     for (int nLogo = 0; nLogo < g_layout.GetLogoCount(); ++nLogo)
     {
         if (g_layout.GetLogoPath(nLogo) == strPath)
-            strName = g_layout.GetLogoName(nLogo);
+            strName = DisplayLogoName(g_layout.GetLogoName(nLogo));
     }
     QString strMessage;
     if (nResult == CLogoLoader::LOGO_TOO_LARGE)
@@ -531,6 +628,27 @@ void CTabOverlay::OnLogoResult(const QString& strPath, int nResult)
     else if (nResult != CLogoLoader::LOGO_SHOWN)
         strMessage =
             tr("The logo \"%1\" cannot be shown: the file is missing or is not a readable picture.").arg(strName);
+
+    // Every answer is for the stored choice: a later request overtakes an
+    // earlier one, which then gets none.
+    int nLogo = -1;
+    int nCorner = 1;
+    int nSize = 50;
+    g_settings.GetLogo(nLogo, nCorner, nSize);
+    const bool bStoredChoice = nLogo >= 0 && g_layout.GetLogoPath(nLogo) == strPath;
+    if (nResult == CLogoLoader::LOGO_SHOWN && bStoredChoice)
+    {
+        m_nShownLogo = nLogo;
+        m_nShownCorner = nCorner;
+        m_nShownSize = nSize;
+    }
+    else if (nResult != CLogoLoader::LOGO_SHOWN && bStoredChoice)
+    {
+        // The output still shows the logo before it, or none; what is
+        // ticked and stored must say so, or the next start would show
+        // something else again.
+        KeepShownLogo();
+    }
 
     QMainWindow* pMain = qobject_cast<QMainWindow*>(window());
     if (strMessage.isEmpty())
@@ -579,7 +697,7 @@ void CTabOverlay::OnButtonApply()
     }
     else if (strText.size() <= MAX_CAPTION_LENGTH)
     {
-        g_capture.SetCaption(strText, m_pCmbCaptionFont->currentText(), nBold != 0, nItalic != 0, nUnderline != 0,
+        g_capture.SetCaption(strText, SelectedFontFamily(m_pCmbCaptionFont), nBold != 0, nItalic != 0, nUnderline != 0,
                              GetFontSize(nFontSize), nBorder, nPosition, nBorderColor, nTextColor);
         m_pBtnClear->setEnabled(true);
     }
@@ -682,8 +800,8 @@ void CTabOverlay::OnTimeout(int bFirstDisp)
     if (!bFirstDisp && strText == m_strClockShown)
         return;
     const bool bShown = g_capture.SetClock(
-        strText, m_pCmbTimeFont->currentText(), false, false, false, GetFontSize(m_pCmbTimeSize->currentIndex()), 0,
-        m_pCmbTimePos->currentIndex(), g_settings.GetPackedColor(CSettings::COLOR_TIME_BORDER),
+        strText, SelectedFontFamily(m_pCmbTimeFont), false, false, false, GetFontSize(m_pCmbTimeSize->currentIndex()),
+        0, m_pCmbTimePos->currentIndex(), g_settings.GetPackedColor(CSettings::COLOR_TIME_BORDER),
         g_settings.GetPackedColor(CSettings::COLOR_TIME_FONT), bFirstDisp != 0, 0);
     m_strClockShown = bShown ? strText : QString();
 }

@@ -19,6 +19,7 @@ class QListView;
 class QModelIndex;
 class QPushButton;
 class QSlider;
+class QStandardItem;
 class QStandardItemModel;
 
 // The longest caption, in UTF-16 units; a longer text is cut at a character
@@ -32,6 +33,12 @@ QString CutAtCharacter(const QString& str, int nMax);
 // The caption border that suits an output nWidth pixels wide (1..5).
 int BorderIndexForWidth(int nWidth);
 
+// The family of entry nEntry of the caption and clock font lists, which offer
+// the layout file's fonts that the system has: a stored font index counts
+// those entries, never the file's list. A stored entry the lists no longer
+// have gives the first one; empty when no font of the file is installed.
+QString InstalledFontFamily(int nEntry);
+
 class CTabOverlay : public QWidget
 {
     Q_OBJECT
@@ -44,6 +51,10 @@ public:
     // output width (re-applying the caption when that changes it) and puts
     // the clock at its place on the new output.
     void AdjustToOutputSize();
+
+    // The logo name as shown: the shipped logos in the interface's language,
+    // any other one as the layout file writes it.
+    static QString DisplayLogoName(const QString& strName);
 
 public slots:
     void OnItemClicked(const QModelIndex& index);
@@ -62,6 +73,11 @@ public slots:
     // anew; the periodic refresh keeps the place.
     void OnTimeout(int bFirstDisp = 0);
 
+private slots:
+    // The check boxes of the logo list also answer the keyboard, which
+    // sends no click.
+    void OnLogoItemChanged(QStandardItem* pItem);
+
 private:
     QGroupBox* CreateLogoGroup();
     QGroupBox* CreateCaptionGroup();
@@ -78,11 +94,24 @@ private:
     void ReshowLogo(int nLogo, int nCorner, int nSize);
     // What the engine says about a logo it was asked to show.
     void OnLogoResult(const QString& strPath, int nResult);
+    // A chosen logo could not be shown: the list, the controls and the store
+    // go back to what the output still shows.
+    void KeepShownLogo();
+    // Ticks logo nLogo (none for -1) alone and makes it the current one.
+    void TickLogo(int nLogo);
     void ShowStatus(const QString& strMessage);
 
     QStandardItemModel* m_pLogoModel = nullptr;
     QListView* m_pLogoList = nullptr;
     CLayoutItem* m_pCurrentLogo = nullptr;
+    // Set while the tab changes check marks itself, so that those changes
+    // are not taken for the user's.
+    bool m_bUpdatingLogos = false;
+    // The logo the output shows, as the engine last confirmed it (-1: none
+    // confirmed), with its corner and size.
+    int m_nShownLogo = -1;
+    int m_nShownCorner = 1;
+    int m_nShownSize = 50;
     QComboBox* m_pCmbLogoPos = nullptr;
     QSlider* m_pSldLogoSize = nullptr;
 

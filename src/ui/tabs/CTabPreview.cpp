@@ -36,6 +36,7 @@ bool IsChannel(int nChannel)
 CTabPreview::CTabPreview(QWidget* pParent)
     : QWidget(pParent)
 {
+    m_anTakenPositions.fill(-1);
     int nLayout = g_settings.GetLayoutIndex();
     if (nLayout == -1)
     {
@@ -299,6 +300,7 @@ void CTabPreview::ApplyPositions(const std::vector<ChannelPlacement::SPositionCh
 {
     for (const ChannelPlacement::SPositionChange& change : vecChanges)
     {
+        m_anTakenPositions[size_t(change.nChannel)] = -1;
         g_settings.SetChannelPosition(change.nChannel, change.nPosition);
         const QSignalBlocker blocker(m_aChannels[change.nChannel].pPosition);
         m_aChannels[change.nChannel].pPosition->setCurrentIndex(change.nPosition + 1);
@@ -360,6 +362,8 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
     if (!IsChannel(nChannel))
         return;
     ChannelControls& controls = m_aChannels[nChannel];
+    // A position taken from the old device's picture is no place for another.
+    m_anTakenPositions[size_t(nChannel)] = -1;
 
     if (nDevice < 0)
     {
@@ -383,6 +387,7 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
         if (j == nChannel || !pOther || !pOther->IsOpen() || pOther->GetDeviceIndex() != nDevice)
             continue;
         g_capture.CloseChannel(j);
+        m_anTakenPositions[size_t(j)] = -1;
         m_aChannels[j].bOpenFailed = false;
         m_aChannels[j].pPosition->setCurrentIndex(0);
         m_aChannels[j].pPosition->setEnabled(false);
@@ -407,14 +412,31 @@ void CTabPreview::OnDeviceSelected(int nChannel, int nDevice)
 void CTabPreview::OnLayoutChanged(int nLayout)
 {
     const int nPositionCount = g_layout.GetPositionCount(nLayout);
+    // The positions the channels keep in the new layout decide which taken
+    // ones are free to be given back.
+    ChannelPlacement::ChannelTable table = CurrentChannelTable();
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        const int nIndex = m_aChannels[nChannel].pPosition->currentIndex();
+        table[size_t(nChannel)].nPosition = nIndex >= 1 && nIndex <= nPositionCount ? nIndex - 1 : -1;
+    }
+    const ChannelPlacement::PositionList anReturned =
+        ChannelPlacement::ReturnTakenPositions(table, m_anTakenPositions, nPositionCount);
+
     int nInset = -1;
     for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
     {
         QComboBox* pCombo = m_aChannels[nChannel].pPosition;
         DisconnectPosition(nChannel);
-        const int nIndex = pCombo->currentIndex();
+        int nIndex = pCombo->currentIndex();
         pCombo->clear();
         FillPositions(pCombo, nPositionCount);
+        if (anReturned[size_t(nChannel)] >= 0)
+        {
+            nIndex = anReturned[size_t(nChannel)] + 1;
+            g_settings.SetChannelPosition(nChannel, nIndex - 1);
+            m_anTakenPositions[size_t(nChannel)] = -1;
+        }
 
         if (nIndex <= nPositionCount)
         {
@@ -434,6 +456,7 @@ void CTabPreview::OnLayoutChanged(int nLayout)
         }
         else
         {
+            m_anTakenPositions[size_t(nChannel)] = nIndex - 1;
             pCombo->setCurrentIndex(0);
             g_capture.RemoveMixerChannel(nChannel);
             g_settings.SetChannelPosition(nChannel, -1);
@@ -491,6 +514,7 @@ void CTabPreview::ResetUnassignedChannels()
         if (g_settings.GetChannelDevice(nChannel) != -1)
             continue;
         ChannelControls& controls = m_aChannels[nChannel];
+        m_anTakenPositions[size_t(nChannel)] = -1;
         controls.bOpenFailed = false;
         controls.pVideo->SetPlaceholder(true);
         {

@@ -107,5 +107,10 @@ private:
     QString ChannelStatusText(int nChannel) const;
 
     ChannelControls m_aChannels[CHANNEL_COUNT];
+    // Per channel, the position a layout switch took from it for want of
+    // room (-1: none), so that a layout with room gives it back rather than
+    // leaving a hole in the picture. Forgotten once the channel is moved or
+    // gets another device.
+    ChannelPlacement::PositionList m_anTakenPositions;
     bool m_bBusy = false;
 };

@@ -6,6 +6,7 @@
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/CTabSettings.h"
+#include "ui/tabs/CWheelGuard.h"
 
 #include <QGuiApplication>
 #include <QScrollArea>
@@ -20,6 +21,8 @@ QWidget* CTabWnd::InScrollArea(QWidget* pPage)
     pArea->setWidgetResizable(true);
     pArea->setFrameShape(QFrame::NoFrame);
     pArea->setWidget(pPage);
+    // Scrolling such a page passes the pointer over many controls.
+    CWheelGuard::Install(pPage);
     return pArea;
 }
 

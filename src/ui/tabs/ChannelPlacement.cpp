@@ -150,6 +150,24 @@ int FindChannelAtPosition(const ChannelTable& table, int nPosition)
     return -1;
 }
 
+PositionList ReturnTakenPositions(const ChannelTable& table, const PositionList& anTaken, int nPositionCount)
+{
+    PositionList anReturned;
+    anReturned.fill(-1);
+    ChannelTable tableAfter = table;
+    for (int c = 0; c < CHANNEL_COUNT; ++c)
+    {
+        SChannel& channel = tableAfter[std::size_t(c)];
+        const int nTaken = anTaken[std::size_t(c)];
+        if (nTaken < 0 || nTaken >= nPositionCount || channel.nDevice == -1 || channel.nPosition != -1 ||
+            FindChannelAtPosition(tableAfter, nTaken) >= 0)
+            continue;
+        channel.nPosition = nTaken;
+        anReturned[std::size_t(c)] = nTaken;
+    }
+    return anReturned;
+}
+
 SMove MoveChannel(const ChannelTable& tableBefore, const SLayout& layout, int nChannel, int nNewPosition)
 {
     SMove move;

@@ -21,6 +21,8 @@ struct SChannel
     bool bPlaced = false; // the mixer shows the channel now
 };
 using ChannelTable = std::array<SChannel, CHANNEL_COUNT>;
+// One position (or -1) per channel.
+using PositionList = std::array<int, CHANNEL_COUNT>;
 
 // What the rules need to know of the current layout.
 struct SLayout
@@ -69,6 +71,13 @@ int InsetFlag(int nLayout, int nPosition);
 int ValidPosition(const ChannelTable& table, int nChannel, int nPositionCount);
 // The first channel with a device that holds nPosition, or -1.
 int FindChannelAtPosition(const ChannelTable& table, int nPosition);
+
+// anTaken[c] is the position that a smaller layout took from channel c (-1
+// for none); table holds the positions the channels keep in a layout of
+// nPositionCount positions. Answers per channel the position it gets back:
+// its old one when the layout has it, the channel has a device and no other
+// channel with a device holds it (the lower channel first); -1 otherwise.
+PositionList ReturnTakenPositions(const ChannelTable& table, const PositionList& anTaken, int nPositionCount);
 
 // The user chose nNewPosition (-1: not placed) for nChannel.
 SMove MoveChannel(const ChannelTable& table, const SLayout& layout, int nChannel, int nNewPosition);
