@@ -132,6 +132,89 @@
     </message>
 </context>
 <context>
+    <name>CKVMediaError</name>
+    <message>
+        <source>The file path is longer than %1 characters.</source>
+        <translation>文件路径超过 %1 个字符。</translation>
+    </message>
+    <message>
+        <source>The computer has run out of memory.</source>
+        <translation>计算机内存不足。</translation>
+    </message>
+    <message>
+        <source>The video encoder does not accept these settings: %1.</source>
+        <translation>视频编码器不接受这些设置：%1。</translation>
+    </message>
+    <message>
+        <source>No video encoder is installed.</source>
+        <translation>未安装视频编码器。</translation>
+    </message>
+    <message>
+        <source>The video encoder could not be started.</source>
+        <translation>无法启动视频编码器。</translation>
+    </message>
+    <message>
+        <source>The audio encoder does not accept these settings: %1.</source>
+        <translation>音频编码器不接受这些设置：%1。</translation>
+    </message>
+    <message>
+        <source>No audio encoder is installed.</source>
+        <translation>未安装音频编码器。</translation>
+    </message>
+    <message>
+        <source>The audio encoder could not be started.</source>
+        <translation>无法启动音频编码器。</translation>
+    </message>
+    <message>
+        <source>The folder %1 may not be written to.</source>
+        <translation>没有写入文件夹 %1 的权限。</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>文件夹 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>The disk is full.</source>
+        <translation>磁盘已满。</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be created: %2.</source>
+        <translation>无法创建文件 %1：%2。</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be created.</source>
+        <translation>无法创建文件 %1。</translation>
+    </message>
+    <message>
+        <source>The address %1 is not a valid RTMP address.</source>
+        <translation>地址 %1 不是有效的 RTMP 地址。</translation>
+    </message>
+    <message>
+        <source>The server name %1 is not known.</source>
+        <translation>无法识别服务器名称 %1。</translation>
+    </message>
+    <message>
+        <source>The server refused the connection: nothing is listening on that port.</source>
+        <translation>服务器拒绝了连接：该端口上没有服务在监听。</translation>
+    </message>
+    <message>
+        <source>The server did not answer in time.</source>
+        <translation>服务器未能及时响应。</translation>
+    </message>
+    <message>
+        <source>The server answered, but it is not an RTMP server.</source>
+        <translation>服务器有响应，但它不是 RTMP 服务器。</translation>
+    </message>
+    <message>
+        <source>The network failed: %1.</source>
+        <translation>网络故障：%1。</translation>
+    </message>
+    <message>
+        <source>The server could not be reached.</source>
+        <translation>无法连接到服务器。</translation>
+    </message>
+</context>
+<context>
     <name>CMainWnd</name>
     <message>
         <source>Output</source>
@@ -391,6 +474,22 @@ Recording has been stopped.</source>
     <message>
         <source>The logo &quot;%1&quot; cannot be shown: the file is missing or is not a readable picture.</source>
         <translation>无法显示台标“%1”：文件不存在或不是可读取的图片。</translation>
+    </message>
+    <message>
+        <source>Vistrel Circle</source>
+        <translation>Vistrel 圆形</translation>
+    </message>
+    <message>
+        <source>Vistrel Hexagon</source>
+        <translation>Vistrel 六边形</translation>
+    </message>
+    <message>
+        <source>Live Badge</source>
+        <translation>直播标志</translation>
+    </message>
+    <message>
+        <source>Vistrel Wordmark</source>
+        <translation>Vistrel 字标</translation>
     </message>
 </context>
 <context>
@@ -885,6 +984,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>System performance is insufficient. Encoded video cannot be played normally.</source>
         <translation>系统性能不足，编码后的视频无法正常播放。</translation>
+    </message>
+    <message>
+        <source>RTMP failed: %1</source>
+        <translation>RTMP 失败：%1</translation>
     </message>
 </context>
 <context>

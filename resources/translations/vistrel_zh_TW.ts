@@ -132,6 +132,89 @@
     </message>
 </context>
 <context>
+    <name>CKVMediaError</name>
+    <message>
+        <source>The file path is longer than %1 characters.</source>
+        <translation>檔案路徑超過 %1 個字元。</translation>
+    </message>
+    <message>
+        <source>The computer has run out of memory.</source>
+        <translation>電腦記憶體不足。</translation>
+    </message>
+    <message>
+        <source>The video encoder does not accept these settings: %1.</source>
+        <translation>視訊編碼器不接受這些設定：%1。</translation>
+    </message>
+    <message>
+        <source>No video encoder is installed.</source>
+        <translation>未安裝視訊編碼器。</translation>
+    </message>
+    <message>
+        <source>The video encoder could not be started.</source>
+        <translation>無法啟動視訊編碼器。</translation>
+    </message>
+    <message>
+        <source>The audio encoder does not accept these settings: %1.</source>
+        <translation>音訊編碼器不接受這些設定：%1。</translation>
+    </message>
+    <message>
+        <source>No audio encoder is installed.</source>
+        <translation>未安裝音訊編碼器。</translation>
+    </message>
+    <message>
+        <source>The audio encoder could not be started.</source>
+        <translation>無法啟動音訊編碼器。</translation>
+    </message>
+    <message>
+        <source>The folder %1 may not be written to.</source>
+        <translation>沒有寫入資料夾 %1 的權限。</translation>
+    </message>
+    <message>
+        <source>The folder %1 does not exist.</source>
+        <translation>資料夾 %1 不存在。</translation>
+    </message>
+    <message>
+        <source>The disk is full.</source>
+        <translation>磁碟已滿。</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be created: %2.</source>
+        <translation>無法建立檔案 %1：%2。</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be created.</source>
+        <translation>無法建立檔案 %1。</translation>
+    </message>
+    <message>
+        <source>The address %1 is not a valid RTMP address.</source>
+        <translation>位址 %1 不是有效的 RTMP 位址。</translation>
+    </message>
+    <message>
+        <source>The server name %1 is not known.</source>
+        <translation>無法識別伺服器名稱 %1。</translation>
+    </message>
+    <message>
+        <source>The server refused the connection: nothing is listening on that port.</source>
+        <translation>伺服器拒絕了連線：該連接埠上沒有服務在監聽。</translation>
+    </message>
+    <message>
+        <source>The server did not answer in time.</source>
+        <translation>伺服器未能及時回應。</translation>
+    </message>
+    <message>
+        <source>The server answered, but it is not an RTMP server.</source>
+        <translation>伺服器有回應，但它不是 RTMP 伺服器。</translation>
+    </message>
+    <message>
+        <source>The network failed: %1.</source>
+        <translation>網路故障：%1。</translation>
+    </message>
+    <message>
+        <source>The server could not be reached.</source>
+        <translation>無法連線到伺服器。</translation>
+    </message>
+</context>
+<context>
     <name>CMainWnd</name>
     <message>
         <source>Output</source>
@@ -391,6 +474,22 @@ Recording has been stopped.</source>
     <message>
         <source>The logo &quot;%1&quot; cannot be shown: the file is missing or is not a readable picture.</source>
         <translation>無法顯示台標「%1」：檔案不存在或不是可讀取的圖片。</translation>
+    </message>
+    <message>
+        <source>Vistrel Circle</source>
+        <translation>Vistrel 圓形</translation>
+    </message>
+    <message>
+        <source>Vistrel Hexagon</source>
+        <translation>Vistrel 六邊形</translation>
+    </message>
+    <message>
+        <source>Live Badge</source>
+        <translation>直播標誌</translation>
+    </message>
+    <message>
+        <source>Vistrel Wordmark</source>
+        <translation>Vistrel 字標</translation>
     </message>
 </context>
 <context>
@@ -885,6 +984,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>System performance is insufficient. Encoded video cannot be played normally.</source>
         <translation>系統效能不足，編碼後的視訊無法正常播放。</translation>
+    </message>
+    <message>
+        <source>RTMP failed: %1</source>
+        <translation>RTMP 失敗：%1</translation>
     </message>
 </context>
 <context>
