@@ -38,10 +38,10 @@ struct SAvDelete
     void operator()(uint8_t* p) const;
 };
 
-// A format context is closed in one of two ways: an input through
-// avformat_close_input, an output by hand. An output's pb is its own, and
-// closed with it, unless AVFMT_FLAG_CUSTOM_IO says the caller supplied it;
-// a trailer must be written before the pointer lets go.
+// An input format context goes through avformat_close_input, which also
+// closes the pb it opened. An output's pb is closed with it too, unless
+// AVFMT_FLAG_CUSTOM_IO says the caller supplied it and frees it; the
+// trailer must be written before the pointer lets go.
 struct SAvInputDelete
 {
     void operator()(AVFormatContext* p) const;
