@@ -55,7 +55,7 @@ private slots:
                 AvBytesPtr pBuffer(static_cast<uint8_t*>(av_malloc(4096)));
                 pIo.reset(avio_alloc_context(pBuffer.get(), 4096, 1, &abCustom, nullptr, &AppendTo, nullptr));
                 QVERIFY(pIo);
-                pBuffer.release();
+                (void)pBuffer.release();
                 pFormat->pb = pIo.get();
                 pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
             }

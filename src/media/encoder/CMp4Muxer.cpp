@@ -154,7 +154,7 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
     }
-    pBuffer.release(); // the I/O context's now
+    (void)pBuffer.release(); // the I/O context's now
     m_pFormat->pb = m_pIo.get();
     m_pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
     // A stream that falls silent must not hold the other back in memory for
