@@ -41,9 +41,9 @@ CPacketDecoder::~CPacketDecoder()
 
 void CPacketDecoder::Close()
 {
-    av_frame_free(&m_pFrame);
-    av_packet_free(&m_pKept);
-    avcodec_free_context(&m_pContext);
+    m_pFrame.reset();
+    m_pKept.reset();
+    m_pContext.reset();
     m_pJpeg.reset();
     m_bHasKept = false;
     m_nLowres = 0;
@@ -56,10 +56,10 @@ bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHei
     m_nWidth = nWidth;
     m_nHeight = nHeight;
     const AVCodec* pCodec = pParams ? avcodec_find_decoder(pParams->codec_id) : nullptr;
-    m_pContext = pCodec ? avcodec_alloc_context3(pCodec) : nullptr;
-    m_pKept = av_packet_alloc();
-    m_pFrame = av_frame_alloc();
-    if (!m_pContext || !m_pKept || !m_pFrame || avcodec_parameters_to_context(m_pContext, pParams) < 0)
+    m_pContext.reset(pCodec ? avcodec_alloc_context3(pCodec) : nullptr);
+    m_pKept.reset(av_packet_alloc());
+    m_pFrame.reset(av_frame_alloc());
+    if (!m_pContext || !m_pKept || !m_pFrame || avcodec_parameters_to_context(m_pContext.get(), pParams) < 0)
     {
         Close();
         return false;
@@ -67,7 +67,7 @@ bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHei
     // Must be set before opening; the decoder sizes its pictures by it.
     m_nLowres = ChooseReduction(pParams->width, pParams->height, nWidth, nHeight, pCodec->max_lowres);
     m_pContext->lowres = m_nLowres;
-    if (avcodec_open2(m_pContext, pCodec, nullptr) < 0)
+    if (avcodec_open2(m_pContext.get(), pCodec, nullptr) < 0)
     {
         Close();
         return false;
@@ -79,8 +79,8 @@ bool CPacketDecoder::Open(const AVCodecParameters* pParams, int nWidth, int nHei
 
 void CPacketDecoder::Keep(AVPacket* pPacket)
 {
-    av_packet_unref(m_pKept);
-    av_packet_move_ref(m_pKept, pPacket);
+    av_packet_unref(m_pKept.get());
+    av_packet_move_ref(m_pKept.get(), pPacket);
     m_bHasKept = true;
 }
 
@@ -94,18 +94,18 @@ bool CPacketDecoder::DecodeKept(uint8_t* pDst, int nStride)
         const int nResult = DecodeJpeg(pDst, nStride);
         if (nResult != CJpegDecoder::UNSUPPORTED)
         {
-            av_packet_unref(m_pKept);
+            av_packet_unref(m_pKept.get());
             return nResult == CJpegDecoder::DECODED;
         }
     }
-    const int nSent = avcodec_send_packet(m_pContext, m_pKept);
-    av_packet_unref(m_pKept);
+    const int nSent = avcodec_send_packet(m_pContext.get(), m_pKept.get());
+    av_packet_unref(m_pKept.get());
     // A damaged picture; the next one may be fine.
-    if (nSent < 0 || avcodec_receive_frame(m_pContext, m_pFrame) < 0)
+    if (nSent < 0 || avcodec_receive_frame(m_pContext.get(), m_pFrame.get()) < 0)
         return false;
     ++m_nDecoded;
-    const bool bConverted = Convert(m_pFrame, pDst, nStride);
-    av_frame_unref(m_pFrame);
+    const bool bConverted = Convert(m_pFrame.get(), pDst, nStride);
+    av_frame_unref(m_pFrame.get());
     return bConverted;
 }
 

@@ -10,14 +10,12 @@
 
 #include "media/capture/JpegDecoder.h"
 #include "media/capture/YuyvScaler.h"
+#include "media/core/AvPtr.h"
 
 #include <cstdint>
 #include <memory>
 
-struct AVCodecContext;
 struct AVCodecParameters;
-struct AVFrame;
-struct AVPacket;
 
 namespace KVMedia
 {
@@ -58,9 +56,9 @@ private:
     int m_nLowres = 0;
     uint64_t m_nDecoded = 0;
     bool m_bHasKept = false;
-    AVCodecContext* m_pContext = nullptr;
-    AVPacket* m_pKept = nullptr;
-    AVFrame* m_pFrame = nullptr;
+    AvCodecContextPtr m_pContext;
+    AvPacketPtr m_pKept;
+    AvFramePtr m_pFrame;
     CYuyvScaler m_scaler;
     std::unique_ptr<CJpegDecoder> m_pJpeg;
 };

@@ -1,6 +1,7 @@
 #include "media/capture/PacketFeed.h"
 
 #include "media/capture/PacketDecoder.h"
+#include "media/core/AvPtr.h"
 
 extern "C"
 {
@@ -20,22 +21,17 @@ public:
         , m_pPacket(av_packet_alloc())
     {
     }
-    ~CPacketFeedProducer() override { av_packet_free(&m_pPacket); }
 
     bool Open(int nWidth, int nHeight, int /*nDuration*/) override
     {
-        AVCodecParameters* pParams = avcodec_parameters_alloc();
+        AvCodecParametersPtr pParams(avcodec_parameters_alloc());
         if (!pParams || !m_pPacket)
-        {
-            avcodec_parameters_free(&pParams);
             return false;
-        }
         pParams->codec_type = AVMEDIA_TYPE_VIDEO;
         pParams->codec_id = AVCodecID(m_pFeed->m_nCodecId);
         pParams->width = m_pFeed->m_nWidth;
         pParams->height = m_pFeed->m_nHeight;
-        const bool bOpened = m_decoder.Open(pParams, nWidth, nHeight);
-        avcodec_parameters_free(&pParams);
+        const bool bOpened = m_decoder.Open(pParams.get(), nWidth, nHeight);
         m_pFeed->m_nLowres = m_decoder.GetLowres();
         return bOpened;
     }
@@ -47,10 +43,10 @@ public:
         std::vector<uint8_t> abPacket;
         if (!m_pFeed->Take(&abPacket))
             return RECEIVE_IDLE;
-        if (av_new_packet(m_pPacket, int(abPacket.size())) < 0)
+        if (av_new_packet(m_pPacket.get(), int(abPacket.size())) < 0)
             return PRODUCE_FAILED;
         std::memcpy(m_pPacket->data, abPacket.data(), abPacket.size());
-        m_decoder.Keep(m_pPacket);
+        m_decoder.Keep(m_pPacket.get());
         return PRODUCE_FRAME;
     }
 
@@ -63,7 +59,7 @@ public:
 
 private:
     const std::shared_ptr<CPacketFeed> m_pFeed;
-    AVPacket* m_pPacket;
+    AvPacketPtr m_pPacket;
     CPacketDecoder m_decoder;
 };
 

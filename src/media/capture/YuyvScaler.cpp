@@ -30,11 +30,6 @@ CYuyvScaler::CYuyvScaler(bool bSmooth)
 {
 }
 
-CYuyvScaler::~CYuyvScaler()
-{
-    sws_freeContext(m_pSws);
-}
-
 const uint8_t* CYuyvScaler::PaddedSource(const uint8_t* pSrc, int nSrcStride, int nWidth, int nHeight, int* pnStride)
 {
     *pnStride = nSrcStride;
@@ -54,26 +49,25 @@ bool CYuyvScaler::Prepare(int eSrcFormat, int nSrcWidth, int nSrcHeight, bool bF
     const int anParams[] = {eSrcFormat, nSrcWidth, nSrcHeight, bFullRange ? 1 : 0, eDstFormat, nDstWidth, nDstHeight};
     if (m_pSws && std::equal(std::begin(anParams), std::end(anParams), m_anParams))
         return true;
-    sws_freeContext(m_pSws);
+    m_pSws.reset();
     // The ranges are set before the context is initialised: set afterwards
     // they are ignored by the converters it picks for same-size pictures,
     // which would pass a full-range picture through unconverted.
-    m_pSws = sws_alloc_context();
+    m_pSws.reset(sws_alloc_context());
     if (!m_pSws)
         return false;
-    av_opt_set_int(m_pSws, "srcw", nSrcWidth, 0);
-    av_opt_set_int(m_pSws, "srch", nSrcHeight, 0);
-    av_opt_set_int(m_pSws, "src_format", eSrcFormat, 0);
-    av_opt_set_int(m_pSws, "dstw", nDstWidth, 0);
-    av_opt_set_int(m_pSws, "dsth", nDstHeight, 0);
-    av_opt_set_int(m_pSws, "dst_format", eDstFormat, 0);
-    av_opt_set_int(m_pSws, "sws_flags", m_nFlags, 0);
-    av_opt_set_int(m_pSws, "src_range", bFullRange ? 1 : 0, 0);
-    av_opt_set_int(m_pSws, "dst_range", 0, 0);
-    if (sws_init_context(m_pSws, nullptr, nullptr) < 0)
+    av_opt_set_int(m_pSws.get(), "srcw", nSrcWidth, 0);
+    av_opt_set_int(m_pSws.get(), "srch", nSrcHeight, 0);
+    av_opt_set_int(m_pSws.get(), "src_format", eSrcFormat, 0);
+    av_opt_set_int(m_pSws.get(), "dstw", nDstWidth, 0);
+    av_opt_set_int(m_pSws.get(), "dsth", nDstHeight, 0);
+    av_opt_set_int(m_pSws.get(), "dst_format", eDstFormat, 0);
+    av_opt_set_int(m_pSws.get(), "sws_flags", m_nFlags, 0);
+    av_opt_set_int(m_pSws.get(), "src_range", bFullRange ? 1 : 0, 0);
+    av_opt_set_int(m_pSws.get(), "dst_range", 0, 0);
+    if (sws_init_context(m_pSws.get(), nullptr, nullptr) < 0)
     {
-        sws_freeContext(m_pSws);
-        m_pSws = nullptr;
+        m_pSws.reset();
         return false;
     }
     std::copy(std::begin(anParams), std::end(anParams), m_anParams);
@@ -88,7 +82,7 @@ bool CYuyvScaler::Run(const uint8_t* const apSrc[4], const int anSrcStride[4], i
         return false;
     uint8_t* apDst[4] = {pDst, nullptr, nullptr, nullptr};
     const int anDstStride[4] = {nDstStride, 0, 0, 0};
-    return sws_scale(m_pSws, apSrc, anSrcStride, 0, nSrcHeight, apDst, anDstStride) > 0;
+    return sws_scale(m_pSws.get(), apSrc, anSrcStride, 0, nSrcHeight, apDst, anDstStride) > 0;
 }
 
 bool CYuyvScaler::ToYuyv(const uint8_t* const apSrc[4], const int anSrcStride[4], int eSrcFormat, int nSrcWidth,
@@ -141,7 +135,7 @@ bool CYuyvScaler::ScalePlanarToYuyv(const uint8_t* const apSrc[4], const int anS
     uint8_t* apPlanes[4] = {m_abPlanar.data(), m_abPlanar.data() + nLuma, m_abPlanar.data() + nLuma + nChroma, nullptr};
     const int anStrides[4] = {nDstWidth, nDstWidth / 2, nDstWidth / 2, 0};
     if (!Prepare(eSrcFormat, nSrcWidth, nSrcHeight, false, AV_PIX_FMT_YUV422P, nDstWidth, nDstHeight) ||
-        sws_scale(m_pSws, apSrc, anSrcStride, 0, nSrcHeight, apPlanes, anStrides) <= 0)
+        sws_scale(m_pSws.get(), apSrc, anSrcStride, 0, nSrcHeight, apPlanes, anStrides) <= 0)
         return false;
     return PackPlanarToYuyv(apPlanes, anStrides, AV_PIX_FMT_YUV422P, nDstWidth, nDstHeight, bFullRange, pDst,
                             nDstStride);

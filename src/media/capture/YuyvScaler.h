@@ -4,10 +4,10 @@
 // scratch rows here instead. Not thread-safe: one scaler per thread.
 #pragma once
 
+#include "media/core/AvPtr.h"
+
 #include <cstdint>
 #include <vector>
-
-struct SwsContext;
 
 namespace KVMedia
 {
@@ -17,7 +17,6 @@ public:
     // bSmooth: bilinear, for pictures that change size; otherwise nearest
     // neighbour, for conversions at the same size.
     explicit CYuyvScaler(bool bSmooth = true);
-    ~CYuyvScaler();
     CYuyvScaler(const CYuyvScaler&) = delete;
     CYuyvScaler& operator=(const CYuyvScaler&) = delete;
 
@@ -45,7 +44,7 @@ private:
              bool bFullRange, uint8_t* pDst, int nDstStride, int eDstFormat, int nDstWidth, int nDstHeight);
 
     const int m_nFlags;
-    SwsContext* m_pSws = nullptr;
+    SwsContextPtr m_pSws;
     int m_anParams[7] = {};
     std::vector<uint8_t> m_abSource;
     std::vector<uint8_t> m_abTarget;

@@ -22,10 +22,6 @@ CAacEncoder::CAacEncoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser)
 CAacEncoder::~CAacEncoder()
 {
     Close();
-    avcodec_free_context(&m_pContext);
-    swr_free(&m_pResample);
-    if (m_pFifo)
-        av_audio_fifo_free(m_pFifo);
 }
 
 bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
@@ -43,7 +39,7 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
         KVMedia::SetLastError(KVS_ERROR_NO_CODEC, "aac");
         return false;
     }
-    m_pContext = avcodec_alloc_context3(pCodec);
+    m_pContext.reset(avcodec_alloc_context3(pCodec));
     if (!m_pContext)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
@@ -58,7 +54,7 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
     m_pContext->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     // The quality value (100/50/30) has no counterpart in this encoder's
     // constant-bitrate mode; the bitrate decides.
-    const int nResult = avcodec_open2(m_pContext, pCodec, nullptr);
+    const int nResult = avcodec_open2(m_pContext.get(), pCodec, nullptr);
     if (nResult < 0 || m_pContext->frame_size <= 0)
     {
         Platform::DebugOutput(QStringLiteral("encoder: AAC does not open (%1)").arg(nResult));
@@ -68,14 +64,14 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
         return false;
     }
     m_vecExtraData.assign(m_pContext->extradata, m_pContext->extradata + m_pContext->extradata_size);
-    if (swr_alloc_set_opts2(&m_pResample, &layout, AV_SAMPLE_FMT_FLTP, nSampleRate, &layout, AV_SAMPLE_FMT_S16,
-                            nSampleRate, 0, nullptr) < 0 ||
-        swr_init(m_pResample) < 0)
+    const int nResample = swr_alloc_set_opts2(AvOut(m_pResample), &layout, AV_SAMPLE_FMT_FLTP, nSampleRate, &layout,
+                                              AV_SAMPLE_FMT_S16, nSampleRate, 0, nullptr);
+    if (nResample < 0 || swr_init(m_pResample.get()) < 0)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
     }
-    m_pFifo = av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_pContext->frame_size * 4);
+    m_pFifo.reset(av_audio_fifo_alloc(AV_SAMPLE_FMT_FLTP, 2, m_pContext->frame_size * 4));
     if (!m_pFifo)
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
     return m_pFifo != nullptr;
@@ -95,10 +91,10 @@ bool CAacEncoder::PutFrame(const uint8_t* pData, int nLength)
     std::vector<float> vecRight(nSamples);
     uint8_t* apOut[2] = {reinterpret_cast<uint8_t*>(vecLeft.data()), reinterpret_cast<uint8_t*>(vecRight.data())};
     const uint8_t* apIn[1] = {pData};
-    const int nConverted = swr_convert(m_pResample, apOut, nSamples, apIn, nSamples);
+    const int nConverted = swr_convert(m_pResample.get(), apOut, nSamples, apIn, nSamples);
     if (nConverted < 0)
         return false;
-    if (av_audio_fifo_write(m_pFifo, reinterpret_cast<void**>(apOut), nConverted) < nConverted)
+    if (av_audio_fifo_write(m_pFifo.get(), reinterpret_cast<void**>(apOut), nConverted) < nConverted)
         return false;
     return EncodeFifo(false);
 }
@@ -106,29 +102,24 @@ bool CAacEncoder::PutFrame(const uint8_t* pData, int nLength)
 bool CAacEncoder::EncodeFifo(bool bFinal)
 {
     const int nFrameSize = m_pContext->frame_size;
-    while (av_audio_fifo_size(m_pFifo) >= nFrameSize || (bFinal && av_audio_fifo_size(m_pFifo) > 0))
+    while (av_audio_fifo_size(m_pFifo.get()) >= nFrameSize || (bFinal && av_audio_fifo_size(m_pFifo.get()) > 0))
     {
         // The last, short block is padded with silence to a whole frame.
-        const int nTake = std::min(nFrameSize, av_audio_fifo_size(m_pFifo));
-        AVFrame* pFrame = av_frame_alloc();
+        const int nTake = std::min(nFrameSize, av_audio_fifo_size(m_pFifo.get()));
+        const AvFramePtr pFrame(av_frame_alloc());
         if (!pFrame)
             return false;
         pFrame->nb_samples = nFrameSize;
         pFrame->format = AV_SAMPLE_FMT_FLTP;
         pFrame->sample_rate = m_pContext->sample_rate;
         av_channel_layout_copy(&pFrame->ch_layout, &m_pContext->ch_layout);
-        if (av_frame_get_buffer(pFrame, 0) < 0)
-        {
-            av_frame_free(&pFrame);
+        if (av_frame_get_buffer(pFrame.get(), 0) < 0)
             return false;
-        }
         av_samples_set_silence(pFrame->data, 0, nFrameSize, 2, AV_SAMPLE_FMT_FLTP);
-        av_audio_fifo_read(m_pFifo, reinterpret_cast<void**>(pFrame->data), nTake);
+        av_audio_fifo_read(m_pFifo.get(), reinterpret_cast<void**>(pFrame->data), nTake);
         pFrame->pts = m_nSamples;
         m_nSamples += nFrameSize;
-        const bool bOk = Encode(pFrame);
-        av_frame_free(&pFrame);
-        if (!bOk)
+        if (!Encode(pFrame.get()))
             return false;
     }
     return true;
@@ -136,9 +127,9 @@ bool CAacEncoder::EncodeFifo(bool bFinal)
 
 bool CAacEncoder::Encode(AVFrame* pFrame)
 {
-    if (avcodec_send_frame(m_pContext, pFrame) < 0)
+    if (avcodec_send_frame(m_pContext.get(), pFrame) < 0)
         return false;
-    return m_output.Drain(m_pContext, "AAC", [this](const AVPacket& packet) {
+    return m_output.Drain(m_pContext.get(), "AAC", [this](const AVPacket& packet) {
         const AVRational tb100ns{1, 10000000};
         KVE_PACKET_INFO info = {};
         info.nStream = KVE_STREAM_AUDIO;

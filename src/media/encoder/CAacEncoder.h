@@ -2,6 +2,7 @@
 // far less than the block lasts, so the capture thread is not held up.
 #pragma once
 
+#include "media/core/AvPtr.h"
 #include "media/encoder/CPacketOutput.h"
 
 #include <mutex>
@@ -28,7 +29,7 @@ public:
     // Encodes what is left, drains the encoder; later puts fail.
     void Close();
 
-    const AVCodecContext* GetContext() const { return m_pContext; }
+    const AVCodecContext* GetContext() const { return m_pContext.get(); }
     const std::vector<uint8_t>& GetExtraData() const { return m_vecExtraData; }
     CPacketOutput& GetOutput() { return m_output; }
 
@@ -38,9 +39,9 @@ private:
 
     CPacketOutput m_output;
     std::mutex m_mutex;
-    AVCodecContext* m_pContext = nullptr;
-    SwrContext* m_pResample = nullptr;
-    AVAudioFifo* m_pFifo = nullptr;
+    AvCodecContextPtr m_pContext;
+    SwrContextPtr m_pResample;
+    AvAudioFifoPtr m_pFifo;
     std::vector<uint8_t> m_vecExtraData;
     int64_t m_nSamples = 0;
     bool m_bClosed = false;

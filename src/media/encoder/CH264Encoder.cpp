@@ -16,6 +16,7 @@ extern "C"
 #include <libavutil/hwcontext.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/opt.h>
+#include <libswscale/swscale.h>
 }
 
 namespace KVMedia
@@ -114,22 +115,16 @@ CH264Encoder::CH264Encoder(KVE_OUTPUT_CALLBACK pfnCallback, void* pUser)
 CH264Encoder::~CH264Encoder()
 {
     Close();
-    av_frame_free(&m_pLastPicture);
-    avcodec_free_context(&m_pContext);
-    sws_freeContext(m_pScale);
-    av_buffer_unref(&m_pHwFrames);
-    // Buffers still referenced elsewhere keep the pool until they return.
-    av_buffer_pool_uninit(&m_pPicturePool);
 }
 
-AVBufferRef* CH264Encoder::CreateVaapiFrames(const KVE_H264_PARAM& param)
+AvBufferPtr CH264Encoder::CreateVaapiFrames(const KVE_H264_PARAM& param)
 {
     // Fails at once on a machine without a VA-API device.
-    AVBufferRef* pDevice = nullptr;
-    if (av_hwdevice_ctx_create(&pDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
+    AvBufferPtr pDevice;
+    if (av_hwdevice_ctx_create(AvOut(pDevice), AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
         return nullptr;
-    AVBufferRef* pFrames = av_hwframe_ctx_alloc(pDevice);
-    av_buffer_unref(&pDevice);
+    AvBufferPtr pFrames(av_hwframe_ctx_alloc(pDevice.get()));
+    pDevice.reset();
     if (!pFrames)
         return nullptr;
     AVHWFramesContext* pFramesContext = reinterpret_cast<AVHWFramesContext*>(pFrames->data);
@@ -138,8 +133,8 @@ AVBufferRef* CH264Encoder::CreateVaapiFrames(const KVE_H264_PARAM& param)
     pFramesContext->width = param.nWidth;
     pFramesContext->height = param.nHeight;
     pFramesContext->initial_pool_size = 20;
-    if (av_hwframe_ctx_init(pFrames) < 0)
-        av_buffer_unref(&pFrames);
+    if (av_hwframe_ctx_init(pFrames.get()) < 0)
+        pFrames.reset();
     return pFrames;
 }
 
@@ -151,7 +146,7 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
         KVMedia::SetLastError(KVS_ERROR_NO_CODEC, pszName);
         return false;
     }
-    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+    AvCodecContextPtr pContext(avcodec_alloc_context3(pCodec));
     if (!pContext)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
@@ -164,15 +159,14 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     pContext->pix_fmt = AV_PIX_FMT_YUV420P;
     if (bVaapi)
     {
-        AVBufferRef* pFrames = CreateVaapiFrames(param);
+        AvBufferPtr pFrames = CreateVaapiFrames(param);
         if (!pFrames)
         {
             KVMedia::SetLastError(KVS_ERROR_NO_CODEC, pszName);
-            avcodec_free_context(&pContext);
             return false;
         }
         pContext->pix_fmt = AV_PIX_FMT_VAAPI;
-        pContext->hw_frames_ctx = pFrames;
+        pContext->hw_frames_ctx = pFrames.release();
     }
     pContext->time_base = AVRational{param.nDuration, 10000000};
     pContext->framerate = AVRational{10000000, param.nDuration};
@@ -188,40 +182,38 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     if (bLowLatency)
         pContext->max_b_frames = 0;
 
-    AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "profile", ProfileName(param.nProfile, bVaapi), 0);
+    AvDictionaryPtr pOptions;
+    av_dict_set(AvOut(pOptions), "profile", ProfileName(param.nProfile, bVaapi), 0);
     if (strcmp(pszName, "libx264") == 0)
     {
-        av_dict_set(&pOptions, "preset", PresetName(param.nQuality), 0);
+        av_dict_set(AvOut(pOptions), "preset", PresetName(param.nQuality), 0);
         if (bLowLatency)
-            av_dict_set(&pOptions, "tune", "zerolatency", 0);
+            av_dict_set(AvOut(pOptions), "tune", "zerolatency", 0);
         // One key frame every interval exactly, no scene-cut extras.
-        av_dict_set(&pOptions, "x264-params", "scenecut=0", 0);
+        av_dict_set(AvOut(pOptions), "x264-params", "scenecut=0", 0);
     }
     // A key frame asked for must be one a player can start at, not an I
     // frame that later pictures may look past.
     if (strcmp(pszName, "libx264") == 0 || strcmp(pszName, "h264_nvenc") == 0)
-        av_dict_set(&pOptions, "forced-idr", "1", 0);
+        av_dict_set(AvOut(pOptions), "forced-idr", "1", 0);
     else if (bLowLatency)
     {
-        av_dict_set(&pOptions, "delay", "0", 0);
-        av_dict_set(&pOptions, "zerolatency", "1", 0);
+        av_dict_set(AvOut(pOptions), "delay", "0", 0);
+        av_dict_set(AvOut(pOptions), "zerolatency", "1", 0);
     }
-    const int nResult = avcodec_open2(pContext, pCodec, &pOptions);
-    av_dict_free(&pOptions);
+    const int nResult = avcodec_open2(pContext.get(), pCodec, AvOut(pOptions));
     if (nResult < 0)
     {
         Platform::DebugOutput(
             QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
         KVMedia::SetLastError(nResult == AVERROR(ENOMEM) ? KVS_ERROR_OUT_OF_MEMORY : KVS_ERROR_UNSUPPORTED,
                               AvError(nResult).toStdString());
-        avcodec_free_context(&pContext);
         return false;
     }
-    m_pContext = pContext;
-    if (pContext->hw_frames_ctx)
+    m_pContext = std::move(pContext);
+    if (m_pContext->hw_frames_ctx)
     {
-        m_pHwFrames = av_buffer_ref(pContext->hw_frames_ctx);
+        m_pHwFrames.reset(av_buffer_ref(m_pContext->hw_frames_ctx));
         m_softwareFormat = AV_PIX_FMT_NV12;
     }
     return true;
@@ -258,8 +250,8 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
     }
     if (m_softwareFormat != AV_PIX_FMT_YUV420P)
     {
-        m_pScale = sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_softwareFormat,
-                                  SWS_BILINEAR, nullptr, nullptr, nullptr);
+        m_pScale.reset(sws_getContext(m_nWidth, m_nHeight, AV_PIX_FMT_YUYV422, m_nWidth, m_nHeight, m_softwareFormat,
+                                      SWS_BILINEAR, nullptr, nullptr, nullptr));
         if (!m_pScale)
         {
             KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
@@ -267,7 +259,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
         }
     }
     const int nPictureBytes = av_image_get_buffer_size(m_softwareFormat, m_nWidth, m_nHeight, PICTURE_ALIGN);
-    m_pPicturePool = nPictureBytes > 0 ? av_buffer_pool_init(size_t(nPictureBytes), nullptr) : nullptr;
+    m_pPicturePool.reset(nPictureBytes > 0 ? av_buffer_pool_init(size_t(nPictureBytes), nullptr) : nullptr);
     if (!m_pPicturePool)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
@@ -305,33 +297,29 @@ bool CH264Encoder::PutFrame(const uint8_t* pFrame, int64_t nTime)
         if (m_bClosing || m_bFailed || !m_thread.joinable())
             return false;
     }
-    AVFrame* pPicture = av_frame_alloc();
+    AvFramePtr pPicture(av_frame_alloc());
     if (!pPicture)
         return false;
     pPicture->format = m_softwareFormat;
     pPicture->width = m_nWidth;
     pPicture->height = m_nHeight;
-    pPicture->buf[0] = av_buffer_pool_get(m_pPicturePool);
+    pPicture->buf[0] = av_buffer_pool_get(m_pPicturePool.get());
     if (!pPicture->buf[0] || av_image_fill_arrays(pPicture->data, pPicture->linesize, pPicture->buf[0]->data,
                                                   m_softwareFormat, m_nWidth, m_nHeight, PICTURE_ALIGN) < 0)
-    {
-        av_frame_free(&pPicture);
         return false;
-    }
     if (m_pScale)
     {
         const uint8_t* apSource[1] = {pFrame};
         const int anStride[1] = {2 * m_nWidth};
-        sws_scale(m_pScale, apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
+        sws_scale(m_pScale.get(), apSource, anStride, 0, m_nHeight, pPicture->data, pPicture->linesize);
     }
     else
     {
         ConvertYuyvToI420(pFrame, 2 * m_nWidth, m_nWidth, m_nHeight, pPicture->data, pPicture->linesize);
     }
     // A reference, not a copy: pooled buffers are not reused while held.
-    av_frame_free(&m_pLastPicture);
-    m_pLastPicture = av_frame_clone(pPicture);
-    return EnqueueLocked(pPicture, nTime);
+    m_pLastPicture.reset(av_frame_clone(pPicture.get()));
+    return EnqueueLocked(std::move(pPicture), nTime);
 }
 
 bool CH264Encoder::RepeatLastFrame(int64_t nTime)
@@ -342,14 +330,14 @@ bool CH264Encoder::RepeatLastFrame(int64_t nTime)
         if (m_bClosing || m_bFailed || !m_thread.joinable())
             return false;
     }
-    AVFrame* pPicture = m_pLastPicture ? av_frame_clone(m_pLastPicture) : nullptr;
+    AvFramePtr pPicture(m_pLastPicture ? av_frame_clone(m_pLastPicture.get()) : nullptr);
     if (!pPicture)
         return false;
     pPicture->pict_type = AV_PICTURE_TYPE_NONE;
-    return EnqueueLocked(pPicture, nTime);
+    return EnqueueLocked(std::move(pPicture), nTime);
 }
 
-bool CH264Encoder::EnqueueLocked(AVFrame* pPicture, int64_t nTime)
+bool CH264Encoder::EnqueueLocked(AvFramePtr pPicture, int64_t nTime)
 {
     // The time base is one frame. Places never repeat: the encoder needs
     // rising time stamps.
@@ -361,11 +349,8 @@ bool CH264Encoder::EnqueueLocked(AVFrame* pPicture, int64_t nTime)
     std::unique_lock<std::mutex> lock(m_mutex);
     m_cvQueue.wait(lock, [this] { return m_queFrames.size() < QUEUE_LIMIT || m_bClosing || m_bFailed; });
     if (m_bClosing || m_bFailed)
-    {
-        av_frame_free(&pPicture);
         return false;
-    }
-    m_queFrames.push_back(pPicture);
+    m_queFrames.push_back(std::move(pPicture));
     m_cvQueue.notify_all();
     return true;
 }
@@ -375,24 +360,22 @@ void CH264Encoder::Run()
     Platform::SetThreadName("kve-h264");
     for (;;)
     {
-        AVFrame* pFrame = nullptr;
+        AvFramePtr pFrame;
         {
             std::unique_lock<std::mutex> lock(m_mutex);
             m_cvQueue.wait(lock, [this] { return !m_queFrames.empty() || m_bClosing; });
             if (m_queFrames.empty())
                 break;
-            pFrame = m_queFrames.front();
+            pFrame = std::move(m_queFrames.front());
             m_queFrames.pop_front();
             m_cvQueue.notify_all();
         }
-        const bool bOk = Encode(pFrame);
-        av_frame_free(&pFrame);
+        const bool bOk = Encode(pFrame.get());
+        pFrame.reset();
         if (!bOk)
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_bFailed = true;
-            for (AVFrame* pQueued : m_queFrames)
-                av_frame_free(&pQueued);
             m_queFrames.clear();
             m_cvQueue.notify_all();
             return;
@@ -404,30 +387,30 @@ void CH264Encoder::Run()
 bool CH264Encoder::Encode(AVFrame* pFrame)
 {
     AVFrame* pSend = pFrame;
-    AVFrame* pSurface = nullptr;
+    AvFramePtr pSurface;
     if (pFrame && m_pHwFrames)
     {
         // Hardware encoders take the picture in their own memory.
-        pSurface = av_frame_alloc();
-        if (!pSurface || av_hwframe_get_buffer(m_pHwFrames, pSurface, 0) < 0 ||
-            av_hwframe_transfer_data(pSurface, pFrame, 0) < 0)
+        pSurface.reset(av_frame_alloc());
+        if (!pSurface || av_hwframe_get_buffer(m_pHwFrames.get(), pSurface.get(), 0) < 0 ||
+            av_hwframe_transfer_data(pSurface.get(), pFrame, 0) < 0)
         {
-            av_frame_free(&pSurface);
             Platform::DebugOutput(QStringLiteral("encoder: picture not uploaded"));
             return false;
         }
         pSurface->pts = pFrame->pts;
         pSurface->pict_type = pFrame->pict_type;
-        pSend = pSurface;
+        pSend = pSurface.get();
     }
-    int nResult = avcodec_send_frame(m_pContext, pSend);
-    av_frame_free(&pSurface);
+    int nResult = avcodec_send_frame(m_pContext.get(), pSend);
+    // The encoder holds its own reference to what it was sent.
+    pSurface.reset();
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("encoder: H.264 frame refused: %1").arg(AvError(nResult)));
         return false;
     }
-    return m_output.Drain(m_pContext, "H.264", [this](const AVPacket& packet) {
+    return m_output.Drain(m_pContext.get(), "H.264", [this](const AVPacket& packet) {
         KVE_PACKET_INFO info = {};
         info.nStream = KVE_STREAM_VIDEO;
         info.bKeyFrame = (packet.flags & AV_PKT_FLAG_KEY) ? 1 : 0;

@@ -4,6 +4,7 @@
 // frame silently.
 #pragma once
 
+#include "media/core/AvPtr.h"
 #include "media/encoder/CPacketOutput.h"
 
 #include <atomic>
@@ -16,7 +17,6 @@
 extern "C"
 {
 #include <libavcodec/avcodec.h>
-#include <libswscale/swscale.h>
 }
 
 namespace KVMedia
@@ -38,7 +38,7 @@ public:
     void Close();
 
     // Valid after Open: what the muxer copies into its stream.
-    const AVCodecContext* GetContext() const { return m_pContext; }
+    const AVCodecContext* GetContext() const { return m_pContext.get(); }
     const std::vector<uint8_t>& GetExtraData() const { return m_vecExtraData; }
     CPacketOutput& GetOutput() { return m_output; }
 
@@ -51,11 +51,11 @@ public:
 
 private:
     bool OpenCodec(const char* pszName, const KVE_H264_PARAM& param);
-    static AVBufferRef* CreateVaapiFrames(const KVE_H264_PARAM& param);
+    static AvBufferPtr CreateVaapiFrames(const KVE_H264_PARAM& param);
     void Run();
     bool Encode(AVFrame* pFrame);
     // Under m_mutexPut: stamps the picture and waits for room in the queue.
-    bool EnqueueLocked(AVFrame* pPicture, int64_t nTime);
+    bool EnqueueLocked(AvFramePtr pPicture, int64_t nTime);
 
     enum
     {
@@ -63,14 +63,14 @@ private:
     };
 
     CPacketOutput m_output;
-    AVCodecContext* m_pContext = nullptr;
-    SwsContext* m_pScale = nullptr;     // hardware encoders' NV12 only
-    AVBufferRef* m_pHwFrames = nullptr; // hardware encoders only
+    AvCodecContextPtr m_pContext;
+    SwsContextPtr m_pScale;  // hardware encoders' NV12 only
+    AvBufferPtr m_pHwFrames; // hardware encoders only
     // Pictures for the queue, reused once the encoder lets go of them:
     // a new 3 MB buffer per frame costs the kernel a page clear each time.
-    AVBufferPool* m_pPicturePool = nullptr;
+    AvBufferPoolPtr m_pPicturePool;
     // Under m_mutexPut: the last picture put, for RepeatLastFrame.
-    AVFrame* m_pLastPicture = nullptr;
+    AvFramePtr m_pLastPicture;
     AVPixelFormat m_softwareFormat = AV_PIX_FMT_YUV420P;
     std::vector<uint8_t> m_vecExtraData;
     int m_nWidth = 0;
@@ -80,7 +80,7 @@ private:
 
     std::mutex m_mutex;
     std::condition_variable m_cvQueue;
-    std::deque<AVFrame*> m_queFrames;
+    std::deque<AvFramePtr> m_queFrames;
     bool m_bClosing = false;
     bool m_bFailed = false;
     // Set from any thread, taken by the next put.

@@ -89,18 +89,12 @@ void SetHeaderError(int nResult)
 
 AVStream* CMp4Muxer::AddStream(const AVCodecContext* pContext, const std::vector<uint8_t>& vecExtraData)
 {
-    AVStream* pStream = avformat_new_stream(m_pFormat, nullptr);
+    AVStream* pStream = avformat_new_stream(m_pFormat.get(), nullptr);
     if (!pStream || avcodec_parameters_from_context(pStream->codecpar, pContext) < 0)
         return nullptr;
     // The headers the packets are written against (avcC for video).
-    av_freep(&pStream->codecpar->extradata);
-    pStream->codecpar->extradata_size = 0;
-    pStream->codecpar->extradata =
-        static_cast<uint8_t*>(av_mallocz(vecExtraData.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-    if (!pStream->codecpar->extradata)
+    if (!SetExtraData(pStream->codecpar, vecExtraData))
         return nullptr;
-    memcpy(pStream->codecpar->extradata, vecExtraData.data(), vecExtraData.size());
-    pStream->codecpar->extradata_size = static_cast<int>(vecExtraData.size());
     pStream->time_base = pContext->time_base;
     return pStream;
 }
@@ -115,7 +109,8 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     m_pH264 = std::move(pH264);
     m_pAac = std::move(pAac);
 
-    if (avformat_alloc_output_context2(&m_pFormat, nullptr, "mp4", nullptr) < 0 || !m_pFormat)
+    const int nAlloc = avformat_alloc_output_context2(AvOut(m_pFormat), nullptr, "mp4", nullptr);
+    if (nAlloc < 0 || !m_pFormat)
     {
         KVMedia::SetLastError(KVS_ERROR_NO_CODEC, "mp4");
         return false;
@@ -146,38 +141,38 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
         return false;
     }
     const int nBufferSize = 64 * 1024;
-    uint8_t* pBuffer = static_cast<uint8_t*>(av_malloc(nBufferSize));
+    AvBytesPtr pBuffer(static_cast<uint8_t*>(av_malloc(nBufferSize)));
     if (!pBuffer)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
         return false;
     }
-    m_pIo = avio_alloc_context(pBuffer, nBufferSize, 1, this, nullptr, &CMp4Muxer::WritePacket, &CMp4Muxer::Seek);
+    m_pIo.reset(
+        avio_alloc_context(pBuffer.get(), nBufferSize, 1, this, nullptr, &CMp4Muxer::WritePacket, &CMp4Muxer::Seek));
     if (!m_pIo)
     {
         KVMedia::SetLastError(KVS_ERROR_OUT_OF_MEMORY);
-        av_free(pBuffer);
         return false;
     }
-    m_pFormat->pb = m_pIo;
+    (void)pBuffer.release(); // the I/O context's now
+    m_pFormat->pb = m_pIo.get();
     m_pFormat->flags |= AVFMT_FLAG_CUSTOM_IO;
     // A stream that falls silent must not hold the other back in memory for
     // long: whatever is held is lost in a crash.
     m_pFormat->max_interleave_delta = 1000000;
 
-    AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
+    AvDictionaryPtr pOptions;
+    av_dict_set(AvOut(pOptions), "movflags", "frag_keyframe+empty_moov+default_base_moof", 0);
     // Fragments of about a second even when key frames are far apart.
-    av_dict_set(&pOptions, "frag_duration", "1000000", 0);
-    const int nResult = avformat_write_header(m_pFormat, &pOptions);
-    av_dict_free(&pOptions);
+    av_dict_set(AvOut(pOptions), "frag_duration", "1000000", 0);
+    const int nResult = avformat_write_header(m_pFormat.get(), AvOut(pOptions));
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(nResult));
         SetHeaderError(nResult);
         return false;
     }
-    avio_flush(m_pIo);
+    avio_flush(m_pIo.get());
     if (m_pIo->error < 0)
     {
         Platform::DebugOutput(
@@ -232,10 +227,9 @@ bool CMp4Muxer::OnPacket(const uint8_t* pData, int nLength, const KVE_PACKET_INF
 bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_INFO& info)
 {
     const int nStream = info.nStream == KVE_STREAM_VIDEO ? m_nVideoStream : m_nAudioStream;
-    AVPacket* pPacket = av_packet_alloc();
-    if (!pPacket || av_new_packet(pPacket, nLength) < 0)
+    AvPacketPtr pPacket(av_packet_alloc());
+    if (!pPacket || av_new_packet(pPacket.get(), nLength) < 0)
     {
-        av_packet_free(&pPacket);
         // A file with a hole in it would pass for a whole one.
         Fail(QStringLiteral("no memory for a packet"));
         return false;
@@ -249,8 +243,7 @@ bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_
     if (info.bKeyFrame)
         pPacket->flags |= AV_PKT_FLAG_KEY;
     const int64_t nWrittenBefore = m_nBytesWritten.load();
-    const int nResult = av_interleaved_write_frame(m_pFormat, pPacket);
-    av_packet_free(&pPacket);
+    const int nResult = av_interleaved_write_frame(m_pFormat.get(), pPacket.get());
     if (nResult < 0)
     {
         Fail(QStringLiteral("packet not written (%1)").arg(nResult));
@@ -258,7 +251,7 @@ bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_
     }
     // Finished fragments go to the operating system at once and to the disk
     // about every second.
-    avio_flush(m_pIo);
+    avio_flush(m_pIo.get());
     if (m_pIo->error < 0)
     {
         Fail(QStringLiteral("fragment not written (%1)").arg(m_pIo->error));
@@ -335,8 +328,8 @@ bool CMp4Muxer::Close()
     // with its last whole fragment, which needs no index to be read.
     if (m_bHeader && !m_bFailed)
     {
-        const int nResult = av_write_trailer(m_pFormat);
-        avio_flush(m_pIo);
+        const int nResult = av_write_trailer(m_pFormat.get());
+        avio_flush(m_pIo.get());
         if (nResult < 0 || m_pIo->error < 0)
             Fail(QStringLiteral("end of the file not written (%1)").arg(nResult < 0 ? nResult : m_pIo->error));
         bOk = !m_bFailed;
@@ -353,13 +346,8 @@ bool CMp4Muxer::Close()
             bOk = false;
         m_nFile = -1;
     }
-    if (m_pIo)
-        av_freep(&m_pIo->buffer);
-    avio_context_free(&m_pIo);
-    if (m_pFormat)
-        m_pFormat->pb = nullptr;
-    avformat_free_context(m_pFormat);
-    m_pFormat = nullptr;
+    m_pFormat.reset();
+    m_pIo.reset();
     return bOk;
 }
 }

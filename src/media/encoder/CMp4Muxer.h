@@ -5,6 +5,7 @@
 // it stays readable, and every later packet is refused.
 #pragma once
 
+#include "media/core/AvPtr.h"
 #include "media/encoder/CAacEncoder.h"
 #include "media/encoder/CH264Encoder.h"
 
@@ -53,8 +54,10 @@ private:
     std::shared_ptr<CH264Encoder> m_pH264;
     std::shared_ptr<CAacEncoder> m_pAac;
     std::mutex m_mutex;
-    AVFormatContext* m_pFormat = nullptr;
-    AVIOContext* m_pIo = nullptr;
+    // Let go of by Close, after the trailer. The format context's pb is
+    // m_pIo, marked as custom I/O, so freeing the context leaves it alone.
+    AvOutputPtr m_pFormat;
+    AvCustomIoPtr m_pIo;
     int m_nFile = -1;
     int m_nVideoStream = -1;
     int m_nAudioStream = -1;

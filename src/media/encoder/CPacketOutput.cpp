@@ -1,5 +1,6 @@
 #include "media/encoder/CPacketOutput.h"
 
+#include "media/core/AvPtr.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -45,13 +46,13 @@ void CPacketOutput::Deliver(const uint8_t* pData, int nLength, const KVE_PACKET_
 bool CPacketOutput::Drain(AVCodecContext* pContext, const char* pszCodec,
                           const std::function<void(const AVPacket&)>& fnPacket)
 {
-    AVPacket* pPacket = av_packet_alloc();
+    AvPacketPtr pPacket(av_packet_alloc());
     if (!pPacket)
         return false;
     bool bOk = true;
     for (;;)
     {
-        const int nResult = avcodec_receive_packet(pContext, pPacket);
+        const int nResult = avcodec_receive_packet(pContext, pPacket.get());
         if (nResult == AVERROR(EAGAIN) || nResult == AVERROR_EOF)
             break;
         if (nResult < 0)
@@ -64,9 +65,8 @@ bool CPacketOutput::Drain(AVCodecContext* pContext, const char* pszCodec,
             break;
         }
         fnPacket(*pPacket);
-        av_packet_unref(pPacket);
+        av_packet_unref(pPacket.get());
     }
-    av_packet_free(&pPacket);
     return bOk;
 }
 }

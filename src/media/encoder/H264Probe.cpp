@@ -2,6 +2,8 @@
 // opens counts, not one that is merely compiled in.
 #include "media/encoder/H264Probe.h"
 
+#include "media/core/AvPtr.h"
+
 extern "C"
 {
 #include <libavcodec/avcodec.h>
@@ -23,7 +25,7 @@ bool TryOpen(const char* pszEncoder, AVPixelFormat eFormat, AVBufferRef* pFrames
     const AVCodec* pCodec = avcodec_find_encoder_by_name(pszEncoder);
     if (!pCodec)
         return false;
-    AVCodecContext* pContext = avcodec_alloc_context3(pCodec);
+    KVMedia::AvCodecContextPtr pContext(avcodec_alloc_context3(pCodec));
     if (!pContext)
         return false;
     pContext->width = PROBE_WIDTH;
@@ -34,9 +36,7 @@ bool TryOpen(const char* pszEncoder, AVPixelFormat eFormat, AVBufferRef* pFrames
     pContext->bit_rate = 500000;
     if (pFrames)
         pContext->hw_frames_ctx = av_buffer_ref(pFrames);
-    const bool bOpened = avcodec_open2(pContext, pCodec, nullptr) == 0;
-    avcodec_free_context(&pContext);
-    return bOpened;
+    return avcodec_open2(pContext.get(), pCodec, nullptr) == 0;
 }
 
 bool ProbeVaapi()
@@ -46,25 +46,19 @@ bool ProbeVaapi()
         return false;
     if (!avcodec_find_encoder_by_name("h264_vaapi"))
         return false;
-    AVBufferRef* pDevice = nullptr;
-    if (av_hwdevice_ctx_create(&pDevice, AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
+    KVMedia::AvBufferPtr pDevice;
+    if (av_hwdevice_ctx_create(KVMedia::AvOut(pDevice), AV_HWDEVICE_TYPE_VAAPI, nullptr, nullptr, 0) < 0)
         return false;
-    bool bOpened = false;
-    AVBufferRef* pFrames = av_hwframe_ctx_alloc(pDevice);
-    if (pFrames)
-    {
-        auto* pFramesContext = reinterpret_cast<AVHWFramesContext*>(pFrames->data);
-        pFramesContext->format = AV_PIX_FMT_VAAPI;
-        pFramesContext->sw_format = AV_PIX_FMT_NV12;
-        pFramesContext->width = PROBE_WIDTH;
-        pFramesContext->height = PROBE_HEIGHT;
-        pFramesContext->initial_pool_size = 4;
-        if (av_hwframe_ctx_init(pFrames) == 0)
-            bOpened = TryOpen("h264_vaapi", AV_PIX_FMT_VAAPI, pFrames);
-        av_buffer_unref(&pFrames);
-    }
-    av_buffer_unref(&pDevice);
-    return bOpened;
+    const KVMedia::AvBufferPtr pFrames(av_hwframe_ctx_alloc(pDevice.get()));
+    if (!pFrames)
+        return false;
+    auto* pFramesContext = reinterpret_cast<AVHWFramesContext*>(pFrames->data);
+    pFramesContext->format = AV_PIX_FMT_VAAPI;
+    pFramesContext->sw_format = AV_PIX_FMT_NV12;
+    pFramesContext->width = PROBE_WIDTH;
+    pFramesContext->height = PROBE_HEIGHT;
+    pFramesContext->initial_pool_size = 4;
+    return av_hwframe_ctx_init(pFrames.get()) == 0 && TryOpen("h264_vaapi", AV_PIX_FMT_VAAPI, pFrames.get());
 }
 
 bool ProbeNvenc()

@@ -1,5 +1,6 @@
 #include "media/mixer/CSnapshotWriter.h"
 
+#include "media/core/AvPtr.h"
 #include "platform/Platform.h"
 
 #include <QImage>
@@ -58,11 +59,10 @@ void CSnapshotWriter::ThreadMain()
 bool CSnapshotWriter::Write(const uint8_t* pFrame, int nWidth, int nHeight, const QString& strPath, int nQuality)
 {
     QImage image(nWidth, nHeight, QImage::Format_RGB32);
-    SwsContext* pSws = sws_getContext(nWidth, nHeight, AV_PIX_FMT_YUYV422, nWidth, nHeight, AV_PIX_FMT_RGB32,
-                                      SWS_BILINEAR, nullptr, nullptr, nullptr);
+    KVMedia::SwsContextPtr pSws(sws_getContext(nWidth, nHeight, AV_PIX_FMT_YUYV422, nWidth, nHeight, AV_PIX_FMT_RGB32,
+                                               SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (image.isNull() || !pSws)
     {
-        sws_freeContext(pSws);
         Platform::DebugOutput(QStringLiteral("snapshot: cannot convert a %1x%2 frame").arg(nWidth).arg(nHeight));
         return false;
     }
@@ -70,8 +70,7 @@ bool CSnapshotWriter::Write(const uint8_t* pFrame, int nWidth, int nHeight, cons
     const int anSrcStride[1] = {2 * nWidth};
     uint8_t* apDst[1] = {image.bits()};
     const int anDstStride[1] = {int(image.bytesPerLine())};
-    sws_scale(pSws, apSrc, anSrcStride, 0, nHeight, apDst, anDstStride);
-    sws_freeContext(pSws);
+    sws_scale(pSws.get(), apSrc, anSrcStride, 0, nHeight, apDst, anDstStride);
 
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly))

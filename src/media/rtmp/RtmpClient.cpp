@@ -345,11 +345,12 @@ bool CRtmpClient::OnConnectionEnded()
 
 bool CRtmpClient::Connect()
 {
-    if (avformat_alloc_output_context2(&m_pContext, nullptr, "flv", m_strUrl.c_str()) < 0 || !m_pContext)
+    const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr, "flv", m_strUrl.c_str());
+    if (nAlloc < 0 || !m_pContext)
     {
         Platform::DebugOutput(
             QStringLiteral("RTMP: cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
-        m_pContext = nullptr;
+        m_pContext.reset();
         return false;
     }
     m_pContext->interrupt_callback.callback = &CRtmpClient::OnInterrupt;
@@ -387,19 +388,10 @@ bool CRtmpClient::WriteHeader()
         nFrameSamples = m_nFrameSamples;
     }
 
-    auto setExtra = [](AVCodecParameters* pPar, const std::vector<uint8_t>& vecExtra) {
-        pPar->extradata = static_cast<uint8_t*>(av_mallocz(vecExtra.size() + AV_INPUT_BUFFER_PADDING_SIZE));
-        if (!pPar->extradata)
-            return false;
-        memcpy(pPar->extradata, vecExtra.data(), vecExtra.size());
-        pPar->extradata_size = int(vecExtra.size());
-        return true;
-    };
-
     m_nVideoIndex = m_nAudioIndex = -1;
     if (!vecVideo.empty())
     {
-        AVStream* pStream = avformat_new_stream(m_pContext, nullptr);
+        AVStream* pStream = avformat_new_stream(m_pContext.get(), nullptr);
         if (!pStream)
             return false;
         AVCodecParameters* pPar = pStream->codecpar;
@@ -410,13 +402,13 @@ bool CRtmpClient::WriteHeader()
         pStream->time_base = {1, 1000};
         if (nDuration > 0)
             pStream->avg_frame_rate = av_d2q(10000000.0 / nDuration, 100000);
-        if (!setExtra(pPar, vecVideo))
+        if (!KVMedia::SetExtraData(pPar, vecVideo))
             return false;
         m_nVideoIndex = pStream->index;
     }
     if (!vecAudio.empty())
     {
-        AVStream* pStream = avformat_new_stream(m_pContext, nullptr);
+        AVStream* pStream = avformat_new_stream(m_pContext.get(), nullptr);
         if (!pStream)
             return false;
         AVCodecParameters* pPar = pStream->codecpar;
@@ -426,13 +418,13 @@ bool CRtmpClient::WriteHeader()
         av_channel_layout_default(&pPar->ch_layout, nChannels);
         pPar->frame_size = nFrameSamples;
         pStream->time_base = {1, 1000};
-        if (!setExtra(pPar, vecAudio))
+        if (!KVMedia::SetExtraData(pPar, vecAudio))
             return false;
         m_nAudioIndex = pStream->index;
     }
     m_nLastDts[0] = m_nLastDts[1] = INT64_MIN;
 
-    int nResult = avformat_write_header(m_pContext, nullptr);
+    int nResult = avformat_write_header(m_pContext.get(), nullptr);
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("RTMP: stream header not accepted: %1").arg(ErrorText(nResult)));
@@ -447,12 +439,9 @@ CRtmpClient::WriteResult CRtmpClient::WritePacket(const CRtmpPacket& packet)
     if (nIndex < 0)
         return WRITE_SKIPPED;
     AVStream* pStream = m_pContext->streams[nIndex];
-    AVPacket* pPacket = av_packet_alloc();
-    if (!pPacket || av_new_packet(pPacket, int(packet.vecData.size())) < 0)
-    {
-        av_packet_free(&pPacket);
+    KVMedia::AvPacketPtr pPacket(av_packet_alloc());
+    if (!pPacket || av_new_packet(pPacket.get(), int(packet.vecData.size())) < 0)
         return WRITE_SKIPPED; // out of memory costs this packet, not the connection
-    }
     memcpy(pPacket->data, packet.vecData.data(), packet.vecData.size());
     pPacket->stream_index = nIndex;
     pPacket->pts = av_rescale_q(packet.nPts, kTicks, pStream->time_base);
@@ -465,15 +454,11 @@ CRtmpClient::WriteResult CRtmpClient::WritePacket(const CRtmpPacket& packet)
     // the connection.
     int64_t& nLast = m_nLastDts[packet.nStream == KVE_STREAM_VIDEO ? 1 : 0];
     if (pPacket->dts < nLast)
-    {
-        av_packet_free(&pPacket);
         return WRITE_SKIPPED;
-    }
     nLast = pPacket->dts;
 
-    int nResult = m_nVideoIndex >= 0 && m_nAudioIndex >= 0 ? av_interleaved_write_frame(m_pContext, pPacket)
-                                                           : av_write_frame(m_pContext, pPacket);
-    av_packet_free(&pPacket);
+    int nResult = m_nVideoIndex >= 0 && m_nAudioIndex >= 0 ? av_interleaved_write_frame(m_pContext.get(), pPacket.get())
+                                                           : av_write_frame(m_pContext.get(), pPacket.get());
     if (nResult < 0)
     {
         Platform::DebugOutput(QStringLiteral("RTMP: sending failed: %1").arg(ErrorText(nResult)));
@@ -550,7 +535,7 @@ bool CRtmpClient::Stream()
             return IsClosing();
         bSent = result == WRITE_SENT;
     }
-    av_write_trailer(m_pContext);
+    av_write_trailer(m_pContext.get());
     return true;
 }
 
@@ -558,9 +543,6 @@ void CRtmpClient::Close()
 {
     if (!m_pContext)
         return;
-    if (m_pContext->pb)
-        avio_closep(&m_pContext->pb);
-    avformat_free_context(m_pContext);
-    m_pContext = nullptr;
+    m_pContext.reset();
     m_nVideoIndex = m_nAudioIndex = -1;
 }

@@ -5,6 +5,7 @@
 
 #include "media/KVEncoder.h"
 #include "media/KVProtocol.h"
+#include "media/core/AvPtr.h"
 #include "media/rtmp/RtmpPacketQueue.h"
 
 #include <atomic>
@@ -14,8 +15,6 @@
 #include <string>
 #include <thread>
 #include <vector>
-
-struct AVFormatContext;
 
 class CRtmpClient : public std::enable_shared_from_this<CRtmpClient>
 {
@@ -108,7 +107,8 @@ private:
     std::shared_ptr<CRtmpClient> m_pSelf;
 
     // Thread only.
-    AVFormatContext* m_pContext = nullptr;
+    // Its pb is the connection, closed with it.
+    KVMedia::AvOutputPtr m_pContext;
     int m_nVideoIndex = -1;
     int m_nAudioIndex = -1;
     int64_t m_nLastDts[2] = {INT64_MIN, INT64_MIN};

@@ -40,8 +40,8 @@ CV4l2Producer::~CV4l2Producer()
 void CV4l2Producer::Close()
 {
     m_decoder.Close();
-    av_packet_free(&m_pPacket);
-    avformat_close_input(&m_pFormat);
+    m_pPacket.reset();
+    m_pFormat.reset();
 }
 
 bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
@@ -54,20 +54,21 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
         return false;
 
     const AVInputFormat* pInput = av_find_input_format("video4linux2");
-    m_pFormat = avformat_alloc_context();
+    m_pFormat.reset(avformat_alloc_context());
     if (!pInput || !m_pFormat)
         return false;
     // Non-blocking reads, so a device without signal cannot keep a stop
     // waiting; Receive polls instead.
     m_pFormat->flags |= AVFMT_FLAG_NONBLOCK;
 
-    AVDictionary* pOptions = nullptr;
-    av_dict_set(&pOptions, "video_size",
+    AvDictionaryPtr pOptions;
+    av_dict_set(AvOut(pOptions), "video_size",
                 QStringLiteral("%1x%2").arg(choice.nWidth).arg(choice.nHeight).toLatin1().constData(), 0);
-    av_dict_set(&pOptions, "input_format", choice.nFourcc == V4L2_PIX_FMT_MJPEG ? "mjpeg" : "yuyv422", 0);
-    av_dict_set(&pOptions, "framerate", QStringLiteral("10000000/%1").arg(nDuration).toLatin1().constData(), 0);
-    const int nOpen = avformat_open_input(&m_pFormat, QFile::encodeName(m_strNode).constData(), pInput, &pOptions);
-    av_dict_free(&pOptions);
+    av_dict_set(AvOut(pOptions), "input_format", choice.nFourcc == V4L2_PIX_FMT_MJPEG ? "mjpeg" : "yuyv422", 0);
+    av_dict_set(AvOut(pOptions), "framerate", QStringLiteral("10000000/%1").arg(nDuration).toLatin1().constData(), 0);
+    // Frees the context and leaves null when the device does not open.
+    const int nOpen =
+        avformat_open_input(AvOut(m_pFormat), QFile::encodeName(m_strNode).constData(), pInput, AvOut(pOptions));
     if (nOpen < 0 || m_pFormat->nb_streams < 1)
     {
         Platform::DebugOutput(QStringLiteral("%1: cannot open for capture").arg(m_strNode));
@@ -75,7 +76,7 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
         return false;
     }
 
-    m_pPacket = av_packet_alloc();
+    m_pPacket.reset(av_packet_alloc());
     if (!m_pPacket || !m_decoder.Open(m_pFormat->streams[0]->codecpar, nWidth, nHeight))
     {
         Platform::DebugOutput(QStringLiteral("%1: no decoder for its format").arg(m_strNode));
@@ -90,12 +91,12 @@ int CV4l2Producer::Receive(CStopSignal& stop)
     using namespace std::chrono;
     if (stop.IsRequested())
         return PRODUCE_STOPPED;
-    const int nRead = av_read_frame(m_pFormat, m_pPacket);
+    const int nRead = av_read_frame(m_pFormat.get(), m_pPacket.get());
     if (nRead == AVERROR(EAGAIN))
         return stop.WaitUntil(steady_clock::now() + milliseconds(2)) ? RECEIVE_IDLE : PRODUCE_STOPPED;
     if (nRead < 0)
         return PRODUCE_FAILED;
-    m_decoder.Keep(m_pPacket);
+    m_decoder.Keep(m_pPacket.get());
     return PRODUCE_FRAME;
 }
 

@@ -6,11 +6,9 @@
 
 #include "media/capture/DeferredProducer.h"
 #include "media/capture/PacketDecoder.h"
+#include "media/core/AvPtr.h"
 
 #include <QString>
-
-struct AVFormatContext;
-struct AVPacket;
 
 namespace KVMedia
 {
@@ -28,8 +26,8 @@ private:
     void Close();
 
     QString m_strNode;
-    AVFormatContext* m_pFormat = nullptr;
-    AVPacket* m_pPacket = nullptr;
+    AvInputPtr m_pFormat;
+    AvPacketPtr m_pPacket;
     CPacketDecoder m_decoder;
 };
 }
