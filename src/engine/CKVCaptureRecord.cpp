@@ -29,7 +29,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QStr
             CVoIPAutoLock lockNotify(m_csNotify);
             for (IKVRecordNotify* pNotify : m_listNotify)
             {
-                if (pNotify->CheckRtmpSettings(0) == 0)
+                if (pNotify->CheckRtmpSettings(IKVRecordNotify::CHECK_RTMP_ON_START) == 0)
                 {
                     bAccepted = false;
                     break;
@@ -64,7 +64,7 @@ SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const QString
 
     SRecordParams params;
     params.nEncoderType = EncoderType(options);
-    const bool bPush = g_settings.GetRtmpServerRecord().nPush != 0;
+    const bool bPush = g_settings.GetRtmpServerRecord().IsPushEnabled();
     params.paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
     params.bAudio = m_hPrimaryAudio.load() != nullptr;
     params.paramAudio = BuildAacParam(options);
