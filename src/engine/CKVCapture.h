@@ -402,8 +402,7 @@ private:
     QList<IKVRecordNotify*> m_listNotify;
 
     // ---- The recording run: encoders, file, stream, their statistics and
-    // the video-encoder, audio-encoder and RTMP locks. Last, so that a run
-    // left over is ended while the notifiers still exist.
+    // the video-encoder, audio-encoder and RTMP locks (see CKVRecorder.h).
     CKVRecorder m_recorder{[this](int nCode) { NotifyError(nCode); }};
 };
 

@@ -37,8 +37,8 @@ CKVRecorder::CKVRecorder(FnError fnError)
 
 CKVRecorder::~CKVRecorder()
 {
-    if (IsActive())
-        Stop();
+    // The engine is a global: the media layer may be gone by now, so a run
+    // is ended by Stop, never here.
 }
 
 bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)

@@ -68,6 +68,7 @@ public:
     // RECORD_ERROR_WRITE from the mixer or the user-interface thread, once
     // per run.
     explicit CKVRecorder(FnError fnError);
+    // Leaves a run that was not stopped as it is.
     ~CKVRecorder();
 
     CKVRecorder(const CKVRecorder&) = delete;
