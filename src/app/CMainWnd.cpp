@@ -263,9 +263,9 @@ void CMainWnd::OnButtonRecord()
     }
 
     const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    if (!bRecord && server.nPush == 0)
+    if (!bRecord && !server.IsPushEnabled())
         return;
-    const QString strUrl = server.nPush == 0 ? QString() : server.strUrl;
+    const QString strUrl = server.IsPushEnabled() ? server.strUrl : QString();
 
     // The engine asks the main window to check the RTMP fields before it
     // streams; a refusal there has shown its own message already.

@@ -109,7 +109,7 @@ CVistrel::CVistrel(QWidget* pParent)
     connect(this, &CVistrel::signalSnapshotFinished, this, &CVistrel::OnSnapshotResult, Qt::QueuedConnection);
 
     // Nothing could be started: neither a file nor a stream is wanted.
-    if (!g_settings.GetRecord() && g_settings.GetRtmpServerRecord().nPush == 0)
+    if (!g_settings.GetRecord() && !g_settings.GetRtmpServerRecord().IsPushEnabled())
         EnableStart(false);
 
     g_capture.AddNotify(this);
@@ -284,7 +284,7 @@ int CVistrel::CheckRtmpSettings(int nValue)
 {
     Q_UNUSED(nValue);
     const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    if (server.nPush == 0)
+    if (!server.IsPushEnabled())
         return 1;
     // No parent: the check may come while the engine starts, before any
     // window is in front.
@@ -444,7 +444,7 @@ void CVistrel::RefreshStatusBar(const QString& strText)
             }
         }
 
-        if (g_settings.GetRtmpServerRecord().nPush != 0)
+        if (g_settings.GetRtmpServerRecord().IsPushEnabled())
         {
             m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + StreamStateText() + QStringLiteral("</a>"));
             m_pLabelLiving->show();
@@ -495,12 +495,12 @@ void CVistrel::CloseAudioDevice(void* hDevice)
 
 void CVistrel::DealError(int nCode)
 {
-    if (nCode == 1)
+    if (nCode == IKVRecordNotify::ERROR_ENCODE)
     {
         OnMenuStop();
         ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
     }
-    else if (nCode == 2)
+    else if (nCode == IKVRecordNotify::ERROR_WRITE)
     {
         m_pMainWnd->StopWithoutFinishCheck();
         ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
@@ -522,16 +522,16 @@ void CVistrel::OnShowUp()
 
 bool CVistrel::AskCloseDuringSession()
 {
-    const int nPush = g_settings.GetRtmpServerRecord().nPush;
+    const bool bPush = g_settings.GetRtmpServerRecord().IsPushEnabled();
 
     QString strQuestion = tr("Do you confirm to close application");
     if (g_settings.GetRecord())
     {
         strQuestion += tr(" on recording");
-        if (nPush != 0)
+        if (bPush)
             strQuestion += tr(" and streaming");
     }
-    else if (nPush != 0)
+    else if (bPush)
     {
         strQuestion += tr(" on streaming");
     }

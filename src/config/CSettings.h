@@ -43,11 +43,20 @@ struct SCaptionData
 // The "RtmpServer" record as one value.
 struct SRtmpServer
 {
-    int nPush = 0;
+    // The enabled flag as the record stores it. Any value but PUSH_OFF
+    // streams; only PUSH_ON ticks the Settings tab's box.
+    enum
+    {
+        PUSH_OFF = 0,
+        PUSH_ON = 1
+    };
+    int nPush = PUSH_OFF;
     QString strAddress;
     QString strPort;
     QString strStream;
     QString strUrl;
+
+    bool IsPushEnabled() const { return nPush != PUSH_OFF; }
 };
 
 class CSettings : public QSettings

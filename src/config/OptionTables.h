@@ -33,6 +33,14 @@ int GetKeyFrame(int nIndex); // frames between key frames
 int GetAudioBitrateCount();
 int GetAudioBitrate(int nIndex); // Kbps
 
+// The H.264 encoder option (the sixth "encoderparam" field) has no table
+// of values; its indices are these.
+enum
+{
+    ENCODER_KIND_SOFTWARE = 0,
+    ENCODER_KIND_HARDWARE = 1
+};
+
 int GetAudioQualityCount();
 int GetAudioQuality(int nIndex);
 

@@ -91,7 +91,7 @@ bool CKVCapture::Init()
         nDevice = -1;
     m_nDeviceOrderCount = 0;
 
-    m_bH264Hardware = KVS_IsSupportH264HD() ? 1 : 0;
+    m_bH264Hardware = KVS_IsSupportH264HD() != 0;
 
     // Polled rather than watched: /dev and sysfs change the same way for
     // every kind of camera and in containers without udev, a listing costs

@@ -5,11 +5,12 @@
 #pragma once
 
 #include "engine/CKVChannel.h"
+#include "engine/CKVRecorder.h"
 #include "engine/CLogoLoader.h"
 #include "engine/CVoIPCritSec.h"
 #include "engine/IKVFrameSink.h"
 #include "engine/IKVRecordNotify.h"
-#include "engine/KVRecordPacing.h"
+#include "engine/KVLockRank.h"
 #include "media/KVTypes.h"
 
 #include <QList>
@@ -69,7 +70,7 @@ public:
     int GetDeviceCount(bool bVideo) const;
     bool GetDeviceName(bool bVideo, int nIndex, QString& strName) const;
     bool IsDeviceInUse(int nDevice) const;
-    bool IsH264HardwareSupported() const { return m_bH264Hardware != 0; }
+    bool IsH264HardwareSupported() const { return m_bH264Hardware; }
     // Empty when the first device reported none.
     QString GetSerialNumber() const;
 
@@ -95,7 +96,8 @@ public:
     // Once this returns the notifier is no longer called, from any thread.
     void RemoveNotify(IKVRecordNotify* pNotify);
 
-    // ---- Recording and streaming (CKVCaptureRecord.cpp, CKVCaptureStream.cpp) ----
+    // ---- Recording and streaming (CKVCaptureRecord.cpp; the run itself is
+    // the recorder's) ----
 
     // Starts the encoders, the MP4 file at strPath (none when empty) and the
     // stream to strUrl (none when empty). A recording already running is
@@ -116,7 +118,7 @@ public:
     // no time has passed; the outputs stay untouched.
     bool GetStatistics(float& fByteRate, float& fFrameRate);
     // Recorded bytes per second, without resetting anything.
-    uint64_t GetByteRate() const;
+    uint64_t GetByteRate() const { return m_recorder.GetByteRate(); }
     // The output's frame rate and the mixer's late ticks, on stderr.
     void LogOutputStatistics(float fFrameRate) const;
     // Ticks the mixer ran late since it was created (frames the output
@@ -124,26 +126,26 @@ public:
     bool GetLateTicks(uint64_t& nLateTicks) const;
     // Bytes finishing the file still writes: its index, and the packets
     // waiting for its next fragment.
-    uint64_t GetFinishReserve() const;
-    uint64_t GetVideoFramesEncoded() const { return m_nVideoFramesEncoded.load(); }
+    uint64_t GetFinishReserve() const { return m_recorder.GetFinishReserve(); }
+    uint64_t GetVideoFramesEncoded() const { return m_recorder.GetVideoFramesEncoded(); }
 
-    enum
-    {
-        STREAM_NONE = 0, // no stream was asked for
-        STREAM_CONNECTING,
-        STREAM_PUBLISHING,
-        STREAM_RECONNECTING, // nAttempt tells how many times so far
-        STREAM_FAILED,       // asked for, but there is no client
-    };
+    typedef CKVRecorder::StreamState StreamState;
+    static constexpr StreamState STREAM_NONE = CKVRecorder::STREAM_NONE; // no stream was asked for
+    static constexpr StreamState STREAM_CONNECTING = CKVRecorder::STREAM_CONNECTING;
+    static constexpr StreamState STREAM_PUBLISHING = CKVRecorder::STREAM_PUBLISHING;
+    // nAttempt tells how many times so far.
+    static constexpr StreamState STREAM_RECONNECTING = CKVRecorder::STREAM_RECONNECTING;
+    // Asked for, but there is no client.
+    static constexpr StreamState STREAM_FAILED = CKVRecorder::STREAM_FAILED;
     // What the stream of the running recording is doing. nAttempt is the
     // number of reconnection attempts since the last connection.
-    int GetStreamState(int& nAttempt) const;
+    StreamState GetStreamState(int& nAttempt) const { return m_recorder.GetStreamState(nAttempt); }
     // Why the stream of this session has no client (STREAM_FAILED from the
     // start), in the user's words; empty otherwise.
-    QString GetStreamError() const { return m_strStreamError; }
+    QString GetStreamError() const { return m_recorder.GetStreamError(); }
     // The RTMP client's own account of its packets; false without a client.
-    bool GetStreamStatus(KPL_RTMP_STATUS& status) const;
-    uint64_t GetAudioSamplesEncoded() const { return m_nAudioSamplesEncoded.load(); }
+    bool GetStreamStatus(KPL_RTMP_STATUS& status) const { return m_recorder.GetStreamStatus(status); }
+    uint64_t GetAudioSamplesEncoded() const { return m_recorder.GetAudioSamplesEncoded(); }
 
     // ---- Audio (CKVCaptureAudio.cpp) ----
 
@@ -275,9 +277,6 @@ private:
     static void MixerFrameHandler(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3, void* pUser);
     void OnMixerTick();
     void OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
-    // Where recording hands the frame to the encoder; holds the video-encoder
-    // lock only for that.
-    void EncodeFrame(const uint8_t* pFrame, int64_t nValue1);
     // The display part: output and Screen-tab previews, then the projection.
     void DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
 
@@ -285,35 +284,15 @@ private:
     static void SnapshotDoneHandler(const char16_t* pszPath, int bWritten, void* pUser);
     void OnSnapshotDone(const QString& strPath, bool bWritten);
 
-    // Recording: encoder callbacks (encoder threads) and the RTMP client.
-    static void VideoOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
-                                   void* pUser);
-    static void AudioOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
-                                   void* pUser);
-    static void RtmpEventHandler(int nEvent, void* pUser);
-    void OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
-    void OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
-    // The format is the one the H.264 encoder was created with.
-    void StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration);
-    void StopStream();
+    // Recording: what the stored settings ask of a run.
+    SRecordParams ReadRecordParams(const QString& strPath, const QString& strUrl) const;
+    // Mixer or user-interface thread, from the recorder.
     void NotifyError(int nCode);
-    // Recording on the recording's clock (CKVCaptureRecord.cpp). The ...Locked
-    // ones run under the video-encoder lock.
-    int64_t RecordTimeLocked(int64_t nNow);
-    int PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot);
-    void AlignTrackEndsLocked();
-    // Under the audio-encoder lock.
-    void PutSilenceLocked(uint64_t nSamples);
-    // Tells the notifiers once that the file cannot be written.
-    void ReportWriteFailure();
-    uint64_t BytesSinceStatistics() const;
 
     // Audio thread callbacks.
     static void AudioCaptureHandler(const uint8_t* pData, int nLength, void* pUser);
     static void AudioMeterHandler(int nLevel, void* pUser);
     void OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, int nLength);
-    // A block of the primary device for the AAC encoder (CKVCaptureRecord.cpp).
-    void EncodeAudioBlock(const uint8_t* pData, int nLength);
     void PromotePendingAudio(KVS_HANDLE hPending);
     // Opens, formats and starts device nIndex; null on failure.
     static KVS_HANDLE OpenAudioCapture(int nIndex);
@@ -337,28 +316,13 @@ private:
     KVS_HANDLE AddCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
                           int nFontSize, int nBorder, int nBorderColor, int nTextColor, int& nWidth, int& nHeight);
 
-    // The engine's locks, in the order a thread may take them: holding one,
-    // it takes only those further down the list. CVoIPCritSec checks this in
-    // debug and sanitizer builds. The notifiers come first because a
-    // notifier may call back into the engine; the engine therefore calls
-    // them with none of its other locks held. The audio-device lock comes
-    // next because detaching a device waits for its callbacks, which take
-    // the locks below.
-    enum LockRank
-    {
-        RANK_NOTIFY = 1,
-        RANK_AUDIO_DEVICE,
-        RANK_VIDEO_ENCODER,
-        RANK_AUDIO_ENCODER,
-        RANK_RTMP_VIDEO,
-        RANK_RTMP_AUDIO,
-        RANK_SCREEN_RENDERER,
-        RANK_PREVIEW_RENDERER,
-        RANK_MIXER_STATE,
-    };
+    // The engine's locks, in the order a thread may take them, are listed in
+    // KVLockRank.h with those of the recorder, which sit between the
+    // audio-device lock and the renderers' locks.
+    typedef KVLockRank LockRank;
 
     // ---- Set up by Init and Uninit on the user-interface thread.
-    int m_bH264Hardware = 0;
+    bool m_bH264Hardware = false;
     int m_nVideoDeviceCount = 0;
     // Polls for cameras plugged in or out; exists between Init and Uninit.
     std::unique_ptr<QTimer> m_pDeviceTimer;
@@ -383,59 +347,15 @@ private:
     // Written by the meter callback, read by the user-interface thread.
     std::atomic<int> m_nAudioLevel{0};
 
-    // ---- The recording's video side, under m_csVideoEncoder.
-    CVoIPCritSec m_csVideoEncoder{RANK_VIDEO_ENCODER, "video encoder"};
-    KVS_HANDLE m_hH264Encoder = nullptr;
-    KVS_HANDLE m_hMp4Muxer = nullptr;
-    // Frame duration of the running recording.
-    int m_nRecordDuration = 400000;
-    // The frames' places and the start on the recording's clock.
-    CKVFramePlacer m_placerVideo;
-    int64_t m_nRecordStart = 0;
-    // The statistics.
-    int m_nComposedFrames = 0;
-    uint32_t m_nStatisticsStart = 0;
-    // Set under the lock, read by the frame handler outside it.
-    std::atomic<int> m_bScreenDrawEnabled{0};
-
-    // ---- The recording's audio side, under m_csAudioEncoder.
-    CVoIPCritSec m_csAudioEncoder{RANK_AUDIO_ENCODER, "audio encoder"};
-    KVS_HANDLE m_hAACEncoder = nullptr;
-    // The recording's clock: the audio position.
-    CKVAudioClock m_clockAudio;
-
-    // ---- The recording's counters, read without a lock by the status timer
-    // and the disk guard.
-    // Added to by the encoder thread under the RTMP-video lock.
-    std::atomic<uint64_t> m_nEncodedVideoBytes{0};
-    // Set once the file could not be written, so that it is told only once.
-    std::atomic<int> m_bWriteFailed{0};
-    // The file's size at the statistics start.
-    std::atomic<uint64_t> m_nFileBytesAtStatistics{0};
-    // The audio thread adds samples while the mixer thread reads them.
-    std::atomic<uint64_t> m_nVideoFramesEncoded{0};
-    std::atomic<uint64_t> m_nAudioSamplesEncoded{0};
-    // Written on the user-interface thread, read by the frame and audio
-    // handlers.
-    std::atomic<int> m_bStopped{1};
-
-    // ---- The stream. The client handle changes on the user-interface
-    // thread only; the encoders' output handlers send under the RTMP locks.
-    CVoIPCritSec m_csRtmpVideo{RANK_RTMP_VIDEO, "RTMP video"};
-    CVoIPCritSec m_csRtmpAudio{RANK_RTMP_AUDIO, "RTMP audio"};
-    KVS_HANDLE m_hRtmpClient = nullptr;
-    // A stream was asked for in this run, whether or not its client exists.
-    bool m_bStreamWanted = false;
-    QString m_strStreamError;
-    // Set by the RTMP client's event, on whatever thread it comes; taken by
-    // the video encoder's output handler, which passes it to the encoder.
-    std::atomic<bool> m_bKeyFrameWanted{false};
+    // Set under the Screen-tab renderer lock, read by the frame handler
+    // outside it.
+    std::atomic<bool> m_bScreenDrawEnabled{false};
 
     // ---- The renderers, each under its own lock.
     CVoIPCritSec m_csScreenRenderer{RANK_SCREEN_RENDERER, "Screen-tab renderer"};
     KVS_HANDLE m_hScreenRenderer = nullptr;
     KVS_WINDOW m_hScreenWnd = 0;
-    int m_bScreenRendererCreated = 0;
+    bool m_bScreenRendererCreated = false;
     CVoIPCritSec m_csPreviewRenderer{RANK_PREVIEW_RENDERER, "preview renderer"};
     KVS_HANDLE m_hPreviewRenderer = nullptr;
     KVS_GUID m_guidPreviewMonitor{};
@@ -480,6 +400,10 @@ private:
     // them. Outermost: see LockRank.
     CVoIPCritSec m_csNotify{RANK_NOTIFY, "notifiers"};
     QList<IKVRecordNotify*> m_listNotify;
+
+    // ---- The recording run: encoders, file, stream, their statistics and
+    // the video-encoder, audio-encoder and RTMP locks (see CKVRecorder.h).
+    CKVRecorder m_recorder{[this](int nCode) { NotifyError(nCode); }};
 };
 
 extern CKVCapture g_capture;

@@ -222,7 +222,7 @@ void CKVCapture::OnAudioBlock(KVAudioContext* pContext, const uint8_t* pData, in
         PromotePendingAudio(hAudio);
     if (hAudio != m_hPrimaryAudio.load())
         return;
-    EncodeAudioBlock(pData, nLength);
+    m_recorder.EncodeAudioBlock(pData, nLength);
 }
 
 // Runs on the pending device's own audio thread.

@@ -69,11 +69,7 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
 
 void CKVCapture::DestroyMixer()
 {
-    {
-        CVoIPAutoLock lock(m_csVideoEncoder);
-        m_nComposedFrames = 0;
-        m_nStatisticsStart = Platform::GetTickCount32();
-    }
+    m_recorder.ResetStatistics();
     RemoveLogo();
     RemoveCaption();
     RemoveClock();

@@ -1,36 +1,12 @@
-// Recording: the encoders, the MP4 file, pacing the video against the audio
-// clock, and the statistics of the status bar.
+// Recording and streaming as the engine offers them: the settings of a run
+// are read here and handed to the recorder, which does the rest.
 #include "engine/CKVCapture.h"
 
 #include "config/CSettings.h"
 #include "engine/CVoIPAutoLock.h"
-#include "media/KVEncoder.h"
-#include "media/KVStream.h"
 #include "engine/KVRecordParams.h"
-#include "engine/KVUtf16.h"
-#include "engine/KVRecordPacing.h"
-#include "engine/KVMediaError.h"
-#include "media/KVError.h"
+#include "media/KVStream.h"
 #include "platform/Platform.h"
-
-#include <QDir>
-
-#include <algorithm>
-#include <chrono>
-
-namespace
-{
-// The muxer takes the path in a buffer of this many UTF-16 units.
-const int MAX_PATH_UNITS = 260;
-const int AUDIO_BYTES_PER_SAMPLE = 4;
-
-// Monotonic time in 100-ns units.
-int64_t MonotonicNow()
-{
-    using namespace std::chrono;
-    return duration_cast<duration<int64_t, std::ratio<1, 10000000>>>(steady_clock::now().time_since_epoch()).count();
-}
-}
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 {
@@ -40,7 +16,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QString& strReason)
 {
-    m_bStopped.store(1);
+    m_recorder.SetStopped();
     strReason.clear();
 
     // Asked before anything exists and before the encoder locks are taken:
@@ -53,7 +29,7 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QStr
             CVoIPAutoLock lockNotify(m_csNotify);
             for (IKVRecordNotify* pNotify : m_listNotify)
             {
-                if (pNotify->CheckRtmpSettings(0) == 0)
+                if (pNotify->CheckRtmpSettings(IKVRecordNotify::CHECK_RTMP_ON_START) == 0)
                 {
                     bAccepted = false;
                     break;
@@ -70,16 +46,14 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QStr
     // A second start would otherwise lose the running encoders and file.
     // Stopped before the encoder locks are taken, since a file that cannot
     // be finished is reported to the notifiers.
-    if (m_hH264Encoder || m_hAACEncoder || m_hMp4Muxer || m_hRtmpClient)
+    if (m_recorder.IsActive())
         StopRecord();
 
-    CVoIPAutoLock lockVideo(m_csVideoEncoder);
-    CVoIPAutoLock lockAudio(m_csAudioEncoder);
-    m_bWriteFailed.store(0);
+    return m_recorder.Start(ReadRecordParams(strPath, strUrl), strReason);
+}
 
-    m_nEncodedVideoBytes.store(0);
-    m_nComposedFrames = 0;
-
+SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const QString& strUrl) const
+{
     KVEncoderOptions options;
     g_settings.GetEncoderParam(options.nProfile, options.nQuality, options.nBitrate, options.nMode, options.nKeyFrame,
                                options.nEncoderKind, options.nAudioBitrate, options.nAudioQuality);
@@ -88,224 +62,30 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QStr
     int nDuration = 0;
     ReadOutputFormat(nWidth, nHeight, nDuration);
 
-    const bool bPush = g_settings.GetRtmpServerRecord().nPush != 0;
-    const KVE_H264_PARAM paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
-    KVS_ClearLastError();
-    m_hH264Encoder =
-        KVE_CreateH264Encoder(EncoderType(options), KVS_COLOR_YUYV, &paramVideo, &CKVCapture::VideoOutputHandler, this);
-    if (!m_hH264Encoder)
-    {
-        Platform::DebugOutput(QStringLiteral("Cannot create the H.264 encoder for %1x%2").arg(nWidth).arg(nHeight));
-        const QString strSettings = QStringLiteral("%1x%2, %3 fps, %4 Kbps")
-                                        .arg(nWidth)
-                                        .arg(nHeight)
-                                        .arg(nDuration > 0 ? 10000000.0 / nDuration : 0.0, 0, 'g', 4)
-                                        .arg(paramVideo.nBitrate);
-        strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_VIDEO_ENCODER, QString(), strSettings);
-        return false;
-    }
-    m_nRecordDuration = nDuration;
-
-    const bool bAudio = m_hPrimaryAudio.load() != nullptr;
-    if (bAudio)
-    {
-        const KVE_AAC_PARAM paramAudio = BuildAacParam(options);
-        m_hAACEncoder = KVE_CreateAACEncoder(KV_AUDIO_SAMPLE_RATE, &paramAudio, &CKVCapture::AudioOutputHandler, this);
-        if (!m_hAACEncoder)
-        {
-            Platform::DebugOutput(QStringLiteral("Cannot create the AAC encoder"));
-            strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_AUDIO_ENCODER, QString(),
-                                                    QStringLiteral("%1 Kbps").arg(paramAudio.nBitrate));
-            StopRecord();
-            return false;
-        }
-    }
-
-    if (!strPath.isEmpty())
-    {
-        // The muxer's buffer is fixed; a longer path would be cut into a
-        // different file name, so it is refused instead.
-        const QString strNative = QDir::toNativeSeparators(strPath);
-        if (strNative.size() >= MAX_PATH_UNITS)
-        {
-            Platform::DebugOutput(QStringLiteral("Recording path too long: %1").arg(strNative));
-            strReason = CKVMediaError::tr("The file path is longer than %1 characters.").arg(MAX_PATH_UNITS - 1);
-            StopRecord();
-            return false;
-        }
-        m_hMp4Muxer = KVE_CreateMp4Muxer(KVUtf16(strNative), m_hH264Encoder, m_hAACEncoder);
-        if (!m_hMp4Muxer)
-        {
-            Platform::DebugOutput(QStringLiteral("Cannot create the file %1").arg(strNative));
-            strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_FILE, strPath);
-            StopRecord();
-            return false;
-        }
-    }
-
-    if (!strUrl.isEmpty())
-        StartStream(strUrl, bAudio, nWidth, nHeight, nDuration);
-
-    m_nStatisticsStart = Platform::GetTickCount32();
-    m_nFileBytesAtStatistics.store(0);
-    m_nVideoFramesEncoded.store(0);
-    m_nAudioSamplesEncoded.store(0);
-    m_nRecordStart = MonotonicNow();
-    m_clockAudio.Start(m_nRecordStart);
-    m_placerVideo.Start(nDuration);
-    m_bStopped.store(0);
-    return true;
+    SRecordParams params;
+    params.nEncoderType = EncoderType(options);
+    const bool bPush = g_settings.GetRtmpServerRecord().IsPushEnabled();
+    params.paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
+    params.bAudio = m_hPrimaryAudio.load() != nullptr;
+    params.paramAudio = BuildAacParam(options);
+    params.strPath = strPath;
+    params.strUrl = strUrl;
+    return params;
 }
 
 void CKVCapture::StopRecord()
 {
-    m_bStopped.store(1);
-    bool bMuxerFailed = false;
-    {
-        CVoIPAutoLock lockVideo(m_csVideoEncoder);
-        CVoIPAutoLock lockAudio(m_csAudioEncoder);
-        if (m_hH264Encoder && m_hAACEncoder && m_bWriteFailed.load() == 0)
-            AlignTrackEndsLocked();
-        if (m_hMp4Muxer)
-        {
-            // A file stopped before its first frame has nothing to finish;
-            // that is not a write failure.
-            const bool bHadFrames = m_nVideoFramesEncoded.load() > 0;
-            bMuxerFailed = KVE_DestroyMp4Muxer(m_hMp4Muxer) == 0 && bHadFrames;
-            m_hMp4Muxer = nullptr;
-        }
-        if (m_hH264Encoder)
-        {
-            KVE_DestroyH264Encoder(m_hH264Encoder);
-            m_hH264Encoder = nullptr;
-        }
-        if (m_hAACEncoder)
-        {
-            KVE_DestroyAACEncoder(m_hAACEncoder);
-            m_hAACEncoder = nullptr;
-        }
-        // Cleared after the encoders are gone: their last packets are
-        // flushed while they are destroyed.
-        m_nEncodedVideoBytes.store(0);
-    }
-    StopStream();
-    // A file that could not be finished must not pass for a good one; a
-    // write failure already told is not told again.
-    if (bMuxerFailed)
-    {
-        Platform::DebugOutput(QStringLiteral("The recording file could not be finished"));
-        ReportWriteFailure();
-    }
+    m_recorder.Stop();
 }
 
 void CKVCapture::SetRecordingStopped()
 {
-    m_bStopped.store(1);
+    m_recorder.SetStopped();
 }
 
 bool CKVCapture::IsRecording() const
 {
-    return m_bStopped.load() == 0;
-}
-
-void CKVCapture::EncodeFrame(const uint8_t* pFrame, int64_t nValue1)
-{
-    // The mixer's stamp counts the mixer's ticks; a frame's place comes from
-    // the recording's own clock instead, which the sound follows too.
-    (void)nValue1;
-    int nResult = 1;
-    {
-        CVoIPAutoLock lock(m_csVideoEncoder);
-        ++m_nComposedFrames;
-        if (m_bStopped.load() != 0 || !m_hH264Encoder)
-            return;
-        const int64_t nSlot = m_placerVideo.Place(RecordTimeLocked(MonotonicNow()));
-        if (nSlot < 0)
-            return;
-        nResult = PutVideoFrameLocked(pFrame, nSlot);
-    }
-    // Reported outside the encoder lock: a notifier may stop the recording.
-    if (nResult == 0)
-        NotifyError(1);
-    else if (nResult < 0)
-        ReportWriteFailure();
-}
-
-int64_t CKVCapture::RecordTimeLocked(int64_t nNow)
-{
-    if (!m_hAACEncoder)
-        return nNow - m_nRecordStart;
-    CVoIPAutoLock lockAudio(m_csAudioEncoder);
-    // A device that stopped delivering is covered with silence, so the
-    // picture goes on and the sound that follows is in step with it.
-    PutSilenceLocked(m_clockAudio.TakeStallSilence(nNow));
-    // Blocks come one by one, or in lumps on a busy machine: between two the
-    // picture runs on by half a frame and a block at most, so that a frame
-    // never lies more than a frame and a block from its sound.
-    return m_clockAudio.GetTime(nNow, m_nRecordDuration / 2 + SamplesToTime(KV_AUDIO_BLOCK_SAMPLES));
-}
-
-int CKVCapture::PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot)
-{
-    const int nResult = KVE_H264EncoderPutFrame(m_hH264Encoder, pFrame, nSlot * m_nRecordDuration);
-    if (nResult == 0)
-        return 0;
-    ++m_nVideoFramesEncoded;
-    return nResult;
-}
-
-void CKVCapture::AlignTrackEndsLocked()
-{
-    const int64_t nAudioEnd = SamplesToTime(m_clockAudio.GetSamples());
-    // The encoder may have held up the last frames while the sound went on:
-    // the last picture stands for the rest.
-    const int64_t nSlot = m_placerVideo.EndSlot(nAudioEnd);
-    if (nSlot >= 0 && KVE_H264EncoderRepeatFrame(m_hH264Encoder, nSlot * m_nRecordDuration) != 0)
-    {
-        m_placerVideo.Place(nSlot * m_nRecordDuration);
-        ++m_nVideoFramesEncoded;
-    }
-    // A device that fell silent shortly before the stop leaves the picture
-    // longer than the sound.
-    const int64_t nVideoEnd = m_placerVideo.GetEnd();
-    if (nVideoEnd > nAudioEnd + SamplesToTime(KV_AUDIO_BLOCK_SAMPLES))
-    {
-        const uint64_t nSilence = TimeToSamples(nVideoEnd - nAudioEnd);
-        m_clockAudio.AddSilence(nSilence, MonotonicNow());
-        PutSilenceLocked(nSilence);
-    }
-}
-
-void CKVCapture::EncodeAudioBlock(const uint8_t* pData, int nLength)
-{
-    CVoIPAutoLock lock(m_csAudioEncoder);
-    if (m_bStopped.load() != 0 || !m_hAACEncoder || nLength <= 0)
-        return;
-    const uint64_t nSamples = static_cast<uint64_t>(nLength / AUDIO_BYTES_PER_SAMPLE);
-    // After a stall, the time the device lost goes in as silence before the
-    // block, so that the sound stays with its picture.
-    PutSilenceLocked(m_clockAudio.OnBlock(nSamples, MonotonicNow()));
-    KVE_AACEncoderPutFrame(m_hAACEncoder, pData, nLength);
-}
-
-void CKVCapture::PutSilenceLocked(uint64_t nSamples)
-{
-    static const std::vector<uint8_t> s_vecSilence(size_t(KV_AUDIO_BLOCK_SAMPLES) * AUDIO_BYTES_PER_SAMPLE, 0);
-    while (nSamples > 0)
-    {
-        const uint64_t nPart = std::min<uint64_t>(nSamples, KV_AUDIO_BLOCK_SAMPLES);
-        KVE_AACEncoderPutFrame(m_hAACEncoder, s_vecSilence.data(), int(nPart) * AUDIO_BYTES_PER_SAMPLE);
-        nSamples -= nPart;
-    }
-    m_nAudioSamplesEncoded.store(m_clockAudio.GetSamples());
-}
-
-void CKVCapture::ReportWriteFailure()
-{
-    // Nothing more reaches the file; the session ends with the first report.
-    m_bStopped.store(1);
-    if (m_bWriteFailed.exchange(1) == 0)
-        NotifyError(2);
+    return m_recorder.IsRunning();
 }
 
 void CKVCapture::NotifyError(int nCode)
@@ -315,42 +95,11 @@ void CKVCapture::NotifyError(int nCode)
         pNotify->OnError(nCode);
 }
 
-void CKVCapture::VideoOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
-                                    void* pUser)
-{
-    static_cast<CKVCapture*>(pUser)->OnVideoOutput(pData, nLength, pSecond, nSecondLength);
-}
-
-void CKVCapture::AudioOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
-                                    void* pUser)
-{
-    static_cast<CKVCapture*>(pUser)->OnAudioOutput(pData, nLength, pSecond, nSecondLength);
-}
-
 bool CKVCapture::GetStatistics(float& fByteRate, float& fFrameRate)
 {
     bool bPeriodEnded = false;
-    {
-        CVoIPAutoLock lockVideo(m_csVideoEncoder);
-        CVoIPAutoLock lockRtmp(m_csRtmpVideo);
-        const uint32_t nNow = Platform::GetTickCount32();
-        const uint32_t nElapsed = nNow - m_nStatisticsStart;
-        if (nElapsed == 0)
-            return false;
-        fByteRate = static_cast<float>(static_cast<double>(BytesSinceStatistics()) * 1000.0 / nElapsed);
-        fFrameRate = static_cast<float>(static_cast<double>(m_nComposedFrames) * 1000.0 / nElapsed);
-        if (nElapsed > 5000)
-        {
-            m_nEncodedVideoBytes.store(0);
-            int64_t nWritten = 0;
-            int64_t nPending = 0;
-            if (m_hMp4Muxer && KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
-                m_nFileBytesAtStatistics.store(uint64_t(nWritten + nPending));
-            m_nComposedFrames = 0;
-            m_nStatisticsStart = nNow;
-            bPeriodEnded = true;
-        }
-    }
+    if (!m_recorder.GetStatistics(fByteRate, fFrameRate, bPeriodEnded))
+        return false;
     if (bPeriodEnded)
         LogOutputStatistics(fFrameRate);
     return true;
@@ -370,36 +119,4 @@ void CKVCapture::LogOutputStatistics(float fFrameRate) const
 bool CKVCapture::GetLateTicks(uint64_t& nLateTicks) const
 {
     return m_hMixer && KVS_GetVideoMixerLateTicks(m_hMixer, &nLateTicks);
-}
-
-uint64_t CKVCapture::GetByteRate() const
-{
-    const uint32_t nElapsed = Platform::GetTickCount32() - m_nStatisticsStart;
-    if (nElapsed == 0)
-        return 0;
-    return BytesSinceStatistics() * 1000 / nElapsed;
-}
-
-uint64_t CKVCapture::BytesSinceStatistics() const
-{
-    // The file's own growth is what fills the disk: sound, picture and the
-    // container's boxes alike.
-    int64_t nWritten = 0;
-    int64_t nPending = 0;
-    if (!m_hMp4Muxer || !KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
-        return m_nEncodedVideoBytes.load();
-    const uint64_t nFileBytes = uint64_t(nWritten + nPending);
-    const uint64_t nBase = m_nFileBytesAtStatistics.load();
-    return nFileBytes > nBase ? nFileBytes - nBase : 0;
-}
-
-uint64_t CKVCapture::GetFinishReserve() const
-{
-    // The packets held for the file's next fragment are written when it is
-    // finished, besides its index.
-    int64_t nWritten = 0;
-    int64_t nPending = 0;
-    if (!m_hMp4Muxer || !KVE_GetMp4MuxerBytes(m_hMp4Muxer, &nWritten, &nPending))
-        nPending = 0;
-    return (m_nAudioSamplesEncoded.load() / 1024 + m_nVideoFramesEncoded.load()) * 8 + 4096 + uint64_t(nPending);
 }

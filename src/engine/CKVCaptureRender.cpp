@@ -56,11 +56,10 @@ void CKVCapture::CreateScreenTabRenderer(KVS_WINDOW hWnd)
     {
         // Nothing to show yet; the next mixer creates it for this window.
         m_hScreenWnd = hWnd;
-        m_bScreenRendererCreated = 1;
+        m_bScreenRendererCreated = true;
         return;
     }
 
-    CVoIPAutoLock lockEncoder(m_csVideoEncoder);
     KVS_GUID guid{};
     if (!KVS_GetMonitorGUIDFromWindow(hWnd, &guid))
         std::memset(&guid, 0, sizeof(guid));
@@ -79,7 +78,7 @@ void CKVCapture::CreateScreenTabRenderer(KVS_WINDOW hWnd)
         return;
     }
     m_hScreenWnd = hWnd;
-    m_bScreenRendererCreated = 1;
+    m_bScreenRendererCreated = true;
     KVS_RECT rcClient{};
     if (KVS_GetWindowClientRect(m_hScreenWnd, &rcClient))
         KVS_SetVideoRendererPosition(m_hScreenRenderer, nullptr, &rcClient);
@@ -97,8 +96,8 @@ void CKVCapture::UpdateScreenTabRenderer()
 
 void CKVCapture::EnableScreenTabDraw(bool bEnable)
 {
-    CVoIPAutoLock lock(m_csVideoEncoder);
-    m_bScreenDrawEnabled.store(bEnable ? 1 : 0);
+    CVoIPAutoLock lock(m_csScreenRenderer);
+    m_bScreenDrawEnabled.store(bEnable);
 }
 
 int CKVCapture::Snapshot(const QString& strPath, int nQuality)
@@ -160,7 +159,10 @@ void CKVCapture::MixerFrameHandler(const uint8_t* pFrame, int64_t nValue1, int n
 
 void CKVCapture::OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
 {
-    EncodeFrame(pFrame, nValue1);
+    // The mixer's stamp counts the mixer's ticks; a frame's place in the
+    // recording comes from the recording's own clock instead, which the
+    // sound follows too.
+    m_recorder.EncodeFrame(pFrame);
     DisplayFrame(pFrame, nValue1, nValue2, nValue3);
 }
 

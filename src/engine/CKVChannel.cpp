@@ -109,8 +109,8 @@ bool CKVChannel::Start()
 {
     if (!m_hCapture)
         return false;
-    m_bStarted = KVS_StartVideoCapture(m_hCapture) ? 1 : 0;
-    return m_bStarted != 0;
+    m_bStarted = KVS_StartVideoCapture(m_hCapture) != 0;
+    return m_bStarted;
 }
 
 void CKVChannel::Stop()
@@ -118,7 +118,7 @@ void CKVChannel::Stop()
     if (!m_hCapture)
         return;
     KVS_StopVideoCapture(m_hCapture);
-    m_bStarted = 0;
+    m_bStarted = false;
 }
 
 bool CKVChannel::Restart(int nWidth, int nHeight, int nDuration)
@@ -151,7 +151,7 @@ void CKVChannel::Close()
     if (m_hCapture)
     {
         KVS_StopVideoCapture(m_hCapture);
-        m_bStarted = 0;
+        m_bStarted = false;
         KVS_CloseVideoCapture(m_hCapture);
         m_hCapture = nullptr;
     }
@@ -164,7 +164,7 @@ void CKVChannel::Close()
     KVS_HANDLE hRenderer = m_hRenderer.exchange(nullptr);
     if (hRenderer)
         KVS_DestroyVideoRenderer(hRenderer);
-    m_bStarted = 0;
+    m_bStarted = false;
     m_bFormatRefused = false;
     m_bDeviceLost = false;
 }

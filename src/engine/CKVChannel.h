@@ -31,7 +31,7 @@ public:
     void Close();
 
     bool IsOpen() const { return m_hCapture != nullptr; }
-    bool IsStarted() const { return m_bStarted != 0; }
+    bool IsStarted() const { return m_bStarted; }
     // The device refused the last format asked of it; the channel stays
     // stopped until a format is accepted.
     bool IsFormatRefused() const { return m_bFormatRefused; }
@@ -90,7 +90,7 @@ private:
     KVS_WINDOW m_hWnd = 0;
     std::atomic<uint64_t> m_nCapturedFrames{0};
     uint32_t m_nStatisticsStart = 0;
-    int m_bStarted = 0;
+    bool m_bStarted = false;
     bool m_bFormatRefused = false;
     bool m_bDeviceLost = false;
 };

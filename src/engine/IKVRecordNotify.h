@@ -3,6 +3,7 @@
 // forward to the user-interface thread themselves.
 #pragma once
 
+#include "engine/CKVRecorder.h"
 #include "media/KVTypes.h"
 
 #include <QString>
@@ -10,6 +11,20 @@
 class IKVRecordNotify
 {
 public:
+    // The codes of OnError.
+    enum
+    {
+        // The encoder refused a frame.
+        ERROR_ENCODE = CKVRecorder::RECORD_ERROR_ENCODE,
+        // The file could not be written or finished.
+        ERROR_WRITE = CKVRecorder::RECORD_ERROR_WRITE,
+    };
+    // What the engine hands CheckRtmpSettings: it asks before a stream starts.
+    enum
+    {
+        CHECK_RTMP_ON_START = 0
+    };
+
     virtual ~IKVRecordNotify() = default;
 
     virtual void OnRecordStarted(const QString& strFileName) = 0;
@@ -25,9 +40,9 @@ public:
         (void)hAudio;
         return 0;
     }
-    // Mixer thread or user-interface thread. 1: the encoder refused a frame;
-    // 2: the file could not be written or finished. Code 2 comes once per
-    // recording, and the engine has stopped feeding the encoders by then.
+    // Mixer thread or user-interface thread; nCode is ERROR_ENCODE or
+    // ERROR_WRITE. ERROR_WRITE comes once per recording, and the engine has
+    // stopped feeding the encoders by then.
     virtual void OnError(int nCode) { (void)nCode; }
     virtual void StopStatusTimer() {}
     // User-interface thread: cameras were plugged in or out, or a channel

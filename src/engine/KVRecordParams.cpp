@@ -60,5 +60,5 @@ KVE_AAC_PARAM BuildAacParam(const KVEncoderOptions& optionsIn)
 
 int EncoderType(const KVEncoderOptions& options)
 {
-    return options.nEncoderKind == 1 ? KVE_ENCODER_HARDWARE : KVE_ENCODER_SOFTWARE;
+    return options.nEncoderKind == ENCODER_KIND_HARDWARE ? KVE_ENCODER_HARDWARE : KVE_ENCODER_SOFTWARE;
 }

@@ -2,6 +2,7 @@
 // indices. Indices outside their tables fall back to the defaults.
 #pragma once
 
+#include "config/OptionTables.h"
 #include "media/KVEncoder.h"
 
 struct KVEncoderOptions
@@ -11,7 +12,7 @@ struct KVEncoderOptions
     int nBitrate = 4;
     int nMode = 0;
     int nKeyFrame = 2;
-    int nEncoderKind = 1;
+    int nEncoderKind = ENCODER_KIND_HARDWARE;
     int nAudioBitrate = 1;
     int nAudioQuality = 1;
 };

@@ -128,9 +128,9 @@ QGroupBox* CTabSettings::CreateVideoGroup()
         m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
     for (int i = 0; i < GetFrameRateCount(); ++i)
         m_pCmbFrameRate->addItem(GetFrameRateText(i), i);
-    m_pCmbH264Encoder->addItem(tr("Software"), 0);
+    m_pCmbH264Encoder->addItem(tr("Software"), ENCODER_KIND_SOFTWARE);
     if (g_capture.IsH264HardwareSupported())
-        m_pCmbH264Encoder->addItem(tr("Hardware"), 1);
+        m_pCmbH264Encoder->addItem(tr("Hardware"), ENCODER_KIND_HARDWARE);
     for (int i = 0; i < GetModeCount(); ++i)
         m_pCmbH264Mode->addItem(GetModeText(i), i);
     for (int i = 0; i < GetProfileCount(); ++i)
@@ -154,7 +154,7 @@ QGroupBox* CTabSettings::CreateVideoGroup()
     // opens: record what will actually be used.
     if (param.nEncoderKind < 0 || param.nEncoderKind >= m_pCmbH264Encoder->count())
     {
-        param.nEncoderKind = 0;
+        param.nEncoderKind = ENCODER_KIND_SOFTWARE;
         g_settings.SetEncoderParamRecord(param);
     }
     SelectByData(m_pCmbH264Encoder, param.nEncoderKind);
@@ -293,12 +293,12 @@ QGroupBox* CTabSettings::CreateRtmpGroup()
     pBoxLayout->addLayout(pRow);
 
     const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    m_pCkbRtmp->setChecked(server.nPush == 1);
+    m_pCkbRtmp->setChecked(server.nPush == SRtmpServer::PUSH_ON);
     m_pEdtRtmpIp->setText(server.strAddress);
     m_pEdtRtmpPort->setText(server.strPort);
     m_pEdtRtmpStream->setText(server.strStream);
     m_pEdtRtmpUrl->setText(server.strUrl);
-    SetRtmpFieldsEnabled(server.nPush != 0);
+    SetRtmpFieldsEnabled(server.IsPushEnabled());
     return pGroup;
 }
 
@@ -509,8 +509,9 @@ void CTabSettings::OnBtnDataStorageDir()
 
 void CTabSettings::StoreRtmp()
 {
-    g_settings.SetRtmpServer(m_pCkbRtmp->isChecked() ? 1 : 0, m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(),
-                             m_pEdtRtmpStream->text(), m_pEdtRtmpUrl->text());
+    g_settings.SetRtmpServer(m_pCkbRtmp->isChecked() ? SRtmpServer::PUSH_ON : SRtmpServer::PUSH_OFF,
+                             m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text(),
+                             m_pEdtRtmpUrl->text());
 }
 
 void CTabSettings::OnCkbRtmp(int nState)

@@ -1,14 +1,13 @@
 // Streaming: the RTMP client lives exactly as long as a recording run and is
 // fed the same encoded packets as the file.
-#include "engine/CKVCapture.h"
+#include "engine/CKVRecorder.h"
 
 #include "engine/CAutoConvertString.h"
 #include "engine/CVoIPAutoLock.h"
-#include "media/KVEncoder.h"
-#include "media/KVProtocol.h"
-#include "engine/KVRecordPacing.h"
 #include "engine/KVMediaError.h"
+#include "media/KVEncoder.h"
 #include "media/KVError.h"
+#include "media/KVProtocol.h"
 #include "platform/Platform.h"
 
 namespace
@@ -19,7 +18,7 @@ const int CONNECT_TIMEOUT = 5000;
 const int AAC_FRAME_SAMPLES = 1024;
 }
 
-void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
+void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
 {
     m_bStreamWanted = true;
     m_strStreamError.clear();
@@ -28,7 +27,7 @@ void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int
     const char* pszUrl = url.GetString();
     KVS_ClearLastError();
     KVS_HANDLE hClient =
-        pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVCapture::RtmpEventHandler, this) : nullptr;
+        pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVRecorder::RtmpEventHandler, this) : nullptr;
     if (!hClient)
     {
         // Recording goes on without the stream; the status bar tells why.
@@ -50,7 +49,7 @@ void CKVCapture::StartStream(const QString& strUrl, bool bAudio, int nWidth, int
     m_hRtmpClient = hClient;
 }
 
-void CKVCapture::StopStream()
+void CKVRecorder::StopStream()
 {
     CVoIPAutoLock lockVideo(m_csRtmpVideo);
     CVoIPAutoLock lockAudio(m_csRtmpAudio);
@@ -75,7 +74,7 @@ void CKVCapture::StopStream()
 
 // m_hRtmpClient changes only on the user-interface thread, which is the one
 // asking here, so no lock is needed to read it.
-int CKVCapture::GetStreamState(int& nAttempt) const
+CKVRecorder::StreamState CKVRecorder::GetStreamState(int& nAttempt) const
 {
     nAttempt = 0;
     KPL_RTMP_STATUS status = {};
@@ -95,12 +94,12 @@ int CKVCapture::GetStreamState(int& nAttempt) const
     }
 }
 
-bool CKVCapture::GetStreamStatus(KPL_RTMP_STATUS& status) const
+bool CKVRecorder::GetStreamStatus(KPL_RTMP_STATUS& status) const
 {
     return m_hRtmpClient && KPL_GetRTMPStatus(m_hRtmpClient, &status) != 0;
 }
 
-void CKVCapture::OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
+void CKVRecorder::OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
 {
     CVoIPAutoLock lock(m_csRtmpVideo);
     if (m_hRtmpClient)
@@ -113,20 +112,20 @@ void CKVCapture::OnVideoOutput(const uint8_t* pData, int nLength, const void* pS
         m_nEncodedVideoBytes.fetch_add(static_cast<uint64_t>(nLength));
 }
 
-void CKVCapture::OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
+void CKVRecorder::OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
 {
     CVoIPAutoLock lock(m_csRtmpAudio);
     if (m_hRtmpClient && nLength > 0)
         KPL_WriteRTMPData(m_hRtmpClient, KVE_STREAM_AUDIO, pData, nLength, pSecond, nSecondLength);
 }
 
-void CKVCapture::RtmpEventHandler(int nEvent, void* pUser)
+void CKVRecorder::RtmpEventHandler(int nEvent, void* pUser)
 {
     // Runs on the client's or the writer's thread, possibly with the
     // client's locks held: it only leaves a flag, and the state is read by
     // query instead.
     if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
-        static_cast<CKVCapture*>(pUser)->m_bKeyFrameWanted.store(true);
+        static_cast<CKVRecorder*>(pUser)->m_bKeyFrameWanted.store(true);
     else
         Platform::DebugOutput(QStringLiteral("RTMP client event %1").arg(nEvent));
 }
