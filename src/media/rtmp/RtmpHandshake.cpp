@@ -146,7 +146,12 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
         else if (nConnectErrno == ETIMEDOUT)
             KVMedia::SetLastError(KVS_ERROR_TIMEOUT);
         else
-            KVMedia::SetLastError(KVS_ERROR_NETWORK, strerror(nConnectErrno));
+        {
+            // Other threads connect at the same time; strerror's buffer is shared.
+            char szText[256] = {};
+            const char* pszText = strerror_r(nConnectErrno, szText, sizeof(szText));
+            KVMedia::SetLastError(KVS_ERROR_NETWORK, pszText ? pszText : "");
+        }
         return false;
     }
 
