@@ -234,6 +234,7 @@ void TestLog::LinesFromThreadsStayWhole()
     const int nLines = 100;
     CStderrCapture capture;
     std::vector<std::thread> vecThreads;
+    vecThreads.reserve(nThreads);
     for (int t = 0; t < nThreads; ++t)
     {
         vecThreads.emplace_back([t]() {
