@@ -1,6 +1,6 @@
 #include "app/CInstanceWatcher.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QLocalServer>
@@ -55,7 +55,7 @@ bool CInstanceWatcher::Acquire()
             return false;
         }
         // The folder is not writable: better run unguarded than not at all.
-        Platform::DebugOutput(QStringLiteral("Vistrel: cannot create the instance lock in %1").arg(GetRuntimeDir()));
+        Log::Error("app", QStringLiteral("cannot create the instance lock in %1").arg(GetRuntimeDir()));
     }
 
     QThread::start();
@@ -141,7 +141,7 @@ void CInstanceWatcher::Watch()
     QLocalServer::removeServer(strName);
     m_bListening = server.listen(strName);
     if (!m_bListening)
-        Platform::DebugOutput(QStringLiteral("Vistrel: cannot listen on %1: %2").arg(strName, server.errorString()));
+        Log::Warning("app", QStringLiteral("cannot listen on %1: %2").arg(strName, server.errorString()));
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bReady = true;

@@ -2,7 +2,7 @@
 
 #include "common/AppInfo.h"
 #include "media/KVProtocol.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QtGlobal>
 
@@ -108,7 +108,7 @@ void CKVUpgrade::OnEvent(int nEvent, void* pUser)
     }
     if (nEvent == KPL_UPGRADE_EVENT_SENT)
         return;
-    Platform::DebugOutput(QStringLiteral("Vistrel: upgrade check ended without an answer (event %1)").arg(nEvent));
+    Log::Warning("app", QStringLiteral("upgrade check ended without an answer (event %1)").arg(nEvent));
     pThis->Stop();
 }
 
@@ -140,9 +140,9 @@ bool StartUpgradeCheck(bool bNoUpgrade, const QByteArray& baSerial)
         strWhyNot = QStringLiteral("no upgrade service address");
     if (!strWhyNot.isEmpty())
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: upgrade check off (%1)").arg(strWhyNot));
+        Log::Info("app", QStringLiteral("upgrade check off (%1)").arg(strWhyNot));
         return false;
     }
-    Platform::DebugOutput(QStringLiteral("Vistrel: upgrade check to %1").arg(QString::fromLocal8Bit(baUrl)));
+    Log::Info("app", QStringLiteral("upgrade check to %1").arg(QString::fromLocal8Bit(baUrl)));
     return g_upgrade.Start(baUrl.constData(), baSerial.constData());
 }

@@ -11,6 +11,7 @@
 #include "engine/IKVRecordNotify.h"
 #include "engine/KVFrameDuration.h"
 #include "app/OutputNames.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <QApplication>
@@ -196,7 +197,7 @@ void CMainWnd::ApplyOutputSettings()
     if (!g_capture.CreateMixer(nWidth, nHeight, nDuration, m_pPreviewWnd->GetWindowHandle()))
     {
         // Nothing to put a logo or caption on; the preview stays black.
-        Platform::DebugOutput(QStringLiteral("Vistrel: no output mixer for %1x%2").arg(nWidth).arg(nHeight));
+        Log::Error("app", QStringLiteral("no output mixer for %1x%2").arg(nWidth).arg(nHeight));
         return;
     }
 
@@ -205,7 +206,7 @@ void CMainWnd::ApplyOutputSettings()
     int nLogoSize = 0;
     g_settings.GetLogo(nLogo, nCorner, nLogoSize);
     if (nLogo != -1 && !g_capture.SetLogo(g_layout.GetLogoPath(nLogo), nCorner, nLogoSize))
-        Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 could not be shown").arg(nLogo));
+        Log::Warning("app", QStringLiteral("logo %1 could not be shown").arg(nLogo));
 
     // The caption border and the clock's place depend on the output size.
     if (m_pTabWnd && m_pTabWnd->GetOverlayTab())
@@ -219,7 +220,7 @@ void CMainWnd::ApplyOutputSettings()
                                   data.nUnderline != 0, GetFontSize(data.nFontSize), data.nBorder, data.nPosition,
                                   g_settings.GetPackedColor(CSettings::COLOR_CAPTION_BORDER),
                                   g_settings.GetPackedColor(CSettings::COLOR_CAPTION_FONT)))
-            Platform::DebugOutput(QStringLiteral("Vistrel: the caption could not be shown"));
+            Log::Warning("app", QStringLiteral("the caption could not be shown"));
     }
 
     g_capture.UpdatePreviewRenderer();
@@ -422,7 +423,7 @@ void CMainWnd::OnButtonSnapshot()
     // written; a request that is refused will never be written.
     if (strFileName.isEmpty() || !g_capture.Snapshot(strPath, s_nSnapshotQuality))
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: snapshot %1 was not taken").arg(strPath));
+        Log::Error("app", QStringLiteral("snapshot %1 was not taken").arg(strPath));
         if (m_pNotify)
             m_pNotify->OnSnapshotFinished(strPath, false);
     }
@@ -462,7 +463,7 @@ void CMainWnd::OnTimeout()
 void CMainWnd::OnTimerRestartDSound()
 {
     if (!g_capture.OpenAudioFromSettings())
-        Platform::DebugOutput(QStringLiteral("Vistrel: the audio device could not be opened again"));
+        Log::Warning("app", QStringLiteral("the audio device could not be opened again"));
 }
 
 void CMainWnd::keyPressEvent(QKeyEvent* pEvent)

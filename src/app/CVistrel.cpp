@@ -5,7 +5,7 @@
 #include "app/CMainWnd.h"
 #include "config/CSettings.h"
 #include "common/Helpers.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabWnd.h"
@@ -478,7 +478,7 @@ void CVistrel::OnlinkActivated(const QString& strLink)
     }
     // The desktop opens it with the program associated with its type.
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(strPath)))
-        Platform::DebugOutput(QStringLiteral("Vistrel: no program opens %1").arg(strPath));
+        Log::Warning("app", QStringLiteral("no program opens %1").arg(strPath));
 }
 
 void CVistrel::OnlinkActivatedLiving(const QString& strLink)
@@ -515,7 +515,7 @@ void CVistrel::OnShowUp()
         showNormal();
     raise();
     activateWindow();
-    Platform::DebugOutput(QStringLiteral("Vistrel: brought to the front"));
+    Log::Info("app", QStringLiteral("brought to the front"));
 }
 
 // ---- Window events ----

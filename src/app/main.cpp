@@ -9,6 +9,7 @@
 #include "app/CVistrel.h"
 #include "ui/dialogs/PropertyDialog.h"
 #include "common/CommandLine.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "app/WinMsgFilter.h"
 #include "ui/projection/CProjectionController.h"
@@ -29,7 +30,7 @@ void InstallTranslator(QTranslator& translator, const QString& strFile)
 {
     // A missing file is not worth a message: the texts just stay English.
     if (!translator.load(strFile))
-        Platform::DebugOutput(QStringLiteral("Vistrel: no translation in %1").arg(strFile));
+        Log::Warning("app", QStringLiteral("no translation in %1").arg(strFile));
     QCoreApplication::installTranslator(&translator);
 }
 }
@@ -45,7 +46,7 @@ int main(int argc, char* argv[])
     if (!watcher.Acquire())
     {
         CInstanceWatcher::RequestShowUp();
-        Platform::DebugOutput(QStringLiteral("Vistrel has already been launched !\n"));
+        Log::Warning("app", QStringLiteral("Vistrel has already been launched !\n"));
         return -1;
     }
 
@@ -76,7 +77,7 @@ int main(int argc, char* argv[])
     // 8, 9, 10. Engine and configuration.
     if (!g_capture.Init())
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: no supported capture device"));
+        Log::Error("app", QStringLiteral("no supported capture device"));
         ShowCriticalMessage(nullptr,
                             QCoreApplication::translate("main", "Cannot find device or devices is not supported."));
         return -1;
@@ -85,7 +86,7 @@ int main(int argc, char* argv[])
                                [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
     if (!g_layout.Load())
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: the layout file could not be loaded"));
+        Log::Error("app", QStringLiteral("the layout file could not be loaded"));
         ShowCriticalMessage(nullptr, QCoreApplication::translate("main", "Failed to load configuration file."));
         // The engine is up; leave the devices as we found them.
         g_capture.Uninit();
@@ -113,7 +114,7 @@ int main(int argc, char* argv[])
     if (!flags.bNoUpgrade)
     {
         const QString strSerial = g_capture.GetSerialNumber();
-        Platform::DebugOutput(QStringLiteral("Vistrel: serial number \"%1\"").arg(strSerial));
+        Log::Info("app", QStringLiteral("serial number \"%1\"").arg(strSerial));
         baSerial = strSerial.toLocal8Bit();
     }
     StartUpgradeCheck(flags.bNoUpgrade, baSerial);

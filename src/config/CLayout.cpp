@@ -1,6 +1,7 @@
 #include "config/CLayout.h"
 
 #include "config/ListRecord.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -119,7 +120,7 @@ bool CLayout::Load(const QString& strPath)
     const QFileInfo fileInfo(strFile);
     if (!fileInfo.isFile())
     {
-        Platform::DebugOutput(QStringLiteral("Layout file not found: %1").arg(strFile));
+        Log::Error("config", QStringLiteral("layout file not found: %1").arg(strFile));
         return false;
     }
     m_strDataDir = fileInfo.absolutePath() + QStringLiteral("/vtlayout");
@@ -128,7 +129,7 @@ bool CLayout::Load(const QString& strPath)
     if (QTextCodec* pCodec = QTextCodec::codecForName("GB2312"))
         ini.setIniCodec(pCodec);
     else
-        Platform::DebugOutput(QStringLiteral("No GB2312 codec; layout names are read as UTF-8"));
+        Log::Warning("config", QStringLiteral("no GB2312 codec; layout names are read as UTF-8"));
 
     const int nLayouts = ReadCount(ini, QStringLiteral("/layout/count"));
     for (int i = 0; i < nLayouts; ++i)

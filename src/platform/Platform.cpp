@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "platform/Log.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -7,7 +9,6 @@
 #include <QStorageInfo>
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 #include <pthread.h>
@@ -18,11 +19,7 @@ namespace Platform
 {
 void DebugOutput(const QString& strText)
 {
-    QByteArray baLine = strText.toLocal8Bit();
-    if (!baLine.endsWith('\n'))
-        baLine.append('\n');
-    std::fwrite(baLine.constData(), 1, size_t(baLine.size()), stderr);
-    std::fflush(stderr);
+    Log::Write(Log::ELevel::Info, nullptr, strText);
 }
 
 uint32_t GetTickCount32()

@@ -7,7 +7,8 @@
 
 namespace Platform
 {
-// One diagnostic line on standard error (the program keeps no log file).
+// One diagnostic line on standard error, at info level and without a
+// module. Older callers only: new lines go through Log (platform/Log.h).
 void DebugOutput(const QString& strText);
 
 // Monotonic milliseconds, wrapping like a 32-bit tick counter.

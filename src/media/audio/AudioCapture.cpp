@@ -1,6 +1,7 @@
 #include "media/audio/AudioCapture.h"
 
 #include "media/audio/AudioLevel.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <chrono>
@@ -38,14 +39,14 @@ bool CAudioCapture::Open()
     m_pConnection = std::make_unique<CPulseConnection>();
     if (!m_pConnection->Connect("Vistrel capture", g_nTimeoutMs))
     {
-        Platform::DebugOutput(QStringLiteral("Audio: no sound server for \"%1\"").arg(m_desc.strName));
+        Log::Error("audio", QStringLiteral("no sound server for \"%1\"").arg(m_desc.strName));
         m_pConnection.reset();
         return false;
     }
     // The list was taken at start; the source may have gone since.
     if (!SourceExists())
     {
-        Platform::DebugOutput(QStringLiteral("Audio: \"%1\" is no longer there").arg(m_desc.strName));
+        Log::Error("audio", QStringLiteral("\"%1\" is no longer there").arg(m_desc.strName));
         m_pConnection.reset();
         return false;
     }
@@ -126,7 +127,7 @@ bool CAudioCapture::SetMonitor(bool bOn)
     auto pMonitor = std::make_unique<CAudioMonitor>();
     if (!pMonitor->Open(m_nBlockBytes))
     {
-        Platform::DebugOutput(QStringLiteral("Audio: monitoring not available"));
+        Log::Warning("audio", QStringLiteral("monitoring not available"));
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutexMonitor);
@@ -209,9 +210,9 @@ bool CAudioCapture::StartRecordStream()
     m_pConnection->WaitFor(fnSettled, g_nTimeoutMs);
     if (pa_stream_get_state(m_pRecord) == PA_STREAM_READY)
         return true;
-    Platform::DebugOutput(
-        QStringLiteral("Audio: cannot record from \"%1\": %2")
-            .arg(m_desc.strName, QString::fromUtf8(pa_strerror(pa_context_errno(m_pConnection->Context())))));
+    Log::Error("audio",
+               QStringLiteral("cannot record from \"%1\": %2")
+                   .arg(m_desc.strName, QString::fromUtf8(pa_strerror(pa_context_errno(m_pConnection->Context())))));
     return false;
 }
 

@@ -3,7 +3,7 @@
 #include "media/core/DeviceList.h"
 #include "media/core/HandleTable.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 namespace KVMedia
 {
@@ -25,7 +25,7 @@ void CloseAllCaptureHandles()
 {
     const auto vecOpen = Captures().RemoveAll();
     if (!vecOpen.empty())
-        Platform::DebugOutput(QStringLiteral("media: %1 capture(s) still open at the end, closed").arg(vecOpen.size()));
+        Log::Warning("capture", QStringLiteral("%1 capture(s) still open at the end, closed").arg(vecOpen.size()));
     for (const auto& pCapture : vecOpen)
         pCapture->Stop();
     CloseAllPropertyHandles();
@@ -39,8 +39,9 @@ KVS_HANDLE KVS_OpenVideoCapture(const char* pszIdentity)
     auto pDevice = FindVideoDevice(pszIdentity);
     if (!pDevice)
     {
-        Platform::DebugOutput(QStringLiteral("media: no video device \"%1\"")
-                                  .arg(QString::fromLocal8Bit(pszIdentity ? pszIdentity : "")));
+        Log::Warning(
+            "capture",
+            QStringLiteral("no video device \"%1\"").arg(QString::fromLocal8Bit(pszIdentity ? pszIdentity : "")));
         return nullptr;
     }
     return Captures().Add(std::make_shared<CCaptureDevice>(std::move(pDevice)));

@@ -1,5 +1,6 @@
 #include "media/capture/CaptureDevice.h"
 
+#include "platform/Log.h"
 #include "platform/Platform.h"
 #include "media/capture/v4l2/V4l2Producer.h"
 #include "media/capture/virtual/VirtualProducer.h"
@@ -38,18 +39,18 @@ bool CCaptureDevice::SetFormat(int nColor, int nWidth, int nHeight, int nDuratio
     // stored as the layer stores them everywhere (YuyvLayout.h).
     if (nColor != KVS_COLOR_YUYV || !IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
-        Platform::DebugOutput(QStringLiteral("capture %1: format %2 %3x%4 duration %5 refused")
-                                  .arg(m_pDevice->strName)
-                                  .arg(nColor)
-                                  .arg(nWidth)
-                                  .arg(nHeight)
-                                  .arg(nDuration));
+        Log::Warning("capture", QStringLiteral("%1: format %2 %3x%4 duration %5 refused")
+                                    .arg(m_pDevice->strName)
+                                    .arg(nColor)
+                                    .arg(nWidth)
+                                    .arg(nHeight)
+                                    .arg(nDuration));
         return false;
     }
     if (IsCaptureThread())
     {
-        Platform::DebugOutput(
-            QStringLiteral("capture %1: format change from its own callback refused").arg(m_pDevice->strName));
+        Log::Warning("capture",
+                     QStringLiteral("%1: format change from its own callback refused").arg(m_pDevice->strName));
         return false;
     }
     std::lock_guard<std::mutex> lock(m_mutexControl);
@@ -132,8 +133,8 @@ bool CCaptureDevice::StartLocked()
     std::unique_ptr<IFrameProducer> pProducer = CreateProducer();
     if (!pProducer || !pProducer->Open(m_nWidth, m_nHeight, m_nDuration))
     {
-        Platform::DebugOutput(
-            QStringLiteral("capture %1: cannot open %2x%3").arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
+        Log::Error("capture",
+                   QStringLiteral("%1: cannot open %2x%3").arg(m_pDevice->strName).arg(m_nWidth).arg(m_nHeight));
         return false;
     }
 
@@ -146,6 +147,11 @@ bool CCaptureDevice::StartLocked()
     m_stop.Reset();
     m_thread = std::thread(&CCaptureDevice::Run, this, shared_from_this(), std::move(pProducer));
     m_bRunning = true;
+    Log::Debug("capture", QStringLiteral("%1: capturing %2x%3, duration %4")
+                              .arg(m_pDevice->strName)
+                              .arg(m_nWidth)
+                              .arg(m_nHeight)
+                              .arg(m_nDuration));
     return true;
 }
 
@@ -189,7 +195,7 @@ void CCaptureDevice::RunEager(IFrameProducer* pProducer, int nWidth, int nHeight
         {
             if (nResult == IFrameProducer::PRODUCE_FAILED)
             {
-                Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
+                Log::Warning("capture", QStringLiteral("%1: device stopped delivering").arg(m_pDevice->strName));
                 PublishBlack(std::move(pBack), ++nSeq);
             }
             return;
@@ -226,7 +232,7 @@ void CCaptureDevice::RunDeferred(IDeferredProducer* pProducer, int nWidth, int n
         {
             if (nResult == IFrameProducer::PRODUCE_FAILED)
             {
-                Platform::DebugOutput(QStringLiteral("capture %1: device stopped delivering").arg(m_pDevice->strName));
+                Log::Warning("capture", QStringLiteral("%1: device stopped delivering").arg(m_pDevice->strName));
                 PublishBlack(m_pRecycler->Take(nWidth, nHeight), ++nSeq);
             }
             return;

@@ -1,7 +1,7 @@
 #include "media/core/DeviceList.h"
 
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "media/capture/v4l2/V4l2Device.h"
 #include "media/capture/virtual/VirtualConfig.h"
 
@@ -158,14 +158,14 @@ bool UpdateDeviceLocked(CVideoDeviceState& device, const SV4l2Node* pNode)
         device.strNode = pNode->strPath;
         device.strPort = pNode->strPort;
         bChanged = true;
-        Platform::DebugOutput(QStringLiteral("media: %1 is on %2").arg(device.strName, device.strNode));
+        Log::Info("capture", QStringLiteral("%1 is on %2").arg(device.strName, device.strNode));
     }
     const bool bPresent = pNode != nullptr;
     if (device.bPresent != bPresent)
     {
         device.bPresent = bPresent;
         bChanged = true;
-        Platform::DebugOutput(QStringLiteral("media: %1 %2").arg(device.strName, bPresent ? "is back" : "is gone"));
+        Log::Info("capture", QStringLiteral("%1 %2").arg(device.strName, bPresent ? "is back" : "is gone"));
     }
     return bChanged;
 }
@@ -285,7 +285,7 @@ void BuildDeviceLists()
     }
 
     for (const QString& strError : listErrors)
-        Platform::DebugOutput(strError);
+        Log::Warning("capture", strError);
 
     std::lock_guard<std::mutex> lock(g_mutexDevices);
     g_vecVideo = std::move(vecVideo);
@@ -324,7 +324,7 @@ int RefreshVideoDevices()
             continue;
         vecAdded.push_back(MakeV4l2Device(vecNodes[i]));
         vecAdded.back()->baIdentity = UniqueV4l2IdentityLocked(vecNodes[i].strPath);
-        Platform::DebugOutput(QStringLiteral("media: new device %1").arg(vecNodes[i].strCard));
+        Log::Info("capture", QStringLiteral("new device %1").arg(vecNodes[i].strCard));
     }
     if (!vecAdded.empty())
     {

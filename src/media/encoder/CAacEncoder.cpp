@@ -2,7 +2,7 @@
 
 #include "media/core/LastError.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -57,7 +57,7 @@ bool CAacEncoder::Open(int nSampleRate, const KVE_AAC_PARAM& param)
     const int nResult = avcodec_open2(m_pContext.get(), pCodec, nullptr);
     if (nResult < 0 || m_pContext->frame_size <= 0)
     {
-        Platform::DebugOutput(QStringLiteral("encoder: AAC does not open (%1)").arg(nResult));
+        Log::Error("encoder", QStringLiteral("AAC does not open (%1)").arg(nResult));
         char szError[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(nResult, szError, sizeof(szError));
         KVMedia::SetLastError(nResult == AVERROR(ENOMEM) ? KVS_ERROR_OUT_OF_MEMORY : KVS_ERROR_UNSUPPORTED, szError);

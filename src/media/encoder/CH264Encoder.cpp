@@ -2,6 +2,7 @@
 
 #include "media/encoder/AvccConvert.h"
 #include "media/core/LastError.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -204,12 +205,14 @@ bool CH264Encoder::OpenCodec(const char* pszName, const KVE_H264_PARAM& param)
     const int nResult = avcodec_open2(pContext.get(), pCodec, AvOut(pOptions));
     if (nResult < 0)
     {
-        Platform::DebugOutput(
-            QStringLiteral("encoder: %1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
+        Log::Error("encoder", QStringLiteral("%1 does not open: %2").arg(QLatin1String(pszName), AvError(nResult)));
         KVMedia::SetLastError(nResult == AVERROR(ENOMEM) ? KVS_ERROR_OUT_OF_MEMORY : KVS_ERROR_UNSUPPORTED,
                               AvError(nResult).toStdString());
         return false;
     }
+    Log::Debug(
+        "encoder",
+        QStringLiteral("%1 open for %2x%3").arg(QLatin1String(pszName)).arg(pContext->width).arg(pContext->height));
     m_pContext = std::move(pContext);
     if (m_pContext->hw_frames_ctx)
     {
@@ -244,7 +247,7 @@ bool CH264Encoder::Open(int nType, const KVE_H264_PARAM& param)
     m_vecExtraData = MakeAvcC(m_pContext->extradata, m_pContext->extradata_size);
     if (m_vecExtraData.empty())
     {
-        Platform::DebugOutput(QStringLiteral("encoder: no H.264 headers"));
+        Log::Error("encoder", QStringLiteral("no H.264 headers"));
         KVMedia::SetLastError(KVS_ERROR_UNSUPPORTED, "the encoder gave no stream headers");
         return false;
     }
@@ -395,7 +398,7 @@ bool CH264Encoder::Encode(AVFrame* pFrame)
         if (!pSurface || av_hwframe_get_buffer(m_pHwFrames.get(), pSurface.get(), 0) < 0 ||
             av_hwframe_transfer_data(pSurface.get(), pFrame, 0) < 0)
         {
-            Platform::DebugOutput(QStringLiteral("encoder: picture not uploaded"));
+            Log::Error("encoder", QStringLiteral("picture not uploaded"));
             return false;
         }
         pSurface->pts = pFrame->pts;
@@ -407,7 +410,7 @@ bool CH264Encoder::Encode(AVFrame* pFrame)
     pSurface.reset();
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("encoder: H.264 frame refused: %1").arg(AvError(nResult)));
+        Log::Error("encoder", QStringLiteral("H.264 frame refused: %1").arg(AvError(nResult)));
         return false;
     }
     return m_output.Drain(m_pContext.get(), "H.264", [this](const AVPacket& packet) {

@@ -2,7 +2,7 @@
 
 #include "media/core/LastError.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -137,7 +137,7 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     if (m_nFile < 0)
     {
         KVMedia::SetLastFileError(errno);
-        Platform::DebugOutput(QStringLiteral("muxer: cannot create \"%1\"").arg(strPath));
+        Log::Error("encoder", QStringLiteral("cannot create the MP4 file \"%1\"").arg(strPath));
         return false;
     }
     const int nBufferSize = 64 * 1024;
@@ -168,15 +168,14 @@ bool CMp4Muxer::Open(const QString& strPath, std::shared_ptr<CH264Encoder> pH264
     const int nResult = avformat_write_header(m_pFormat.get(), AvOut(pOptions));
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(nResult));
+        Log::Error("encoder", QStringLiteral("MP4 header of \"%1\" not written (%2)").arg(strPath).arg(nResult));
         SetHeaderError(nResult);
         return false;
     }
     avio_flush(m_pIo.get());
     if (m_pIo->error < 0)
     {
-        Platform::DebugOutput(
-            QStringLiteral("muxer: header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
+        Log::Error("encoder", QStringLiteral("MP4 header of \"%1\" not written (%2)").arg(strPath).arg(m_pIo->error));
         SetHeaderError(m_pIo->error);
         return false;
     }
@@ -277,7 +276,7 @@ bool CMp4Muxer::WriteLocked(const uint8_t* pData, int nLength, const KVE_PACKET_
 
 void CMp4Muxer::Fail(const QString& strWhy)
 {
-    Platform::DebugOutput(QStringLiteral("muxer: %1; the file ends with its last whole fragment").arg(strWhy));
+    Log::Error("encoder", QStringLiteral("MP4 file: %1; it ends with its last whole fragment").arg(strWhy));
     m_bFailed = true;
     m_nBytesPending.store(0);
     // A fragment cut short in the middle would leave a reader a box

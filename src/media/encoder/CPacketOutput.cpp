@@ -1,7 +1,7 @@
 #include "media/encoder/CPacketOutput.h"
 
 #include "media/core/AvPtr.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -59,8 +59,9 @@ bool CPacketOutput::Drain(AVCodecContext* pContext, const char* pszCodec,
         {
             char szText[AV_ERROR_MAX_STRING_SIZE] = {};
             av_strerror(nResult, szText, sizeof(szText));
-            Platform::DebugOutput(QStringLiteral("encoder: %1 encoding failed: %2")
-                                      .arg(QLatin1String(pszCodec), QString::fromLocal8Bit(szText)));
+            Log::Error(
+                "encoder",
+                QStringLiteral("%1 encoding failed: %2").arg(QLatin1String(pszCodec), QString::fromLocal8Bit(szText)));
             bOk = false;
             break;
         }

@@ -1,6 +1,7 @@
 #include "media/mixer/CSnapshotWriter.h"
 
 #include "media/core/AvPtr.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <QImage>
@@ -63,7 +64,7 @@ bool CSnapshotWriter::Write(const uint8_t* pFrame, int nWidth, int nHeight, cons
                                                SWS_BILINEAR, nullptr, nullptr, nullptr));
     if (image.isNull() || !pSws)
     {
-        Platform::DebugOutput(QStringLiteral("snapshot: cannot convert a %1x%2 frame").arg(nWidth).arg(nHeight));
+        Log::Error("mixer", QStringLiteral("cannot convert a %1x%2 frame for a snapshot").arg(nWidth).arg(nHeight));
         return false;
     }
     const uint8_t* apSrc[1] = {pFrame};
@@ -75,20 +76,20 @@ bool CSnapshotWriter::Write(const uint8_t* pFrame, int nWidth, int nHeight, cons
     QSaveFile file(strPath);
     if (!file.open(QIODevice::WriteOnly))
     {
-        Platform::DebugOutput(QStringLiteral("snapshot: cannot create %1: %2").arg(strPath, file.errorString()));
+        Log::Error("mixer", QStringLiteral("cannot create snapshot %1: %2").arg(strPath, file.errorString()));
         return false;
     }
     QImageWriter writer(&file, "jpeg");
     writer.setQuality(nQuality);
     if (!writer.write(image))
     {
-        Platform::DebugOutput(QStringLiteral("snapshot: cannot write %1: %2").arg(strPath, writer.errorString()));
+        Log::Error("mixer", QStringLiteral("cannot write snapshot %1: %2").arg(strPath, writer.errorString()));
         file.cancelWriting();
         return false;
     }
     if (!file.commit())
     {
-        Platform::DebugOutput(QStringLiteral("snapshot: cannot finish %1: %2").arg(strPath, file.errorString()));
+        Log::Error("mixer", QStringLiteral("cannot finish snapshot %1: %2").arg(strPath, file.errorString()));
         return false;
     }
     return true;

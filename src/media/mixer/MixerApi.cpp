@@ -8,7 +8,7 @@
 #include "media/mixer/CVideoMixer.h"
 #include "media/core/HandleTable.h"
 #include "media/mixer/OverlaySources.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "media/capture/YuyvLayout.h"
 
 #include <QString>
@@ -31,7 +31,7 @@ KVS_HANDLE KVS_CreateVideoMixer(int nWidth, int nHeight, int nDuration, int nCol
 {
     if (nColor != KVS_COLOR_YUYV || !KVMedia::IsFrameSizeAllowed(nWidth, nHeight) || nDuration <= 0)
     {
-        Platform::DebugOutput(QStringLiteral("mixer: refused %1x%2, duration %3, colour %4")
+        Log::Warning("mixer", QStringLiteral("refused %1x%2, duration %3, colour %4")
                                   .arg(nWidth)
                                   .arg(nHeight)
                                   .arg(nDuration)

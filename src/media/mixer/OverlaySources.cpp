@@ -1,6 +1,6 @@
 #include "media/mixer/OverlaySources.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QColor>
 #include <QFont>
@@ -54,7 +54,7 @@ QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight)
     const bool bTurned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
     if (sizeStored.isValid() && (sizeStored.width() > MAX_OVERLAY_SIDE || sizeStored.height() > MAX_OVERLAY_SIDE))
     {
-        Platform::DebugOutput(QStringLiteral("mixer: image %1 declares %2x%3, refused")
+        Log::Warning("mixer", QStringLiteral("image %1 declares %2x%3, refused")
                                   .arg(strPath)
                                   .arg(sizeStored.width())
                                   .arg(sizeStored.height()));
@@ -66,8 +66,8 @@ QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight)
         const QSize sizeTarget = TargetSize(sizeNatural, nWidth, nHeight);
         if (sizeTarget.width() > MAX_OVERLAY_SIDE || sizeTarget.height() > MAX_OVERLAY_SIDE)
         {
-            Platform::DebugOutput(
-                QStringLiteral("mixer: image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
+            Log::Warning("mixer",
+                         QStringLiteral("image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
             return QImage();
         }
         // Scaling is applied before the EXIF turn, so it is asked for in
@@ -79,14 +79,14 @@ QImage LoadImageFile(const QString& strPath, int nWidth, int nHeight)
     QImage image = reader.read();
     if (image.isNull())
     {
-        Platform::DebugOutput(QStringLiteral("mixer: cannot read image %1: %2").arg(strPath, reader.errorString()));
+        Log::Warning("mixer", QStringLiteral("cannot read image %1: %2").arg(strPath, reader.errorString()));
         return QImage();
     }
     const QSize sizeTarget = TargetSize(image.size(), nWidth, nHeight);
     if (sizeTarget.width() > MAX_OVERLAY_SIDE || sizeTarget.height() > MAX_OVERLAY_SIDE)
     {
-        Platform::DebugOutput(
-            QStringLiteral("mixer: image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
+        Log::Warning("mixer",
+                     QStringLiteral("image size %1x%2 refused").arg(sizeTarget.width()).arg(sizeTarget.height()));
         return QImage();
     }
     image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
@@ -102,14 +102,14 @@ bool RenderCaption(const QString& strText, const QString& strFont, const KVS_CAP
     // Fonts need the GUI application; without it QFont would abort.
     if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
     {
-        Platform::DebugOutput(QStringLiteral("mixer: captions need a QGuiApplication"));
+        Log::Warning("mixer", QStringLiteral("captions need a QGuiApplication"));
         return false;
     }
     if (style.nFontSize <= 0 || style.nFontSize > 1024 || style.nBorder < 0 || style.nBorder > 256)
     {
-        Platform::DebugOutput(QStringLiteral("mixer: caption style refused (size %1, border %2)")
-                                  .arg(style.nFontSize)
-                                  .arg(style.nBorder));
+        Log::Warning(
+            "mixer",
+            QStringLiteral("caption style refused (size %1, border %2)").arg(style.nFontSize).arg(style.nBorder));
         return false;
     }
 
@@ -129,7 +129,7 @@ bool RenderCaption(const QString& strText, const QString& strFont, const KVS_CAP
         return true;
     if (nWidth > MAX_OVERLAY_SIDE || nHeight > MAX_OVERLAY_SIDE)
     {
-        Platform::DebugOutput(QStringLiteral("mixer: caption of %1x%2 refused").arg(nWidth).arg(nHeight));
+        Log::Warning("mixer", QStringLiteral("caption of %1x%2 refused").arg(nWidth).arg(nHeight));
         return false;
     }
 

@@ -14,7 +14,7 @@ extern "C"
 
 #include "media/core/HandleTable.h"
 #include "media/core/LastError.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <cstring>
 #include <memory>
@@ -38,9 +38,9 @@ KVMedia::CHandleTable<CUpgradeClient>& UpgradeClients()
 void ReportUnknown(const char* pszOperation, KVS_HANDLE hClient)
 {
     if (hClient)
-        Platform::DebugOutput(QStringLiteral("rtmp: %1 refused, 0x%2 is not an open client")
-                                  .arg(QLatin1String(pszOperation))
-                                  .arg(reinterpret_cast<quintptr>(hClient), 0, 16));
+        Log::Warning("rtmp", QStringLiteral("%1 refused, 0x%2 is not an open client")
+                                 .arg(QLatin1String(pszOperation))
+                                 .arg(reinterpret_cast<quintptr>(hClient), 0, 16));
 }
 
 std::shared_ptr<CRtmpClient> FindClient(const char* pszOperation, KVS_HANDLE hClient)
@@ -177,8 +177,9 @@ KVS_HANDLE KPL_CreateUpgradeClient(const char* pszUrl, int nTimeout, KPL_EVENT_C
     std::string strError;
     if (!ParseHttpUrl(pszUrl, url, strError))
     {
-        Platform::DebugOutput(QStringLiteral("upgrade: \"%1\" refused: %2")
-                                  .arg(QString::fromLocal8Bit(pszUrl), QString::fromStdString(strError)));
+        Log::Warning(
+            "upgrade",
+            QStringLiteral("\"%1\" refused: %2").arg(QString::fromLocal8Bit(pszUrl), QString::fromStdString(strError)));
         return nullptr;
     }
     std::shared_ptr<CUpgradeClient> pClient;

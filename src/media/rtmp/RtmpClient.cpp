@@ -1,6 +1,7 @@
 #include "media/rtmp/RtmpClient.h"
 
 #include "media/rtmp/AvcConfig.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 extern "C"
@@ -233,8 +234,8 @@ void CRtmpClient::Stop()
             m_thread.join();
         else
         {
-            Platform::DebugOutput(
-                QStringLiteral("RTMP: the server does not respond; the connection is left to close by itself"));
+            Log::Warning("rtmp",
+                         QStringLiteral("the server does not respond; the connection is left to close by itself"));
             m_thread.detach();
         }
     }
@@ -348,8 +349,7 @@ bool CRtmpClient::Connect()
     const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr, "flv", m_strUrl.c_str());
     if (nAlloc < 0 || !m_pContext)
     {
-        Platform::DebugOutput(
-            QStringLiteral("RTMP: cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
+        Log::Error("rtmp", QStringLiteral("cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
         m_pContext.reset();
         return false;
     }
@@ -364,8 +364,9 @@ bool CRtmpClient::Connect()
     m_nConnectDeadline = 0;
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("RTMP: connection to %1 failed: %2")
-                                  .arg(QString::fromStdString(m_strUrl), ErrorText(nResult)));
+        Log::Error(
+            "rtmp",
+            QStringLiteral("connection to %1 failed: %2").arg(QString::fromStdString(m_strUrl), ErrorText(nResult)));
         Close();
         return false;
     }
@@ -427,7 +428,7 @@ bool CRtmpClient::WriteHeader()
     int nResult = avformat_write_header(m_pContext.get(), nullptr);
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("RTMP: stream header not accepted: %1").arg(ErrorText(nResult)));
+        Log::Error("rtmp", QStringLiteral("stream header not accepted: %1").arg(ErrorText(nResult)));
         return false;
     }
     return true;
@@ -461,7 +462,7 @@ CRtmpClient::WriteResult CRtmpClient::WritePacket(const CRtmpPacket& packet)
                                                            : av_write_frame(m_pContext.get(), pPacket.get());
     if (nResult < 0)
     {
-        Platform::DebugOutput(QStringLiteral("RTMP: sending failed: %1").arg(ErrorText(nResult)));
+        Log::Error("rtmp", QStringLiteral("sending failed: %1").arg(ErrorText(nResult)));
         return WRITE_FAILED;
     }
     return WRITE_SENT;
@@ -500,7 +501,7 @@ bool CRtmpClient::Stream()
         if (m_bClosing && m_vecVideoExtra.empty() && m_vecAudioExtra.empty())
             return true;
         if (m_bAudioFormat && m_vecAudioExtra.empty() && !m_bClosing)
-            Platform::DebugOutput(QStringLiteral("RTMP: no audio arrived; streaming the picture alone"));
+            Log::Warning("rtmp", QStringLiteral("no audio arrived; streaming the picture alone"));
     }
     if (!WriteHeader())
         return IsClosing();

@@ -3,7 +3,7 @@
 #include "media/rtmp/HostLookup.h"
 #include "media/core/LastError.h"
 #include "media/rtmp/UrlAuthority.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -146,7 +146,12 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
         else if (nConnectErrno == ETIMEDOUT)
             KVMedia::SetLastError(KVS_ERROR_TIMEOUT);
         else
-            KVMedia::SetLastError(KVS_ERROR_NETWORK, strerror(nConnectErrno));
+        {
+            // Other threads connect at the same time; strerror's buffer is shared.
+            char szText[256] = {};
+            const char* pszText = strerror_r(nConnectErrno, szText, sizeof(szText));
+            KVMedia::SetLastError(KVS_ERROR_NETWORK, pszText ? pszText : "");
+        }
         return false;
     }
 
@@ -172,8 +177,8 @@ bool RtmpHandshake(const CRtmpAddress& address, int nTimeoutMs)
     if (!bOk)
         KVMedia::SetLastError(Remaining(deadline) > 0 ? KVS_ERROR_NOT_RTMP : KVS_ERROR_TIMEOUT);
     if (!bOk)
-        Platform::DebugOutput(QStringLiteral("RTMP test: no handshake from %1:%2")
-                                  .arg(QString::fromStdString(address.strHost))
-                                  .arg(address.nPort));
+        Log::Warning("rtmp", QStringLiteral("test connection: no handshake from %1:%2")
+                                 .arg(QString::fromStdString(address.strHost))
+                                 .arg(address.nPort));
     return bOk;
 }

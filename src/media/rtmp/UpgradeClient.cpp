@@ -1,6 +1,7 @@
 #include "media/rtmp/UpgradeClient.h"
 
 #include "media/rtmp/HostLookup.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <algorithm>
@@ -17,11 +18,6 @@ namespace
 {
 // An answer is small; anything beyond this is not read.
 const size_t kMaxAnswer = 64 * 1024;
-
-void Log(const QString& strText)
-{
-    Platform::DebugOutput(QStringLiteral("upgrade: ") + strText);
-}
 
 void PutLittleEndian(std::vector<uint8_t>& vec, size_t nOffset, uint32_t nValue, int nBytes)
 {
@@ -158,7 +154,7 @@ void CUpgradeClient::Stop()
     m_cv.notify_all();
     const uint64_t nOne = 1;
     if (m_hWake >= 0 && write(m_hWake, &nOne, sizeof(nOne)) < 0)
-        Log(QStringLiteral("could not wake the client's thread"));
+        Log::Error("upgrade", QStringLiteral("could not wake the client's thread"));
     if (!m_thread.joinable())
         return;
     if (m_thread.get_id() == std::this_thread::get_id())
@@ -180,7 +176,9 @@ void CUpgradeClient::Run()
     if (hSocket < 0)
     {
         if (!IsStopping())
-            Log(QStringLiteral("no connection to %1:%2").arg(QString::fromStdString(m_url.strHost)).arg(m_url.nPort));
+            Log::Warning(
+                "upgrade",
+                QStringLiteral("no connection to %1:%2").arg(QString::fromStdString(m_url.strHost)).arg(m_url.nPort));
         Notify(KPL_UPGRADE_EVENT_FAILED);
         return;
     }
@@ -263,7 +261,7 @@ bool CUpgradeClient::SendAll(int hSocket, const std::vector<uint8_t>& vecData, C
         {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
-            Log(QStringLiteral("sending failed: %1").arg(qt_error_string(errno)));
+            Log::Warning("upgrade", QStringLiteral("sending failed: %1").arg(qt_error_string(errno)));
             return false;
         }
         nDone += size_t(nSent);
@@ -281,7 +279,7 @@ bool CUpgradeClient::ReadAnswer(int hSocket, std::vector<uint8_t>& vecAnswer, Cl
         if (!WaitSocket(hSocket, POLLIN, deadline))
         {
             if (!IsStopping())
-                Log(QStringLiteral("no answer in time"));
+                Log::Warning("upgrade", QStringLiteral("no answer in time"));
             return false;
         }
         const ssize_t nRead = recv(hSocket, abBuffer, sizeof(abBuffer), 0);
@@ -291,7 +289,7 @@ bool CUpgradeClient::ReadAnswer(int hSocket, std::vector<uint8_t>& vecAnswer, Cl
         {
             if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)
                 continue;
-            Log(QStringLiteral("the connection failed: %1").arg(qt_error_string(errno)));
+            Log::Warning("upgrade", QStringLiteral("the connection failed: %1").arg(qt_error_string(errno)));
             return false;
         }
         vecAnswer.insert(vecAnswer.end(), abBuffer, abBuffer + nRead);
@@ -314,7 +312,7 @@ void CUpgradeClient::Reply(const std::vector<uint8_t>& vecAnswer)
     const size_t nSkip = info.nStatus != 0 && nBody != std::string::npos ? nBody : 0;
     info.pBody = vecAnswer.data() + nSkip;
     info.nLength = int32_t(vecAnswer.size() - nSkip);
-    Log(QStringLiteral("answered with status %1").arg(info.nStatus));
+    Log::Info("upgrade", QStringLiteral("answered with status %1").arg(info.nStatus));
     std::lock_guard<std::recursive_mutex> lock(m_mtxCallback);
     if (m_pfnReply)
         m_pfnReply(&info, m_pReplyUser);

@@ -4,7 +4,7 @@
 
 #include "media/KVProperty.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -40,7 +40,7 @@ int ShowPropertyDialog(KVS_HANDLE hCapture, KVS_WINDOW hParent, void* /*pUser*/)
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
         QThread::currentThread() != QCoreApplication::instance()->thread())
     {
-        Platform::DebugOutput(QStringLiteral("media: the property dialog needs the widget application's thread"));
+        Log::Error("ui", QStringLiteral("the property dialog needs the widget application's thread"));
         return 0;
     }
     const KVS_HANDLE hProperty = KVS_OpenVideoCapturePropertyHandle(hCapture);

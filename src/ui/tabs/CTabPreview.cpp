@@ -6,7 +6,7 @@
 #include "ui/windows/CVideoWnd.h"
 #include "engine/KVFrameDuration.h"
 #include "config/OptionTables.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "ui/dialogs/CDeviceDlg.h"
 
 #include <QComboBox>
@@ -193,11 +193,11 @@ void CTabPreview::PlaceChannel(int nChannel, int nLayout, int nPosition, int bIn
     {
         // A position that lies outside the output shows nothing; the channel
         // must not stay where an earlier position put it either.
-        Platform::DebugOutput(QStringLiteral("Device tab: position %1 of layout %2 has no area in the output; "
-                                             "channel %3 is not shown")
-                                  .arg(nPosition + 1)
-                                  .arg(nLayout)
-                                  .arg(nChannel));
+        Log::Warning("ui", QStringLiteral("device tab: position %1 of layout %2 has no area in the output; "
+                                          "channel %3 is not shown")
+                               .arg(nPosition + 1)
+                               .arg(nLayout)
+                               .arg(nChannel));
         g_capture.RemoveMixerChannel(nChannel);
         return;
     }

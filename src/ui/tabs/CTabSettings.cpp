@@ -9,7 +9,7 @@
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -220,7 +220,7 @@ QGroupBox* CTabSettings::CreateAudioGroup()
     if (bHasDevice)
     {
         if (!g_capture.OpenAudioDevice(nDevice))
-            Platform::DebugOutput(QStringLiteral("Vistrel: audio device %1 could not be opened").arg(nDevice));
+            Log::Warning("ui", QStringLiteral("audio device %1 could not be opened").arg(nDevice));
         g_capture.SetAudioMonitor(nMonitor != 0);
     }
     return pGroup;
@@ -332,7 +332,7 @@ void CTabSettings::ReportMissingAudioDevice(const QString& strName)
     const QString strMessage = strName.isEmpty()
                                    ? tr("The chosen audio device is not available. No audio device is open.")
                                    : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
-    Platform::DebugOutput(QStringLiteral("Vistrel: ") + strMessage);
+    Log::Warning("ui", strMessage);
     // The tab is built before it sits in the main window: the status bar is
     // reachable once the event loop runs.
     QTimer::singleShot(0, this, [this, strMessage]() {

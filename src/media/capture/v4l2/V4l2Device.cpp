@@ -1,7 +1,7 @@
 #include "media/capture/v4l2/V4l2Device.h"
 
 #include "media/core/DeviceState.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -172,7 +172,7 @@ std::vector<SV4l2Node> EnumerateV4l2Nodes()
         if (node.nMaxWidth <= 0 || node.nMaxHeight <= 0)
         {
             // Offers neither YUYV nor MJPEG: nothing we could deliver.
-            Platform::DebugOutput(QStringLiteral("%1: no YUYV or MJPEG sizes, ignored").arg(strPath));
+            Log::Warning("capture", QStringLiteral("%1: no YUYV or MJPEG sizes, ignored").arg(strPath));
             continue;
         }
         node.baSerial = ReadUsbSerial(entry.second);

@@ -1,6 +1,6 @@
 #include "media/capture/v4l2/V4l2Producer.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "media/capture/v4l2/V4l2Device.h"
 
 #include <QFile>
@@ -71,7 +71,7 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
         avformat_open_input(AvOut(m_pFormat), QFile::encodeName(m_strNode).constData(), pInput, AvOut(pOptions));
     if (nOpen < 0 || m_pFormat->nb_streams < 1)
     {
-        Platform::DebugOutput(QStringLiteral("%1: cannot open for capture").arg(m_strNode));
+        Log::Error("capture", QStringLiteral("%1: cannot open for capture").arg(m_strNode));
         Close();
         return false;
     }
@@ -79,7 +79,7 @@ bool CV4l2Producer::Open(int nWidth, int nHeight, int nDuration)
     m_pPacket.reset(av_packet_alloc());
     if (!m_pPacket || !m_decoder.Open(m_pFormat->streams[0]->codecpar, nWidth, nHeight))
     {
-        Platform::DebugOutput(QStringLiteral("%1: no decoder for its format").arg(m_strNode));
+        Log::Error("capture", QStringLiteral("%1: no decoder for its format").arg(m_strNode));
         Close();
         return false;
     }

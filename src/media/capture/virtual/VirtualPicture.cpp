@@ -1,6 +1,6 @@
 #include "media/capture/virtual/VirtualPicture.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "media/capture/YuyvLayout.h"
 #include "media/capture/YuyvScaler.h"
 
@@ -58,7 +58,7 @@ bool CanPaintText()
         return true;
     static std::atomic<bool> s_bWarned{false};
     if (!s_bWarned.exchange(true))
-        Platform::DebugOutput(QStringLiteral("virtual video: no GUI application, device names are not drawn"));
+        Log::Warning("capture", QStringLiteral("no GUI application, virtual device names are not drawn"));
     return false;
 }
 
