@@ -7,7 +7,7 @@
 #include "media/KVProperty.h"
 #include "media/KVProtocol.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QtGlobal>
 
@@ -54,10 +54,10 @@ bool CKVCapture::Init()
 
     m_bStreamLibraryStarted = KVS_Initialize() != 0;
     if (!m_bStreamLibraryStarted)
-        Platform::DebugOutput(QStringLiteral("Capture library did not start"));
+        Log::Error("engine", QStringLiteral("Capture library did not start"));
     if (!KPL_Initialize())
     {
-        Platform::DebugOutput(QStringLiteral("Protocol library did not start"));
+        Log::Error("engine", QStringLiteral("Protocol library did not start"));
         return false;
     }
     m_bProtocolLibraryStarted = true;
@@ -66,14 +66,14 @@ bool CKVCapture::Init()
     if (m_nVideoDeviceCount <= 0)
     {
         m_nVideoDeviceCount = 0;
-        Platform::DebugOutput(QStringLiteral("No video capture device"));
+        Log::Error("engine", QStringLiteral("No video capture device"));
         return false;
     }
 
     KVS_VIDEO_CAPTURE_INFO info{};
     if (!KVS_GetVideoCaptureInfo(0, &info))
     {
-        Platform::DebugOutput(QStringLiteral("Cannot read the record of video device 0"));
+        Log::Error("engine", QStringLiteral("Cannot read the record of video device 0"));
         return false;
     }
     info.szIdentity[KVS_IDENTITY_LEN - 1] = '\0';
@@ -136,13 +136,13 @@ bool CKVCapture::UpdateChannelDevices()
         if (!pChannel->IsDeviceLost() && pChannel->IsStarted() &&
             !KVS_IsVideoCaptureRunning(pChannel->GetCaptureHandle()))
         {
-            Platform::DebugOutput(QStringLiteral("Channel %1 lost its device").arg(pChannel->GetIndex()));
+            Log::Info("engine", QStringLiteral("Channel %1 lost its device").arg(pChannel->GetIndex()));
             pChannel->MarkDeviceLost();
             bChanged = true;
         }
         if (pChannel->IsDeviceLost() && bPresent && pChannel->Recover())
         {
-            Platform::DebugOutput(QStringLiteral("Channel %1 captures again").arg(pChannel->GetIndex()));
+            Log::Info("engine", QStringLiteral("Channel %1 captures again").arg(pChannel->GetIndex()));
             bChanged = true;
         }
     }
@@ -350,11 +350,11 @@ bool CKVCapture::OpenChannel(int nChannel, int nDevice, KVS_WINDOW hWnd)
     {
         // The channel keeps its device: placing it into a smaller rectangle,
         // or a later output format, may well be a size the device takes.
-        Platform::DebugOutput(QStringLiteral("Channel %1: device %2 refused %3x%4; it stays idle")
-                                  .arg(nChannel)
-                                  .arg(nDevice)
-                                  .arg(nWidth)
-                                  .arg(nHeight));
+        Log::Warning("engine", QStringLiteral("Channel %1: device %2 refused %3x%4; it stays idle")
+                                   .arg(nChannel)
+                                   .arg(nDevice)
+                                   .arg(nWidth)
+                                   .arg(nHeight));
         return false;
     }
     return pChannel->Start();
@@ -390,11 +390,11 @@ bool CKVCapture::RestartChannels()
         // The assignment is the user's and is kept: switching back to a
         // format the device takes must bring the channel back.
         if (!pChannel->Restart(nWidth, nHeight, nDuration))
-            Platform::DebugOutput(QStringLiteral("Channel %1 cannot take %2x%3; it stays idle with device %4")
-                                      .arg(nChannel)
-                                      .arg(nWidth)
-                                      .arg(nHeight)
-                                      .arg(pChannel->GetDeviceIndex()));
+            Log::Warning("engine", QStringLiteral("Channel %1 cannot take %2x%3; it stays idle with device %4")
+                                       .arg(nChannel)
+                                       .arg(nWidth)
+                                       .arg(nHeight)
+                                       .arg(pChannel->GetDeviceIndex()));
     }
     return true;
 }

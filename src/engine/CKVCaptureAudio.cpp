@@ -7,7 +7,7 @@
 #include "media/KVAudio.h"
 #include "engine/KVRecordPacing.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -69,7 +69,7 @@ bool CKVCapture::OpenAudioDevice(int nIndex)
     KVS_HANDLE hAudio = OpenAudioCapture(nIndex);
     if (!hAudio)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot open audio device %1").arg(nIndex));
+        Log::Warning("engine", QStringLiteral("Cannot open audio device %1").arg(nIndex));
         return false;
     }
     {
@@ -98,16 +98,16 @@ bool CKVCapture::OpenAudioFromSettings()
     const int nDevice = FindStoredAudioDevice();
     if (nDevice < 0)
     {
-        Platform::DebugOutput(QStringLiteral("Stored audio device \"%1\" (%2) is not present")
-                                  .arg(g_settings.GetAudioDeviceName())
-                                  .arg(nStored));
+        Log::Warning("engine", QStringLiteral("Stored audio device \"%1\" (%2) is not present")
+                                   .arg(g_settings.GetAudioDeviceName())
+                                   .arg(nStored));
         return false;
     }
 
     KVS_HANDLE hAudio = OpenAudioCapture(nDevice);
     if (!hAudio)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot open audio device %1").arg(nDevice));
+        Log::Warning("engine", QStringLiteral("Cannot open audio device %1").arg(nDevice));
         return false;
     }
     KVS_SetAudioMonitor3(hAudio, nMonitor ? 1 : 0);

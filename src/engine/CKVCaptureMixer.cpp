@@ -7,7 +7,7 @@
 #include "engine/KVUtf16.h"
 #include "media/KVMixer.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -25,7 +25,8 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
     KVS_HANDLE hMixer = KVS_CreateVideoMixer(nWidth, nHeight, nDuration, KVS_COLOR_YUYV);
     if (!hMixer)
     {
-        Platform::DebugOutput(
+        Log::Error(
+            "engine",
             QStringLiteral("Cannot create the mixer for %1x%2, duration %3").arg(nWidth).arg(nHeight).arg(nDuration));
         return false;
     }
@@ -44,7 +45,7 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
     KVS_SetVideoMixerCallback(m_hMixer, &CKVCapture::MixerTickHandler, this, &CKVCapture::MixerFrameHandler, this);
     if (!KVS_VideoMixerRun(m_hMixer))
     {
-        Platform::DebugOutput(QStringLiteral("The mixer does not run"));
+        Log::Error("engine", QStringLiteral("The mixer does not run"));
         DestroyMixer();
         return false;
     }
@@ -57,7 +58,7 @@ bool CKVCapture::CreateMixer(int nWidth, int nHeight, int nDuration, KVS_WINDOW 
     }
     if (!m_hPreviewRenderer)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot create the output preview renderer"));
+        Log::Error("engine", QStringLiteral("Cannot create the output preview renderer"));
         DestroyMixer();
         return false;
     }
@@ -128,10 +129,10 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
         // only stop a capture that still feeds its preview.
         if (nWidth <= 0 || nHeight <= 0)
         {
-            Platform::DebugOutput(QStringLiteral("Channel %1: empty rectangle %2x%3; it is not placed")
-                                      .arg(nChannel)
-                                      .arg(nWidth)
-                                      .arg(nHeight));
+            Log::Warning("engine", QStringLiteral("Channel %1: empty rectangle %2x%3; it is not placed")
+                                       .arg(nChannel)
+                                       .arg(nWidth)
+                                       .arg(nHeight));
             DeleteMixerChannelLocked(nChannel);
             return;
         }
@@ -140,10 +141,10 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
     pChannel->Stop();
     if (!pChannel->SetFormat(nWidth, nHeight, m_nFrameDuration))
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1 cannot capture at %2x%3; it is not placed")
-                                  .arg(nChannel)
-                                  .arg(nWidth)
-                                  .arg(nHeight));
+        Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; it is not placed")
+                                   .arg(nChannel)
+                                   .arg(nWidth)
+                                   .arg(nHeight));
         // Its earlier placement would otherwise freeze on the last frame the
         // stopped capture delivered.
         CVoIPAutoLock lock(m_csMixerState);
@@ -173,7 +174,7 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
     if (hMixerChannel)
         UpdatePreviewRenderer();
     else
-        Platform::DebugOutput(QStringLiteral("The mixer refused channel %1").arg(nChannel));
+        Log::Warning("engine", QStringLiteral("The mixer refused channel %1").arg(nChannel));
 }
 
 void CKVCapture::RemoveMixerChannel(int nChannel)
@@ -213,10 +214,10 @@ void CKVCapture::StartTransition(int nOut, int nIn, int nStep)
     pIn->Stop();
     if (!pIn->SetFormat(m_nOutputWidth, m_nOutputHeight, m_nFrameDuration))
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1 cannot capture at %2x%3; no transition")
-                                  .arg(nIn)
-                                  .arg(m_nOutputWidth)
-                                  .arg(m_nOutputHeight));
+        Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; no transition")
+                                   .arg(nIn)
+                                   .arg(m_nOutputWidth)
+                                   .arg(m_nOutputHeight));
         return;
     }
     pIn->Start();
@@ -229,7 +230,7 @@ void CKVCapture::StartTransition(int nOut, int nIn, int nStep)
     // black and remove what was shown.
     if (!hMixerChannel)
     {
-        Platform::DebugOutput(QStringLiteral("The mixer refused channel %1; no transition").arg(nIn));
+        Log::Warning("engine", QStringLiteral("The mixer refused channel %1; no transition").arg(nIn));
         return;
     }
     PlaceFullOutputLocked(hMixerChannel, 0);

@@ -6,7 +6,7 @@
 #include "engine/KVOverlayGeometry.h"
 #include "engine/KVUtf16.h"
 #include "media/KVMixer.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <algorithm>
 
@@ -130,7 +130,7 @@ bool CKVCapture::SetCaption(const QString& strText, const QString& strFont, bool
                             nWidth, nHeight);
     if (!m_hCaption)
     {
-        Platform::DebugOutput(QStringLiteral("The mixer refused the caption"));
+        Log::Warning("engine", QStringLiteral("The mixer refused the caption"));
         return false;
     }
     int nX = 0;

@@ -6,7 +6,7 @@
 #include "engine/CVoIPAutoLock.h"
 #include "engine/KVRecordParams.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 {
@@ -112,8 +112,8 @@ void CKVCapture::LogOutputStatistics(float fFrameRate) const
     uint64_t nLateTicks = 0;
     if (!GetLateTicks(nLateTicks))
         return;
-    Platform::DebugOutput(
-        QStringLiteral("output: %1 frames/s, %2 late ticks").arg(double(fFrameRate), 0, 'f', 1).arg(nLateTicks));
+    Log::Info("engine",
+              QStringLiteral("output: %1 frames/s, %2 late ticks").arg(double(fFrameRate), 0, 'f', 1).arg(nLateTicks));
 }
 
 bool CKVCapture::GetLateTicks(uint64_t& nLateTicks) const

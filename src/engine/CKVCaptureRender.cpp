@@ -6,7 +6,7 @@
 #include "engine/KVUtf16.h"
 #include "media/KVMixer.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <cstring>
 #include <mutex>
@@ -74,7 +74,7 @@ void CKVCapture::CreateScreenTabRenderer(KVS_WINDOW hWnd)
     m_hScreenRenderer = KVS_CreateVideoRenderer(&guid, hWnd, KVS_COLOR_YUYV, m_nOutputWidth, m_nOutputHeight, 0, 1);
     if (!m_hScreenRenderer)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot create the Screen tab renderer"));
+        Log::Error("engine", QStringLiteral("Cannot create the Screen tab renderer"));
         return;
     }
     m_hScreenWnd = hWnd;
@@ -115,7 +115,7 @@ int CKVCapture::Snapshot(const QString& strPath, int nQuality)
             std::lock_guard<std::mutex> lock(m_mutexSnapshots);
             m_astrSnapshotsPending.removeOne(strPath);
         }
-        Platform::DebugOutput(QStringLiteral("The mixer refused the snapshot %1").arg(strPath));
+        Log::Warning("engine", QStringLiteral("The mixer refused the snapshot %1").arg(strPath));
         return 0;
     }
     return 1;
@@ -135,7 +135,7 @@ void CKVCapture::SnapshotDoneHandler(const char16_t* pszPath, int bWritten, void
 void CKVCapture::OnSnapshotDone(const QString& strPath, bool bWritten)
 {
     if (!bWritten)
-        Platform::DebugOutput(QStringLiteral("The snapshot %1 was not written").arg(strPath));
+        Log::Error("engine", QStringLiteral("The snapshot %1 was not written").arg(strPath));
     // The file is complete under its name by now, so the name stays taken.
     {
         std::lock_guard<std::mutex> lock(m_mutexSnapshots);

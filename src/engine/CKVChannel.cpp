@@ -2,6 +2,7 @@
 
 #include "media/KVProperty.h"
 #include "media/KVStream.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <cstring>
@@ -41,7 +42,7 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
     KVS_VIDEO_CAPTURE_INFO info{};
     if (!KVS_GetVideoCaptureInfo(nDevice, &info))
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1: no record for device %2").arg(m_nIndex).arg(nDevice));
+        Log::Warning("engine", QStringLiteral("Channel %1: no record for device %2").arg(m_nIndex).arg(nDevice));
         Close();
         return false;
     }
@@ -51,15 +52,15 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
     m_hCapture = KVS_OpenVideoCapture(info.szIdentity);
     if (!m_hCapture)
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1: cannot open device %2").arg(m_nIndex).arg(nDevice));
+        Log::Warning("engine", QStringLiteral("Channel %1: cannot open device %2").arg(m_nIndex).arg(nDevice));
         Close();
         return false;
     }
     m_hProperty = KVS_OpenVideoCapturePropertyHandle(m_hCapture);
     if (!m_hProperty)
     {
-        Platform::DebugOutput(
-            QStringLiteral("Channel %1: no property handle for device %2").arg(m_nIndex).arg(nDevice));
+        Log::Warning("engine",
+                     QStringLiteral("Channel %1: no property handle for device %2").arg(m_nIndex).arg(nDevice));
         Close();
         return false;
     }
@@ -78,7 +79,7 @@ bool CKVChannel::Open(int nDevice, KVS_WINDOW hWnd)
     }
     else
     {
-        Platform::DebugOutput(QStringLiteral("Channel %1: cannot create the preview renderer").arg(m_nIndex));
+        Log::Warning("engine", QStringLiteral("Channel %1: cannot create the preview renderer").arg(m_nIndex));
         Close();
     }
 

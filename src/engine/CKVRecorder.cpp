@@ -7,6 +7,7 @@
 #include "engine/KVUtf16.h"
 #include "media/KVError.h"
 #include "media/KVStream.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -62,7 +63,7 @@ bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)
         KVE_CreateH264Encoder(params.nEncoderType, KVS_COLOR_YUYV, &paramVideo, &CKVRecorder::VideoOutputHandler, this);
     if (!m_hH264Encoder)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot create the H.264 encoder for %1x%2").arg(nWidth).arg(nHeight));
+        Log::Error("engine", QStringLiteral("Cannot create the H.264 encoder for %1x%2").arg(nWidth).arg(nHeight));
         const QString strSettings = QStringLiteral("%1x%2, %3 fps, %4 Kbps")
                                         .arg(nWidth)
                                         .arg(nHeight)
@@ -79,7 +80,7 @@ bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)
         m_hAACEncoder = KVE_CreateAACEncoder(KV_AUDIO_SAMPLE_RATE, &paramAudio, &CKVRecorder::AudioOutputHandler, this);
         if (!m_hAACEncoder)
         {
-            Platform::DebugOutput(QStringLiteral("Cannot create the AAC encoder"));
+            Log::Error("engine", QStringLiteral("Cannot create the AAC encoder"));
             strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_AUDIO_ENCODER, QString(),
                                                     QStringLiteral("%1 Kbps").arg(paramAudio.nBitrate));
             Stop();
@@ -95,7 +96,7 @@ bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)
         const QString strNative = QDir::toNativeSeparators(strPath);
         if (strNative.size() >= MAX_PATH_UNITS)
         {
-            Platform::DebugOutput(QStringLiteral("Recording path too long: %1").arg(strNative));
+            Log::Warning("engine", QStringLiteral("Recording path too long: %1").arg(strNative));
             strReason = CKVMediaError::tr("The file path is longer than %1 characters.").arg(MAX_PATH_UNITS - 1);
             Stop();
             return false;
@@ -103,7 +104,7 @@ bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)
         m_hMp4Muxer = KVE_CreateMp4Muxer(KVUtf16(strNative), m_hH264Encoder, m_hAACEncoder);
         if (!m_hMp4Muxer)
         {
-            Platform::DebugOutput(QStringLiteral("Cannot create the file %1").arg(strNative));
+            Log::Error("engine", QStringLiteral("Cannot create the file %1").arg(strNative));
             strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_FILE, strPath);
             Stop();
             return false;
@@ -160,7 +161,7 @@ void CKVRecorder::Stop()
     // write failure already told is not told again.
     if (bMuxerFailed)
     {
-        Platform::DebugOutput(QStringLiteral("The recording file could not be finished"));
+        Log::Error("engine", QStringLiteral("The recording file could not be finished"));
         ReportWriteFailure();
     }
 }

@@ -8,7 +8,7 @@
 #include "media/KVEncoder.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 namespace
 {
@@ -31,7 +31,7 @@ void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, in
     if (!hClient)
     {
         // Recording goes on without the stream; the status bar tells why.
-        Platform::DebugOutput(QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
+        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
         m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strUrl)
                                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
                                                            QString(), strUrl, QString());
@@ -59,14 +59,14 @@ void CKVRecorder::StopStream()
     {
         KPL_RTMP_STATUS status = {};
         if (KPL_GetRTMPStatus(m_hRtmpClient, &status))
-            Platform::DebugOutput(QStringLiteral("RTMP: sent %1 video (%2 key) and %3 audio packets, dropped %4 video "
-                                                 "and %5 audio, %6 key frames asked for")
-                                      .arg(status.nVideoSent)
-                                      .arg(status.nKeyFramesSent)
-                                      .arg(status.nAudioSent)
-                                      .arg(status.nVideoDropped)
-                                      .arg(status.nAudioDropped)
-                                      .arg(status.nKeyFrameRequests));
+            Log::Info("rtmp", QStringLiteral("sent %1 video (%2 key) and %3 audio packets, dropped %4 video "
+                                             "and %5 audio, %6 key frames asked for")
+                                  .arg(status.nVideoSent)
+                                  .arg(status.nKeyFramesSent)
+                                  .arg(status.nAudioSent)
+                                  .arg(status.nVideoDropped)
+                                  .arg(status.nAudioDropped)
+                                  .arg(status.nKeyFrameRequests));
         KPL_DestroyRTMPClient(m_hRtmpClient);
         m_hRtmpClient = nullptr;
     }
@@ -127,5 +127,5 @@ void CKVRecorder::RtmpEventHandler(int nEvent, void* pUser)
     if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
         static_cast<CKVRecorder*>(pUser)->m_bKeyFrameWanted.store(true);
     else
-        Platform::DebugOutput(QStringLiteral("RTMP client event %1").arg(nEvent));
+        Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
 }

@@ -3,6 +3,7 @@
 #include "engine/KVOverlayGeometry.h"
 #include "engine/KVUtf16.h"
 #include "media/KVMixer.h"
+#include "platform/Log.h"
 #include "platform/Platform.h"
 
 #include <QImageIOHandler>
@@ -99,7 +100,7 @@ CLogoLoader::SResult CLogoLoader::Load(const SRequest& request)
     const QSize sizeNatural = DeclaredSize(request.strPath);
     if (!sizeNatural.isValid() || sizeNatural.isEmpty())
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 declares no size").arg(request.strPath));
+        Log::Warning("engine", QStringLiteral("logo %1 declares no size").arg(request.strPath));
         result.nResult = LOGO_UNREADABLE;
         return result;
     }
@@ -109,10 +110,10 @@ CLogoLoader::SResult CLogoLoader::Load(const SRequest& request)
     if (std::max(sizeNatural.width(), sizeNatural.height()) > MAX_LOGO_SIDE ||
         std::max(nWidth, nHeight) > MAX_LOGO_SIDE)
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 of %2x%3 refused")
-                                  .arg(request.strPath)
-                                  .arg(sizeNatural.width())
-                                  .arg(sizeNatural.height()));
+        Log::Warning("engine", QStringLiteral("logo %1 of %2x%3 refused")
+                                   .arg(request.strPath)
+                                   .arg(sizeNatural.width())
+                                   .arg(sizeNatural.height()));
         result.nResult = LOGO_TOO_LARGE;
         return result;
     }
@@ -126,7 +127,7 @@ CLogoLoader::SResult CLogoLoader::Load(const SRequest& request)
         KVS_VideoMixerAddImage(request.hMixer, KVUtf16(request.strPath), bNatural ? 0 : nWidth, bNatural ? 0 : nHeight);
     if (!result.hImage)
     {
-        Platform::DebugOutput(QStringLiteral("Vistrel: logo %1 could not be decoded").arg(request.strPath));
+        Log::Warning("engine", QStringLiteral("logo %1 could not be decoded").arg(request.strPath));
         result.nResult = LOGO_UNREADABLE;
         return result;
     }
