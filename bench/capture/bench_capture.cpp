@@ -5,7 +5,7 @@
 // Per frame the capture side does what a capture thread and its reader do:
 // render the frame (background copy, moving bar, counter) into a buffer,
 // then copy it out as KVS_CopyLatestFrame does for the mixer.
-#include "media/capture/PictureAdjust.h"
+#include "media/image/PictureAdjust.h"
 #include "media/capture/virtual/VirtualPicture.h"
 
 #include <QGuiApplication>

@@ -7,7 +7,7 @@
 #include "config/CLayout.h"
 #include "config/CSettings.h"
 #include "app/CVistrel.h"
-#include "ui/dialogs/PropertyDialog.h"
+#include "ui/dialogs/DevicePropertyDialog.h"
 #include "common/CommandLine.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"

@@ -274,11 +274,11 @@ private:
 
     // Mixer thread callbacks.
     static void MixerTickHandler(void* pUser);
-    static void MixerFrameHandler(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3, void* pUser);
+    static void MixerFrameHandler(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight, void* pUser);
     void OnMixerTick();
-    void OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
+    void OnMixerFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight);
     // The display part: output and Screen-tab previews, then the projection.
-    void DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3);
+    void DisplayFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight);
 
     // Snapshot writer thread.
     static void SnapshotDoneHandler(const char16_t* pszPath, int bWritten, void* pUser);

@@ -152,25 +152,25 @@ void CKVCapture::SetProjectionSink(IKVFrameSink* pSink)
     s_pSink.store(pSink);
 }
 
-void CKVCapture::MixerFrameHandler(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3, void* pUser)
+void CKVCapture::MixerFrameHandler(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight, void* pUser)
 {
-    static_cast<CKVCapture*>(pUser)->OnMixerFrame(pFrame, nValue1, nValue2, nValue3);
+    static_cast<CKVCapture*>(pUser)->OnMixerFrame(pFrame, nTimestamp, nWidth, nHeight);
 }
 
-void CKVCapture::OnMixerFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
+void CKVCapture::OnMixerFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight)
 {
     // The mixer's stamp counts the mixer's ticks; a frame's place in the
     // recording comes from the recording's own clock instead, which the
     // sound follows too.
     m_recorder.EncodeFrame(pFrame);
-    DisplayFrame(pFrame, nValue1, nValue2, nValue3);
+    DisplayFrame(pFrame, nTimestamp, nWidth, nHeight);
 }
 
-void CKVCapture::DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
+void CKVCapture::DisplayFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight)
 {
-    // The mixer delivers frames of its own width (nValue2), which is the
-    // output width; using it keeps this thread off the engine's fields.
-    const int nStride = 2 * nValue2;
+    // The mixer delivers frames of its own width, which is the output width;
+    // using it keeps this thread off the engine's fields.
+    const int nStride = 2 * nWidth;
     {
         CVoIPAutoLock lock(m_csPreviewRenderer);
         if (m_hPreviewRenderer)
@@ -186,6 +186,6 @@ void CKVCapture::DisplayFrame(const uint8_t* pFrame, int64_t nValue1, int nValue
     {
         std::lock_guard<std::mutex> lock(s_mutexSink);
         if (IKVFrameSink* pSink = s_pSink.load())
-            pSink->DrawFrame(pFrame, nValue1, nValue2, nValue3);
+            pSink->DrawFrame(pFrame, nTimestamp, nWidth, nHeight);
     }
 }

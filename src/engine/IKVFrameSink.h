@@ -11,7 +11,7 @@ public:
     virtual ~IKVFrameSink() = default;
 
     // pFrame: packed YUYV of the output size, valid only during the call.
-    // nValue1 is the frame's timestamp in 100-ns units, nValue2 and nValue3
-    // its width and height, exactly as the mixer delivered them.
-    virtual void DrawFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3) = 0;
+    // nTimestamp in 100-ns units, nWidth and nHeight exactly as the mixer
+    // delivered them.
+    virtual void DrawFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight) = 0;
 };

@@ -41,8 +41,8 @@ typedef void (*KVS_MIXER_TICK_CALLBACK)(void* pUser);
 // during the call. nTimestamp100ns = tick index x frame duration, counted from
 // KVS_VideoMixerRun on the mixer's clock (ticks the mixer had to skip because
 // it fell behind are not delivered, so the timestamp then jumps by whole
-// durations). nValue2 and nValue3 are the frame's width and height.
-typedef void (*KVS_MIXER_FRAME_CALLBACK)(const uint8_t* pFrame, int64_t nTimestamp100ns, int nValue2, int nValue3,
+// durations).
+typedef void (*KVS_MIXER_FRAME_CALLBACK)(const uint8_t* pFrame, int64_t nTimestamp100ns, int nWidth, int nHeight,
                                          void* pUser);
 
 // nColor must be KVS_COLOR_YUYV; nWidth must be even (YUYV pairs pixels).

@@ -1,6 +1,9 @@
 // Display texts, RTMP field checks and file paths of the common helpers.
 #include "config/CSettings.h"
-#include "common/Helpers.h"
+#include "common/DiskSpace.h"
+#include "common/Formatting.h"
+#include "common/OutputPaths.h"
+#include "common/StreamFields.h"
 
 #include <QCoreApplication>
 #include <QDir>

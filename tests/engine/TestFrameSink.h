@@ -75,15 +75,15 @@ public:
         m_fnHook = std::move(fnHook);
     }
 
-    void DrawFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3) override
+    void DrawFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight) override
     {
         std::function<void()> fnHook;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
-            m_picture.nWidth = nValue2;
-            m_picture.nHeight = nValue3;
-            m_picture.abData.assign(pFrame, pFrame + size_t(nValue2) * 2 * nValue3);
-            m_nLastTimestamp = nValue1;
+            m_picture.nWidth = nWidth;
+            m_picture.nHeight = nHeight;
+            m_picture.abData.assign(pFrame, pFrame + size_t(nWidth) * 2 * nHeight);
+            m_nLastTimestamp = nTimestamp;
             ++m_nFrames;
             fnHook = m_fnHook;
         }

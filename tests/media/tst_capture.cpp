@@ -1,7 +1,7 @@
 // Virtual capture end to end: formats, frames, pacing, picture controls,
 // signal, the latest-frame copy and the life cycle of capture handles.
 #include "media/capture/CaptureSource.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 #include "CaptureTestUtil.h"
 #include "media/KVProperty.h"
 

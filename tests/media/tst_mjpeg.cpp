@@ -5,7 +5,7 @@
 #include "media/capture/CaptureDevice.h"
 #include "media/capture/PacketDecoder.h"
 #include "media/capture/PacketFeed.h"
-#include "media/capture/ReducedSize.h"
+#include "media/image/ReducedSize.h"
 #include "media/mixer/CVideoMixer.h"
 
 #include <QtTest>

@@ -2,7 +2,7 @@
 // way a user would.
 #include "CaptureTestUtil.h"
 #include "media/KVProperty.h"
-#include "ui/dialogs/PropertyDialog.h"
+#include "ui/dialogs/DevicePropertyDialog.h"
 
 #include <QApplication>
 #include <QPushButton>

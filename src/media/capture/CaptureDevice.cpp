@@ -4,7 +4,7 @@
 #include "platform/Platform.h"
 #include "media/capture/v4l2/V4l2Producer.h"
 #include "media/capture/virtual/VirtualProducer.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 #include <cstring>
 

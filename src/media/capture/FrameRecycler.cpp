@@ -1,6 +1,6 @@
 #include "media/capture/FrameRecycler.h"
 
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 namespace KVMedia
 {

@@ -1,6 +1,6 @@
 #include "media/capture/PacketDecoder.h"
 
-#include "media/capture/ReducedSize.h"
+#include "media/image/ReducedSize.h"
 
 extern "C"
 {

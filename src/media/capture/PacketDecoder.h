@@ -8,8 +8,8 @@
 // thread.
 #pragma once
 
-#include "media/capture/JpegDecoder.h"
-#include "media/capture/YuyvScaler.h"
+#include "media/image/JpegDecoder.h"
+#include "media/image/YuyvScaler.h"
 #include "media/core/AvPtr.h"
 
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "media/mixer/COverlay.h"
 #include "media/mixer/YuyvBlend.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 #include "media/mixer/COverlay.h"
 #include "media/core/HandleTable.h"
 #include "platform/Platform.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 #include "media/mixer/YuyvBlend.h"
 
 #include <algorithm>

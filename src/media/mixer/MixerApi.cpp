@@ -9,7 +9,7 @@
 #include "media/core/HandleTable.h"
 #include "media/mixer/OverlaySources.h"
 #include "platform/Log.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 #include <QString>
 

@@ -3,7 +3,7 @@
 #include "media/core/CaptureRegistry.h"
 #include "media/KVProperty.h"
 #include "media/KVStream.h"
-#include "media/properties/PropertyDialog.h"
+#include "media/properties/PropertyDialogHandler.h"
 #include "media/properties/PropertyHandle.h"
 
 #include <memory>

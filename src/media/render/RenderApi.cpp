@@ -1,6 +1,6 @@
 // The KVS_ render-target and renderer operations, over the target registry
 // in RenderTargets.cpp and CRenderer.
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 #include "media/core/HandleTable.h"
 #include "media/KVRenderTarget.h"
 #include "media/KVStream.h"

@@ -2,7 +2,7 @@
 
 #include "media/KVStream.h"
 #include "media/render/RenderTargets.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 extern "C"
 {

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "media/KVTypes.h"
-#include "media/capture/YuyvScaler.h"
+#include "media/image/YuyvScaler.h"
 
 #include <QImage>
 

@@ -2,10 +2,10 @@
 // upgrade ones over CUpgradeClient.
 #include "media/KVEncoder.h"
 #include "media/KVProtocol.h"
-#include "media/rtmp/HttpUrl.h"
+#include "media/net/HttpUrl.h"
 #include "media/rtmp/RtmpClient.h"
 #include "media/rtmp/RtmpHandshake.h"
-#include "media/rtmp/UpgradeClient.h"
+#include "media/net/UpgradeClient.h"
 
 extern "C"
 {

@@ -1,8 +1,8 @@
 #include "media/rtmp/RtmpHandshake.h"
 
-#include "media/rtmp/HostLookup.h"
+#include "media/net/HostLookup.h"
 #include "media/core/LastError.h"
-#include "media/rtmp/UrlAuthority.h"
+#include "media/net/UrlAuthority.h"
 #include "platform/Log.h"
 
 #include <arpa/inet.h>

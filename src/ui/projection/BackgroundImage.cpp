@@ -1,6 +1,6 @@
 #include "ui/projection/BackgroundImage.h"
 
-#include "common/Helpers.h"
+#include "common/OutputPaths.h"
 #include "platform/Platform.h"
 
 #include <QFileInfo>

@@ -1,8 +1,8 @@
 #include "media/capture/virtual/VirtualPicture.h"
 
 #include "platform/Log.h"
-#include "media/capture/YuyvLayout.h"
-#include "media/capture/YuyvScaler.h"
+#include "media/image/YuyvLayout.h"
+#include "media/image/YuyvScaler.h"
 
 #include <QColor>
 #include <QCoreApplication>

@@ -4,7 +4,7 @@
 // the YUYV bytes, so a 1080p frame costs little more than a memcpy.
 #pragma once
 
-#include "media/capture/PictureAdjust.h"
+#include "media/image/PictureAdjust.h"
 
 #include <QString>
 

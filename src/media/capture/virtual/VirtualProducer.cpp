@@ -1,6 +1,6 @@
 #include "media/capture/virtual/VirtualProducer.h"
 
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 extern "C"
 {

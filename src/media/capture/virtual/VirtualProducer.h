@@ -6,9 +6,9 @@
 
 #include "media/core/DeviceState.h"
 #include "media/capture/FrameProducer.h"
-#include "media/capture/PictureAdjust.h"
+#include "media/image/PictureAdjust.h"
 #include "media/capture/virtual/VirtualPicture.h"
-#include "media/capture/YuyvScaler.h"
+#include "media/image/YuyvScaler.h"
 
 #include <memory>
 #include <vector>

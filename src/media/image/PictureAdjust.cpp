@@ -1,6 +1,6 @@
-#include "media/capture/PictureAdjust.h"
+#include "media/image/PictureAdjust.h"
 
-#include "media/capture/YuyvLayout.h"
+#include "media/image/YuyvLayout.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,6 +1,6 @@
 // The device property dialog the media layer asks for: the device's four
 // picture controls as sliders, applied as they move.
-#include "ui/dialogs/PropertyDialog.h"
+#include "ui/dialogs/DevicePropertyDialog.h"
 
 #include "media/KVProperty.h"
 #include "media/KVStream.h"

@@ -1,7 +1,7 @@
-#include "media/capture/YuyvScaler.h"
+#include "media/image/YuyvScaler.h"
 
-#include "media/capture/PlanarPack.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/PlanarPack.h"
+#include "media/image/YuyvLayout.h"
 
 extern "C"
 {

@@ -1,6 +1,6 @@
-#include "media/rtmp/UpgradeClient.h"
+#include "media/net/UpgradeClient.h"
 
-#include "media/rtmp/HostLookup.h"
+#include "media/net/HostLookup.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 

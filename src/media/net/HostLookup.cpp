@@ -1,4 +1,4 @@
-#include "media/rtmp/HostLookup.h"
+#include "media/net/HostLookup.h"
 
 #include "platform/Platform.h"
 

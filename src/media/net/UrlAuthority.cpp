@@ -1,4 +1,4 @@
-#include "media/rtmp/UrlAuthority.h"
+#include "media/net/UrlAuthority.h"
 
 namespace KVMedia
 {

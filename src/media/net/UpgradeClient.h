@@ -4,7 +4,7 @@
 #pragma once
 
 #include "media/KVProtocol.h"
-#include "media/rtmp/HttpUrl.h"
+#include "media/net/HttpUrl.h"
 
 #include <chrono>
 #include <condition_variable>

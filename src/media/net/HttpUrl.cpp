@@ -1,6 +1,6 @@
-#include "media/rtmp/HttpUrl.h"
+#include "media/net/HttpUrl.h"
 
-#include "media/rtmp/UrlAuthority.h"
+#include "media/net/UrlAuthority.h"
 
 #include <strings.h>
 

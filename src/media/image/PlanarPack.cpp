@@ -1,4 +1,4 @@
-#include "media/capture/PlanarPack.h"
+#include "media/image/PlanarPack.h"
 
 extern "C"
 {

@@ -1,7 +1,7 @@
-#include "media/capture/JpegDecoder.h"
+#include "media/image/JpegDecoder.h"
 
-#include "media/capture/ReducedSize.h"
-#include "media/capture/YuyvLayout.h"
+#include "media/image/ReducedSize.h"
+#include "media/image/YuyvLayout.h"
 
 // jpeglib.h needs FILE and size_t declared first.
 #include <csetjmp>

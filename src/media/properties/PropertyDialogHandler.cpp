@@ -1,4 +1,4 @@
-#include "media/properties/PropertyDialog.h"
+#include "media/properties/PropertyDialogHandler.h"
 
 #include <mutex>
 
