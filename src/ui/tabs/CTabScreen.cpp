@@ -78,6 +78,8 @@ QGroupBox* CTabScreen::CreatePreviewGroup(const QRect& rcStored, const QSize& si
     // The engine's Screen-tab renderer paints into it; unlike a window the
     // system draws into directly, it repaints itself, so its updates stay on.
     m_pPreviewRect = new CRenderWidget(m_pDemoWnd);
+    // Shaped like the projection's rectangle, and filled like it.
+    m_pPreviewRect->SetKeepAspectRatio(false);
     m_pPreviewRect->show();
     pLayout->addWidget(m_pDemoWnd, 0, Qt::AlignHCenter);
 

@@ -10,6 +10,9 @@ CScreenWnd::CScreenWnd(QScreen* pScreen)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setObjectName(QStringLiteral("mainWindow"));
+    // The user shapes the picture's rectangle with the Screen tab's sliders;
+    // the picture is stretched over it.
+    SetKeepAspectRatio(false);
     // Placed before it is ever mapped, so that it never flashes up over the
     // operator's window on the first monitor.
     if (pScreen)
