@@ -212,6 +212,9 @@ void CTabScreen::ApplyScreenCountRule(bool bOutputOn)
 void CTabScreen::PlacePreviewRect(const QRect& rcOutput, const QSize& sizeOutput)
 {
     m_pPreviewRect->setGeometry(Projection::ScaleToPreview(rcOutput, sizeOutput));
+    // The rectangle is a native window of its own: where it was, nothing
+    // paints the background again by itself, and its old picture would stay.
+    m_pDemoWnd->update();
 }
 
 QRect CTabScreen::SliderRect() const
