@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
@@ -189,6 +190,9 @@ void CTabScreen::ConnectControls()
         connect(pair.second, &QSlider::valueChanged, pair.first, &QSpinBox::setValue);
         connect(pair.second, &QSlider::valueChanged, this, &CTabScreen::OnValueChanged);
     }
+    // Monitors connected or removed while the program runs.
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { ApplyScreenCountRule(g_settings.GetScreen()); });
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { ApplyScreenCountRule(g_settings.GetScreen()); });
 }
 
 KVS_WINDOW CTabScreen::GetPreviewWindow() const

@@ -15,12 +15,7 @@ CScreenWnd::CScreenWnd(QScreen* pScreen)
     SetKeepAspectRatio(false);
     // Placed before it is ever mapped, so that it never flashes up over the
     // operator's window on the first monitor.
-    if (pScreen)
-    {
-        if (QWindow* pWindow = windowHandle())
-            pWindow->setScreen(pScreen);
-        setGeometry(pScreen->geometry());
-    }
+    PlaceOnScreen(pScreen);
 }
 
 CScreenWnd::~CScreenWnd() = default;
@@ -28,6 +23,16 @@ CScreenWnd::~CScreenWnd() = default;
 void CScreenWnd::ShowOnScreen()
 {
     showFullScreen();
+}
+
+void CScreenWnd::PlaceOnScreen(QScreen* pScreen)
+{
+    if (!pScreen)
+        return;
+    if (QWindow* pWindow = windowHandle())
+        pWindow->setScreen(pScreen);
+    if (geometry() != pScreen->geometry())
+        setGeometry(pScreen->geometry());
 }
 
 void CScreenWnd::SetBackground(const QString& strPath)
