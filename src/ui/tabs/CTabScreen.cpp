@@ -191,8 +191,9 @@ void CTabScreen::ConnectControls()
         connect(pair.second, &QSlider::valueChanged, this, &CTabScreen::OnValueChanged);
     }
     // Monitors connected or removed while the program runs.
-    connect(qGuiApp, &QGuiApplication::screenAdded, this, [this] { ApplyScreenCountRule(g_settings.GetScreen()); });
-    connect(qGuiApp, &QGuiApplication::screenRemoved, this, [this] { ApplyScreenCountRule(g_settings.GetScreen()); });
+    const auto fnScreensChanged = [this] { ApplyScreenCountRule(g_settings.GetScreen()); };
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, fnScreensChanged);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, fnScreensChanged);
 }
 
 KVS_WINDOW CTabScreen::GetPreviewWindow() const
@@ -216,8 +217,8 @@ void CTabScreen::ApplyScreenCountRule(bool bOutputOn)
 void CTabScreen::PlacePreviewRect(const QRect& rcOutput, const QSize& sizeOutput)
 {
     m_pPreviewRect->setGeometry(Projection::ScaleToPreview(rcOutput, sizeOutput));
-    // The rectangle is a native window of its own: where it was, nothing
-    // paints the background again by itself, and its old picture would stay.
+    // The rectangle is a native window of its own; the whole preview is
+    // painted again, so that nothing of its old picture stays where it was.
     m_pDemoWnd->update();
 }
 

@@ -35,7 +35,6 @@ public:
     // for boxes whose shape the user does not choose) or fill their
     // rectangle exactly (where the user sets the rectangle's shape).
     void SetKeepAspectRatio(bool bKeep) { m_target.SetKeepAspectRatio(bKeep); }
-    bool KeepsAspectRatio() const { return m_target.KeepsAspectRatio(); }
 
     // Whether a picture has arrived since the widget was created or cleared.
     bool HasPicture() const;
