@@ -89,6 +89,8 @@ private slots:
 private:
     // What monitor nScreen shows, read from the X server.
     static QImage GrabMonitor(int nScreen);
+    // What the X server shows of rc, given in pWidget's coordinates.
+    static QImage GrabOnScreen(const QWidget* pWidget, const QRect& rc);
     // The picture is inside rc on the monitor's grab and the background
     // around it.
     static bool ShowsPictureIn(const QImage& image, const QRect& rc);
@@ -172,6 +174,14 @@ QImage TestProjection::GrabMonitor(int nScreen)
     // The root window covers all monitors, with the first at 0, 0.
     const QRect rc = QGuiApplication::screens().at(nScreen)->geometry();
     return QGuiApplication::primaryScreen()->grabWindow(0, rc.x(), rc.y(), rc.width(), rc.height()).toImage();
+}
+
+QImage TestProjection::GrabOnScreen(const QWidget* pWidget, const QRect& rc)
+{
+    const QPoint ptGlobal = pWidget->mapToGlobal(rc.topLeft());
+    return QGuiApplication::primaryScreen()
+        ->grabWindow(0, ptGlobal.x(), ptGlobal.y(), rc.width(), rc.height())
+        .toImage();
 }
 
 bool TestProjection::ShowsPictureIn(const QImage& image, const QRect& rc)
@@ -393,11 +403,10 @@ void TestProjection::pictureFillsBandAndTallRectangle()
     // background everywhere else.
     double fWide = 1.0;
     double fTall = 1.0;
-    QTRY_VERIFY_WITH_TIMEOUT((fWide = GridMismatch(GrabMonitor(1), rcWide)) < 0.002 &&
-                                 (fTall = GridMismatch(GrabMonitor(2), rcTall)) < 0.002,
-                             UiTest::WAIT_MS);
-    Q_UNUSED(fWide);
-    Q_UNUSED(fTall);
+    QTRY_VERIFY2_WITH_TIMEOUT((fWide = GridMismatch(GrabMonitor(1), rcWide)) < 0.002 &&
+                                  (fTall = GridMismatch(GrabMonitor(2), rcTall)) < 0.002,
+                              qPrintable(QStringLiteral("differing: %1 and %2").arg(fWide).arg(fTall)),
+                              UiTest::WAIT_MS);
 }
 
 void TestProjection::previewFillsItsRectangle()
@@ -411,10 +420,7 @@ void TestProjection::previewFillsItsRectangle()
     CDemoWnd* pDemo = pTab->GetDemoWnd();
     // Kept at its shape the 4:3 picture would leave black bars at both ends.
     auto blackShare = [pDemo, rcPreview](int nX0, int nX1) {
-        const QPoint ptGlobal = pDemo->mapToGlobal(rcPreview.topLeft());
-        const QImage image = QGuiApplication::primaryScreen()
-                                 ->grabWindow(0, ptGlobal.x(), ptGlobal.y(), rcPreview.width(), rcPreview.height())
-                                 .toImage();
+        const QImage image = GrabOnScreen(pDemo, rcPreview);
         int nBlack = 0;
         int nAll = 0;
         for (int y = 2; y < image.height() - 2; ++y)
@@ -438,29 +444,18 @@ void TestProjection::previewRedrawnWhenRectangleMoves()
     QVERIFY(pTab);
     CDemoWnd* pDemo = pTab->GetDemoWnd();
     QTRY_VERIFY_WITH_TIMEOUT(pDemo->IsImageReady(), UiTest::WAIT_MS);
-    auto grabDemo = [pDemo] {
-        const QPoint ptGlobal = pDemo->mapToGlobal(QPoint(0, 0));
-        return QGuiApplication::primaryScreen()
-            ->grabWindow(0, ptGlobal.x(), ptGlobal.y(), pDemo->width(), pDemo->height())
-            .toImage();
-    };
+    auto grabDemo = [pDemo] { return GrabOnScreen(pDemo, pDemo->rect()); };
     // The picture in the stored rectangle first.
     const QRect rcOld = pTab->GetPreviewRect();
     QCOMPARE(rcOld, QRect(47, 37, 282, 225));
     QTRY_VERIFY_WITH_TIMEOUT(ShowsPictureIn(grabDemo(), rcOld), UiTest::WAIT_MS);
 
-    // Dragged to the left edge, then made smaller: where it was, only the
-    // background is left.
-    QSpinBox* pLeft = pTab->findChildren<QSpinBox*>().value(0);
-    for (int nLeft = STORED_RECT.x(); nLeft >= 0; nLeft -= 4)
+    // Dragged to the top left corner step by step, as with the sliders,
+    // then made smaller: where it was, only the background is left.
+    for (int nStep = 10; nStep >= 0; --nStep)
     {
-        pLeft->setValue(nLeft);
-        QTest::qWait(20);
-    }
-    QSpinBox* pTop = pTab->findChildren<QSpinBox*>().value(1);
-    for (int nTop = STORED_RECT.y(); nTop >= 0; nTop -= 3)
-    {
-        pTop->setValue(nTop);
+        SetRect(QRect(STORED_RECT.x() * nStep / 10, STORED_RECT.y() * nStep / 10, STORED_RECT.width(),
+                      STORED_RECT.height()));
         QTest::qWait(20);
     }
     SetRect(QRect(0, 0, 120, 90));
