@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libpulse-dev libjpeg62-turbo-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
-  libqt5x11extras5-dev libxcb-randr0-dev \
+  libqt5x11extras5-dev libxcb-randr0-dev libxcb-dpms0-dev xserver-xorg-dev \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
   python3 clang-format clang-tidy \

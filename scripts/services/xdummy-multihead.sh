@@ -9,6 +9,10 @@
 #       1280x720,1024x768,800x600 (the default). Prints DISPLAY=:<n>.
 #   xdummy-multihead.sh stop <workdir>
 # The configuration, the log and the pid file stay below <workdir>.
+# The dummy driver cannot switch monitors off, so its server has no DPMS.
+# XDUMMY_DPMS_MODULE=<path of vistreldpms.so> (built with the tests, from
+# tests/support/xdpms) loads a module that gives it one, for
+# "xset dpms force off" and "on".
 set -euo pipefail
 . "$(dirname "$0")/running-child.sh"
 
@@ -54,9 +58,28 @@ framebuffer_size() {
   echo "${width}x${height}"
 }
 
+# The Files and Module sections that load the DPMS module; nothing without it.
+module_sections() {
+  [ -n "${XDUMMY_DPMS_MODULE:-}" ] || return 0
+  [ -f "$XDUMMY_DPMS_MODULE" ] || { echo "no DPMS module at $XDUMMY_DPMS_MODULE" >&2; return 1; }
+  cp "$XDUMMY_DPMS_MODULE" "$run/modules/"
+  # A module path replaces the server's own, which the driver needs too.
+  local system
+  system=$(Xorg -showDefaultModulePath 2>&1 | tail -n 1)
+  cat <<CONF
+Section "Files"
+  ModulePath "$run/modules,$system"
+EndSection
+Section "Module"
+  Load "$(basename "$XDUMMY_DPMS_MODULE" .so)"
+EndSection
+CONF
+}
+
 write_config() {
   local fb=$1
-  cat >"$run/xorg.conf" <<CONF
+  module_sections >"$run/xorg.conf"
+  cat >>"$run/xorg.conf" <<CONF
 Section "ServerFlags"
   Option "AutoAddDevices" "false"
   Option "AutoAddGPU" "false"

@@ -2,8 +2,11 @@
 
 #include "platform/Platform.h"
 
+#include <QCoreApplication>
+#include <QTimer>
 #include <QX11Info>
 
+#include <xcb/dpms.h>
 #include <xcb/randr.h>
 #include <xcb/xcb.h>
 
@@ -39,6 +42,23 @@ void LogScreenChange(const xcb_randr_screen_change_notify_event_t* pEvent)
                               .arg(pEvent->rotation));
 }
 
+QString PowerText(int nLevel)
+{
+    switch (nLevel)
+    {
+    case XCB_DPMS_DPMS_MODE_ON:
+        return QStringLiteral("on");
+    case XCB_DPMS_DPMS_MODE_STANDBY:
+        return QStringLiteral("standby");
+    case XCB_DPMS_DPMS_MODE_SUSPEND:
+        return QStringLiteral("suspend");
+    case XCB_DPMS_DPMS_MODE_OFF:
+        return QStringLiteral("off");
+    default:
+        return QStringLiteral("unknown");
+    }
+}
+
 void LogOutputChange(const xcb_randr_output_change_t& change)
 {
     Platform::DebugOutput(QStringLiteral("monitor change: output 0x%1 %2, crtc 0x%3, mode 0x%4, rotation %5")
@@ -54,6 +74,12 @@ void WinMsgFilter::WatchMonitors()
 {
     if (!QX11Info::isPlatformX11())
         return;
+    WatchRandr();
+    WatchPower();
+}
+
+void WinMsgFilter::WatchRandr()
+{
     xcb_connection_t* pConnection = QX11Info::connection();
     const xcb_query_extension_reply_t* pExtension = xcb_get_extension_data(pConnection, &xcb_randr_id);
     if (!pExtension || !pExtension->present)
@@ -77,6 +103,38 @@ void WinMsgFilter::WatchMonitors()
     for (xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(pConnection)); it.rem; xcb_screen_next(&it))
         xcb_randr_select_input(pConnection, it.data->root, kRandrMask);
     xcb_flush(pConnection);
+}
+
+void WinMsgFilter::WatchPower()
+{
+    xcb_connection_t* pConnection = QX11Info::connection();
+    const xcb_query_extension_reply_t* pExtension = xcb_get_extension_data(pConnection, &xcb_dpms_id);
+    if (!pExtension || !pExtension->present)
+    {
+        Platform::DebugOutput(QStringLiteral("monitor changes: the X server has no DPMS, power is not watched"));
+        return;
+    }
+    // The first reading is the state at start, not a change.
+    PollPower();
+    // Owned by the application object, which this filter outlives.
+    QTimer* pTimer = new QTimer(QCoreApplication::instance());
+    QObject::connect(pTimer, &QTimer::timeout, [this] { PollPower(); });
+    pTimer->start(POWER_POLL_MS);
+}
+
+void WinMsgFilter::PollPower()
+{
+    xcb_connection_t* pConnection = QX11Info::connection();
+    xcb_dpms_info_reply_t* pInfo = xcb_dpms_info_reply(pConnection, xcb_dpms_info(pConnection), nullptr);
+    if (!pInfo)
+        return;
+    // With DPMS switched off the server keeps its monitors on.
+    const int nLevel = pInfo->state ? pInfo->power_level : int(XCB_DPMS_DPMS_MODE_ON);
+    free(pInfo);
+    if (m_nPowerLevel >= 0 && nLevel != m_nPowerLevel)
+        Platform::DebugOutput(
+            QStringLiteral("monitor change: power %1 (DPMS level %2)").arg(PowerText(nLevel)).arg(nLevel));
+    m_nPowerLevel = nLevel;
 }
 
 bool WinMsgFilter::nativeEventFilter(const QByteArray& baEventType, void* pMessage, long* pnResult)

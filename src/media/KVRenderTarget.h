@@ -18,6 +18,10 @@ public:
     // Name and geometry of the screen showing the window, from which the
     // monitor id is derived. Any thread.
     virtual QString GetScreenKey() const = 0;
+    // Whether the picture keeps its aspect ratio inside the target rectangle
+    // (centred, black bars beside it) or is stretched to fill it exactly, as
+    // where the user chose the rectangle's shape. Any thread.
+    virtual bool KeepsAspectRatio() const { return true; }
     // A picture already scaled to rcTarget's size, to be painted at rcTarget
     // on the user-interface thread. Called on a thread of this layer.
     virtual void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) = 0;

@@ -1,7 +1,10 @@
 // The program itself on a private X server: the upgrade report it sends at
 // start-up, the runs that must send none, a service that stalls or resets
-// while the user quits, and the log line of a monitor change.
+// while the user quits, and the log lines of monitor changes, power
+// included.
+#include "ServiceCheck.h"
 #include "UpgradeServer.h"
+#include "XDummyServer.h"
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
@@ -37,6 +40,7 @@ private slots:
     void QuitWhileServiceMisbehaves_data();
     void QuitWhileServiceMisbehaves();
     void MonitorChangeLogged();
+    void MonitorPowerLogged();
 
 private:
     QProcessEnvironment MakeEnv(const QByteArray& baCamera, const QByteArray& baUrl) const;
@@ -48,6 +52,7 @@ private:
     const QByteArray& Err();
 
     CPrivateXvfb m_xvfb;
+    // Where the program runs: the Xvfb, unless a test starts another server.
     QString m_strDisplay;
     std::unique_ptr<QTemporaryDir> m_pRuntimeDir;
     std::unique_ptr<QProcess> m_pProgram;
@@ -84,6 +89,7 @@ void TestUpgradeRun::cleanup()
         qWarning("program output:\n%s\n%s", Err().constData(), m_xvfb.Describe().constData());
     m_pProgram.reset();
     m_pRuntimeDir.reset();
+    m_strDisplay = m_xvfb.GetDisplay();
 }
 
 QProcessEnvironment TestUpgradeRun::MakeEnv(const QByteArray& baCamera, const QByteArray& baUrl) const
@@ -253,6 +259,35 @@ void TestUpgradeRun::MonitorChangeLogged()
     QTRY_VERIFY_WITH_TIMEOUT(reOn.match(QString::fromLatin1(Err().mid(nBefore))).hasMatch(), s_nTimeoutMs);
     // The events went on to the toolkit: the program carries on and quits
     // normally.
+    Quit(strWindow);
+}
+
+void TestUpgradeRun::MonitorPowerLogged()
+{
+    // Xvfb has no DPMS; the multi-monitor server gets it from the tests'
+    // module.
+    if (!CXDummyServer::HasDpms())
+        VISTREL_SKIP_WITHOUT_SERVICE(QStringLiteral("no DPMS module for the X server (xserver-xorg-dev)"));
+    QTemporaryDir dirServer;
+    CXDummyServer server;
+    if (!server.Start(dirServer.path(), QStringLiteral("1280x720,800x600")))
+        VISTREL_SKIP_WITHOUT_SERVICE(server.GetError());
+    m_strDisplay = server.GetDisplay();
+    Launch(MakeEnv("Stage", QByteArray()), {QStringLiteral("-noupg")});
+    const QString strWindow = WaitForWindow();
+    QVERIFY(!strWindow.isEmpty());
+
+    QVERIFY(server.RunClient(QStringLiteral("xset"),
+                             {QStringLiteral("dpms"), QStringLiteral("force"), QStringLiteral("off")}));
+    QTRY_VERIFY_WITH_TIMEOUT(Err().contains("monitor change: power off"), s_nTimeoutMs);
+    QVERIFY(server.RunClient(QStringLiteral("xset"),
+                             {QStringLiteral("dpms"), QStringLiteral("force"), QStringLiteral("on")}));
+    QTRY_VERIFY_WITH_TIMEOUT(Err().contains("monitor change: power on"), s_nTimeoutMs);
+    // One line each, and none for the state at start: a few more readings
+    // add nothing.
+    QTest::qWait(1500);
+    QVERIFY2(Err().count("monitor change: power") == 2, Err().constData());
+    // The previews went on: the program carries on and quits normally.
     Quit(strWindow);
 }
 

@@ -30,6 +30,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_strScreen;
     }
+    bool KeepsAspectRatio() const override { return m_bKeepAspect; }
     void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -38,6 +39,8 @@ public:
         m_rcLast = rcTarget;
     }
 
+    // Set before the target is registered.
+    void SetKeepAspectRatio(bool bKeep) { m_bKeepAspect = bKeep; }
     void SetClientRect(KVS_RECT rc)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -64,6 +67,7 @@ private:
     KVS_RECT m_rcClient;
     QString m_strScreen;
     int m_nPresented = 0;
+    bool m_bKeepAspect = true;
     QImage m_imageLast;
     KVS_RECT m_rcLast{0, 0, 0, 0};
 };
@@ -211,6 +215,37 @@ private slots:
         QCOMPARE(image.size(), rcPicture.size());
         QVERIFY(qGray(image.pixel(image.width() / 4, image.height() / 2)) > 230);
         QVERIFY(qGray(image.pixel(image.width() * 3 / 4, image.height() / 2)) < 25);
+        KVS_DestroyVideoRenderer(hRenderer);
+    }
+
+    // A target whose rectangle the user shapes (the projection) gets the
+    // picture stretched over all of it, whatever the two shapes.
+    void pictureFillsATargetThatAsksForIt_data()
+    {
+        QTest::addColumn<QRect>("rcTarget");
+        QTest::newRow("band") << QRect(0, 150, 1920, 540);
+        QTest::newRow("tall") << QRect(700, 0, 300, 1000);
+    }
+
+    void pictureFillsATargetThatAsksForIt()
+    {
+        QFETCH(QRect, rcTarget);
+        CTestTarget target({0, 0, 1920, 1080});
+        target.SetKeepAspectRatio(false);
+        KVS_RegisterRenderTarget(WINDOW_A, &target);
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW_A, KVS_COLOR_YUYV, 320, 240, 0, 1);
+        QVERIFY(hRenderer);
+        const KVS_RECT rc{rcTarget.left(), rcTarget.top(), rcTarget.right() + 1, rcTarget.bottom() + 1};
+        QVERIFY(KVS_SetVideoRendererPosition(hRenderer, nullptr, &rc));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, Bytes(SplitFrame(320, 240)), 640, 1));
+        QVERIFY(SameRect(target.LastRect(), rc));
+        const QImage image = target.LastImage();
+        QCOMPARE(image.size(), rcTarget.size());
+        // White left half, black right half, each over half the width.
+        QVERIFY(qGray(image.pixel(2, image.height() / 2)) > 230);
+        QVERIFY(qGray(image.pixel(image.width() / 2 - 4, image.height() / 2)) > 230);
+        QVERIFY(qGray(image.pixel(image.width() / 2 + 4, image.height() / 2)) < 25);
+        QVERIFY(qGray(image.pixel(image.width() - 3, image.height() / 2)) < 25);
         KVS_DestroyVideoRenderer(hRenderer);
     }
 

@@ -13,6 +13,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -26,8 +27,12 @@ class TestScreen : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
+    void cleanupTestCase();
+
+    void shippedBackground();
 
     void scaleToMonitors_data();
     void scaleToMonitors();
@@ -44,7 +49,17 @@ private:
     static quint32 Crc32(const QByteArray& baData);
     static bool IsNear(const QColor& color, const QColor& colorExpected);
     QTemporaryDir m_dir;
+    // The background shipped beside the executables, which the tests below
+    // replace or remove for a while.
+    QByteArray m_baShipped;
 };
+
+void TestScreen::initTestCase()
+{
+    QFile file(Background::FallbackPath());
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(Background::FallbackPath()));
+    m_baShipped = file.readAll();
+}
 
 void TestScreen::init()
 {
@@ -54,8 +69,50 @@ void TestScreen::init()
 
 void TestScreen::cleanup()
 {
-    // Other tests run beside the same executables.
+    // Other tests run beside the same executables and find it there.
     QFile::remove(Background::FallbackPath());
+    QFile file(Background::FallbackPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(m_baShipped), qint64(m_baShipped.size()));
+}
+
+void TestScreen::cleanupTestCase()
+{
+    QCOMPARE(QFileInfo(Background::FallbackPath()).size(), qint64(m_baShipped.size()));
+}
+
+void TestScreen::shippedBackground()
+{
+    // The program comes with a background of the usual output size, small
+    // to load and dark enough not to draw the eye from the picture.
+    QVERIFY(m_baShipped.size() < 200 * 1024);
+    QImage image;
+    QVERIFY(image.loadFromData(m_baShipped, "JPG"));
+    QCOMPARE(image.size(), QSize(1920, 1080));
+    qint64 nSum = 0;
+    int nBrightest = 0;
+    for (int y = 0; y < image.height(); y += 8)
+    {
+        for (int x = 0; x < image.width(); x += 8)
+        {
+            const int nGrey = qGray(image.pixel(x, y));
+            nSum += nGrey;
+            nBrightest = qMax(nBrightest, nGrey);
+        }
+    }
+    const qint64 nCount = qint64(image.height() / 8) * (image.width() / 8);
+    QVERIFY(nSum / nCount < 40);
+    QVERIFY(nBrightest < 96);
+
+    // And it is what a fresh preview shows.
+    QFile file(Background::FallbackPath());
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(m_baShipped);
+    file.close();
+    CTabScreen tab(nullptr);
+    QCOMPARE(tab.GetDemoWnd()->GetImageFile(), Background::FallbackPath());
+    QTRY_VERIFY_WITH_TIMEOUT(tab.GetDemoWnd()->IsImageReady(), UiTest::WAIT_MS);
+    QVERIFY(qGray(tab.GetDemoWnd()->grab().toImage().pixel(10, 10)) < 40);
 }
 
 quint32 TestScreen::Crc32(const QByteArray& baData)

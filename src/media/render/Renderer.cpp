@@ -83,9 +83,11 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
         return false;
 
     KVS_RECT rcTarget = m_rcTarget;
-    const bool bRegistered = WithRenderTarget(m_hWnd, [this, &rcTarget](IKVRenderTarget* pTarget) {
+    bool bKeepAspect = true;
+    const bool bRegistered = WithRenderTarget(m_hWnd, [this, &rcTarget, &bKeepAspect](IKVRenderTarget* pTarget) {
         if (!m_bHasTargetRect)
             rcTarget = pTarget->GetClientRect();
+        bKeepAspect = pTarget->KeepsAspectRatio();
     });
     // No window to show it in: nothing to convert either.
     if (!bRegistered)
@@ -95,7 +97,7 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
         return true;
     const int nSrcWidth = rcSource.nRight - rcSource.nLeft;
     const int nSrcHeight = rcSource.nBottom - rcSource.nTop;
-    const KVS_RECT rc = FitRect(rcTarget, nSrcWidth, nSrcHeight);
+    const KVS_RECT rc = bKeepAspect ? FitRect(rcTarget, nSrcWidth, nSrcHeight) : rcTarget;
     const int nDstWidth = rc.nRight - rc.nLeft;
     const int nDstHeight = rc.nBottom - rc.nTop;
     if (nDstWidth <= 0 || nDstHeight <= 0)

@@ -1,7 +1,9 @@
 // A renderer: turns packed YUYV frames into pictures of its window's target
 // rectangle and hands them to the window's registered target. The picture
-// keeps its aspect ratio: it is scaled to the largest size that fits the
-// target and centred in it, and the bars beside or above it stay black.
+// keeps its aspect ratio unless the target says otherwise: it is scaled to
+// the largest size that fits the target and centred in it, and the bars
+// beside or above it stay black. A target that does not keep it gets the
+// picture stretched over the whole rectangle.
 #pragma once
 
 #include "media/KVTypes.h"

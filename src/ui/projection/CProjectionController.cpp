@@ -26,6 +26,19 @@ KVS_RECT ToKvsRect(const QRect& rc)
 CProjectionController::CProjectionController()
     : m_threadDraw(&CProjectionController::DrawThread, this)
 {
+    if (!qGuiApp)
+        return;
+    QObject::connect(qGuiApp, &QGuiApplication::screenAdded, &m_screenWatch, [this](QScreen* pScreen) {
+        WatchScreen(pScreen);
+        FollowScreens();
+    });
+    // Emitted while the screen is being destroyed, before Qt moves its
+    // windows to the first monitor: the slot's window goes first, so that
+    // no projection ever covers the operator's window.
+    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, &m_screenWatch, [this] { FollowScreens(); });
+    QObject::connect(qGuiApp, &QGuiApplication::primaryScreenChanged, &m_screenWatch, [this] { FollowScreens(); });
+    for (QScreen* pScreen : QGuiApplication::screens())
+        WatchScreen(pScreen);
 }
 
 CProjectionController::~CProjectionController()
@@ -61,12 +74,6 @@ bool CProjectionController::Init()
 
 void CProjectionController::Apply()
 {
-    const int nWidth = g_settings.GetOutputWidth();
-    const int nHeight = g_settings.GetOutputHeight();
-    const QString strBackground = g_settings.GetBgPath();
-    const QList<QScreen*> listScreens = QGuiApplication::screens();
-    const bool bOutputOn = g_settings.GetScreen();
-
     if (std::any_of(std::begin(m_aSlot), std::end(m_aSlot), [](const SSlot& slot) { return slot.pWnd != nullptr; }))
     {
         // A second Apply without Close would leave the old windows on their
@@ -74,13 +81,63 @@ void CProjectionController::Apply()
         Platform::DebugOutput(QStringLiteral("Projection rebuilt without Close"));
         Close();
     }
-
-    for (int i = 0; i < Projection::SLOT_COUNT && i < listScreens.size() - 1; ++i)
+    m_bApplied = true;
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
     {
-        const bool bShow = bOutputOn && g_settings.GetScreenEnabled(i);
-        BuildSlot(i, listScreens.at(i + 1), nWidth, nHeight, strBackground, bShow);
+        if (QScreen* pScreen = ScreenOfSlot(i))
+            BuildSlot(i, pScreen);
     }
+    PlaceStoredRect();
+}
 
+void CProjectionController::FollowScreens()
+{
+    // Only between Apply and Close: a monitor connected while the program
+    // closes gets nothing.
+    if (!m_bApplied)
+        return;
+    // Closed first, so that a screen never holds two projection windows.
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+    {
+        SSlot& slot = m_aSlot[i];
+        if (slot.pWnd && slot.pScreen != ScreenOfSlot(i))
+        {
+            Platform::DebugOutput(QStringLiteral("Projection %1 leaves monitor %2")
+                                      .arg(i)
+                                      .arg(slot.pScreen ? slot.pScreen->name() : QString()));
+            CloseSlot(i);
+        }
+    }
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+    {
+        QScreen* pScreen = ScreenOfSlot(i);
+        if (!pScreen)
+            continue;
+        if (m_aSlot[i].pWnd)
+        {
+            // The same monitor, perhaps moved or of another size now.
+            m_aSlot[i].pWnd->PlaceOnScreen(pScreen);
+            continue;
+        }
+        Platform::DebugOutput(QStringLiteral("Projection %1 on monitor %2").arg(i).arg(pScreen->name()));
+        BuildSlot(i, pScreen);
+    }
+    PlaceStoredRect();
+}
+
+QScreen* CProjectionController::ScreenOfSlot(int nSlot)
+{
+    // The first screen is the operator's.
+    return QGuiApplication::screens().value(nSlot + 1);
+}
+
+void CProjectionController::WatchScreen(QScreen* pScreen)
+{
+    QObject::connect(pScreen, &QScreen::geometryChanged, &m_screenWatch, [this] { FollowScreens(); });
+}
+
+void CProjectionController::PlaceStoredRect()
+{
     int nLeft = 0;
     int nTop = 0;
     int nRectWidth = 0;
@@ -89,18 +146,16 @@ void CProjectionController::Apply()
     SetPosition(nLeft, nTop, nRectWidth, nRectHeight);
 }
 
-void CProjectionController::BuildSlot(int nSlot, QScreen* pScreen, int nWidth, int nHeight,
-                                      const QString& strBackground, bool bShow)
+void CProjectionController::BuildSlot(int nSlot, QScreen* pScreen)
 {
     SSlot& slot = m_aSlot[nSlot];
     std::unique_ptr<SRendererRecord> pRecord(new SRendererRecord);
     pRecord->nSlot = nSlot;
     CScreenWnd* pWnd = new CScreenWnd(pScreen);
     pRecord->hWnd = pWnd->GetWindowHandle();
-    CreateRenderer(*pRecord, nWidth, nHeight);
-    pWnd->SetBackground(strBackground);
-    QObject::connect(qGuiApp, &QGuiApplication::screenRemoved, pWnd,
-                     [this, nSlot](QScreen* pRemoved) { OnScreenRemoved(nSlot, pRemoved); });
+    CreateRenderer(*pRecord, g_settings.GetOutputWidth(), g_settings.GetOutputHeight());
+    pWnd->SetBackground(g_settings.GetBgPath());
+    const bool bShow = g_settings.GetScreen() && g_settings.GetScreenEnabled(nSlot);
     if (bShow)
         pWnd->ShowOnScreen();
     else
@@ -111,7 +166,6 @@ void CProjectionController::BuildSlot(int nSlot, QScreen* pScreen, int nWidth, i
     slot.pRecord = std::move(pRecord);
     slot.pWnd = pWnd;
     slot.pScreen = pScreen;
-    slot.bOrphaned = false;
     UpdateAnyEnabled();
 }
 
@@ -133,26 +187,27 @@ void CProjectionController::CreateRenderer(SRendererRecord& record, int nWidth, 
 
 void CProjectionController::Close()
 {
-    std::unique_ptr<SRendererRecord> apRecord[Projection::SLOT_COUNT];
-    CScreenWnd* apWnd[Projection::SLOT_COUNT] = {};
+    m_bApplied = false;
+    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
+        CloseSlot(i);
+}
+
+void CProjectionController::CloseSlot(int nSlot)
+{
+    std::unique_ptr<SRendererRecord> pRecord;
+    CScreenWnd* pWnd = nullptr;
     {
-        // Once the records are out of the slots the drawing thread cannot
-        // reach them; it may be drawing right now, which this lock waits for.
+        // Once the record is out of the slot the drawing thread cannot reach
+        // it; it may be drawing right now, which this lock waits for.
         std::lock_guard<std::mutex> lock(m_mutexRecords);
-        for (int i = 0; i < Projection::SLOT_COUNT; ++i)
-        {
-            apRecord[i] = std::move(m_aSlot[i].pRecord);
-            apWnd[i] = m_aSlot[i].pWnd;
-            m_aSlot[i] = SSlot();
-        }
+        pRecord = std::move(m_aSlot[nSlot].pRecord);
+        pWnd = m_aSlot[nSlot].pWnd;
+        m_aSlot[nSlot] = SSlot();
         UpdateAnyEnabled();
     }
-    for (int i = 0; i < Projection::SLOT_COUNT; ++i)
-    {
-        if (apRecord[i] && apRecord[i]->hRenderer)
-            KVS_DestroyVideoRenderer(apRecord[i]->hRenderer);
-        delete apWnd[i];
-    }
+    if (pRecord && pRecord->hRenderer)
+        KVS_DestroyVideoRenderer(pRecord->hRenderer);
+    delete pWnd;
 }
 
 bool CProjectionController::IsLive(int nSlot) const
@@ -160,7 +215,7 @@ bool CProjectionController::IsLive(int nSlot) const
     if (nSlot < 0 || nSlot >= Projection::SLOT_COUNT)
         return false;
     const SSlot& slot = m_aSlot[nSlot];
-    return slot.pRecord && slot.pWnd && !slot.bOrphaned;
+    return slot.pRecord && slot.pWnd;
 }
 
 void CProjectionController::ShowScreen(int nSlot, bool bOn)
@@ -220,24 +275,6 @@ void CProjectionController::PlaceRenderer(SRendererRecord& record, const KVS_REC
                                record.nHeight, 0, 1);
     }
     KVS_SetVideoRendererPosition(record.hRenderer, nullptr, &record.rcTarget);
-}
-
-void CProjectionController::OnScreenRemoved(int nSlot, QScreen* pScreen)
-{
-    SSlot& slot = m_aSlot[nSlot];
-    if (!slot.pWnd || slot.bOrphaned || slot.pScreen != pScreen)
-        return;
-    // Qt would move the window to a remaining monitor, where a full-screen
-    // projection would cover the operator's window.
-    Platform::DebugOutput(QStringLiteral("Projection %1: its monitor %2 went away").arg(nSlot).arg(pScreen->name()));
-    {
-        std::lock_guard<std::mutex> lock(m_mutexRecords);
-        slot.bOrphaned = true;
-        if (slot.pRecord)
-            slot.pRecord->bEnabled = 0;
-        UpdateAnyEnabled();
-    }
-    slot.pWnd->hide();
 }
 
 void CProjectionController::UpdateAnyEnabled()

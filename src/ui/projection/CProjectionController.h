@@ -8,12 +8,18 @@
 // of holding up the recording. The drawing thread and the user-interface
 // thread share the records under one lock, so no frame is ever drawn into a
 // renderer that Close or Apply is destroying.
+//
+// Monitors come and go while the program runs: slot i always follows the
+// current screen i + 1, so a monitor that arrives (or returns) gets its
+// window and renderer at once, shown when its projection is switched on, and
+// one that goes away takes its window with it.
 #pragma once
 
 #include "engine/IKVFrameSink.h"
 #include "media/KVTypes.h"
 #include "ui/projection/ProjectionGeometry.h"
 
+#include <QObject>
 #include <QPointer>
 #include <QRect>
 
@@ -45,6 +51,11 @@ public:
     // Builds windows and renderers from the settings; callers that rebuild
     // call Close first.
     void Apply();
+    // Brings the slots in line with the current screens: a slot whose
+    // screen changed is built again (or closed when its screen is gone), one
+    // whose screen only moved or changed size follows it. Called by itself
+    // when the screens change.
+    void FollowScreens();
     void Close();
     void ShowScreen(int nSlot, bool bOn);
     void SetBackground(const QString& strPath);
@@ -78,22 +89,28 @@ private:
         std::unique_ptr<SRendererRecord> pRecord;
         CScreenWnd* pWnd = nullptr;
         QPointer<QScreen> pScreen;
-        // Its monitor went away: the window stays hidden and draws nothing
-        // until the next rebuild.
-        bool bOrphaned = false;
     };
 
     bool IsLive(int nSlot) const;
-    void BuildSlot(int nSlot, QScreen* pScreen, int nWidth, int nHeight, const QString& strBackground, bool bShow);
+    // The screen slot nSlot belongs to now; null when there is none.
+    static QScreen* ScreenOfSlot(int nSlot);
+    // Builds slot nSlot on pScreen as the settings say.
+    void BuildSlot(int nSlot, QScreen* pScreen);
+    void CloseSlot(int nSlot);
     void CreateRenderer(SRendererRecord& record, int nWidth, int nHeight);
     void PlaceRenderer(SRendererRecord& record, const KVS_RECT& rcTarget);
-    void OnScreenRemoved(int nSlot, QScreen* pScreen);
+    void PlaceStoredRect();
+    void WatchScreen(QScreen* pScreen);
     // Caller holds m_mutexRecords.
     void UpdateAnyEnabled();
 
     void DrawThread();
 
     SSlot m_aSlot[Projection::SLOT_COUNT];
+    // Between Apply and Close; only then do the slots follow the screens.
+    bool m_bApplied = false;
+    // Holds the connections to the screen signals, which end with it.
+    QObject m_screenWatch;
     // Guards the records (not the windows, which only the user-interface
     // thread touches) against the drawing thread.
     mutable std::mutex m_mutexRecords;

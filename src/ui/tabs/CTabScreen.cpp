@@ -19,6 +19,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 #include <QSlider>
 #include <QSpinBox>
 #include <QStyle>
@@ -78,6 +79,8 @@ QGroupBox* CTabScreen::CreatePreviewGroup(const QRect& rcStored, const QSize& si
     // The engine's Screen-tab renderer paints into it; unlike a window the
     // system draws into directly, it repaints itself, so its updates stay on.
     m_pPreviewRect = new CRenderWidget(m_pDemoWnd);
+    // Shaped like the projection's rectangle, and filled like it.
+    m_pPreviewRect->SetKeepAspectRatio(false);
     m_pPreviewRect->show();
     pLayout->addWidget(m_pDemoWnd, 0, Qt::AlignHCenter);
 
@@ -187,6 +190,10 @@ void CTabScreen::ConnectControls()
         connect(pair.second, &QSlider::valueChanged, pair.first, &QSpinBox::setValue);
         connect(pair.second, &QSlider::valueChanged, this, &CTabScreen::OnValueChanged);
     }
+    // Monitors connected or removed while the program runs.
+    const auto fnScreensChanged = [this] { ApplyScreenCountRule(g_settings.GetScreen()); };
+    connect(qGuiApp, &QGuiApplication::screenAdded, this, fnScreensChanged);
+    connect(qGuiApp, &QGuiApplication::screenRemoved, this, fnScreensChanged);
 }
 
 KVS_WINDOW CTabScreen::GetPreviewWindow() const
@@ -210,6 +217,9 @@ void CTabScreen::ApplyScreenCountRule(bool bOutputOn)
 void CTabScreen::PlacePreviewRect(const QRect& rcOutput, const QSize& sizeOutput)
 {
     m_pPreviewRect->setGeometry(Projection::ScaleToPreview(rcOutput, sizeOutput));
+    // The rectangle is a native window of its own; the whole preview is
+    // painted again, so that nothing of its old picture stays where it was.
+    m_pDemoWnd->update();
 }
 
 QRect CTabScreen::SliderRect() const

@@ -171,7 +171,8 @@ void CRenderWidget::CTarget::Paint(QPainter& painter)
         return;
     const QRect rcTarget(m_rcTarget.nLeft, m_rcTarget.nTop, m_rcTarget.nRight - m_rcTarget.nLeft,
                          m_rcTarget.nBottom - m_rcTarget.nTop);
-    painter.drawImage(FitRect(rcTarget, m_image.size()), m_image);
+    // A target that fills its rectangle stretches like its renderers do.
+    painter.drawImage(m_bKeepAspect ? FitRect(rcTarget, m_image.size()) : rcTarget, m_image);
 }
 
 QRect CRenderWidget::FitRect(const QRect& rcTarget, const QSize& sizePicture)

@@ -31,6 +31,11 @@ public:
     KVS_RECT GetClientRect() const { return m_target.GetClientRect(); }
     QString GetScreenKey() const { return m_target.GetScreenKey(); }
 
+    // Whether pictures keep their aspect ratio in the widget (the default,
+    // for boxes whose shape the user does not choose) or fill their
+    // rectangle exactly (where the user sets the rectangle's shape).
+    void SetKeepAspectRatio(bool bKeep) { m_target.SetKeepAspectRatio(bKeep); }
+
     // Whether a picture has arrived since the widget was created or cleared.
     bool HasPicture() const;
     // Forgets the last picture, so that the widget shows black again.
@@ -66,7 +71,9 @@ private:
         KVS_RECT GetClientRect() const override;
         QString GetScreenKey() const override;
         void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override;
+        bool KeepsAspectRatio() const override { return m_bKeepAspect.load(); }
 
+        void SetKeepAspectRatio(bool bKeep) { m_bKeepAspect = bKeep; }
         void SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey);
         // Draws under the lock: the picture is never shared with the user-
         // interface thread, so only the media thread ever releases it.
@@ -85,6 +92,7 @@ private:
         KVS_RECT m_rcTarget{0, 0, 0, 0};
         // One queued repaint at a time, however fast frames arrive.
         std::atomic<bool> m_bUpdatePending{false};
+        std::atomic<bool> m_bKeepAspect{true};
     };
 
     void Register();

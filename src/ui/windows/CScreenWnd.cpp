@@ -10,14 +10,12 @@ CScreenWnd::CScreenWnd(QScreen* pScreen)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     setObjectName(QStringLiteral("mainWindow"));
+    // The user shapes the picture's rectangle with the Screen tab's sliders;
+    // the picture is stretched over it.
+    SetKeepAspectRatio(false);
     // Placed before it is ever mapped, so that it never flashes up over the
     // operator's window on the first monitor.
-    if (pScreen)
-    {
-        if (QWindow* pWindow = windowHandle())
-            pWindow->setScreen(pScreen);
-        setGeometry(pScreen->geometry());
-    }
+    PlaceOnScreen(pScreen);
 }
 
 CScreenWnd::~CScreenWnd() = default;
@@ -25,6 +23,16 @@ CScreenWnd::~CScreenWnd() = default;
 void CScreenWnd::ShowOnScreen()
 {
     showFullScreen();
+}
+
+void CScreenWnd::PlaceOnScreen(QScreen* pScreen)
+{
+    if (!pScreen)
+        return;
+    if (QWindow* pWindow = windowHandle())
+        pWindow->setScreen(pScreen);
+    if (geometry() != pScreen->geometry())
+        setGeometry(pScreen->geometry());
 }
 
 void CScreenWnd::SetBackground(const QString& strPath)

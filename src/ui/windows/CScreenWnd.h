@@ -22,6 +22,8 @@ public:
     // thread; grey shows until it is ready.
     void SetBackground(const QString& strPath);
     void ShowOnScreen();
+    // Covers pScreen exactly again, after it moved or changed its size.
+    void PlaceOnScreen(QScreen* pScreen);
 
     // The file being shown (empty for grey) and whether its picture is
     // ready to paint.
