@@ -1,6 +1,6 @@
 #include "app/WinMsgFilter.h"
 
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QCoreApplication>
 #include <QTimer>
@@ -34,12 +34,12 @@ QString ConnectionText(uint8_t nConnection)
 
 void LogScreenChange(const xcb_randr_screen_change_notify_event_t* pEvent)
 {
-    Platform::DebugOutput(QStringLiteral("monitor change: screen %1x%2 pixels, %3x%4 mm, rotation %5")
-                              .arg(pEvent->width)
-                              .arg(pEvent->height)
-                              .arg(pEvent->mwidth)
-                              .arg(pEvent->mheight)
-                              .arg(pEvent->rotation));
+    Log::Info("app", QStringLiteral("monitor change: screen %1x%2 pixels, %3x%4 mm, rotation %5")
+                         .arg(pEvent->width)
+                         .arg(pEvent->height)
+                         .arg(pEvent->mwidth)
+                         .arg(pEvent->mheight)
+                         .arg(pEvent->rotation));
 }
 
 QString PowerText(int nLevel)
@@ -61,12 +61,12 @@ QString PowerText(int nLevel)
 
 void LogOutputChange(const xcb_randr_output_change_t& change)
 {
-    Platform::DebugOutput(QStringLiteral("monitor change: output 0x%1 %2, crtc 0x%3, mode 0x%4, rotation %5")
-                              .arg(change.output, 0, 16)
-                              .arg(ConnectionText(change.connection))
-                              .arg(change.crtc, 0, 16)
-                              .arg(change.mode, 0, 16)
-                              .arg(change.rotation));
+    Log::Info("app", QStringLiteral("monitor change: output 0x%1 %2, crtc 0x%3, mode 0x%4, rotation %5")
+                         .arg(change.output, 0, 16)
+                         .arg(ConnectionText(change.connection))
+                         .arg(change.crtc, 0, 16)
+                         .arg(change.mode, 0, 16)
+                         .arg(change.rotation));
 }
 }
 
@@ -84,7 +84,7 @@ void WinMsgFilter::WatchRandr()
     const xcb_query_extension_reply_t* pExtension = xcb_get_extension_data(pConnection, &xcb_randr_id);
     if (!pExtension || !pExtension->present)
     {
-        Platform::DebugOutput(QStringLiteral("monitor changes: the X server has no RandR"));
+        Log::Warning("app", QStringLiteral("monitor changes: the X server has no RandR"));
         return;
     }
     // The server sends output notifications only to clients that said they
@@ -96,7 +96,7 @@ void WinMsgFilter::WatchRandr()
     free(pVersion);
     if (!bVersion)
     {
-        Platform::DebugOutput(QStringLiteral("monitor changes: the X server's RandR is older than 1.2"));
+        Log::Warning("app", QStringLiteral("monitor changes: the X server's RandR is older than 1.2"));
         return;
     }
     m_nRandrFirstEvent = pExtension->first_event;
@@ -111,7 +111,7 @@ void WinMsgFilter::WatchPower()
     const xcb_query_extension_reply_t* pExtension = xcb_get_extension_data(pConnection, &xcb_dpms_id);
     if (!pExtension || !pExtension->present)
     {
-        Platform::DebugOutput(QStringLiteral("monitor changes: the X server has no DPMS, power is not watched"));
+        Log::Warning("app", QStringLiteral("monitor changes: the X server has no DPMS, power is not watched"));
         return;
     }
     // The first reading is the state at start, not a change.
@@ -132,8 +132,7 @@ void WinMsgFilter::PollPower()
     const int nLevel = pInfo->state ? pInfo->power_level : int(XCB_DPMS_DPMS_MODE_ON);
     free(pInfo);
     if (m_nPowerLevel >= 0 && nLevel != m_nPowerLevel)
-        Platform::DebugOutput(
-            QStringLiteral("monitor change: power %1 (DPMS level %2)").arg(PowerText(nLevel)).arg(nLevel));
+        Log::Info("app", QStringLiteral("monitor change: power %1 (DPMS level %2)").arg(PowerText(nLevel)).arg(nLevel));
     m_nPowerLevel = nLevel;
 }
 

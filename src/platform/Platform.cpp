@@ -1,7 +1,5 @@
 #include "platform/Platform.h"
 
-#include "platform/Log.h"
-
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -17,11 +15,6 @@
 
 namespace Platform
 {
-void DebugOutput(const QString& strText)
-{
-    Log::Write(Log::ELevel::Info, nullptr, strText);
-}
-
 uint32_t GetTickCount32()
 {
     using namespace std::chrono;

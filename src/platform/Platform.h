@@ -7,10 +7,6 @@
 
 namespace Platform
 {
-// One diagnostic line on standard error, at info level and without a
-// module. Older callers only: new lines go through Log (platform/Log.h).
-void DebugOutput(const QString& strText);
-
 // Monotonic milliseconds, wrapping like a 32-bit tick counter.
 uint32_t GetTickCount32();
 

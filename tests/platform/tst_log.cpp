@@ -177,8 +177,8 @@ void TestLog::LineHasModulePrefix()
 void TestLog::RecentLinesInOrder()
 {
     CStderrCapture capture;
-    // The older entry point still writes, at info level and without a module.
-    Platform::DebugOutput(QStringLiteral("first"));
+    // A line without a module is printed as it is.
+    Log::Info(nullptr, QStringLiteral("first"));
     Log::Error("encoder", QStringLiteral("second"));
     Log::Debug("encoder", QStringLiteral("not printed, not kept"));
     Log::Info("capture", QStringLiteral("third"));

@@ -1,7 +1,7 @@
 #include "ui/projection/BackgroundImage.h"
 
 #include "common/OutputPaths.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 
 #include <QFileInfo>
 #include <QImageReader>
@@ -64,15 +64,15 @@ QImage LoadScaled(const QString& strPath, const QSize& sizeTarget)
     const QSize sizeDeclared = reader.size();
     if (!sizeDeclared.isValid() || sizeDeclared.isEmpty())
     {
-        Platform::DebugOutput(QStringLiteral("Background %1 is not a readable image").arg(strPath));
+        Log::Warning("ui", QStringLiteral("Background %1 is not a readable image").arg(strPath));
         return QImage();
     }
     if (qint64(sizeDeclared.width()) * sizeDeclared.height() > MAX_DECODE_PIXELS)
     {
-        Platform::DebugOutput(QStringLiteral("Background %1 is too large (%2 x %3)")
-                                  .arg(strPath)
-                                  .arg(sizeDeclared.width())
-                                  .arg(sizeDeclared.height()));
+        Log::Warning("ui", QStringLiteral("Background %1 is too large (%2 x %3)")
+                               .arg(strPath)
+                               .arg(sizeDeclared.width())
+                               .arg(sizeDeclared.height()));
         return QImage();
     }
     // Formats that can decode at a smaller size do so; the others are
@@ -81,8 +81,7 @@ QImage LoadScaled(const QString& strPath, const QSize& sizeTarget)
     QImage image = reader.read();
     if (image.isNull())
     {
-        Platform::DebugOutput(
-            QStringLiteral("Background %1 could not be decoded: %2").arg(strPath, reader.errorString()));
+        Log::Warning("ui", QStringLiteral("Background %1 could not be decoded: %2").arg(strPath, reader.errorString()));
         return QImage();
     }
     if (image.size() != sizeTarget)

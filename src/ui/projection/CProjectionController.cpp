@@ -3,7 +3,7 @@
 #include "config/CSettings.h"
 #include "engine/CKVCapture.h"
 #include "media/KVStream.h"
-#include "platform/Platform.h"
+#include "platform/Log.h"
 #include "ui/windows/CScreenWnd.h"
 
 #include <QGuiApplication>
@@ -78,7 +78,7 @@ void CProjectionController::Apply()
     {
         // A second Apply without Close would leave the old windows on their
         // monitors with nobody to close them; replace them instead.
-        Platform::DebugOutput(QStringLiteral("Projection rebuilt without Close"));
+        Log::Warning("ui", QStringLiteral("Projection rebuilt without Close"));
         Close();
     }
     m_bApplied = true;
@@ -102,9 +102,9 @@ void CProjectionController::FollowScreens()
         SSlot& slot = m_aSlot[i];
         if (slot.pWnd && slot.pScreen != ScreenOfSlot(i))
         {
-            Platform::DebugOutput(QStringLiteral("Projection %1 leaves monitor %2")
-                                      .arg(i)
-                                      .arg(slot.pScreen ? slot.pScreen->name() : QString()));
+            Log::Info("ui", QStringLiteral("Projection %1 leaves monitor %2")
+                                .arg(i)
+                                .arg(slot.pScreen ? slot.pScreen->name() : QString()));
             CloseSlot(i);
         }
     }
@@ -119,7 +119,7 @@ void CProjectionController::FollowScreens()
             m_aSlot[i].pWnd->PlaceOnScreen(pScreen);
             continue;
         }
-        Platform::DebugOutput(QStringLiteral("Projection %1 on monitor %2").arg(i).arg(pScreen->name()));
+        Log::Info("ui", QStringLiteral("Projection %1 on monitor %2").arg(i).arg(pScreen->name()));
         BuildSlot(i, pScreen);
     }
     PlaceStoredRect();
@@ -176,7 +176,7 @@ void CProjectionController::CreateRenderer(SRendererRecord& record, int nWidth, 
     record.hRenderer = KVS_CreateVideoRenderer(&record.guid, record.hWnd, KVS_COLOR_YUYV, nWidth, nHeight, 0, 1);
     if (!record.hRenderer)
     {
-        Platform::DebugOutput(QStringLiteral("Cannot create the renderer of projection %1").arg(record.nSlot));
+        Log::Error("ui", QStringLiteral("Cannot create the renderer of projection %1").arg(record.nSlot));
         return;
     }
     const KVS_RECT rcNone{0, 0, 0, 0};
@@ -311,12 +311,12 @@ QRect CProjectionController::GetRendererRect(int nSlot) const
     return QRect(rc.nLeft, rc.nTop, rc.nRight - rc.nLeft, rc.nBottom - rc.nTop);
 }
 
-void CProjectionController::DrawFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3)
+void CProjectionController::DrawFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight)
 {
-    Q_UNUSED(nValue1);
-    if (!m_bAnyEnabled.load() || !pFrame || nValue2 <= 0 || nValue3 <= 0)
+    Q_UNUSED(nTimestamp);
+    if (!m_bAnyEnabled.load() || !pFrame || nWidth <= 0 || nHeight <= 0)
         return;
-    const size_t nBytes = size_t(nValue2) * size_t(nValue3) * 2;
+    const size_t nBytes = size_t(nWidth) * size_t(nHeight) * 2;
     {
         std::lock_guard<std::mutex> lock(m_mutexFrame);
         // The drawing thread has not taken the previous frame yet: the newer
@@ -325,8 +325,8 @@ void CProjectionController::DrawFrame(const uint8_t* pFrame, int64_t nValue1, in
             ++m_nDroppedFrames;
         m_vecPending.resize(nBytes);
         std::memcpy(m_vecPending.data(), pFrame, nBytes);
-        m_nPendingWidth = nValue2;
-        m_nPendingHeight = nValue3;
+        m_nPendingWidth = nWidth;
+        m_nPendingHeight = nHeight;
         m_bFramePending = true;
     }
     m_cvFrame.notify_one();

@@ -61,7 +61,7 @@ public:
     void SetBackground(const QString& strPath);
     bool SetPosition(int nLeft, int nTop, int nWidth, int nHeight);
 
-    void DrawFrame(const uint8_t* pFrame, int64_t nValue1, int nValue2, int nValue3) override;
+    void DrawFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight) override;
 
     // For the tabs and for checks: the window of a slot (null when none),
     // whether it draws, and the renderer rectangle in window pixels.
