@@ -124,8 +124,12 @@ void CKVRecorder::RtmpEventHandler(int nEvent, void* pUser)
     // Runs on the client's or the writer's thread, possibly with the
     // client's locks held: it only leaves a flag, and the state is read by
     // query instead.
-    if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+    // A connection, first or again, opens on a key frame: the client holds
+    // video back until one comes, and at the streaming interval that could
+    // otherwise take up to two seconds.
+    if (nEvent == KPL_EVENT_KEYFRAME_WANTED || nEvent == KPL_EVENT_CONNECTED)
         static_cast<CKVRecorder*>(pUser)->m_bKeyFrameWanted.store(true);
-    else
-        Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
+    if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+        return;
+    Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
 }

@@ -156,6 +156,8 @@ private slots:
     void serverKilledRecordingGoesOn();
     void killedRecordingStaysReadable();
     void busyMachineKeepsTracksInStep();
+    void streamGetsKeyFramesEveryTwoSeconds();
+    void recordingKeepsTheKeyFrameSetting();
 
 private:
     void WaitAudioSeconds(double dSeconds);
@@ -351,6 +353,86 @@ void TestE2eRecord::busyMachineKeepsTracksInStep()
     QVERIFY2(info.dAudioSeconds >= 6.0, qPrintable(info.Describe()));
     // However few frames made it, the picture lasts as long as the sound.
     QVERIFY2(qAbs(info.dVideoSeconds - info.dAudioSeconds) <= 0.04 + 1024.0 / SAMPLE_RATE, qPrintable(info.Describe()));
+}
+
+namespace
+{
+// The longest Key Frame setting: 900 frames, 36 s at 25 fps.
+const int KEY_FRAME_LONGEST = 0;
+const int64_t FRAME_MS_25 = 40;
+
+// The most frames between two key frames (the second not counted).
+int LongestKeyGap(const std::vector<CReadPacket>& vecPackets)
+{
+    int nLongest = 0;
+    int nSinceKey = 0;
+    for (const CReadPacket& packet : vecPackets)
+    {
+        if (packet.bKey)
+            nSinceKey = 0;
+        nLongest = std::max(nLongest, ++nSinceKey);
+    }
+    return nLongest;
+}
+}
+
+void TestE2eRecord::streamGetsKeyFramesEveryTwoSeconds()
+{
+    g_settings.SetEncoderParam(0, 2, 4, 0, KEY_FRAME_LONGEST, 0, 1, 1);
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+
+    const QString strPath = m_dir.filePath(QStringLiteral("keys.mp4"));
+    const QString strUrl = server.GetUrl(QStringLiteral("keys"));
+    // Seven seconds of pictures: three key intervals at least.
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadVideoPackets(strUrl, 175, 90000); });
+    QVERIFY(g_capture.StartRecord(strPath, strUrl));
+    const std::vector<CReadPacket> vecPackets = futureRead.get();
+    g_capture.StopRecord();
+    ConfigureOutput(m_dir.path());
+
+    QVERIFY2(vecPackets.size() >= 175, qPrintable(QString::number(vecPackets.size())));
+    // A player that joins gets a picture from its very first packet.
+    QVERIFY(vecPackets.front().bKey);
+    // By time stamps; a loaded machine that skipped frames stretches the
+    // interval by the frames it skipped, never by more.
+    int64_t nLastKey = vecPackets.front().nMs;
+    int64_t nSkipped = 0;
+    int nKeys = 1;
+    for (size_t i = 1; i < vecPackets.size(); ++i)
+    {
+        nSkipped += std::max<int64_t>(0, vecPackets[i].nMs - vecPackets[i - 1].nMs - FRAME_MS_25);
+        if (!vecPackets[i].bKey)
+            continue;
+        const int64_t nGap = vecPackets[i].nMs - nLastKey;
+        QVERIFY2(nGap <= 2000 + nSkipped, qPrintable(QStringLiteral("key frames %1 ms apart at %2 ms, %3 ms skipped")
+                                                         .arg(nGap)
+                                                         .arg(vecPackets[i].nMs)
+                                                         .arg(nSkipped)));
+        nLastKey = vecPackets[i].nMs;
+        nSkipped = 0;
+        ++nKeys;
+    }
+    QVERIFY2(nKeys >= 3, qPrintable(QString::number(nKeys)));
+    QVERIFY2(vecPackets.back().nMs - nLastKey <= 2000 + nSkipped, qPrintable(QString::number(nLastKey)));
+}
+
+void TestE2eRecord::recordingKeepsTheKeyFrameSetting()
+{
+    g_settings.SetEncoderParam(0, 2, 4, 0, KEY_FRAME_LONGEST, 0, 1, 1);
+    QVERIFY(OpenSources());
+    const QString strPath = m_dir.filePath(QStringLiteral("longgop.mp4"));
+    QVERIFY(g_capture.StartRecord(strPath, QString()));
+    // Past the stream's 50 frames, well short of the setting's 900.
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() >= 80, s_nTimeoutMs);
+    g_capture.StopRecord();
+    ConfigureOutput(m_dir.path());
+
+    const std::vector<CReadPacket> vecPackets = ReadVideoPackets(strPath, 1000, s_nTimeoutMs);
+    QVERIFY2(vecPackets.size() >= 80, qPrintable(QString::number(vecPackets.size())));
+    QVERIFY(vecPackets.front().bKey);
+    QVERIFY2(LongestKeyGap(vecPackets) > 75, qPrintable(QString::number(LongestKeyGap(vecPackets))));
 }
 
 int main(int argc, char** argv)

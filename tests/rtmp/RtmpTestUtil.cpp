@@ -392,3 +392,37 @@ CReadResult ReadStream(const QString& strUrl, int nVideo, int nAudio, int nTimeo
     avformat_close_input(&pCtx);
     return result;
 }
+
+std::vector<CReadPacket> ReadVideoPackets(const QString& strUrl, int nVideo, int nTimeoutMs)
+{
+    std::vector<CReadPacket> vecPackets;
+    CReadDeadline deadline{av_gettime_relative() + int64_t(nTimeoutMs) * 1000};
+    AVFormatContext* pCtx = avformat_alloc_context();
+    pCtx->interrupt_callback.callback = OnReadInterrupt;
+    pCtx->interrupt_callback.opaque = &deadline;
+    AVDictionary* pOptions = nullptr;
+    if (strUrl.startsWith(QStringLiteral("rtmp")))
+        av_dict_set(&pOptions, "rtmp_live", "live", 0);
+    const QByteArray url = strUrl.toUtf8();
+    const int nOpen = avformat_open_input(&pCtx, url.constData(), nullptr, &pOptions);
+    av_dict_free(&pOptions);
+    if (nOpen < 0)
+        return vecPackets;
+    // No stream information is looked for: that would read, and hide, the
+    // first packets.
+    AVPacket* pPacket = av_packet_alloc();
+    while (int(vecPackets.size()) < nVideo && av_read_frame(pCtx, pPacket) >= 0)
+    {
+        const AVStream* pStream = pCtx->streams[pPacket->stream_index];
+        if (pStream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        {
+            const int64_t nTime = pPacket->dts != AV_NOPTS_VALUE ? pPacket->dts : pPacket->pts;
+            vecPackets.push_back(
+                {av_rescale_q(nTime, pStream->time_base, {1, 1000}), (pPacket->flags & AV_PKT_FLAG_KEY) != 0});
+        }
+        av_packet_unref(pPacket);
+    }
+    av_packet_free(&pPacket);
+    avformat_close_input(&pCtx);
+    return vecPackets;
+}

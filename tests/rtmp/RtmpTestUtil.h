@@ -86,3 +86,14 @@ struct CReadResult
 
 // Plays the stream until nVideo and nAudio packets arrived or nTimeoutMs passed.
 CReadResult ReadStream(const QString& strUrl, int nVideo, int nAudio, int nTimeoutMs);
+
+// A video packet as a player got it: its time stamp (ms) and key flag.
+struct CReadPacket
+{
+    int64_t nMs;
+    bool bKey;
+};
+
+// The first nVideo video packets a player gets, in the order it gets them
+// (fewer when nTimeoutMs passed first). Opens RTMP and HLS alike.
+std::vector<CReadPacket> ReadVideoPackets(const QString& strUrl, int nVideo, int nTimeoutMs);

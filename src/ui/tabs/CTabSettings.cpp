@@ -124,7 +124,14 @@ QGroupBox* CTabSettings::CreateVideoGroup()
     m_pCmbH264Profile = AddComboPair(pGrid, 2, 0, tr("H.264 Profile:"), pBox, "cmbH264Profile");
     m_pCmbH264Quality = AddComboPair(pGrid, 2, 1, tr("H.264 Quality:"), pBox, "cmbH264Quality");
     m_pCmbH264Bitrate = AddComboPair(pGrid, 3, 0, tr("H.264 Bitrate:"), pBox, "cmbH264Bitrate");
-    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 1, tr("Key Frame:"), pBox, "cmbKeyFrame");
+    QLabel* pLblKeyFrame = nullptr;
+    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 1, tr("Key Frame:"), pBox, "cmbKeyFrame", &pLblKeyFrame);
+    // The setting counts for recordings alone; a stream gets a shorter
+    // interval where needed (see BuildH264Param), which the user should not
+    // mistake for the setting being ignored.
+    const QString strKeyFrameNote = tr("While streaming, a key frame comes at least every 2 seconds.");
+    m_pCmbKeyFrame->setToolTip(strKeyFrameNote);
+    pLblKeyFrame->setToolTip(strKeyFrameNote);
 
     for (int i = 0; i < GetVideoSizeCount(); ++i)
         m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
