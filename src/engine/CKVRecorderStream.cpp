@@ -8,6 +8,7 @@
 #include "media/KVEncoder.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
+#include "media/net/StreamKey.h"
 #include "platform/Log.h"
 
 namespace
@@ -31,10 +32,12 @@ void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, in
     if (!hClient)
     {
         // Recording goes on without the stream; the status bar tells why.
-        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
-        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strUrl)
+        // The key is a secret: neither the log nor the status bar shows it.
+        const QString strShown = MaskStreamKey(strUrl);
+        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strShown));
+        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strShown)
                                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
-                                                           QString(), strUrl, QString());
+                                                           QString(), strShown, QString());
         return;
     }
     // A server that restarts or a network that comes back must not end the
