@@ -8,7 +8,7 @@
 #include "media/KVEncoder.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
 namespace

@@ -3,7 +3,7 @@
 #include "engine/CAutoConvertString.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 
 #include <QFileInfo>
 

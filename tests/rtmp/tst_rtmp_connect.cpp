@@ -1,7 +1,7 @@
 // Connection test against a real server, a closed port and a silent server.
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 #include "RtmpTestUtil.h"
 
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 
 namespace
 {

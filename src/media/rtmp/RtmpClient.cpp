@@ -1,6 +1,6 @@
 #include "media/rtmp/RtmpClient.h"
 
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 #include "media/rtmp/AvcConfig.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"

@@ -11,7 +11,7 @@
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
-#include "media/net/StreamKey.h"
+#include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
 #include <QCheckBox>
