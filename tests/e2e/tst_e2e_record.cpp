@@ -6,6 +6,7 @@
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -158,6 +161,7 @@ private slots:
     void busyMachineKeepsTracksInStep();
     void streamGetsKeyFramesEveryTwoSeconds();
     void recordingKeepsTheKeyFrameSetting();
+    void streamKeyNeverWrittenOut();
 
 private:
     void WaitAudioSeconds(double dSeconds);
@@ -433,6 +437,103 @@ void TestE2eRecord::recordingKeepsTheKeyFrameSetting()
     QVERIFY2(vecPackets.size() >= 80, qPrintable(QString::number(vecPackets.size())));
     QVERIFY(vecPackets.front().bKey);
     QVERIFY2(LongestKeyGap(vecPackets) > 75, qPrintable(QString::number(LongestKeyGap(vecPackets))));
+}
+
+namespace
+{
+// Standard error into a file for the object's lifetime.
+class CStderrCapture
+{
+public:
+    explicit CStderrCapture(const QString& strPath)
+        : m_strPath(strPath)
+    {
+        std::fflush(stderr);
+        m_nSaved = dup(STDERR_FILENO);
+        const int nFile = open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (nFile >= 0)
+        {
+            dup2(nFile, STDERR_FILENO);
+            close(nFile);
+        }
+    }
+    ~CStderrCapture() { Restore(); }
+    QString Take()
+    {
+        Restore();
+        QFile file(m_strPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    void Restore()
+    {
+        if (m_nSaved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_nSaved, STDERR_FILENO);
+        close(m_nSaved);
+        m_nSaved = -1;
+    }
+
+    QString m_strPath;
+    int m_nSaved = -1;
+};
+
+const QString s_strKey = QStringLiteral("k3ySecretXYZ");
+
+bool StreamReconnecting(int nMinAttempt)
+{
+    int nAttempt = 0;
+    return g_capture.GetStreamState(nAttempt) == CKVCapture::STREAM_RECONNECTING && nAttempt >= nMinAttempt;
+}
+}
+
+void TestE2eRecord::streamKeyNeverWrittenOut()
+{
+    QVERIFY(OpenSources());
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    CStderrCapture capture(m_dir.filePath(QStringLiteral("stderr.txt")));
+
+    // Nothing listens on the port.
+    QVERIFY(g_capture.StartRecord(QString(),
+                                  QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(GetFreePort()).arg(s_strKey)));
+    QTRY_VERIFY_WITH_TIMEOUT(StreamReconnecting(1), s_nTimeoutMs);
+    g_capture.StopRecord();
+
+    // An address the client cannot take.
+    QString strReason;
+    g_capture.StartRecord(QString(), QStringLiteral("rtmp://127.0.0.1:99999/live/%1").arg(s_strKey), strReason);
+    int nAttempt = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetStreamState(nAttempt) == CKVCapture::STREAM_FAILED || StreamReconnecting(1),
+                             s_nTimeoutMs);
+    const QString strStreamError = g_capture.GetStreamError() + strReason;
+    g_capture.StopRecord();
+
+    // A server killed while the stream flows.
+    const QString strUrl = server.GetUrl(s_strKey);
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 10, 0, 60000); });
+    QVERIFY(g_capture.StartRecord(QString(), strUrl));
+    QVERIFY2(futureRead.get().nVideoPackets >= 10, qPrintable(server.GetLog()));
+    for (pid_t nPid : FindNginx(server.GetPort()))
+        QCOMPARE(kill(nPid, SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(StreamReconnecting(2), s_nTimeoutMs);
+    g_capture.StopRecord();
+
+    const QString strErr = capture.Take();
+    QVERIFY2(!strErr.contains(s_strKey), qPrintable(strErr));
+    QVERIFY2(!strStreamError.contains(s_strKey), qPrintable(strStreamError));
+    // The failures were reported, with the address masked.
+    QVERIFY2(strErr.contains(QStringLiteral("/live/...")), qPrintable(strErr));
+
+    // Nor in the lines kept for a crash report.
+    QFile fileRecent(m_dir.filePath(QStringLiteral("recent.txt")));
+    QVERIFY(fileRecent.open(QIODevice::ReadWrite | QIODevice::Truncate));
+    Log::WriteRecent(fileRecent.handle());
+    fileRecent.seek(0);
+    const QString strRecent = QString::fromUtf8(fileRecent.readAll());
+    QVERIFY2(!strRecent.contains(s_strKey), qPrintable(strRecent));
 }
 
 int main(int argc, char** argv)
