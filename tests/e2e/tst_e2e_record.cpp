@@ -162,6 +162,7 @@ private slots:
     void streamGetsKeyFramesEveryTwoSeconds();
     void recordingKeepsTheKeyFrameSetting();
     void streamKeyNeverWrittenOut();
+    void mediaServerFansOutAsHls();
 
 private:
     void WaitAudioSeconds(double dSeconds);
@@ -534,6 +535,27 @@ void TestE2eRecord::streamKeyNeverWrittenOut()
     fileRecent.seek(0);
     const QString strRecent = QString::fromUtf8(fileRecent.readAll());
     QVERIFY2(!strRecent.contains(s_strKey), qPrintable(strRecent));
+}
+
+// One pushed stream, many players: the media server turns it into HLS, and
+// a player reads the playlist and its segments over HTTP.
+void TestE2eRecord::mediaServerFansOutAsHls()
+{
+    CNginxRtmp server;
+    QVERIFY2(server.Start(true), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+    QVERIFY(g_capture.StartRecord(QString(), server.GetUrl(QStringLiteral("fan"))));
+
+    // The playlist exists once the first segment is complete.
+    const QString strPlaylist = server.GetHlsPlaylistUrl(QStringLiteral("fan"));
+    std::vector<CReadPacket> vecPackets;
+    QTRY_VERIFY2_WITH_TIMEOUT((vecPackets = ReadVideoPackets(strPlaylist, 25, 20000)).size() >= 25,
+                              qPrintable(server.GetLog()), s_nTimeoutMs);
+    g_capture.StopRecord();
+    // A segment starts on a key frame, so a player gets a picture at once.
+    QVERIFY(vecPackets.front().bKey);
+    for (size_t i = 1; i < vecPackets.size(); ++i)
+        QVERIFY2(vecPackets[i].nMs > vecPackets[i - 1].nMs, qPrintable(QString::number(i)));
 }
 
 int main(int argc, char** argv)

@@ -43,13 +43,19 @@ bool CNginxRtmp::RunScript(const QStringList& listArgs)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool CNginxRtmp::Start()
+bool CNginxRtmp::Start(bool bHls)
 {
     // Another process may take the port between our probe and nginx's bind.
     for (int nTry = 0; nTry < 5 && !m_bRunning; ++nTry)
     {
         m_nPort = GetFreePort();
-        m_bRunning = m_nPort > 0 && RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+        QStringList listArgs{QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)};
+        if (bHls)
+        {
+            m_nHttpPort = GetFreePort();
+            listArgs << QString::number(m_nHttpPort);
+        }
+        m_bRunning = m_nPort > 0 && (!bHls || m_nHttpPort > 0) && RunScript(listArgs);
     }
     return m_bRunning;
 }
@@ -67,7 +73,10 @@ void CNginxRtmp::Stop()
 bool CNginxRtmp::Restart()
 {
     Stop();
-    m_bRunning = RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+    QStringList listArgs{QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)};
+    if (m_nHttpPort > 0)
+        listArgs << QString::number(m_nHttpPort);
+    m_bRunning = RunScript(listArgs);
     return m_bRunning;
 }
 
@@ -99,6 +108,11 @@ bool CNginxRtmp::Freeze(bool bFreeze)
 QString CNginxRtmp::GetUrl(const QString& strName) const
 {
     return QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(m_nPort).arg(strName);
+}
+
+QString CNginxRtmp::GetHlsPlaylistUrl(const QString& strName) const
+{
+    return QStringLiteral("http://127.0.0.1:%1/hls/%2.m3u8").arg(m_nHttpPort).arg(strName);
 }
 
 QString CNginxRtmp::GetLog() const
