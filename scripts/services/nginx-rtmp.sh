@@ -1,11 +1,12 @@
 #!/bin/sh
 # Starts or stops a loopback RTMP server for tests.
-#   nginx-rtmp.sh start <workdir> <port>
+#   nginx-rtmp.sh start <workdir> <port> [<http-port>]
+#     With an HTTP port, the server also serves what it receives as HLS there.
 #   nginx-rtmp.sh stop <workdir>
 set -eu
 
 usage() {
-    echo "usage: $0 start <workdir> <port> | stop <workdir>" >&2
+    echo "usage: $0 start <workdir> <port> [<http-port>] | stop <workdir>" >&2
     exit 2
 }
 
@@ -27,9 +28,14 @@ case "$action" in
 start)
     [ $# -ge 3 ] || usage
     port=$3
-    case "$port" in
-        ''|*[!0-9]*) echo "port must be a number" >&2; exit 2 ;;
-    esac
+    httpport=${4:-}
+    for p in "$port" ${httpport:+"$httpport"}; do
+        case "$p" in
+            ''|*[!0-9]*) echo "port must be a number" >&2; exit 2 ;;
+        esac
+    done
+    template=nginx-rtmp.conf.in
+    [ -n "$httpport" ] && template=nginx-rtmp-hls.conf.in
     module=
     for candidate in /usr/lib/nginx/modules/ngx_rtmp_module.so /usr/share/nginx/modules/ngx_rtmp_module.so; do
         if [ -f "$candidate" ]; then module=$candidate; break; fi
@@ -40,8 +46,9 @@ start)
     fi
     mkdir -p "$workdir"
     workdir=$(cd "$workdir" && pwd)
+    mkdir -p "$workdir/hls"
     sed -e "s|@MODULE@|$module|g" -e "s|@WORKDIR@|$workdir|g" -e "s|@PORT@|$port|g" \
-        "$here/nginx-rtmp.conf.in" > "$workdir/nginx.conf"
+        -e "s|@HTTPPORT@|$httpport|g" "$here/$template" > "$workdir/nginx.conf"
     rm -f "$workdir/nginx.pid"
     # -e keeps even the start-up log out of the system folders.
     nginx -p "$workdir" -e "$workdir/error.log" -c "$workdir/nginx.conf"

@@ -1,6 +1,10 @@
 #include "config/CSettings.h"
 
 #include "config/ListRecord.h"
+#include "platform/Log.h"
+
+#include <QEvent>
+#include <QFile>
 
 #include <QDir>
 #include <QStandardPaths>
@@ -64,9 +68,40 @@ CSettings::CSettings()
     : QSettings(QStringLiteral("Ostrana"),
                 QStringLiteral("%1 %2").arg(QLatin1String(s_szProduct), QLatin1String(s_szVersion)))
 {
+    // A file written by an older build may be readable by everyone.
+    RestrictFile();
 }
 
-CSettings::~CSettings() = default;
+CSettings::~CSettings()
+{
+    Sync();
+}
+
+void CSettings::Sync()
+{
+    sync();
+    RestrictFile();
+}
+
+bool CSettings::event(QEvent* pEvent)
+{
+    const bool bUpdate = pEvent->type() == QEvent::UpdateRequest;
+    const bool bResult = QSettings::event(pEvent);
+    if (bUpdate)
+        RestrictFile();
+    return bResult;
+}
+
+void CSettings::RestrictFile()
+{
+    QFile file(fileName());
+    const QFile::Permissions others =
+        QFile::ReadGroup | QFile::WriteGroup | QFile::ExeGroup | QFile::ReadOther | QFile::WriteOther | QFile::ExeOther;
+    if (!file.exists() || !(file.permissions() & others))
+        return;
+    if (!file.setPermissions(QFile::ReadOwner | QFile::WriteOwner))
+        Log::Warning("config", QStringLiteral("cannot make the settings file private: %1").arg(file.errorString()));
+}
 
 void CSettings::GetOutputFormat(int& nSizeIndex, int& nFrameRateIndex)
 {
@@ -237,6 +272,9 @@ bool CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QStrin
     }
     setValue(QStringLiteral("RtmpServer"),
              QStringLiteral("%1,%2,%3,%4,%5").arg(QString::number(nPush), strAddress, strPort, strStream, strUrl));
+    // The key reaches the disk now, and private, rather than whenever the
+    // next update comes.
+    Sync();
     return true;
 }
 

@@ -79,6 +79,10 @@ public:
     CSettings();
     ~CSettings() override;
 
+    // Writes what is pending and keeps the file its owner's alone: it holds
+    // the stream key.
+    void Sync();
+
     // "outputformat": size index, frame-rate index. A bad record is replaced
     // by 11, 2 (768 x 576 at 25 fps) and stored at once.
     void GetOutputFormat(int& nSizeIndex, int& nFrameRateIndex);
@@ -200,6 +204,13 @@ private:
     ChannelEntry m_aChannels[CHANNEL_COUNT];
     QString m_strCaption;
     int m_anCaptionData[CAPTION_DATA_COUNT] = {0, 1, 1, 3, 0, 0, 0};
+
+protected:
+    // QSettings writes the file from its own update event as well.
+    bool event(QEvent* pEvent) override;
+
+private:
+    void RestrictFile();
 };
 
 extern CSettings g_settings;

@@ -64,8 +64,10 @@ SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const QString
 
     SRecordParams params;
     params.nEncoderType = EncoderType(options);
-    const bool bPush = g_settings.GetRtmpServerRecord().IsPushEnabled();
-    params.paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bPush);
+    // The session streams when it is given somewhere to stream to, whatever
+    // the stored push flag says.
+    const bool bStreaming = !strUrl.isEmpty();
+    params.paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bStreaming);
     params.bAudio = m_hPrimaryAudio.load() != nullptr;
     params.paramAudio = BuildAacParam(options);
     params.strPath = strPath;

@@ -8,6 +8,7 @@
 #include "media/KVEncoder.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
+#include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
 namespace
@@ -31,10 +32,12 @@ void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, in
     if (!hClient)
     {
         // Recording goes on without the stream; the status bar tells why.
-        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strUrl));
-        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strUrl)
+        // The key is a secret: neither the log nor the status bar shows it.
+        const QString strShown = MaskStreamKey(strUrl);
+        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strShown));
+        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strShown)
                                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
-                                                           QString(), strUrl, QString());
+                                                           QString(), strShown, QString());
         return;
     }
     // A server that restarts or a network that comes back must not end the
@@ -124,8 +127,12 @@ void CKVRecorder::RtmpEventHandler(int nEvent, void* pUser)
     // Runs on the client's or the writer's thread, possibly with the
     // client's locks held: it only leaves a flag, and the state is read by
     // query instead.
-    if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+    // A connection, first or again, opens on a key frame: the client holds
+    // video back until one comes, and at the streaming interval that could
+    // otherwise take up to two seconds.
+    if (nEvent == KPL_EVENT_KEYFRAME_WANTED || nEvent == KPL_EVENT_CONNECTED)
         static_cast<CKVRecorder*>(pUser)->m_bKeyFrameWanted.store(true);
-    else
-        Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
+    if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
+        return;
+    Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
 }

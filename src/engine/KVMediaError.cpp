@@ -3,6 +3,7 @@
 #include "engine/CAutoConvertString.h"
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
+#include "media/KVStreamKey.h"
 
 #include <QFileInfo>
 
@@ -87,13 +88,14 @@ bool TestRtmpServer(const QString& strUrl, int nTimeoutMs, QString& strReason)
     const char* pszUrl = convUrl.GetString();
     if (!pszUrl)
     {
-        strReason =
-            CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS, QString(), strUrl, QString());
+        strReason = CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS, QString(),
+                                           MaskStreamKey(strUrl), QString());
         return false;
     }
     KVS_ClearLastError();
     if (KPL_TestConnect(pszUrl, nTimeoutMs) != 0)
         return true;
-    strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strUrl);
+    // The message may end up in a log; the key must not.
+    strReason = CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, MaskStreamKey(strUrl));
     return false;
 }

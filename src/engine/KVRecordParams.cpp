@@ -2,6 +2,9 @@
 
 #include "config/OptionTables.h"
 
+#include <algorithm>
+#include <cstdint>
+
 namespace
 {
 int IndexOrDefault(int nIndex, int nCount, int nDefault)
@@ -11,6 +14,19 @@ int IndexOrDefault(int nIndex, int nCount, int nDefault)
 
 const int QUALITY_CODES[] = {1, 4, 7};
 const int PROFILE_CODES[] = {100, 77, 66};
+
+// Servers and players ask a live stream for a key frame at least this often
+// (100-ns units): a viewer who joins, or a server that was reconnected, sees
+// nothing until the next one.
+const int64_t STREAM_KEY_SPAN = 20000000;
+}
+
+int StreamKeyInterval(int nKeyInterval, int nDuration)
+{
+    if (nDuration <= 0)
+        return nKeyInterval;
+    const int nFrames = std::max<int>(1, static_cast<int>(STREAM_KEY_SPAN / nDuration));
+    return std::min(nKeyInterval, nFrames);
 }
 
 KVEncoderOptions SanitizeEncoderOptions(const KVEncoderOptions& options)
@@ -39,7 +55,10 @@ KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& optionsIn, int nWidth, int
     param.nBitrate = GetBitrate(options.nBitrate);
     param.nQuality = QUALITY_CODES[options.nQuality];
     param.nProfile = PROFILE_CODES[options.nProfile];
-    param.nKeyInterval = GetKeyFrame(options.nKeyFrame);
+    // A file is only seeked in; a stream is joined, so it gets a shorter
+    // interval than the setting where needed.
+    const int nKeyInterval = GetKeyFrame(options.nKeyFrame);
+    param.nKeyInterval = bStreaming ? StreamKeyInterval(nKeyInterval, nDuration) : nKeyInterval;
     param.nLowLatency = bStreaming ? 1 : options.nMode;
     param.nReserved1 = 0;
     param.nReserved2 = 0;

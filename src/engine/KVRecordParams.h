@@ -20,7 +20,11 @@ struct KVEncoderOptions
 // Out-of-table indices replaced by their defaults.
 KVEncoderOptions SanitizeEncoderOptions(const KVEncoderOptions& options);
 
-// bStreaming forces the low-latency mode.
+// The key interval (frames) of a session that streams: the setting, or
+// fewer frames where it would leave more than 2 s between key frames at a
+// frame duration of nDuration (100-ns units).
+int StreamKeyInterval(int nKeyInterval, int nDuration);
+// bStreaming forces the low-latency mode and the stream's key interval.
 KVE_H264_PARAM BuildH264Param(const KVEncoderOptions& options, int nWidth, int nHeight, int nDuration, bool bStreaming);
 KVE_AAC_PARAM BuildAacParam(const KVEncoderOptions& options);
 // KVE_ENCODER_SOFTWARE or KVE_ENCODER_HARDWARE.

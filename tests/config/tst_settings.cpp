@@ -3,6 +3,7 @@
 #include "config/CSettings.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -32,6 +33,55 @@ private slots:
         // A second store (the next run) sees what the first wrote.
         CSettings other;
         QCOMPARE(other.GetRecord(), false);
+    }
+
+    // The file holds the stream key: whichever way it is written, and
+    // whatever an older build left, only its owner may read it.
+    void fileKeptPrivate_data()
+    {
+        QTest::addColumn<bool>("bWideBefore");
+        QTest::addColumn<int>("nWay");
+        QTest::newRow("new file, stream key stored") << false << 0;
+        QTest::newRow("0644 file, stream key stored") << true << 0;
+        QTest::newRow("0644 file, other value, store destroyed") << true << 1;
+        QTest::newRow("new file, other value, update event") << false << 2;
+        QTest::newRow("0644 file, only opened") << true << 3;
+    }
+
+    void fileKeptPrivate()
+    {
+        QString strPath;
+        {
+            CSettings settings;
+            strPath = settings.fileName();
+        }
+        QFile::remove(strPath);
+        const QFile::Permissions wide = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::ReadOther;
+        QFETCH(bool, bWideBefore);
+        QFETCH(int, nWay);
+        if (bWideBefore)
+        {
+            QFile file(strPath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[General]\nrecord=true\n");
+            file.close();
+            QVERIFY(file.setPermissions(wide));
+        }
+        {
+            CSettings settings;
+            if (nWay == 0)
+                QVERIFY(settings.SetRtmpServer(1, "127.0.0.1", "1935", "s3cret", "rtmp://127.0.0.1:1935/live/s3cret"));
+            else if (nWay == 1 || nWay == 2)
+                settings.SetRecord(false);
+            if (nWay == 2)
+                QTRY_VERIFY(QFileInfo::exists(strPath));
+            if (nWay != 1)
+                QCOMPARE(int(QFileInfo(strPath).permissions() & ~(QFile::ReadUser | QFile::WriteUser)),
+                         int(QFile::ReadOwner | QFile::WriteOwner));
+        }
+        QVERIFY(QFileInfo::exists(strPath));
+        QCOMPARE(int(QFileInfo(strPath).permissions() & ~(QFile::ReadUser | QFile::WriteUser)),
+                 int(QFile::ReadOwner | QFile::WriteOwner));
     }
 
     void outputFormat_data()

@@ -6,6 +6,7 @@
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
+#include "platform/Log.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,8 @@
 
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
+#include <unistd.h>
 #include <cstdio>
 #include <cstring>
 #include <future>
@@ -156,6 +159,10 @@ private slots:
     void serverKilledRecordingGoesOn();
     void killedRecordingStaysReadable();
     void busyMachineKeepsTracksInStep();
+    void streamGetsKeyFramesEveryTwoSeconds();
+    void recordingKeepsTheKeyFrameSetting();
+    void streamKeyNeverWrittenOut();
+    void mediaServerFansOutAsHls();
 
 private:
     void WaitAudioSeconds(double dSeconds);
@@ -351,6 +358,204 @@ void TestE2eRecord::busyMachineKeepsTracksInStep()
     QVERIFY2(info.dAudioSeconds >= 6.0, qPrintable(info.Describe()));
     // However few frames made it, the picture lasts as long as the sound.
     QVERIFY2(qAbs(info.dVideoSeconds - info.dAudioSeconds) <= 0.04 + 1024.0 / SAMPLE_RATE, qPrintable(info.Describe()));
+}
+
+namespace
+{
+// The longest Key Frame setting: 900 frames, 36 s at 25 fps.
+const int KEY_FRAME_LONGEST = 0;
+const int64_t FRAME_MS_25 = 40;
+
+// The most frames between two key frames (the second not counted).
+int LongestKeyGap(const std::vector<CReadPacket>& vecPackets)
+{
+    int nLongest = 0;
+    int nSinceKey = 0;
+    for (const CReadPacket& packet : vecPackets)
+    {
+        if (packet.bKey)
+            nSinceKey = 0;
+        nLongest = std::max(nLongest, ++nSinceKey);
+    }
+    return nLongest;
+}
+}
+
+void TestE2eRecord::streamGetsKeyFramesEveryTwoSeconds()
+{
+    g_settings.SetEncoderParam(0, 2, 4, 0, KEY_FRAME_LONGEST, 0, 1, 1);
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+
+    const QString strPath = m_dir.filePath(QStringLiteral("keys.mp4"));
+    const QString strUrl = server.GetUrl(QStringLiteral("keys"));
+    // Seven seconds of pictures: three key intervals at least.
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadVideoPackets(strUrl, 175, 90000); });
+    QVERIFY(g_capture.StartRecord(strPath, strUrl));
+    const std::vector<CReadPacket> vecPackets = futureRead.get();
+    g_capture.StopRecord();
+    ConfigureOutput(m_dir.path());
+
+    QVERIFY2(vecPackets.size() >= 175, qPrintable(QString::number(vecPackets.size())));
+    // A player that joins gets a picture from its very first packet.
+    QVERIFY(vecPackets.front().bKey);
+    // By time stamps; a loaded machine that skipped frames stretches the
+    // interval by the frames it skipped, never by more.
+    int64_t nLastKey = vecPackets.front().nMs;
+    int64_t nSkipped = 0;
+    int nKeys = 1;
+    for (size_t i = 1; i < vecPackets.size(); ++i)
+    {
+        nSkipped += std::max<int64_t>(0, vecPackets[i].nMs - vecPackets[i - 1].nMs - FRAME_MS_25);
+        if (!vecPackets[i].bKey)
+            continue;
+        const int64_t nGap = vecPackets[i].nMs - nLastKey;
+        QVERIFY2(nGap <= 2000 + nSkipped, qPrintable(QStringLiteral("key frames %1 ms apart at %2 ms, %3 ms skipped")
+                                                         .arg(nGap)
+                                                         .arg(vecPackets[i].nMs)
+                                                         .arg(nSkipped)));
+        nLastKey = vecPackets[i].nMs;
+        nSkipped = 0;
+        ++nKeys;
+    }
+    QVERIFY2(nKeys >= 3, qPrintable(QString::number(nKeys)));
+    QVERIFY2(vecPackets.back().nMs - nLastKey <= 2000 + nSkipped, qPrintable(QString::number(nLastKey)));
+}
+
+void TestE2eRecord::recordingKeepsTheKeyFrameSetting()
+{
+    g_settings.SetEncoderParam(0, 2, 4, 0, KEY_FRAME_LONGEST, 0, 1, 1);
+    QVERIFY(OpenSources());
+    const QString strPath = m_dir.filePath(QStringLiteral("longgop.mp4"));
+    QVERIFY(g_capture.StartRecord(strPath, QString()));
+    // Past the stream's 50 frames, well short of the setting's 900.
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() >= 80, s_nTimeoutMs);
+    g_capture.StopRecord();
+    ConfigureOutput(m_dir.path());
+
+    const std::vector<CReadPacket> vecPackets = ReadVideoPackets(strPath, 1000, s_nTimeoutMs);
+    QVERIFY2(vecPackets.size() >= 80, qPrintable(QString::number(vecPackets.size())));
+    QVERIFY(vecPackets.front().bKey);
+    QVERIFY2(LongestKeyGap(vecPackets) > 75, qPrintable(QString::number(LongestKeyGap(vecPackets))));
+}
+
+namespace
+{
+// Standard error into a file for the object's lifetime.
+class CStderrCapture
+{
+public:
+    explicit CStderrCapture(const QString& strPath)
+        : m_strPath(strPath)
+    {
+        std::fflush(stderr);
+        m_nSaved = dup(STDERR_FILENO);
+        const int nFile = open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (nFile >= 0)
+        {
+            dup2(nFile, STDERR_FILENO);
+            close(nFile);
+        }
+    }
+    ~CStderrCapture() { Restore(); }
+    QString Take()
+    {
+        Restore();
+        QFile file(m_strPath);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private:
+    void Restore()
+    {
+        if (m_nSaved < 0)
+            return;
+        std::fflush(stderr);
+        dup2(m_nSaved, STDERR_FILENO);
+        close(m_nSaved);
+        m_nSaved = -1;
+    }
+
+    QString m_strPath;
+    int m_nSaved = -1;
+};
+
+const QString s_strKey = QStringLiteral("k3ySecretXYZ");
+
+bool StreamReconnecting(int nMinAttempt)
+{
+    int nAttempt = 0;
+    return g_capture.GetStreamState(nAttempt) == CKVCapture::STREAM_RECONNECTING && nAttempt >= nMinAttempt;
+}
+}
+
+void TestE2eRecord::streamKeyNeverWrittenOut()
+{
+    QVERIFY(OpenSources());
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    CStderrCapture capture(m_dir.filePath(QStringLiteral("stderr.txt")));
+
+    // Nothing listens on the port.
+    QVERIFY(g_capture.StartRecord(QString(),
+                                  QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(GetFreePort()).arg(s_strKey)));
+    QTRY_VERIFY_WITH_TIMEOUT(StreamReconnecting(1), s_nTimeoutMs);
+    g_capture.StopRecord();
+
+    // An address the client cannot take.
+    QString strReason;
+    g_capture.StartRecord(QString(), QStringLiteral("rtmp://127.0.0.1:99999/live/%1").arg(s_strKey), strReason);
+    int nAttempt = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetStreamState(nAttempt) == CKVCapture::STREAM_FAILED || StreamReconnecting(1),
+                             s_nTimeoutMs);
+    const QString strStreamError = g_capture.GetStreamError() + strReason;
+    g_capture.StopRecord();
+
+    // A server killed while the stream flows.
+    const QString strUrl = server.GetUrl(s_strKey);
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 10, 0, 60000); });
+    QVERIFY(g_capture.StartRecord(QString(), strUrl));
+    QVERIFY2(futureRead.get().nVideoPackets >= 10, qPrintable(server.GetLog()));
+    for (pid_t nPid : FindNginx(server.GetPort()))
+        QCOMPARE(kill(nPid, SIGKILL), 0);
+    QTRY_VERIFY_WITH_TIMEOUT(StreamReconnecting(2), s_nTimeoutMs);
+    g_capture.StopRecord();
+
+    const QString strErr = capture.Take();
+    QVERIFY2(!strErr.contains(s_strKey), qPrintable(strErr));
+    QVERIFY2(!strStreamError.contains(s_strKey), qPrintable(strStreamError));
+    // The failures were reported, with the address masked.
+    QVERIFY2(strErr.contains(QStringLiteral("/live/...")), qPrintable(strErr));
+
+    // Nor in the lines kept for a crash report.
+    QFile fileRecent(m_dir.filePath(QStringLiteral("recent.txt")));
+    QVERIFY(fileRecent.open(QIODevice::ReadWrite | QIODevice::Truncate));
+    Log::WriteRecent(fileRecent.handle());
+    fileRecent.seek(0);
+    const QString strRecent = QString::fromUtf8(fileRecent.readAll());
+    QVERIFY2(!strRecent.contains(s_strKey), qPrintable(strRecent));
+}
+
+// One pushed stream, many players: the media server turns it into HLS, and
+// a player reads the playlist and its segments over HTTP.
+void TestE2eRecord::mediaServerFansOutAsHls()
+{
+    CNginxRtmp server;
+    QVERIFY2(server.Start(true), qPrintable(server.GetLog()));
+    QVERIFY(OpenSources());
+    QVERIFY(g_capture.StartRecord(QString(), server.GetUrl(QStringLiteral("fan"))));
+
+    // The playlist exists once the first segment is complete.
+    const QString strPlaylist = server.GetHlsPlaylistUrl(QStringLiteral("fan"));
+    std::vector<CReadPacket> vecPackets;
+    QTRY_VERIFY2_WITH_TIMEOUT((vecPackets = ReadVideoPackets(strPlaylist, 25, 20000)).size() >= 25,
+                              qPrintable(server.GetLog()), s_nTimeoutMs);
+    g_capture.StopRecord();
+    // A segment starts on a key frame, so a player gets a picture at once.
+    QVERIFY(vecPackets.front().bKey);
+    for (size_t i = 1; i < vecPackets.size(); ++i)
+        QVERIFY2(vecPackets[i].nMs > vecPackets[i - 1].nMs, qPrintable(QString::number(i)));
 }
 
 int main(int argc, char** argv)

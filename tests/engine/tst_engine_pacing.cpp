@@ -97,6 +97,8 @@ private slots:
     void slowMachineRecordsFewerLongerFrames();
     void endOfRecordingMeetsTheSound();
     void parameterBlocks();
+    void streamingCapsKeyInterval_data();
+    void streamingCapsKeyInterval();
     void outOfTableIndicesUseDefaults();
 };
 
@@ -266,6 +268,33 @@ void TestEnginePacing::parameterBlocks()
     QCOMPARE(audio.nBitrate, 192);
     QCOMPARE(audio.nQuality, 30);
     QCOMPARE(audio.nReserved, 1);
+}
+
+void TestEnginePacing::streamingCapsKeyInterval_data()
+{
+    QTest::addColumn<int>("nKeyFrame");
+    QTest::addColumn<int>("nDuration");
+    QTest::addColumn<int>("nStreamed");
+    QTest::addColumn<int>("nRecorded");
+    // Index 0 is the longest setting (900 frames), 5 a short one (30).
+    QTest::newRow("900 at 25 fps") << 0 << 400000 << 50 << 900;
+    QTest::newRow("300 at 29.97 fps") << 2 << 333667 << 59 << 300;
+    QTest::newRow("900 at 60 fps") << 0 << 166667 << 119 << 900;
+    QTest::newRow("300 at 5 fps") << 2 << 2000000 << 10 << 300;
+    QTest::newRow("30 at 25 fps stays") << 5 << 400000 << 30 << 30;
+    QTest::newRow("frames longer than 2 s") << 0 << 30000000 << 1 << 900;
+}
+
+void TestEnginePacing::streamingCapsKeyInterval()
+{
+    QFETCH(int, nKeyFrame);
+    QFETCH(int, nDuration);
+    QFETCH(int, nStreamed);
+    QFETCH(int, nRecorded);
+    KVEncoderOptions options;
+    options.nKeyFrame = nKeyFrame;
+    QCOMPARE(BuildH264Param(options, 320, 240, nDuration, true).nKeyInterval, nStreamed);
+    QCOMPARE(BuildH264Param(options, 320, 240, nDuration, false).nKeyInterval, nRecorded);
 }
 
 void TestEnginePacing::outOfTableIndicesUseDefaults()

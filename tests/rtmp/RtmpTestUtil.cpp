@@ -43,13 +43,19 @@ bool CNginxRtmp::RunScript(const QStringList& listArgs)
     return process.waitForFinished(30000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
-bool CNginxRtmp::Start()
+bool CNginxRtmp::Start(bool bHls)
 {
     // Another process may take the port between our probe and nginx's bind.
     for (int nTry = 0; nTry < 5 && !m_bRunning; ++nTry)
     {
         m_nPort = GetFreePort();
-        m_bRunning = m_nPort > 0 && RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+        QStringList listArgs{QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)};
+        if (bHls)
+        {
+            m_nHttpPort = GetFreePort();
+            listArgs << QString::number(m_nHttpPort);
+        }
+        m_bRunning = m_nPort > 0 && (!bHls || m_nHttpPort > 0) && RunScript(listArgs);
     }
     return m_bRunning;
 }
@@ -67,7 +73,10 @@ void CNginxRtmp::Stop()
 bool CNginxRtmp::Restart()
 {
     Stop();
-    m_bRunning = RunScript({QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)});
+    QStringList listArgs{QStringLiteral("start"), m_dir.path(), QString::number(m_nPort)};
+    if (m_nHttpPort > 0)
+        listArgs << QString::number(m_nHttpPort);
+    m_bRunning = RunScript(listArgs);
     return m_bRunning;
 }
 
@@ -99,6 +108,11 @@ bool CNginxRtmp::Freeze(bool bFreeze)
 QString CNginxRtmp::GetUrl(const QString& strName) const
 {
     return QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(m_nPort).arg(strName);
+}
+
+QString CNginxRtmp::GetHlsPlaylistUrl(const QString& strName) const
+{
+    return QStringLiteral("http://127.0.0.1:%1/hls/%2.m3u8").arg(m_nHttpPort).arg(strName);
 }
 
 QString CNginxRtmp::GetLog() const
@@ -391,4 +405,38 @@ CReadResult ReadStream(const QString& strUrl, int nVideo, int nAudio, int nTimeo
     av_packet_free(&pPacket);
     avformat_close_input(&pCtx);
     return result;
+}
+
+std::vector<CReadPacket> ReadVideoPackets(const QString& strUrl, int nVideo, int nTimeoutMs)
+{
+    std::vector<CReadPacket> vecPackets;
+    CReadDeadline deadline{av_gettime_relative() + int64_t(nTimeoutMs) * 1000};
+    AVFormatContext* pCtx = avformat_alloc_context();
+    pCtx->interrupt_callback.callback = OnReadInterrupt;
+    pCtx->interrupt_callback.opaque = &deadline;
+    AVDictionary* pOptions = nullptr;
+    if (strUrl.startsWith(QStringLiteral("rtmp")))
+        av_dict_set(&pOptions, "rtmp_live", "live", 0);
+    const QByteArray url = strUrl.toUtf8();
+    const int nOpen = avformat_open_input(&pCtx, url.constData(), nullptr, &pOptions);
+    av_dict_free(&pOptions);
+    if (nOpen < 0)
+        return vecPackets;
+    // No stream information is looked for: that would read, and hide, the
+    // first packets.
+    AVPacket* pPacket = av_packet_alloc();
+    while (int(vecPackets.size()) < nVideo && av_read_frame(pCtx, pPacket) >= 0)
+    {
+        const AVStream* pStream = pCtx->streams[pPacket->stream_index];
+        if (pStream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        {
+            const int64_t nTime = pPacket->dts != AV_NOPTS_VALUE ? pPacket->dts : pPacket->pts;
+            vecPackets.push_back(
+                {av_rescale_q(nTime, pStream->time_base, {1, 1000}), (pPacket->flags & AV_PKT_FLAG_KEY) != 0});
+        }
+        av_packet_unref(pPacket);
+    }
+    av_packet_free(&pPacket);
+    avformat_close_input(&pCtx);
+    return vecPackets;
 }

@@ -15,7 +15,9 @@ class CNginxRtmp
 public:
     CNginxRtmp();
     ~CNginxRtmp();
-    bool Start();
+    // bHls: the server also makes HLS of what it receives and serves it
+    // over HTTP on a second free port.
+    bool Start(bool bHls = false);
     void Stop();
     // Stops and starts again on the same port.
     bool Restart();
@@ -23,6 +25,8 @@ public:
     bool Freeze(bool bFreeze);
     int GetPort() const { return m_nPort; }
     QString GetUrl(const QString& strName) const;
+    // Where HLS players find the playlist of what was pushed to GetUrl.
+    QString GetHlsPlaylistUrl(const QString& strName) const;
     QString GetLog() const;
     // A player asked for stream strName: what it plays from now on reaches it.
     bool HasPlayer(const QString& strName) const;
@@ -36,6 +40,7 @@ private:
 
     QTemporaryDir m_dir;
     int m_nPort = 0;
+    int m_nHttpPort = 0;
     bool m_bRunning = false;
 };
 
@@ -86,3 +91,14 @@ struct CReadResult
 
 // Plays the stream until nVideo and nAudio packets arrived or nTimeoutMs passed.
 CReadResult ReadStream(const QString& strUrl, int nVideo, int nAudio, int nTimeoutMs);
+
+// A video packet as a player got it: its time stamp (ms) and key flag.
+struct CReadPacket
+{
+    int64_t nMs;
+    bool bKey;
+};
+
+// The first nVideo video packets a player gets, in the order it gets them
+// (fewer when nTimeoutMs passed first). Opens RTMP and HLS alike.
+std::vector<CReadPacket> ReadVideoPackets(const QString& strUrl, int nVideo, int nTimeoutMs);

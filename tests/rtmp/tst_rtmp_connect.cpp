@@ -1,6 +1,7 @@
 // Connection test against a real server, a closed port and a silent server.
 #include "media/KVError.h"
 #include "media/KVProtocol.h"
+#include "media/KVStreamKey.h"
 #include "RtmpTestUtil.h"
 
 #include <QElapsedTimer>
@@ -22,7 +23,44 @@ private slots:
     void OnClosedPort();
     void OnSilentServer();
     void OnMalformedUrl();
+    void maskedUrlKeepsTheServer_data();
+    void maskedUrlKeepsTheServer();
 };
+
+void CTestRtmpConnect::maskedUrlKeepsTheServer_data()
+{
+    QTest::addColumn<QString>("strUrl");
+    QTest::addColumn<QString>("strMasked");
+    QTest::newRow("default") << "rtmp://127.0.0.1:1935/live/test"
+                             << "rtmp://127.0.0.1:1935/live/...";
+    QTest::newRow("no port") << "rtmp://a.example/app/k3y"
+                             << "rtmp://a.example/app/...";
+    QTest::newRow("deep application") << "rtmps://h:443/app/inst/k3y"
+                                      << "rtmps://h:443/app/inst/...";
+    QTest::newRow("key and query") << "rtmp://h/live/k3y?pw=x"
+                                   << "rtmp://h/live/...";
+    QTest::newRow("query alone") << "srt://h:9000?streamid=k3y"
+                                 << "srt://h:9000?...";
+    QTest::newRow("query on application") << "rtmp://h/live?k3y"
+                                          << "rtmp://h/live?...";
+    QTest::newRow("trailing slash") << "rtmp://h/live/k3y/"
+                                    << "rtmp://h/live/...";
+    QTest::newRow("application alone") << "rtmp://h:1935/live"
+                                       << "rtmp://h:1935/live";
+    QTest::newRow("no key yet") << "rtmp://h:1935/live/"
+                                << "rtmp://h:1935/live/";
+    QTest::newRow("not a URL") << "k3y"
+                               << "...";
+    QTest::newRow("empty") << ""
+                           << "";
+}
+
+void CTestRtmpConnect::maskedUrlKeepsTheServer()
+{
+    QFETCH(QString, strUrl);
+    QFETCH(QString, strMasked);
+    QCOMPARE(MaskStreamKey(strUrl), strMasked);
+}
 
 void CTestRtmpConnect::initTestCase()
 {

@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QToolButton>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QScrollArea>
@@ -246,7 +247,17 @@ void TestSettingsTab::rtmpUrlComposedAndStored()
     QLineEdit* pStream = Find<QLineEdit>("edtRtmpStream");
     pStream->clear();
     QTest::keyClicks(pStream, QStringLiteral("cam1"));
+    // The key stays hidden, in its field and in the address, until asked for.
+    QCOMPARE(pStream->echoMode(), QLineEdit::Password);
+    QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), QStringLiteral("rtmp://127.0.0.1:1935/live/..."));
+    QToolButton* pShow = Find<QToolButton>("btnRtmpKeyShow");
+    pShow->click();
+    QCOMPARE(pStream->echoMode(), QLineEdit::Normal);
     QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), QStringLiteral("rtmp://127.0.0.1:1935/live/cam1"));
+    pShow->click();
+    QCOMPARE(pStream->echoMode(), QLineEdit::Password);
+    QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), QStringLiteral("rtmp://127.0.0.1:1935/live/..."));
+    pShow->click();
 
     int nPush = 0;
     QString strAddress, strPort, strStream, strUrl;
@@ -416,7 +427,7 @@ void TestSettingsTab::rtmpCommaRefused()
     QCOMPARE(nPush, 1);
     QCOMPARE(QStringList({strAddress, strPort, strStream, strUrl}),
              QStringList({"127.0.0.1", "1936", "cam1", "rtmp://127.0.0.1:1936/live/cam1"}));
-    QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), strUrl);
+    QCOMPARE(Find<QLineEdit>("edtRtmpUrl")->text(), QStringLiteral("rtmp://127.0.0.1:1936/live/..."));
 }
 
 void TestSettingsTab::storedAudioDeviceFoundByName()

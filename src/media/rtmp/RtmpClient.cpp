@@ -1,5 +1,6 @@
 #include "media/rtmp/RtmpClient.h"
 
+#include "media/KVStreamKey.h"
 #include "media/rtmp/AvcConfig.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
@@ -349,7 +350,9 @@ bool CRtmpClient::Connect()
     const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr, "flv", m_strUrl.c_str());
     if (nAlloc < 0 || !m_pContext)
     {
-        Log::Error("rtmp", QStringLiteral("cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
+        Log::Error(
+            "rtmp",
+            QStringLiteral("cannot set up a stream for %1").arg(MaskStreamKey(QString::fromStdString(m_strUrl))));
         m_pContext.reset();
         return false;
     }
@@ -364,9 +367,8 @@ bool CRtmpClient::Connect()
     m_nConnectDeadline = 0;
     if (nResult < 0)
     {
-        Log::Error(
-            "rtmp",
-            QStringLiteral("connection to %1 failed: %2").arg(QString::fromStdString(m_strUrl), ErrorText(nResult)));
+        Log::Error("rtmp", QStringLiteral("connection to %1 failed: %2")
+                               .arg(MaskStreamKey(QString::fromStdString(m_strUrl)), ErrorText(nResult)));
         Close();
         return false;
     }

@@ -11,6 +11,7 @@
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
+#include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
 #include <QCheckBox>
@@ -27,6 +28,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QStyle>
+#include <QToolButton>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -124,7 +126,14 @@ QGroupBox* CTabSettings::CreateVideoGroup()
     m_pCmbH264Profile = AddComboPair(pGrid, 2, 0, tr("H.264 Profile:"), pBox, "cmbH264Profile");
     m_pCmbH264Quality = AddComboPair(pGrid, 2, 1, tr("H.264 Quality:"), pBox, "cmbH264Quality");
     m_pCmbH264Bitrate = AddComboPair(pGrid, 3, 0, tr("H.264 Bitrate:"), pBox, "cmbH264Bitrate");
-    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 1, tr("Key Frame:"), pBox, "cmbKeyFrame");
+    QLabel* pLblKeyFrame = nullptr;
+    m_pCmbKeyFrame = AddComboPair(pGrid, 3, 1, tr("Key Frame:"), pBox, "cmbKeyFrame", &pLblKeyFrame);
+    // The setting counts for recordings alone; a stream gets a shorter
+    // interval where needed (see BuildH264Param), which the user should not
+    // mistake for the setting being ignored.
+    const QString strKeyFrameNote = tr("While streaming, a key frame comes at least every 2 seconds.");
+    m_pCmbKeyFrame->setToolTip(strKeyFrameNote);
+    pLblKeyFrame->setToolTip(strKeyFrameNote);
 
     for (int i = 0; i < GetVideoSizeCount(); ++i)
         m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
@@ -285,6 +294,15 @@ QGroupBox* CTabSettings::CreateRtmpGroup()
     m_pEdtRtmpStream = addEdit(2, tr("Stream Name:"), "edtRtmpStream", m_pLblRtmpStream);
     m_pEdtRtmpUrl = addEdit(3, tr("Complete URL:"), "edtRtmpUrl", m_pLblRtmpUrl);
     m_pEdtRtmpUrl->setReadOnly(true);
+    // The stream name is the platform's stream key: whoever has it can
+    // stream in the user's name, so it stays hidden unless asked for.
+    m_pEdtRtmpStream->setEchoMode(QLineEdit::Password);
+    m_pBtnRtmpKeyShow = new QToolButton(pGroup);
+    m_pBtnRtmpKeyShow->setObjectName(QStringLiteral("btnRtmpKeyShow"));
+    m_pBtnRtmpKeyShow->setCheckable(true);
+    m_pBtnRtmpKeyShow->setText(QStringLiteral("\u25c9"));
+    m_pBtnRtmpKeyShow->setToolTip(tr("Show the stream key"));
+    pGrid->addWidget(m_pBtnRtmpKeyShow, 2, 2);
 
     m_pBtnRtmpTest = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("Test Connect"), pGroup);
     m_pBtnRtmpTest->setObjectName(QStringLiteral("btnRtmpTest"));
@@ -299,7 +317,8 @@ QGroupBox* CTabSettings::CreateRtmpGroup()
     m_pEdtRtmpIp->setText(server.strAddress);
     m_pEdtRtmpPort->setText(server.strPort);
     m_pEdtRtmpStream->setText(server.strStream);
-    m_pEdtRtmpUrl->setText(server.strUrl);
+    m_strRtmpUrl = server.strUrl;
+    ShowRtmpUrl();
     SetRtmpFieldsEnabled(server.IsPushEnabled());
     return pGroup;
 }
@@ -320,6 +339,7 @@ void CTabSettings::ConnectControls()
     connect(m_pBtnDataStorage, &QPushButton::clicked, this, &CTabSettings::OnBtnDataStorageDir);
     connect(m_pCkbRtmp, &QCheckBox::stateChanged, this, &CTabSettings::OnCkbRtmp);
     connect(m_pBtnRtmpTest, &QPushButton::clicked, this, &CTabSettings::OnBtnRtmpTest);
+    connect(m_pBtnRtmpKeyShow, &QToolButton::toggled, this, &CTabSettings::OnBtnRtmpKeyShow);
     for (QLineEdit* pEdit : {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream})
         connect(pEdit, &QLineEdit::textChanged, this, &CTabSettings::OnEdtRtmpTextChanged);
 }
@@ -512,8 +532,7 @@ void CTabSettings::OnBtnDataStorageDir()
 void CTabSettings::StoreRtmp()
 {
     g_settings.SetRtmpServer(m_pCkbRtmp->isChecked() ? SRtmpServer::PUSH_ON : SRtmpServer::PUSH_OFF,
-                             m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text(),
-                             m_pEdtRtmpUrl->text());
+                             m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text(), m_strRtmpUrl);
 }
 
 void CTabSettings::OnCkbRtmp(int nState)
@@ -528,7 +547,8 @@ void CTabSettings::OnEdtRtmpTextChanged(const QString& strText)
     Q_UNUSED(strText);
     if (RejectUnstorableRtmpText())
         return;
-    m_pEdtRtmpUrl->setText(ComposeRtmpUrl(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text()));
+    m_strRtmpUrl = ComposeRtmpUrl(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text());
+    ShowRtmpUrl();
     StoreRtmp();
 }
 
@@ -568,7 +588,7 @@ bool CTabSettings::ValidateRtmpFields()
 
 void CTabSettings::OnBtnRtmpTest()
 {
-    const QString strUrl = m_pEdtRtmpUrl->text();
+    const QString strUrl = m_strRtmpUrl;
     if (!ValidateRtmpFields() || strUrl.isEmpty())
         return;
     // Blocks the window for at most the time limit, as a deliberate test
@@ -578,4 +598,16 @@ void CTabSettings::OnBtnRtmpTest()
         ShowInformationMessageYes(this, tr("Test successful!"));
     else
         ShowInformationMessageYes(this, tr("Test fail!") + QLatin1Char('\n') + strReason);
+}
+
+void CTabSettings::ShowRtmpUrl()
+{
+    m_pEdtRtmpUrl->setText(m_pBtnRtmpKeyShow->isChecked() ? m_strRtmpUrl : MaskStreamKey(m_strRtmpUrl));
+}
+
+void CTabSettings::OnBtnRtmpKeyShow(bool bShow)
+{
+    m_pEdtRtmpStream->setEchoMode(bShow ? QLineEdit::Normal : QLineEdit::Password);
+    m_pBtnRtmpKeyShow->setToolTip(bShow ? tr("Hide the stream key") : tr("Show the stream key"));
+    ShowRtmpUrl();
 }

@@ -15,6 +15,7 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QToolButton;
 
 // The H.264 bitrate table index suited to an output of nWidth x nHeight.
 int BitrateIndexForSize(int nWidth, int nHeight);
@@ -48,6 +49,7 @@ public slots:
     void OnCkbRtmp(int nState);
     void OnBtnRtmpTest();
     void OnEdtRtmpTextChanged(const QString& strText);
+    void OnBtnRtmpKeyShow(bool bShow);
 
 private:
     QGroupBox* CreateVideoGroup();
@@ -63,6 +65,7 @@ private:
     // last stored text back and the user that field's message. True then.
     bool RejectUnstorableRtmpText();
     void StoreRtmp();
+    void ShowRtmpUrl();
     void SetRtmpFieldsEnabled(bool bEnable);
     void StoreAudioDevice();
     // Tells the user, in the main window's status bar, that the stored
@@ -109,5 +112,9 @@ private:
     QLineEdit* m_pEdtRtmpStream = nullptr;
     QLabel* m_pLblRtmpUrl = nullptr;
     QLineEdit* m_pEdtRtmpUrl = nullptr;
+    QToolButton* m_pBtnRtmpKeyShow = nullptr;
+    // The composed address in clear; the field shows it masked unless the
+    // key is shown.
+    QString m_strRtmpUrl;
     QPushButton* m_pBtnRtmpTest = nullptr;
 };
