@@ -740,6 +740,18 @@ Recording has been stopped.</source>
         <source>Audio device &quot;%1&quot; is not available. No audio device is open.</source>
         <translation>音频设备“%1”不可用。未打开任何音频设备。</translation>
     </message>
+    <message>
+        <source>While streaming, a key frame comes at least every 2 seconds.</source>
+        <translation>推流时，至少每 2 秒产生一个关键帧。</translation>
+    </message>
+    <message>
+        <source>Show the stream key</source>
+        <translation>显示推流密钥</translation>
+    </message>
+    <message>
+        <source>Hide the stream key</source>
+        <translation>隐藏推流密钥</translation>
+    </message>
 </context>
 <context>
     <name>CTabWnd</name>

@@ -740,6 +740,18 @@ Recording has been stopped.</source>
         <source>Audio device &quot;%1&quot; is not available. No audio device is open.</source>
         <translation>音訊裝置「%1」無法使用。未開啟任何音訊裝置。</translation>
     </message>
+    <message>
+        <source>While streaming, a key frame comes at least every 2 seconds.</source>
+        <translation>串流時，至少每 2 秒產生一個關鍵影格。</translation>
+    </message>
+    <message>
+        <source>Show the stream key</source>
+        <translation>顯示串流金鑰</translation>
+    </message>
+    <message>
+        <source>Hide the stream key</source>
+        <translation>隱藏串流金鑰</translation>
+    </message>
 </context>
 <context>
     <name>CTabWnd</name>
