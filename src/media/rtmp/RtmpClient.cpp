@@ -1,6 +1,7 @@
 #include "media/rtmp/RtmpClient.h"
 
 #include "media/rtmp/AvcConfig.h"
+#include "media/rtmp/StreamUrl.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 
@@ -346,10 +347,18 @@ bool CRtmpClient::OnConnectionEnded()
 
 bool CRtmpClient::Connect()
 {
-    const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr, "flv", m_strUrl.c_str());
+    // The scheme chooses container and protocol; the URL was checked when
+    // the client was made.
+    CStreamAddress address;
+    ParseStreamAddress(m_strUrl, address);
+    CStreamOpen open = PrepareStreamOpen(m_strUrl, address.nScheme, m_nTimeout);
+    const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr,
+                                                      GetStreamMuxer(address.nScheme), open.strUrl.c_str());
     if (nAlloc < 0 || !m_pContext)
     {
-        Log::Error("rtmp", QStringLiteral("cannot set up a stream for %1").arg(QString::fromStdString(m_strUrl)));
+        Log::Error(
+            "rtmp",
+            QStringLiteral("cannot set up a stream for %1").arg(QString::fromStdString(HideStreamSecrets(m_strUrl))));
         m_pContext.reset();
         return false;
     }
@@ -359,14 +368,13 @@ bool CRtmpClient::Connect()
     m_pContext->flush_packets = 1;
 
     m_nConnectDeadline = NowMs() + m_nTimeout;
-    int nResult =
-        avio_open2(&m_pContext->pb, m_strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback, nullptr);
+    int nResult = avio_open2(&m_pContext->pb, open.strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback,
+                             KVMedia::AvOut(open.pOptions));
     m_nConnectDeadline = 0;
     if (nResult < 0)
     {
-        Log::Error(
-            "rtmp",
-            QStringLiteral("connection to %1 failed: %2").arg(QString::fromStdString(m_strUrl), ErrorText(nResult)));
+        Log::Error("rtmp", QStringLiteral("connection to %1 failed: %2")
+                               .arg(QString::fromStdString(HideStreamSecrets(m_strUrl)), ErrorText(nResult)));
         Close();
         return false;
     }
