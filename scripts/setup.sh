@@ -16,6 +16,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libqt5x11extras5-dev libxcb-randr0-dev libxcb-dpms0-dev xserver-xorg-dev \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
+  stunnel4 openssl srt-tools \
   python3 clang-format clang-tidy \
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-x

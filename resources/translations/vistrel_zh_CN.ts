@@ -213,6 +213,14 @@
         <source>The server could not be reached.</source>
         <translation>无法连接到服务器。</translation>
     </message>
+    <message>
+        <source>The server&apos;s certificate is not trusted: it is not signed by a known certificate authority, or it was made for another server.</source>
+        <translation>服务器的证书不受信任：它不是由已知的证书颁发机构签发的，或者它是为另一台服务器签发的。</translation>
+    </message>
+    <message>
+        <source>The server answered, but not with an encrypted (TLS) connection. Check the port, or use rtmp:// instead of rtmps://.</source>
+        <translation>服务器有应答，但不是加密（TLS）连接。请检查端口，或改用 rtmp:// 而不是 rtmps://。</translation>
+    </message>
 </context>
 <context>
     <name>CMainWnd</name>

@@ -213,6 +213,14 @@
         <source>The server could not be reached.</source>
         <translation>無法連線到伺服器。</translation>
     </message>
+    <message>
+        <source>The server&apos;s certificate is not trusted: it is not signed by a known certificate authority, or it was made for another server.</source>
+        <translation>伺服器的憑證不受信任：它不是由已知的憑證授權單位簽發的，或者它是為另一台伺服器簽發的。</translation>
+    </message>
+    <message>
+        <source>The server answered, but not with an encrypted (TLS) connection. Check the port, or use rtmp:// instead of rtmps://.</source>
+        <translation>伺服器有回應，但不是加密（TLS）連線。請檢查連接埠，或改用 rtmp:// 而非 rtmps://。</translation>
+    </message>
 </context>
 <context>
     <name>CMainWnd</name>

@@ -69,6 +69,12 @@ QString CKVMediaError::GetText(int nSource, int nCode, const QString& strDetail,
             return tr("The server did not answer in time.");
         case KVS_ERROR_NOT_RTMP:
             return tr("The server answered, but it is not an RTMP server.");
+        case KVS_ERROR_CERTIFICATE:
+            return tr("The server's certificate is not trusted: it is not signed by a known certificate authority, "
+                      "or it was made for another server.");
+        case KVS_ERROR_NOT_TLS:
+            return tr("The server answered, but not with an encrypted (TLS) connection. Check the port, or use "
+                      "rtmp:// instead of rtmps://.");
         case KVS_ERROR_NETWORK:
             if (!strDetail.isEmpty())
                 return tr("The network failed: %1.").arg(strDetail);

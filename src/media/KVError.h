@@ -20,7 +20,11 @@ enum
     KVS_ERROR_REFUSED,        // nothing listens at that address and port
     KVS_ERROR_TIMEOUT,        // no answer within the time allowed
     KVS_ERROR_NOT_RTMP,       // something answered, but not as an RTMP server
-    KVS_ERROR_NETWORK         // another network failure
+    KVS_ERROR_NETWORK,        // another network failure
+    // TLS was spoken, but the server's certificate is not signed by an
+    // authority this computer trusts, or names another host.
+    KVS_ERROR_CERTIFICATE,
+    KVS_ERROR_NOT_TLS // something answered, but not with TLS
 };
 
 // The code of this thread's last failure (KVS_ERROR_NONE when there was

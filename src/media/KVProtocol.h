@@ -49,6 +49,11 @@ struct KPL_RTMP_STATUS
 
 typedef void (*KPL_EVENT_CALLBACK)(int nEvent, void* pUser);
 
+// pszUrl: "rtmp://host[:port]/app[/...]/key" (FLV over RTMP, port 1935 by
+// default), "rtmps://host[:port]/app[/...]/key" (the same over TLS, port 443
+// by default, the server's certificate checked, see KPL_SetTlsCaFile) or
+// "srt://host:port[?options]" (MPEG-TS over SRT; the options as libavformat
+// reads them: streamid=key, passphrase=..., latency in microseconds).
 // Returns at once; the client connects on its own thread, giving up after
 // nTimeout ms. The event callback must not wait for a thread that may be
 // destroying the client. User and password may be empty (credentials can be part of the
@@ -80,12 +85,21 @@ int KPL_GetRTMPStatus(KVS_HANDLE hClient, KPL_RTMP_STATUS* pStatus);
 // delivered once this has been called.
 int KPL_DestroyRTMPClient(KVS_HANDLE hClient);
 
-// TCP connection to the URL's host and port (1935 by default) and the RTMP
-// handshake, nothing published. Non-zero when the server answered within nTimeout ms;
-// on 0, KVS_GetLastError tells why: a malformed address, a name that does not
-// resolve, a refused connection, no answer in time, or an answer that is not
-// RTMP.
+// Reaches the server of a URL that KPL_CreateRTMPClient takes as far as its
+// protocol goes without publishing anything: for rtmp, the TCP connection
+// and the RTMP handshake; for rtmps, the TLS handshake with the certificate
+// checked and then the RTMP handshake inside it; for srt, an SRT connection,
+// closed at once. Non-zero when the server answered within nTimeout ms; on
+// 0, KVS_GetLastError tells why: a malformed address, a name that does not
+// resolve, a refused connection, no answer in time, an answer that is not
+// RTMP or not TLS, or a certificate that is not trusted.
 int KPL_TestConnect(const char* pszUrl, int nTimeout);
+
+// The certificate authorities (a PEM file) that rtmps servers are checked
+// against, for the whole process, from the next connection on: for a
+// server whose authority the system does not know. Null or "" returns to
+// the system's certificate store.
+void KPL_SetTlsCaFile(const char* pszPath);
 
 // Events of the upgrade client, on the client's own thread.
 enum

@@ -49,6 +49,12 @@ void CTestRtmpConnect::maskedUrlKeepsTheServer_data()
                                        << "rtmp://h:1935/live";
     QTest::newRow("no key yet") << "rtmp://h:1935/live/"
                                 << "rtmp://h:1935/live/";
+    QTest::newRow("password") << "rtmp://user:pw@h/live/k3y"
+                              << "rtmp://user:...@h/live/...";
+    QTest::newRow("srt secrets") << "srt://h:9000?streamid=k3y&latency=200&passphrase=pw"
+                                 << "srt://h:9000?...";
+    QTest::newRow("srt without options") << "srt://h:9000"
+                                         << "srt://h:9000";
     QTest::newRow("not a URL") << "k3y"
                                << "...";
     QTest::newRow("empty") << ""

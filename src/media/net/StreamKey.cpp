@@ -1,5 +1,7 @@
 #include "media/KVStreamKey.h"
 
+#include <QRegularExpression>
+
 namespace
 {
 const QString s_strMask = QStringLiteral("...");
@@ -13,6 +15,14 @@ QString MaskStreamKey(const QString& strUrl)
     // Without a scheme there is no telling which part is the key.
     if (nScheme <= 0)
         return s_strMask;
+    // "user:password@host": the password goes as well.
+    int nAuthorityEnd = strUrl.indexOf(QRegularExpression(QStringLiteral("[/?]")), nScheme + 3);
+    if (nAuthorityEnd < 0)
+        nAuthorityEnd = strUrl.size();
+    const int nAt = strUrl.lastIndexOf(QLatin1Char('@'), nAuthorityEnd - 1);
+    const int nColon = strUrl.indexOf(QLatin1Char(':'), nScheme + 3);
+    if (nAt > nScheme && nColon >= 0 && nColon < nAt && strUrl.mid(nColon + 1, nAt - nColon - 1) != s_strMask)
+        return MaskStreamKey(strUrl.left(nColon + 1) + s_strMask + strUrl.mid(nAt));
     const int nPathStart = strUrl.indexOf(QLatin1Char('/'), nScheme + 3);
     const int nQuery = strUrl.indexOf(QLatin1Char('?'), nScheme + 3);
     // A query may carry the key as well ("?streamid=...", "?key=...").

@@ -5,6 +5,8 @@
 #include "media/net/HttpUrl.h"
 #include "media/rtmp/RtmpClient.h"
 #include "media/rtmp/RtmpHandshake.h"
+#include "media/rtmp/StreamTest.h"
+#include "media/rtmp/StreamUrl.h"
 #include "media/net/UpgradeClient.h"
 
 extern "C"
@@ -57,8 +59,8 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
 {
     (void)pszUser;
     (void)pszPassword;
-    CRtmpAddress address;
-    if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
+    CStreamAddress address;
+    if (!pszUrl || !ParseStreamAddress(pszUrl, address))
     {
         KVMedia::SetLastError(KVS_ERROR_BAD_ADDRESS);
         return nullptr;
@@ -149,13 +151,18 @@ int KPL_DestroyRTMPClient(KVS_HANDLE hClient)
 
 int KPL_TestConnect(const char* pszUrl, int nTimeout)
 {
-    CRtmpAddress address;
-    if (!pszUrl || !ParseRtmpAddress(pszUrl, address))
+    CStreamAddress address;
+    if (!pszUrl || !ParseStreamAddress(pszUrl, address))
     {
         KVMedia::SetLastError(KVS_ERROR_BAD_ADDRESS);
         return 0;
     }
-    return RtmpHandshake(address, nTimeout) ? 1 : 0;
+    return TestStreamServer(pszUrl, address, nTimeout) ? 1 : 0;
+}
+
+void KPL_SetTlsCaFile(const char* pszPath)
+{
+    SetTlsCaFile(pszPath ? pszPath : "");
 }
 
 int KPL_Initialize()

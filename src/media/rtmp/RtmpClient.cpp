@@ -2,6 +2,7 @@
 
 #include "media/KVStreamKey.h"
 #include "media/rtmp/AvcConfig.h"
+#include "media/rtmp/StreamUrl.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 
@@ -347,7 +348,13 @@ bool CRtmpClient::OnConnectionEnded()
 
 bool CRtmpClient::Connect()
 {
-    const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr, "flv", m_strUrl.c_str());
+    // The scheme chooses container and protocol; the URL was checked when
+    // the client was made.
+    CStreamAddress address;
+    ParseStreamAddress(m_strUrl, address);
+    CStreamOpen open = PrepareStreamOpen(m_strUrl, address.nScheme, m_nTimeout);
+    const int nAlloc = avformat_alloc_output_context2(KVMedia::AvOut(m_pContext), nullptr,
+                                                      GetStreamMuxer(address.nScheme), open.strUrl.c_str());
     if (nAlloc < 0 || !m_pContext)
     {
         Log::Error(
@@ -362,8 +369,8 @@ bool CRtmpClient::Connect()
     m_pContext->flush_packets = 1;
 
     m_nConnectDeadline = NowMs() + m_nTimeout;
-    int nResult =
-        avio_open2(&m_pContext->pb, m_strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback, nullptr);
+    int nResult = avio_open2(&m_pContext->pb, open.strUrl.c_str(), AVIO_FLAG_WRITE, &m_pContext->interrupt_callback,
+                             KVMedia::AvOut(open.pOptions));
     m_nConnectDeadline = 0;
     if (nResult < 0)
     {
