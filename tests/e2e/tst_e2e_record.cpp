@@ -7,6 +7,7 @@
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
 #include "platform/Log.h"
+#include "StderrCapture.h"
 
 #include <QDir>
 #include <QFile>
@@ -443,43 +444,6 @@ void TestE2eRecord::recordingKeepsTheKeyFrameSetting()
 namespace
 {
 // Standard error into a file for the object's lifetime.
-class CStderrCapture
-{
-public:
-    explicit CStderrCapture(const QString& strPath)
-        : m_strPath(strPath)
-    {
-        std::fflush(stderr);
-        m_nSaved = dup(STDERR_FILENO);
-        const int nFile = open(QFile::encodeName(strPath).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (nFile >= 0)
-        {
-            dup2(nFile, STDERR_FILENO);
-            close(nFile);
-        }
-    }
-    ~CStderrCapture() { Restore(); }
-    QString Take()
-    {
-        Restore();
-        QFile file(m_strPath);
-        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
-    }
-
-private:
-    void Restore()
-    {
-        if (m_nSaved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_nSaved, STDERR_FILENO);
-        close(m_nSaved);
-        m_nSaved = -1;
-    }
-
-    QString m_strPath;
-    int m_nSaved = -1;
-};
 
 const QString s_strKey = QStringLiteral("k3ySecretXYZ");
 
@@ -495,7 +459,7 @@ void TestE2eRecord::streamKeyNeverWrittenOut()
     QVERIFY(OpenSources());
     CNginxRtmp server;
     QVERIFY2(server.Start(), qPrintable(server.GetLog()));
-    CStderrCapture capture(m_dir.filePath(QStringLiteral("stderr.txt")));
+    CStderrCapture capture;
 
     // Nothing listens on the port.
     QVERIFY(g_capture.StartRecord(QString(),
@@ -522,7 +486,7 @@ void TestE2eRecord::streamKeyNeverWrittenOut()
     QTRY_VERIFY_WITH_TIMEOUT(StreamReconnecting(2), s_nTimeoutMs);
     g_capture.StopRecord();
 
-    const QString strErr = capture.Take();
+    const QString strErr = capture.Text();
     QVERIFY2(!strErr.contains(s_strKey), qPrintable(strErr));
     QVERIFY2(!strStreamError.contains(s_strKey), qPrintable(strStreamError));
     // The failures were reported, with the address masked.

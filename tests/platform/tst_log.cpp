@@ -2,6 +2,7 @@
 // looks on standard error, and the lines kept in memory for a crash report.
 #include "platform/Log.h"
 #include "platform/Platform.h"
+#include "StderrCapture.h"
 
 #include <QTemporaryFile>
 #include <QtTest>
@@ -15,39 +16,6 @@
 namespace
 {
 // Sends standard error to a file while it lives.
-class CStderrCapture
-{
-public:
-    CStderrCapture()
-    {
-        if (!m_file.open())
-            return;
-        std::fflush(stderr);
-        m_nSaved = dup(STDERR_FILENO);
-        dup2(m_file.handle(), STDERR_FILENO);
-    }
-    ~CStderrCapture() { Restore(); }
-    QByteArray Text()
-    {
-        Restore();
-        m_file.seek(0);
-        return m_file.readAll();
-    }
-
-private:
-    void Restore()
-    {
-        if (m_nSaved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_nSaved, STDERR_FILENO);
-        close(m_nSaved);
-        m_nSaved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_nSaved = -1;
-};
 
 // What WriteRecent hands to a file descriptor.
 QByteArray RecentText()
@@ -135,7 +103,7 @@ void TestLog::ThresholdFromVariable()
     Log::Warning("test", QStringLiteral("level W"));
     Log::Info("test", QStringLiteral("level I"));
     Log::Debug("test", QStringLiteral("level D"));
-    const QByteArray baText = capture.Text();
+    const QByteArray baText = capture.Bytes();
 
     for (const char cLevel : QByteArray("EWID"))
     {
@@ -169,7 +137,7 @@ void TestLog::LineHasModulePrefix()
 
     CStderrCapture capture;
     Log::Warning(baModule.isEmpty() ? nullptr : baModule.constData(), strText);
-    QCOMPARE(capture.Text(), baPrinted);
+    QCOMPARE(capture.Bytes(), baPrinted);
     const QByteArray baRecent = RecentText();
     QVERIFY2(baRecent.endsWith(" W " + baPrinted), baRecent.constData());
 }
@@ -182,7 +150,7 @@ void TestLog::RecentLinesInOrder()
     Log::Error("encoder", QStringLiteral("second"));
     Log::Debug("encoder", QStringLiteral("not printed, not kept"));
     Log::Info("capture", QStringLiteral("third"));
-    QCOMPARE(capture.Text(), QByteArray("first\nencoder: second\ncapture: third\n"));
+    QCOMPARE(capture.Bytes(), QByteArray("first\nencoder: second\ncapture: third\n"));
 
     const QList<QByteArray> listLines = RecentLines();
     QVERIFY(listLines.size() >= 3);
@@ -203,7 +171,7 @@ void TestLog::RecentLinesWrapAround()
     CStderrCapture capture;
     for (int i = 0; i < nTotal; ++i)
         Log::Info("mixer", QStringLiteral("line %1").arg(i));
-    capture.Text();
+    capture.Bytes();
 
     const QList<QByteArray> listLines = RecentLines();
     QCOMPARE(listLines.size(), Log::RECENT_LINES);
@@ -218,7 +186,7 @@ void TestLog::LongLineIsCutWhole()
     const QString strLong(Log::RECENT_LINE_BYTES, QChar(0x00e9));
     CStderrCapture capture;
     Log::Info("ui", strLong);
-    QCOMPARE(capture.Text(), "ui: " + strLong.toLocal8Bit() + '\n');
+    QCOMPARE(capture.Bytes(), "ui: " + strLong.toLocal8Bit() + '\n');
 
     const QByteArray baKept = WithoutTime(RecentLines().last());
     QVERIFY(baKept.startsWith("I ui: " + QString(8, QChar(0x00e9)).toLocal8Bit()));
@@ -246,7 +214,7 @@ void TestLog::LinesFromThreadsStayWhole()
         thread.join();
 
     const QRegularExpression reLine(QStringLiteral("^audio: thread \\d line \\d+ x{40}$"));
-    QList<QByteArray> listPrinted = capture.Text().split('\n');
+    QList<QByteArray> listPrinted = capture.Bytes().split('\n');
     QCOMPARE(listPrinted.takeLast(), QByteArray());
     QCOMPARE(listPrinted.size(), nThreads * nLines);
     for (const QByteArray& baLine : listPrinted)

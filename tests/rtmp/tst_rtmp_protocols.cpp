@@ -7,6 +7,7 @@
 #include "ProtocolTestUtil.h"
 #include "RtmpTestUtil.h"
 #include "ServiceCheck.h"
+#include "StderrCapture.h"
 
 #include <QHostAddress>
 #include <QTcpServer>
@@ -79,40 +80,6 @@ std::pair<int, int> TestConnect(const QString& strUrl, int nTimeoutMs)
         .get();
 }
 
-// Collects what the media layer writes to stderr while it lives.
-class CStderrCapture
-{
-public:
-    CStderrCapture()
-    {
-        if (!m_file.open())
-            return;
-        fflush(stderr);
-        m_nSaved = dup(STDERR_FILENO);
-        dup2(m_file.handle(), STDERR_FILENO);
-    }
-    ~CStderrCapture() { Restore(); }
-    QString Text()
-    {
-        Restore();
-        m_file.seek(0);
-        return QString::fromLocal8Bit(m_file.readAll());
-    }
-
-private:
-    void Restore()
-    {
-        if (m_nSaved < 0)
-            return;
-        fflush(stderr);
-        dup2(m_nSaved, STDERR_FILENO);
-        close(m_nSaved);
-        m_nSaved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_nSaved = -1;
-};
 }
 
 // A macro so that the failure points at the caller.

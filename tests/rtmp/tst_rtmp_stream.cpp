@@ -3,6 +3,7 @@
 #include "media/KVProtocol.h"
 #include "media/KVStream.h"
 #include "RtmpTestUtil.h"
+#include "StderrCapture.h"
 
 #include <QElapsedTimer>
 #include <QHostAddress>
@@ -116,40 +117,6 @@ bool DestroyReturns(KVS_HANDLE hClient)
     return bReturned;
 }
 
-// Collects what the media layer writes to stderr while it lives.
-class CStderrCapture
-{
-public:
-    CStderrCapture()
-    {
-        if (!m_file.open())
-            return;
-        fflush(stderr);
-        m_nSaved = dup(STDERR_FILENO);
-        dup2(m_file.handle(), STDERR_FILENO);
-    }
-    ~CStderrCapture() { Restore(); }
-    QString Text()
-    {
-        Restore();
-        m_file.seek(0);
-        return QString::fromLocal8Bit(m_file.readAll());
-    }
-
-private:
-    void Restore()
-    {
-        if (m_nSaved < 0)
-            return;
-        fflush(stderr);
-        dup2(m_nSaved, STDERR_FILENO);
-        close(m_nSaved);
-        m_nSaved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_nSaved = -1;
-};
 }
 
 class CTestRtmpStream : public QObject
