@@ -9,6 +9,7 @@
 #include "ui/windows/CVideoWnd.h"
 #include "common/DiskSpace.h"
 #include "common/OutputPaths.h"
+#include "common/StreamDestination.h"
 #include "engine/IKVRecordNotify.h"
 #include "engine/KVFrameDuration.h"
 #include "app/OutputNames.h"
@@ -264,15 +265,20 @@ void CMainWnd::OnButtonRecord()
         strFilePath = MakeRecordFilePath(strRoot, MakeRecordFileName(dtNow));
     }
 
-    const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    if (!bRecord && !server.IsPushEnabled())
+    const std::vector<SStreamTarget> vecStreams = GetEnabledStreamTargets();
+    if (!bRecord && vecStreams.empty())
         return;
-    const QString strUrl = server.IsPushEnabled() ? server.strUrl : QString();
 
-    // The engine asks the main window to check the RTMP fields before it
-    // streams; a refusal there has shown its own message already.
+    // The field's own message is all the user needs: checked here, before
+    // the engine asks again, so that no "Start error!" box follows it.
+    const QString strStreamError = vecStreams.empty() ? QString() : GetEnabledStreamDestinationsError();
+    if (!strStreamError.isEmpty())
+    {
+        ShowCriticalMessageYes(nullptr, strStreamError);
+        return;
+    }
     QString strReason;
-    if (!g_capture.StartRecord(strFilePath, strUrl, strReason))
+    if (!g_capture.StartRecord(strFilePath, vecStreams, strReason))
     {
         ShowCriticalMessage(this, StartErrorText(strReason));
         return;

@@ -7,7 +7,7 @@
 #include "common/DiskSpace.h"
 #include "common/Formatting.h"
 #include "common/OutputPaths.h"
-#include "common/StreamFields.h"
+#include "common/StreamDestination.h"
 #include "platform/Log.h"
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabPreview.h"
@@ -35,12 +35,12 @@ const int s_nStatusInterval = 500;
 const int s_nLowFrameRateLimit = 4;
 const char* const s_szLinkStyle = "<a style='color: #0000EE;'>";
 
-// What the stream is really doing: a server that refuses, never answers or
+// What one stream is really doing: a server that refuses, never answers or
 // drops the connection must not pass for one that receives the stream.
-QString StreamStateText()
+QString StreamStateText(int nIndex)
 {
     int nAttempt = 0;
-    switch (g_capture.GetStreamState(nAttempt))
+    switch (g_capture.GetStreamState(nIndex, nAttempt))
     {
     case CKVCapture::STREAM_CONNECTING:
         return CVistrel::tr("RTMP connecting");
@@ -48,12 +48,50 @@ QString StreamStateText()
         return CVistrel::tr("RTMP reconnecting (attempt %1)").arg(nAttempt);
     case CKVCapture::STREAM_FAILED:
     {
-        const QString strError = g_capture.GetStreamError();
+        const QString strError = g_capture.GetStreamError(nIndex);
         return strError.isEmpty() ? CVistrel::tr("RTMP failed") : CVistrel::tr("RTMP failed: %1").arg(strError);
     }
-    default:
+    case CKVCapture::STREAM_PUBLISHING:
         return CVistrel::tr("RTMP publishing");
+    default:
+        return QString();
     }
+}
+
+// Several streams in one line, as counts per state, e.g. "Streams: 2
+// publishing, 1 reconnecting (attempt 3)"; the attempt is the highest.
+QString StreamSummaryText()
+{
+    int anCount[CKVCapture::STREAM_FAILED + 1] = {};
+    int nMaxAttempt = 0;
+    for (int i = 0; i < g_capture.GetStreamCount(); ++i)
+    {
+        int nAttempt = 0;
+        const CKVCapture::StreamState eState = g_capture.GetStreamState(i, nAttempt);
+        ++anCount[eState];
+        nMaxAttempt = qMax(nMaxAttempt, nAttempt);
+    }
+    QStringList astrParts;
+    if (anCount[CKVCapture::STREAM_PUBLISHING] > 0)
+        astrParts << CVistrel::tr("%1 publishing").arg(anCount[CKVCapture::STREAM_PUBLISHING]);
+    if (anCount[CKVCapture::STREAM_CONNECTING] > 0)
+        astrParts << CVistrel::tr("%1 connecting").arg(anCount[CKVCapture::STREAM_CONNECTING]);
+    if (anCount[CKVCapture::STREAM_RECONNECTING] > 0)
+        astrParts << CVistrel::tr("%1 reconnecting (attempt %2)")
+                         .arg(anCount[CKVCapture::STREAM_RECONNECTING])
+                         .arg(nMaxAttempt);
+    if (anCount[CKVCapture::STREAM_FAILED] > 0)
+        astrParts << CVistrel::tr("%1 failed").arg(anCount[CKVCapture::STREAM_FAILED]);
+    return CVistrel::tr("Streams: %1").arg(astrParts.join(QStringLiteral(", ")));
+}
+
+// One line per stream: its name and its state.
+QString StreamDetailText()
+{
+    QStringList astrLines;
+    for (int i = 0; i < g_capture.GetStreamCount(); ++i)
+        astrLines << CVistrel::tr("%1: %2").arg(g_capture.GetStreamName(i), StreamStateText(i));
+    return astrLines.join(QLatin1Char('\n'));
 }
 }
 
@@ -112,7 +150,7 @@ CVistrel::CVistrel(QWidget* pParent)
     connect(this, &CVistrel::signalSnapshotFinished, this, &CVistrel::OnSnapshotResult, Qt::QueuedConnection);
 
     // Nothing could be started: neither a file nor a stream is wanted.
-    if (!g_settings.GetRecord() && !g_settings.GetRtmpServerRecord().IsPushEnabled())
+    if (!g_settings.GetRecord() && GetEnabledStreamTargets().empty())
         EnableStart(false);
 
     g_capture.AddNotify(this);
@@ -286,12 +324,9 @@ void CVistrel::StopStatusTimer()
 int CVistrel::CheckRtmpSettings(int nValue)
 {
     Q_UNUSED(nValue);
-    const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    if (!server.IsPushEnabled())
-        return 1;
     // No parent: the check may come while the engine starts, before any
     // window is in front.
-    const QString strError = GetRtmpFieldsError(server.strAddress, server.strPort, server.strStream);
+    const QString strError = GetEnabledStreamDestinationsError();
     if (!strError.isEmpty())
     {
         ShowCriticalMessageYes(nullptr, strError);
@@ -447,9 +482,14 @@ void CVistrel::RefreshStatusBar(const QString& strText)
             }
         }
 
-        if (g_settings.GetRtmpServerRecord().IsPushEnabled())
+        // Only streams that were started: a destination whose record could
+        // not give an address has no client and is not "publishing".
+        const int nStreams = g_capture.GetStreamCount();
+        if (nStreams > 0)
         {
-            m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + StreamStateText() + QStringLiteral("</a>"));
+            const QString strState = nStreams == 1 ? StreamStateText(0) : StreamSummaryText();
+            m_pLabelLiving->setText(QLatin1String(s_szLinkStyle) + strState.toHtmlEscaped() + QStringLiteral("</a>"));
+            m_pLabelLiving->setToolTip(nStreams == 1 ? QString() : StreamDetailText());
             m_pLabelLiving->show();
         }
     }

@@ -278,6 +278,80 @@ bool CSettings::SetRtmpServer(int nPush, const QString& strAddress, const QStrin
     return true;
 }
 
+namespace
+{
+QString DestinationKey(int nIndex, const char* pszField)
+{
+    return QStringLiteral("Destination%1/%2").arg(nIndex + 1).arg(QLatin1String(pszField));
+}
+}
+
+SStreamDestination CSettings::GetStreamDestination(int nIndex) const
+{
+    SStreamDestination destination;
+    if (nIndex < 0 || nIndex >= STREAM_DESTINATION_COUNT)
+        return destination;
+    if (nIndex == 0)
+    {
+        const SRtmpServer server = GetRtmpServerRecord();
+        destination.bEnabled = server.nPush == SRtmpServer::PUSH_ON;
+        destination.strServer = server.strAddress;
+        destination.strPort = server.strPort;
+        destination.strKey = server.strStream;
+        destination.strUrl = server.strUrl;
+    }
+    else
+    {
+        destination.bEnabled = value(DestinationKey(nIndex, "Enabled"), false).toBool();
+        destination.strServer = value(DestinationKey(nIndex, "Server"), QString()).toString();
+        destination.strPort = value(DestinationKey(nIndex, "Port"), QString()).toString();
+        destination.strKey = value(DestinationKey(nIndex, "Key"), QString()).toString();
+        destination.strUrl = value(DestinationKey(nIndex, "Url"), QString()).toString();
+    }
+    destination.strName = value(DestinationKey(nIndex, "Name"), QString()).toString();
+    // A latency that is no number, or out of SRT's range, is the default.
+    const int nLatency = value(DestinationKey(nIndex, "SrtLatency"), 0).toInt();
+    destination.nSrtLatencyMs = nLatency >= 0 && nLatency <= 60000 ? nLatency : 0;
+    destination.strSrtPassphrase = value(DestinationKey(nIndex, "SrtPassphrase"), QString()).toString();
+    return destination;
+}
+
+bool CSettings::SetStreamDestination(int nIndex, const SStreamDestination& destination)
+{
+    if (nIndex < 0 || nIndex >= STREAM_DESTINATION_COUNT)
+        return false;
+    if (nIndex == 0)
+    {
+        if (!SetRtmpServer(destination.bEnabled ? SRtmpServer::PUSH_ON : SRtmpServer::PUSH_OFF, destination.strServer,
+                           destination.strPort, destination.strKey, destination.strUrl))
+            return false;
+    }
+    else
+    {
+        setValue(DestinationKey(nIndex, "Enabled"), destination.bEnabled);
+        setValue(DestinationKey(nIndex, "Server"), destination.strServer);
+        setValue(DestinationKey(nIndex, "Port"), destination.strPort);
+        setValue(DestinationKey(nIndex, "Key"), destination.strKey);
+        setValue(DestinationKey(nIndex, "Url"), destination.strUrl);
+    }
+    setValue(DestinationKey(nIndex, "Name"), destination.strName);
+    setValue(DestinationKey(nIndex, "SrtLatency"), destination.nSrtLatencyMs);
+    setValue(DestinationKey(nIndex, "SrtPassphrase"), destination.strSrtPassphrase);
+    // Keys and passphrases reach the disk now, and private.
+    Sync();
+    return true;
+}
+
+QString CSettings::GetTlsCaFile() const
+{
+    return value(QStringLiteral("TlsCaFile"), QString()).toString();
+}
+
+void CSettings::SetTlsCaFile(const QString& strPath)
+{
+    setValue(QStringLiteral("TlsCaFile"), strPath);
+}
+
 QByteArray CSettings::GetFrameGeometry() const
 {
     return value(QStringLiteral("FrameGeometry"), QByteArray()).toByteArray();

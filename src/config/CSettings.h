@@ -59,6 +59,25 @@ struct SRtmpServer
     bool IsPushEnabled() const { return nPush != PUSH_OFF; }
 };
 
+// One place to stream to, as the Settings tab edits it. The server is an
+// IPv4 address (the stream then goes to "rtmp://address:port/live/key", as
+// it always did) or a server URL as a platform hands it out (rtmp://,
+// rtmps:// or srt://), the port then unused. strUrl is the address
+// composed from the rest, kept beside it for older builds.
+struct SStreamDestination
+{
+    bool bEnabled = false;
+    QString strName;
+    QString strServer;
+    QString strPort;
+    QString strKey;
+    // SRT only: the receiver's latency in ms (0: the library's default) and
+    // the encryption passphrase (none when empty).
+    int nSrtLatencyMs = 0;
+    QString strSrtPassphrase;
+    QString strUrl;
+};
+
 class CSettings : public QSettings
 {
 public:
@@ -126,6 +145,25 @@ public:
                        const QString& strUrl);
     SRtmpServer GetRtmpServerRecord() const;
     static bool IsRtmpTextStorable(const QString& strText);
+
+    // The places a session streams to, STREAM_DESTINATION_COUNT of them.
+    // The first is the "RtmpServer" record (its push flag, address, port,
+    // stream name and URL), with its name and SRT fields in a group of its
+    // own, so that older builds still stream to it; the others live in
+    // groups "Destination2" to "Destination4". The setter stores nothing
+    // and answers false for an index out of range or, for the first, a text
+    // the record cannot hold (see SetRtmpServer).
+    enum
+    {
+        STREAM_DESTINATION_COUNT = 4
+    };
+    SStreamDestination GetStreamDestination(int nIndex) const;
+    bool SetStreamDestination(int nIndex, const SStreamDestination& destination);
+
+    // A PEM file of certificate authorities that rtmps servers are checked
+    // against besides the system's store; empty for the system's alone.
+    QString GetTlsCaFile() const;
+    void SetTlsCaFile(const QString& strPath);
 
     QByteArray GetFrameGeometry() const;
     void SetFrameGeometry(const QByteArray& baGeometry);

@@ -107,6 +107,9 @@ public:
     // The same; on false, strReason tells the user why in plain words (empty
     // when a notifier refused the stream and has said so itself).
     bool StartRecord(const QString& strPath, const QString& strUrl, QString& strReason);
+    // The same, streaming to every target at once from the one encode (none
+    // when the list is empty).
+    bool StartRecord(const QString& strPath, const std::vector<SStreamTarget>& vecStreams, QString& strReason);
     // Ends the file and the stream. Safe without a recording.
     void StopRecord();
     // No more frames or audio are encoded; the encoders stay until StopRecord.
@@ -145,6 +148,16 @@ public:
     QString GetStreamError() const { return m_recorder.GetStreamError(); }
     // The RTMP client's own account of its packets; false without a client.
     bool GetStreamStatus(KPL_RTMP_STATUS& status) const { return m_recorder.GetStreamStatus(status); }
+    // The same for each target of the running recording, in the order they
+    // were given; the calls above ask about the first.
+    int GetStreamCount() const { return m_recorder.GetStreamCount(); }
+    QString GetStreamName(int nIndex) const { return m_recorder.GetStreamName(nIndex); }
+    StreamState GetStreamState(int nIndex, int& nAttempt) const { return m_recorder.GetStreamState(nIndex, nAttempt); }
+    QString GetStreamError(int nIndex) const { return m_recorder.GetStreamError(nIndex); }
+    bool GetStreamStatus(int nIndex, KPL_RTMP_STATUS& status) const
+    {
+        return m_recorder.GetStreamStatus(nIndex, status);
+    }
     uint64_t GetAudioSamplesEncoded() const { return m_recorder.GetAudioSamplesEncoded(); }
 
     // ---- Audio (CKVCaptureAudio.cpp) ----
@@ -285,7 +298,7 @@ private:
     void OnSnapshotDone(const QString& strPath, bool bWritten);
 
     // Recording: what the stored settings ask of a run.
-    SRecordParams ReadRecordParams(const QString& strPath, const QString& strUrl) const;
+    SRecordParams ReadRecordParams(const QString& strPath, const std::vector<SStreamTarget>& vecStreams) const;
     // Mixer or user-interface thread, from the recorder.
     void NotifyError(int nCode);
 

@@ -4,6 +4,7 @@
 
 #include "config/CSettings.h"
 #include "engine/CVoIPAutoLock.h"
+#include "engine/KVMediaError.h"
 #include "engine/KVRecordParams.h"
 #include "media/KVStream.h"
 #include "platform/Log.h"
@@ -16,13 +17,21 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QString& strReason)
 {
+    std::vector<SStreamTarget> vecStreams;
+    if (!strUrl.isEmpty())
+        vecStreams.push_back({QStringLiteral("RTMP"), strUrl});
+    return StartRecord(strPath, vecStreams, strReason);
+}
+
+bool CKVCapture::StartRecord(const QString& strPath, const std::vector<SStreamTarget>& vecStreams, QString& strReason)
+{
     m_recorder.SetStopped();
     strReason.clear();
 
     // Asked before anything exists and before the encoder locks are taken:
     // a refused stream then leaves no empty file behind, and a notifier
     // that shows a message does not hold up the mixer thread meanwhile.
-    if (!strUrl.isEmpty())
+    if (!vecStreams.empty())
     {
         bool bAccepted = true;
         {
@@ -49,10 +58,12 @@ bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl, QStr
     if (m_recorder.IsActive())
         StopRecord();
 
-    return m_recorder.Start(ReadRecordParams(strPath, strUrl), strReason);
+    if (!vecStreams.empty())
+        ApplyStoredTlsCaFile();
+    return m_recorder.Start(ReadRecordParams(strPath, vecStreams), strReason);
 }
 
-SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const QString& strUrl) const
+SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const std::vector<SStreamTarget>& vecStreams) const
 {
     KVEncoderOptions options;
     g_settings.GetEncoderParam(options.nProfile, options.nQuality, options.nBitrate, options.nMode, options.nKeyFrame,
@@ -66,12 +77,12 @@ SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const QString
     params.nEncoderType = EncoderType(options);
     // The session streams when it is given somewhere to stream to, whatever
     // the stored push flag says.
-    const bool bStreaming = !strUrl.isEmpty();
+    const bool bStreaming = !vecStreams.empty();
     params.paramVideo = BuildH264Param(options, nWidth, nHeight, nDuration, bStreaming);
     params.bAudio = m_hPrimaryAudio.load() != nullptr;
     params.paramAudio = BuildAacParam(options);
     params.strPath = strPath;
-    params.strUrl = strUrl;
+    params.vecStreams = vecStreams;
     return params;
 }
 

@@ -111,8 +111,7 @@ bool CKVRecorder::Start(const SRecordParams& params, QString& strReason)
         }
     }
 
-    if (!params.strUrl.isEmpty())
-        StartStream(params.strUrl, params.bAudio, nWidth, nHeight, nDuration);
+    StartStreams(params.vecStreams, params.bAudio, nWidth, nHeight, nDuration);
 
     m_nStatisticsStart = Platform::GetTickCount32();
     m_nFileBytesAtStatistics.store(0);
@@ -156,7 +155,7 @@ void CKVRecorder::Stop()
         // flushed while they are destroyed.
         m_nEncodedVideoBytes.store(0);
     }
-    StopStream();
+    StopStreams();
     // A file that could not be finished must not pass for a good one; a
     // write failure already told is not told again.
     if (bMuxerFailed)

@@ -24,8 +24,18 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <vector>
 
 struct KPL_RTMP_STATUS;
+
+// One place the run streams to: a name for the user and the address the
+// client is given (its key included).
+struct SStreamTarget
+{
+    QString strName;
+    QString strUrl;
+};
 
 // What one run records and how; the engine builds it from the settings.
 struct SRecordParams
@@ -40,8 +50,8 @@ struct SRecordParams
     KVE_AAC_PARAM paramAudio{};
     // No file when empty.
     QString strPath;
-    // No stream when empty.
-    QString strUrl;
+    // Every target gets the same encoded packets; none when empty.
+    std::vector<SStreamTarget> vecStreams;
 };
 
 class CKVRecorder
@@ -84,7 +94,7 @@ public:
     void SetStopped() { m_bStopped.store(true); }
     bool IsRunning() const { return !m_bStopped.load(); }
     // Encoders, file or stream exist (until Stop).
-    bool IsActive() const { return m_hH264Encoder || m_hAACEncoder || m_hMp4Muxer || m_hRtmpClient; }
+    bool IsActive() const { return m_hH264Encoder || m_hAACEncoder || m_hMp4Muxer || HasStreamClient(); }
 
     // A composed frame of the run's output size; counted for the statistics
     // even when nothing is recorded.
@@ -102,10 +112,17 @@ public:
     uint64_t GetVideoFramesEncoded() const { return m_nVideoFramesEncoded.load(); }
     uint64_t GetAudioSamplesEncoded() const { return m_nAudioSamplesEncoded.load(); }
 
-    // User-interface thread only, like Start and Stop.
-    StreamState GetStreamState(int& nAttempt) const;
-    QString GetStreamError() const { return m_strStreamError; }
-    bool GetStreamStatus(KPL_RTMP_STATUS& status) const;
+    // User-interface thread only, like Start and Stop. The streams are
+    // numbered in the order the run was given them; the calls without a
+    // number ask about the first.
+    int GetStreamCount() const { return int(m_vecStreams.size()); }
+    QString GetStreamName(int nIndex) const;
+    StreamState GetStreamState(int nIndex, int& nAttempt) const;
+    StreamState GetStreamState(int& nAttempt) const { return GetStreamState(0, nAttempt); }
+    QString GetStreamError(int nIndex) const;
+    QString GetStreamError() const { return GetStreamError(0); }
+    bool GetStreamStatus(int nIndex, KPL_RTMP_STATUS& status) const;
+    bool GetStreamStatus(KPL_RTMP_STATUS& status) const { return GetStreamStatus(0, status); }
 
 private:
     // Encoder threads.
@@ -113,12 +130,28 @@ private:
                                    void* pUser);
     static void AudioOutputHandler(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength,
                                    void* pUser);
+    // pUser is the stream's SStreamClient.
     static void RtmpEventHandler(int nEvent, void* pUser);
     void OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
     void OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength);
-    // The format is the one the H.264 encoder was created with.
-    void StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration);
-    void StopStream();
+    // One client per target; the format is the one the H.264 encoder was
+    // created with.
+    struct SStreamClient
+    {
+        CKVRecorder* pOwner = nullptr;
+        QString strName;
+        // The address with its key masked, for the log.
+        QString strShownUrl;
+        // Null when the client could not be made; strError then says why.
+        KVS_HANDLE hClient = nullptr;
+        QString strError;
+    };
+    void StartStreams(const std::vector<SStreamTarget>& vecTargets, bool bAudio, int nWidth, int nHeight,
+                      int nDuration);
+    std::unique_ptr<SStreamClient> StartStream(const SStreamTarget& target, bool bAudio, int nWidth, int nHeight,
+                                               int nDuration);
+    void StopStreams();
+    bool HasStreamClient() const;
     // The ...Locked ones run under the video-encoder lock.
     int64_t RecordTimeLocked(int64_t nNow);
     int PutVideoFrameLocked(const uint8_t* pFrame, int64_t nSlot);
@@ -165,16 +198,16 @@ private:
     // the frame and audio handlers.
     std::atomic<bool> m_bStopped{true};
 
-    // ---- The stream (CKVRecorderStream.cpp). The client handle changes on
-    // the user-interface thread only; the encoders' output handlers send
-    // under the RTMP locks.
+    // ---- The streams (CKVRecorderStream.cpp). The list changes on the
+    // user-interface thread only, under both RTMP locks; the encoders'
+    // output handlers send under the RTMP locks. A target whose client
+    // could not be made keeps its place, with the reason.
     CVoIPCritSec m_csRtmpVideo{RANK_RTMP_VIDEO, "RTMP video"};
     CVoIPCritSec m_csRtmpAudio{RANK_RTMP_AUDIO, "RTMP audio"};
-    KVS_HANDLE m_hRtmpClient = nullptr;
-    // A stream was asked for in this run, whether or not its client exists.
-    bool m_bStreamWanted = false;
-    QString m_strStreamError;
-    // Set by the RTMP client's event, on whatever thread it comes; taken by
-    // the video encoder's output handler, which passes it to the encoder.
+    std::vector<std::unique_ptr<SStreamClient>> m_vecStreams;
+    // Set by any client's event, on whatever thread it comes; taken by the
+    // video encoder's output handler, which passes it to the encoder. One
+    // encoder feeds every client, so a key frame one of them asks for
+    // reaches them all.
     std::atomic<bool> m_bKeyFrameWanted{false};
 };

@@ -1,5 +1,7 @@
-// Streaming: the RTMP client lives exactly as long as a recording run and is
-// fed the same encoded packets as the file.
+// Streaming: one client per target, each living exactly as long as the
+// recording run and fed the same encoded packets as the file. A client
+// queues what it is given and never waits for its server, so a slow or
+// frozen server costs the others and the recording nothing.
 #include "engine/CKVRecorder.h"
 
 #include "engine/CAutoConvertString.h"
@@ -11,34 +13,68 @@
 #include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
+#include <thread>
+
 namespace
 {
 // How long the client may take to reach the server, in ms.
 const int CONNECT_TIMEOUT = 5000;
 // Audio packets carry this many samples per channel.
 const int AAC_FRAME_SAMPLES = 1024;
+
+void LogClientTotals(const QString& strName, KVS_HANDLE hClient)
+{
+    KPL_RTMP_STATUS status = {};
+    if (!KPL_GetRTMPStatus(hClient, &status))
+        return;
+    Log::Info("rtmp", QStringLiteral("%1: sent %2 video (%3 key) and %4 audio packets, dropped %5 video "
+                                     "and %6 audio, %7 key frames asked for")
+                          .arg(strName)
+                          .arg(status.nVideoSent)
+                          .arg(status.nKeyFramesSent)
+                          .arg(status.nAudioSent)
+                          .arg(status.nVideoDropped)
+                          .arg(status.nAudioDropped)
+                          .arg(status.nKeyFrameRequests));
+}
 }
 
-void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, int nHeight, int nDuration)
+void CKVRecorder::StartStreams(const std::vector<SStreamTarget>& vecTargets, bool bAudio, int nWidth, int nHeight,
+                               int nDuration)
 {
-    m_bStreamWanted = true;
-    m_strStreamError.clear();
     m_bKeyFrameWanted.store(false);
-    CAutoConvertString url(strUrl, 0);
+    std::vector<std::unique_ptr<SStreamClient>> vecStreams;
+    for (const SStreamTarget& target : vecTargets)
+        vecStreams.push_back(StartStream(target, bAudio, nWidth, nHeight, nDuration));
+    CVoIPAutoLock lockVideo(m_csRtmpVideo);
+    CVoIPAutoLock lockAudio(m_csRtmpAudio);
+    m_vecStreams = std::move(vecStreams);
+}
+
+std::unique_ptr<CKVRecorder::SStreamClient> CKVRecorder::StartStream(const SStreamTarget& target, bool bAudio,
+                                                                     int nWidth, int nHeight, int nDuration)
+{
+    auto pStream = std::make_unique<SStreamClient>();
+    pStream->pOwner = this;
+    pStream->strName = target.strName;
+    // The key is a secret: neither the log nor the status bar shows it.
+    pStream->strShownUrl = MaskStreamKey(target.strUrl);
+    CAutoConvertString url(target.strUrl, 0);
     const char* pszUrl = url.GetString();
     KVS_ClearLastError();
-    KVS_HANDLE hClient =
-        pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVRecorder::RtmpEventHandler, this) : nullptr;
+    KVS_HANDLE hClient = pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVRecorder::RtmpEventHandler,
+                                                       pStream.get())
+                                : nullptr;
     if (!hClient)
     {
-        // Recording goes on without the stream; the status bar tells why.
-        // The key is a secret: neither the log nor the status bar shows it.
-        const QString strShown = MaskStreamKey(strUrl);
-        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(strShown));
-        m_strStreamError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, strShown)
-                                  : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
-                                                           QString(), strShown, QString());
-        return;
+        // Recording and the other streams go on without it; the status bar
+        // tells why.
+        Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(pStream->strShownUrl));
+        pStream->strError =
+            pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, pStream->strShownUrl)
+                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS, QString(),
+                                            pStream->strShownUrl, QString());
+        return pStream;
     }
     // A server that restarts or a network that comes back must not end the
     // stream for the rest of the session; the recording never waits for it.
@@ -46,43 +82,65 @@ void CKVRecorder::StartStream(const QString& strUrl, bool bAudio, int nWidth, in
     KPL_SetRTMPVideoFormat(hClient, nWidth, nHeight, nDuration, 10);
     if (bAudio)
         KPL_SetRTMPAudioFormat(hClient, KV_AUDIO_SAMPLE_RATE, 2, AAC_FRAME_SAMPLES);
-
-    CVoIPAutoLock lockVideo(m_csRtmpVideo);
-    CVoIPAutoLock lockAudio(m_csRtmpAudio);
-    m_hRtmpClient = hClient;
+    pStream->hClient = hClient;
+    return pStream;
 }
 
-void CKVRecorder::StopStream()
+void CKVRecorder::StopStreams()
 {
-    CVoIPAutoLock lockVideo(m_csRtmpVideo);
-    CVoIPAutoLock lockAudio(m_csRtmpAudio);
-    m_bStreamWanted = false;
-    m_strStreamError.clear();
-    if (m_hRtmpClient)
+    std::vector<std::unique_ptr<SStreamClient>> vecStreams;
     {
-        KPL_RTMP_STATUS status = {};
-        if (KPL_GetRTMPStatus(m_hRtmpClient, &status))
-            Log::Info("rtmp", QStringLiteral("sent %1 video (%2 key) and %3 audio packets, dropped %4 video "
-                                             "and %5 audio, %6 key frames asked for")
-                                  .arg(status.nVideoSent)
-                                  .arg(status.nKeyFramesSent)
-                                  .arg(status.nAudioSent)
-                                  .arg(status.nVideoDropped)
-                                  .arg(status.nAudioDropped)
-                                  .arg(status.nKeyFrameRequests));
-        KPL_DestroyRTMPClient(m_hRtmpClient);
-        m_hRtmpClient = nullptr;
+        CVoIPAutoLock lockVideo(m_csRtmpVideo);
+        CVoIPAutoLock lockAudio(m_csRtmpAudio);
+        vecStreams.swap(m_vecStreams);
     }
+    // Out of the locks, and side by side: each stalled server may hold its
+    // client up to a second, and the user waits for the stop.
+    std::vector<std::thread> vecThreads;
+    for (const auto& pStream : vecStreams)
+    {
+        if (!pStream->hClient)
+            continue;
+        SStreamClient* pClient = pStream.get();
+        vecThreads.emplace_back([pClient] {
+            LogClientTotals(pClient->strName, pClient->hClient);
+            KPL_DestroyRTMPClient(pClient->hClient);
+        });
+    }
+    for (std::thread& thread : vecThreads)
+        thread.join();
 }
 
-// m_hRtmpClient changes only on the user-interface thread, which is the one
+bool CKVRecorder::HasStreamClient() const
+{
+    for (const auto& pStream : m_vecStreams)
+    {
+        if (pStream->hClient)
+            return true;
+    }
+    return false;
+}
+
+// The list changes only on the user-interface thread, which is the one
 // asking here, so no lock is needed to read it.
-CKVRecorder::StreamState CKVRecorder::GetStreamState(int& nAttempt) const
+QString CKVRecorder::GetStreamName(int nIndex) const
+{
+    return nIndex >= 0 && nIndex < GetStreamCount() ? m_vecStreams[size_t(nIndex)]->strName : QString();
+}
+
+QString CKVRecorder::GetStreamError(int nIndex) const
+{
+    return nIndex >= 0 && nIndex < GetStreamCount() ? m_vecStreams[size_t(nIndex)]->strError : QString();
+}
+
+CKVRecorder::StreamState CKVRecorder::GetStreamState(int nIndex, int& nAttempt) const
 {
     nAttempt = 0;
+    if (nIndex < 0 || nIndex >= GetStreamCount())
+        return STREAM_NONE;
     KPL_RTMP_STATUS status = {};
-    if (!GetStreamStatus(status))
-        return m_bStreamWanted ? STREAM_FAILED : STREAM_NONE;
+    if (!GetStreamStatus(nIndex, status))
+        return STREAM_FAILED;
     switch (status.nState)
     {
     case KPL_RTMP_CONNECTING:
@@ -97,16 +155,22 @@ CKVRecorder::StreamState CKVRecorder::GetStreamState(int& nAttempt) const
     }
 }
 
-bool CKVRecorder::GetStreamStatus(KPL_RTMP_STATUS& status) const
+bool CKVRecorder::GetStreamStatus(int nIndex, KPL_RTMP_STATUS& status) const
 {
-    return m_hRtmpClient && KPL_GetRTMPStatus(m_hRtmpClient, &status) != 0;
+    if (nIndex < 0 || nIndex >= GetStreamCount())
+        return false;
+    const KVS_HANDLE hClient = m_vecStreams[size_t(nIndex)]->hClient;
+    return hClient && KPL_GetRTMPStatus(hClient, &status) != 0;
 }
 
 void CKVRecorder::OnVideoOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
 {
     CVoIPAutoLock lock(m_csRtmpVideo);
-    if (m_hRtmpClient)
-        KPL_WriteRTMPData(m_hRtmpClient, KVE_STREAM_VIDEO, pData, nLength, pSecond, nSecondLength);
+    for (const auto& pStream : m_vecStreams)
+    {
+        if (pStream->hClient)
+            KPL_WriteRTMPData(pStream->hClient, KVE_STREAM_VIDEO, pData, nLength, pSecond, nSecondLength);
+    }
     // This is the encoder's own thread, so its handle stays valid here; the
     // request itself only sets a flag for the next frame.
     if (m_bKeyFrameWanted.exchange(false))
@@ -117,22 +181,29 @@ void CKVRecorder::OnVideoOutput(const uint8_t* pData, int nLength, const void* p
 
 void CKVRecorder::OnAudioOutput(const uint8_t* pData, int nLength, const void* pSecond, int nSecondLength)
 {
+    if (nLength <= 0)
+        return;
     CVoIPAutoLock lock(m_csRtmpAudio);
-    if (m_hRtmpClient && nLength > 0)
-        KPL_WriteRTMPData(m_hRtmpClient, KVE_STREAM_AUDIO, pData, nLength, pSecond, nSecondLength);
+    for (const auto& pStream : m_vecStreams)
+    {
+        if (pStream->hClient)
+            KPL_WriteRTMPData(pStream->hClient, KVE_STREAM_AUDIO, pData, nLength, pSecond, nSecondLength);
+    }
 }
 
 void CKVRecorder::RtmpEventHandler(int nEvent, void* pUser)
 {
     // Runs on the client's or the writer's thread, possibly with the
     // client's locks held: it only leaves a flag, and the state is read by
-    // query instead.
+    // query instead. The stream outlives its client, whose events stop
+    // before its destruction returns.
+    const SStreamClient* pStream = static_cast<const SStreamClient*>(pUser);
     // A connection, first or again, opens on a key frame: the client holds
     // video back until one comes, and at the streaming interval that could
     // otherwise take up to two seconds.
     if (nEvent == KPL_EVENT_KEYFRAME_WANTED || nEvent == KPL_EVENT_CONNECTED)
-        static_cast<CKVRecorder*>(pUser)->m_bKeyFrameWanted.store(true);
+        pStream->pOwner->m_bKeyFrameWanted.store(true);
     if (nEvent == KPL_EVENT_KEYFRAME_WANTED)
         return;
-    Log::Info("rtmp", QStringLiteral("RTMP client event %1").arg(nEvent));
+    Log::Info("rtmp", QStringLiteral("%1: RTMP client event %2").arg(pStream->strName).arg(nEvent));
 }

@@ -6,12 +6,12 @@
 #include "config/CSettings.h"
 #include "common/DiskSpace.h"
 #include "common/Formatting.h"
-#include "common/StreamFields.h"
+#include "common/StreamDestination.h"
 #include "ui/projection/CProjectionController.h"
+#include "ui/tabs/CStreamGroup.h"
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
 #include "engine/IKVRecordNotify.h"
-#include "media/KVStreamKey.h"
 #include "platform/Log.h"
 
 #include <QCheckBox>
@@ -34,7 +34,6 @@
 
 namespace
 {
-const int s_nRtmpTestTimeout = 1000;
 const int s_nSmallWidth = 768;
 const int s_nSmallHeight = 576;
 
@@ -95,7 +94,11 @@ int BitrateIndexForSize(int nWidth, int nHeight)
 
 QString ComposeRtmpUrl(const QString& strAddress, const QString& strPort, const QString& strStream)
 {
-    return QStringLiteral("rtmp://") + strAddress + QLatin1Char(':') + strPort + QStringLiteral("/live/") + strStream;
+    SStreamDestination destination;
+    destination.strServer = strAddress;
+    destination.strPort = strPort;
+    destination.strKey = strStream;
+    return ComposeStreamUrl(destination);
 }
 
 CTabSettings::CTabSettings(IKVRecordNotify* pNotify, IDeviceCallback* pDevice, QWidget* pParent)
@@ -107,7 +110,8 @@ CTabSettings::CTabSettings(IKVRecordNotify* pNotify, IDeviceCallback* pDevice, Q
     pLayout->addWidget(CreateVideoGroup());
     pLayout->addWidget(CreateAudioGroup());
     pLayout->addWidget(CreateMp4Group());
-    pLayout->addWidget(CreateRtmpGroup());
+    m_pGroupStream = new CStreamGroup(this);
+    pLayout->addWidget(m_pGroupStream);
     pLayout->addStretch();
     ConnectControls();
 }
@@ -272,57 +276,6 @@ QGroupBox* CTabSettings::CreateMp4Group()
     return m_pGroupMp4;
 }
 
-QGroupBox* CTabSettings::CreateRtmpGroup()
-{
-    QGroupBox* pGroup = new QGroupBox(tr("RTMP"), this);
-    QVBoxLayout* pBoxLayout = new QVBoxLayout(pGroup);
-    m_pCkbRtmp = new QCheckBox(tr("Push stream to RTMP server."), pGroup);
-    m_pCkbRtmp->setObjectName(QStringLiteral("ckbRtmp"));
-    pBoxLayout->addWidget(m_pCkbRtmp);
-
-    QGridLayout* pGrid = new QGridLayout;
-    auto addEdit = [&](int nRow, const QString& strLabel, const char* pszName, QLabel*& pLabel) {
-        pLabel = new QLabel(strLabel, pGroup);
-        QLineEdit* pEdit = new QLineEdit(pGroup);
-        pEdit->setObjectName(QLatin1String(pszName));
-        pGrid->addWidget(pLabel, nRow, 0);
-        pGrid->addWidget(pEdit, nRow, 1);
-        return pEdit;
-    };
-    m_pEdtRtmpIp = addEdit(0, tr("IP Address:"), "edtRtmpIp", m_pLblRtmpIp);
-    m_pEdtRtmpPort = addEdit(1, tr("Port:"), "edtRtmpPort", m_pLblRtmpPort);
-    m_pEdtRtmpStream = addEdit(2, tr("Stream Name:"), "edtRtmpStream", m_pLblRtmpStream);
-    m_pEdtRtmpUrl = addEdit(3, tr("Complete URL:"), "edtRtmpUrl", m_pLblRtmpUrl);
-    m_pEdtRtmpUrl->setReadOnly(true);
-    // The stream name is the platform's stream key: whoever has it can
-    // stream in the user's name, so it stays hidden unless asked for.
-    m_pEdtRtmpStream->setEchoMode(QLineEdit::Password);
-    m_pBtnRtmpKeyShow = new QToolButton(pGroup);
-    m_pBtnRtmpKeyShow->setObjectName(QStringLiteral("btnRtmpKeyShow"));
-    m_pBtnRtmpKeyShow->setCheckable(true);
-    m_pBtnRtmpKeyShow->setText(QStringLiteral("\u25c9"));
-    m_pBtnRtmpKeyShow->setToolTip(tr("Show the stream key"));
-    pGrid->addWidget(m_pBtnRtmpKeyShow, 2, 2);
-
-    m_pBtnRtmpTest = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("Test Connect"), pGroup);
-    m_pBtnRtmpTest->setObjectName(QStringLiteral("btnRtmpTest"));
-    m_pBtnRtmpTest->setMinimumSize(64, 48);
-    QHBoxLayout* pRow = new QHBoxLayout;
-    pRow->addLayout(pGrid, 1);
-    pRow->addWidget(m_pBtnRtmpTest, 0);
-    pBoxLayout->addLayout(pRow);
-
-    const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    m_pCkbRtmp->setChecked(server.nPush == SRtmpServer::PUSH_ON);
-    m_pEdtRtmpIp->setText(server.strAddress);
-    m_pEdtRtmpPort->setText(server.strPort);
-    m_pEdtRtmpStream->setText(server.strStream);
-    m_strRtmpUrl = server.strUrl;
-    ShowRtmpUrl();
-    SetRtmpFieldsEnabled(server.IsPushEnabled());
-    return pGroup;
-}
-
 void CTabSettings::ConnectControls()
 {
     connect(m_pCmbVideoSize, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
@@ -337,11 +290,7 @@ void CTabSettings::ConnectControls()
     connect(m_pCkbMonitor, &QCheckBox::stateChanged, this, &CTabSettings::OnAudioMonitorChanged);
     connect(m_pCkbRecord, &QCheckBox::stateChanged, this, &CTabSettings::OnCkbRecord);
     connect(m_pBtnDataStorage, &QPushButton::clicked, this, &CTabSettings::OnBtnDataStorageDir);
-    connect(m_pCkbRtmp, &QCheckBox::stateChanged, this, &CTabSettings::OnCkbRtmp);
-    connect(m_pBtnRtmpTest, &QPushButton::clicked, this, &CTabSettings::OnBtnRtmpTest);
-    connect(m_pBtnRtmpKeyShow, &QToolButton::toggled, this, &CTabSettings::OnBtnRtmpKeyShow);
-    for (QLineEdit* pEdit : {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream})
-        connect(pEdit, &QLineEdit::textChanged, this, &CTabSettings::OnEdtRtmpTextChanged);
+    connect(m_pGroupStream, &CStreamGroup::signalStreamingChanged, this, &CTabSettings::UpdateStartEnabled);
 }
 
 int CTabSettings::ComputeSmallFormat(int nSizeIndex)
@@ -370,15 +319,9 @@ void CTabSettings::SetControlsEnabled(bool bEnable)
          {static_cast<QWidget*>(m_pLblAudioDevice), static_cast<QWidget*>(m_pCmbAudioDevice),
           static_cast<QWidget*>(m_pLblAudioBitrate), static_cast<QWidget*>(m_pCmbAudioBitrate),
           static_cast<QWidget*>(m_pLblAudioQuality), static_cast<QWidget*>(m_pCmbAudioQuality),
-          static_cast<QWidget*>(m_pGroupMp4), static_cast<QWidget*>(m_pCkbRtmp), static_cast<QWidget*>(m_pLblRtmpIp),
-          static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pLblRtmpPort),
-          static_cast<QWidget*>(m_pEdtRtmpPort), static_cast<QWidget*>(m_pLblRtmpStream),
-          static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pBtnRtmpTest)})
+          static_cast<QWidget*>(m_pGroupMp4)})
         pWidget->setEnabled(bEnable);
-    // The stream's address stays readable while it is being pushed to.
-    const bool bUrl = bEnable || m_pCkbRtmp->isChecked();
-    m_pLblRtmpUrl->setEnabled(bUrl);
-    m_pEdtRtmpUrl->setEnabled(bUrl);
+    m_pGroupStream->SetControlsEnabled(bEnable);
     if (!bEnable)
         return;
     // Unlocked, the controls follow their own boxes again: no audio
@@ -386,15 +329,6 @@ void CTabSettings::SetControlsEnabled(bool bEnable)
     const bool bHasDevice = m_pCmbAudioDevice->currentIndex() != 0;
     m_pCmbAudioBitrate->setEnabled(bHasDevice);
     m_pCmbAudioQuality->setEnabled(bHasDevice);
-    SetRtmpFieldsEnabled(m_pCkbRtmp->isChecked());
-}
-
-void CTabSettings::SetRtmpFieldsEnabled(bool bEnable)
-{
-    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtRtmpIp), static_cast<QWidget*>(m_pEdtRtmpPort),
-                             static_cast<QWidget*>(m_pEdtRtmpStream), static_cast<QWidget*>(m_pEdtRtmpUrl),
-                             static_cast<QWidget*>(m_pBtnRtmpTest)})
-        pWidget->setEnabled(bEnable);
 }
 
 void CTabSettings::OnButtonApplyFormat()
@@ -498,7 +432,7 @@ void CTabSettings::StoreAudioDevice()
 void CTabSettings::UpdateStartEnabled()
 {
     if (m_pNotify)
-        m_pNotify->EnableStart(m_pCkbRecord->isChecked() || m_pCkbRtmp->isChecked());
+        m_pNotify->EnableStart(m_pCkbRecord->isChecked() || m_pGroupStream->IsStreaming());
 }
 
 void CTabSettings::OnCkbRecord(int nState)
@@ -527,87 +461,4 @@ void CTabSettings::OnBtnDataStorageDir()
     m_pEdtDataStorage->setText(strPath);
     RefreshDiskFree(strPath);
     g_settings.SetDataStorage(strPath);
-}
-
-void CTabSettings::StoreRtmp()
-{
-    g_settings.SetRtmpServer(m_pCkbRtmp->isChecked() ? SRtmpServer::PUSH_ON : SRtmpServer::PUSH_OFF,
-                             m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text(), m_strRtmpUrl);
-}
-
-void CTabSettings::OnCkbRtmp(int nState)
-{
-    SetRtmpFieldsEnabled(nState == Qt::Checked);
-    StoreRtmp();
-    UpdateStartEnabled();
-}
-
-void CTabSettings::OnEdtRtmpTextChanged(const QString& strText)
-{
-    Q_UNUSED(strText);
-    if (RejectUnstorableRtmpText())
-        return;
-    m_strRtmpUrl = ComposeRtmpUrl(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text());
-    ShowRtmpUrl();
-    StoreRtmp();
-}
-
-bool CTabSettings::RejectUnstorableRtmpText()
-{
-    const SRtmpServer server = g_settings.GetRtmpServerRecord();
-    const QString astrStored[] = {server.strAddress, server.strPort, server.strStream};
-    QLineEdit* const apEdits[] = {m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream};
-    const ERtmpField aeFields[] = {RTMP_FIELD_ADDRESS, RTMP_FIELD_PORT, RTMP_FIELD_STREAM};
-    for (int i = 0; i < 3; ++i)
-    {
-        QLineEdit* pEdit = apEdits[i];
-        if (CSettings::IsRtmpTextStorable(pEdit->text()))
-            continue;
-        // The stored text is the last one accepted; taking it back (without
-        // storing again) keeps the record readable.
-        {
-            const QSignalBlocker blocker(pEdit);
-            pEdit->setText(astrStored[i]);
-        }
-        ShowCriticalMessageYes(nullptr, GetRtmpFieldMessage(aeFields[i]));
-        return true;
-    }
-    return false;
-}
-
-bool CTabSettings::ValidateRtmpFields()
-{
-    if (!m_pCkbRtmp->isChecked())
-        return true;
-    const QString strError = GetRtmpFieldsError(m_pEdtRtmpIp->text(), m_pEdtRtmpPort->text(), m_pEdtRtmpStream->text());
-    if (strError.isEmpty())
-        return true;
-    ShowCriticalMessageYes(nullptr, strError);
-    return false;
-}
-
-void CTabSettings::OnBtnRtmpTest()
-{
-    const QString strUrl = m_strRtmpUrl;
-    if (!ValidateRtmpFields() || strUrl.isEmpty())
-        return;
-    // Blocks the window for at most the time limit, as a deliberate test
-    // the user is waiting for.
-    QString strReason;
-    if (TestRtmpServer(strUrl, s_nRtmpTestTimeout, strReason))
-        ShowInformationMessageYes(this, tr("Test successful!"));
-    else
-        ShowInformationMessageYes(this, tr("Test fail!") + QLatin1Char('\n') + strReason);
-}
-
-void CTabSettings::ShowRtmpUrl()
-{
-    m_pEdtRtmpUrl->setText(m_pBtnRtmpKeyShow->isChecked() ? m_strRtmpUrl : MaskStreamKey(m_strRtmpUrl));
-}
-
-void CTabSettings::OnBtnRtmpKeyShow(bool bShow)
-{
-    m_pEdtRtmpStream->setEchoMode(bShow ? QLineEdit::Normal : QLineEdit::Password);
-    m_pBtnRtmpKeyShow->setToolTip(bShow ? tr("Hide the stream key") : tr("Show the stream key"));
-    ShowRtmpUrl();
 }

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 
+class CStreamGroup;
 class CTabScreen;
 class IDeviceCallback;
 class IKVRecordNotify;
@@ -19,7 +20,8 @@ class QToolButton;
 
 // The H.264 bitrate table index suited to an output of nWidth x nHeight.
 int BitrateIndexForSize(int nWidth, int nHeight);
-// "rtmp://" + address + ":" + port + "/live/" + stream.
+// "rtmp://" + address + ":" + port + "/live/" + stream, the address a bare
+// IP address gives.
 QString ComposeRtmpUrl(const QString& strAddress, const QString& strPort, const QString& strStream);
 
 class CTabSettings : public QWidget
@@ -46,27 +48,13 @@ public slots:
     void OnAudioMonitorChanged(int nState);
     void OnCkbRecord(int nState);
     void OnBtnDataStorageDir();
-    void OnCkbRtmp(int nState);
-    void OnBtnRtmpTest();
-    void OnEdtRtmpTextChanged(const QString& strText);
-    void OnBtnRtmpKeyShow(bool bShow);
 
 private:
     QGroupBox* CreateVideoGroup();
     QGroupBox* CreateAudioGroup();
     QGroupBox* CreateMp4Group();
-    QGroupBox* CreateRtmpGroup();
     void ConnectControls();
     void RefreshDiskFree(const QString& strPath);
-    // Shows the first problem of the RTMP fields; true when there is none
-    // or pushing is off.
-    bool ValidateRtmpFields();
-    // A "," would break the stored record: the edit holding one gets its
-    // last stored text back and the user that field's message. True then.
-    bool RejectUnstorableRtmpText();
-    void StoreRtmp();
-    void ShowRtmpUrl();
-    void SetRtmpFieldsEnabled(bool bEnable);
     void StoreAudioDevice();
     // Tells the user, in the main window's status bar, that the stored
     // device is gone and none is open.
@@ -103,18 +91,5 @@ private:
     QPushButton* m_pBtnDataStorage = nullptr;
     QLabel* m_pLblDiskFree = nullptr;
 
-    QCheckBox* m_pCkbRtmp = nullptr;
-    QLabel* m_pLblRtmpIp = nullptr;
-    QLineEdit* m_pEdtRtmpIp = nullptr;
-    QLabel* m_pLblRtmpPort = nullptr;
-    QLineEdit* m_pEdtRtmpPort = nullptr;
-    QLabel* m_pLblRtmpStream = nullptr;
-    QLineEdit* m_pEdtRtmpStream = nullptr;
-    QLabel* m_pLblRtmpUrl = nullptr;
-    QLineEdit* m_pEdtRtmpUrl = nullptr;
-    QToolButton* m_pBtnRtmpKeyShow = nullptr;
-    // The composed address in clear; the field shows it masked unless the
-    // key is shown.
-    QString m_strRtmpUrl;
-    QPushButton* m_pBtnRtmpTest = nullptr;
+    CStreamGroup* m_pGroupStream = nullptr;
 };
