@@ -30,9 +30,9 @@ bool IsPlainText(const QString& strText)
 bool IsValidPassphrase(const QString& strText)
 {
     static const QRegularExpression s_re(QStringLiteral("\\A[\\x21-\\x7e]+\\z"));
-    return strText.size() >= s_nMinPassphrase && strText.size() <= s_nMaxPassphrase &&
-           s_re.match(strText).hasMatch() && !strText.contains(QLatin1Char('&')) &&
-           !strText.contains(QLatin1Char('#')) && !strText.contains(QLatin1Char(','));
+    return strText.size() >= s_nMinPassphrase && strText.size() <= s_nMaxPassphrase && s_re.match(strText).hasMatch() &&
+           !strText.contains(QLatin1Char('&')) && !strText.contains(QLatin1Char('#')) &&
+           !strText.contains(QLatin1Char(','));
 }
 
 QString ServerUrlError(const SStreamDestination& destination)
@@ -50,7 +50,8 @@ QString ServerUrlError(const SStreamDestination& destination)
         if (url.port() < 0)
             return QCoreApplication::translate("CVistrel", "An SRT server URL needs a port, as in srt://host:port.");
         if (!destination.strSrtPassphrase.isEmpty() && !IsValidPassphrase(destination.strSrtPassphrase))
-            return QCoreApplication::translate("CVistrel", "The SRT passphrase must be 10 to 79 characters, without spaces, '&', '#' or ','.");
+            return QCoreApplication::translate(
+                "CVistrel", "The SRT passphrase must be 10 to 79 characters, without spaces, '&', '#' or ','.");
         return QString();
     }
     // The server's application and the key name the stream between them.
@@ -133,8 +134,8 @@ std::vector<SStreamTarget> GetEnabledStreamTargets()
             continue;
         // The first destination's stored address is the one older builds
         // stream to; a record that lost it is composed afresh.
-        const QString strUrl = i == 0 && !destination.strUrl.isEmpty() ? destination.strUrl
-                                                                        : ComposeStreamUrl(destination);
+        const QString strUrl =
+            i == 0 && !destination.strUrl.isEmpty() ? destination.strUrl : ComposeStreamUrl(destination);
         vecTargets.push_back({GetStreamDestinationName(destination, i), strUrl});
     }
     return vecTargets;

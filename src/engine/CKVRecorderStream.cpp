@@ -62,18 +62,17 @@ std::unique_ptr<CKVRecorder::SStreamClient> CKVRecorder::StartStream(const SStre
     CAutoConvertString url(target.strUrl, 0);
     const char* pszUrl = url.GetString();
     KVS_ClearLastError();
-    KVS_HANDLE hClient = pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVRecorder::RtmpEventHandler,
-                                                       pStream.get())
-                                : nullptr;
+    KVS_HANDLE hClient =
+        pszUrl ? KPL_CreateRTMPClient(pszUrl, "", "", CONNECT_TIMEOUT, &CKVRecorder::RtmpEventHandler, pStream.get())
+               : nullptr;
     if (!hClient)
     {
         // Recording and the other streams go on without it; the status bar
         // tells why.
         Log::Error("rtmp", QStringLiteral("Cannot create the RTMP client for %1").arg(pStream->strShownUrl));
-        pStream->strError =
-            pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, pStream->strShownUrl)
-                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS, QString(),
-                                            pStream->strShownUrl, QString());
+        pStream->strError = pszUrl ? CKVMediaError::TakeLastText(CKVMediaError::SOURCE_SERVER, pStream->strShownUrl)
+                                   : CKVMediaError::GetText(CKVMediaError::SOURCE_SERVER, KVS_ERROR_BAD_ADDRESS,
+                                                            QString(), pStream->strShownUrl, QString());
         return pStream;
     }
     // A server that restarts or a network that comes back must not end the

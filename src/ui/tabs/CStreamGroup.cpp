@@ -165,11 +165,11 @@ bool CStreamGroup::IsStreaming() const
 void CStreamGroup::SetControlsEnabled(bool bEnable)
 {
     m_bControlsEnabled = bEnable;
-    for (QWidget* pWidget : {static_cast<QWidget*>(m_pEdtName), static_cast<QWidget*>(m_pCkbRtmp),
-                             static_cast<QWidget*>(m_pLblRtmpIp), static_cast<QWidget*>(m_pLblRtmpPort),
-                             static_cast<QWidget*>(m_pLblRtmpStream), static_cast<QWidget*>(m_pLblSrtLatency),
-                             static_cast<QWidget*>(m_pLblSrtPassphrase), static_cast<QWidget*>(m_pEdtTlsCa),
-                             static_cast<QWidget*>(m_pBtnTlsCa)})
+    for (QWidget* pWidget :
+         {static_cast<QWidget*>(m_pEdtName), static_cast<QWidget*>(m_pCkbRtmp), static_cast<QWidget*>(m_pLblRtmpIp),
+          static_cast<QWidget*>(m_pLblRtmpPort), static_cast<QWidget*>(m_pLblRtmpStream),
+          static_cast<QWidget*>(m_pLblSrtLatency), static_cast<QWidget*>(m_pLblSrtPassphrase),
+          static_cast<QWidget*>(m_pEdtTlsCa), static_cast<QWidget*>(m_pBtnTlsCa)})
         pWidget->setEnabled(bEnable);
     SetFieldsEnabled(bEnable && m_pCkbRtmp->isChecked());
     // The stream's address stays readable while it is being pushed to; the
@@ -296,8 +296,8 @@ void CStreamGroup::RefreshChooserText(int nIndex)
 {
     const SStreamDestination& destination = m_aDestinations[nIndex];
     const QString strName = GetStreamDestinationName(destination, nIndex);
-    m_pCmbDestination->setItemText(nIndex, destination.bEnabled ? tr("%1 (on)").arg(strName)
-                                                                : tr("%1 (off)").arg(strName));
+    m_pCmbDestination->setItemText(nIndex,
+                                   destination.bEnabled ? tr("%1 (on)").arg(strName) : tr("%1 (off)").arg(strName));
 }
 
 void CStreamGroup::OnBtnKeyShow(bool bShow)

@@ -315,11 +315,10 @@ void CTabSettings::ReportMissingAudioDevice(const QString& strName)
 void CTabSettings::SetControlsEnabled(bool bEnable)
 {
     m_pGroupVideo->setEnabled(bEnable);
-    for (QWidget* pWidget :
-         {static_cast<QWidget*>(m_pLblAudioDevice), static_cast<QWidget*>(m_pCmbAudioDevice),
-          static_cast<QWidget*>(m_pLblAudioBitrate), static_cast<QWidget*>(m_pCmbAudioBitrate),
-          static_cast<QWidget*>(m_pLblAudioQuality), static_cast<QWidget*>(m_pCmbAudioQuality),
-          static_cast<QWidget*>(m_pGroupMp4)})
+    for (QWidget* pWidget : {static_cast<QWidget*>(m_pLblAudioDevice), static_cast<QWidget*>(m_pCmbAudioDevice),
+                             static_cast<QWidget*>(m_pLblAudioBitrate), static_cast<QWidget*>(m_pCmbAudioBitrate),
+                             static_cast<QWidget*>(m_pLblAudioQuality), static_cast<QWidget*>(m_pCmbAudioQuality),
+                             static_cast<QWidget*>(m_pGroupMp4)})
         pWidget->setEnabled(bEnable);
     m_pGroupStream->SetControlsEnabled(bEnable);
     if (!bEnable)
