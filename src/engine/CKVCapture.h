@@ -110,6 +110,10 @@ public:
     // The same, streaming to every target at once from the one encode (none
     // when the list is empty).
     bool StartRecord(const QString& strPath, const std::vector<SStreamTarget>& vecStreams, QString& strReason);
+    // Hands the stored certificate authorities for rtmps servers to the
+    // stream library, which uses them from the next connection on (the
+    // start of a stream does this itself).
+    void ApplyStoredTlsCaFile() const;
     // Ends the file and the stream. Safe without a recording.
     void StopRecord();
     // No more frames or audio are encoded; the encoders stay until StopRecord.

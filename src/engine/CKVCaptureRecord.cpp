@@ -4,10 +4,12 @@
 
 #include "config/CSettings.h"
 #include "engine/CVoIPAutoLock.h"
-#include "engine/KVMediaError.h"
 #include "engine/KVRecordParams.h"
+#include "media/KVProtocol.h"
 #include "media/KVStream.h"
 #include "platform/Log.h"
+
+#include <QFile>
 
 bool CKVCapture::StartRecord(const QString& strPath, const QString& strUrl)
 {
@@ -61,6 +63,12 @@ bool CKVCapture::StartRecord(const QString& strPath, const std::vector<SStreamTa
     if (!vecStreams.empty())
         ApplyStoredTlsCaFile();
     return m_recorder.Start(ReadRecordParams(strPath, vecStreams), strReason);
+}
+
+void CKVCapture::ApplyStoredTlsCaFile() const
+{
+    const QString strPath = g_settings.GetTlsCaFile();
+    KPL_SetTlsCaFile(strPath.isEmpty() ? nullptr : QFile::encodeName(strPath).constData());
 }
 
 SRecordParams CKVCapture::ReadRecordParams(const QString& strPath, const std::vector<SStreamTarget>& vecStreams) const

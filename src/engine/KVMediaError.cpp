@@ -5,9 +5,6 @@
 #include "media/KVProtocol.h"
 #include "media/KVStreamKey.h"
 
-#include "config/CSettings.h"
-
-#include <QFile>
 #include <QFileInfo>
 
 QString CKVMediaError::TakeLastText(int nSource, const QString& strSubject, const QString& strSettings)
@@ -91,15 +88,8 @@ QString CKVMediaError::GetText(int nSource, int nCode, const QString& strDetail,
     }
 }
 
-void ApplyStoredTlsCaFile()
-{
-    const QString strPath = g_settings.GetTlsCaFile();
-    KPL_SetTlsCaFile(strPath.isEmpty() ? nullptr : QFile::encodeName(strPath).constData());
-}
-
 bool TestRtmpServer(const QString& strUrl, int nTimeoutMs, QString& strReason)
 {
-    ApplyStoredTlsCaFile();
     CAutoConvertString convUrl(strUrl);
     const char* pszUrl = convUrl.GetString();
     if (!pszUrl)

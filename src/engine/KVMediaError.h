@@ -32,7 +32,3 @@ public:
 // The server test of the Settings tab: TCP and the RTMP handshake within
 // nTimeoutMs. On false, strReason says why in the user's words.
 bool TestRtmpServer(const QString& strUrl, int nTimeoutMs, QString& strReason);
-
-// Hands the stored certificate authorities for rtmps servers to the stream
-// library, which uses them from the next connection on.
-void ApplyStoredTlsCaFile();

@@ -1,7 +1,9 @@
-// Streaming alone (no file) through the engine to a loopback nginx-rtmp
-// server, played back by a reader.
+// Streaming through the engine to loopback nginx-rtmp servers, played back
+// by readers: alone, and to several destinations beside a recording.
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
+#include "media/KVProtocol.h"
+#include "RecordedFile.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
 
@@ -27,6 +29,7 @@ private slots:
     void cleanupTestCase();
     void cleanup();
     void streamOnlyWithAudio();
+    void severalDestinationsFromOneEncode();
 
 private:
     CTestRenderTarget* m_pPreview = nullptr;
@@ -89,6 +92,67 @@ void TestEngineStream::streamOnlyWithAudio()
     QCOMPARE(result.nHeight, 240);
     QVERIFY(result.nVideoPackets >= 50);
     QVERIFY(result.nAudioPackets >= 80);
+}
+
+void TestEngineStream::severalDestinationsFromOneEncode()
+{
+    // Two applications of one server, and a server of its own that freezes
+    // and restarts.
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    CNginxRtmp serverFailing;
+    QVERIFY2(serverFailing.Start(), qPrintable(serverFailing.GetLog()));
+    QTemporaryDir dir;
+    const QString strPath = dir.filePath(QStringLiteral("several.mp4"));
+    const std::vector<SStreamTarget> vecTargets = {
+        {QStringLiteral("One"), server.GetUrl(QStringLiteral("one"))},
+        {QStringLiteral("Two"), server.GetUrl(QStringLiteral("two"), QStringLiteral("live2"))},
+        {QStringLiteral("Failing"), serverFailing.GetUrl(QStringLiteral("three"))}};
+    auto fnRead = [](const QString& strUrl) {
+        return std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 50, 0, 60000); });
+    };
+    auto futureOne = fnRead(vecTargets[0].strUrl);
+    auto futureTwo = fnRead(vecTargets[1].strUrl);
+    QString strReason;
+    QVERIFY2(g_capture.StartRecord(strPath, vecTargets, strReason), qPrintable(strReason));
+    QCOMPARE(g_capture.GetStreamCount(), 3);
+    QCOMPARE(g_capture.GetStreamName(1), QStringLiteral("Two"));
+    for (auto* pFuture : {&futureOne, &futureTwo})
+    {
+        const CReadResult result = pFuture->get();
+        QVERIFY2(result.bVideoH264 && result.nVideoPackets >= 50, qPrintable(server.GetLog()));
+        QCOMPARE(result.nWidth, 320);
+    }
+
+    // A frozen server holds its own client's packets only; the others'
+    // players still get the picture meanwhile.
+    QVERIFY(serverFailing.Freeze(true));
+    const CReadResult resultFrozen = ReadStream(vecTargets[1].strUrl, 75, 0, 60000);
+    QVERIFY2(resultFrozen.nVideoPackets >= 75, qPrintable(server.GetLog()));
+    // Killed and back on its port: that destination reconnects on its own.
+    QVERIFY(serverFailing.Restart());
+    int nAttempt = 0;
+    QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetStreamState(2, nAttempt) == CKVCapture::STREAM_PUBLISHING, 60000);
+    const CReadResult resultBack = ReadStream(vecTargets[2].strUrl, 25, 0, 60000);
+    QVERIFY2(resultBack.nVideoPackets >= 25, qPrintable(serverFailing.GetLog()));
+
+    // The healthy destinations lost nothing to the failing one.
+    for (int i = 0; i < 2; ++i)
+    {
+        KPL_RTMP_STATUS status = {};
+        QVERIFY(g_capture.GetStreamStatus(i, status));
+        QCOMPARE(status.nState, int(KPL_RTMP_PUBLISHING));
+        QCOMPARE(status.nVideoDropped, uint64_t(0));
+    }
+    g_capture.SetRecordingStopped();
+    const uint64_t nFramesTaken = g_capture.GetVideoFramesEncoded();
+    g_capture.StopRecord();
+    QCOMPARE(g_capture.GetStreamCount(), 0);
+    // Nor did the recording.
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QVERIFY2(uint64_t(info.nVideoPackets) >= nFramesTaken,
+             qPrintable(info.Describe() + QStringLiteral(", %1 frames taken").arg(nFramesTaken)));
 }
 
 QTEST_MAIN(TestEngineStream)

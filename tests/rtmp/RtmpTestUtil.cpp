@@ -105,9 +105,9 @@ bool CNginxRtmp::Freeze(bool bFreeze)
     return bOk && listPids.size() > 1;
 }
 
-QString CNginxRtmp::GetUrl(const QString& strName) const
+QString CNginxRtmp::GetUrl(const QString& strName, const QString& strApp) const
 {
-    return QStringLiteral("rtmp://127.0.0.1:%1/live/%2").arg(m_nPort).arg(strName);
+    return QStringLiteral("rtmp://127.0.0.1:%1/%2/%3").arg(m_nPort).arg(strApp, strName);
 }
 
 QString CNginxRtmp::GetHlsPlaylistUrl(const QString& strName) const

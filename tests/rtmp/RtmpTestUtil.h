@@ -24,7 +24,8 @@ public:
     // Stops (SIGSTOP) or resumes the server's processes: a stalled server.
     bool Freeze(bool bFreeze);
     int GetPort() const { return m_nPort; }
-    QString GetUrl(const QString& strName) const;
+    // strApp: "live" or "live2".
+    QString GetUrl(const QString& strName, const QString& strApp = QStringLiteral("live")) const;
     // Where HLS players find the playlist of what was pushed to GetUrl.
     QString GetHlsPlaylistUrl(const QString& strName) const;
     QString GetLog() const;

@@ -3,6 +3,7 @@
 #include "common/AppInfo.h"
 #include "common/StreamDestination.h"
 #include "common/StreamFields.h"
+#include "engine/CKVCapture.h"
 #include "engine/KVMediaError.h"
 #include "media/KVStreamKey.h"
 
@@ -42,25 +43,26 @@ CStreamGroup::CStreamGroup(QWidget* pParent)
     QHBoxLayout* pChooserRow = new QHBoxLayout;
     m_pCmbDestination = new QComboBox(this);
     m_pCmbDestination->setObjectName(QStringLiteral("cmbStreamDestination"));
-    for (int i = 0; i < CSettings::STREAM_DESTINATION_COUNT; ++i)
-    {
-        m_pCmbDestination->addItem(QString());
-        RefreshChooserText(i);
-    }
-    m_pEdtName = new QLineEdit(this);
-    m_pEdtName->setObjectName(QStringLiteral("edtStreamName"));
-    m_pEdtName->setPlaceholderText(tr("Name shown in the status bar"));
     pChooserRow->addWidget(new QLabel(tr("Destination:"), this));
     pChooserRow->addWidget(m_pCmbDestination, 1);
-    pChooserRow->addWidget(new QLabel(tr("Name:"), this));
-    pChooserRow->addWidget(m_pEdtName, 1);
     pBoxLayout->addLayout(pChooserRow);
 
     m_pCkbRtmp = new QCheckBox(tr("Push stream to RTMP server."), this);
     m_pCkbRtmp->setObjectName(QStringLiteral("ckbRtmp"));
     pBoxLayout->addWidget(m_pCkbRtmp);
     pBoxLayout->addWidget(CreateFields());
-    pBoxLayout->addLayout(CreateTlsRow());
+    QHBoxLayout* pTestRow = new QHBoxLayout;
+    m_pBtnRtmpTest = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("Test Connect"), this);
+    m_pBtnRtmpTest->setObjectName(QStringLiteral("btnRtmpTest"));
+    m_pBtnRtmpTest->setToolTip(tr("Tests every destination that is switched on"));
+    pTestRow->addStretch(1);
+    pTestRow->addWidget(m_pBtnRtmpTest);
+    pBoxLayout->addLayout(pTestRow);
+    for (int i = 0; i < CSettings::STREAM_DESTINATION_COUNT; ++i)
+    {
+        m_pCmbDestination->addItem(QString());
+        RefreshChooserText(i);
+    }
 
     ShowDestination();
 
@@ -69,7 +71,7 @@ CStreamGroup::CStreamGroup(QWidget* pParent)
     connect(m_pCkbRtmp, &QCheckBox::stateChanged, this, &CStreamGroup::OnCkbRtmp);
     connect(m_pBtnRtmpTest, &QPushButton::clicked, this, &CStreamGroup::OnBtnTest);
     connect(m_pBtnRtmpKeyShow, &QToolButton::toggled, this, &CStreamGroup::OnBtnKeyShow);
-    connect(m_pBtnTlsCa, &QPushButton::clicked, this, &CStreamGroup::OnBtnTlsCa);
+    connect(m_pBtnTlsCa, &QToolButton::clicked, this, &CStreamGroup::OnBtnTlsCa);
     connect(m_pEdtTlsCa, &QLineEdit::editingFinished, this, &CStreamGroup::OnTlsCaEdited);
     connect(m_pSpnSrtLatency, QOverload<int>::of(&QSpinBox::valueChanged), this, &CStreamGroup::OnSrtLatencyChanged);
     for (QLineEdit* pEdit : {m_pEdtName, m_pEdtRtmpIp, m_pEdtRtmpPort, m_pEdtRtmpStream, m_pEdtSrtPassphrase})
@@ -81,75 +83,65 @@ QWidget* CStreamGroup::CreateFields()
     QWidget* pFields = new QWidget(this);
     QGridLayout* pGrid = new QGridLayout;
     pGrid->setContentsMargins(0, 0, 0, 0);
-    auto addEdit = [&](int nRow, const QString& strLabel, const char* pszName, QLabel*& pLabel) {
-        pLabel = new QLabel(strLabel, pFields);
+    auto addRow = [&](int nRow, const QString& strLabel, QWidget* pField, QLabel** ppLabel) {
+        QLabel* pLabel = new QLabel(strLabel, pFields);
+        pGrid->addWidget(pLabel, nRow, 0);
+        pGrid->addWidget(pField, nRow, 1);
+        if (ppLabel)
+            *ppLabel = pLabel;
+    };
+    auto newEdit = [&](const char* pszName) {
         QLineEdit* pEdit = new QLineEdit(pFields);
         pEdit->setObjectName(QLatin1String(pszName));
-        pGrid->addWidget(pLabel, nRow, 0);
-        pGrid->addWidget(pEdit, nRow, 1, 1, 3);
         return pEdit;
     };
-    m_pEdtRtmpIp = addEdit(0, tr("IP Address:"), "edtRtmpIp", m_pLblRtmpIp);
+    m_pEdtName = newEdit("edtStreamName");
+    addRow(0, tr("Name:"), m_pEdtName, nullptr);
+    m_pEdtRtmpIp = newEdit("edtRtmpIp");
     m_pEdtRtmpIp->setToolTip(tr("An IP address, or the server URL a platform gives (rtmp://, rtmps:// or srt://)"));
-    m_pEdtRtmpPort = addEdit(1, tr("Port:"), "edtRtmpPort", m_pLblRtmpPort);
-    m_pEdtRtmpStream = addEdit(2, tr("Stream Name:"), "edtRtmpStream", m_pLblRtmpStream);
+    addRow(1, tr("IP Address:"), m_pEdtRtmpIp, &m_pLblRtmpIp);
+    m_pEdtRtmpPort = newEdit("edtRtmpPort");
+    addRow(2, tr("Port:"), m_pEdtRtmpPort, &m_pLblRtmpPort);
+    m_pEdtRtmpStream = newEdit("edtRtmpStream");
     m_pEdtRtmpStream->setToolTip(tr("The stream name, or the stream key a platform gives"));
     // The stream name is the platform's stream key: whoever has it can
     // stream in the user's name, so it stays hidden unless asked for.
     m_pEdtRtmpStream->setEchoMode(QLineEdit::Password);
+    addRow(3, tr("Stream Name:"), m_pEdtRtmpStream, &m_pLblRtmpStream);
     m_pBtnRtmpKeyShow = new QToolButton(pFields);
     m_pBtnRtmpKeyShow->setObjectName(QStringLiteral("btnRtmpKeyShow"));
     m_pBtnRtmpKeyShow->setCheckable(true);
     m_pBtnRtmpKeyShow->setText(QStringLiteral("\u25c9"));
     m_pBtnRtmpKeyShow->setToolTip(tr("Show the stream key"));
-    pGrid->addWidget(m_pBtnRtmpKeyShow, 2, 4);
+    pGrid->addWidget(m_pBtnRtmpKeyShow, 3, 2);
 
-    m_pLblSrtLatency = new QLabel(tr("SRT latency (ms):"), pFields);
     m_pSpnSrtLatency = new QSpinBox(pFields);
     m_pSpnSrtLatency->setObjectName(QStringLiteral("spnSrtLatency"));
     m_pSpnSrtLatency->setRange(0, s_nMaxSrtLatency);
     m_pSpnSrtLatency->setSpecialValueText(tr("Default"));
-    m_pLblSrtPassphrase = new QLabel(tr("Passphrase:"), pFields);
-    m_pEdtSrtPassphrase = new QLineEdit(pFields);
-    m_pEdtSrtPassphrase->setObjectName(QStringLiteral("edtSrtPassphrase"));
+    addRow(4, tr("SRT latency (ms):"), m_pSpnSrtLatency, &m_pLblSrtLatency);
+    m_pEdtSrtPassphrase = newEdit("edtSrtPassphrase");
     m_pEdtSrtPassphrase->setEchoMode(QLineEdit::Password);
-    pGrid->addWidget(m_pLblSrtLatency, 3, 0);
-    pGrid->addWidget(m_pSpnSrtLatency, 3, 1);
-    pGrid->addWidget(m_pLblSrtPassphrase, 3, 2);
-    pGrid->addWidget(m_pEdtSrtPassphrase, 3, 3);
-
-    m_pEdtRtmpUrl = addEdit(4, tr("Complete URL:"), "edtRtmpUrl", m_pLblRtmpUrl);
+    addRow(5, tr("SRT passphrase:"), m_pEdtSrtPassphrase, &m_pLblSrtPassphrase);
+    m_pEdtRtmpUrl = newEdit("edtRtmpUrl");
     m_pEdtRtmpUrl->setReadOnly(true);
-    pGrid->setColumnStretch(1, 1);
-    pGrid->setColumnStretch(3, 2);
+    addRow(6, tr("Complete URL:"), m_pEdtRtmpUrl, &m_pLblRtmpUrl);
 
-    m_pBtnRtmpTest = new QPushButton(style()->standardIcon(QStyle::SP_DialogOkButton), tr("Test Connect"), pFields);
-    m_pBtnRtmpTest->setObjectName(QStringLiteral("btnRtmpTest"));
-    m_pBtnRtmpTest->setMinimumSize(64, 48);
-    m_pBtnRtmpTest->setToolTip(tr("Tests every destination that is switched on"));
-    QHBoxLayout* pRow = new QHBoxLayout(pFields);
-    pRow->setContentsMargins(0, 0, 0, 0);
-    pRow->addLayout(pGrid, 1);
-    pRow->addWidget(m_pBtnRtmpTest, 0);
-    return pFields;
-}
-
-QLayout* CStreamGroup::CreateTlsRow()
-{
-    QHBoxLayout* pRow = new QHBoxLayout;
-    QLabel* pLabel = new QLabel(tr("RTMPS certificate authorities:"), this);
-    m_pEdtTlsCa = new QLineEdit(QDir::toNativeSeparators(g_settings.GetTlsCaFile()), this);
-    m_pEdtTlsCa->setObjectName(QStringLiteral("edtTlsCa"));
+    m_pEdtTlsCa = newEdit("edtTlsCa");
+    m_pEdtTlsCa->setText(QDir::toNativeSeparators(g_settings.GetTlsCaFile()));
     // Emptied, the system's certificates alone are trusted again.
     m_pEdtTlsCa->setClearButtonEnabled(true);
     m_pEdtTlsCa->setPlaceholderText(tr("The system's certificates"));
-    m_pEdtTlsCa->setToolTip(tr("A PEM file of further certificate authorities, for a server the system does not know"));
-    m_pBtnTlsCa = new QPushButton(tr("..."), this);
+    m_pEdtTlsCa->setToolTip(tr("A PEM file of further certificate authorities for rtmps servers"));
+    addRow(7, tr("CA certificates:"), m_pEdtTlsCa, nullptr);
+    m_pBtnTlsCa = new QToolButton(pFields);
+    m_pBtnTlsCa->setText(QStringLiteral("..."));
+    m_pBtnTlsCa->setToolTip(tr("Choose a certificate file"));
     m_pBtnTlsCa->setObjectName(QStringLiteral("btnTlsCa"));
-    pRow->addWidget(pLabel);
-    pRow->addWidget(m_pEdtTlsCa, 1);
-    pRow->addWidget(m_pBtnTlsCa);
-    return pRow;
+    pGrid->addWidget(m_pBtnTlsCa, 7, 2);
+
+    pFields->setLayout(pGrid);
+    return pFields;
 }
 
 bool CStreamGroup::IsStreaming() const
@@ -172,11 +164,10 @@ void CStreamGroup::SetControlsEnabled(bool bEnable)
           static_cast<QWidget*>(m_pEdtTlsCa), static_cast<QWidget*>(m_pBtnTlsCa)})
         pWidget->setEnabled(bEnable);
     SetFieldsEnabled(bEnable && m_pCkbRtmp->isChecked());
-    // The stream's address stays readable while it is being pushed to; the
-    // chooser too, to read the others'.
-    const bool bUrl = bEnable || m_pCkbRtmp->isChecked();
-    m_pLblRtmpUrl->setEnabled(bUrl);
-    m_pEdtRtmpUrl->setEnabled(bUrl);
+    // The stream's address stays readable while it is being pushed to, and
+    // the chooser, to read the others'.
+    m_pLblRtmpUrl->setEnabled(m_pCkbRtmp->isChecked());
+    m_pEdtRtmpUrl->setEnabled(m_pCkbRtmp->isChecked());
 }
 
 void CStreamGroup::SetFieldsEnabled(bool bEnable)
@@ -322,6 +313,7 @@ void CStreamGroup::OnBtnTest()
 {
     if (!ValidateDestinations())
         return;
+    g_capture.ApplyStoredTlsCaFile();
     // Blocks the window for at most the time limit per destination, as a
     // deliberate test the user is waiting for.
     QStringList astrLines;

@@ -47,7 +47,6 @@ private slots:
 
 private:
     QWidget* CreateFields();
-    QLayout* CreateTlsRow();
     // Puts the chosen destination's fields on screen without storing them.
     void ShowDestination();
     // A "," would break the stored record: the edit holding one gets its
@@ -85,5 +84,5 @@ private:
     QLineEdit* m_pEdtRtmpUrl = nullptr;
     QPushButton* m_pBtnRtmpTest = nullptr;
     QLineEdit* m_pEdtTlsCa = nullptr;
-    QPushButton* m_pBtnTlsCa = nullptr;
+    QToolButton* m_pBtnTlsCa = nullptr;
 };
