@@ -3,6 +3,7 @@
 #include "common/DiskSpace.h"
 #include "common/Formatting.h"
 #include "common/OutputPaths.h"
+#include "common/StreamDestination.h"
 #include "common/StreamFields.h"
 
 #include <QCoreApplication>
@@ -34,6 +35,9 @@ private slots:
     void DiskGuardSecondsLeft();
     void LowFrameRate();
     void RtmpFieldsError();
+    void StreamDestinations_data();
+    void StreamDestinations();
+    void StoredDestinationsStreamed();
 };
 
 void TestHelpers::FormatSizeSteps_data()
@@ -257,6 +261,135 @@ void TestHelpers::RtmpFieldsError()
              QStringLiteral("RTMP port is invalid!"));
     QCOMPARE(GetRtmpFieldsError(QStringLiteral("127.0.0.1"), QStringLiteral("1935"), QString()),
              QStringLiteral("RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!"));
+}
+
+void TestHelpers::StreamDestinations_data()
+{
+    QTest::addColumn<QString>("strServer");
+    QTest::addColumn<QString>("strKey");
+    QTest::addColumn<int>("nLatency");
+    QTest::addColumn<QString>("strPassphrase");
+    QTest::addColumn<QString>("strUrl");
+    QTest::addColumn<QString>("strError");
+    // A bare address composes and checks as it always did.
+    QTest::newRow("address") << "127.0.0.1"
+                             << "cam1" << 0 << ""
+                             << "rtmp://127.0.0.1:1935/live/cam1"
+                             << "";
+    QTest::newRow("address, bad name")
+        << "127.0.0.1"
+        << "a-b?c" << 0 << ""
+        << "rtmp://127.0.0.1:1935/live/a-b?c"
+        << "RTMP stream name is invalid!\nOnly letter, number, '-' and '_' are supported!";
+    // As platforms hand them out: the server URL, "/", the key.
+    QTest::newRow("rtmp app") << "rtmp://a.example/live2/"
+                              << "ab-12?x=1" << 0 << ""
+                              << "rtmp://a.example/live2/ab-12?x=1"
+                              << "";
+    QTest::newRow("rtmps port") << "rtmps://b.example:443/app"
+                                << "k" << 0 << ""
+                                << "rtmps://b.example:443/app/k"
+                                << "";
+    QTest::newRow("key in url") << "rtmp://a.example/app/key"
+                                << "" << 0 << ""
+                                << "rtmp://a.example/app/key"
+                                << "";
+    QTest::newRow("no app") << "rtmp://a.example"
+                            << "k" << 0 << ""
+                            << "rtmp://a.example/k"
+                            << "The server URL needs an application, as in rtmp://host/app.";
+    QTest::newRow("no key") << "rtmp://a.example/app"
+                            << "" << 0 << ""
+                            << "rtmp://a.example/app"
+                            << "The stream key is empty.";
+    QTest::newRow("key with space") << "rtmp://a.example/app"
+                                    << "a b" << 0 << ""
+                                    << "rtmp://a.example/app/a b"
+                                    << "The stream key cannot contain spaces or ','.";
+    QTest::newRow("other scheme") << "http://a.example/app"
+                                  << "k" << 0 << ""
+                                  << "http://a.example/app/k"
+                                  << "The server URL must begin with rtmp://, rtmps:// or srt://.";
+    QTest::newRow("no host") << "rtmp:///app"
+                             << "k" << 0 << ""
+                             << "rtmp:///app/k"
+                             << "The server URL is invalid.";
+    // SRT: the key is the stream id (escaped), latency in microseconds.
+    QTest::newRow("srt") << "srt://127.0.0.1:9000"
+                         << "#!::r=live/k,m=publish" << 250 << "0123456789"
+                         << "srt://127.0.0.1:9000?streamid=%23%21%3A%3Ar%3Dlive%2Fk%2Cm%3Dpublish&latency=250000"
+                            "&passphrase=0123456789"
+                         << "The stream key cannot contain spaces or ','.";
+    QTest::newRow("srt plain") << "srt://127.0.0.1:9000?mode=caller"
+                               << "" << 0 << ""
+                               << "srt://127.0.0.1:9000?mode=caller"
+                               << "";
+    QTest::newRow("srt no port") << "srt://127.0.0.1"
+                                 << "k" << 0 << ""
+                                 << "srt://127.0.0.1?streamid=k"
+                                 << "An SRT server URL needs a port, as in srt://host:port.";
+    QTest::newRow("srt short passphrase")
+        << "srt://127.0.0.1:9000"
+        << "" << 0 << "short"
+        << "srt://127.0.0.1:9000?passphrase=short"
+        << "The SRT passphrase must be 10 to 79 characters, without spaces, '&', '#' or ','.";
+}
+
+void TestHelpers::StreamDestinations()
+{
+    QFETCH(QString, strServer);
+    QFETCH(QString, strKey);
+    QFETCH(int, nLatency);
+    QFETCH(QString, strPassphrase);
+    QFETCH(QString, strUrl);
+    QFETCH(QString, strError);
+    SStreamDestination destination;
+    destination.strServer = strServer;
+    destination.strPort = QStringLiteral("1935");
+    destination.strKey = strKey;
+    destination.nSrtLatencyMs = nLatency;
+    destination.strSrtPassphrase = strPassphrase;
+    QCOMPARE(ComposeStreamUrl(destination), strUrl);
+    QCOMPARE(GetStreamDestinationError(destination), strError);
+}
+
+// What a session streams to, read from the stored settings: the first
+// destination from the record older builds read, the others composed, the
+// first bad field named with its destination.
+void TestHelpers::StoredDestinationsStreamed()
+{
+    // The test's own settings folder.
+    g_settings.clear();
+    QVERIFY(GetEnabledStreamTargets().empty());
+    SStreamDestination first;
+    first.bEnabled = true;
+    first.strServer = QStringLiteral("10.1.2.3");
+    first.strPort = QStringLiteral("1936");
+    first.strKey = QStringLiteral("cam1");
+    first.strUrl = ComposeStreamUrl(first);
+    QVERIFY(g_settings.SetStreamDestination(0, first));
+    QCOMPARE(g_settings.value(QStringLiteral("RtmpServer")).toString(),
+             QStringLiteral("1,10.1.2.3,1936,cam1,rtmp://10.1.2.3:1936/live/cam1"));
+    SStreamDestination third;
+    third.bEnabled = true;
+    third.strName = QStringLiteral("Platform");
+    third.strServer = QStringLiteral("rtmps://b.example/app");
+    QVERIFY(g_settings.SetStreamDestination(2, third));
+    SStreamDestination second = third;
+    second.bEnabled = false;
+    QVERIFY(g_settings.SetStreamDestination(1, second));
+
+    const std::vector<SStreamTarget> vecTargets = GetEnabledStreamTargets();
+    QCOMPARE(int(vecTargets.size()), 2);
+    QCOMPARE(vecTargets[0].strName, QStringLiteral("Stream 1"));
+    QCOMPARE(vecTargets[0].strUrl, QStringLiteral("rtmp://10.1.2.3:1936/live/cam1"));
+    QCOMPARE(vecTargets[1].strName, QStringLiteral("Platform"));
+    QCOMPARE(vecTargets[1].strUrl, QStringLiteral("rtmps://b.example/app"));
+    QCOMPARE(GetEnabledStreamDestinationsError(), QStringLiteral("Platform: The stream key is empty."));
+    // The first destination's own message reads as it always did.
+    g_settings.setValue(QStringLiteral("RtmpServer"), QStringLiteral("1,,,,"));
+    QCOMPARE(GetEnabledStreamDestinationsError(), QStringLiteral("RTMP IP address is invalid!"));
+    g_settings.clear();
 }
 
 QTEST_GUILESS_MAIN(TestHelpers)

@@ -11,6 +11,7 @@
 #include "ProgramFixture.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
+#include "StderrCapture.h"
 
 #include <QApplication>
 #include <QDir>
@@ -102,6 +103,7 @@ private slots:
     void statusFollowsTheServer();
     void congestionCostsPictureOnly();
     void clientThatCannotStartShowsFailed();
+    void severalDestinationsSummedUp();
 
 private:
     void OpenWindow(int nPort, const QString& strUrl, int nBitrate);
@@ -143,6 +145,8 @@ void TestE2eStream::cleanup()
     g_capture.DestroyMixer();
     g_capture.CloseAudio();
     m_pStorage.reset();
+    for (int i = 1; i < CSettings::STREAM_DESTINATION_COUNT; ++i)
+        g_settings.SetStreamDestination(i, SStreamDestination());
 }
 
 void TestE2eStream::OpenWindow(int nPort, const QString& strUrl, int nBitrate)
@@ -323,6 +327,35 @@ void TestE2eStream::clientThatCannotStartShowsFailed()
     QVERIFY2(Living().contains(QStringLiteral("not a valid RTMP address")), qPrintable(Living()));
     QVERIFY2(!Living().contains(QStringLiteral("not-a-stream")), qPrintable(Living()));
     QVERIFY(!StoppedFilePath().isEmpty());
+}
+
+// One destination publishing and one whose server is down: the status bar
+// sums them up, its tooltip names each, and neither key reaches the log.
+void TestE2eStream::severalDestinationsSummedUp()
+{
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    OpenWindow(server.GetPort(), server.GetUrl(QStringLiteral("state")), BITRATE_1000);
+    SStreamDestination backup;
+    backup.bEnabled = true;
+    backup.strName = QStringLiteral("Backup");
+    backup.strServer = QStringLiteral("rtmp://127.0.0.1:%1/live2").arg(GetFreePort());
+    backup.strKey = QStringLiteral("s3cretBackupKey");
+    QVERIFY(g_settings.SetStreamDestination(1, backup));
+
+    CStderrCapture capture;
+    Start();
+    const QRegularExpression reSummary(
+        QStringLiteral("^Streams: 1 publishing, 1 reconnecting \\(attempt ([2-9]|\\d\\d+)\\)$"));
+    QTRY_VERIFY_WITH_TIMEOUT(reSummary.match(Living()).hasMatch(), s_nTimeoutMs);
+    const QString strTip = m_pWnd->findChild<QLabel*>(QStringLiteral("labelLiving"))->toolTip();
+    QVERIFY2(strTip.startsWith(QStringLiteral("Stream 1: RTMP publishing\nBackup: RTMP reconnecting (attempt ")),
+             qPrintable(strTip));
+    QVERIFY(!StoppedFilePath().isEmpty());
+    const QByteArray baLog = capture.Bytes();
+    QVERIFY2(baLog.contains("Backup"), baLog.constData());
+    QVERIFY(!baLog.contains("s3cretBackupKey"));
+    QVERIFY(!baLog.contains("/live/state"));
 }
 
 int main(int argc, char** argv)
