@@ -9,6 +9,8 @@
 //       CPU time per frame found in the file (kept as PATH when asked, to
 //       look at or to encode otherwise); the last line reads
 //       "vistrel_cpu_ms_per_frame <value>" for run_pipeline.sh.
+//       --rtmp URL (given up to four times) also streams to each URL from
+//       the one encode.
 //   bench_pipeline --realtime [--seconds S] [--rtmp URL] [--logo PATH]
 //                  [--emulated-cameras]
 //       records (and streams to URL) for S seconds (60) with the output and
@@ -28,6 +30,7 @@
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
 #include "engine/IKVRecordNotify.h"
+#include "media/KVProtocol.h"
 #include "Mp4FrameCount.h"
 #include "Mp4FramePicture.h"
 
@@ -92,7 +95,7 @@ struct SOptions
     bool bEmulatedCameras = false;
     int nFrames = 300;
     int nSeconds = 60;
-    QString strRtmpUrl;
+    std::vector<QString> vecRtmpUrls;
     QString strLogo;
     QString strKeep;
 };
@@ -120,7 +123,7 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
         else if (strArg == QLatin1String("--seconds") && bHasValue)
             options.nSeconds = std::atoi(argv[++i]);
         else if (strArg == QLatin1String("--rtmp") && bHasValue)
-            options.strRtmpUrl = QString::fromLocal8Bit(argv[++i]);
+            options.vecRtmpUrls.push_back(QString::fromLocal8Bit(argv[++i]));
         else if (strArg == QLatin1String("--logo") && bHasValue)
             options.strLogo = QString::fromLocal8Bit(argv[++i]);
         else if (strArg == QLatin1String("--keep") && bHasValue)
@@ -302,8 +305,9 @@ int Run(const SOptions& options, const QString& strWorkDir)
     g_settings.SetAudioDevice(-1, 0);
     g_settings.SetDataStorage(strWorkDir);
     // As the Settings tab stores a stream, which also selects low latency.
-    const bool bStream = !options.strRtmpUrl.isEmpty();
-    g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(), options.strRtmpUrl);
+    const bool bStream = !options.vecRtmpUrls.empty();
+    g_settings.SetRtmpServer(bStream ? 1 : 0, QStringLiteral("127.0.0.1"), QString(), QString(),
+                             bStream ? options.vecRtmpUrls.front() : QString());
     g_settings.sync();
 
     if (!g_capture.Init())
@@ -396,7 +400,11 @@ int Run(const SOptions& options, const QString& strWorkDir)
     uint64_t nLateStart = 0;
     g_capture.GetLateTicks(nLateStart);
     const double dCpuStart = ProcessCpuMs();
-    if (!g_capture.StartRecord(strPath, options.strRtmpUrl))
+    std::vector<SStreamTarget> vecStreams;
+    for (const QString& strUrl : options.vecRtmpUrls)
+        vecStreams.push_back({QStringLiteral("Stream %1").arg(vecStreams.size() + 1), strUrl});
+    QString strReason;
+    if (!g_capture.StartRecord(strPath, vecStreams, strReason))
     {
         std::fprintf(stderr, "bench_pipeline: the recording does not start\n");
         g_capture.RemoveNotify(&notify);
@@ -433,6 +441,17 @@ int Run(const SOptions& options, const QString& strWorkDir)
     {
         while (g_capture.GetVideoFramesEncoded() < uint64_t(options.nFrames))
             RunEventsFor(20);
+    }
+    // Every destination really took the stream, or the run measured less
+    // than it claims.
+    for (int i = 0; i < g_capture.GetStreamCount(); ++i)
+    {
+        KPL_RTMP_STATUS status = {};
+        const bool bStatus = g_capture.GetStreamStatus(i, status);
+        std::printf("stream %d: %s, %llu video packets sent, %llu dropped\n", i + 1,
+                    bStatus && status.nState == KPL_RTMP_PUBLISHING ? "publishing" : "not publishing",
+                    static_cast<unsigned long long>(status.nVideoSent),
+                    static_cast<unsigned long long>(status.nVideoDropped));
     }
     g_capture.StopRecord();
     const double dCpuMs = ProcessCpuMs() - dCpuStart;

@@ -2,9 +2,12 @@
 // by readers: alone, and to several destinations beside a recording.
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
+#include "engine/KVMediaError.h"
 #include "media/KVProtocol.h"
+#include "ProtocolTestUtil.h"
 #include "RecordedFile.h"
 #include "RtmpTestUtil.h"
+#include "ServiceCheck.h"
 #include "TestRenderTarget.h"
 
 #include <QtTest>
@@ -30,6 +33,7 @@ private slots:
     void cleanup();
     void streamOnlyWithAudio();
     void severalDestinationsFromOneEncode();
+    void tlsDestinationTrustsTheStoredAuthorities();
 
 private:
     CTestRenderTarget* m_pPreview = nullptr;
@@ -153,6 +157,35 @@ void TestEngineStream::severalDestinationsFromOneEncode()
     QVERIFY2(info.bOpened, qPrintable(strPath));
     QVERIFY2(uint64_t(info.nVideoPackets) >= nFramesTaken,
              qPrintable(info.Describe() + QStringLiteral(", %1 frames taken").arg(nFramesTaken)));
+}
+
+// An rtmps server whose authority the system does not know: refused until
+// the settings name the authority's file, then streamed to.
+void TestEngineStream::tlsDestinationTrustsTheStoredAuthorities()
+{
+    if (!HasTool(QStringLiteral("stunnel4")) || !HasTool(QStringLiteral("openssl")))
+        VISTREL_SKIP_WITHOUT_SERVICE(QStringLiteral("stunnel4 or openssl is not installed"));
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    CTlsTerminator tls;
+    QVERIFY2(tls.Start(server.GetPort()), qPrintable(tls.GetLog()));
+    const QString strSecureUrl = QStringLiteral("rtmps://127.0.0.1:%1/live/secure").arg(tls.GetPort());
+
+    g_settings.SetTlsCaFile(QString());
+    g_capture.ApplyStoredTlsCaFile();
+    QString strReason;
+    QVERIFY(!TestRtmpServer(strSecureUrl, 20000, strReason));
+    QVERIFY2(strReason.contains(QStringLiteral("certificate")), qPrintable(strReason));
+
+    g_settings.SetTlsCaFile(tls.GetCaFile());
+    const QString strPlainUrl = server.GetUrl(QStringLiteral("secure"));
+    auto futureRead = std::async(std::launch::async, [strPlainUrl] { return ReadStream(strPlainUrl, 25, 0, 60000); });
+    QVERIFY2(g_capture.StartRecord(QString(), {{QStringLiteral("Secure"), strSecureUrl}}, strReason),
+             qPrintable(strReason));
+    const CReadResult result = futureRead.get();
+    g_capture.StopRecord();
+    g_settings.SetTlsCaFile(QString());
+    QVERIFY2(result.nVideoPackets >= 25, qPrintable(server.GetLog() + tls.GetLog()));
 }
 
 QTEST_MAIN(TestEngineStream)
