@@ -304,7 +304,7 @@ SStreamDestination CSettings::GetStreamDestination(int nIndex) const
     {
         destination.bEnabled = value(DestinationKey(nIndex, "Enabled"), false).toBool();
         destination.strServer = value(DestinationKey(nIndex, "Server"), QString()).toString();
-        destination.strPort = value(DestinationKey(nIndex, "Port"), QString()).toString();
+        destination.strPort = value(DestinationKey(nIndex, "Port"), QStringLiteral("1935")).toString();
         destination.strKey = value(DestinationKey(nIndex, "Key"), QString()).toString();
         destination.strUrl = value(DestinationKey(nIndex, "Url"), QString()).toString();
     }

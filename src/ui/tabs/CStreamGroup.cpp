@@ -180,6 +180,7 @@ void CStreamGroup::SetFieldsEnabled(bool bEnable)
     m_pEdtRtmpStream->setEnabled(bEnable);
     m_pSpnSrtLatency->setEnabled(bEnable && bSrt);
     m_pEdtSrtPassphrase->setEnabled(bEnable && bSrt);
+    m_pLblRtmpUrl->setEnabled(bEnable);
     m_pEdtRtmpUrl->setEnabled(bEnable);
     m_pBtnRtmpTest->setEnabled(bEnable);
 }
