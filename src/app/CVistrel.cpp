@@ -8,6 +8,7 @@
 #include "common/Formatting.h"
 #include "common/OutputPaths.h"
 #include "common/StreamDestination.h"
+#include "platform/CrashReport.h"
 #include "platform/Log.h"
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabPreview.h"
@@ -16,6 +17,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -148,6 +150,8 @@ CVistrel::CVistrel(QWidget* pParent)
     connect(this, &CVistrel::signalStop, this, &CVistrel::OnMenuStop, Qt::QueuedConnection);
     connect(this, &CVistrel::signalShowUp, this, &CVistrel::OnShowUp, Qt::QueuedConnection);
     connect(this, &CVistrel::signalSnapshotFinished, this, &CVistrel::OnSnapshotResult, Qt::QueuedConnection);
+
+    ReportLastCrash();
 
     // Nothing could be started: neither a file nor a stream is wanted.
     if (!g_settings.GetRecord() && GetEnabledStreamTargets().empty())
@@ -319,6 +323,15 @@ void CVistrel::OnError(int nCode)
 void CVistrel::StopStatusTimer()
 {
     m_pTimer->stop();
+}
+
+void CVistrel::ReportLastCrash()
+{
+    const QString strReport = CrashReport::TakeUnseenReport();
+    if (strReport.isEmpty())
+        return;
+    Log::Warning("app", QStringLiteral("the last run ended in a crash; its report is %1").arg(strReport));
+    statusBar()->showMessage(tr("The last run ended in a crash. Its report is %1").arg(QDir::toNativeSeparators(strReport)));
 }
 
 int CVistrel::CheckRtmpSettings(int nValue)

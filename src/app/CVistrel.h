@@ -75,6 +75,8 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    // Once per crash report: the status bar says where it is.
+    void ReportLastCrash();
     void CreateActions();
     void CreateMenus();
     // Shows strText in the record label, with the session's statistics and

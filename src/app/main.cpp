@@ -9,6 +9,7 @@
 #include "app/CVistrel.h"
 #include "ui/dialogs/DevicePropertyDialog.h"
 #include "common/CommandLine.h"
+#include "platform/CrashReport.h"
 #include "platform/Log.h"
 #include "platform/Platform.h"
 #include "app/WinMsgFilter.h"
@@ -57,6 +58,8 @@ int main(int argc, char* argv[])
     // object, which may hand it events until it is gone.
     WinMsgFilter msgFilter;
     QApplication app(argc, argv);
+    // From here a crash leaves a report that the next start points to.
+    CrashReport::Install(VISTREL_VERSION_TEXT);
     app.installNativeEventFilter(&msgFilter);
     msgFilter.WatchMonitors();
 

@@ -12,6 +12,8 @@ enum
     VISTREL_VERSION_MINOR = 1,
     VISTREL_VERSION_BUILD = 2201
 };
+// The same as one text, for places that cannot build one (a crash report).
+#define VISTREL_VERSION_TEXT "2.1.2201"
 
 // Fills the texts in the current language; call once the translators are
 // installed.

@@ -161,10 +161,11 @@ void Write(ELevel eLevel, const char* pszModule, const QString& strText)
     KeepRecent(eLevel, baLine);
 }
 
-void WriteRecent(int nFd)
+void WriteRecent(int nFd, int nMaxLines)
 {
     const uint32_t nCount = s_nRecentCount.load(std::memory_order_acquire);
-    const uint32_t nKept = nCount < uint32_t(RECENT_LINES) ? nCount : uint32_t(RECENT_LINES);
+    const uint32_t nLimit = nMaxLines > 0 && nMaxLines < RECENT_LINES ? uint32_t(nMaxLines) : uint32_t(RECENT_LINES);
+    const uint32_t nKept = nCount < nLimit ? nCount : nLimit;
     for (uint32_t i = nCount - nKept; i != nCount; ++i)
     {
         const SRecentSlot& slot = s_aRecent[i % RECENT_LINES];

@@ -53,9 +53,9 @@ void ReadThreshold();
 // "error", "warning", "info" or "debug", in any case.
 bool ParseLevel(const QString& strText, ELevel& eLevel);
 
-// Writes the kept lines, oldest first, to nFd. Async-signal-safe: only
-// write(2) on storage that is never allocated or locked, so a crash handler
-// may call it. A line being written by another thread at that moment may
-// come out garbled.
-void WriteRecent(int nFd);
+// Writes the newest nMaxLines kept lines (all kept ones by default), oldest
+// first, to nFd. Async-signal-safe: only write(2) on storage that is never
+// allocated or locked, so a crash handler may call it. A line being written
+// by another thread at that moment may come out garbled.
+void WriteRecent(int nFd, int nMaxLines = RECENT_LINES);
 }

@@ -9,10 +9,13 @@
 #include "app/CVistrel.h"
 #include "ModalAnswer.h"
 #include "ProgramFixture.h"
+#include "platform/CrashReport.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QtTest>
 
 #include <thread>
@@ -36,6 +39,7 @@ private slots:
     void EngineErrorFromAnotherThread();
     void ShowUpRestoresMinimised();
     void ShowUpKeepsMaximised();
+    void LastCrashNamedOnce();
 
 private:
     static QAction* FindAction(const CVistrel& wnd, const QString& strText);
@@ -294,6 +298,24 @@ void TestMainWindow::ShowUpKeepsMaximised()
     requester.join();
     QTRY_VERIFY_WITH_TIMEOUT(!wnd.isMinimized(), 20000);
     QVERIFY(wnd.isMaximized());
+}
+
+// A report left by a crashed run is named in the status bar at the next
+// start, and only then.
+void TestMainWindow::LastCrashNamedOnce()
+{
+    QVERIFY(QDir().mkpath(CrashReport::GetFolder()));
+    const QString strReport = CrashReport::GetFolder() + QStringLiteral("/crash-1900000000-42.txt");
+    QFile file(strReport);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    {
+        CVistrel wnd;
+        QVERIFY2(wnd.statusBar()->currentMessage().endsWith(strReport), qPrintable(wnd.statusBar()->currentMessage()));
+    }
+    CVistrel wnd;
+    QCOMPARE(wnd.statusBar()->currentMessage(), QString());
+    QVERIFY(QFile::remove(strReport));
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -4,6 +4,8 @@
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
 #include "RecordedFile.h"
+#include "common/AppInfo.h"
+#include "platform/CrashReport.h"
 #include "RtmpTestUtil.h"
 #include "TestRenderTarget.h"
 #include "platform/Log.h"
@@ -136,6 +138,8 @@ int RunRecordingChild(int argc, char** argv, const QString& strPath)
         return 2;
     CTestRenderTarget preview(PREVIEW_WINDOW, 320, 240);
     CTestRenderTarget channel(CHANNEL_WINDOW, 80, 60);
+    if (argc >= 4 && std::strcmp(argv[3], "--crash-reports") == 0 && !CrashReport::Install(VISTREL_VERSION_TEXT))
+        return 4;
     if (!OpenSources() || !g_capture.StartRecord(strPath, QString()))
         return 3;
     QTimer timer;
@@ -159,6 +163,7 @@ private slots:
     void recordAndStreamTogether();
     void serverKilledRecordingGoesOn();
     void killedRecordingStaysReadable();
+    void crashLeavesAReport();
     void busyMachineKeepsTracksInStep();
     void streamGetsKeyFramesEveryTwoSeconds();
     void recordingKeepsTheKeyFrameSetting();
@@ -284,6 +289,25 @@ void TestE2eRecord::serverKilledRecordingGoesOn()
     QVERIFY2(m_pNotify->m_nLastError.load() != 2, qPrintable(QString::number(m_pNotify->m_nLastError.load())));
 }
 
+// Reads the child's frame counts until it has recorded nFrames; false when
+// it ended or fell silent first.
+bool WaitChildFrames(QProcess& child, qulonglong nFrames)
+{
+    qulonglong nDone = 0;
+    while (nDone < nFrames && child.state() == QProcess::Running)
+    {
+        if (!child.canReadLine() && !child.waitForReadyRead(s_nTimeoutMs))
+            break;
+        while (child.canReadLine())
+        {
+            const QByteArray baOutput = child.readLine().trimmed();
+            if (baOutput.startsWith("frames "))
+                nDone = baOutput.mid(7).toULongLong();
+        }
+    }
+    return nDone >= nFrames && child.state() == QProcess::Running;
+}
+
 void TestE2eRecord::killedRecordingStaysReadable()
 {
     const QString strPath = m_dir.filePath(QStringLiteral("killedprocess.mp4"));
@@ -292,21 +316,7 @@ void TestE2eRecord::killedRecordingStaysReadable()
     child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--recording-child"), strPath});
     QVERIFY(child.waitForStarted(30000));
     // Eight seconds by the child's recording clock: 200 frames at 25 fps.
-    qulonglong nFrames = 0;
-    QByteArray baOutput;
-    while (nFrames < 200 && child.state() == QProcess::Running)
-    {
-        if (!child.canReadLine() && !child.waitForReadyRead(s_nTimeoutMs))
-            break;
-        while (child.canReadLine())
-        {
-            baOutput = child.readLine().trimmed();
-            if (baOutput.startsWith("frames "))
-                nFrames = baOutput.mid(7).toULongLong();
-        }
-    }
-    QVERIFY2(nFrames >= 200, baOutput.constData());
-    QCOMPARE(child.state(), QProcess::Running);
+    QVERIFY(WaitChildFrames(child, 200));
     child.kill();
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitStatus(), QProcess::CrashExit);
@@ -315,6 +325,50 @@ void TestE2eRecord::killedRecordingStaysReadable()
     QVERIFY2(info.bOpened, qPrintable(strPath));
     QCOMPARE(info.nVideoCodec, int(AV_CODEC_ID_H264));
     QVERIFY2(info.dVideoSeconds >= 6.0, qPrintable(info.Describe()));
+}
+
+// A recording process that crashes: a report with the signal, a backtrace
+// and the last diagnostics, a file that still plays, and the report named
+// once at the next start.
+void TestE2eRecord::crashLeavesAReport()
+{
+    QTemporaryDir dirState;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dirState.path()));
+    const QString strPath = m_dir.filePath(QStringLiteral("crashed.mp4"));
+    QProcess child;
+    child.setStandardErrorFile(QProcess::nullDevice());
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--recording-child"), strPath, QStringLiteral("--crash-reports")});
+    QVERIFY(child.waitForStarted(30000));
+    QVERIFY(WaitChildFrames(child, 100));
+    QCOMPARE(kill(pid_t(child.processId()), SIGSEGV), 0);
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    const QStringList astrReports =
+        QDir(CrashReport::GetFolder()).entryList({QStringLiteral("crash-*.txt")}, QDir::Files);
+    QCOMPARE(astrReports.size(), 1);
+    const QString strReport = QDir(CrashReport::GetFolder()).filePath(astrReports.first());
+    QFile file(strReport);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString strText = QString::fromUtf8(file.readAll());
+    QVERIFY2(strText.startsWith(QStringLiteral("Vistrel " VISTREL_VERSION_TEXT " crashed: SIGSEGV (11)\ntime: 20")),
+             qPrintable(strText));
+    // A frame or more of the program, then what it last logged.
+    const int nBacktrace = strText.indexOf(QStringLiteral("\nbacktrace:\n"));
+    const int nDiagnostics = strText.indexOf(QStringLiteral("\nlast diagnostics:\n"));
+    QVERIFY2(nBacktrace > 0 && nDiagnostics > nBacktrace &&
+                 strText.mid(nBacktrace, nDiagnostics - nBacktrace).count(QLatin1Char('\n')) >= 3,
+             qPrintable(strText));
+    QCOMPARE(QFileInfo(strReport).permissions() & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QVERIFY2(info.dVideoSeconds >= 2.0, qPrintable(info.Describe()));
+    // Named once.
+    QCOMPARE(CrashReport::TakeUnseenReport(), strReport);
+    QCOMPARE(CrashReport::TakeUnseenReport(), QString());
+    qunsetenv("XDG_STATE_HOME");
 }
 
 void TestE2eRecord::busyMachineKeepsTracksInStep()
