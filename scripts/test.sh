@@ -12,6 +12,7 @@ root=$(pwd)
 scripts/setup.sh
 python3 scripts/check_layers.py
 scripts/check_format.sh
+scripts/check_translations.sh
 
 run_suite() {
   local dir=$1; shift
