@@ -89,6 +89,8 @@ CKVRecorder::StreamState CKVRecorder::GetStreamState(int& nAttempt) const
         return STREAM_CONNECTING;
     case KPL_RTMP_PUBLISHING:
         return STREAM_PUBLISHING;
+    case KPL_RTMP_STALLED:
+        return STREAM_STALLED;
     case KPL_RTMP_RECONNECTING:
         nAttempt = status.nAttempt;
         return STREAM_RECONNECTING;
