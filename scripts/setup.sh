@@ -10,7 +10,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
   qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5 \
   libavdevice-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
-  libpulse-dev libjpeg62-turbo-dev \
+  libpulse-dev libjpeg62-turbo-dev libpng-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
   libqt5x11extras5-dev libxcb-randr0-dev libxcb-dpms0-dev xserver-xorg-dev \

@@ -48,6 +48,8 @@ QString StreamStateText(int nIndex)
         return CVistrel::tr("RTMP connecting");
     case CKVCapture::STREAM_RECONNECTING:
         return CVistrel::tr("RTMP reconnecting (attempt %1)").arg(nAttempt);
+    case CKVCapture::STREAM_STALLED:
+        return CVistrel::tr("RTMP stalled");
     case CKVCapture::STREAM_FAILED:
     {
         const QString strError = g_capture.GetStreamError(nIndex);

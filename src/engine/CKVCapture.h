@@ -144,6 +144,9 @@ public:
     static constexpr StreamState STREAM_RECONNECTING = CKVRecorder::STREAM_RECONNECTING;
     // Asked for, but there is no client.
     static constexpr StreamState STREAM_FAILED = CKVRecorder::STREAM_FAILED;
+    // Connected, but the server has taken nothing for seconds; given up
+    // and made anew (STREAM_RECONNECTING) if that lasts.
+    static constexpr StreamState STREAM_STALLED = CKVRecorder::STREAM_STALLED;
     // What the stream of the running recording is doing. nAttempt is the
     // number of reconnection attempts since the last connection.
     StreamState GetStreamState(int& nAttempt) const { return m_recorder.GetStreamState(nAttempt); }

@@ -72,6 +72,7 @@ public:
         STREAM_PUBLISHING,
         STREAM_RECONNECTING, // nAttempt tells how many times so far
         STREAM_FAILED,       // asked for, but there is no client
+        STREAM_STALLED,      // connected, but the server takes nothing
     };
 
     // fnError hears RECORD_ERROR_ENCODE from the mixer thread, and

@@ -146,6 +146,8 @@ CKVRecorder::StreamState CKVRecorder::GetStreamState(int nIndex, int& nAttempt) 
         return STREAM_CONNECTING;
     case KPL_RTMP_PUBLISHING:
         return STREAM_PUBLISHING;
+    case KPL_RTMP_STALLED:
+        return STREAM_STALLED;
     case KPL_RTMP_RECONNECTING:
         nAttempt = status.nAttempt;
         return STREAM_RECONNECTING;

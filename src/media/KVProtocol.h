@@ -28,7 +28,14 @@ enum
     KPL_RTMP_CONNECTING = 1,   // the first connection is being made
     KPL_RTMP_PUBLISHING = 2,   // connected; packets go to the server
     KPL_RTMP_RECONNECTING = 3, // lost or refused; trying again
-    KPL_RTMP_FAILED = 4        // lost or refused, and not retried
+    KPL_RTMP_FAILED = 4,       // lost or refused, and not retried
+    // Connected, but the server has taken nothing for three seconds while
+    // packets wait for it (it hangs, or the network does). Back to
+    // KPL_RTMP_PUBLISHING when it takes something again; once the stall has
+    // outlasted the queue as well (about two seconds more) the connection is
+    // given up as lost: RECONNECTING or FAILED, as for a dropped one, and
+    // what was queued for it goes.
+    KPL_RTMP_STALLED = 5
 };
 
 // What the client is doing and what became of the packets written to it.
@@ -63,8 +70,9 @@ KVS_HANDLE KPL_CreateRTMPClient(const char* pszUrl, const char* pszUser, const c
                                 KPL_EVENT_CALLBACK pfn, void* pUser);
 // 1: a lost or failed connection is retried until destroyed, first after a
 // second, then after twice the previous wait, at most 30 s; a connection
-// that is made starts the waits afresh. 0 (the default): the client stops
-// at the first failure.
+// that is made starts the waits afresh. A connection to a server that has
+// stalled for longer than the queue lasts counts as lost. 0 (the default):
+// the client stops at the first failure.
 int KPL_SetRTMPAutoReconnect(KVS_HANDLE hClient, int bEnable);
 // nDuration: 100-ns units per frame. nReserved is accepted and kept.
 int KPL_SetRTMPVideoFormat(KVS_HANDLE hClient, int nWidth, int nHeight, int nDuration, int nReserved);

@@ -1,9 +1,12 @@
 // The recorder on its own: no engine, no settings, no devices. Plain
 // parameters in, synthetic frames and sound fed as the mixer and audio
-// threads would, a real MP4 read back.
+// threads would, a real MP4 read back; and a stream to a loopback
+// nginx-rtmp server that stalls beside the file.
 #include "EncoderTestUtil.h"
 #include "RecordedFile.h"
+#include "RtmpTestUtil.h"
 #include "engine/CKVRecorder.h"
+#include "media/KVProtocol.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -11,6 +14,10 @@
 #include <QtTest>
 
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <future>
+#include <random>
 
 namespace
 {
@@ -43,6 +50,7 @@ private slots:
     void recordsFileReadBack();
     void refusedStartLeavesNothing_data();
     void refusedStartLeavesNothing();
+    void stalledServerIsLeftAndFoundAgain();
 };
 
 void TestEngineRecorder::recordsFileReadBack_data()
@@ -138,6 +146,85 @@ void TestEngineRecorder::refusedStartLeavesNothing()
     QVERIFY(!QFileInfo::exists(strPath));
     // A file that was never started is no write failure.
     QCOMPARE(nErrors.load(), 0);
+}
+
+void TestEngineRecorder::stalledServerIsLeftAndFoundAgain()
+{
+    QVERIFY(KPL_Initialize());
+    CNginxRtmp server;
+    QVERIFY2(server.Start(), qPrintable(server.GetLog()));
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString strPath = dir.filePath(QStringLiteral("stalled.mp4"));
+    const QString strUrl = server.GetUrl(QStringLiteral("stalled"));
+
+    // Noise at the highest rate: the socket buffers fill within seconds of
+    // the freeze, not the minutes a simple picture would take.
+    const int nWidth = 640;
+    const int nHeight = 480;
+    SRecordParams params = MakeParams(strPath, false);
+    params.paramVideo = EncoderTest::MakeH264Param(nWidth, nHeight);
+    params.paramVideo.nDuration = DURATION_25;
+    params.paramVideo.nBitrate = 16000;
+    params.strUrl = strUrl;
+    std::mt19937 random(7);
+    std::vector<std::vector<uint8_t>> vecNoise(6, std::vector<uint8_t>(size_t(nWidth) * nHeight * 2));
+    for (auto& vecFrame : vecNoise)
+        for (uint8_t& nByte : vecFrame)
+            nByte = uint8_t(16 + random() % 220);
+
+    CKVRecorder recorder([](int) {});
+    QString strReason;
+    QVERIFY2(recorder.Start(params, strReason), qPrintable(strReason));
+    int nFed = 0;
+    // Frames a little over a frame duration apart, each in a slot of its
+    // own, until the condition holds; a minute of them at most.
+    const auto feedUntil = [&](const std::function<bool()>& fnDone) {
+        for (int i = 0; i < 1300; ++i)
+        {
+            if (fnDone())
+                return true;
+            recorder.EncodeFrame(vecNoise[size_t(nFed++) % vecNoise.size()].data());
+            QThread::msleep(DURATION_25 / 10000 + 5);
+        }
+        return fnDone();
+    };
+    int nAttempt = 0;
+    const auto state = [&] { return recorder.GetStreamState(nAttempt); };
+    const auto status = [&] {
+        KPL_RTMP_STATUS st = {};
+        recorder.GetStreamStatus(st);
+        return st;
+    };
+
+    QVERIFY(feedUntil([&] { return state() == CKVRecorder::STREAM_PUBLISHING && status().nVideoSent >= 25; }));
+    QVERIFY(server.Freeze(true));
+    // The server reads nothing: once its buffers are full the stream is
+    // shown stalled, and when that outlasts the queue it is dropped and
+    // tried anew.
+    const bool bStalled = feedUntil([&] { return state() == CKVRecorder::STREAM_STALLED; });
+    const bool bReconnecting = bStalled && feedUntil([&] { return state() == CKVRecorder::STREAM_RECONNECTING; });
+    QVERIFY(server.Freeze(false));
+    QVERIFY(bStalled);
+    QVERIFY(bReconnecting);
+
+    // Back: a new connection, opened on a key frame made for it, and a
+    // player gets pictures from it.
+    const uint64_t nKeysBefore = status().nKeyFramesSent;
+    QVERIFY(
+        feedUntil([&] { return state() == CKVRecorder::STREAM_PUBLISHING && status().nKeyFramesSent > nKeysBefore; }));
+    auto futureRead = std::async(std::launch::async, [strUrl] { return ReadStream(strUrl, 25, 0, 60000); });
+    QVERIFY(feedUntil([&] { return futureRead.wait_for(std::chrono::seconds(0)) == std::future_status::ready; }));
+    const CReadResult result = futureRead.get();
+    QVERIFY2(result.nVideoPackets >= 25, qPrintable(server.GetLog()));
+    QCOMPARE(result.nWidth, nWidth);
+
+    // The file has every frame, and none of them waited for the server.
+    recorder.Stop();
+    const SFileInfo info = ReadRecordedFile(strPath);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QCOMPARE(info.nVideoPackets, nFed);
+    QVERIFY2(info.dLongestFrameSeconds < 2.5, qPrintable(QString::number(info.dLongestFrameSeconds)));
 }
 
 QTEST_GUILESS_MAIN(TestEngineRecorder)

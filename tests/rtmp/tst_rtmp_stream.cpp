@@ -501,7 +501,10 @@ void CTestRtmpStream::OnFrozenServerCostsVideoOnly()
     KPL_RTMP_STATUS status = Status(hClient);
     QCOMPARE(status.nAudioDropped, nAudioDroppedBefore);
     QCOMPARE(status.nAudioSent + status.nAudioQueued, uint64_t(nAudioAccepted));
-    QCOMPARE(status.nState, int(KPL_RTMP_PUBLISHING));
+    // Still the same connection; a slow machine may have taken long enough
+    // for it to show as stalled.
+    QVERIFY2(status.nState == KPL_RTMP_PUBLISHING || status.nState == KPL_RTMP_STALLED,
+             qPrintable(QString::number(status.nState)));
 
     // The server moves again: the next picture turned away asks anew, and
     // the key frame that answers it is the next picture sent.

@@ -3,6 +3,7 @@
 // from the frames the engine hands out), what is stored, and what the status
 // bar says about a logo that cannot be shown.
 #include "app/CMainWnd.h"
+#include "engine/CLogoLoader.h"
 #include "ui/tabs/CLayoutItem.h"
 #include "ui/tabs/CTabOverlay.h"
 #include "ui/tabs/CTabPreview.h"
@@ -36,16 +37,18 @@ using namespace UiTest;
 
 namespace
 {
-// Two good logos (copies of shipped ones), then two bad ones, and a font
+// Two good logos (copies of shipped ones), then two bad ones, the largest
+// one accepted, and a font
 // that no system has between two that the tests install.
 const char* const LAYOUT_FILE = "[layout]\ncount=1\n"
                                 "[layout0]\nname=Single\nthumbnail=none.png\nfile=layout00\nshow=1\npostype=2\n"
                                 "video=1\npos0=0, 0, 99, 99\n"
-                                "[logo]\ncount=4\n"
+                                "[logo]\ncount=5\n"
                                 "[logo0]\nname=Circle\nfile=circle.png\n"
                                 "[logo1]\nname=Hexagon\nfile=hexagon.png\n"
                                 "[logo2]\nname=Huge\nfile=huge.png\n"
                                 "[logo3]\nname=Damaged\nfile=damaged.png\n"
+                                "[logo4]\nname=Big\nfile=big.png\n"
                                 "[font]\ncount=3\n"
                                 "[font0]\nname=DejaVu Sans\n"
                                 "[font1]\nname=No Such Family Anywhere\n"
@@ -54,6 +57,7 @@ const int CIRCLE = 0;
 const int HEXAGON = 1;
 const int HUGE_LOGO = 2;
 const int DAMAGED = 3;
+const int BIG_LOGO = 4;
 
 // Puts every text of the Overlay tab in brackets, as a translation of it.
 class CBracketTranslator : public QTranslator
@@ -97,6 +101,7 @@ private slots:
     void clockRunsWhileShown();
     void storedStateAtStart();
     void fitsTabWindow();
+    void largestLogoGetsSmallIconLater();
 
 private:
     CTabOverlay* CreateTab();
@@ -139,6 +144,9 @@ void TestOverlayTab::initTestCase()
     QVERIFY(QFile::copy(g_layout.GetLogoPath(1), strData + QStringLiteral("hexagon.png")));
     QVERIFY(BadImageFiles::Write(strData + QStringLiteral("huge.png"), BadImageFiles::ForgedPng(20000, 20000)));
     QVERIFY(BadImageFiles::Write(strData + QStringLiteral("damaged.png"), BadImageFiles::ForgedPng(64, 64)));
+    QImage imageBig(CLogoLoader::MAX_LOGO_SIDE, CLogoLoader::MAX_LOGO_SIDE, QImage::Format_RGB32);
+    imageBig.fill(Qt::red);
+    QVERIFY(imageBig.save(strData + QStringLiteral("big.png")));
     QVERIFY(BadImageFiles::Write(m_dir.filePath(QStringLiteral("vtlayout.ini")), LAYOUT_FILE));
 }
 
@@ -597,6 +605,23 @@ void TestOverlayTab::fitsTabWindow()
     // The logos sit side by side without a horizontal scroll bar.
     QListView* pList = pTab->findChild<QListView*>(QStringLiteral("lstLogo"));
     QVERIFY(!pList->horizontalScrollBar()->isVisible());
+}
+
+void TestOverlayTab::largestLogoGetsSmallIconLater()
+{
+    CreateTab();
+    QStandardItemModel* pModel = qobject_cast<QStandardItemModel*>(Find<QListView>("lstLogo")->model());
+    QVERIFY(pModel);
+    // The tab is up before the icon is decoded; it comes at icon size,
+    // with the logo's colour in the middle.
+    const QSize sizeIcon = Find<QListView>("lstLogo")->iconSize();
+    const auto centre = [&] {
+        const QImage image = pModel->item(BIG_LOGO)->icon().pixmap(sizeIcon).toImage();
+        return image.isNull() ? QColor() : image.pixelColor(image.width() / 2, image.height() / 2);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(centre(), QColor(Qt::red), WAIT_MS);
+    const QList<QSize> listSizes = pModel->item(BIG_LOGO)->icon().availableSizes();
+    QCOMPARE(listSizes, QList<QSize>{sizeIcon});
 }
 
 QTEST_MAIN(TestOverlayTab)

@@ -20,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QToolButton>
 
+#include <algorithm>
+
 using namespace Projection;
 
 class TestScreen : public QObject
@@ -41,6 +43,8 @@ private slots:
     void enablingRules();
     void backgroundResolution();
     void unreadableAndHugeImagesGiveNoPicture();
+    void largeBackgroundDecodedAtShownSize_data();
+    void largeBackgroundDecodedAtShownSize();
     void tabShowsFallbackAndClears();
     void tabFollowsOutputSizeChange();
 
@@ -280,6 +284,62 @@ void TestScreen::unreadableAndHugeImagesGiveNoPicture()
     demo.SetImage(strHuge);
     QCOMPARE(demo.GetImageFile(), strHuge);
     QCOMPARE(demo.palette().color(QPalette::Window), QColor(204, 204, 204));
+}
+
+void TestScreen::largeBackgroundDecodedAtShownSize_data()
+{
+    QTest::addColumn<int>("nFormat");
+    QTest::newRow("16-bit colour and alpha") << int(QImage::Format_RGBA64);
+    QTest::newRow("16-bit grey") << int(QImage::Format_Grayscale16);
+    QTest::newRow("8-bit colour") << int(QImage::Format_RGB888);
+    QTest::newRow("palette") << int(QImage::Format_Indexed8);
+}
+
+void TestScreen::largeBackgroundDecodedAtShownSize()
+{
+    // Far larger than the monitor, with colour running across and down, so
+    // that a row or column landing in the wrong place shows.
+    QFETCH(int, nFormat);
+    const QSize sizeFile(2400, 1600);
+    QImage imageFile(sizeFile, QImage::Format_ARGB32);
+    for (int y = 0; y < sizeFile.height(); ++y)
+    {
+        QRgb* pLine = reinterpret_cast<QRgb*>(imageFile.scanLine(y));
+        for (int x = 0; x < sizeFile.width(); ++x)
+            pLine[x] =
+                qRgba(x * 255 / sizeFile.width(), y * 255 / sizeFile.height(), 96, 255 - y * 128 / sizeFile.height());
+    }
+    if (nFormat == QImage::Format_Indexed8)
+    {
+        QVector<QRgb> vecColors;
+        for (int i = 0; i < 256; ++i)
+            vecColors << qRgb(i, 255 - i, 64);
+        imageFile = imageFile.convertToFormat(QImage::Format_Indexed8, vecColors, Qt::ThresholdDither);
+    }
+    else
+        imageFile = imageFile.convertToFormat(QImage::Format(nFormat));
+    const QString strPath = m_dir.filePath(QStringLiteral("large.png"));
+    QVERIFY(imageFile.save(strPath));
+
+    // What Qt makes of the whole picture, scaled down afterwards.
+    const QSize sizeShown(350, 190);
+    const QImage imageExpected = QImage(strPath)
+                                     .convertToFormat(QImage::Format_ARGB32_Premultiplied)
+                                     .scaled(sizeShown, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    const QImage image = Background::LoadScaled(strPath, sizeShown);
+    QCOMPARE(image.size(), sizeShown);
+    const QImage imageShown = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    for (int y = 5; y < sizeShown.height(); y += 30)
+        for (int x = 5; x < sizeShown.width(); x += 30)
+        {
+            const QRgb nGot = imageShown.pixel(x, y);
+            const QRgb nWanted = imageExpected.pixel(x, y);
+            const int nOff = std::max({qAbs(qRed(nGot) - qRed(nWanted)), qAbs(qGreen(nGot) - qGreen(nWanted)),
+                                       qAbs(qBlue(nGot) - qBlue(nWanted)), qAbs(qAlpha(nGot) - qAlpha(nWanted))});
+            QVERIFY2(
+                nOff <= 6,
+                qPrintable(QStringLiteral("(%1, %2): %3 for %4").arg(x).arg(y).arg(nGot, 8, 16).arg(nWanted, 8, 16)));
+        }
 }
 
 void TestScreen::tabShowsFallbackAndClears()

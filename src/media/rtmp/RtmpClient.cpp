@@ -28,6 +28,11 @@ const AVRational kTicks = {1, 10000000};
 const int FIRST_RETRY_MS = 1000;
 const int MAX_RETRY_MS = 30000;
 
+// A send that waits this long means the server has stopped reading (or the
+// network has gone quiet): longer than the queue lasts, so that a server
+// that is merely slow shows as dropped pictures first, never as stalled.
+const int STALL_MS = 3000;
+
 QString ErrorText(int nError)
 {
     char szText[AV_ERROR_MAX_STRING_SIZE] = {};
@@ -177,8 +182,10 @@ bool CRtmpClient::TakeKeyFrameWish(bool bQueued)
     // while connecting would be stale before it could be sent. The answer
     // takes the encoder's delay to come, so one request per gap; and a
     // server that took nothing since the last one would drop the next key
-    // frame as well.
-    if (!m_queue.IsWaitingForKeyFrame() || m_nState != KPL_RTMP_PUBLISHING || m_bGapAsked || m_bKeyRequested)
+    // frame as well. A stalled connection is still up: its first gap asks
+    // like any other, whether the stall or the gap was seen first.
+    const bool bUp = m_nState == KPL_RTMP_PUBLISHING || m_nState == KPL_RTMP_STALLED;
+    if (!m_queue.IsWaitingForKeyFrame() || !bUp || m_bGapAsked || m_bKeyRequested)
         return false;
     m_bGapAsked = true;
     m_bKeyRequested = true;
@@ -246,12 +253,58 @@ void CRtmpClient::Stop()
 int CRtmpClient::OnInterrupt(void* pOpaque)
 {
     CRtmpClient* pThis = static_cast<CRtmpClient*>(pOpaque);
-    if (pThis->m_bAbort)
+    if (pThis->m_bAbort || pThis->m_bStallAbort)
         return 1;
     int64_t nNow = NowMs();
     int64_t nConnect = pThis->m_nConnectDeadline;
     int64_t nClose = pThis->m_nCloseDeadline;
-    return (nConnect && nNow > nConnect) || (nClose && nNow > nClose);
+    if ((nConnect && nNow > nConnect) || (nClose && nNow > nClose))
+        return 1;
+    // The library asks this every tenth of a second or so while a send
+    // waits for the server, which is the only time a stall can be seen.
+    return pThis->m_nSendSince && pThis->CheckStall(nNow);
+}
+
+bool CRtmpClient::CheckStall(int64_t nNow)
+{
+    const int64_t nWaited = nNow - m_nSendSince;
+    if (nWaited < STALL_MS)
+        return false;
+    int64_t nQueueMs;
+    bool bNew = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mtx);
+        if (m_bClosing)
+            return false; // Stop's own deadline decides
+        if (!m_bStalled)
+        {
+            m_bStalled = bNew = true;
+            m_nState = KPL_RTMP_STALLED;
+        }
+        nQueueMs = m_queue.GetMaxSpan() / 10000;
+    }
+    if (bNew)
+        Log::Warning("rtmp", QStringLiteral("the server has taken nothing for %1 s").arg(nWaited / 1000.0));
+    // Once everything the queue holds has been waiting longer than it can
+    // hold, nothing of it is worth sending: a new connection that starts
+    // at the next key frame is the quickest way back for the viewers, and
+    // the only one if the server or its network has lost this one.
+    if (nWaited < STALL_MS + nQueueMs)
+        return false;
+    Log::Warning("rtmp", QStringLiteral("giving the stalled connection up after %1 s").arg(nWaited / 1000.0));
+    m_bStallAbort = true;
+    return true;
+}
+
+void CRtmpClient::EndStall()
+{
+    if (!m_bStalled)
+        return;
+    m_bStalled = false;
+    std::lock_guard<std::mutex> lock(m_mtx);
+    if (m_nState == KPL_RTMP_STALLED)
+        m_nState = KPL_RTMP_PUBLISHING;
+    Log::Info("rtmp", QStringLiteral("the server takes the stream again"));
 }
 
 bool CRtmpClient::IsClosing()
@@ -302,7 +355,10 @@ void CRtmpClient::Run()
             nRetryMs = FIRST_RETRY_MS;
             Notify(KPL_EVENT_CONNECTED);
             bool bStopped = Stream();
+            // A stalled connection is closed with its waits cut short.
             Close();
+            m_bStallAbort = false;
+            m_bStalled = false;
             if (bStopped)
                 break;
         }
@@ -512,8 +568,12 @@ bool CRtmpClient::Stream()
         if (m_bAudioFormat && m_vecAudioExtra.empty() && !m_bClosing)
             Log::Warning("rtmp", QStringLiteral("no audio arrived; streaming the picture alone"));
     }
-    if (!WriteHeader())
+    m_nSendSince = NowMs();
+    const bool bHeader = WriteHeader();
+    m_nSendSince = 0;
+    if (!bHeader)
         return IsClosing();
+    EndStall();
 
     bool bSent = false;
     for (;;)
@@ -540,10 +600,14 @@ bool CRtmpClient::Stream()
         bSent = false;
         if (!bHave)
             continue;
+        m_nSendSince = NowMs();
         const WriteResult result = WritePacket(packet);
+        m_nSendSince = 0;
         if (result == WRITE_FAILED)
             return IsClosing();
         bSent = result == WRITE_SENT;
+        if (bSent)
+            EndStall();
     }
     av_write_trailer(m_pContext.get());
     return true;

@@ -60,6 +60,11 @@ private:
     void Pause(int nMs);
     bool IsClosing();
     static int OnInterrupt(void* pOpaque);
+    // From the interrupt callback while a send waits: true once the wait
+    // has lasted long enough to give the connection up.
+    bool CheckStall(int64_t nNow);
+    // A send has gone through: a stall, if there was one, is over.
+    void EndStall();
 
     const std::string m_strUrl;
     const int m_nTimeout;
@@ -112,4 +117,9 @@ private:
     int m_nVideoIndex = -1;
     int m_nAudioIndex = -1;
     int64_t m_nLastDts[2] = {INT64_MIN, INT64_MIN};
+    // When the send under way began (ms), 0 while none is.
+    int64_t m_nSendSince = 0;
+    bool m_bStalled = false;
+    // The stalled connection is being given up: every wait in it ends.
+    bool m_bStallAbort = false;
 };

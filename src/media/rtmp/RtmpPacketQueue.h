@@ -50,6 +50,8 @@ public:
     uint64_t GetDroppedCount() const { return m_nVideoDropped + m_nAudioDropped; }
     uint64_t GetVideoDroppedCount() const { return m_nVideoDropped; }
     uint64_t GetAudioDroppedCount() const { return m_nAudioDropped; }
+    // How much video the queue holds before it drops, 100-ns units.
+    int64_t GetMaxSpan() const { return m_nMaxSpan; }
 
 private:
     bool PushVideo(CRtmpPacket&& packet);

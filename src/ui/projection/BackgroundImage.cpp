@@ -2,38 +2,10 @@
 
 #include "common/OutputPaths.h"
 #include "platform/Log.h"
+#include "ui/ScaledImage.h"
 
 #include <QFileInfo>
 #include <QImageReader>
-#include <QPointer>
-#include <QThreadPool>
-
-namespace
-{
-// Carries a result back to the user-interface thread. It is created there,
-// and only the queued call deletes it, so the pool thread always hands over
-// a live object; the receiver is checked on the user-interface thread.
-class CLoadReply : public QObject
-{
-public:
-    CLoadReply(QObject* pReceiver, std::function<void(const QImage&)> fnDone)
-        : m_pReceiver(pReceiver)
-        , m_fnDone(std::move(fnDone))
-    {
-    }
-
-    void Deliver(const QImage& image)
-    {
-        if (m_pReceiver)
-            m_fnDone(image);
-        delete this;
-    }
-
-private:
-    QPointer<QObject> m_pReceiver;
-    std::function<void(const QImage&)> m_fnDone;
-};
-}
 
 namespace Background
 {
@@ -75,10 +47,9 @@ QImage LoadScaled(const QString& strPath, const QSize& sizeTarget)
                                .arg(sizeDeclared.height()));
         return QImage();
     }
-    // Formats that can decode at a smaller size do so; the others are
-    // scaled after decoding.
-    reader.setScaledSize(sizeTarget);
-    QImage image = reader.read();
+    // Decoded at the monitor's size, never at the file's: a photograph of
+    // tens of megapixels would otherwise take a gigabyte on its way there.
+    QImage image = ScaledImage::Read(reader, sizeTarget);
     if (image.isNull())
     {
         Log::Warning("ui", QStringLiteral("Background %1 could not be decoded: %2").arg(strPath, reader.errorString()));
@@ -92,11 +63,7 @@ QImage LoadScaled(const QString& strPath, const QSize& sizeTarget)
 void LoadScaledAsync(const QString& strPath, const QSize& sizeTarget, QObject* pReceiver,
                      std::function<void(const QImage&)> fnDone)
 {
-    CLoadReply* pReply = new CLoadReply(pReceiver, std::move(fnDone));
-    QThreadPool::globalInstance()->start([pReply, strPath, sizeTarget] {
-        const QImage image = LoadScaled(strPath, sizeTarget);
-        QMetaObject::invokeMethod(
-            pReply, [pReply, image] { pReply->Deliver(image); }, Qt::QueuedConnection);
-    });
+    ScaledImage::LoadAsync(
+        pReceiver, [strPath, sizeTarget] { return LoadScaled(strPath, sizeTarget); }, std::move(fnDone));
 }
 }

@@ -5,6 +5,7 @@
 #include "config/OptionTables.h"
 #include "engine/CKVCapture.h"
 #include "engine/CLogoLoader.h"
+#include "ui/ScaledImage.h"
 #include "ui/tabs/CLayoutItem.h"
 
 #include <QCheckBox>
@@ -107,35 +108,37 @@ void SelectOrFirst(QComboBox* pCombo, int nIndex)
     pCombo->setCurrentIndex(IsValidIndex(nIndex, pCombo->count()) ? nIndex : 0);
 }
 
-// A thumbnail read at icon size. A file declaring a huge picture gets no
-// icon rather than holding the window up while it is decoded.
-QIcon LoadLogoIcon(const QString& strPath)
+// A thumbnail read at icon size, centred on a canvas of the icon size. A
+// file declaring a huge picture gets none. Any thread: it is made on a pool
+// thread, as the decoding takes a while even at icon size.
+QImage LoadLogoIcon(const QString& strPath)
 {
     QImageReader reader(strPath);
     reader.setAutoTransform(true);
     QSize size = reader.size();
     if (!size.isValid() || size.isEmpty() || size.width() > CLogoLoader::MAX_LOGO_SIDE ||
         size.height() > CLogoLoader::MAX_LOGO_SIDE)
-        return QIcon();
+        return QImage();
     const bool bTurned = (reader.transformation() & QImageIOHandler::TransformationRotate90) != 0;
     if (bTurned)
         size.transpose();
+    QSize sizeScaled;
     if (size.width() > s_sizeLogoIcon.width() || size.height() > s_sizeLogoIcon.height())
     {
         const QSize sizeIcon = size.scaled(s_sizeLogoIcon, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
-        reader.setScaledSize(bTurned ? sizeIcon.transposed() : sizeIcon);
+        sizeScaled = bTurned ? sizeIcon.transposed() : sizeIcon;
     }
-    const QImage image = reader.read();
+    const QImage image = ScaledImage::Read(reader, sizeScaled);
     if (image.isNull())
-        return QIcon();
-    // Centred on a canvas of the icon size, so that wide and tall logos line
-    // up with their names and boxes.
-    QPixmap canvas(s_sizeLogoIcon);
+        return QImage();
+    // Centred, so that wide and tall logos line up with their names and
+    // boxes.
+    QImage canvas(s_sizeLogoIcon, QImage::Format_ARGB32_Premultiplied);
     canvas.fill(Qt::transparent);
     QPainter painter(&canvas);
     painter.drawImage((canvas.width() - image.width()) / 2, (canvas.height() - image.height()) / 2, image);
     painter.end();
-    return QIcon(canvas);
+    return canvas;
 }
 
 // The tab window is narrow: a label beside each control would not leave
@@ -449,11 +452,23 @@ void CTabOverlay::ShowColor(QLabel* pValue, QPushButton* pSwatch, const QColor& 
 
 void CTabOverlay::FillLogoList(int nCurrent)
 {
+    // An empty canvas holds each icon's place until it is decoded, so that
+    // the list neither waits for the files nor moves when they come.
+    QPixmap blank(s_sizeLogoIcon);
+    blank.fill(Qt::transparent);
+    const QIcon iconBlank(blank);
     for (int nLogo = 0; nLogo < g_layout.GetLogoCount(); ++nLogo)
     {
         CLayoutItem* pItem =
-            new CLayoutItem(LoadLogoIcon(g_layout.GetLogoPath(nLogo)), DisplayLogoName(g_layout.GetLogoName(nLogo)),
-                            CLayoutItem::KIND_LOGO, nLogo);
+            new CLayoutItem(iconBlank, DisplayLogoName(g_layout.GetLogoName(nLogo)), CLayoutItem::KIND_LOGO, nLogo);
+        const QString strPath = g_layout.GetLogoPath(nLogo);
+        ScaledImage::LoadAsync(
+            this, [strPath] { return LoadLogoIcon(strPath); },
+            [this, nLogo](const QImage& image) {
+                QStandardItem* pShown = m_pLogoModel->item(nLogo);
+                if (pShown && !image.isNull())
+                    pShown->setIcon(QIcon(QPixmap::fromImage(image)));
+            });
         if (nLogo == nCurrent)
         {
             pItem->setCheckState(Qt::Checked);
