@@ -66,13 +66,14 @@ QString StreamStateText(int nIndex)
 // publishing, 1 reconnecting (attempt 3)"; the attempt is the highest.
 QString StreamSummaryText()
 {
-    int anCount[CKVCapture::STREAM_FAILED + 1] = {};
+    int anCount[CKVCapture::STREAM_STALLED + 1] = {};
     int nMaxAttempt = 0;
     for (int i = 0; i < g_capture.GetStreamCount(); ++i)
     {
         int nAttempt = 0;
         const CKVCapture::StreamState eState = g_capture.GetStreamState(i, nAttempt);
-        ++anCount[eState];
+        if (eState >= 0 && eState <= CKVCapture::STREAM_STALLED)
+            ++anCount[eState];
         nMaxAttempt = qMax(nMaxAttempt, nAttempt);
     }
     QStringList astrParts;
@@ -84,6 +85,8 @@ QString StreamSummaryText()
         astrParts << CVistrel::tr("%1 reconnecting (attempt %2)")
                          .arg(anCount[CKVCapture::STREAM_RECONNECTING])
                          .arg(nMaxAttempt);
+    if (anCount[CKVCapture::STREAM_STALLED] > 0)
+        astrParts << CVistrel::tr("%1 stalled").arg(anCount[CKVCapture::STREAM_STALLED]);
     if (anCount[CKVCapture::STREAM_FAILED] > 0)
         astrParts << CVistrel::tr("%1 failed").arg(anCount[CKVCapture::STREAM_FAILED]);
     return CVistrel::tr("Streams: %1").arg(astrParts.join(QStringLiteral(", ")));

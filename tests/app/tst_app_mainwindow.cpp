@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <thread>
@@ -304,6 +305,8 @@ void TestMainWindow::ShowUpKeepsMaximised()
 // start, and only then.
 void TestMainWindow::LastCrashNamedOnce()
 {
+    QTemporaryDir dirState;
+    qputenv("XDG_STATE_HOME", QFile::encodeName(dirState.path()));
     QVERIFY(QDir().mkpath(CrashReport::GetFolder()));
     const QString strReport = CrashReport::GetFolder() + QStringLiteral("/crash-1900000000-42.txt");
     QFile file(strReport);
@@ -315,7 +318,7 @@ void TestMainWindow::LastCrashNamedOnce()
     }
     CVistrel wnd;
     QCOMPARE(wnd.statusBar()->currentMessage(), QString());
-    QVERIFY(QFile::remove(strReport));
+    qunsetenv("XDG_STATE_HOME");
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -166,7 +166,7 @@ void TestEngineRecorder::stalledServerIsLeftAndFoundAgain()
     params.paramVideo = EncoderTest::MakeH264Param(nWidth, nHeight);
     params.paramVideo.nDuration = DURATION_25;
     params.paramVideo.nBitrate = 16000;
-    params.strUrl = strUrl;
+    params.vecStreams = {{QStringLiteral("Stalling"), strUrl}};
     std::mt19937 random(7);
     std::vector<std::vector<uint8_t>> vecNoise(6, std::vector<uint8_t>(size_t(nWidth) * nHeight * 2));
     for (auto& vecFrame : vecNoise)
