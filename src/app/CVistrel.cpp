@@ -12,6 +12,7 @@
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CLastingMessages.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -98,6 +99,8 @@ CVistrel::CVistrel(QWidget* pParent)
     m_pStatusLayout->addStretch();
     m_pStatusLayout->setSpacing(10);
     statusBar()->addWidget(m_pStatusContainer, 1);
+    // At the right, beside the session's labels, which come and go.
+    m_pLastingMessages = CLastingMessages::Of(this);
     connect(m_pLabelRecord, &QLabel::linkActivated, this, &CVistrel::OnlinkActivated);
     connect(m_pLabelLiving, &QLabel::linkActivated, this, &CVistrel::OnlinkActivatedLiving);
 
@@ -126,6 +129,16 @@ CVistrel::~CVistrel()
 {
     g_capture.RemoveNotify(this);
     delete m_pRecordFile;
+}
+
+void CVistrel::SetLastingMessage(const QString& strKey, const QString& strText)
+{
+    m_pLastingMessages->SetMessage(strKey, strText);
+}
+
+void CVistrel::ClearLastingMessage(const QString& strKey)
+{
+    m_pLastingMessages->ClearMessage(strKey);
 }
 
 void CVistrel::CreateActions()

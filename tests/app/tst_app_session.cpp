@@ -68,6 +68,7 @@ private slots:
     void StreamingOnlyWithSnapshot();
     void RecordingFolderGone_data();
     void RecordingFolderGone();
+    void LogoFailureStaysDuringRecording();
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
@@ -286,6 +287,26 @@ void TestSession::RecordingFolderGone()
     QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("Folder is gone:\n%1\nRecording has been stopped.")
                                                    .arg(QDir::toNativeSeparators(strVideo))}));
     QVERIFY(Button("buttonStart")->isEnabled());
+}
+
+void TestSession::LogoFailureStaysDuringRecording()
+{
+    Button("buttonStart")->click();
+    QVERIFY(Panel()->IsRunning());
+    // The Overlay tab hears of every logo the engine could not load.
+    QVERIFY(g_capture.SetLogo(m_pStorage->path() + QStringLiteral("/no-such-logo.png"), 3, 50));
+    QLabel* pLasting = Label("labelLasting");
+    QVERIFY(pLasting);
+    QTRY_VERIFY_WITH_TIMEOUT(pLasting->isVisibleTo(m_pWnd.get()) &&
+                                 pLasting->text().contains(QStringLiteral("\"no-such-logo.png\" cannot be shown")),
+                             s_nTimeoutMs);
+
+    // Several status refreshes later it is still there.
+    QSignalSpy spyRefresh(StatusTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(spyRefresh.count() >= 4, s_nTimeoutMs);
+    QVERIFY(pLasting->isVisibleTo(m_pWnd.get()));
+    QVERIFY(pLasting->text().contains(QStringLiteral("\"no-such-logo.png\" cannot be shown")));
+    QVERIFY(Label("labelRecord")->text().contains(QStringLiteral("Recording, writing file name")));
 }
 
 QTEST_MAIN(TestSession)

@@ -10,6 +10,7 @@
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
+#include "ui/windows/CLastingMessages.h"
 #include "engine/IKVRecordNotify.h"
 #include "media/KVStreamKey.h"
 #include "platform/Log.h"
@@ -23,18 +24,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace
 {
 const int s_nRtmpTestTimeout = 1000;
+const char* const s_szAudioMessageKey = "audio";
 const int s_nSmallWidth = 768;
 const int s_nSmallHeight = 576;
 
@@ -355,12 +354,9 @@ void CTabSettings::ReportMissingAudioDevice(const QString& strName)
                                    ? tr("The chosen audio device is not available. No audio device is open.")
                                    : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
     Log::Warning("ui", strMessage);
-    // The tab is built before it sits in the main window: the status bar is
-    // reachable once the event loop runs.
-    QTimer::singleShot(0, this, [this, strMessage]() {
-        if (QMainWindow* pMain = qobject_cast<QMainWindow*>(window()))
-            pMain->statusBar()->showMessage(strMessage);
-    });
+    // Until another choice is made: a passing message would be gone with
+    // the first menu the pointer crosses.
+    CLastingMessages::Set(this, QLatin1String(s_szAudioMessageKey), strMessage);
 }
 
 void CTabSettings::SetControlsEnabled(bool bEnable)
@@ -467,6 +463,7 @@ void CTabSettings::OnAudioDeviceChanged(int nIndex)
     m_pCmbAudioQuality->setEnabled(bHasDevice);
     m_pCkbMonitor->setEnabled(bHasDevice);
 
+    CLastingMessages::Clear(this, QLatin1String(s_szAudioMessageKey));
     const int nDevice = nIndex - 1;
     if (nDevice != g_capture.FindStoredAudioDevice())
     {
