@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -378,6 +379,15 @@ void CVistrel::OnTimer()
         strText = QStringLiteral("%1: %2, %3: %4, %5 %6.")
                       .arg(QLatin1String(s_szLinkStyle) + tr("Recording, writing file name") + QStringLiteral("</a>"),
                            m_strRecordFileName, tr("file size"), strSize, tr("disk free space"), strFree);
+    }
+    else if (!QFileInfo(m_strRecordFilePath).isFile())
+    {
+        // The folder was removed or moved while the file was written: its
+        // size here is none, and a link would lead nowhere.
+        RefreshStatusBar(QString());
+        m_pLabelRecord->setText(tr("Stop record. The video file %1 is no longer in %2, where it was written.")
+                                    .arg(m_strRecordFileName, QDir::toNativeSeparators(RecordFolder())));
+        return;
     }
     else
     {

@@ -263,6 +263,8 @@ void TestSession::RecordingFolderGone_data()
     // that no folder can offer.
     QTest::newRow("Stop button") << "button";
     QTest::newRow("Stop menu") << "menu";
+    // The file lives on, elsewhere; the guard stops the recording.
+    QTest::newRow("folder moved") << "moved";
 }
 
 void TestSession::RecordingFolderGone()
@@ -274,7 +276,10 @@ void TestSession::RecordingFolderGone()
     QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() > 0, s_nTimeoutMs);
 
     CAnswerAll answers;
-    QVERIFY(QDir(strVideo).removeRecursively());
+    if (strHow == QLatin1String("moved"))
+        QVERIFY(QDir().rename(strVideo, strVideo + QStringLiteral("-moved")));
+    else
+        QVERIFY(QDir(strVideo).removeRecursively());
     // No event is handled in between, so the guard cannot come first.
     if (strHow == QLatin1String("button"))
         Button("buttonStop")->click();
@@ -287,6 +292,12 @@ void TestSession::RecordingFolderGone()
     QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("Folder is gone:\n%1\nRecording has been stopped.")
                                                    .arg(QDir::toNativeSeparators(strVideo))}));
     QVERIFY(Button("buttonStart")->isEnabled());
+    // The last line names no size of a file that is not there, and offers
+    // no link to it.
+    const QString strRecord = Label("labelRecord")->text();
+    QVERIFY2(strRecord.contains(QStringLiteral("is no longer in")), qPrintable(strRecord));
+    QVERIFY2(!strRecord.contains(QStringLiteral("Open File")) && !strRecord.contains(QStringLiteral("file size")),
+             qPrintable(strRecord));
 }
 
 void TestSession::LogoFailureStaysDuringRecording()
