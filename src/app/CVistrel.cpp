@@ -206,6 +206,7 @@ void CVistrel::OnRecordStarted(const QString& strFileName)
     m_pActionStop->setEnabled(true);
     m_nLowFrameRateCount = 0;
     m_strStatistics.clear();
+    m_bStopReported = false;
     m_bRunning = 1;
     m_pTimer->start();
     OnTimer();
@@ -417,12 +418,28 @@ void CVistrel::OnTimer()
         {
             g_capture.SetRecordingStopped();
             m_pTimer->stop();
-            emit signalStop();
-            ShowCriticalMessage(this, tr("Disk space is not enough. \nRecording has been stopped."));
+            // The question whether to make room to finish the file would
+            // only stack a second box on this one, and a third once the
+            // finishing write fails; the file keeps what it has written.
+            const bool bReport = TakeStopReport();
+            m_pMainWnd->StopWithoutFinishCheck();
+            if (bReport)
+                ShowCriticalMessage(this, tr("Disk space is not enough. \nRecording has been stopped."));
             return;
         }
     }
     RefreshStatusBar(strText);
+}
+
+bool CVistrel::TakeStopReport()
+{
+    // A disk that runs full makes the guard stop the session and the next
+    // write fail, one while the other's box is open; the user is told once,
+    // by the cause that came first.
+    if (m_bStopReported)
+        return false;
+    m_bStopReported = true;
+    return true;
 }
 
 void CVistrel::RefreshStatusBar(const QString& strText)
@@ -524,12 +541,14 @@ void CVistrel::DealError(int nCode)
     if (nCode == IKVRecordNotify::ERROR_ENCODE)
     {
         OnMenuStop();
-        ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
+        if (TakeStopReport())
+            ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
     }
     else if (nCode == IKVRecordNotify::ERROR_WRITE)
     {
         m_pMainWnd->StopWithoutFinishCheck();
-        ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
+        if (TakeStopReport())
+            ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
     }
 }
 

@@ -87,6 +87,9 @@ private:
     // streaming indicator while a session runs.
     void RefreshStatusBar(const QString& strText);
     QString MakeOpenFileLink(const QString& strText) const;
+    // True for the first box about a session's unplanned stop, false for
+    // every later one of the same session.
+    bool TakeStopReport();
     // "Do you confirm to close application on recording and streaming?" and
     // its shorter forms; the answer is true for "Yes".
     bool AskCloseDuringSession();
@@ -111,6 +114,7 @@ private:
     CLastingMessages* m_pLastingMessages = nullptr;
     QTimer* m_pTimer = nullptr;
     int m_bRunning = 0;
+    bool m_bStopReported = false;
     // Never opened: it only names the growing recording so its size can be read.
     QFile* m_pRecordFile = nullptr;
     QString m_strRecordFileName;
