@@ -89,8 +89,8 @@ private slots:
         QVERIFY(UiTest::LastingText(&window).isEmpty());
 
         QVERIFY(V4l2Emu::SetPlugged(ROOM_CAM, false));
-        const QString strMessage = QStringLiteral("The camera \"Room Cam\" of channel %1 is unplugged: no signal.")
-                                       .arg(pVideo->GetChannel() + 1);
+        const QString strMessage =
+            QStringLiteral("The camera \"Room Cam\" (Video %1) is unplugged: no signal.").arg(pVideo->GetChannel() + 1);
         QTRY_COMPARE_WITH_TIMEOUT(UiTest::LastingText(&window), strMessage, UiTest::WAIT_MS);
         QVERIFY(pVideo->IsPlaceholder());
         QVERIFY(WhitePixels(pVideo) > 0);

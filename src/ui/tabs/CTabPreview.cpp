@@ -571,9 +571,8 @@ void CTabPreview::ReportLostCamera(int nChannel, bool bLost)
     QString strName;
     g_capture.GetDeviceName(true, g_capture.GetChannel(nChannel)->GetDeviceIndex(), strName);
     const QString strText =
-        strName.isEmpty()
-            ? tr("The camera of channel %1 is unplugged: no signal.").arg(nChannel + 1)
-            : tr("The camera \"%1\" of channel %2 is unplugged: no signal.").arg(strName).arg(nChannel + 1);
+        strName.isEmpty() ? tr("The camera of Video %1 is unplugged: no signal.").arg(nChannel + 1)
+                          : tr("The camera \"%1\" (Video %2) is unplugged: no signal.").arg(strName).arg(nChannel + 1);
     CLastingMessages::Set(this, strKey, strText);
 }
 
