@@ -207,7 +207,9 @@ void CMainWnd::ApplyOutputSettings()
     int nCorner = 0;
     int nLogoSize = 0;
     g_settings.GetLogo(nLogo, nCorner, nLogoSize);
-    if (nLogo != -1 && !g_capture.SetLogo(g_layout.GetLogoPath(nLogo), nCorner, nLogoSize))
+    // A logo the layout file does not have is the Overlay tab's to report.
+    if (nLogo >= 0 && nLogo < g_layout.GetLogoCount() &&
+        !g_capture.SetLogo(g_layout.GetLogoPath(nLogo), nCorner, nLogoSize))
         Log::Warning("app", QStringLiteral("logo %1 could not be shown").arg(nLogo));
 
     // The caption border and the clock's place depend on the output size.

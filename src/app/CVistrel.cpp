@@ -13,6 +13,7 @@
 #include "ui/projection/CProjectionController.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabWnd.h"
+#include "ui/windows/CLastingMessages.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -143,6 +144,8 @@ CVistrel::CVistrel(QWidget* pParent)
     m_pStatusLayout->addStretch();
     m_pStatusLayout->setSpacing(10);
     statusBar()->addWidget(m_pStatusContainer, 1);
+    // At the right, beside the session's labels, which come and go.
+    m_pLastingMessages = CLastingMessages::Of(this);
     connect(m_pLabelRecord, &QLabel::linkActivated, this, &CVistrel::OnlinkActivated);
     connect(m_pLabelLiving, &QLabel::linkActivated, this, &CVistrel::OnlinkActivatedLiving);
 
@@ -173,6 +176,16 @@ CVistrel::~CVistrel()
 {
     g_capture.RemoveNotify(this);
     delete m_pRecordFile;
+}
+
+void CVistrel::SetLastingMessage(const QString& strKey, const QString& strText)
+{
+    m_pLastingMessages->SetMessage(strKey, strText);
+}
+
+void CVistrel::ClearLastingMessage(const QString& strKey)
+{
+    m_pLastingMessages->ClearMessage(strKey);
 }
 
 void CVistrel::CreateActions()
@@ -239,6 +252,7 @@ void CVistrel::OnRecordStarted(const QString& strFileName)
     m_pActionStop->setEnabled(true);
     m_nLowFrameRateCount = 0;
     m_strStatistics.clear();
+    m_bStopReported = false;
     m_bRunning = 1;
     m_pTimer->start();
     OnTimer();
@@ -419,6 +433,15 @@ void CVistrel::OnTimer()
                       .arg(QLatin1String(s_szLinkStyle) + tr("Recording, writing file name") + QStringLiteral("</a>"),
                            m_strRecordFileName, tr("file size"), strSize, tr("disk free space"), strFree);
     }
+    else if (!QFileInfo(m_strRecordFilePath).isFile())
+    {
+        // The folder was removed or moved while the file was written: its
+        // size here is none, and a link would lead nowhere.
+        RefreshStatusBar(QString());
+        m_pLabelRecord->setText(tr("Stop record. The video file %1 is no longer in %2, where it was written.")
+                                    .arg(m_strRecordFileName, QDir::toNativeSeparators(RecordFolder())));
+        return;
+    }
     else
     {
         strText = tr("Stop record, make video file: ") + m_strRecordFileName + tr(", file size: ") + strSize +
@@ -447,12 +470,28 @@ void CVistrel::OnTimer()
         {
             g_capture.SetRecordingStopped();
             m_pTimer->stop();
-            emit signalStop();
-            ShowCriticalMessage(this, tr("Disk space is not enough. \nRecording has been stopped."));
+            // The question whether to make room to finish the file would
+            // only stack a second box on this one, and a third once the
+            // finishing write fails; the file keeps what it has written.
+            const bool bReport = TakeStopReport();
+            m_pMainWnd->StopWithoutFinishCheck();
+            if (bReport)
+                ShowCriticalMessage(this, tr("Disk space is not enough. \nRecording has been stopped."));
             return;
         }
     }
     RefreshStatusBar(strText);
+}
+
+bool CVistrel::TakeStopReport()
+{
+    // A disk that runs full makes the guard stop the session and the next
+    // write fail, one while the other's box is open; the user is told once,
+    // by the cause that came first.
+    if (m_bStopReported)
+        return false;
+    m_bStopReported = true;
+    return true;
 }
 
 void CVistrel::RefreshStatusBar(const QString& strText)
@@ -559,12 +598,14 @@ void CVistrel::DealError(int nCode)
     if (nCode == IKVRecordNotify::ERROR_ENCODE)
     {
         OnMenuStop();
-        ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
+        if (TakeStopReport())
+            ShowCriticalMessage(this, tr("Encode fail ! Recording/streaming has been stopped !\n"));
     }
     else if (nCode == IKVRecordNotify::ERROR_WRITE)
     {
         m_pMainWnd->StopWithoutFinishCheck();
-        ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
+        if (TakeStopReport())
+            ShowCriticalMessage(this, tr("Write file fail ! Recording has been stopped !\n"));
     }
 }
 

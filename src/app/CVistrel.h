@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QString>
 
+class CLastingMessages;
 class CMainWnd;
 class QAction;
 class QFile;
@@ -25,6 +26,11 @@ public:
     ~CVistrel() override;
 
     CMainWnd* GetOutputPanel() const { return m_pMainWnd; }
+
+    // A message that stays in the status bar, through sessions and passing
+    // messages, until its key is cleared; a new text replaces the key's old one.
+    void SetLastingMessage(const QString& strKey, const QString& strText);
+    void ClearLastingMessage(const QString& strKey);
 
     // ---- IKVRecordNotify ----
     void OnRecordStarted(const QString& strFileName) override;
@@ -83,6 +89,9 @@ private:
     // streaming indicator while a session runs.
     void RefreshStatusBar(const QString& strText);
     QString MakeOpenFileLink(const QString& strText) const;
+    // True for the first box about a session's unplanned stop, false for
+    // every later one of the same session.
+    bool TakeStopReport();
     // "Do you confirm to close application on recording and streaming?" and
     // its shorter forms; the answer is true for "Yes".
     bool AskCloseDuringSession();
@@ -104,8 +113,10 @@ private:
     QLabel* m_pLabelRecord = nullptr;
     QLabel* m_pLabelLiving = nullptr;
     QLabel* m_pLabelStatistics = nullptr;
+    CLastingMessages* m_pLastingMessages = nullptr;
     QTimer* m_pTimer = nullptr;
     int m_bRunning = 0;
+    bool m_bStopReported = false;
     // Never opened: it only names the growing recording so its size can be read.
     QFile* m_pRecordFile = nullptr;
     QString m_strRecordFileName;

@@ -87,7 +87,9 @@ int main(int argc, char* argv[])
     }
     g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
                                [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
-    if (!g_layout.Load())
+    // A file that holds no layout would leave every channel without a
+    // place and the output black; it is as useless as a missing one.
+    if (!g_layout.Load() || g_layout.GetLayoutCount() == 0)
     {
         Log::Error("app", QStringLiteral("the layout file could not be loaded"));
         ShowCriticalMessage(nullptr, QCoreApplication::translate("main", "Failed to load configuration file."));

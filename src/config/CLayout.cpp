@@ -5,6 +5,7 @@
 #include "platform/Platform.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTextCodec>
@@ -118,11 +119,25 @@ bool CLayout::Load(const QString& strPath)
 {
     const QString strFile = strPath.isEmpty() ? GetDefaultPath() : strPath;
     const QFileInfo fileInfo(strFile);
-    if (!fileInfo.isFile())
+    if (!fileInfo.exists())
     {
         Log::Error("config", QStringLiteral("layout file not found: %1").arg(strFile));
         return false;
     }
+    if (!fileInfo.isFile())
+    {
+        Log::Error("config", QStringLiteral("layout file %1 is not a file").arg(strFile));
+        return false;
+    }
+    // The INI reader takes a file it cannot open for an empty one; the
+    // reason would be lost.
+    QFile file(strFile);
+    if (!file.open(QIODevice::ReadOnly))
+    {
+        Log::Error("config", QStringLiteral("cannot read the layout file %1: %2").arg(strFile, file.errorString()));
+        return false;
+    }
+    file.close();
     m_strDataDir = fileInfo.absolutePath() + QStringLiteral("/vtlayout");
 
     QSettings ini(strFile, QSettings::IniFormat);
@@ -173,6 +188,10 @@ bool CLayout::Load(const QString& strPath)
     const int nFonts = ReadCount(ini, QStringLiteral("/font/count"));
     for (int k = 0; k < nFonts; ++k)
         m_astrFonts << ReadText(ini, QStringLiteral("/font%1/name").arg(k), QString());
+    if (ini.status() == QSettings::FormatError)
+        Log::Warning("config", QStringLiteral("layout file %1 is not a well-formed INI file").arg(strFile));
+    if (nLayouts == 0)
+        Log::Warning("config", QStringLiteral("layout file %1 holds no layout").arg(strFile));
     return true;
 }
 

@@ -40,7 +40,9 @@ public:
     virtual ~CLayout();
 
     // Appends the contents of the file; false (and nothing changes) when the
-    // file does not exist. An empty path means vtlayout.ini beside the executable.
+    // file does not exist or cannot be read, the reason on standard error.
+    // A readable file without layouts loads. An empty path means
+    // vtlayout.ini beside the executable.
     bool Load(const QString& strPath = QString());
     void ReleaseLayouts();
 

@@ -488,15 +488,17 @@ void CSettings::SetScreenEnabled(int nScreen, bool bEnabled)
 
 void CSettings::GetScreenPos(int& nLeft, int& nTop, int& nWidth, int& nHeight)
 {
+    int nSize = 0, nRate = 0;
+    GetOutputFormat(nSize, nRate);
+    const int nW = GetVideoWidth(nSize);
+    const int nH = GetVideoHeight(nSize);
     std::vector<int> an;
-    if (!ListRecord::ReadInts(value(QStringLiteral("screenpos"), QString()), 4, an))
-    {
-        int nSize = 0, nRate = 0;
-        GetOutputFormat(nSize, nRate);
-        const int nW = GetVideoWidth(nSize);
-        const int nH = GetVideoHeight(nSize);
+    // The Screen tab's controls reach from 0 to the output's size; a value
+    // beyond that was not stored by them, and the sums the callers form with
+    // it could overflow. Such a rectangle is not trusted at all.
+    if (!ListRecord::ReadInts(value(QStringLiteral("screenpos"), QString()), 4, an) || !InRange(an[0], 0, nW) ||
+        !InRange(an[1], 0, nH) || !InRange(an[2], 0, nW) || !InRange(an[3], 0, nH))
         an = {0, (nH >> 3) * 2, nW & ~1, (nH >> 2) * 2};
-    }
     nLeft = an[0];
     nTop = an[1];
     nWidth = an[2];

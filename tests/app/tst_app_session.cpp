@@ -68,6 +68,7 @@ private slots:
     void StreamingOnlyWithSnapshot();
     void RecordingFolderGone_data();
     void RecordingFolderGone();
+    void LogoFailureStaysDuringRecording();
 
 private:
     CMainWnd* Panel() const { return m_pWnd->GetOutputPanel(); }
@@ -262,6 +263,8 @@ void TestSession::RecordingFolderGone_data()
     // that no folder can offer.
     QTest::newRow("Stop button") << "button";
     QTest::newRow("Stop menu") << "menu";
+    // The file lives on, elsewhere; the guard stops the recording.
+    QTest::newRow("folder moved") << "moved";
 }
 
 void TestSession::RecordingFolderGone()
@@ -273,7 +276,10 @@ void TestSession::RecordingFolderGone()
     QTRY_VERIFY_WITH_TIMEOUT(g_capture.GetVideoFramesEncoded() > 0, s_nTimeoutMs);
 
     CAnswerAll answers;
-    QVERIFY(QDir(strVideo).removeRecursively());
+    if (strHow == QLatin1String("moved"))
+        QVERIFY(QDir().rename(strVideo, strVideo + QStringLiteral("-moved")));
+    else
+        QVERIFY(QDir(strVideo).removeRecursively());
     // No event is handled in between, so the guard cannot come first.
     if (strHow == QLatin1String("button"))
         Button("buttonStop")->click();
@@ -286,6 +292,32 @@ void TestSession::RecordingFolderGone()
     QCOMPARE(answers.m_astrTexts, QStringList({QStringLiteral("Folder is gone:\n%1\nRecording has been stopped.")
                                                    .arg(QDir::toNativeSeparators(strVideo))}));
     QVERIFY(Button("buttonStart")->isEnabled());
+    // The last line names no size of a file that is not there, and offers
+    // no link to it.
+    const QString strRecord = Label("labelRecord")->text();
+    QVERIFY2(strRecord.contains(QStringLiteral("is no longer in")), qPrintable(strRecord));
+    QVERIFY2(!strRecord.contains(QStringLiteral("Open File")) && !strRecord.contains(QStringLiteral("file size")),
+             qPrintable(strRecord));
+}
+
+void TestSession::LogoFailureStaysDuringRecording()
+{
+    Button("buttonStart")->click();
+    QVERIFY(Panel()->IsRunning());
+    // The Overlay tab hears of every logo the engine could not load.
+    QVERIFY(g_capture.SetLogo(m_pStorage->path() + QStringLiteral("/no-such-logo.png"), 3, 50));
+    QLabel* pLasting = Label("labelLasting");
+    QVERIFY(pLasting);
+    QTRY_VERIFY_WITH_TIMEOUT(pLasting->isVisibleTo(m_pWnd.get()) &&
+                                 pLasting->text().contains(QStringLiteral("\"no-such-logo.png\" cannot be shown")),
+                             s_nTimeoutMs);
+
+    // Several status refreshes later it is still there.
+    QSignalSpy spyRefresh(StatusTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(spyRefresh.count() >= 4, s_nTimeoutMs);
+    QVERIFY(pLasting->isVisibleTo(m_pWnd.get()));
+    QVERIFY(pLasting->text().contains(QStringLiteral("\"no-such-logo.png\" cannot be shown")));
+    QVERIFY(Label("labelRecord")->text().contains(QStringLiteral("Recording, writing file name")));
 }
 
 QTEST_MAIN(TestSession)

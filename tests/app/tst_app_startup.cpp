@@ -17,6 +17,7 @@
 #include <memory>
 #include <signal.h>
 #include <sys/types.h>
+#include <unistd.h>
 
 namespace
 {
@@ -80,6 +81,14 @@ private:
 };
 
 const int s_nDisplayRetries = 3;
+
+// What stands where the layout file is looked for.
+enum
+{
+    LAYOUT_FILE,
+    LAYOUT_UNREADABLE,
+    LAYOUT_FOLDER
+};
 }
 
 class TestStartup : public QObject
@@ -93,6 +102,8 @@ private slots:
     void cleanup();
     void NoDevice();
     void NoLayoutFile();
+    void UselessLayoutFile_data();
+    void UselessLayoutFile();
     void SecondCopyWhileRunning();
     void SecondCopyWhileStarting();
     void CloseSavesAndReleases();
@@ -251,6 +262,71 @@ void TestStartup::NoLayoutFile()
     QVERIFY(run.Finish());
     QVERIFY2(qint8(run.m_process.exitCode()) == -1, run.Err().constData());
     QVERIFY2(run.Err().contains("layout file could not be loaded"), run.Err().constData());
+}
+
+void TestStartup::UselessLayoutFile_data()
+{
+    QTest::addColumn<QByteArray>("baContents");
+    QTest::addColumn<int>("nKind");
+    QTest::addColumn<QByteArray>("baReason");
+    QTest::newRow("unreadable") << QByteArray("[layout]\ncount=1\n") << int(LAYOUT_UNREADABLE)
+                                << QByteArray("cannot read");
+    QTest::newRow("folder") << QByteArray() << int(LAYOUT_FOLDER) << QByteArray("is not a file");
+    QTest::newRow("empty") << QByteArray() << int(LAYOUT_FILE) << QByteArray("holds no layout");
+    QTest::newRow("count=0") << QByteArray("[layout]\ncount=0\n[logo]\ncount=1\n") << int(LAYOUT_FILE)
+                             << QByteArray("holds no layout");
+    QByteArray baRandom;
+    quint32 nSeed = 12345;
+    for (int i = 0; i < 4096; ++i)
+    {
+        nSeed = nSeed * 1103515245u + 12345u;
+        baRandom.append(char(nSeed >> 16));
+    }
+    QTest::newRow("random bytes") << baRandom << int(LAYOUT_FILE) << QByteArray("holds no layout");
+    const QString strText = QStringLiteral("[layout]\r\ncount=1\r\n[layout0]\r\nvideo=1\r\npos0=0,0,100,100\r\n");
+    QByteArray baUtf16("\xff\xfe");
+    baUtf16.append(reinterpret_cast<const char*>(strText.utf16()), strText.size() * 2);
+    QTest::newRow("UTF-16") << baUtf16 << int(LAYOUT_FILE) << QByteArray("holds no layout");
+}
+
+// A layout file that yields no layout ends start-up as a missing one does,
+// and standard error names the file and what is wrong with it.
+void TestStartup::UselessLayoutFile()
+{
+    QFETCH(QByteArray, baContents);
+    QFETCH(int, nKind);
+    QFETCH(QByteArray, baReason);
+    if (nKind == LAYOUT_UNREADABLE && ::geteuid() == 0)
+        QSKIP("the superuser reads every file");
+
+    QTemporaryDir dirApp;
+    QVERIFY(dirApp.isValid());
+    const QString strCopy = dirApp.path() + QStringLiteral("/vistrel");
+    QVERIFY(QFile::copy(m_strProgram, strCopy));
+    const QString strLayout = dirApp.path() + QStringLiteral("/vtlayout.ini");
+    if (nKind == LAYOUT_FOLDER)
+    {
+        QVERIFY(QDir().mkdir(strLayout));
+    }
+    else
+    {
+        QFile file(strLayout);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(baContents), qint64(baContents.size()));
+        file.close();
+        if (nKind == LAYOUT_UNREADABLE)
+            QVERIFY(file.setPermissions(QFileDevice::WriteOwner));
+    }
+
+    CRun run;
+    run.Start(strCopy, MakeEnv(true));
+    QVERIFY(run.m_process.waitForStarted(s_nTimeoutMs));
+    DismissBox(run);
+    QVERIFY(!QTest::currentTestFailed());
+    QVERIFY(run.Finish());
+    QVERIFY2(qint8(run.m_process.exitCode()) == -1, run.Err().constData());
+    QVERIFY2(run.Err().contains(strLayout.toLocal8Bit()), run.Err().constData());
+    QVERIFY2(run.Err().contains(baReason), run.Err().constData());
 }
 
 void TestStartup::SecondCopyWhileRunning()

@@ -9,6 +9,7 @@
 #include "config/CSettings.h"
 #include "ui/windows/CVideoWnd.h"
 
+#include <QLabel>
 #include <QtTest>
 
 #include <memory>
@@ -51,6 +52,13 @@ inline std::unique_ptr<CVideoWnd> StartOutput()
     if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, FRAME_DURATION_25, pOutput->GetWindowHandle()))
         return nullptr;
     return pOutput;
+}
+
+// What the main window's status bar keeps showing until its causes are gone.
+inline QString LastingText(QWidget* pMain)
+{
+    QLabel* pLabel = pMain->findChild<QLabel*>(QStringLiteral("labelLasting"));
+    return pLabel && !pLabel->isHidden() ? pLabel->text() : QString();
 }
 
 // The rectangle a position of a layout takes in the test output.

@@ -93,6 +93,7 @@ private slots:
 
     void logosReplaceEachOtherAndMove();
     void badLogoKeepsThePreviousOneAndSaysSo();
+    void storedLogoMissingFromLayoutFile();
     void keyboardTickShowsAndStoresTheLogo();
     void captionFontAfterFormatChange();
     void shippedLogoNamesTranslated();
@@ -121,7 +122,7 @@ private:
     // The drawn rectangle of a 320 x 240 output's logo, from its natural
     // size at size setting 0 (half) in corner nCorner.
     static QRect HalfLogoRect(const QSize& sizeNatural, int nCorner);
-    QString StatusText() const { return m_pMain->statusBar()->currentMessage(); }
+    QString StatusText() const { return LastingText(m_pMain.get()); }
 
     QTemporaryDir m_dir;
     QString m_strShippedLayout;
@@ -330,7 +331,8 @@ void TestOverlayTab::badLogoKeepsThePreviousOneAndSaysSo()
     // With no logo on show, a failing one leaves none ticked and none stored.
     ClickLogo(HEXAGON, false);
     QVERIFY(WaitForFrame([](const SYuyvPicture& out) { return InkBox(out).isNull(); }));
-    m_pMain->statusBar()->clearMessage();
+    // Unticking the logo takes the complaint back.
+    QTRY_VERIFY_WITH_TIMEOUT(StatusText().isEmpty(), WAIT_MS);
     ClickLogo(DAMAGED, true);
     QTRY_VERIFY_WITH_TIMEOUT(StatusText().contains(QStringLiteral("\"Damaged\" cannot be shown")), WAIT_MS);
     QTRY_COMPARE_WITH_TIMEOUT(ticked(), QVector<int>(), WAIT_MS);
@@ -345,6 +347,26 @@ void TestOverlayTab::badLogoKeepsThePreviousOneAndSaysSo()
         const QRect rcInk = InkBox(out);
         return !rcInk.isNull() && rcCircle.contains(rcInk) && rcInk.width() > rcHexagon.width();
     }));
+    QTRY_VERIFY_WITH_TIMEOUT(StatusText().isEmpty(), WAIT_MS);
+}
+
+void TestOverlayTab::storedLogoMissingFromLayoutFile()
+{
+    // The settings of a layout file with more logos than this one.
+    g_settings.SetLogo(7, 3, 0);
+    CreateTab();
+    QTRY_COMPARE_WITH_TIMEOUT(StatusText(), QStringLiteral("Logo 7 is not in the layout file."), WAIT_MS);
+    int nLogo = 0;
+    int nCorner = 0;
+    int nSize = 0;
+    g_settings.GetLogo(nLogo, nCorner, nSize);
+    QCOMPARE(nLogo, -1);
+    QVERIFY(!Find<QComboBox>("cmbLogoPos")->isEnabled());
+    WaitFrames(3);
+    QVERIFY(InkBox(m_pSink->Latest()).isNull());
+
+    // A logo that shows answers the complaint.
+    ClickLogo(CIRCLE, true);
     QTRY_VERIFY_WITH_TIMEOUT(StatusText().isEmpty(), WAIT_MS);
 }
 

@@ -47,6 +47,8 @@ private slots:
     void largeBackgroundDecodedAtShownSize();
     void tabShowsFallbackAndClears();
     void tabFollowsOutputSizeChange();
+    void storedRectBeyondOutputTakesDefault_data();
+    void storedRectBeyondOutputTakesDefault();
 
 private:
     static void WriteImage(const QString& strPath, const QColor& color);
@@ -437,6 +439,31 @@ void TestScreen::tabFollowsOutputSizeChange()
     g_settings.GetScreenPos(nLeft, nTop, nWidth, nHeight);
     QCOMPARE(QRect(nLeft, nTop, nWidth, nHeight), QRect(0, 100, 1280, 360));
     QCOMPARE(tab.GetPreviewRect(), QRect(0, 41, 376, 150));
+}
+
+void TestScreen::storedRectBeyondOutputTakesDefault_data()
+{
+    QTest::addColumn<QString>("strStored");
+    QTest::newRow("all maximal") << "2147483647, 2147483647, 2147483647, 2147483647";
+    QTest::newRow("all minimal") << "-2147483648, -2147483648, -2147483648, -2147483648";
+    QTest::newRow("far corner") << "2147483647, 2147483647, 1, 1";
+    QTest::newRow("one past the width") << "0, 0, 321, 240";
+}
+
+// Sums of such values overflow in the tab and in the projection (the
+// sanitizer build stops there); the default rectangle is shown instead.
+void TestScreen::storedRectBeyondOutputTakesDefault()
+{
+    QFETCH(QString, strStored);
+    g_settings.setValue(QStringLiteral("screenpos"), strStored);
+
+    CTabScreen tab(nullptr);
+    const QRect rcDefault(0, 60, 320, 120);
+    QVector<int> anShown;
+    for (QSpinBox* pSpin : tab.findChildren<QSpinBox*>())
+        anShown << pSpin->value();
+    QCOMPARE(anShown, QVector<int>({rcDefault.x(), rcDefault.y(), rcDefault.width(), rcDefault.height()}));
+    QCOMPARE(tab.GetPreviewRect(), ScaleToPreview(rcDefault, QSize(UiTest::OUTPUT_WIDTH, UiTest::OUTPUT_HEIGHT)));
 }
 
 QTEST_MAIN(TestScreen)

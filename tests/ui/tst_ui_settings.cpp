@@ -465,7 +465,7 @@ void TestSettingsTab::missingAudioDeviceReported()
     QVERIFY(!g_capture.HasAudioDevice());
     QVERIFY(!g_capture.HasPendingAudioDevice());
     QTRY_COMPARE_WITH_TIMEOUT(
-        window.statusBar()->currentMessage(),
+        UiTest::LastingText(&window),
         QStringLiteral("Audio device \"Virtual Tone 3\" is not available. No audio device is open."), WAIT_MS);
     // Kept for the start where it is back.
     QCOMPARE(g_settings.GetAudioDeviceName(), QStringLiteral("Virtual Tone 3"));

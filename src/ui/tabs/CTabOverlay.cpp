@@ -5,8 +5,10 @@
 #include "config/OptionTables.h"
 #include "engine/CKVCapture.h"
 #include "engine/CLogoLoader.h"
+#include "platform/Log.h"
 #include "ui/ScaledImage.h"
 #include "ui/tabs/CLayoutItem.h"
+#include "ui/windows/CLastingMessages.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -23,14 +25,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
-#include <QMainWindow>
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QSlider>
 #include <QStandardItemModel>
-#include <QStatusBar>
 #include <QStyle>
 #include <QVBoxLayout>
 
@@ -40,6 +40,7 @@
 namespace
 {
 const int s_nClockInterval = 500;
+const char* const s_szLogoMessageKey = "logo";
 const QSize s_sizeLogoIcon(80, 60);
 const int s_nLogoGridWidth = 100;
 const int s_nLogoSpacing = 10;
@@ -256,9 +257,6 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     else
         SetClockControlsEnabled(false);
 
-    m_pCmbLogoPos->setEnabled(nLogo != -1);
-    m_pSldLogoSize->setEnabled(nLogo != -1);
-
     const QString strCaption = g_settings.GetCaption();
     if (!strCaption.isEmpty())
     {
@@ -272,6 +270,19 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
     {
         m_pBtnClear->setEnabled(false);
     }
+
+    // A settings file from another layout file may name a logo this one
+    // does not have; there is no file to try, and its name would be empty.
+    if (nLogo >= g_layout.GetLogoCount())
+    {
+        Log::Warning("ui", QStringLiteral("stored logo %1 is not in the layout file").arg(nLogo));
+        g_settings.SetLogo(-1, nCorner, nSize);
+        CLastingMessages::Set(this, QLatin1String(s_szLogoMessageKey),
+                              tr("Logo %1 is not in the layout file.").arg(nLogo));
+        nLogo = -1;
+    }
+    m_pCmbLogoPos->setEnabled(nLogo != -1);
+    m_pSldLogoSize->setEnabled(nLogo != -1);
 
     FillLogoList(nLogo);
     connect(m_pLogoModel, &QStandardItemModel::itemChanged, this, &CTabOverlay::OnLogoItemChanged);
@@ -527,6 +538,8 @@ void CTabOverlay::OnItemClicked(const QModelIndex& index)
     {
         g_capture.RemoveLogo();
         g_settings.SetLogo(-1, 1, 50);
+        // No logo is wanted any more, so none can be missing.
+        CLastingMessages::Clear(this, QLatin1String(s_szLogoMessageKey));
         m_nShownLogo = -1;
         m_pCurrentLogo = nullptr;
         m_pCmbLogoPos->setEnabled(false);
@@ -665,23 +678,13 @@ void CTabOverlay::OnLogoResult(const QString& strPath, int nResult)
         KeepShownLogo();
     }
 
-    QMainWindow* pMain = qobject_cast<QMainWindow*>(window());
+    // A logo that shows again takes an earlier complaint back. The
+    // complaint lasts, so that it is seen during a session too, whose status
+    // refresh clears the status bar's passing messages.
     if (strMessage.isEmpty())
-    {
-        // A logo shows again: an earlier complaint no longer holds.
-        if (pMain && !m_strLogoMessage.isEmpty() && pMain->statusBar()->currentMessage() == m_strLogoMessage)
-            pMain->statusBar()->clearMessage();
-        m_strLogoMessage.clear();
-        return;
-    }
-    m_strLogoMessage = strMessage;
-    ShowStatus(strMessage);
-}
-
-void CTabOverlay::ShowStatus(const QString& strMessage)
-{
-    if (QMainWindow* pMain = qobject_cast<QMainWindow*>(window()))
-        pMain->statusBar()->showMessage(strMessage);
+        CLastingMessages::Clear(this, QLatin1String(s_szLogoMessageKey));
+    else
+        CLastingMessages::Set(this, QLatin1String(s_szLogoMessageKey), strMessage);
 }
 
 void CTabOverlay::OnButtonClear()

@@ -99,7 +99,6 @@ private:
     void KeepShownLogo();
     // Ticks logo nLogo (none for -1) alone and makes it the current one.
     void TickLogo(int nLogo);
-    void ShowStatus(const QString& strMessage);
 
     QStandardItemModel* m_pLogoModel = nullptr;
     QListView* m_pLogoList = nullptr;
@@ -140,6 +139,4 @@ private:
     // The clock text last put on the output: a tick within the same second
     // has nothing new to draw.
     QString m_strClockShown;
-    // The last logo complaint in the status bar, taken back once a logo shows.
-    QString m_strLogoMessage;
 };

@@ -8,6 +8,7 @@
 #include "config/OptionTables.h"
 #include "platform/Log.h"
 #include "ui/dialogs/CDeviceDlg.h"
+#include "ui/windows/CLastingMessages.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -550,7 +551,29 @@ void CTabPreview::RefreshChannelStatus()
         // the placeholder, or says itself that its device is busy.
         pVideo->SetPlaceholder(!pChannel || !pChannel->IsStarted());
         pVideo->setToolTip(ChannelStatusText(nChannel));
+        ReportLostCamera(nChannel, pChannel && pChannel->IsOpen() && pChannel->IsDeviceLost());
     }
+}
+
+void CTabPreview::ReportLostCamera(int nChannel, bool bLost)
+{
+    CVideoWnd* pVideo = m_aChannels[nChannel].pVideo;
+    const QString strKey = QStringLiteral("camera%1").arg(nChannel);
+    if (!bLost)
+    {
+        pVideo->SetPlaceholderText(QString());
+        CLastingMessages::Clear(this, strKey);
+        return;
+    }
+    // A lost camera looks like an empty channel otherwise; the status bar
+    // names it, since the preview is out of sight on the other tabs.
+    pVideo->SetPlaceholderText(tr("No signal"));
+    QString strName;
+    g_capture.GetDeviceName(true, g_capture.GetChannel(nChannel)->GetDeviceIndex(), strName);
+    const QString strText =
+        strName.isEmpty() ? tr("The camera of Video %1 is unplugged: no signal.").arg(nChannel + 1)
+                          : tr("The camera \"%1\" (Video %2) is unplugged: no signal.").arg(strName).arg(nChannel + 1);
+    CLastingMessages::Set(this, strKey, strText);
 }
 
 QString CTabPreview::ChannelStatusText(int nChannel) const

@@ -67,6 +67,9 @@ private slots:
     void OnPositionChanged(int nIndex);
 
 private:
+    // "No signal" on the channel's preview and its camera named in the
+    // status bar while the camera is gone; both taken back when it is not.
+    void ReportLostCamera(int nChannel, bool bLost);
     struct ChannelControls
     {
         QGroupBox* pBox = nullptr;

@@ -11,6 +11,7 @@
 #include "ui/tabs/CStreamGroup.h"
 #include "ui/tabs/CTabScreen.h"
 #include "ui/tabs/IDeviceCallback.h"
+#include "ui/windows/CLastingMessages.h"
 #include "engine/IKVRecordNotify.h"
 #include "platform/Log.h"
 
@@ -23,17 +24,15 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMainWindow>
 #include <QPushButton>
 #include <QSignalBlocker>
-#include <QStatusBar>
 #include <QStyle>
 #include <QToolButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace
 {
+const char* const s_szAudioMessageKey = "audio";
 const int s_nSmallWidth = 768;
 const int s_nSmallHeight = 576;
 
@@ -304,12 +303,9 @@ void CTabSettings::ReportMissingAudioDevice(const QString& strName)
                                    ? tr("The chosen audio device is not available. No audio device is open.")
                                    : tr("Audio device \"%1\" is not available. No audio device is open.").arg(strName);
     Log::Warning("ui", strMessage);
-    // The tab is built before it sits in the main window: the status bar is
-    // reachable once the event loop runs.
-    QTimer::singleShot(0, this, [this, strMessage]() {
-        if (QMainWindow* pMain = qobject_cast<QMainWindow*>(window()))
-            pMain->statusBar()->showMessage(strMessage);
-    });
+    // Until another choice is made: a passing message would be gone with
+    // the first menu the pointer crosses.
+    CLastingMessages::Set(this, QLatin1String(s_szAudioMessageKey), strMessage);
 }
 
 void CTabSettings::SetControlsEnabled(bool bEnable)
@@ -400,6 +396,7 @@ void CTabSettings::OnAudioDeviceChanged(int nIndex)
     m_pCmbAudioQuality->setEnabled(bHasDevice);
     m_pCkbMonitor->setEnabled(bHasDevice);
 
+    CLastingMessages::Clear(this, QLatin1String(s_szAudioMessageKey));
     const int nDevice = nIndex - 1;
     if (nDevice != g_capture.FindStoredAudioDevice())
     {

@@ -99,6 +99,8 @@ void CVideoWnd::paintEvent(QPaintEvent* pEvent)
         // The render widget paints opaquely, so Qt fills no background for it.
         QPainter painter(this);
         painter.fillRect(rect(), palette().color(QPalette::Window));
+        if (!m_strPlaceholderText.isEmpty())
+            PaintCentredText(painter, m_strPlaceholderText);
         return;
     }
     // The widget keeps the last picture itself. The renderer is only asked to
@@ -117,11 +119,24 @@ void CVideoWnd::paintEvent(QPaintEvent* pEvent)
 void CVideoWnd::PaintDeviceBusy(QPainter& painter)
 {
     painter.fillRect(rect(), Qt::black);
+    PaintCentredText(painter, tr("Device being used"));
+}
+
+void CVideoWnd::PaintCentredText(QPainter& painter, const QString& strText)
+{
     QFont font(QStringLiteral("Arial"), 10);
     font.setBold(true);
     painter.setFont(font);
     painter.setPen(Qt::white);
-    painter.drawText(rect(), Qt::AlignCenter, tr("Device being used"));
+    painter.drawText(rect(), Qt::AlignCenter | Qt::TextWordWrap, strText);
+}
+
+void CVideoWnd::SetPlaceholderText(const QString& strText)
+{
+    if (strText == m_strPlaceholderText)
+        return;
+    m_strPlaceholderText = strText;
+    update();
 }
 
 void CVideoWnd::resizeEvent(QResizeEvent* pEvent)

@@ -8,6 +8,8 @@
 #include "ui/windows/CRenderWidget.h"
 #include "ui/windows/IVideoWndCallback.h"
 
+#include <QString>
+
 #include <cstdint>
 
 class CVideoWnd : public CRenderWidget
@@ -29,6 +31,9 @@ public:
     // picture. Clear: it shows what the renderer hands it.
     void SetPlaceholder(bool bPlaceholder);
     bool IsPlaceholder() const { return m_bPlaceholder; }
+    // Written across the placeholder, so that a channel whose camera is gone
+    // does not look like one that never had any; empty for none.
+    void SetPlaceholderText(const QString& strText);
 
     // Null detaches; nValue is handed back with every callback.
     void SetCallback(IVideoWndCallback* pCallback, uint32_t nValue);
@@ -57,9 +62,11 @@ private:
     // Lets the engine's renderer follow the window's new geometry.
     void UpdateRenderer();
     void PaintDeviceBusy(QPainter& painter);
+    void PaintCentredText(QPainter& painter, const QString& strText);
 
     const int m_nChannel;
     bool m_bPlaceholder;
+    QString m_strPlaceholderText;
     IVideoWndCallback* m_pCallback = nullptr;
     uint32_t m_nValue = 0;
 };
