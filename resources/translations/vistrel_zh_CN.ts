@@ -335,6 +335,121 @@ Recording has been stopped.</source>
     </message>
 </context>
 <context>
+    <name>CStreamGroup</name>
+    <message>
+        <source>RTMP</source>
+        <translation>RTMP</translation>
+    </message>
+    <message>
+        <source>Destination:</source>
+        <translation>推流目标：</translation>
+    </message>
+    <message>
+        <source>Push stream to RTMP server.</source>
+        <translation>推流到 RTMP 服务器。</translation>
+    </message>
+    <message>
+        <source>Test Connect</source>
+        <translation>测试连接</translation>
+    </message>
+    <message>
+        <source>Tests every destination that is switched on</source>
+        <translation>测试每个已开启的推流目标</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名称：</translation>
+    </message>
+    <message>
+        <source>An IP address, or the server URL a platform gives (rtmp://, rtmps:// or srt://)</source>
+        <translation>IP 地址，或平台提供的服务器 URL（rtmp://、rtmps:// 或 srt://）</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP 地址：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>端口：</translation>
+    </message>
+    <message>
+        <source>The stream name, or the stream key a platform gives</source>
+        <translation>流名称，或平台提供的串流密钥</translation>
+    </message>
+    <message>
+        <source>Stream Name:</source>
+        <translation>流名称：</translation>
+    </message>
+    <message>
+        <source>Show the stream key</source>
+        <translation>显示推流密钥</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>默认</translation>
+    </message>
+    <message>
+        <source>SRT latency (ms):</source>
+        <translation>SRT 延迟（毫秒）：</translation>
+    </message>
+    <message>
+        <source>SRT passphrase:</source>
+        <translation>SRT 密码：</translation>
+    </message>
+    <message>
+        <source>Complete URL:</source>
+        <translation>完整地址：</translation>
+    </message>
+    <message>
+        <source>The system&apos;s certificates</source>
+        <translation>系统证书</translation>
+    </message>
+    <message>
+        <source>A PEM file of further certificate authorities for rtmps servers</source>
+        <translation>用于 rtmps 服务器的附加证书颁发机构 PEM 文件</translation>
+    </message>
+    <message>
+        <source>CA certificates:</source>
+        <translation>CA 证书：</translation>
+    </message>
+    <message>
+        <source>Choose a certificate file</source>
+        <translation>选择证书文件</translation>
+    </message>
+    <message>
+        <source>%1 (on)</source>
+        <translation>%1（开）</translation>
+    </message>
+    <message>
+        <source>%1 (off)</source>
+        <translation>%1（关）</translation>
+    </message>
+    <message>
+        <source>Hide the stream key</source>
+        <translation>隐藏推流密钥</translation>
+    </message>
+    <message>
+        <source>Test successful!</source>
+        <translation>测试成功！</translation>
+    </message>
+    <message>
+        <source>Test fail!</source>
+        <translation>测试失败！</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Certificate authorities</source>
+        <translation>证书颁发机构</translation>
+    </message>
+    <message>
+        <source>Certificates (*.pem *.crt);;All files (*)</source>
+        <translation>证书 (*.pem *.crt);;所有文件 (*)</translation>
+    </message>
+</context>
+<context>
     <name>CTabLayout</name>
     <message>
         <source>Single</source>
@@ -499,6 +614,10 @@ Recording has been stopped.</source>
         <source>Vistrel Wordmark</source>
         <translation>Vistrel 字标</translation>
     </message>
+    <message>
+        <source>Logo %1 is not in the layout file.</source>
+        <translation>布局文件中没有台标 %1。</translation>
+    </message>
 </context>
 <context>
     <name>CTabPreview</name>
@@ -533,6 +652,14 @@ Recording has been stopped.</source>
     <message>
         <source>No signal</source>
         <translation>无信号</translation>
+    </message>
+    <message>
+        <source>The camera of Video %1 is unplugged: no signal.</source>
+        <translation>视频 %1 的摄像头已拔出：无信号。</translation>
+    </message>
+    <message>
+        <source>The camera &quot;%1&quot; (Video %2) is unplugged: no signal.</source>
+        <translation>摄像头“%1”（视频 %2）已拔出：无信号。</translation>
     </message>
 </context>
 <context>
@@ -621,10 +748,6 @@ Recording has been stopped.</source>
         <translation>MP4</translation>
     </message>
     <message>
-        <source>RTMP</source>
-        <translation>RTMP</translation>
-    </message>
-    <message>
         <source>Video Size:</source>
         <translation>视频尺寸：</translation>
     </message>
@@ -697,44 +820,12 @@ Recording has been stopped.</source>
         <translation>更改存储路径</translation>
     </message>
     <message>
-        <source>Push stream to RTMP server.</source>
-        <translation>推流到 RTMP 服务器。</translation>
-    </message>
-    <message>
-        <source>IP Address:</source>
-        <translation>IP 地址：</translation>
-    </message>
-    <message>
-        <source>Port:</source>
-        <translation>端口：</translation>
-    </message>
-    <message>
-        <source>Stream Name:</source>
-        <translation>流名称：</translation>
-    </message>
-    <message>
-        <source>Complete URL:</source>
-        <translation>完整地址：</translation>
-    </message>
-    <message>
-        <source>Test Connect</source>
-        <translation>测试连接</translation>
-    </message>
-    <message>
         <source>Storage</source>
         <translation>存储</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
         <translation>* 磁盘剩余空间：</translation>
-    </message>
-    <message>
-        <source>Test successful!</source>
-        <translation>测试成功！</translation>
-    </message>
-    <message>
-        <source>Test fail!</source>
-        <translation>测试失败！</translation>
     </message>
     <message>
         <source>* Disk space is *.* GB.</source>
@@ -751,14 +842,6 @@ Recording has been stopped.</source>
     <message>
         <source>While streaming, a key frame comes at least every 2 seconds.</source>
         <translation>推流时，至少每 2 秒产生一个关键帧。</translation>
-    </message>
-    <message>
-        <source>Show the stream key</source>
-        <translation>显示推流密钥</translation>
-    </message>
-    <message>
-        <source>Hide the stream key</source>
-        <translation>隐藏推流密钥</translation>
     </message>
 </context>
 <context>
@@ -1008,6 +1091,78 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>RTMP failed: %1</source>
         <translation>RTMP 失败：%1</translation>
+    </message>
+    <message>
+        <source>RTMP stalled</source>
+        <translation>RTMP 推流停滞</translation>
+    </message>
+    <message>
+        <source>%1 publishing</source>
+        <translation>%1 个推流中</translation>
+    </message>
+    <message>
+        <source>%1 connecting</source>
+        <translation>%1 个连接中</translation>
+    </message>
+    <message>
+        <source>%1 reconnecting (attempt %2)</source>
+        <translation>%1 个重连中（第 %2 次）</translation>
+    </message>
+    <message>
+        <source>%1 stalled</source>
+        <translation>%1 个停滞</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>%1 个失败</translation>
+    </message>
+    <message>
+        <source>Streams: %1</source>
+        <translation>推流：%1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>The last run ended in a crash. Its report is %1</source>
+        <translation>上次运行因崩溃而结束。崩溃报告：%1</translation>
+    </message>
+    <message>
+        <source>Stop record. The video file %1 is no longer in %2, where it was written.</source>
+        <translation>已停止录制。视频文件 %1 已不在写入时所在的 %2 中。</translation>
+    </message>
+    <message>
+        <source>The server URL must begin with rtmp://, rtmps:// or srt://.</source>
+        <translation>服务器 URL 必须以 rtmp://、rtmps:// 或 srt:// 开头。</translation>
+    </message>
+    <message>
+        <source>The server URL is invalid.</source>
+        <translation>服务器 URL 无效。</translation>
+    </message>
+    <message>
+        <source>The stream key cannot contain spaces or &apos;,&apos;.</source>
+        <translation>串流密钥不能包含空格或“,”。</translation>
+    </message>
+    <message>
+        <source>An SRT server URL needs a port, as in srt://host:port.</source>
+        <translation>SRT 服务器 URL 需要端口，例如 srt://host:port。</translation>
+    </message>
+    <message>
+        <source>The SRT passphrase must be 10 to 79 characters, without spaces, &apos;&amp;&apos;, &apos;#&apos; or &apos;,&apos;.</source>
+        <translation>SRT 密码必须为 10 到 79 个字符，且不含空格、“&amp;”、“#”或“,”。</translation>
+    </message>
+    <message>
+        <source>The server URL needs an application, as in rtmp://host/app.</source>
+        <translation>服务器 URL 需要应用名，例如 rtmp://host/app。</translation>
+    </message>
+    <message>
+        <source>The stream key is empty.</source>
+        <translation>串流密钥为空。</translation>
+    </message>
+    <message>
+        <source>Stream %1</source>
+        <translation>推流 %1</translation>
     </message>
 </context>
 <context>

@@ -335,6 +335,121 @@ Recording has been stopped.</source>
     </message>
 </context>
 <context>
+    <name>CStreamGroup</name>
+    <message>
+        <source>RTMP</source>
+        <translation>RTMP</translation>
+    </message>
+    <message>
+        <source>Destination:</source>
+        <translation>推流目標：</translation>
+    </message>
+    <message>
+        <source>Push stream to RTMP server.</source>
+        <translation>推送串流到 RTMP 伺服器。</translation>
+    </message>
+    <message>
+        <source>Test Connect</source>
+        <translation>測試連線</translation>
+    </message>
+    <message>
+        <source>Tests every destination that is switched on</source>
+        <translation>測試每個已開啟的推流目標</translation>
+    </message>
+    <message>
+        <source>Name:</source>
+        <translation>名稱：</translation>
+    </message>
+    <message>
+        <source>An IP address, or the server URL a platform gives (rtmp://, rtmps:// or srt://)</source>
+        <translation>IP 位址，或平台提供的伺服器 URL（rtmp://、rtmps:// 或 srt://）</translation>
+    </message>
+    <message>
+        <source>IP Address:</source>
+        <translation>IP 位址：</translation>
+    </message>
+    <message>
+        <source>Port:</source>
+        <translation>連接埠：</translation>
+    </message>
+    <message>
+        <source>The stream name, or the stream key a platform gives</source>
+        <translation>串流名稱，或平台提供的串流金鑰</translation>
+    </message>
+    <message>
+        <source>Stream Name:</source>
+        <translation>串流名稱：</translation>
+    </message>
+    <message>
+        <source>Show the stream key</source>
+        <translation>顯示串流金鑰</translation>
+    </message>
+    <message>
+        <source>Default</source>
+        <translation>預設</translation>
+    </message>
+    <message>
+        <source>SRT latency (ms):</source>
+        <translation>SRT 延遲（毫秒）：</translation>
+    </message>
+    <message>
+        <source>SRT passphrase:</source>
+        <translation>SRT 密碼：</translation>
+    </message>
+    <message>
+        <source>Complete URL:</source>
+        <translation>完整網址：</translation>
+    </message>
+    <message>
+        <source>The system&apos;s certificates</source>
+        <translation>系統憑證</translation>
+    </message>
+    <message>
+        <source>A PEM file of further certificate authorities for rtmps servers</source>
+        <translation>用於 rtmps 伺服器的附加憑證授權單位 PEM 檔案</translation>
+    </message>
+    <message>
+        <source>CA certificates:</source>
+        <translation>CA 憑證：</translation>
+    </message>
+    <message>
+        <source>Choose a certificate file</source>
+        <translation>選擇憑證檔案</translation>
+    </message>
+    <message>
+        <source>%1 (on)</source>
+        <translation>%1（開）</translation>
+    </message>
+    <message>
+        <source>%1 (off)</source>
+        <translation>%1（關）</translation>
+    </message>
+    <message>
+        <source>Hide the stream key</source>
+        <translation>隱藏串流金鑰</translation>
+    </message>
+    <message>
+        <source>Test successful!</source>
+        <translation>測試成功！</translation>
+    </message>
+    <message>
+        <source>Test fail!</source>
+        <translation>測試失敗！</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>Certificate authorities</source>
+        <translation>憑證授權單位</translation>
+    </message>
+    <message>
+        <source>Certificates (*.pem *.crt);;All files (*)</source>
+        <translation>憑證 (*.pem *.crt);;所有檔案 (*)</translation>
+    </message>
+</context>
+<context>
     <name>CTabLayout</name>
     <message>
         <source>Single</source>
@@ -499,6 +614,10 @@ Recording has been stopped.</source>
         <source>Vistrel Wordmark</source>
         <translation>Vistrel 字標</translation>
     </message>
+    <message>
+        <source>Logo %1 is not in the layout file.</source>
+        <translation>版面配置檔中沒有台標 %1。</translation>
+    </message>
 </context>
 <context>
     <name>CTabPreview</name>
@@ -533,6 +652,14 @@ Recording has been stopped.</source>
     <message>
         <source>No signal</source>
         <translation>無訊號</translation>
+    </message>
+    <message>
+        <source>The camera of Video %1 is unplugged: no signal.</source>
+        <translation>視訊 %1 的攝影機已拔除：無訊號。</translation>
+    </message>
+    <message>
+        <source>The camera &quot;%1&quot; (Video %2) is unplugged: no signal.</source>
+        <translation>攝影機「%1」（視訊 %2）已拔除：無訊號。</translation>
     </message>
 </context>
 <context>
@@ -621,10 +748,6 @@ Recording has been stopped.</source>
         <translation>MP4</translation>
     </message>
     <message>
-        <source>RTMP</source>
-        <translation>RTMP</translation>
-    </message>
-    <message>
         <source>Video Size:</source>
         <translation>視訊尺寸：</translation>
     </message>
@@ -697,44 +820,12 @@ Recording has been stopped.</source>
         <translation>變更儲存路徑</translation>
     </message>
     <message>
-        <source>Push stream to RTMP server.</source>
-        <translation>推送串流到 RTMP 伺服器。</translation>
-    </message>
-    <message>
-        <source>IP Address:</source>
-        <translation>IP 位址：</translation>
-    </message>
-    <message>
-        <source>Port:</source>
-        <translation>連接埠：</translation>
-    </message>
-    <message>
-        <source>Stream Name:</source>
-        <translation>串流名稱：</translation>
-    </message>
-    <message>
-        <source>Complete URL:</source>
-        <translation>完整網址：</translation>
-    </message>
-    <message>
-        <source>Test Connect</source>
-        <translation>測試連線</translation>
-    </message>
-    <message>
         <source>Storage</source>
         <translation>儲存</translation>
     </message>
     <message>
         <source>* Disk free space: </source>
         <translation>* 磁碟剩餘空間：</translation>
-    </message>
-    <message>
-        <source>Test successful!</source>
-        <translation>測試成功！</translation>
-    </message>
-    <message>
-        <source>Test fail!</source>
-        <translation>測試失敗！</translation>
     </message>
     <message>
         <source>* Disk space is *.* GB.</source>
@@ -751,14 +842,6 @@ Recording has been stopped.</source>
     <message>
         <source>While streaming, a key frame comes at least every 2 seconds.</source>
         <translation>串流時，至少每 2 秒產生一個關鍵影格。</translation>
-    </message>
-    <message>
-        <source>Show the stream key</source>
-        <translation>顯示串流金鑰</translation>
-    </message>
-    <message>
-        <source>Hide the stream key</source>
-        <translation>隱藏串流金鑰</translation>
     </message>
 </context>
 <context>
@@ -1008,6 +1091,78 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>RTMP failed: %1</source>
         <translation>RTMP 失敗：%1</translation>
+    </message>
+    <message>
+        <source>RTMP stalled</source>
+        <translation>RTMP 串流發布停滯</translation>
+    </message>
+    <message>
+        <source>%1 publishing</source>
+        <translation>%1 個推流中</translation>
+    </message>
+    <message>
+        <source>%1 connecting</source>
+        <translation>%1 個連線中</translation>
+    </message>
+    <message>
+        <source>%1 reconnecting (attempt %2)</source>
+        <translation>%1 個重新連線中（第 %2 次）</translation>
+    </message>
+    <message>
+        <source>%1 stalled</source>
+        <translation>%1 個停滯</translation>
+    </message>
+    <message>
+        <source>%1 failed</source>
+        <translation>%1 個失敗</translation>
+    </message>
+    <message>
+        <source>Streams: %1</source>
+        <translation>推流：%1</translation>
+    </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1：%2</translation>
+    </message>
+    <message>
+        <source>The last run ended in a crash. Its report is %1</source>
+        <translation>上次執行因當機而結束。當機報告：%1</translation>
+    </message>
+    <message>
+        <source>Stop record. The video file %1 is no longer in %2, where it was written.</source>
+        <translation>已停止錄製。視訊檔案 %1 已不在寫入時所在的 %2 中。</translation>
+    </message>
+    <message>
+        <source>The server URL must begin with rtmp://, rtmps:// or srt://.</source>
+        <translation>伺服器 URL 必須以 rtmp://、rtmps:// 或 srt:// 開頭。</translation>
+    </message>
+    <message>
+        <source>The server URL is invalid.</source>
+        <translation>伺服器 URL 無效。</translation>
+    </message>
+    <message>
+        <source>The stream key cannot contain spaces or &apos;,&apos;.</source>
+        <translation>串流金鑰不能包含空格或「,」。</translation>
+    </message>
+    <message>
+        <source>An SRT server URL needs a port, as in srt://host:port.</source>
+        <translation>SRT 伺服器 URL 需要連接埠，例如 srt://host:port。</translation>
+    </message>
+    <message>
+        <source>The SRT passphrase must be 10 to 79 characters, without spaces, &apos;&amp;&apos;, &apos;#&apos; or &apos;,&apos;.</source>
+        <translation>SRT 密碼必須為 10 到 79 個字元，且不含空格、「&amp;」、「#」或「,」。</translation>
+    </message>
+    <message>
+        <source>The server URL needs an application, as in rtmp://host/app.</source>
+        <translation>伺服器 URL 需要應用程式名稱，例如 rtmp://host/app。</translation>
+    </message>
+    <message>
+        <source>The stream key is empty.</source>
+        <translation>串流金鑰為空。</translation>
+    </message>
+    <message>
+        <source>Stream %1</source>
+        <translation>推流 %1</translation>
     </message>
 </context>
 <context>
