@@ -18,4 +18,11 @@ QT_QPA_PLATFORM=offscreen "$tool" resources/images "$work"
 cp "$work/vistrel.png" resources/vistrel.png
 "$CONVERT" "$work"/vistrel-16.png "$work"/vistrel-24.png "$work"/vistrel-32.png \
   "$work"/vistrel-48.png "$work"/vistrel-64.png "$work"/vistrel-256.png resources/vistrel.ico
+# The desktop's icon theme, installed with the program.
+for size in 16 22 24 32 48 64 128 256; do
+  mkdir -p "data/icons/${size}x${size}"
+  cp "$work/vistrel-$size.png" "data/icons/${size}x${size}/org.vistrel.Vistrel.png"
+done
+mkdir -p data/icons/scalable
+cp "$work/vistrel.svg" data/icons/scalable/org.vistrel.Vistrel.svg
 echo "Redrew resources/vistrel.ico, resources/vistrel.png and resources/images/*.png"

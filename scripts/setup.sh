@@ -8,7 +8,7 @@ export DEBIAN_FRONTEND=noninteractive
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends \
   build-essential cmake ninja-build pkg-config \
-  qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5 \
+  qtbase5-dev qttools5-dev qttools5-dev-tools qttranslations5-l10n libqt5svg5 libqt5svg5-dev \
   libavdevice-dev libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev \
   libpulse-dev libjpeg62-turbo-dev libpng-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
@@ -18,5 +18,6 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
   stunnel4 openssl srt-tools \
   python3 clang-format clang-tidy \
+  dpkg-dev file desktop-file-utils appstream lintian \
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good \
   gstreamer1.0-plugins-bad gstreamer1.0-plugins-ugly gstreamer1.0-x

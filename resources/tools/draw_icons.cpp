@@ -4,7 +4,8 @@
 // Usage: vistrel_draw_icons <images folder> <icon folder>
 //   writes the ten 48x48 button images into <images folder> and the
 //   application icon as vistrel.png (256) plus vistrel-<size>.png for the
-//   sizes that go into the .ico into <icon folder>.
+//   sizes of the .ico and of the desktop's icon theme, and vistrel.svg,
+//   into <icon folder>.
 //
 // One style for everything: a 48-unit canvas, 4-unit round strokes in one
 // ink colour, a single flat accent per image, transparent background.
@@ -13,6 +14,7 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <QSvgGenerator>
 #include <QPainterPath>
 #include <QTextStream>
 #include <cmath>
@@ -325,12 +327,22 @@ int main(int argc, char* argv[])
     for (const auto& entry : images)
         bOk &= Save(Render(48, entry.pfnDraw), dirImages.filePath(entry.pszName));
 
-    for (int nSize : {16, 24, 32, 48, 64, 128, 256})
+    for (int nSize : {16, 22, 24, 32, 48, 64, 128, 256})
     {
         QImage icon = Render(nSize, [nSize](QPainter& p) { DrawAppIcon(p, nSize); });
         bOk &= Save(icon, dirIcon.filePath(QString("vistrel-%1.png").arg(nSize)));
         if (nSize == 256)
             bOk &= Save(icon, dirIcon.filePath("vistrel.png"));
     }
+    // The scalable icon the desktop picks for sizes between those.
+    QSvgGenerator svg;
+    svg.setFileName(dirIcon.filePath("vistrel.svg"));
+    svg.setSize(QSize(48, 48));
+    svg.setViewBox(QRect(0, 0, 48, 48));
+    svg.setTitle("Vistrel");
+    QPainter painter(&svg);
+    painter.setRenderHint(QPainter::Antialiasing, true);
+    DrawAppIcon(painter, 48);
+    bOk &= painter.end();
     return bOk ? 0 : 1;
 }

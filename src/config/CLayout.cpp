@@ -112,7 +112,7 @@ CLayout::~CLayout() = default;
 
 QString CLayout::GetDefaultPath()
 {
-    return QDir::toNativeSeparators(Platform::GetExecutableDir() + QStringLiteral("/vtlayout.ini"));
+    return QDir::toNativeSeparators(Platform::GetDataDir() + QStringLiteral("/vtlayout.ini"));
 }
 
 bool CLayout::Load(const QString& strPath)
@@ -121,7 +121,10 @@ bool CLayout::Load(const QString& strPath)
     const QFileInfo fileInfo(strFile);
     if (!fileInfo.exists())
     {
-        Log::Error("config", QStringLiteral("layout file not found: %1").arg(strFile));
+        // The user must learn where it was looked for.
+        const QString strPlaces =
+            strPath.isEmpty() ? Platform::GetDataDirCandidates().join(QStringLiteral(" and ")) : strFile;
+        Log::Error("config", QStringLiteral("layout file vtlayout.ini not found in %1").arg(strPlaces));
         return false;
     }
     if (!fileInfo.isFile())
@@ -297,7 +300,7 @@ QString CLayout::DataFilePath(const QString& strFile) const
     if (strFile.isEmpty())
         return QString();
     const QString strDir =
-        m_strDataDir.isEmpty() ? Platform::GetExecutableDir() + QStringLiteral("/vtlayout") : m_strDataDir;
+        m_strDataDir.isEmpty() ? Platform::GetDataDir() + QStringLiteral("/vtlayout") : m_strDataDir;
     return QDir::toNativeSeparators(strDir + QLatin1Char('/') + strFile);
 }
 

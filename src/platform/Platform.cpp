@@ -30,6 +30,23 @@ QString GetExecutableDir()
     return fi.absolutePath();
 }
 
+QStringList GetDataDirCandidates()
+{
+    const QString strExe = GetExecutableDir();
+    return {strExe, QDir::cleanPath(strExe + QStringLiteral("/../share/vistrel"))};
+}
+
+QString GetDataDir()
+{
+    const QStringList astrDirs = GetDataDirCandidates();
+    for (const QString& strDir : astrDirs)
+    {
+        if (QFileInfo(strDir + QStringLiteral("/vtlayout.ini")).isFile())
+            return strDir;
+    }
+    return astrDirs.first();
+}
+
 uint64_t GetFreeBytes(const QString& strPath)
 {
     QStorageInfo storage(strPath);

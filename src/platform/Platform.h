@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 namespace Platform
@@ -13,6 +14,15 @@ uint32_t GetTickCount32();
 // Folder of the running executable, without a trailing separator. Works
 // before the application object exists.
 QString GetExecutableDir();
+
+// The folders the program's shipped data (the layout file with its
+// pictures, the projection's background) may be in, in the order they are
+// tried: beside the executable (the build tree), then ../share/vistrel
+// relative to it (an installed prefix, wherever it was moved).
+QStringList GetDataDirCandidates();
+// The first of those that holds the layout file; the first of all when none
+// does.
+QString GetDataDir();
 
 // Free bytes of the file system holding strPath that this user may fill (the
 // blocks reserved for root left out); 0 when the query fails.

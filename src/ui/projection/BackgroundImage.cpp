@@ -1,6 +1,7 @@
 #include "ui/projection/BackgroundImage.h"
 
 #include "common/OutputPaths.h"
+#include "platform/Platform.h"
 #include "platform/Log.h"
 #include "ui/ScaledImage.h"
 
@@ -16,7 +17,7 @@ QString ClearedPath()
 
 QString FallbackPath()
 {
-    return QStringLiteral("%1/%2").arg(GetExeDir(), QStringLiteral("logo.jpg"));
+    return QStringLiteral("%1/%2").arg(Platform::GetDataDir(), QStringLiteral("logo.jpg"));
 }
 
 QString Resolve(const QString& strStored)
