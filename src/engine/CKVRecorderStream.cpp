@@ -44,6 +44,7 @@ void CKVRecorder::StartStreams(const std::vector<SStreamTarget>& vecTargets, boo
 {
     m_bKeyFrameWanted.store(false);
     std::vector<std::unique_ptr<SStreamClient>> vecStreams;
+    vecStreams.reserve(vecTargets.size());
     for (const SStreamTarget& target : vecTargets)
         vecStreams.push_back(StartStream(target, bAudio, nWidth, nHeight, nDuration));
     CVoIPAutoLock lockVideo(m_csRtmpVideo);

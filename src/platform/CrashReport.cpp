@@ -235,7 +235,7 @@ QString TakeUnseenReport()
     if (fileSeen.open(QIODevice::ReadOnly))
         strSeen = QString::fromUtf8(fileSeen.readAll()).trimmed();
     fileSeen.close();
-    const QString strNewest = astrReports.last();
+    const QString& strNewest = astrReports.last();
     if (strNewest <= strSeen)
         return QString();
     if (fileSeen.open(QIODevice::WriteOnly | QIODevice::Truncate))
