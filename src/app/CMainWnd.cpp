@@ -1,5 +1,7 @@
 #include "app/CMainWnd.h"
 
+#include "app/CTallyWatcher.h"
+
 #include "common/AppInfo.h"
 #include "engine/CKVCapture.h"
 #include "config/CLayout.h"
@@ -16,11 +18,16 @@
 #include "platform/Log.h"
 #include "platform/Platform.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QComboBox>
 #include <QSignalBlocker>
 #include <QDoubleSpinBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -50,6 +57,14 @@ const int s_nSnapshotQuality = 75;
 // The default style sizes a group box title by its ink, which for a closing
 // parenthesis falls short of the text's advance, and clips the rest: the
 // output box's title lost its ")".
+// Widgets in which Enter already does something keep it.
+bool EnterHasMeaning(const QWidget* pFocus)
+{
+    return qobject_cast<const QLineEdit*>(pFocus) || qobject_cast<const QAbstractSpinBox*>(pFocus) ||
+           qobject_cast<const QComboBox*>(pFocus) || qobject_cast<const QTextEdit*>(pFocus) ||
+           qobject_cast<const QPlainTextEdit*>(pFocus) || qobject_cast<const QAbstractItemView*>(pFocus);
+}
+
 class CWholeTitleStyle : public QProxyStyle
 {
 public:
@@ -95,6 +110,7 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
 
     m_pTabWnd = new CTabWnd(m_pNotify, this);
     m_pTabWnd->setFixedWidth(TAB_WIDTH);
+    new CTallyWatcher(m_pTabWnd->GetDeviceTab(), this);
 
     m_pLevelBar = new QProgressBar(m_pOutputBox);
     m_pLevelBar->setObjectName(QStringLiteral("levelBar"));
@@ -653,6 +669,10 @@ void CMainWnd::OnTimerRestartDSound()
 void CMainWnd::keyPressEvent(QKeyEvent* pEvent)
 {
     // Consumed, so that no key reaching the panel closes or changes the
-    // main window.
-    Q_UNUSED(pEvent);
+    // main window. Enter is Take where it means nothing else (in a
+    // full-screen preview, a window of its own, it never comes here).
+    const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
+    if (bEnter && pEvent->modifiers() == Qt::NoModifier && g_capture.IsStudioMode() &&
+        !EnterHasMeaning(QApplication::focusWidget()))
+        Take();
 }

@@ -42,6 +42,11 @@ public:
     // the capture did not start.
     bool IsDeviceBusy() const;
 
+    // A frame round the picture: red for a camera on air, green for one in
+    // Preview, none otherwise (the values of Tally::EState).
+    void SetTally(int eTally);
+    int GetTally() const { return m_eTally; }
+
     QSize sizeHint() const override;
 
 protected:
@@ -57,9 +62,11 @@ private:
     // Lets the engine's renderer follow the window's new geometry.
     void UpdateRenderer();
     void PaintDeviceBusy(QPainter& painter);
+    void PaintTally();
 
     const int m_nChannel;
     bool m_bPlaceholder;
     IVideoWndCallback* m_pCallback = nullptr;
     uint32_t m_nValue = 0;
+    int m_eTally = 0;
 };
