@@ -209,6 +209,7 @@ void CVideoMixer::GatherLocked(int nScene, SceneDraws& draws)
     draws.channelDraws.clear();
     draws.overlayRefs.clear();
     draws.overlayDraws.clear();
+    draws.bAnySize = m_bAnySize;
     // Only what the frame needs is copied here; the pixels stay put.
     for (const std::shared_ptr<Channel>& pChannel : m_channels)
     {
@@ -241,18 +242,18 @@ void CVideoMixer::GatherLocked(int nScene, SceneDraws& draws)
 void CVideoMixer::ComposeGathered(SceneDraws& draws, uint8_t* pDst, int nDstStride)
 {
     for (size_t i = 0; i < draws.pulled.size(); ++i)
-        draws.channelDraws[i].pFrame = ChannelPicture(*draws.pulled[i]);
+        draws.channelDraws[i].pFrame = ChannelPicture(*draws.pulled[i], draws.bAnySize);
     m_composer.Compose(pDst, nDstStride, m_nWidth, m_nHeight, draws.channelDraws, draws.overlayDraws);
     // Channels deleted meanwhile die here, not under the scene lock.
     draws.pulled.clear();
     draws.overlayRefs.clear();
 }
 
-const uint8_t* CVideoMixer::ChannelPicture(Channel& channel)
+const uint8_t* CVideoMixer::ChannelPicture(Channel& channel, bool bAnySize)
 {
     if (m_pfnAcquireFrame)
     {
-        const int nWidth = m_bAnySize ? 0 : channel.nWidth;
+        const int nWidth = bAnySize ? 0 : channel.nWidth;
         std::shared_ptr<const KVMedia::SCapturedFrame> pNew =
             m_pfnAcquireFrame(channel.hCapture, nWidth, channel.nHeight, channel.pFrame ? channel.pFrame->nSeq : 0);
         if (pNew)

@@ -100,7 +100,6 @@ private:
         KVS_MIXER_CHANNEL placement;
         bool bPlaced = false;
         int nScene = 0;
-        bool bAnySize = false; // frames of another size are scaled
         // Under m_mutexCompose: the last frame pulled, and black until the
         // first one arrives; a frame of another size scaled to ours.
         std::shared_ptr<const KVMedia::SCapturedFrame> pFrame;
@@ -132,10 +131,11 @@ private:
         std::vector<CFrameComposer::ChannelDraw> channelDraws;
         std::vector<std::shared_ptr<const COverlay>> overlayRefs;
         std::vector<CFrameComposer::OverlayDraw> overlayDraws;
+        bool bAnySize = false; // m_bAnySize when gathered
     };
     void GatherLocked(int nScene, SceneDraws& draws);
     void ComposeGathered(SceneDraws& draws, uint8_t* pDst, int nDstStride);
-    const uint8_t* ChannelPicture(Channel& channel);
+    const uint8_t* ChannelPicture(Channel& channel, bool bAnySize);
     // The alpha of the scene that left the air for this tick, 0 when no fade
     // runs; counts the fade on. Under m_mutexScene.
     int NextFadeAlphaLocked();
@@ -163,7 +163,8 @@ private:
     CFrameComposer m_composer;
     SceneDraws m_aDraws[2];
     // Set for good once a second scene was asked for: from then on a
-    // capture's picture may be of another size than its channel's.
+    // capture's picture may be of another size than its channel's. Under
+    // m_mutexScene.
     bool m_bAnySize = false;
 
     // The mixer thread composes into m_abBack and swaps it to the front.
