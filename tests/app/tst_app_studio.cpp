@@ -11,6 +11,7 @@
 #include "ui/tabs/CTabWnd.h"
 #include "ui/windows/CVideoWnd.h"
 #include "ProgramFixture.h"
+#include "TestFrameSink.h"
 
 #include <QAbstractButton>
 #include <QAction>
@@ -18,11 +19,15 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTranslator>
 #include <QtTest>
+
+#include <algorithm>
+#include <atomic>
 
 namespace
 {
@@ -32,6 +37,16 @@ QByteArray ReadTally()
 {
     QFile file(Tally::FilePath());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Pixels lighter than black: on an empty picture, those of overlays.
+int LitPixels(const SYuyvPicture& picture)
+{
+    int nLit = 0;
+    for (int y = 0; y < picture.nHeight; ++y)
+        for (int x = 0; x < picture.nWidth; ++x)
+            nLit += picture.Y(x, y) > 24 ? 1 : 0;
+    return nLit;
 }
 
 // Which of the two cameras are on Program and on Preview, as "P-" style
@@ -60,6 +75,7 @@ private slots:
     void keysFromEveryTab();
     void normalModeKeys();
     void tallyFollowsTake();
+    void typedCaptionWaitsForTake();
     void fitsDefaultSize_data();
     void fitsDefaultSize();
 
@@ -89,6 +105,8 @@ void TestStudio::cleanup()
         g_capture.CloseChannel(i);
     g_settings.SetStudioMode(false);
     g_settings.SetFrameGeometry(QByteArray());
+    g_settings.SetCaption(QString());
+    g_settings.SetTimeOpt(1, 0, 0, 0);
 }
 
 void TestStudio::Open(CVistrel& wnd, bool bStudio)
@@ -180,6 +198,44 @@ void TestStudio::tallyFollowsTake()
     pPanel->SetStudioMode(false);
     QTRY_COMPARE_WITH_TIMEOUT(ReadTally(), QByteArray("1 off\n2 program\n3 off\n4 off\n5 off\n6 off\n"), WAIT_MS);
     QTRY_COMPARE(pDevices->GetVideoWnd(1)->GetTally(), int(Tally::STATE_OFF));
+}
+
+// Typed into the Overlay tab in studio mode, a caption is on Preview only:
+// not one frame on air shows it before Take.
+void TestStudio::typedCaptionWaitsForTake()
+{
+    // Nothing but the caption will light a pixel: no clock, no cameras.
+    g_settings.SetTimeOpt(0, 0, 0, 0);
+    CTestFrameSink sink;
+    CVistrel wnd;
+    Open(wnd, false);
+    g_capture.RemoveMixerChannel(0);
+    g_capture.RemoveMixerChannel(1);
+    CMainWnd* pPanel = wnd.GetOutputPanel();
+    pPanel->SetStudioMode(true);
+    QVERIFY(g_capture.IsStudioMode());
+    // Preview starts with the tabs' cameras; they go too.
+    g_capture.RemoveMixerChannel(0);
+    g_capture.RemoveMixerChannel(1);
+    QCOMPARE(Scenes(), QStringLiteral("--/--"));
+    QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) == 0; }));
+
+    std::atomic<int> nMostLit{0};
+    sink.SetHook([&] { nMostLit = std::max(nMostLit.load(), LitPixels(sink.Latest())); });
+    QTabWidget* pTabs = pPanel->GetTabWnd()->GetTabWidget();
+    pTabs->setCurrentIndex(2);
+    QLineEdit* pEdit = pTabs->currentWidget()->findChild<QLineEdit*>(QStringLiteral("edtCaption"));
+    QVERIFY(pEdit);
+    pEdit->setFocus();
+    QTest::keyClicks(pEdit, QStringLiteral("ON AIR"));
+    QCOMPARE(pEdit->text(), QStringLiteral("ON AIR"));
+    const int nFrames = sink.Frames();
+    QTRY_VERIFY_WITH_TIMEOUT(sink.Frames() > nFrames + 10, WAIT_MS);
+    sink.SetHook(nullptr);
+    QCOMPARE(nMostLit.load(), 0);
+
+    pPanel->findChild<QPushButton*>(QStringLiteral("buttonTake"))->click();
+    QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) > 0; }));
 }
 
 void TestStudio::fitsDefaultSize_data()
