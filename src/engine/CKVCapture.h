@@ -361,9 +361,15 @@ private:
     // Exchanges the edited scene's handles with scene; under m_csMixerState.
     void ExchangeSceneLocked(SScene& scene);
     void DeleteSceneItems(SScene& scene);
-    // Whether channels already capturing keep their size: in studio mode
-    // the other scene may be drawing them, scaled from that size.
-    bool KeepsCaptureSize(const CKVChannel* pChannel) const { return m_bStudio && pChannel->IsStarted(); }
+    // Whether a channel keeps the size it captures at when placed: in studio
+    // mode while it is on air, where restarting it would freeze its picture;
+    // Preview then scales it. Changed only on this (the UI) thread, so read
+    // here without the lock.
+    bool KeepsCaptureSize(int nChannel) const
+    {
+        return m_bStudio && m_apChannel[nChannel] && m_apChannel[nChannel]->IsStarted() &&
+               m_program.ahMixerChannel[nChannel];
+    }
     static void MixerPreviewHandler(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight, void* pUser);
     void OnMixerPreview(const uint8_t* pFrame, int nWidth, int nHeight);
     // Adds and places a caption; null when the mixer refused the text.

@@ -147,9 +147,9 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
         }
     }
 
-    // In studio mode a capture already running keeps its size: the other
-    // scene may be drawing it, and the mixer scales it to this placement.
-    if (!KeepsCaptureSize(pChannel))
+    // On air in studio mode a capture keeps its size, and the mixer scales
+    // it to this placement.
+    if (!KeepsCaptureSize(nChannel))
     {
         pChannel->Stop();
         if (!pChannel->SetFormat(nWidth, nHeight, m_nFrameDuration))
@@ -225,7 +225,7 @@ void CKVCapture::StartTransition(int nOut, int nIn, int nStep)
         DeleteMixerChannelLocked(nIn);
     }
 
-    if (!KeepsCaptureSize(pIn))
+    if (!KeepsCaptureSize(nIn))
     {
         pIn->Stop();
         if (!pIn->SetFormat(m_nOutputWidth, m_nOutputHeight, m_nFrameDuration))
