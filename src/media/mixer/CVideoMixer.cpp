@@ -313,6 +313,8 @@ void CVideoMixer::SetPreviewScene(bool bOn, KVS_MIXER_FRAME_CALLBACK pfnPreview,
     m_pPreviewUser = bOn ? pUser : nullptr;
     if (bOn)
         m_bAnySize = true;
+    else
+        m_nFadeFrames = 0; // its outgoing scene is about to be emptied
 }
 
 void CVideoMixer::SwapScenes(int nFadeFrames)
