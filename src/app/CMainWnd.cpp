@@ -1,5 +1,7 @@
 #include "app/CMainWnd.h"
 
+#include "app/CTallyWatcher.h"
+
 #include "common/AppInfo.h"
 #include "engine/CKVCapture.h"
 #include "config/CLayout.h"
@@ -16,7 +18,16 @@
 #include "platform/Log.h"
 #include "platform/Platform.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QApplication>
+#include <QComboBox>
+#include <QSignalBlocker>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
@@ -46,6 +57,14 @@ const int s_nSnapshotQuality = 75;
 // The default style sizes a group box title by its ink, which for a closing
 // parenthesis falls short of the text's advance, and clips the rest: the
 // output box's title lost its ")".
+// Widgets in which Enter already does something keep it.
+bool EnterHasMeaning(const QWidget* pFocus)
+{
+    return qobject_cast<const QLineEdit*>(pFocus) || qobject_cast<const QAbstractSpinBox*>(pFocus) ||
+           qobject_cast<const QComboBox*>(pFocus) || qobject_cast<const QTextEdit*>(pFocus) ||
+           qobject_cast<const QPlainTextEdit*>(pFocus) || qobject_cast<const QAbstractItemView*>(pFocus);
+}
+
 class CWholeTitleStyle : public QProxyStyle
 {
 public:
@@ -80,10 +99,18 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     SetOutputTitle(GetFrameRate(nRateIndex));
 
     m_pPreviewWnd = new CVideoWnd(CVideoWnd::OUTPUT_CHANNEL, m_pOutputBox);
+    m_pPreviewWnd->setObjectName(QStringLiteral("programWnd"));
+    m_pStudioWnd = new CVideoWnd(CVideoWnd::OUTPUT_CHANNEL, m_pOutputBox);
+    m_pStudioWnd->setObjectName(QStringLiteral("previewWnd"));
+    m_pLabelPreview = new QLabel(tr("Preview"), m_pOutputBox);
+    m_pLabelProgram = new QLabel(tr("Program"), m_pOutputBox);
+    m_pLabelPreview->setAlignment(Qt::AlignCenter);
+    m_pLabelProgram->setAlignment(Qt::AlignCenter);
     ApplyOutputSettings();
 
     m_pTabWnd = new CTabWnd(m_pNotify, this);
     m_pTabWnd->setFixedWidth(TAB_WIDTH);
+    new CTallyWatcher(m_pTabWnd->GetDeviceTab(), this);
 
     m_pLevelBar = new QProgressBar(m_pOutputBox);
     m_pLevelBar->setObjectName(QStringLiteral("levelBar"));
@@ -110,6 +137,36 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     m_pButtonFullscreen = CreateButton(QIcon(QStringLiteral(":/images/fullscreen.png")), tr("Fullscreen"),
                                        tr("Show fullscreen"), "buttonFullscreen");
 
+    m_pButtonStudio =
+        CreateButton(QIcon(), tr("Studio mode"), tr("Prepare the next shot in Preview, then take it"), "buttonStudio");
+    m_pButtonStudio->setCheckable(true);
+    m_pStudioRow = new QWidget(m_pOutputBox);
+    m_pButtonCut = new QPushButton(tr("Cut"), m_pStudioRow);
+    m_pButtonCut->setObjectName(QStringLiteral("buttonCut"));
+    m_pButtonCut->setToolTip(tr("Put Preview on air at once"));
+    m_pButtonTake = new QPushButton(tr("Take"), m_pStudioRow);
+    m_pButtonTake->setObjectName(QStringLiteral("buttonTake"));
+    m_pButtonTake->setToolTip(tr("Put Preview on air with the transition"));
+    m_pCmbTransition = new QComboBox(m_pStudioRow);
+    m_pCmbTransition->setObjectName(QStringLiteral("comboTransition"));
+    m_pCmbTransition->addItem(tr("Cut"));
+    m_pCmbTransition->addItem(tr("Fade"));
+    m_pCmbTransition->setCurrentIndex(g_settings.GetTakeFade() ? 1 : 0);
+    m_pSpinDuration = new QDoubleSpinBox(m_pStudioRow);
+    m_pSpinDuration->setObjectName(QStringLiteral("spinTakeDuration"));
+    m_pSpinDuration->setRange(0.25, 2.0);
+    m_pSpinDuration->setSingleStep(0.25);
+    m_pSpinDuration->setDecimals(2);
+    m_pSpinDuration->setSuffix(tr(" s"));
+    m_pSpinDuration->setValue(g_settings.GetTakeDuration() / 1000.0);
+    QHBoxLayout* pStudioLayout = new QHBoxLayout(m_pStudioRow);
+    pStudioLayout->setContentsMargins(0, 0, 0, 0);
+    pStudioLayout->addWidget(m_pCmbTransition);
+    pStudioLayout->addWidget(m_pSpinDuration);
+    pStudioLayout->addStretch();
+    pStudioLayout->addWidget(m_pButtonCut);
+    pStudioLayout->addWidget(m_pButtonTake);
+
     m_pElapsed = new QLCDNumber(10, m_pOutputBox);
     m_pElapsed->setObjectName(QStringLiteral("elapsed"));
     m_pElapsed->setMode(QLCDNumber::Dec);
@@ -118,12 +175,23 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
 
     m_timerRate.setInterval(s_nRateInterval);
 
+    // A widget, not a layout, so that hiding it gives Program its room back.
+    m_pPreviewColumn = new QWidget(m_pOutputBox);
+    QVBoxLayout* pPreviewColumn = new QVBoxLayout(m_pPreviewColumn);
+    pPreviewColumn->setContentsMargins(0, 0, 0, 0);
+    pPreviewColumn->addWidget(m_pLabelPreview, 0);
+    pPreviewColumn->addWidget(m_pStudioWnd, 1);
+    QVBoxLayout* pProgramColumn = new QVBoxLayout;
+    pProgramColumn->addWidget(m_pLabelProgram, 0);
+    pProgramColumn->addWidget(m_pPreviewWnd, 1);
     QHBoxLayout* pPictureRow = new QHBoxLayout;
-    pPictureRow->addWidget(m_pPreviewWnd, 1);
+    pPictureRow->addWidget(m_pPreviewColumn, 1);
+    pPictureRow->addLayout(pProgramColumn, 1);
     pPictureRow->addWidget(m_pLevelBar, 0);
     QHBoxLayout* pControlRow = new QHBoxLayout;
     pControlRow->addWidget(m_pButtonFullscreen);
     pControlRow->addWidget(m_pButtonSnapshot);
+    pControlRow->addWidget(m_pButtonStudio);
     pControlRow->addStretch();
     pControlRow->addWidget(m_pElapsed);
     pControlRow->addStretch();
@@ -131,6 +199,7 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     pControlRow->addWidget(m_pButtonStop);
     QVBoxLayout* pBoxLayout = new QVBoxLayout(m_pOutputBox);
     pBoxLayout->addLayout(pPictureRow, 1);
+    pBoxLayout->addWidget(m_pStudioRow, 0);
     pBoxLayout->addLayout(pControlRow, 0);
     QHBoxLayout* pLayout = new QHBoxLayout(this);
     pLayout->addWidget(m_pOutputBox, 1);
@@ -144,6 +213,23 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     connect(m_pButtonStop, &QPushButton::clicked, this, &CMainWnd::OnButtonStop);
     connect(m_pButtonSnapshot, &QPushButton::clicked, this, &CMainWnd::OnButtonSnapshot);
     connect(m_pButtonFullscreen, &QPushButton::clicked, this, &CMainWnd::OnButtonFullscreen);
+    connect(m_pButtonStudio, &QPushButton::toggled, this, &CMainWnd::SetStudioMode);
+    connect(m_pButtonTake, &QPushButton::clicked, this, &CMainWnd::Take);
+    connect(m_pButtonCut, &QPushButton::clicked, this, &CMainWnd::Cut);
+    connect(m_pCmbTransition, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int nIndex) {
+        g_settings.SetTakeFade(nIndex == 1);
+        UpdateStudioControls();
+    });
+    connect(m_pSpinDuration, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+            [](double dSeconds) { g_settings.SetTakeDuration(int(dSeconds * 1000 + 0.5)); });
+    UpdateStudioControls();
+    if (g_settings.GetStudioMode())
+    {
+        // Entered once start-up has put the stored scene on air.
+        const QSignalBlocker blocker(m_pButtonStudio);
+        m_pButtonStudio->setChecked(true);
+        UpdateStudioControls();
+    }
 
     m_pTimerVoice->start();
     m_pTimerRestartDSound->start();
@@ -203,6 +289,15 @@ void CMainWnd::ApplyOutputSettings()
         return;
     }
 
+    ApplyScene();
+    // The mixer starts without a Preview: studio mode comes on again once
+    // whoever rebuilt the output has put the channels on air.
+    QTimer::singleShot(0, this, &CMainWnd::EnterStudioModeIfChosen);
+    g_capture.UpdatePreviewRenderer();
+}
+
+void CMainWnd::ApplyScene()
+{
     int nLogo = -1;
     int nCorner = 0;
     int nLogoSize = 0;
@@ -213,6 +308,7 @@ void CMainWnd::ApplyOutputSettings()
         Log::Warning("app", QStringLiteral("logo %1 could not be shown").arg(nLogo));
 
     // The caption border and the clock's place depend on the output size.
+    // The clock comes back with it.
     if (m_pTabWnd && m_pTabWnd->GetOverlayTab())
         m_pTabWnd->GetOverlayTab()->AdjustToOutputSize();
 
@@ -226,8 +322,105 @@ void CMainWnd::ApplyOutputSettings()
                                   g_settings.GetPackedColor(CSettings::COLOR_CAPTION_FONT)))
             Log::Warning("app", QStringLiteral("the caption could not be shown"));
     }
+}
 
+void CMainWnd::SetStudioMode(bool bOn)
+{
+    if (m_pButtonStudio->isChecked() != bOn)
+    {
+        // Comes back here through the button's signal.
+        m_pButtonStudio->setChecked(bOn);
+        return;
+    }
+    g_settings.SetStudioMode(bOn);
+    if (bOn)
+        EnterStudioModeIfChosen();
+    else
+        g_capture.SetStudioMode(false, 0);
+    UpdateStudioControls();
+    emit signalStudioModeChanged(bOn);
+}
+
+void CMainWnd::EnterStudioModeIfChosen()
+{
+    if (!m_pButtonStudio || !m_pButtonStudio->isChecked() || g_capture.IsStudioMode())
+        return;
+    if (!g_capture.SetStudioMode(true, m_pStudioWnd->GetWindowHandle()))
+        return;
+    // Preview starts as the scene the tabs show, the one on air.
+    ApplyScene();
+    if (m_pTabWnd)
+        m_pTabWnd->ReplaceChannels();
     g_capture.UpdatePreviewRenderer();
+}
+
+bool CMainWnd::IsStudioMode() const
+{
+    return m_pButtonStudio->isChecked();
+}
+
+void CMainWnd::UpdateStudioControls()
+{
+    const bool bOn = m_pButtonStudio->isChecked();
+    m_pPreviewColumn->setVisible(bOn);
+    m_pLabelProgram->setVisible(bOn);
+    m_pStudioRow->setVisible(bOn);
+    m_pSpinDuration->setEnabled(m_pCmbTransition->currentIndex() == 1);
+    g_capture.UpdatePreviewRenderer();
+}
+
+void CMainWnd::Take()
+{
+    if (!g_capture.IsStudioMode())
+        return;
+    int nFrames = 0;
+    if (m_pCmbTransition->currentIndex() == 1)
+    {
+        const int nDuration = std::max(1, g_capture.GetFrameDuration());
+        nFrames = int((int64_t(g_settings.GetTakeDuration()) * 10000 + nDuration / 2) / nDuration);
+    }
+    g_capture.Take(nFrames);
+}
+
+void CMainWnd::Cut()
+{
+    g_capture.Take(0);
+}
+
+void CMainWnd::ShowChannelAlone(int nChannel, bool bToProgram)
+{
+    CKVChannel* pChannel = g_capture.GetChannel(nChannel);
+    if (!pChannel || !pChannel->IsOpen() || !g_capture.HasMixer())
+        return;
+    const int nWidth = g_capture.GetOutputWidth();
+    const int nHeight = g_capture.GetOutputHeight();
+    if (g_capture.IsStudioMode())
+    {
+        for (int n = 0; n < CKVCapture::CHANNEL_COUNT; ++n)
+            if (n != nChannel)
+                g_capture.RemoveMixerChannel(n);
+        g_capture.PlaceChannel(nChannel, 0, 0, nWidth, nHeight, 255, 0);
+        if (bToProgram)
+            Cut();
+        return;
+    }
+    // As choosing a camera in the single layout: the one on show fades out.
+    int nOut = -1;
+    for (int n = 0; n < CKVCapture::CHANNEL_COUNT; ++n)
+    {
+        if (n == nChannel || !g_capture.IsChannelPlaced(n))
+            continue;
+        if (nOut < 0)
+            nOut = n;
+        else
+            g_capture.RemoveMixerChannel(n);
+    }
+    if (nOut < 0)
+    {
+        g_capture.PlaceChannel(nChannel, 0, 0, nWidth, nHeight, 255, 0);
+        return;
+    }
+    g_capture.StartTransition(nOut, nChannel, 2 * g_capture.GetFrameDuration());
 }
 
 void CMainWnd::OnButtonRecord()
@@ -478,6 +671,10 @@ void CMainWnd::OnTimerRestartDSound()
 void CMainWnd::keyPressEvent(QKeyEvent* pEvent)
 {
     // Consumed, so that no key reaching the panel closes or changes the
-    // main window.
-    Q_UNUSED(pEvent);
+    // main window. Enter is Take where it means nothing else (in a
+    // full-screen preview, a window of its own, it never comes here).
+    const bool bEnter = pEvent->key() == Qt::Key_Return || pEvent->key() == Qt::Key_Enter;
+    if (bEnter && pEvent->modifiers() == Qt::NoModifier && g_capture.IsStudioMode() &&
+        !EnterHasMeaning(QApplication::focusWidget()))
+        Take();
 }

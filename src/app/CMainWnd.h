@@ -12,7 +12,10 @@
 class CTabWnd;
 class CVideoWnd;
 class IKVRecordNotify;
+class QComboBox;
+class QDoubleSpinBox;
 class QGroupBox;
+class QLabel;
 class QLCDNumber;
 class QProgressBar;
 class QPushButton;
@@ -50,8 +53,24 @@ public:
     // stop up (and would ask about a disk that another process filled).
     void StopWithoutFinishCheck();
 
+    // Studio mode: a Preview monitor beside Program, the tabs editing
+    // Preview, and Take and Cut to put it on air. Turning it on starts
+    // Preview as the tabs' current scene.
+    void SetStudioMode(bool bOn);
+    bool IsStudioMode() const;
+    // Take uses the chosen transition; Cut is always at once.
+    void Take();
+    void Cut();
+    // The channel's camera alone over the whole picture: in Preview, or
+    // (bToProgram) straight on air; outside studio mode it cross-fades.
+    void ShowChannelAlone(int nChannel, bool bToProgram);
+
     CVideoWnd* GetPreviewWnd() const { return m_pPreviewWnd; }
+    CVideoWnd* GetStudioPreviewWnd() const { return m_pStudioWnd; }
     CTabWnd* GetTabWnd() const { return m_pTabWnd; }
+
+signals:
+    void signalStudioModeChanged(bool bOn);
 
 public slots:
     void OnTimer();
@@ -86,6 +105,10 @@ private:
     bool WaitForRoomToFinish();
     // "Disk space is not enough to complete mp4 file..."; false for "No".
     bool AskRetryFinish();
+    // Puts the tabs' scene on the engine's edited scene again.
+    void ApplyScene();
+    void EnterStudioModeIfChosen();
+    void UpdateStudioControls();
     // Critical boxes naming the folder.
     void ShowFolderNotWritable(const QString& strFolder);
     void ShowFolderLost(const QString& strFolder);
@@ -103,6 +126,16 @@ private:
     QPushButton* m_pButtonSnapshot = nullptr;
     QPushButton* m_pButtonFullscreen = nullptr;
     QLCDNumber* m_pElapsed = nullptr;
+    QWidget* m_pPreviewColumn = nullptr;
+    CVideoWnd* m_pStudioWnd = nullptr;
+    QLabel* m_pLabelPreview = nullptr;
+    QLabel* m_pLabelProgram = nullptr;
+    QPushButton* m_pButtonStudio = nullptr;
+    QWidget* m_pStudioRow = nullptr;
+    QPushButton* m_pButtonTake = nullptr;
+    QPushButton* m_pButtonCut = nullptr;
+    QComboBox* m_pCmbTransition = nullptr;
+    QDoubleSpinBox* m_pSpinDuration = nullptr;
     uint32_t m_nStartTick = 0;
     QTimer m_timerRate;
     bool m_bRunning = false;

@@ -3,6 +3,7 @@
 #include "common/AppInfo.h"
 #include "engine/CKVCapture.h"
 #include "app/CMainWnd.h"
+#include "app/CStudioMenu.h"
 #include "config/CSettings.h"
 #include "common/DiskSpace.h"
 #include "common/Formatting.h"
@@ -127,6 +128,9 @@ CVistrel::CVistrel(QWidget* pParent)
 
     m_pMainWnd = new CMainWnd(this, this);
     setCentralWidget(m_pMainWnd);
+    QMenu* pMenuStudio = new QMenu(tr("S&tudio"), this);
+    menuBar()->insertMenu(m_pMenuHelp->menuAction(), pMenuStudio);
+    new CStudioMenu(m_pMainWnd, pMenuStudio);
 
     // The labels stay in the container for good, in the order they are
     // shown; RefreshStatusBar only shows and hides them.

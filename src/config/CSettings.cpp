@@ -3,6 +3,8 @@
 #include "config/ListRecord.h"
 #include "platform/Log.h"
 
+#include <algorithm>
+
 #include <QEvent>
 #include <QFile>
 
@@ -199,6 +201,36 @@ bool CSettings::GetRecord() const
 void CSettings::SetRecord(bool bRecord)
 {
     setValue(QStringLiteral("record"), bRecord);
+}
+
+bool CSettings::GetStudioMode() const
+{
+    return value(QStringLiteral("studiomode"), false).toBool();
+}
+
+void CSettings::SetStudioMode(bool bOn)
+{
+    setValue(QStringLiteral("studiomode"), bOn);
+}
+
+bool CSettings::GetTakeFade() const
+{
+    return value(QStringLiteral("takefade"), true).toBool();
+}
+
+void CSettings::SetTakeFade(bool bFade)
+{
+    setValue(QStringLiteral("takefade"), bFade);
+}
+
+int CSettings::GetTakeDuration() const
+{
+    return std::max(250, std::min(value(QStringLiteral("takeduration"), 1000).toInt(), 2000));
+}
+
+void CSettings::SetTakeDuration(int nMilliseconds)
+{
+    setValue(QStringLiteral("takeduration"), std::max(250, std::min(nMilliseconds, 2000)));
 }
 
 QString CSettings::GetDataStorage()

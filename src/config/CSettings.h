@@ -131,6 +131,15 @@ public:
     bool GetRecord() const;
     void SetRecord(bool bRecord);
 
+    // Studio mode, and the transition a take uses: fade or cut, and the
+    // fade's length in milliseconds (250 to 2000).
+    bool GetStudioMode() const;
+    void SetStudioMode(bool bOn);
+    bool GetTakeFade() const;
+    void SetTakeFade(bool bFade);
+    int GetTakeDuration() const;
+    void SetTakeDuration(int nMilliseconds);
+
     // Storage root with native separators; the Snapshot and Video folders
     // below it are created by both calls.
     QString GetDataStorage();

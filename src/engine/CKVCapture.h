@@ -282,6 +282,22 @@ public:
     // destroyed. Do not call it from the sink's DrawFrame.
     static void SetProjectionSink(IKVFrameSink* pSink);
 
+    // Studio mode: the operations above that change the composition (channel
+    // placements, transitions, logo, caption, clock) then edit a Preview
+    // scene, shown in hPreviewWnd, while Program, what was on air when the
+    // mode came on, goes on being recorded, streamed, projected and
+    // snapshotted. Preview starts empty: the caller puts the scene it wants
+    // on it. Leaving the mode keeps Program on air and drops Preview. A new
+    // mixer starts with the mode off.
+    bool SetStudioMode(bool bOn, KVS_WINDOW hPreviewWnd);
+    bool IsStudioMode() const { return m_bStudio; }
+    // Puts Preview on air and the previous Program in Preview, blending from
+    // one to the other over nFadeFrames frames (0: at once).
+    bool Take(int nFadeFrames);
+    // Whether a channel is drawn on Program or (studio mode) on Preview.
+    bool IsChannelOnProgram(int nChannel) const;
+    bool IsChannelOnPreview(int nChannel) const;
+
 private:
     // Output size and frame duration of the stored output format.
     static void ReadOutputFormat(int& nWidth, int& nHeight, int& nDuration);
@@ -332,6 +348,33 @@ private:
     void PlaceFullOutputLocked(KVS_HANDLE hMixerChannel, int nOpacity);
     // A logo read by m_logoLoader: placed when it is still the one wanted.
     void OnLogoLoaded(const CLogoLoader::SResult& result);
+
+    // The scene the operations do not edit in studio mode: Program.
+    struct SScene
+    {
+        KVS_HANDLE ahMixerChannel[CHANNEL_COUNT] = {};
+        KVS_HANDLE hLogo = nullptr;
+        int nLogoWidth = 0;
+        int nLogoHeight = 0;
+        KVS_HANDLE hCaption = nullptr;
+        KVS_HANDLE hClock = nullptr;
+        int nClockX = 10;
+        int nClockY = 10;
+    };
+    // Exchanges the edited scene's handles with scene; under m_csMixerState.
+    void ExchangeSceneLocked(SScene& scene);
+    void DeleteSceneItems(SScene& scene);
+    // Whether a channel keeps the size it captures at when placed: in studio
+    // mode while it is on air, where restarting it would freeze its picture;
+    // Preview then scales it. Changed only on this (the UI) thread, so read
+    // here without the lock.
+    bool KeepsCaptureSize(int nChannel) const
+    {
+        return m_bStudio && m_apChannel[nChannel] && m_apChannel[nChannel]->IsStarted() &&
+               m_program.ahMixerChannel[nChannel];
+    }
+    static void MixerPreviewHandler(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight, void* pUser);
+    void OnMixerPreview(const uint8_t* pFrame, int nWidth, int nHeight);
     // Adds and places a caption; null when the mixer refused the text.
     KVS_HANDLE AddCaption(const QString& strText, const QString& strFont, bool bBold, bool bItalic, bool bUnderline,
                           int nFontSize, int nBorder, int nBorderColor, int nTextColor, int& nWidth, int& nHeight);
@@ -413,6 +456,13 @@ private:
 
     // ---- Snapshots: paths accepted and not yet finished; the writer thread
     // removes them.
+    bool m_bStudio = false;
+    SScene m_program; // in studio mode; its channels under m_csMixerState
+    CVoIPCritSec m_csStudioRenderer{RANK_STUDIO_RENDERER, "studio preview renderer"};
+    KVS_HANDLE m_hStudioRenderer = nullptr;
+    KVS_GUID m_guidStudioMonitor{};
+    KVS_WINDOW m_hStudioWnd = 0;
+
     mutable std::mutex m_mutexSnapshots;
     QStringList m_astrSnapshotsPending;
 

@@ -95,6 +95,15 @@ void CKVCapture::DestroyMixer()
     {
         CVoIPAutoLock lock(m_csMixerState);
         m_hMixer = nullptr;
+        // Program's items went with the mixer.
+        m_program = SScene();
+    }
+    m_bStudio = false;
+    {
+        CVoIPAutoLock lock(m_csStudioRenderer);
+        if (m_hStudioRenderer)
+            KVS_DestroyVideoRenderer(m_hStudioRenderer);
+        m_hStudioRenderer = nullptr;
     }
 
     {
@@ -138,20 +147,25 @@ void CKVCapture::PlaceChannel(int nChannel, int nX, int nY, int nWidth, int nHei
         }
     }
 
-    pChannel->Stop();
-    if (!pChannel->SetFormat(nWidth, nHeight, m_nFrameDuration))
+    // On air in studio mode a capture keeps its size, and the mixer scales
+    // it to this placement.
+    if (!KeepsCaptureSize(nChannel))
     {
-        Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; it is not placed")
-                                   .arg(nChannel)
-                                   .arg(nWidth)
-                                   .arg(nHeight));
-        // Its earlier placement would otherwise freeze on the last frame the
-        // stopped capture delivered.
-        CVoIPAutoLock lock(m_csMixerState);
-        DeleteMixerChannelLocked(nChannel);
-        return;
+        pChannel->Stop();
+        if (!pChannel->SetFormat(nWidth, nHeight, m_nFrameDuration))
+        {
+            Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; it is not placed")
+                                       .arg(nChannel)
+                                       .arg(nWidth)
+                                       .arg(nHeight));
+            // Its earlier placement would otherwise freeze on the last frame
+            // the stopped capture delivered.
+            CVoIPAutoLock lock(m_csMixerState);
+            DeleteMixerChannelLocked(nChannel);
+            return;
+        }
+        pChannel->Start();
     }
-    pChannel->Start();
 
     KVS_HANDLE hMixerChannel = nullptr;
     {
@@ -211,16 +225,19 @@ void CKVCapture::StartTransition(int nOut, int nIn, int nStep)
         DeleteMixerChannelLocked(nIn);
     }
 
-    pIn->Stop();
-    if (!pIn->SetFormat(m_nOutputWidth, m_nOutputHeight, m_nFrameDuration))
+    if (!KeepsCaptureSize(nIn))
     {
-        Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; no transition")
-                                   .arg(nIn)
-                                   .arg(m_nOutputWidth)
-                                   .arg(m_nOutputHeight));
-        return;
+        pIn->Stop();
+        if (!pIn->SetFormat(m_nOutputWidth, m_nOutputHeight, m_nFrameDuration))
+        {
+            Log::Warning("engine", QStringLiteral("Channel %1 cannot capture at %2x%3; no transition")
+                                       .arg(nIn)
+                                       .arg(m_nOutputWidth)
+                                       .arg(m_nOutputHeight));
+            return;
+        }
+        pIn->Start();
     }
-    pIn->Start();
 
     CVoIPAutoLock lock(m_csMixerState);
     KVS_HANDLE hMixerChannel =

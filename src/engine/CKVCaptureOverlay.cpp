@@ -62,6 +62,9 @@ void CKVCapture::OnLogoLoaded(const CLogoLoader::SResult& result)
         int nX = 0;
         int nY = 0;
         LogoPosition(result.nCorner, m_nOutputWidth, m_nOutputHeight, result.nWidth, result.nHeight, nX, nY);
+        // Loaded while a take may have exchanged the scenes: it belongs to the
+        // one edited now.
+        KVS_VideoMixerSetItemScene(m_hMixer, result.hImage, m_bStudio ? 1 : 0);
         // Placed before the old one goes, so that no frame lacks a logo.
         KVS_VideoMixerSetImage(m_hMixer, result.hImage, nX, nY);
         if (m_hLogo)
@@ -167,6 +170,20 @@ bool CKVCapture::SetClock(const QString& strText, const QString& strFont, bool b
     if (m_hClock)
         KVS_VideoMixerDelCaption(m_hMixer, m_hClock);
     m_hClock = hClock;
+
+    // The clock on air keeps time too while Preview is edited.
+    if (m_bStudio && !bRecompute && m_program.hClock)
+    {
+        KVS_HANDLE hProgramClock = AddCaption(strText, strFont, bBold, bItalic, bUnderline, nFontSize, nBorder,
+                                              nBorderColor, nTextColor, nWidth, nHeight);
+        if (hProgramClock)
+        {
+            KVS_VideoMixerSetItemScene(m_hMixer, hProgramClock, 0);
+            KVS_VideoMixerSetCaption(m_hMixer, hProgramClock, m_program.nClockX, m_program.nClockY + nOffsetY);
+            KVS_VideoMixerDelCaption(m_hMixer, m_program.hClock);
+            m_program.hClock = hProgramClock;
+        }
+    }
     return true;
 }
 

@@ -40,6 +40,12 @@ void CKVCapture::UpdatePreviewRenderer()
                 KVS_SetVideoRendererPosition(m_hPreviewRenderer, nullptr, &rcClient);
         }
     }
+    {
+        CVoIPAutoLock lock(m_csStudioRenderer);
+        KVS_RECT rcClient{};
+        if (m_hStudioRenderer && KVS_GetWindowClientRect(m_hStudioWnd, &rcClient))
+            KVS_SetVideoRendererPosition(m_hStudioRenderer, nullptr, &rcClient);
+    }
     UpdateScreenTabRenderer();
 }
 

@@ -94,3 +94,20 @@ int KVS_VideoMixerDelCaption(KVS_HANDLE hMixer, KVS_HANDLE hCaption);
 typedef void (*KVS_SNAPSHOT_CALLBACK)(const char16_t* pszPath, int bWritten, void* pUser);
 int KVS_VideoMixerCreateSnapShot(KVS_HANDLE hMixer, const char16_t* pszPath, int nQuality,
                                  KVS_SNAPSHOT_CALLBACK pfnDone = nullptr, void* pUser = nullptr);
+
+// Two scenes: 0 is what the frame callback receives (on air), 1 a scene
+// being prepared. With bOn, scene 1 is composed every tick as well and handed
+// to pfnPreview (same contract as the frame callback), and channels and
+// overlays added from then on belong to scene 1; from then on, for good, a
+// channel whose capture delivers another size than it was added with is
+// scaled to that size (a camera may be drawn at two sizes, one per scene). Off:
+// scene 1 is no longer composed and new items go to scene 0 again; items
+// left in scene 1 stay undrawn until they are deleted, and a fade under way
+// ends at once.
+int KVS_VideoMixerSetPreviewScene(KVS_HANDLE hMixer, int bOn, KVS_MIXER_FRAME_CALLBACK pfnPreview, void* pUser);
+// Exchanges the two scenes. With nFadeFrames > 0 the frames delivered next
+// blend the scene that left the air into the one that came on, over that many
+// frames (one composition more per frame while it lasts).
+int KVS_VideoMixerSwapScenes(KVS_HANDLE hMixer, int nFadeFrames);
+// Moves a channel, image or caption of this mixer to scene 0 or 1.
+int KVS_VideoMixerSetItemScene(KVS_HANDLE hMixer, KVS_HANDLE hItem, int nScene);

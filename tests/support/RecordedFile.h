@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <vector>
+
 struct SFileInfo
 {
     bool bOpened = false;
@@ -36,3 +38,8 @@ struct SFileInfo
 // Reads every packet, so that a file cut short is judged by what it really
 // holds and not by what its header promises.
 SFileInfo ReadRecordedFile(const QString& strPath);
+
+// Decodes the video and gives, for every frame in the order shown, the mean
+// of its V plane: enough to tell two pictures and their blends apart. Empty
+// when the file cannot be decoded.
+std::vector<double> ReadRecordedMeanV(const QString& strPath);

@@ -327,7 +327,8 @@ std::shared_ptr<const SCapturedFrame> CCaptureDevice::AcquireLatestFrame(int nWi
     std::shared_ptr<const SCapturedFrame> pFrame;
     {
         std::lock_guard<std::mutex> lock(m_mutexFrame);
-        if (m_pFront && m_pFront->nWidth == nWidth && m_pFront->nHeight == nHeight && m_pFront->nSeq > nAfterSeq)
+        if (m_pFront && (nWidth <= 0 || (m_pFront->nWidth == nWidth && m_pFront->nHeight == nHeight)) &&
+            m_pFront->nSeq > nAfterSeq)
             pFrame = m_pFront;
     }
     // Asked after reading, so that the frame read never consumes the

@@ -22,8 +22,8 @@ struct SCapturedFrame
 }
 
 // The newest frame of a capture, without copying it, when it is exactly
-// nWidth x nHeight and newer than nAfterSeq (0: any); null otherwise, or
-// when the handle is not an open capture. Holding it costs the capture one
+// nWidth x nHeight (nWidth 0: any size) and newer than nAfterSeq (0: any);
+// null otherwise, or when the handle is not an open capture. Holding it costs the capture one
 // more buffer, so readers keep it no longer than they need it. Any thread.
 std::shared_ptr<const KVMedia::SCapturedFrame> KVS_AcquireLatestFrame(KVS_HANDLE hCapture, int nWidth, int nHeight,
                                                                       uint64_t nAfterSeq);

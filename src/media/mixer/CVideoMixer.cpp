@@ -8,6 +8,11 @@
 
 #include <algorithm>
 
+extern "C"
+{
+#include <libavutil/pixfmt.h>
+}
+
 CVideoMixer::CVideoMixer(int nWidth, int nHeight, int64_t nDuration, PFN_ACQUIRE_FRAME pfnAcquireFrame)
     : m_nWidth(nWidth)
     , m_nHeight(nHeight)
@@ -136,7 +141,32 @@ void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
                 break;
         }
 
-        ComposeInto(m_abBack.data(), m_nWidth * 2);
+        bool bSecond = false;
+        KVS_MIXER_FRAME_CALLBACK pfnPreview = nullptr;
+        void* pPreviewUser = nullptr;
+        {
+            std::lock_guard<std::mutex> lock(m_mutexCompose);
+            int nFadeAlpha = 0;
+            {
+                std::lock_guard<std::mutex> lockScene(m_mutexScene);
+                pfnPreview = m_pfnPreview;
+                pPreviewUser = m_pPreviewUser;
+                nFadeAlpha = NextFadeAlphaLocked();
+                GatherLocked(0, m_aDraws[0]);
+                bSecond = m_bPreviewScene || nFadeAlpha > 0;
+                if (bSecond)
+                    GatherLocked(1, m_aDraws[1]);
+            }
+            ComposeGathered(m_aDraws[0], m_abBack.data(), m_nWidth * 2);
+            if (bSecond)
+            {
+                m_abPreview.resize(m_abBack.size());
+                ComposeGathered(m_aDraws[1], m_abPreview.data(), m_nWidth * 2);
+                // After a swap scene 1 is what just left the air.
+                if (nFadeAlpha > 0)
+                    YuyvBlend::BlendConst(m_abBack.data(), m_abPreview.data(), m_nWidth * 2 * m_nHeight, nFadeAlpha);
+            }
+        }
         {
             std::lock_guard<std::mutex> lock(m_mutexFrame);
             m_abFront.swap(m_abBack);
@@ -154,6 +184,8 @@ void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
         // the call even though a snapshot may be copying it.
         if (pfnFrame)
             pfnFrame(m_abFront.data(), nTick * m_nDuration, m_nWidth, m_nHeight, pFrameUser);
+        if (bSecond && pfnPreview)
+            pfnPreview(m_abPreview.data(), nTick * m_nDuration, m_nWidth, m_nHeight, pPreviewUser);
         ++nTick;
     }
     // May free the mixer (when the last handle went while we ran); nothing
@@ -161,79 +193,163 @@ void CVideoMixer::ThreadMain(std::shared_ptr<CVideoMixer> pSelf)
     pSelf.reset();
 }
 
-void CVideoMixer::ComposeInto(uint8_t* pDst, int nDstStride)
+void CVideoMixer::ComposeInto(uint8_t* pDst, int nDstStride, int nScene)
 {
     std::lock_guard<std::mutex> lock(m_mutexCompose);
-    ComposeLocked(pDst, nDstStride);
+    {
+        std::lock_guard<std::mutex> lockScene(m_mutexScene);
+        GatherLocked(nScene, m_aDraws[0]);
+    }
+    ComposeGathered(m_aDraws[0], pDst, nDstStride);
 }
 
-void CVideoMixer::ComposeLocked(uint8_t* pDst, int nDstStride)
+void CVideoMixer::GatherLocked(int nScene, SceneDraws& draws)
 {
-    m_pulled.clear();
-    m_channelDraws.clear();
-    m_overlayRefs.clear();
-    m_overlayDraws.clear();
+    draws.pulled.clear();
+    draws.channelDraws.clear();
+    draws.overlayRefs.clear();
+    draws.overlayDraws.clear();
+    draws.bAnySize = m_bAnySize;
+    // Only what the frame needs is copied here; the pixels stay put.
+    for (const std::shared_ptr<Channel>& pChannel : m_channels)
     {
-        // Only what the frame needs is copied here; the pixels stay put.
-        std::lock_guard<std::mutex> lock(m_mutexScene);
-        for (const std::shared_ptr<Channel>& pChannel : m_channels)
-        {
-            if (!pChannel->bPlaced || pChannel->placement.nOpacity == 0)
-                continue;
-            CFrameComposer::ChannelDraw draw;
-            draw.nStride = pChannel->nWidth * 2;
-            draw.nWidth = pChannel->nWidth;
-            draw.nHeight = pChannel->nHeight;
-            draw.rcSource = pChannel->placement.rcSource;
-            draw.rcDest = pChannel->placement.rcDest;
-            draw.nOpacity = pChannel->placement.nOpacity;
-            draw.bInset = pChannel->placement.bInset != 0;
-            m_pulled.push_back(pChannel);
-            m_channelDraws.push_back(draw);
-        }
-        for (const std::shared_ptr<Overlay>& pOverlay : m_overlays)
-        {
-            if (!pOverlay->bPlaced)
-                continue;
-            CFrameComposer::OverlayDraw draw;
-            draw.pOverlay = pOverlay->pOverlay.get();
-            draw.nX = pOverlay->nX;
-            draw.nY = pOverlay->nY;
-            m_overlayRefs.push_back(pOverlay->pOverlay);
-            m_overlayDraws.push_back(draw);
-        }
+        if (!pChannel->bPlaced || pChannel->placement.nOpacity == 0 || pChannel->nScene != nScene)
+            continue;
+        CFrameComposer::ChannelDraw draw;
+        draw.nStride = pChannel->nWidth * 2;
+        draw.nWidth = pChannel->nWidth;
+        draw.nHeight = pChannel->nHeight;
+        draw.rcSource = pChannel->placement.rcSource;
+        draw.rcDest = pChannel->placement.rcDest;
+        draw.nOpacity = pChannel->placement.nOpacity;
+        draw.bInset = pChannel->placement.bInset != 0;
+        draws.pulled.push_back(pChannel);
+        draws.channelDraws.push_back(draw);
     }
+    for (const std::shared_ptr<Overlay>& pOverlay : m_overlays)
+    {
+        if (!pOverlay->bPlaced || pOverlay->nScene != nScene)
+            continue;
+        CFrameComposer::OverlayDraw draw;
+        draw.pOverlay = pOverlay->pOverlay.get();
+        draw.nX = pOverlay->nX;
+        draw.nY = pOverlay->nY;
+        draws.overlayRefs.push_back(pOverlay->pOverlay);
+        draws.overlayDraws.push_back(draw);
+    }
+}
 
-    for (size_t i = 0; i < m_pulled.size(); ++i)
+void CVideoMixer::ComposeGathered(SceneDraws& draws, uint8_t* pDst, int nDstStride)
+{
+    for (size_t i = 0; i < draws.pulled.size(); ++i)
+        draws.channelDraws[i].pFrame = ChannelPicture(*draws.pulled[i], draws.bAnySize);
+    m_composer.Compose(pDst, nDstStride, m_nWidth, m_nHeight, draws.channelDraws, draws.overlayDraws);
+    // Channels deleted meanwhile die here, not under the scene lock.
+    draws.pulled.clear();
+    draws.overlayRefs.clear();
+}
+
+const uint8_t* CVideoMixer::ChannelPicture(Channel& channel, bool bAnySize)
+{
+    if (m_pfnAcquireFrame)
     {
-        Channel& channel = *m_pulled[i];
-        if (m_pfnAcquireFrame)
+        const int nWidth = bAnySize ? 0 : channel.nWidth;
+        std::shared_ptr<const KVMedia::SCapturedFrame> pNew =
+            m_pfnAcquireFrame(channel.hCapture, nWidth, channel.nHeight, channel.pFrame ? channel.pFrame->nSeq : 0);
+        if (pNew)
+            channel.pFrame = std::move(pNew);
+    }
+    if (channel.pFrame && channel.pFrame->nWidth == channel.nWidth && channel.pFrame->nHeight == channel.nHeight)
+    {
+        std::vector<uint8_t>().swap(channel.abBlack);
+        std::vector<uint8_t>().swap(channel.abScaled);
+        return channel.pFrame->abData.data();
+    }
+    const size_t nPixels = size_t(channel.nWidth) * size_t(channel.nHeight);
+    if (channel.pFrame)
+    {
+        // The same camera placed at two sizes, one per scene: the capture
+        // runs at one of them and the other is scaled from it.
+        const KVMedia::SCapturedFrame& frame = *channel.pFrame;
+        if (channel.abScaled.empty() || channel.nScaledSeq != frame.nSeq)
         {
-            std::shared_ptr<const KVMedia::SCapturedFrame> pNew = m_pfnAcquireFrame(
-                channel.hCapture, channel.nWidth, channel.nHeight, channel.pFrame ? channel.pFrame->nSeq : 0);
-            if (pNew)
-                channel.pFrame = std::move(pNew);
+            if (!channel.pScaler)
+                channel.pScaler = std::make_unique<KVMedia::CYuyvScaler>(true);
+            channel.abScaled.resize(nPixels * 2 + KVMedia::FRAME_READ_PADDING);
+            if (!channel.pScaler->FromYuyv(frame.abData.data(), frame.nWidth * 2, frame.nWidth, frame.nHeight,
+                                           channel.abScaled.data(), channel.nWidth * 2, AV_PIX_FMT_YUYV422,
+                                           channel.nWidth, channel.nHeight))
+                YuyvBlend::FillBlackPixels(channel.abScaled.data(), nPixels);
+            channel.nScaledSeq = frame.nSeq;
         }
-        if (channel.pFrame)
+        return channel.abScaled.data();
+    }
+    if (channel.abBlack.empty())
+    {
+        channel.abBlack.resize(nPixels * 2);
+        YuyvBlend::FillBlackPixels(channel.abBlack.data(), nPixels);
+    }
+    return channel.abBlack.data();
+}
+
+int CVideoMixer::NextFadeAlphaLocked()
+{
+    if (m_nFadeFrames <= 0)
+        return 0;
+    ++m_nFadeDone;
+    // Never fully the old scene nor fully the new one: the frame after the
+    // last step is all new.
+    const int nAlpha = 255 * (m_nFadeFrames + 1 - m_nFadeDone) / (m_nFadeFrames + 1);
+    if (m_nFadeDone >= m_nFadeFrames)
+        m_nFadeFrames = 0;
+    return nAlpha;
+}
+
+void CVideoMixer::SetPreviewScene(bool bOn, KVS_MIXER_FRAME_CALLBACK pfnPreview, void* pUser)
+{
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    m_bPreviewScene = bOn;
+    m_pfnPreview = bOn ? pfnPreview : nullptr;
+    m_pPreviewUser = bOn ? pUser : nullptr;
+    if (bOn)
+        m_bAnySize = true;
+    else
+        m_nFadeFrames = 0; // its outgoing scene is about to be emptied
+}
+
+void CVideoMixer::SwapScenes(int nFadeFrames)
+{
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    for (const std::shared_ptr<Channel>& pChannel : m_channels)
+        pChannel->nScene = 1 - pChannel->nScene;
+    for (const std::shared_ptr<Overlay>& pOverlay : m_overlays)
+        pOverlay->nScene = 1 - pOverlay->nScene;
+    m_nFadeFrames = std::max(0, nFadeFrames);
+    m_nFadeDone = 0;
+}
+
+bool CVideoMixer::SetItemScene(KVS_HANDLE hItem, int nScene)
+{
+    if (nScene != 0 && nScene != 1)
+        return false;
+    std::lock_guard<std::mutex> lock(m_mutexScene);
+    for (const std::shared_ptr<Channel>& pChannel : m_channels)
+    {
+        if (pChannel->hChannel == hItem)
         {
-            m_channelDraws[i].pFrame = channel.pFrame->abData.data();
-            std::vector<uint8_t>().swap(channel.abBlack);
-        }
-        else
-        {
-            if (channel.abBlack.empty())
-            {
-                const size_t nPixels = size_t(channel.nWidth) * size_t(channel.nHeight);
-                channel.abBlack.resize(nPixels * 2);
-                YuyvBlend::FillBlackPixels(channel.abBlack.data(), nPixels);
-            }
-            m_channelDraws[i].pFrame = channel.abBlack.data();
+            pChannel->nScene = nScene;
+            return true;
         }
     }
-    m_composer.Compose(pDst, nDstStride, m_nWidth, m_nHeight, m_channelDraws, m_overlayDraws);
-    // Channels deleted meanwhile die here, not under the scene lock.
-    m_pulled.clear();
-    m_overlayRefs.clear();
+    for (const std::shared_ptr<Overlay>& pOverlay : m_overlays)
+    {
+        if (pOverlay->hOverlay == hItem)
+        {
+            pOverlay->nScene = nScene;
+            return true;
+        }
+    }
+    return false;
 }
 
 KVS_HANDLE CVideoMixer::AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture)
@@ -247,6 +363,7 @@ KVS_HANDLE CVideoMixer::AddChannel(int nWidth, int nHeight, KVS_HANDLE hCapture)
     pChannel->nHeight = nHeight;
     pChannel->placement = KVS_MIXER_CHANNEL();
     std::lock_guard<std::mutex> lock(m_mutexScene);
+    pChannel->nScene = m_bPreviewScene ? 1 : 0;
     m_channels.push_back(pChannel);
     return pChannel->hChannel;
 }
@@ -300,6 +417,7 @@ KVS_HANDLE CVideoMixer::AddOverlay(EOverlayKind eKind, std::shared_ptr<const COv
     pItem->eKind = eKind;
     pItem->pOverlay = std::move(pOverlay);
     std::lock_guard<std::mutex> lock(m_mutexScene);
+    pItem->nScene = m_bPreviewScene ? 1 : 0;
     m_overlays.push_back(pItem);
     return pItem->hOverlay;
 }

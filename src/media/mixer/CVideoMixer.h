@@ -12,6 +12,7 @@
 #include "media/mixer/CFrameComposer.h"
 #include "media/capture/CaptureSource.h"
 #include "media/mixer/CSnapshotWriter.h"
+#include "media/image/YuyvScaler.h"
 #include "media/KVMixer.h"
 
 #include <QString>
@@ -71,6 +72,12 @@ public:
     bool SetOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay, int nX, int nY);
     bool DelOverlay(EOverlayKind eKind, KVS_HANDLE hOverlay);
 
+    // Scene 0 is delivered to the frame callback, scene 1 (while bOn) to
+    // pfnPreview; see KVS_VideoMixerSetPreviewScene.
+    void SetPreviewScene(bool bOn, KVS_MIXER_FRAME_CALLBACK pfnPreview, void* pUser);
+    void SwapScenes(int nFadeFrames);
+    bool SetItemScene(KVS_HANDLE hItem, int nScene);
+
     // fnDone (may be empty) hears on the writer's thread how the file fared.
     bool CreateSnapshot(const QString& strPath, int nQuality, CSnapshotWriter::FnDone fnDone = nullptr);
 
@@ -80,7 +87,7 @@ public:
 
     // Pulls the channels' latest frames and composes the scene as it is now
     // into a caller-owned buffer; what the mixer thread does every tick.
-    void ComposeInto(uint8_t* pDst, int nDstStride);
+    void ComposeInto(uint8_t* pDst, int nDstStride, int nScene = 0);
 
 private:
     struct Channel
@@ -92,10 +99,14 @@ private:
         // Under m_mutexScene:
         KVS_MIXER_CHANNEL placement;
         bool bPlaced = false;
+        int nScene = 0;
         // Under m_mutexCompose: the last frame pulled, and black until the
-        // first one arrives.
+        // first one arrives; a frame of another size scaled to ours.
         std::shared_ptr<const KVMedia::SCapturedFrame> pFrame;
         std::vector<uint8_t> abBlack;
+        std::vector<uint8_t> abScaled;
+        uint64_t nScaledSeq = 0;
+        std::unique_ptr<KVMedia::CYuyvScaler> pScaler;
     };
 
     struct Overlay
@@ -107,11 +118,27 @@ private:
         int nX = 0;
         int nY = 0;
         bool bPlaced = false;
+        int nScene = 0;
     };
 
     void ThreadMain(std::shared_ptr<CVideoMixer> pSelf);
     bool IsStopRequested();
-    void ComposeLocked(uint8_t* pDst, int nDstStride);
+    // What one scene draws, gathered under the scene lock so that both
+    // scenes of a tick see the same swap.
+    struct SceneDraws
+    {
+        std::vector<std::shared_ptr<Channel>> pulled;
+        std::vector<CFrameComposer::ChannelDraw> channelDraws;
+        std::vector<std::shared_ptr<const COverlay>> overlayRefs;
+        std::vector<CFrameComposer::OverlayDraw> overlayDraws;
+        bool bAnySize = false; // m_bAnySize when gathered
+    };
+    void GatherLocked(int nScene, SceneDraws& draws);
+    void ComposeGathered(SceneDraws& draws, uint8_t* pDst, int nDstStride);
+    const uint8_t* ChannelPicture(Channel& channel, bool bAnySize);
+    // The alpha of the scene that left the air for this tick, 0 when no fade
+    // runs; counts the fade on. Under m_mutexScene.
+    int NextFadeAlphaLocked();
 
     const int m_nWidth;
     const int m_nHeight;
@@ -126,19 +153,28 @@ private:
     void* m_pTickUser = nullptr;
     KVS_MIXER_FRAME_CALLBACK m_pfnFrame = nullptr;
     void* m_pFrameUser = nullptr;
+    bool m_bPreviewScene = false;
+    KVS_MIXER_FRAME_CALLBACK m_pfnPreview = nullptr;
+    void* m_pPreviewUser = nullptr;
+    int m_nFadeFrames = 0; // length of the fade under way
+    int m_nFadeDone = 0;   // frames of it delivered
 
     std::mutex m_mutexCompose;
     CFrameComposer m_composer;
-    std::vector<std::shared_ptr<Channel>> m_pulled;
-    std::vector<CFrameComposer::ChannelDraw> m_channelDraws;
-    std::vector<std::shared_ptr<const COverlay>> m_overlayRefs;
-    std::vector<CFrameComposer::OverlayDraw> m_overlayDraws;
+    SceneDraws m_aDraws[2];
+    // Set for good once a second scene was asked for: from then on a
+    // capture's picture may be of another size than its channel's. Under
+    // m_mutexScene.
+    bool m_bAnySize = false;
 
     // The mixer thread composes into m_abBack and swaps it to the front.
     std::mutex m_mutexFrame;
     std::vector<uint8_t> m_abFront;
     std::vector<uint8_t> m_abBack;
     bool m_bHaveFrame = false;
+    // Only the mixer thread: scene 1, composed while it is wanted or a fade
+    // needs the scene that left the air.
+    std::vector<uint8_t> m_abPreview;
 
     // Run and Stop, from whichever thread calls them.
     std::mutex m_mutexRun;

@@ -173,3 +173,27 @@ int KVS_GetVideoMixerLateTicks(KVS_HANDLE hMixer, uint64_t* pnLateTicks)
     *pnLateTicks = pMixer->GetLateTicks();
     return 1;
 }
+
+int KVS_VideoMixerSetPreviewScene(KVS_HANDLE hMixer, int bOn, KVS_MIXER_FRAME_CALLBACK pfnPreview, void* pUser)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer)
+        return 0;
+    pMixer->SetPreviewScene(bOn != 0, pfnPreview, pUser);
+    return 1;
+}
+
+int KVS_VideoMixerSwapScenes(KVS_HANDLE hMixer, int nFadeFrames)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    if (!pMixer)
+        return 0;
+    pMixer->SwapScenes(nFadeFrames);
+    return 1;
+}
+
+int KVS_VideoMixerSetItemScene(KVS_HANDLE hMixer, KVS_HANDLE hItem, int nScene)
+{
+    const std::shared_ptr<CVideoMixer> pMixer = Mixers().Get(hMixer);
+    return pMixer && pMixer->SetItemScene(hItem, nScene) ? 1 : 0;
+}

@@ -1,5 +1,6 @@
 #include "ui/windows/CVideoWnd.h"
 
+#include "common/TallyFile.h"
 #include "engine/CKVCapture.h"
 
 #include <QCloseEvent>
@@ -114,6 +115,27 @@ void CVideoWnd::paintEvent(QPaintEvent* pEvent)
             pChannel->Repaint();
     }
     CRenderWidget::paintEvent(pEvent);
+    PaintTally();
+}
+
+void CVideoWnd::SetTally(int eTally)
+{
+    if (eTally == m_eTally)
+        return;
+    m_eTally = eTally;
+    update();
+}
+
+void CVideoWnd::PaintTally()
+{
+    if (m_eTally == Tally::STATE_OFF)
+        return;
+    QPainter painter(this);
+    const int nWidth = 4;
+    QPen pen(m_eTally == Tally::STATE_PROGRAM ? QColor(220, 0, 0) : QColor(0, 190, 0), nWidth);
+    pen.setJoinStyle(Qt::MiterJoin);
+    painter.setPen(pen);
+    painter.drawRect(QRectF(rect()).adjusted(nWidth / 2.0, nWidth / 2.0, -nWidth / 2.0, -nWidth / 2.0));
 }
 
 void CVideoWnd::PaintDeviceBusy(QPainter& painter)

@@ -47,6 +47,11 @@ public:
     // the capture did not start.
     bool IsDeviceBusy() const;
 
+    // A frame round the picture: red for a camera on air, green for one in
+    // Preview, none otherwise (the values of Tally::EState).
+    void SetTally(int eTally);
+    int GetTally() const { return m_eTally; }
+
     QSize sizeHint() const override;
 
 protected:
@@ -63,10 +68,12 @@ private:
     void UpdateRenderer();
     void PaintDeviceBusy(QPainter& painter);
     void PaintCentredText(QPainter& painter, const QString& strText);
+    void PaintTally();
 
     const int m_nChannel;
     bool m_bPlaceholder;
     QString m_strPlaceholderText;
     IVideoWndCallback* m_pCallback = nullptr;
     uint32_t m_nValue = 0;
+    int m_eTally = 0;
 };
