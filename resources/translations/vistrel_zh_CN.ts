@@ -326,6 +326,46 @@ Recording has been stopped.</source>
 %1
 录制已停止。</translation>
     </message>
+    <message>
+        <source>Preview</source>
+        <translation>预览</translation>
+    </message>
+    <message>
+        <source>Program</source>
+        <translation>节目</translation>
+    </message>
+    <message>
+        <source>Studio mode</source>
+        <translation>导播模式</translation>
+    </message>
+    <message>
+        <source>Prepare the next shot in Preview, then take it</source>
+        <translation>在预览中准备下一个画面，然后切换上线</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>硬切</translation>
+    </message>
+    <message>
+        <source>Put Preview on air at once</source>
+        <translation>立即将预览切换上线</translation>
+    </message>
+    <message>
+        <source>Take</source>
+        <translation>切换</translation>
+    </message>
+    <message>
+        <source>Put Preview on air with the transition</source>
+        <translation>以所选转场将预览切换上线</translation>
+    </message>
+    <message>
+        <source>Fade</source>
+        <translation>淡化</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
 </context>
 <context>
     <name>CSettings</name>
@@ -447,6 +487,33 @@ Recording has been stopped.</source>
     <message>
         <source>Certificates (*.pem *.crt);;All files (*)</source>
         <translation>证书 (*.pem *.crt);;所有文件 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>CStudioMenu</name>
+    <message>
+        <source>Studio &amp;mode</source>
+        <translation>导播模式(&amp;M)</translation>
+    </message>
+    <message>
+        <source>Prepare the next shot in Preview, then take it</source>
+        <translation>在预览中准备下一个画面，然后切换上线</translation>
+    </message>
+    <message>
+        <source>&amp;Take</source>
+        <translation>切换(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Cut</source>
+        <translation>硬切(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Camera %1 to Preview</source>
+        <translation>摄像机 %1 到预览</translation>
+    </message>
+    <message>
+        <source>Camera %1 on air</source>
+        <translation>摄像机 %1 上线</translation>
     </message>
 </context>
 <context>
@@ -1163,6 +1230,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>Stream %1</source>
         <translation>推流 %1</translation>
+    </message>
+    <message>
+        <source>S&amp;tudio</source>
+        <translation>导播(&amp;T)</translation>
     </message>
 </context>
 <context>

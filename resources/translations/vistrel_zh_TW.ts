@@ -326,6 +326,46 @@ Recording has been stopped.</source>
 %1
 錄製已停止。</translation>
     </message>
+    <message>
+        <source>Preview</source>
+        <translation>預覽</translation>
+    </message>
+    <message>
+        <source>Program</source>
+        <translation>節目</translation>
+    </message>
+    <message>
+        <source>Studio mode</source>
+        <translation>導播模式</translation>
+    </message>
+    <message>
+        <source>Prepare the next shot in Preview, then take it</source>
+        <translation>在預覽中準備下一個畫面，然後切換上線</translation>
+    </message>
+    <message>
+        <source>Cut</source>
+        <translation>硬切</translation>
+    </message>
+    <message>
+        <source>Put Preview on air at once</source>
+        <translation>立即將預覽切換上線</translation>
+    </message>
+    <message>
+        <source>Take</source>
+        <translation>切換</translation>
+    </message>
+    <message>
+        <source>Put Preview on air with the transition</source>
+        <translation>以所選轉場將預覽切換上線</translation>
+    </message>
+    <message>
+        <source>Fade</source>
+        <translation>淡化</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <translation> 秒</translation>
+    </message>
 </context>
 <context>
     <name>CSettings</name>
@@ -447,6 +487,33 @@ Recording has been stopped.</source>
     <message>
         <source>Certificates (*.pem *.crt);;All files (*)</source>
         <translation>憑證 (*.pem *.crt);;所有檔案 (*)</translation>
+    </message>
+</context>
+<context>
+    <name>CStudioMenu</name>
+    <message>
+        <source>Studio &amp;mode</source>
+        <translation>導播模式(&amp;M)</translation>
+    </message>
+    <message>
+        <source>Prepare the next shot in Preview, then take it</source>
+        <translation>在預覽中準備下一個畫面，然後切換上線</translation>
+    </message>
+    <message>
+        <source>&amp;Take</source>
+        <translation>切換(&amp;T)</translation>
+    </message>
+    <message>
+        <source>&amp;Cut</source>
+        <translation>硬切(&amp;C)</translation>
+    </message>
+    <message>
+        <source>Camera %1 to Preview</source>
+        <translation>攝影機 %1 到預覽</translation>
+    </message>
+    <message>
+        <source>Camera %1 on air</source>
+        <translation>攝影機 %1 上線</translation>
     </message>
 </context>
 <context>
@@ -1163,6 +1230,10 @@ Only letter, number, &apos;-&apos; and &apos;_&apos; are supported!</source>
     <message>
         <source>Stream %1</source>
         <translation>推流 %1</translation>
+    </message>
+    <message>
+        <source>S&amp;tudio</source>
+        <translation>導播(&amp;T)</translation>
     </message>
 </context>
 <context>
