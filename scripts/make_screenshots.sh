@@ -10,7 +10,10 @@ build=$(cd "${1:-$root/build}" && pwd)
 out=$root/docs/images
 CONVERT=${CONVERT:-/usr/bin/convert}
 IMPORT=${IMPORT:-/usr/bin/import}
-work=$(mktemp -d)
+# The program runs installed under a neutral prefix, so that the paths the
+# pictures show (the background image, the storage folder) name no folder of
+# the machine that made them.
+work=/tmp/vistrel-guide
 xvfb_pid=
 app_pid=
 cleanup() {
@@ -19,7 +22,9 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT
-mkdir -p "$out"
+rm -rf "$work"
+mkdir -p "$out" "$work"
+cmake --install "$build" --prefix "$work/usr" >/dev/null
 
 exec {display_fd}<> <(:)
 Xvfb -displayfd "$display_fd" -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
@@ -36,7 +41,7 @@ start_program() {
     chmod 700 "$work/home/run"
     LC_ALL=${LOCALE:-C.UTF-8} HOME="$work/home" XDG_CONFIG_HOME="$work/home/.config" XDG_RUNTIME_DIR="$work/home/run" \
         VISTREL_VIRTUAL_VIDEO=4 VISTREL_VIRTUAL_AUDIO=1 VISTREL_NO_V4L2=1 DBUS_SESSION_BUS_ADDRESS=disabled: \
-        "$build/bin/vistrel" -noupg "$@" 2>"$work/program.err" &
+        "$work/usr/bin/vistrel" -noupg "$@" 2>"$work/program.err" &
     app_pid=$!
     main=
     for _ in $(seq 60); do
