@@ -63,6 +63,8 @@ private slots:
     void cleanup();
     void RecordingStatusAndFile();
     void InvalidRtmpPortRefusesStart();
+    void IncompleteStreamRecord_data();
+    void IncompleteStreamRecord();
     void WriteErrorStopsSession();
     void LevelBarFollowsAudio();
     void StreamingOnlyWithSnapshot();
@@ -215,6 +217,47 @@ void TestSession::LevelBarFollowsAudio()
     QTRY_VERIFY_WITH_TIMEOUT(pLevel->value() > 0, s_nTimeoutMs);
     g_capture.CloseAudio();
     QTRY_COMPARE_WITH_TIMEOUT(pLevel->value(), 0, s_nTimeoutMs);
+}
+
+void TestSession::IncompleteStreamRecord_data()
+{
+    QTest::addColumn<QString>("strRecord");
+    QTest::addColumn<QString>("strMessage");
+    // No fields at all: refused as the fields are refused.
+    QTest::newRow("empty") << "1,,,,"
+                           << "RTMP IP address is invalid!";
+    // Fields without the composed address: composed afresh, and nothing
+    // listens there, so never "publishing".
+    QTest::newRow("no address") << "1,127.0.0.1,1,test,"
+                                << "";
+}
+
+// A stored stream record an older build or a hand edit left incomplete.
+void TestSession::IncompleteStreamRecord()
+{
+    QFETCH(QString, strRecord);
+    QFETCH(QString, strMessage);
+    g_settings.SetRecord(false);
+    g_settings.setValue(QStringLiteral("RtmpServer"), strRecord);
+    CAnswerAll answers;
+    Button("buttonStart")->click();
+    if (!strMessage.isEmpty())
+    {
+        QCOMPARE(answers.m_astrTexts, QStringList({strMessage}));
+        QVERIFY(!Panel()->IsRunning());
+        return;
+    }
+    QVERIFY(answers.m_astrTexts.isEmpty());
+    QVERIFY(Panel()->IsRunning());
+    QCOMPARE(g_capture.GetStreamCount(), 1);
+    QLabel* pLiving = Label("labelLiving");
+    QSignalSpy spyTicks(StatusTimer(), &QTimer::timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(spyTicks.size() >= 2, s_nTimeoutMs);
+    QVERIFY2(pLiving->text().contains(QStringLiteral("RTMP connecting")) ||
+                 pLiving->text().contains(QStringLiteral("RTMP reconnecting (attempt ")),
+             qPrintable(pLiving->text()));
+    Button("buttonStop")->click();
+    QVERIFY(!Panel()->IsRunning());
 }
 
 void TestSession::StreamingOnlyWithSnapshot()
