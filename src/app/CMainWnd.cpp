@@ -42,6 +42,8 @@
 #include <QStyleOptionGroupBox>
 #include <QVBoxLayout>
 
+#include <cmath>
+
 namespace
 {
 const int s_nElapsedInterval = 500;
@@ -221,7 +223,7 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
         UpdateStudioControls();
     });
     connect(m_pSpinDuration, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
-            [](double dSeconds) { g_settings.SetTakeDuration(int(dSeconds * 1000 + 0.5)); });
+            [](double dSeconds) { g_settings.SetTakeDuration(int(std::lround(dSeconds * 1000))); });
     UpdateStudioControls();
     if (g_settings.GetStudioMode())
     {

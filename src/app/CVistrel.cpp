@@ -354,7 +354,8 @@ void CVistrel::ReportLastCrash()
     if (strReport.isEmpty())
         return;
     Log::Warning("app", QStringLiteral("the last run ended in a crash; its report is %1").arg(strReport));
-    statusBar()->showMessage(tr("The last run ended in a crash. Its report is %1").arg(QDir::toNativeSeparators(strReport)));
+    statusBar()->showMessage(
+        tr("The last run ended in a crash. Its report is %1").arg(QDir::toNativeSeparators(strReport)));
 }
 
 int CVistrel::CheckRtmpSettings(int nValue)

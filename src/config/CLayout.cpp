@@ -299,8 +299,7 @@ QString CLayout::DataFilePath(const QString& strFile) const
 {
     if (strFile.isEmpty())
         return QString();
-    const QString strDir =
-        m_strDataDir.isEmpty() ? Platform::GetDataDir() + QStringLiteral("/vtlayout") : m_strDataDir;
+    const QString strDir = m_strDataDir.isEmpty() ? Platform::GetDataDir() + QStringLiteral("/vtlayout") : m_strDataDir;
     return QDir::toNativeSeparators(strDir + QLatin1Char('/') + strFile);
 }
 

@@ -32,10 +32,11 @@ double MeanV(const SYuyvPicture& picture)
     if (picture.IsEmpty())
         return 0;
     long long nSum = 0;
+    long long nCount = 0;
     for (int y = 0; y < picture.nHeight; ++y)
-        for (int x = 0; x < picture.nWidth; x += 2)
+        for (int x = 0; x < picture.nWidth; x += 2, ++nCount)
             nSum += picture.V(x, y);
-    return double(nSum) / (double(picture.nHeight) * (picture.nWidth / 2));
+    return nCount > 0 ? double(nSum) / double(nCount) : 0;
 }
 
 // Empty when vecMeans, taken across a take from dFirst to dSecond, holds
@@ -46,7 +47,7 @@ QString CheckBlends(const std::vector<double>& vecMeans, double dFirst, double d
     QStringList listSeen;
     for (double d : vecMeans)
         listSeen << QString::number(d, 'f', 1);
-    const QString strSeen = QStringLiteral("%1 to %2: %3").arg(dFirst).arg(dSecond).arg(listSeen.join(' '));
+    QString strSeen = QStringLiteral("%1 to %2: %3").arg(dFirst).arg(dSecond).arg(listSeen.join(' '));
     int nBetween = 0;
     double dPrevious = 0;
     for (double d : vecMeans)
