@@ -148,8 +148,9 @@ CVistrel::CVistrel(QWidget* pParent)
     m_pStatusLayout->addStretch();
     m_pStatusLayout->setSpacing(10);
     statusBar()->addWidget(m_pStatusContainer, 1);
-    // At the right, beside the session's labels, which come and go.
-    m_pLastingMessages = CLastingMessages::Of(this);
+    // At the right, beside the session's labels, which come and go; the
+    // tabs reach it through CLastingMessages::Of.
+    CLastingMessages::Of(this);
     connect(m_pLabelRecord, &QLabel::linkActivated, this, &CVistrel::OnlinkActivated);
     connect(m_pLabelLiving, &QLabel::linkActivated, this, &CVistrel::OnlinkActivatedLiving);
 
@@ -180,16 +181,6 @@ CVistrel::~CVistrel()
 {
     g_capture.RemoveNotify(this);
     delete m_pRecordFile;
-}
-
-void CVistrel::SetLastingMessage(const QString& strKey, const QString& strText)
-{
-    m_pLastingMessages->SetMessage(strKey, strText);
-}
-
-void CVistrel::ClearLastingMessage(const QString& strKey)
-{
-    m_pLastingMessages->ClearMessage(strKey);
 }
 
 void CVistrel::CreateActions()

@@ -8,7 +8,6 @@
 #include <QMainWindow>
 #include <QString>
 
-class CLastingMessages;
 class CMainWnd;
 class QAction;
 class QFile;
@@ -26,11 +25,6 @@ public:
     ~CVistrel() override;
 
     CMainWnd* GetOutputPanel() const { return m_pMainWnd; }
-
-    // A message that stays in the status bar, through sessions and passing
-    // messages, until its key is cleared; a new text replaces the key's old one.
-    void SetLastingMessage(const QString& strKey, const QString& strText);
-    void ClearLastingMessage(const QString& strKey);
 
     // ---- IKVRecordNotify ----
     void OnRecordStarted(const QString& strFileName) override;
@@ -113,7 +107,6 @@ private:
     QLabel* m_pLabelRecord = nullptr;
     QLabel* m_pLabelLiving = nullptr;
     QLabel* m_pLabelStatistics = nullptr;
-    CLastingMessages* m_pLastingMessages = nullptr;
     QTimer* m_pTimer = nullptr;
     int m_bRunning = 0;
     bool m_bStopReported = false;

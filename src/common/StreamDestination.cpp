@@ -69,12 +69,17 @@ bool IsStreamServerUrl(const QString& strServer)
     return strServer.contains(QStringLiteral("://"));
 }
 
+bool IsSrtServerUrl(const QString& strServer)
+{
+    return IsStreamServerUrl(strServer) && SchemeOf(strServer) == QLatin1String("srt");
+}
+
 QString ComposeStreamUrl(const SStreamDestination& destination)
 {
     if (!IsStreamServerUrl(destination.strServer))
         return QStringLiteral("rtmp://") + destination.strServer + QLatin1Char(':') + destination.strPort +
                QStringLiteral("/live/") + destination.strKey;
-    if (SchemeOf(destination.strServer) != QLatin1String("srt"))
+    if (!IsSrtServerUrl(destination.strServer))
     {
         QString strUrl = destination.strServer;
         while (strUrl.endsWith(QLatin1Char('/')))

@@ -13,6 +13,8 @@
 // True when the server field holds a URL ("scheme://...") rather than a
 // bare address.
 bool IsStreamServerUrl(const QString& strServer);
+// True for an srt:// server URL, which takes the SRT fields.
+bool IsSrtServerUrl(const QString& strServer);
 
 // The address the stream client is given. A bare address gives
 // "rtmp://address:port/live/key"; an rtmp or rtmps server URL gives the URL,

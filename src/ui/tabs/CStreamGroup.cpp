@@ -26,11 +26,6 @@ namespace
 {
 const int s_nTestTimeout = 1000;
 const int s_nMaxSrtLatency = 60000;
-
-bool IsSrtServer(const QString& strServer)
-{
-    return strServer.startsWith(QStringLiteral("srt://"), Qt::CaseInsensitive);
-}
 }
 
 CStreamGroup::CStreamGroup(QWidget* pParent)
@@ -173,7 +168,7 @@ void CStreamGroup::SetControlsEnabled(bool bEnable)
 void CStreamGroup::SetFieldsEnabled(bool bEnable)
 {
     const bool bUrlServer = IsStreamServerUrl(m_pEdtRtmpIp->text());
-    const bool bSrt = IsSrtServer(m_pEdtRtmpIp->text());
+    const bool bSrt = IsSrtServerUrl(m_pEdtRtmpIp->text());
     m_pEdtRtmpIp->setEnabled(bEnable);
     // A server URL carries its own port.
     m_pEdtRtmpPort->setEnabled(bEnable && !bUrlServer);
