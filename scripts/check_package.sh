@@ -21,12 +21,9 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A private X server on a display nobody else uses.
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 30 display <&"$display_fd"
-export DISPLAY=":$display"
+# shellcheck source=private_xvfb.sh
+source "$root/scripts/private_xvfb.sh"
+start_private_xvfb "$work/xvfb.log"
 
 # Runs a program with a private home and virtual devices in the background;
 # its standard error goes to $work/$2.err.

@@ -26,11 +26,9 @@ rm -rf "$work"
 mkdir -p "$out" "$work"
 cmake --install "$build" --prefix "$work/usr" >/dev/null
 
-exec {display_fd}<> <(:)
-Xvfb -displayfd "$display_fd" -screen 0 1400x900x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-read -r -t 30 display <&"$display_fd"
-export DISPLAY=":$display"
+# shellcheck source=private_xvfb.sh
+source "$root/scripts/private_xvfb.sh"
+start_private_xvfb "$work/xvfb.log"
 
 # Starts the program in a fresh home with four virtual cameras and a tone;
 # leaves its main window's id in $main.
