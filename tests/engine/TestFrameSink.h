@@ -69,15 +69,16 @@ public:
     ~CTestFrameSink() override { CKVCapture::SetProjectionSink(nullptr); }
 
     // Runs on the mixer thread for every frame, after the copy is kept.
+    // Waits for a hook that is running, so that what the old hook refers
+    // to may go once this returns.
     void SetHook(std::function<void()> fnHook)
     {
-        std::lock_guard<std::mutex> lock(m_mutex);
+        std::lock_guard<std::mutex> lock(m_hookMutex);
         m_fnHook = std::move(fnHook);
     }
 
     void DrawFrame(const uint8_t* pFrame, int64_t nTimestamp, int nWidth, int nHeight) override
     {
-        std::function<void()> fnHook;
         {
             std::lock_guard<std::mutex> lock(m_mutex);
             m_picture.nWidth = nWidth;
@@ -85,10 +86,10 @@ public:
             m_picture.abData.assign(pFrame, pFrame + size_t(nWidth) * 2 * nHeight);
             m_nLastTimestamp = nTimestamp;
             ++m_nFrames;
-            fnHook = m_fnHook;
         }
-        if (fnHook)
-            fnHook();
+        std::lock_guard<std::mutex> lock(m_hookMutex);
+        if (m_fnHook)
+            m_fnHook();
     }
 
     SYuyvPicture Latest() const
@@ -130,6 +131,8 @@ private:
     SYuyvPicture m_picture;
     int m_nFrames = 0;
     int64_t m_nLastTimestamp = -1;
+    // Taken before m_mutex when both are held (a hook may read Latest()).
+    std::mutex m_hookMutex;
     std::function<void()> m_fnHook;
 };
 
