@@ -336,9 +336,16 @@ void CMainWnd::SetStudioMode(bool bOn)
     }
     g_settings.SetStudioMode(bOn);
     if (bOn)
+    {
         EnterStudioModeIfChosen();
-    else
-        g_capture.SetStudioMode(false, 0);
+    }
+    else if (g_capture.IsStudioMode() && g_capture.SetStudioMode(false, 0))
+    {
+        // Program stays on air and is what the tabs edit from now on.
+        WriteSceneSettings(g_settings, m_sceneProgram);
+        if (m_pTabWnd)
+            m_pTabWnd->ShowStoredScene();
+    }
     UpdateStudioControls();
     emit signalStudioModeChanged(bOn);
 }
@@ -353,6 +360,7 @@ void CMainWnd::EnterStudioModeIfChosen()
     ApplyScene();
     if (m_pTabWnd)
         m_pTabWnd->ReplaceChannels();
+    m_sceneProgram = ReadSceneSettings(g_settings);
     g_capture.UpdatePreviewRenderer();
 }
 
@@ -381,12 +389,23 @@ void CMainWnd::Take()
         const int nDuration = std::max(1, g_capture.GetFrameDuration());
         nFrames = int((int64_t(g_settings.GetTakeDuration()) * 10000 + nDuration / 2) / nDuration);
     }
-    g_capture.Take(nFrames);
+    if (g_capture.Take(nFrames))
+        SwapSceneSettings();
 }
 
 void CMainWnd::Cut()
 {
-    g_capture.Take(0);
+    if (g_capture.Take(0))
+        SwapSceneSettings();
+}
+
+void CMainWnd::SwapSceneSettings()
+{
+    const SSceneSettings preview = ReadSceneSettings(g_settings);
+    WriteSceneSettings(g_settings, m_sceneProgram);
+    m_sceneProgram = preview;
+    if (m_pTabWnd)
+        m_pTabWnd->ShowStoredScene();
 }
 
 void CMainWnd::ShowChannelAlone(int nChannel, bool bToProgram)

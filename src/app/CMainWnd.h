@@ -4,6 +4,8 @@
 // and starts and stops sessions, reporting each to the main window.
 #pragma once
 
+#include "config/SceneSettings.h"
+
 #include <QTimer>
 #include <QWidget>
 
@@ -107,6 +109,9 @@ private:
     bool AskRetryFinish();
     // Puts the tabs' scene on the engine's edited scene again.
     void ApplyScene();
+    // Program's stored values go into the settings for the tabs to show, and
+    // Preview's are kept aside: what a take did to the two scenes.
+    void SwapSceneSettings();
     void EnterStudioModeIfChosen();
     void UpdateStudioControls();
     // Critical boxes naming the folder.
@@ -135,6 +140,8 @@ private:
     QPushButton* m_pButtonTake = nullptr;
     QPushButton* m_pButtonCut = nullptr;
     QComboBox* m_pCmbTransition = nullptr;
+    // The stored values of the scene on air while studio mode is on.
+    SSceneSettings m_sceneProgram;
     QDoubleSpinBox* m_pSpinDuration = nullptr;
     uint32_t m_nStartTick = 0;
     QTimer m_timerRate;

@@ -258,6 +258,9 @@ public:
                   int nOffsetY);
     void RemoveClock();
     void GetClockPosition(int& nX, int& nY) const;
+    // In studio mode, redraws Program's clock, if it has one, with strText in
+    // the style it was set with. Program keeps time whatever Preview shows.
+    bool TickProgramClock(const QString& strText);
 
     // Follows the preview window onto another monitor and to its size; also
     // updates the Screen-tab renderer.
@@ -349,6 +352,20 @@ private:
     // A logo read by m_logoLoader: placed when it is still the one wanted.
     void OnLogoLoaded(const CLogoLoader::SResult& result);
 
+    // What a clock was drawn with, so that it can be redrawn with a new
+    // time while another scene's clock is edited.
+    struct SClockStyle
+    {
+        QString strFont;
+        bool bBold = false;
+        bool bItalic = false;
+        bool bUnderline = false;
+        int nFontSize = 0;
+        int nBorder = 0;
+        int nBorderColor = 0;
+        int nTextColor = 0;
+        int nOffsetY = 0;
+    };
     // The scene the operations do not edit in studio mode: Program.
     struct SScene
     {
@@ -360,6 +377,7 @@ private:
         KVS_HANDLE hClock = nullptr;
         int nClockX = 10;
         int nClockY = 10;
+        SClockStyle clockStyle;
     };
     // Exchanges the edited scene's handles with scene; under m_csMixerState.
     void ExchangeSceneLocked(SScene& scene);
@@ -442,6 +460,7 @@ private:
     KVS_HANDLE m_hClock = nullptr;
     int m_nClockX = 10;
     int m_nClockY = 10;
+    SClockStyle m_clockStyle;
     // The transition fields and the mixer-channel handles are read and
     // written by the tick handler on the mixer thread as well; both sides
     // take m_csMixerState for them. It is never held while the mixer is

@@ -171,19 +171,28 @@ bool CKVCapture::SetClock(const QString& strText, const QString& strFont, bool b
         KVS_VideoMixerDelCaption(m_hMixer, m_hClock);
     m_hClock = hClock;
 
-    // The clock on air keeps time too while Preview is edited.
-    if (m_bStudio && !bRecompute && m_program.hClock)
-    {
-        KVS_HANDLE hProgramClock = AddCaption(strText, strFont, bBold, bItalic, bUnderline, nFontSize, nBorder,
-                                              nBorderColor, nTextColor, nWidth, nHeight);
-        if (hProgramClock)
-        {
-            KVS_VideoMixerSetItemScene(m_hMixer, hProgramClock, 0);
-            KVS_VideoMixerSetCaption(m_hMixer, hProgramClock, m_program.nClockX, m_program.nClockY + nOffsetY);
-            KVS_VideoMixerDelCaption(m_hMixer, m_program.hClock);
-            m_program.hClock = hProgramClock;
-        }
-    }
+    m_clockStyle =
+        SClockStyle{strFont, bBold, bItalic, bUnderline, nFontSize, nBorder, nBorderColor, nTextColor, nOffsetY};
+    return true;
+}
+
+bool CKVCapture::TickProgramClock(const QString& strText)
+{
+    if (!m_hMixer || !m_bStudio || !m_program.hClock)
+        return false;
+    const SClockStyle& style = m_program.clockStyle;
+    int nWidth = 0;
+    int nHeight = 0;
+    KVS_HANDLE hClock =
+        AddCaption(strText, style.strFont, style.bBold, style.bItalic, style.bUnderline, style.nFontSize, style.nBorder,
+                   style.nBorderColor, style.nTextColor, nWidth, nHeight);
+    if (!hClock)
+        return false;
+    // Added to the edited scene like every item, then moved on air.
+    KVS_VideoMixerSetItemScene(m_hMixer, hClock, 0);
+    KVS_VideoMixerSetCaption(m_hMixer, hClock, m_program.nClockX, m_program.nClockY + style.nOffsetY);
+    KVS_VideoMixerDelCaption(m_hMixer, m_program.hClock);
+    m_program.hClock = hClock;
     return true;
 }
 

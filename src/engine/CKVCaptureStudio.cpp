@@ -102,6 +102,7 @@ void CKVCapture::ExchangeSceneLocked(SScene& scene)
     std::swap(m_hClock, scene.hClock);
     std::swap(m_nClockX, scene.nClockX);
     std::swap(m_nClockY, scene.nClockY);
+    std::swap(m_clockStyle, scene.clockStyle);
 }
 
 void CKVCapture::DeleteSceneItems(SScene& scene)

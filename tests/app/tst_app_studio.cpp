@@ -236,6 +236,23 @@ void TestStudio::typedCaptionWaitsForTake()
 
     pPanel->findChild<QPushButton*>(QStringLiteral("buttonTake"))->click();
     QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) > 0; }));
+
+    // The tab shows Preview, which now holds the scene without a caption,
+    // and follows each take back and forth.
+    QCOMPARE(pEdit->text(), QString());
+    pPanel->Cut();
+    QCOMPARE(pEdit->text(), QStringLiteral("ON AIR"));
+    QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) == 0; }));
+    pPanel->Cut();
+    QCOMPARE(pEdit->text(), QString());
+    QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) > 0; }));
+
+    // Leaving the mode keeps Program on air, and the tab and the settings
+    // show it.
+    pPanel->SetStudioMode(false);
+    QCOMPARE(pEdit->text(), QStringLiteral("ON AIR"));
+    QCOMPARE(g_settings.GetCaption(), QStringLiteral("ON AIR"));
+    QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) > 0; }));
 }
 
 void TestStudio::fitsDefaultSize_data()

@@ -95,6 +95,7 @@ private slots:
     void takeBlendsThenSwapsBack_data();
     void takeBlendsThenSwapsBack();
     void captionStaysOffAirUntilTake();
+    void programClockKeepsTimeWithoutPreviewClock();
     void fadeIsRecorded();
 
 private:
@@ -222,6 +223,35 @@ void TestEngineStudio::captionStaysOffAirUntilTake()
 
     QVERIFY(g_capture.Take(0));
     QVERIFY(m_pSink->WaitForFrame([](const SYuyvPicture& picture) { return !picture.BrightBox().isNull(); }));
+}
+
+void TestEngineStudio::programClockKeepsTimeWithoutPreviewClock()
+{
+    StartOutput();
+    QVERIFY(g_capture.SetStudioMode(true, PREVIEW_WINDOW));
+    QVERIFY(g_capture.SetClock(QStringLiteral("1"), QStringLiteral("DejaVu Sans"), true, false, false, 40, 0, 0,
+                               0x000000, 0xFFFFFF, true, 0));
+    QVERIFY(g_capture.Take(0));
+    QRect rcShort;
+    QVERIFY(m_pSink->WaitForFrame([&rcShort](const SYuyvPicture& picture) {
+        rcShort = picture.BrightBox();
+        return !rcShort.isNull();
+    }));
+    // Preview now holds the scene that was on air, which has no clock; the
+    // clock on air is still redrawn, where it stood.
+    QVERIFY(g_capture.TickProgramClock(QStringLiteral("1111")));
+    QRect rcLong;
+    QVERIFY(m_pSink->WaitForFrame([&rcLong, &rcShort](const SYuyvPicture& picture) {
+        rcLong = picture.BrightBox();
+        return rcLong.width() > rcShort.width() * 2;
+    }));
+    QCOMPARE(rcLong.left(), rcShort.left());
+    QCOMPARE(rcLong.top(), rcShort.top());
+
+    // Without a clock on air there is nothing to redraw.
+    QVERIFY(g_capture.Take(0));
+    QVERIFY(!g_capture.TickProgramClock(QStringLiteral("2")));
+    QVERIFY(m_pSink->WaitForFrame([](const SYuyvPicture& picture) { return picture.BrightBox().isNull(); }));
 }
 
 // What the encoder got is what went on air: the fade, frame by frame, read

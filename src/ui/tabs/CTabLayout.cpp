@@ -100,6 +100,17 @@ QString CTabLayout::DisplayName(const QString& strName)
     return strName;
 }
 
+void CTabLayout::ShowStoredLayout()
+{
+    m_bUpdating = true;
+    if (m_pCurrentItem)
+        m_pCurrentItem->setCheckState(Qt::Unchecked);
+    m_pCurrentItem = static_cast<CLayoutItem*>(m_pModel->item(g_settings.GetLayoutIndex()));
+    if (m_pCurrentItem)
+        m_pCurrentItem->setCheckState(Qt::Checked);
+    m_bUpdating = false;
+}
+
 int CTabLayout::GetCurrentLayout() const
 {
     return m_pCurrentItem ? m_pCurrentItem->GetIndex() : -1;

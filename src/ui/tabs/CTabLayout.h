@@ -23,6 +23,8 @@ public:
     // For the tab window and for tests.
     QListView* GetListView() const { return m_pListView; }
     QStandardItemModel* GetModel() const { return m_pModel; }
+    // Ticks the stored layout without applying it (the mixer has it already).
+    void ShowStoredLayout();
     // Layout index of the ticked entry; -1 while none is.
     int GetCurrentLayout() const;
 

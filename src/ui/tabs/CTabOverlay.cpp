@@ -256,6 +256,7 @@ CTabOverlay::CTabOverlay(QWidget* pParent)
         OnTimeStateChanged(Qt::Checked);
     else
         SetClockControlsEnabled(false);
+    m_timer.start();
 
     const QString strCaption = g_settings.GetCaption();
     if (!strCaption.isEmpty())
@@ -796,16 +797,16 @@ void CTabOverlay::OnBtnOpenColorDlg()
 
 void CTabOverlay::OnTimeStateChanged(int nState)
 {
-    m_timer.stop();
     g_capture.RemoveClock();
     m_strClockShown.clear();
     if (sender() == m_pCkbShowTime)
         SetClockControlsEnabled(nState != Qt::Unchecked);
     if (m_pCkbShowTime->isChecked())
-    {
         OnTimeout(1);
+    // Runs with the clock switched off too: in studio mode the clock on air
+    // keeps time whatever Preview shows.
+    if (!m_timer.isActive())
         m_timer.start();
-    }
     g_settings.SetTimeOpt(m_pCkbShowTime->isChecked() ? 1 : 0, std::max(m_pCmbTimeFont->currentIndex(), 0),
                           m_pCmbTimeSize->currentIndex(), m_pCmbTimePos->currentIndex());
 }
@@ -815,13 +816,46 @@ void CTabOverlay::OnTimeout(int bFirstDisp)
     const QString strText = QDateTime::currentDateTime().toString(s_strClockFormat);
     // The timer runs twice a second; within a second the picture would be
     // the same, so it is not rendered again.
-    if (!bFirstDisp && strText == m_strClockShown)
+    if (strText != m_strProgramClockShown)
+        m_strProgramClockShown = g_capture.TickProgramClock(strText) ? strText : QString();
+    if (!m_pCkbShowTime->isChecked() || (!bFirstDisp && strText == m_strClockShown))
         return;
     const bool bShown = g_capture.SetClock(
         strText, SelectedFontFamily(m_pCmbTimeFont), false, false, false, GetFontSize(m_pCmbTimeSize->currentIndex()),
         0, m_pCmbTimePos->currentIndex(), g_settings.GetPackedColor(CSettings::COLOR_TIME_BORDER),
         g_settings.GetPackedColor(CSettings::COLOR_TIME_FONT), bFirstDisp != 0, 0);
     m_strClockShown = bShown ? strText : QString();
+}
+
+void CTabOverlay::ShowStoredScene()
+{
+    std::vector<QSignalBlocker> vecBlockers;
+    const QList<QObject*> listChildren = findChildren<QObject*>();
+    vecBlockers.reserve(size_t(listChildren.size()));
+    for (QObject* pChild : listChildren)
+        vecBlockers.emplace_back(pChild);
+
+    int nLogo = -1;
+    int nCorner = 1;
+    int nSize = 50;
+    g_settings.GetLogo(nLogo, nCorner, nSize);
+    m_pCmbLogoPos->setCurrentIndex(nCorner);
+    m_pSldLogoSize->setValue(nSize);
+    if (m_pCurrentLogo)
+        m_pCurrentLogo->setCheckState(Qt::Unchecked);
+    m_pCurrentLogo = static_cast<CLayoutItem*>(m_pLogoModel->item(nLogo));
+    if (m_pCurrentLogo)
+        m_pCurrentLogo->setCheckState(Qt::Checked);
+    m_pCmbLogoPos->setEnabled(m_pCurrentLogo != nullptr);
+    m_pSldLogoSize->setEnabled(m_pCurrentLogo != nullptr);
+
+    LoadStoredState();
+    const QString strCaption = g_settings.GetCaption();
+    m_pEdtCaption->setText(strCaption);
+    m_pBtnClear->setEnabled(!strCaption.isEmpty());
+    SetClockControlsEnabled(m_pCkbShowTime->isChecked());
+    // The clocks changed scenes with everything else.
+    std::swap(m_strClockShown, m_strProgramClockShown);
 }
 
 void CTabOverlay::AdjustToOutputSize()
@@ -831,6 +865,6 @@ void CTabOverlay::AdjustToOutputSize()
     data.nBorder = nBorder;
     g_settings.SetCaptionDataRecord(data);
     m_pCmbBorder->setCurrentIndex(nBorder);
-    if (m_timer.isActive())
+    if (m_pCkbShowTime->isChecked())
         OnTimeStateChanged(Qt::Checked);
 }

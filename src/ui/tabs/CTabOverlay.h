@@ -51,6 +51,9 @@ public:
     // output width (re-applying the caption when that changes it) and puts
     // the clock at its place on the new output.
     void AdjustToOutputSize();
+    // Shows the stored logo, caption and clock without applying them: the
+    // scene they describe is already in the mixer (Preview after a take).
+    void ShowStoredScene();
 
     // The logo name as shown: the shipped logos in the interface's language,
     // any other one as the layout file writes it.
@@ -139,4 +142,5 @@ private:
     // The clock text last put on the output: a tick within the same second
     // has nothing new to draw.
     QString m_strClockShown;
+    QString m_strProgramClockShown;
 };

@@ -147,6 +147,18 @@ void CTabPreview::RefreshPositionTexts(int nLayout)
     }
 }
 
+void CTabPreview::ShowStoredPositions()
+{
+    for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
+    {
+        m_anTakenPositions[size_t(nChannel)] = -1;
+        const QSignalBlocker blocker(m_aChannels[nChannel].pPosition);
+        m_aChannels[nChannel].pPosition->setCurrentIndex(g_settings.GetChannelPosition(nChannel) + 1);
+    }
+    RefreshPositionTexts(g_settings.GetLayoutIndex());
+    RefreshChannelStatus();
+}
+
 void CTabPreview::ConnectPosition(int nChannel)
 {
     connect(m_aChannels[nChannel].pPosition, QOverload<int>::of(&QComboBox::currentIndexChanged), this,

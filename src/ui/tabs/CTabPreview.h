@@ -55,6 +55,9 @@ public:
     void SetPositionIndex(int nChannel, int nIndex) override;
     QString GetChannelTitle(int nChannel) override;
     void ApplyChannelRects() override;
+    // Shows the stored positions without placing anything (the mixer has
+    // them already).
+    void ShowStoredPositions();
     void GetSignalStatus(int nChannel, int& nNoSignal, int& nInputType) override;
     bool GetChannelRates(int nChannel, float afRates[2]) override;
     void ResetUnassignedChannels() override;

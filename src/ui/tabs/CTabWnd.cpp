@@ -93,3 +93,10 @@ void CTabWnd::ReplaceChannels()
 {
     m_pTabPreview->ApplyChannelRects();
 }
+
+void CTabWnd::ShowStoredScene()
+{
+    m_pTabLayout->ShowStoredLayout();
+    m_pTabPreview->ShowStoredPositions();
+    m_pTabOverlay->ShowStoredScene();
+}

@@ -29,6 +29,9 @@ public:
     // Places every assigned channel again; call after the mixer was rebuilt,
     // since a new mixer starts without channels.
     void ReplaceChannels();
+    // After a take the settings hold the scene now in Preview: the tabs show
+    // it without applying anything.
+    void ShowStoredScene();
 
     QTabWidget* GetTabWidget() const { return m_pTabWidget; }
     CTabPreview* GetDeviceTab() const { return m_pTabPreview; }
