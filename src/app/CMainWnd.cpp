@@ -413,6 +413,14 @@ void CMainWnd::ShowChannelAlone(int nChannel, bool bToProgram)
     CKVChannel* pChannel = g_capture.GetChannel(nChannel);
     if (!pChannel || !pChannel->IsOpen() || !g_capture.HasMixer())
         return;
+    // Through the tabs, so that they show what the picture holds and a take
+    // keeps the right values for each scene.
+    if (m_pTabWnd && m_pTabWnd->ShowChannelAlone(nChannel))
+    {
+        if (bToProgram && g_capture.IsStudioMode())
+            Cut();
+        return;
+    }
     const int nWidth = g_capture.GetOutputWidth();
     const int nHeight = g_capture.GetOutputHeight();
     if (g_capture.IsStudioMode())

@@ -6,6 +6,7 @@
 #include "app/CVistrel.h"
 #include "common/TallyFile.h"
 #include "config/CSettings.h"
+#include "config/SceneSettings.h"
 #include "engine/CKVCapture.h"
 #include "ui/tabs/CTabPreview.h"
 #include "ui/tabs/CTabWnd.h"
@@ -84,6 +85,9 @@ private:
     void Open(CVistrel& wnd, bool bStudio);
 
     QTemporaryDir m_runtime;
+    // The layout, positions and overlays each case starts from; the keys
+    // and takes change them in the settings.
+    SSceneSettings m_sceneStart;
 };
 
 void TestStudio::initTestCase()
@@ -92,6 +96,7 @@ void TestStudio::initTestCase()
     QFile::setPermissions(m_runtime.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     QVERIFY(ProgramFixture::StartProgram());
+    m_sceneStart = ReadSceneSettings(g_settings);
 }
 
 void TestStudio::cleanupTestCase()
@@ -105,6 +110,7 @@ void TestStudio::cleanup()
         g_capture.CloseChannel(i);
     g_settings.SetStudioMode(false);
     g_settings.SetFrameGeometry(QByteArray());
+    WriteSceneSettings(g_settings, m_sceneStart);
     g_settings.SetCaption(QString());
     g_settings.SetTimeOpt(1, 0, 0, 0);
 }
@@ -143,10 +149,19 @@ void TestStudio::keysFromEveryTab()
     pTabs->tabBar()->setFocus();
     QTRY_VERIFY(pTabs->tabBar()->hasFocus());
 
+    // The Device tab shows Preview's positions: camera 2 alone, then,
+    // after the take, both cameras as before.
+    CTabPreview* pDevices = wnd.GetOutputPanel()->GetTabWnd()->GetDeviceTab();
+    const int nFirstBefore = pDevices->GetPositionCombo(0)->currentIndex();
+    const int nSecondBefore = pDevices->GetPositionCombo(1)->currentIndex();
     QTest::keyClick(pTabs->tabBar(), Qt::Key_2);
     QTRY_COMPARE_WITH_TIMEOUT(Scenes(), QStringLiteral("12/-2"), WAIT_MS);
+    QCOMPARE(pDevices->GetPositionCombo(0)->currentIndex(), 0);
+    QCOMPARE(pDevices->GetPositionCombo(1)->currentIndex(), 1);
     QTest::keyClick(pTabs->tabBar(), Qt::Key_Space);
     QTRY_COMPARE_WITH_TIMEOUT(Scenes(), QStringLiteral("-2/12"), WAIT_MS);
+    QCOMPARE(pDevices->GetPositionCombo(0)->currentIndex(), nFirstBefore);
+    QCOMPARE(pDevices->GetPositionCombo(1)->currentIndex(), nSecondBefore);
     QTest::keyClick(pTabs->tabBar(), Qt::Key_1, Qt::ControlModifier);
     // Camera 1 alone on air; what was on air went to Preview.
     QTRY_COMPARE_WITH_TIMEOUT(Scenes(), QStringLiteral("1-/-2"), WAIT_MS);

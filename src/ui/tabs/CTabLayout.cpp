@@ -111,6 +111,17 @@ void CTabLayout::ShowStoredLayout()
     m_bUpdating = false;
 }
 
+void CTabLayout::SelectLayout(int nLayout)
+{
+    QStandardItem* pItem = m_pModel->item(nLayout);
+    if (!pItem || pItem == m_pCurrentItem)
+        return;
+    m_bUpdating = true;
+    pItem->setCheckState(Qt::Checked);
+    m_bUpdating = false;
+    OnItemClicked(pItem->index());
+}
+
 int CTabLayout::GetCurrentLayout() const
 {
     return m_pCurrentItem ? m_pCurrentItem->GetIndex() : -1;

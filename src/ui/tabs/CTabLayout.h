@@ -25,6 +25,8 @@ public:
     QStandardItemModel* GetModel() const { return m_pModel; }
     // Ticks the stored layout without applying it (the mixer has it already).
     void ShowStoredLayout();
+    // As ticking the layout's entry by hand.
+    void SelectLayout(int nLayout);
     // Layout index of the ticked entry; -1 while none is.
     int GetCurrentLayout() const;
 

@@ -149,13 +149,20 @@ void CTabPreview::RefreshPositionTexts(int nLayout)
 
 void CTabPreview::ShowStoredPositions()
 {
+    // The lists hold the positions of the layout they were last filled for.
+    const int nLayout = g_settings.GetLayoutIndex();
+    const int nPositionCount = g_layout.GetPositionCount(nLayout);
     for (int nChannel = 0; nChannel < CHANNEL_COUNT; ++nChannel)
     {
         m_anTakenPositions[size_t(nChannel)] = -1;
-        const QSignalBlocker blocker(m_aChannels[nChannel].pPosition);
-        m_aChannels[nChannel].pPosition->setCurrentIndex(g_settings.GetChannelPosition(nChannel) + 1);
+        QComboBox* pCombo = m_aChannels[nChannel].pPosition;
+        const QSignalBlocker blocker(pCombo);
+        pCombo->clear();
+        FillPositions(pCombo, nPositionCount);
+        const int nPosition = g_settings.GetChannelPosition(nChannel);
+        pCombo->setCurrentIndex(nPosition >= 0 && nPosition < nPositionCount ? nPosition + 1 : 0);
     }
-    RefreshPositionTexts(g_settings.GetLayoutIndex());
+    RefreshPositionTexts(nLayout);
     RefreshChannelStatus();
 }
 

@@ -1,5 +1,7 @@
 #include "ui/tabs/CTabWnd.h"
 
+#include "config/CLayout.h"
+#include "config/CSettings.h"
 #include "engine/CKVCapture.h"
 #include "ui/tabs/CTabLayout.h"
 #include "ui/tabs/CTabOverlay.h"
@@ -92,6 +94,23 @@ void CTabWnd::SetControlsEnabled(bool bEnable)
 void CTabWnd::ReplaceChannels()
 {
     m_pTabPreview->ApplyChannelRects();
+}
+
+bool CTabWnd::ShowChannelAlone(int nChannel)
+{
+    int nSingle = -1;
+    for (int nLayout = 0; nLayout < g_layout.GetLayoutCount() && nSingle < 0; ++nLayout)
+    {
+        if (g_layout.GetPositionCount(nLayout) == 1)
+            nSingle = nLayout;
+    }
+    if (nSingle < 0)
+        return false;
+    m_pTabLayout->SelectLayout(nSingle);
+    if (g_settings.GetLayoutIndex() != nSingle)
+        return false;
+    m_pTabPreview->SetPositionIndex(nChannel, 1);
+    return g_settings.GetChannelPosition(nChannel) == 0;
 }
 
 void CTabWnd::ShowStoredScene()

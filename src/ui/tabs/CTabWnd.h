@@ -32,6 +32,10 @@ public:
     // After a take the settings hold the scene now in Preview: the tabs show
     // it without applying anything.
     void ShowStoredScene();
+    // Puts a channel alone in the picture as the user would: the first
+    // layout of one position, the channel in it. False when the layout file
+    // has no such layout or the channel could not be placed.
+    bool ShowChannelAlone(int nChannel);
 
     QTabWidget* GetTabWidget() const { return m_pTabWidget; }
     CTabPreview* GetDeviceTab() const { return m_pTabPreview; }
