@@ -1,7 +1,8 @@
 // The whole recording pipeline as the program runs it: six virtual cameras
 // at 960 x 360 in a 2 x 3 grid of a 1920 x 1080 output at 30 fps, a logo, a
 // caption and a clock, H.264 "Best Speed" at 4000 Kbps in software with
-// low latency, to MP4.
+// low latency, to MP4. --rate R takes another of the program's output rates
+// (60, 59.94, 50, ...) instead of 30.
 //
 //   bench_pipeline [--frames N] [--logo PATH] [--keep PATH]
 //       measures capture and composition alone for as long, then records N
@@ -12,12 +13,12 @@
 //       --rtmp URL (given up to four times) also streams to each URL from
 //       the one encode.
 //   bench_pipeline --realtime [--seconds S] [--rtmp URL] [--logo PATH]
-//                  [--emulated-cameras]
+//                  [--emulated-cameras] [--no-previews]
 //       records (and streams to URL) for S seconds (60) with the output and
-//       channel previews shown, and prints the frame rate of every second,
+//       channel previews shown (or none with --no-previews), and prints the frame rate of every second,
 //       their median, the process CPU time per recorded frame, the mixer's
 //       late ticks during the recording and, last,
-//       the recorded frames as a share of S x 30. With --emulated-cameras
+//       the recorded frames as a share of S x the rate. With --emulated-cameras
 //       the six channels take the first six V4L2 cameras instead of
 //       virtual ones (the emulated cameras of tests/support/v4l2emu,
 //       preloaded), and the run fails unless the middle and the last
@@ -29,6 +30,8 @@
 #include "CBenchPreviewWindow.h"
 #include "engine/CKVCapture.h"
 #include "config/CSettings.h"
+#include "config/OptionTables.h"
+#include "engine/KVFrameDuration.h"
 #include "engine/IKVRecordNotify.h"
 #include "media/KVProtocol.h"
 #include "Mp4FrameCount.h"
@@ -46,6 +49,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
@@ -61,12 +65,9 @@ namespace
 {
 const int OUTPUT_WIDTH = 1920;
 const int OUTPUT_HEIGHT = 1080;
-const int FRAME_RATE = 30;
-const int FRAME_DURATION = 10000000 / FRAME_RATE;
 const int CHANNEL_WIDTH = 960;
 const int CHANNEL_HEIGHT = 360;
 const int SIZE_1920X1080 = 0;
-const int RATE_30 = 0;
 const int QUALITY_BEST_SPEED = 2;
 const int BITRATE_4000 = 2;
 const int KEY_FRAME_300 = 2;
@@ -93,6 +94,8 @@ struct SOptions
 {
     bool bRealtime = false;
     bool bEmulatedCameras = false;
+    bool bPreviews = true;
+    double dRate = 30;
     int nFrames = 300;
     int nSeconds = 60;
     std::vector<QString> vecRtmpUrls;
@@ -118,6 +121,10 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
             options.bRealtime = true;
         else if (strArg == QLatin1String("--emulated-cameras"))
             options.bEmulatedCameras = true;
+        else if (strArg == QLatin1String("--no-previews"))
+            options.bPreviews = false;
+        else if (strArg == QLatin1String("--rate") && bHasValue)
+            options.dRate = std::atof(argv[++i]);
         else if (strArg == QLatin1String("--frames") && bHasValue)
             options.nFrames = std::atoi(argv[++i]);
         else if (strArg == QLatin1String("--seconds") && bHasValue)
@@ -132,6 +139,16 @@ bool ParseOptions(int argc, char** argv, SOptions& options)
             return false;
     }
     return options.nFrames > 0 && options.nSeconds > 0;
+}
+
+// The output rate's index in the program's table, as the Settings tab
+// stores it; -1 for a rate the program does not offer.
+int FindRateIndex(double dRate)
+{
+    for (int i = 0; i < GetFrameRateCount(); ++i)
+        if (std::abs(GetFrameRate(i) - dRate) < 0.005)
+            return i;
+    return -1;
 }
 
 // Starts this program again with a private configuration folder; returns
@@ -299,7 +316,15 @@ bool CheckEmulatedCameras(const QString& strPath, int nFrames)
 
 int Run(const SOptions& options, const QString& strWorkDir)
 {
-    g_settings.SetOutputFormat(SIZE_1920X1080, RATE_30);
+    const int nRateIndex = FindRateIndex(options.dRate);
+    if (nRateIndex < 0)
+    {
+        std::fprintf(stderr, "bench_pipeline: the program offers no rate of %g fps\n", options.dRate);
+        return 2;
+    }
+    const double dRate = GetFrameRate(nRateIndex);
+    const int nFrameDuration = FrameDurationFromRate(dRate);
+    g_settings.SetOutputFormat(SIZE_1920X1080, nRateIndex);
     g_settings.SetEncoderParam(0, QUALITY_BEST_SPEED, BITRATE_4000, MODE_LOW_LATENCY, KEY_FRAME_300, ENCODER_SOFTWARE,
                                1, 1);
     g_settings.SetAudioDevice(-1, 0);
@@ -330,14 +355,15 @@ int Run(const SOptions& options, const QString& strWorkDir)
     // per channel.
     std::unique_ptr<CBenchPreviewWindow> pOutputWindow;
     std::vector<std::unique_ptr<CBenchPreviewWindow>> listChannelWindows;
-    if (options.bRealtime)
+    const bool bPreviews = options.bRealtime && options.bPreviews;
+    if (bPreviews)
     {
         pOutputWindow.reset(new CBenchPreviewWindow(0, 0, 960, 540));
         for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
             listChannelWindows.emplace_back(new CBenchPreviewWindow(970 + (i % 2) * 330, (i / 2) * 190, 320, 180));
     }
     const KVS_WINDOW hOutput = pOutputWindow ? pOutputWindow->GetWindowId() : HIDDEN_WINDOW_BASE;
-    if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, FRAME_DURATION, hOutput))
+    if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, nFrameDuration, hOutput))
     {
         std::fprintf(stderr, "bench_pipeline: cannot create the mixer\n");
         g_capture.Uninit();
@@ -345,8 +371,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
     }
     for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
     {
-        const KVS_WINDOW hWnd =
-            options.bRealtime ? listChannelWindows[size_t(i)]->GetWindowId() : HIDDEN_WINDOW_BASE + 1 + i;
+        const KVS_WINDOW hWnd = bPreviews ? listChannelWindows[size_t(i)]->GetWindowId() : HIDDEN_WINDOW_BASE + 1 + i;
         if (!g_capture.OpenChannel(i, g_capture.GetOrderedDevice(i), hWnd))
         {
             std::fprintf(stderr, "bench_pipeline: cannot open channel %d\n", i);
@@ -380,7 +405,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
 
     CBenchNotify notify;
     g_capture.AddNotify(&notify);
-    if (options.bRealtime && !WaitForFirstFrames(listChannelWindows))
+    if (bPreviews && !WaitForFirstFrames(listChannelWindows))
         std::fprintf(stderr, "bench_pipeline: not every channel shows a picture yet\n");
     // Cameras and mixer settle before anything is measured.
     RunEventsFor(2000);
@@ -390,10 +415,10 @@ int Run(const SOptions& options, const QString& strWorkDir)
     double dIdleMsPerFrame = 0;
     if (!options.bRealtime)
     {
-        const int nIdleMs = options.nFrames * 1000 / FRAME_RATE;
+        const int nIdleMs = int(options.nFrames * 1000 / dRate);
         const double dIdleStart = ProcessCpuMs();
         RunEventsFor(nIdleMs);
-        dIdleMsPerFrame = (ProcessCpuMs() - dIdleStart) / (double(nIdleMs) * FRAME_RATE / 1000.0);
+        dIdleMsPerFrame = (ProcessCpuMs() - dIdleStart) / (double(nIdleMs) * dRate / 1000.0);
     }
 
     const QString strPath = QDir(strWorkDir).filePath(QStringLiteral("bench.mp4"));
@@ -416,7 +441,7 @@ int Run(const SOptions& options, const QString& strWorkDir)
     int nExpected = options.nFrames;
     if (options.bRealtime)
     {
-        nExpected = options.nSeconds * FRAME_RATE;
+        nExpected = int(std::lround(options.nSeconds * dRate));
         QElapsedTimer timer;
         timer.start();
         qint64 nLastMs = 0;
@@ -490,8 +515,9 @@ int Run(const SOptions& options, const QString& strWorkDir)
     {
         int nPresented = pOutputWindow ? pOutputWindow->GetPresentedFrames() : 0;
         std::printf("output preview: %d frames presented\n", nPresented);
-        std::printf("median output frame rate: %.1f fps over %zu seconds (target %d)\n", Median(adRates),
-                    adRates.size(), FRAME_RATE);
+        std::printf("previews: %s\n", bPreviews ? "shown" : "none");
+        std::printf("median output frame rate: %.1f fps over %zu seconds (target %.2f)\n", Median(adRates),
+                    adRates.size(), dRate);
         std::printf("CPU per recorded frame: %.2f ms (%.0f ms over %d frames)\n", dCpuMs / nFrames, dCpuMs, nFrames);
         std::printf("late ticks: %llu during the recording (target 0)\n",
                     static_cast<unsigned long long>(nLateEnd - nLateStart));
@@ -515,7 +541,9 @@ int main(int argc, char** argv)
     {
         std::fprintf(stderr,
                      "usage: %s [--frames N] [--logo PATH] [--keep PATH]\n"
-                     "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH] [--emulated-cameras]\n",
+                     "       %s --realtime [--seconds S] [--rtmp URL] [--logo PATH] [--emulated-cameras]\n"
+                     "          [--no-previews]\n"
+                     "       both: [--rate FPS]\n",
                      argv[0], argv[0]);
         return 2;
     }

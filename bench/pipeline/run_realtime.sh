@@ -3,10 +3,16 @@
 # channels, recorded and streamed to a loopback nginx-rtmp, previews shown
 # on a private X server. Prints the frame rate of every second, the median,
 # the mixer's late ticks during the recording (target 0), the CPU time per
-# recorded frame and, last, the recorded frames as a share of 60 x 30
+# recorded frame and, last, the recorded frames as a share of 60 x the rate
 # (target >= 99.5 %).
-#   run_realtime.sh [--mjpeg-cameras] [build folder] [seconds]
-#       (default: build beside the sources, 60)
+#   run_realtime.sh [--mjpeg-cameras] [--rate FPS] [--no-previews | --compare-previews]
+#                   [build folder] [seconds]
+#       (default: 30 fps, build beside the sources, 60)
+# --rate takes any of the program's output rates (60, 59.94, 50, 30, ...).
+# --no-previews shows nothing; --compare-previews runs twice, with the
+# previews and without, and prints the ratio of their CPU per recorded
+# frame after both runs' figures.
+# VISTREL_BENCH_DISPLAY gives the first X display number to try (99).
 # The channels show six virtual cameras; with --mjpeg-cameras six emulated
 # USB cameras (tests/support/v4l2emu) sending 1920x1080 MJPEG at 30 fps,
 # which the program decodes as it would real ones. That run fails unless
@@ -14,10 +20,21 @@
 set -euo pipefail
 
 mjpeg=
-if [ "${1:-}" = "--mjpeg-cameras" ]; then
-    mjpeg=1
+rate=30
+previews=on
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --mjpeg-cameras) mjpeg=1 ;;
+    --rate)
+        rate=${2:?--rate needs a value}
+        shift
+        ;;
+    --no-previews) previews=off ;;
+    --compare-previews) previews=both ;;
+    *) break ;;
+    esac
     shift
-fi
+done
 here=$(cd "$(dirname "$0")" && pwd)
 build=${1:-$here/../../build}
 seconds=${2:-60}
@@ -43,7 +60,7 @@ cleanup() {
 trap cleanup EXIT
 
 # A display number nobody uses.
-display=99
+display=${VISTREL_BENCH_DISPLAY:-99}
 while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
     display=$((display + 1))
 done
@@ -65,7 +82,7 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 "$nginx_script" start "$work/nginx" "$port"
 nginx_started=1
 
-bench_args=(--realtime --seconds "$seconds" --rtmp "rtmp://127.0.0.1:$port/live/bench")
+bench_args=(--realtime --seconds "$seconds" --rate "$rate" --rtmp "rtmp://127.0.0.1:$port/live/bench")
 if [ -n "$mjpeg" ]; then
     # Only MJPEG at 1920x1080, so that every channel decodes what it gets.
     cameras=
@@ -77,16 +94,40 @@ if [ -n "$mjpeg" ]; then
 else
     run_env=(VISTREL_VIRTUAL_VIDEO=6 VISTREL_NO_V4L2=1)
 fi
-DISPLAY=":$display" QT_QPA_PLATFORM=xcb env "${run_env[@]}" "$bench" "${bench_args[@]}" \
-    >"$work/bench.out" 2>"$work/bench.err" || {
-    cat "$work/bench.out"
-    tail -20 "$work/bench.err" >&2
-    exit 1
+# One run; $1 names its output, the rest are extra arguments.
+run_bench() {
+    local name=$1
+    shift
+    DISPLAY=":$display" QT_QPA_PLATFORM=xcb env "${run_env[@]}" "$bench" "${bench_args[@]}" "$@" \
+        >"$work/$name.out" 2>"$work/$name.err" || {
+        cat "$work/$name.out"
+        tail -20 "$work/$name.err" >&2
+        exit 1
+    }
 }
+cpu_per_frame() {
+    awk '/^CPU per recorded frame:/ { print $5 }' "$work/$1.out"
+}
+case "$previews" in
+on) run_bench bench ;;
+off) run_bench bench --no-previews ;;
+both)
+    run_bench previews
+    run_bench bench --no-previews
+    ;;
+esac
 # What the server took in, from its access log (bytes received come
 # before bytes sent); the recorded share stays the last line.
 "$nginx_script" stop "$work/nginx"
 nginx_started=
 awk '/PUBLISH/ { for (i = 1; i < NF; ++i) if ($i == "-") { printf "stream: nginx received %d bytes\n", $(i + 1); break } }' \
     "$work/nginx/access.log" 2>/dev/null || true
+if [ "$previews" = both ]; then
+    echo "== with previews"
+    cat "$work/previews.out"
+    echo "== without previews"
+    on=$(cpu_per_frame previews)
+    off=$(cpu_per_frame bench)
+    awk -v on="$on" -v off="$off" 'BEGIN { if (off > 0) printf "previews on / off: %.2f / %.2f ms per recorded frame = %.2f\n", on, off, on / off }'
+fi
 cat "$work/bench.out"

@@ -2,7 +2,11 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
+#include <iterator>
+#include <numeric>
 
 namespace
 {
@@ -17,7 +21,8 @@ const VideoSize s_aVideoSizes[] = {
     {1280, 720},  {1024, 768},  {960, 540},  {800, 600},  {768, 576},   {720, 576},  {720, 480},
     {640, 480},   {640, 360},   {352, 288},  {352, 240},  {320, 240},
 };
-const double s_adFrameRates[] = {30, 29.97, 25, 24, 20, 15, 10, 5};
+// New rates go at the end: the settings store indices into this table.
+const double s_adFrameRates[] = {30, 29.97, 25, 24, 20, 15, 10, 5, 60, 59.94, 50};
 // Stored settings never hold these texts (only indices), so the tables keep
 // the English source and the user interfaces translate when they show them.
 const char s_szContext[] = "OptionTables";
@@ -78,6 +83,16 @@ int GetFrameRateCount()
 double GetFrameRate(int nIndex)
 {
     return Item(s_adFrameRates, nIndex);
+}
+int GetFrameRateIndexByRate(int nRank)
+{
+    if (!IsValidIndex(nRank, CountOf(s_adFrameRates)))
+        return 0;
+    std::array<int, std::size(s_adFrameRates)> anOrder{};
+    std::iota(anOrder.begin(), anOrder.end(), 0);
+    std::stable_sort(anOrder.begin(), anOrder.end(),
+                     [](int a, int b) { return s_adFrameRates[a] > s_adFrameRates[b]; });
+    return anOrder[size_t(nRank)];
 }
 
 int GetProfileCount()

@@ -14,6 +14,10 @@ int GetVideoHeight(int nIndex);
 
 int GetFrameRateCount();
 double GetFrameRate(int nIndex);
+// The table index of the nRank-th fastest rate (0: the fastest), for lists
+// that show the rates in order although the table keeps them in the order
+// they were added; 0 for a rank outside the table.
+int GetFrameRateIndexByRate(int nRank);
 
 int GetProfileCount();
 QString GetProfileName(int nIndex);

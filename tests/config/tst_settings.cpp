@@ -98,7 +98,10 @@ private slots:
         QTest::newRow("not a number") << QVariant("x, 1") << 0 << 1 << "x, 1";
         QTest::newRow("size beyond table") << QVariant("19, 2") << 11 << 2 << "11, 2";
         QTest::newRow("negative size") << QVariant("-1, 2") << 11 << 2 << "11, 2";
-        QTest::newRow("rate beyond table") << QVariant("0, 8") << 11 << 2 << "11, 2";
+        QTest::newRow("rate beyond table") << QVariant("0, 11") << 11 << 2 << "11, 2";
+        // The rates added at the end of the table stay what they were stored as.
+        QTest::newRow("60 fps") << QVariant("0, 8") << 0 << 8 << "0, 8";
+        QTest::newRow("50 fps") << QVariant("0, 10") << 0 << 10 << "0, 10";
         QTest::newRow("unquoted list") << QVariant(QStringList{"5", "3"}) << 5 << 3 << "";
     }
 
@@ -440,8 +443,11 @@ private slots:
         QCOMPARE(GetVideoWidth(11), 768);
         QCOMPARE(GetVideoHeight(11), 576);
         QCOMPARE(GetVideoWidth(18), 320);
-        QCOMPARE(GetFrameRateCount(), 8);
+        QCOMPARE(GetFrameRateCount(), 11);
         QCOMPARE(GetFrameRate(1), 29.97);
+        QCOMPARE(GetFrameRate(8), 60.0);
+        QCOMPARE(GetFrameRate(9), 59.94);
+        QCOMPARE(GetFrameRate(10), 50.0);
         QCOMPARE(GetProfileCount(), 3);
         QCOMPARE(GetProfileName(2), QString("Base Line"));
         QCOMPARE(GetQualityName(1), QString("Balanced"));
@@ -450,6 +456,7 @@ private slots:
         QCOMPARE(GetQualityText(2), QString("Best Speed"));
         QCOMPARE(GetFrameRateText(2), QString("25.00 FPS"));
         QCOMPARE(GetFrameRateText(1), QString("29.97 FPS"));
+        QCOMPARE(GetFrameRateText(9), QString("59.94 FPS"));
         QCOMPARE(GetBitrateText(4), QString(" 1000 Kbps"));
         QCOMPARE(GetAudioBitrateText(5), QString("  8 Kbps"));
         QCOMPARE(GetBitrateCount(), 11);

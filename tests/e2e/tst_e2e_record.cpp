@@ -2,7 +2,10 @@
 // from the finished file and from a loopback RTMP server; the server dying
 // mid-session; the recording process itself dying mid-file.
 #include "engine/CKVCapture.h"
+#include "engine/CKVChannel.h"
 #include "config/CSettings.h"
+#include "config/OptionTables.h"
+#include "engine/KVFrameDuration.h"
 #include "RecordedFile.h"
 #include "common/AppInfo.h"
 #include "platform/CrashReport.h"
@@ -167,6 +170,8 @@ private slots:
     void busyMachineKeepsTracksInStep();
     void streamGetsKeyFramesEveryTwoSeconds();
     void recordingKeepsTheKeyFrameSetting();
+    void recordingAtFastRates_data();
+    void recordingAtFastRates();
     void streamKeyNeverWrittenOut();
     void mediaServerFansOutAsHls();
 
@@ -493,6 +498,56 @@ void TestE2eRecord::recordingKeepsTheKeyFrameSetting()
     QVERIFY2(vecPackets.size() >= 80, qPrintable(QString::number(vecPackets.size())));
     QVERIFY(vecPackets.front().bKey);
     QVERIFY2(LongestKeyGap(vecPackets) > 75, qPrintable(QString::number(LongestKeyGap(vecPackets))));
+}
+
+void TestE2eRecord::recordingAtFastRates_data()
+{
+    QTest::addColumn<int>("nRateIndex");
+    QTest::addColumn<double>("dRate");
+    QTest::newRow("60") << 8 << 60.0;
+    QTest::newRow("59.94") << 9 << 59.94;
+    QTest::newRow("50") << 10 << 50.0;
+}
+
+void TestE2eRecord::recordingAtFastRates()
+{
+    QFETCH(int, nRateIndex);
+    QFETCH(double, dRate);
+    // The whole session at the stored rate: cameras, mixer, encoder and
+    // file all take their frame duration from the setting.
+    g_settings.SetOutputFormat(SIZE_320X240, nRateIndex);
+    const int nDuration = FrameDurationFromRate(GetFrameRate(nRateIndex));
+    const bool bOpened = g_capture.CreateMixer(320, 240, nDuration, PREVIEW_WINDOW) &&
+                         g_capture.OpenChannel(0, 0, CHANNEL_WINDOW) && g_capture.OpenAudioDevice(ToneDevice());
+    g_capture.PlaceChannel(0, 0, 0, 320, 240, 255, 0);
+    const QString strPath = m_dir.filePath(QStringLiteral("rate%1.mp4").arg(nRateIndex));
+    const bool bStarted = bOpened && g_capture.StartRecord(strPath, QString());
+    ConfigureOutput(m_dir.path());
+    QVERIFY(bStarted);
+    QCOMPARE(g_capture.GetChannel(0)->GetFrameDuration(), nDuration);
+    WaitAudioSeconds(3.0);
+    const double dRecorded = double(g_capture.GetAudioSamplesEncoded()) / SAMPLE_RATE;
+    g_capture.StopRecord();
+
+    const SFileInfo info = ReadRecordedFile(strPath);
+    const QString strDetail = info.Describe() + QStringLiteral(", %1 fps base rate, frames of %2 s, time base %3/%4")
+                                                    .arg(info.dFrameRate)
+                                                    .arg(info.dMedianFrameSeconds)
+                                                    .arg(info.nTimeBaseNum)
+                                                    .arg(info.nTimeBaseDen);
+    QVERIFY2(info.bOpened, qPrintable(strPath));
+    QVERIFY2(qAbs(info.dFrameRate - dRate) < 0.01, qPrintable(strDetail));
+    // The stamps count in units that hold one frame duration exactly.
+    QVERIFY2(info.nTimeBaseNum > 0 &&
+                 (int64_t(nDuration) * info.nTimeBaseDen) % (int64_t(10000000) * info.nTimeBaseNum) == 0,
+             qPrintable(strDetail));
+    QVERIFY2(qAbs(info.dMedianFrameSeconds - nDuration / 1e7) < 1e-6, qPrintable(strDetail));
+    // A busy machine drops frames and lets others last longer, so only the
+    // shape is held: the video spans the recording and never holds more
+    // frames than its length has room for.
+    QVERIFY2(qAbs(info.dVideoSeconds - dRecorded) <= 0.5, qPrintable(strDetail));
+    QVERIFY2(info.nVideoPackets <= int(info.dVideoSeconds * dRate) + 2, qPrintable(strDetail));
+    QVERIFY2(info.nVideoPackets >= int(info.dVideoSeconds * dRate) / 4, qPrintable(strDetail));
 }
 
 namespace

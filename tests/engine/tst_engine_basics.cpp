@@ -3,6 +3,7 @@
 #include "engine/CAutoConvertString.h"
 #include "engine/CVoIPAutoLock.h"
 #include "engine/CVoIPCritSec.h"
+#include "config/OptionTables.h"
 #include "engine/KVFrameDuration.h"
 
 #include <QtTest>
@@ -34,6 +35,11 @@ void TestEngineBasics::frameDurationTable_data()
     QTest::newRow("15") << 15.0 << 666666;
     QTest::newRow("10") << 10.0 << 1000000;
     QTest::newRow("5") << 5.0 << 2000000;
+    // Read through the table, so that a rate stored there as a rounded
+    // neighbour (59.9 for 59.94) shows as a wrong duration.
+    QTest::newRow("60") << GetFrameRate(8) << 166666;
+    QTest::newRow("59.94") << GetFrameRate(9) << 166833;
+    QTest::newRow("50") << GetFrameRate(10) << 200000;
 }
 
 void TestEngineBasics::frameDurationTable()

@@ -121,6 +121,43 @@ private slots:
         QCOMPARE(QSize(choice.nWidth, choice.nHeight), QSize(1920, 1080));
     }
 
+    // The output rate decides between picture and rate: up to 30 fps the
+    // rate comes first, above it a camera keeps its full picture at half
+    // the rate rather than sending a small one at the full rate.
+    void realDeviceSizeChosenForTheRate_data()
+    {
+        QTest::addColumn<double>("dFps");
+        QTest::addColumn<int>("nWantWidth");
+        QTest::addColumn<QSize>("sizeChosen");
+        QTest::addColumn<bool>("bMjpeg");
+        QTest::newRow("30: MJPEG keeps the rate") << 30.0 << 1920 << QSize(1920, 1080) << true;
+        QTest::newRow("60: full size at 30") << 60.0 << 1920 << QSize(1920, 1080) << true;
+        QTest::newRow("59.94: full size at 30") << 59.94 << 1920 << QSize(1920, 1080) << true;
+        QTest::newRow("60: a small cell at the rate") << 60.0 << 640 << QSize(640, 480) << false;
+        QTest::newRow("50: 720p at the rate") << 50.0 << 1280 << QSize(1280, 720) << true;
+    }
+
+    void realDeviceSizeChosenForTheRate()
+    {
+        QFETCH(double, dFps);
+        QFETCH(int, nWantWidth);
+        QFETCH(QSize, sizeChosen);
+        QFETCH(bool, bMjpeg);
+        const uint32_t nMjpeg = V4L2_PIX_FMT_MJPEG;
+        const uint32_t nYuyv = V4L2_PIX_FMT_YUYV;
+        // A common 1080p webcam: uncompressed slowly, MJPEG at 30 fps, 60
+        // only at small sizes.
+        const std::vector<KVMedia::SV4l2Size> vecSizes = {{nYuyv, 1920, 1080, 5},
+                                                          {nYuyv, 640, 480, 60},
+                                                          {nMjpeg, 1920, 1080, 30},
+                                                          {nMjpeg, 1280, 720, 60},
+                                                          {nMjpeg, 640, 480, 60}};
+        KVMedia::SV4l2Choice choice;
+        QVERIFY(KVMedia::ChooseV4l2Size(vecSizes, nWantWidth, nWantWidth * 9 / 16, &choice, dFps));
+        QCOMPARE(QSize(choice.nWidth, choice.nHeight), sizeChosen);
+        QCOMPARE(choice.nFourcc == nMjpeg, bMjpeg);
+    }
+
     void audioCount()
     {
         QStringList listErrors;

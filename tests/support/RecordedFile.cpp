@@ -58,15 +58,25 @@ SFileInfo ReadRecordedFile(const QString& strPath)
         if (!vecVideoPts.empty())
             info.dVideoStart = vecVideoPts.front() * av_q2d(pStream->time_base);
         vecVideoPts.push_back(nVideoEnd);
+        std::vector<double> vecLengths;
         for (size_t i = 0; i + 1 < vecVideoPts.size(); ++i)
         {
             const double dLength = (vecVideoPts[i + 1] - vecVideoPts[i]) * av_q2d(pStream->time_base);
+            vecLengths.push_back(dLength);
             if (dLength > info.dLongestFrameSeconds)
             {
                 info.dLongestFrameSeconds = dLength;
                 info.dLongestFrameStart = vecVideoPts[i] * av_q2d(pStream->time_base);
             }
         }
+        if (!vecLengths.empty())
+        {
+            std::nth_element(vecLengths.begin(), vecLengths.begin() + vecLengths.size() / 2, vecLengths.end());
+            info.dMedianFrameSeconds = vecLengths[vecLengths.size() / 2];
+        }
+        info.dFrameRate = av_q2d(pStream->r_frame_rate);
+        info.nTimeBaseNum = pStream->time_base.num;
+        info.nTimeBaseDen = pStream->time_base.den;
     }
     if (nAudio >= 0)
     {

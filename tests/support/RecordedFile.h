@@ -19,6 +19,12 @@ struct SFileInfo
     double dVideoStart = 0;
     double dLongestFrameSeconds = 0;
     double dLongestFrameStart = 0;
+    // The frame length most frames have, the rate its stamps step at and
+    // the time base its video stamps count in.
+    double dMedianFrameSeconds = 0;
+    double dFrameRate = 0;
+    int nTimeBaseNum = 0;
+    int nTimeBaseDen = 0;
     bool bAudio = false;
     int nAudioCodec = 0;
     int nSampleRate = 0;

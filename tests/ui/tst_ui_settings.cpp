@@ -4,6 +4,7 @@
 #include "../app/ModalAnswer.h"
 #include "common/AppInfo.h"
 #include "app/CMainWnd.h"
+#include "engine/CKVChannel.h"
 #include "ui/tabs/CTabSettings.h"
 #include "ui/tabs/CTabWnd.h"
 #include "ui/tabs/IDeviceCallback.h"
@@ -98,6 +99,7 @@ private slots:
 
     void bitrateFollowsOutputSize();
     void unchangedFormatCallsNobody();
+    void frameRatesListedFastestFirst();
     void smallFormatBoundaryRebuildsDeviceOrder();
     void unavailableHardwareEncoderRewritten();
     void rtmpUrlComposedAndStored();
@@ -186,6 +188,53 @@ void TestSettingsTab::bitrateFollowsOutputSize()
     pRate->setCurrentIndex(pRate->currentIndex() == 0 ? 1 : 0);
     QCOMPARE(StoredBitrateKbps(), 4000);
     QVERIFY(m_notify.m_nRefresh >= 2);
+}
+
+void TestSettingsTab::frameRatesListedFastestFirst()
+{
+    const QStringList astrOrder = {
+        QStringLiteral("60.00 FPS"), QStringLiteral("59.94 FPS"), QStringLiteral("50.00 FPS"),
+        QStringLiteral("30.00 FPS"), QStringLiteral("29.97 FPS"), QStringLiteral("25.00 FPS"),
+        QStringLiteral("24.00 FPS"), QStringLiteral("20.00 FPS"), QStringLiteral("15.00 FPS"),
+        QStringLiteral("10.00 FPS"), QStringLiteral("5.00 FPS")};
+    // Each stored index, old and new, must come back as its own rate.
+    for (int nStored : {8, 9, 10, 0, 1, 2})
+    {
+        g_settings.SetOutputFormat(SIZE_320X240, nStored);
+        CreateTab();
+        QComboBox* pRate = Find<QComboBox>("cmbFrameRate");
+        QCOMPARE(pRate->count(), astrOrder.size());
+        for (int nRow = 0; nRow < pRate->count(); ++nRow)
+            QCOMPARE(pRate->itemText(nRow), astrOrder[nRow]);
+        QCOMPARE(pRate->currentText(), GetFrameRateText(nStored));
+        m_pTab.reset();
+    }
+
+    // Choosing a row stores the table index of its rate, in the file too,
+    // and the engine's channels run at that rate's frame duration.
+    CreateTab();
+    QVERIFY(g_capture.OpenChannel(0, 0, m_pOutput->GetWindowHandle()));
+    QComboBox* pRate = Find<QComboBox>("cmbFrameRate");
+    const struct
+    {
+        const char* pszText;
+        int nIndex;
+        int nDuration;
+    } aChoices[] = {
+        {"60.00 FPS", 8, 166666}, {"59.94 FPS", 9, 166833}, {"50.00 FPS", 10, 200000}, {"30.00 FPS", 0, 333333}};
+    for (const auto& choice : aChoices)
+    {
+        pRate->setCurrentIndex(pRate->findText(QLatin1String(choice.pszText)));
+        g_settings.sync();
+        const QSettings file(g_settings.fileName(), QSettings::IniFormat);
+        QCOMPARE(file.value(QStringLiteral("outputformat")).toString(),
+                 QStringLiteral("%1, %2").arg(SIZE_320X240).arg(choice.nIndex));
+        int nSize = -1;
+        int nRate = -1;
+        g_settings.GetOutputFormat(nSize, nRate);
+        QCOMPARE(nRate, choice.nIndex);
+        QCOMPARE(g_capture.GetChannel(0)->GetFrameDuration(), choice.nDuration);
+    }
 }
 
 void TestSettingsTab::unchangedFormatCallsNobody()
@@ -578,7 +627,8 @@ void TestSettingsTab::optionListsTranslated()
         QCOMPARE(items(Find<QComboBox>("cmbH264Profile")), expected.astrProfiles);
         QCOMPARE(items(Find<QComboBox>("cmbH264Quality")), expected.astrQualities);
         QCOMPARE(items(Find<QComboBox>("cmbH264Mode")), expected.astrModes);
-        QCOMPARE(Find<QComboBox>("cmbFrameRate")->itemText(2), expected.strRate);
+        QComboBox* pRate = Find<QComboBox>("cmbFrameRate");
+        QCOMPARE(pRate->itemText(pRate->findData(RATE_25)), expected.strRate);
         m_pTab.reset();
     }
 }

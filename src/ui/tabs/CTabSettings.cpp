@@ -140,8 +140,12 @@ QGroupBox* CTabSettings::CreateVideoGroup()
 
     for (int i = 0; i < GetVideoSizeCount(); ++i)
         m_pCmbVideoSize->addItem(QString::asprintf("%4d x %4d", GetVideoWidth(i), GetVideoHeight(i)), i);
-    for (int i = 0; i < GetFrameRateCount(); ++i)
-        m_pCmbFrameRate->addItem(GetFrameRateText(i), i);
+    // Fastest first; each row carries the table index that is stored.
+    for (int nRank = 0; nRank < GetFrameRateCount(); ++nRank)
+    {
+        const int nIndex = GetFrameRateIndexByRate(nRank);
+        m_pCmbFrameRate->addItem(GetFrameRateText(nIndex), nIndex);
+    }
     m_pCmbH264Encoder->addItem(tr("Software"), ENCODER_KIND_SOFTWARE);
     if (g_capture.IsH264HardwareSupported())
         m_pCmbH264Encoder->addItem(tr("Hardware"), ENCODER_KIND_HARDWARE);

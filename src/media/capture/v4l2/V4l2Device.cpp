@@ -205,12 +205,39 @@ bool ChooseV4l2Format(const QString& strPath, int nWidth, int nHeight, SV4l2Choi
     return ChooseV4l2Size(vecSizes, nWidth, nHeight, pChoice, dFps);
 }
 
-bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecAll, int nWidth, int nHeight, SV4l2Choice* pChoice, double dFps)
+namespace
+{
+std::vector<SV4l2Size> OfferedAt(const std::vector<SV4l2Size>& vecAll, double dFps)
 {
     std::vector<SV4l2Size> vecSizes;
     for (const SV4l2Size& size : vecAll)
         if (size.nMaxFps <= 0 || dFps <= 0 || size.nMaxFps + 0.5 >= dFps)
             vecSizes.push_back(size);
+    return vecSizes;
+}
+
+bool AnyCovers(const std::vector<SV4l2Size>& vecSizes, int nWidth, int nHeight)
+{
+    return std::any_of(vecSizes.begin(), vecSizes.end(), [nWidth, nHeight](const SV4l2Size& size) {
+        return size.nWidth >= nWidth && size.nHeight >= nHeight;
+    });
+}
+}
+
+bool ChooseV4l2Size(const std::vector<SV4l2Size>& vecAll, int nWidth, int nHeight, SV4l2Choice* pChoice, double dFps)
+{
+    std::vector<SV4l2Size> vecSizes = OfferedAt(vecAll, dFps);
+    // Past 30 fps most cameras reach the rate only at small sizes. One that
+    // gives the picture at half the rate shows each frame twice, which
+    // looks like the 30 fps everybody knows; a small picture blown up to
+    // the output looks worse.
+    const double dMaxCommonFps = 30.5;
+    if (dFps > dMaxCommonFps && !AnyCovers(vecSizes, nWidth, nHeight))
+    {
+        std::vector<SV4l2Size> vecHalf = OfferedAt(vecAll, dFps / 2);
+        if (AnyCovers(vecHalf, nWidth, nHeight))
+            vecSizes.swap(vecHalf);
+    }
     // Nothing is offered that fast: the best picture at whatever rate.
     if (vecSizes.empty())
         vecSizes = vecAll;

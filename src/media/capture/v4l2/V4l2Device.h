@@ -41,7 +41,9 @@ std::vector<SV4l2Node> EnumerateV4l2Nodes();
 // size, else the smallest offered size covering it, else the largest
 // offered. A size counts only where it is offered at dFps (0: any rate),
 // unless no size is: cameras send large uncompressed pictures slowly, and
-// the same size in MJPEG keeps the rate.
+// the same size in MJPEG keeps the rate. Above 30 fps, where nothing
+// offered at dFps covers the size, the sizes offered at half of it count
+// instead when one of them does.
 struct SV4l2Choice
 {
     uint32_t nFourcc = 0;
