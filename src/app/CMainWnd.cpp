@@ -244,6 +244,10 @@ CMainWnd::~CMainWnd()
     m_pTimer->stop();
     m_pTimerVoice->stop();
     m_timerRate.stop();
+    // The next start puts the stored scene on air: the one on air now, not
+    // the one being prepared.
+    if (m_bProgramSceneKept)
+        WriteSceneSettings(g_settings, m_sceneProgram);
 }
 
 QPushButton* CMainWnd::CreateButton(const QIcon& icon, const QString& strText, const QString& strToolTip,
@@ -343,6 +347,7 @@ void CMainWnd::SetStudioMode(bool bOn)
     {
         // Program stays on air and is what the tabs edit from now on.
         WriteSceneSettings(g_settings, m_sceneProgram);
+        m_bProgramSceneKept = false;
         if (m_pTabWnd)
             m_pTabWnd->ShowStoredScene();
     }
@@ -361,6 +366,7 @@ void CMainWnd::EnterStudioModeIfChosen()
     if (m_pTabWnd)
         m_pTabWnd->ReplaceChannels();
     m_sceneProgram = ReadSceneSettings(g_settings);
+    m_bProgramSceneKept = true;
     g_capture.UpdatePreviewRenderer();
 }
 

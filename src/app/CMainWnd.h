@@ -142,6 +142,7 @@ private:
     QComboBox* m_pCmbTransition = nullptr;
     // The stored values of the scene on air while studio mode is on.
     SSceneSettings m_sceneProgram;
+    bool m_bProgramSceneKept = false;
     QDoubleSpinBox* m_pSpinDuration = nullptr;
     uint32_t m_nStartTick = 0;
     QTimer m_timerRate;

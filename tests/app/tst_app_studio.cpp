@@ -77,6 +77,7 @@ private slots:
     void normalModeKeys();
     void tallyFollowsTake();
     void typedCaptionWaitsForTake();
+    void nextStartPutsProgramOnAir();
     void fitsDefaultSize_data();
     void fitsDefaultSize();
 
@@ -268,6 +269,26 @@ void TestStudio::typedCaptionWaitsForTake()
     QCOMPARE(pEdit->text(), QStringLiteral("ON AIR"));
     QCOMPARE(g_settings.GetCaption(), QStringLiteral("ON AIR"));
     QVERIFY(sink.WaitForFrame([](const SYuyvPicture& picture) { return LitPixels(picture) > 0; }));
+}
+
+// The settings hold Preview's scene while the mode is on; what was on air
+// is what the next start must show.
+void TestStudio::nextStartPutsProgramOnAir()
+{
+    SSceneSettings onAir;
+    {
+        CVistrel wnd;
+        Open(wnd, true);
+        onAir = ReadSceneSettings(g_settings);
+        wnd.GetOutputPanel()->ShowChannelAlone(1, false);
+        QTRY_COMPARE_WITH_TIMEOUT(Scenes(), QStringLiteral("12/-2"), WAIT_MS);
+        QCOMPARE(g_settings.GetChannelPosition(0), -1);
+    }
+    const SSceneSettings stored = ReadSceneSettings(g_settings);
+    QCOMPARE(stored.nLayout, onAir.nLayout);
+    QCOMPARE(stored.anPosition[0], onAir.anPosition[0]);
+    QCOMPARE(stored.anPosition[1], onAir.anPosition[1]);
+    QVERIFY(g_settings.GetStudioMode());
 }
 
 void TestStudio::fitsDefaultSize_data()
