@@ -216,6 +216,8 @@ CMainWnd::CMainWnd(IKVRecordNotify* pNotify, QWidget* pParent)
     connect(m_pButtonSnapshot, &QPushButton::clicked, this, &CMainWnd::OnButtonSnapshot);
     connect(m_pButtonFullscreen, &QPushButton::clicked, this, &CMainWnd::OnButtonFullscreen);
     connect(m_pButtonStudio, &QPushButton::toggled, this, &CMainWnd::SetStudioMode);
+    // Before the settings of the channels are written at the end.
+    connect(qApp, &QCoreApplication::aboutToQuit, this, &CMainWnd::StoreProgramScene);
     connect(m_pButtonTake, &QPushButton::clicked, this, &CMainWnd::Take);
     connect(m_pButtonCut, &QPushButton::clicked, this, &CMainWnd::Cut);
     connect(m_pCmbTransition, QOverload<int>::of(&QComboBox::currentIndexChanged), this, [this](int nIndex) {
@@ -244,10 +246,16 @@ CMainWnd::~CMainWnd()
     m_pTimer->stop();
     m_pTimerVoice->stop();
     m_timerRate.stop();
+    StoreProgramScene();
+}
+
+void CMainWnd::StoreProgramScene()
+{
     // The next start puts the stored scene on air: the one on air now, not
     // the one being prepared.
     if (m_bProgramSceneKept)
         WriteSceneSettings(g_settings, m_sceneProgram);
+    m_bProgramSceneKept = false;
 }
 
 QPushButton* CMainWnd::CreateButton(const QIcon& icon, const QString& strText, const QString& strToolTip,

@@ -112,6 +112,7 @@ private:
     // Program's stored values go into the settings for the tabs to show, and
     // Preview's are kept aside: what a take did to the two scenes.
     void SwapSceneSettings();
+    void StoreProgramScene();
     void EnterStudioModeIfChosen();
     void UpdateStudioControls();
     // Critical boxes naming the folder.
