@@ -49,6 +49,9 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
     // both pixels, then U and V from the first tap of the left pixel and the
     // second of the right one. A lone last pixel is its own partner.
     std::vector<int> anTaps(size_t(nPairs) * 8);
+    // Pairs up to here have both pixels and read whole source pairs only;
+    // their offsets are those of the first pair moved by whole blocks.
+    int nRegular = 0;
     for (int nPair = 0; nPair < nPairs; ++nPair)
     {
         const int x = 2 * nPair;
@@ -66,7 +69,14 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
         pTaps[5] = YuyvUOffset(xb1);
         pTaps[6] = YuyvVOffset(nSrcWidth, xa0);
         pTaps[7] = YuyvVOffset(nSrcWidth, xb1);
+        if (nRegular == nPair && bPair && (xb1 | 1) < nSrcWidth)
+            ++nRegular;
     }
+    // Copied out: the byte stores below could otherwise alias the table.
+    int anFirst[8] = {};
+    if (nRegular > 0)
+        std::copy(anTaps.begin(), anTaps.begin() + 8, anFirst);
+    const size_t nBlockBytes = size_t(nFactorX) * 4;
 
     for (int y = 0; y < nDstHeight; ++y)
     {
@@ -74,8 +84,16 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
         // the resampling after this averages neighbouring lines again.
         const uint8_t* pRow = pSrc + size_t(y * nFactorY + nFactorY / 2) * size_t(nSrcStride);
         uint8_t* pOut = pDst + size_t(y) * size_t(nDstStride);
-        const int* pTaps = anTaps.data();
-        for (int nPair = 0; nPair < nPairs; ++nPair, pTaps += 8, pOut += 4)
+        const uint8_t* pBlock = pRow;
+        for (int nPair = 0; nPair < nRegular; ++nPair, pBlock += nBlockBytes, pOut += 4)
+        {
+            pOut[0] = Average2(pBlock[anFirst[0]], pBlock[anFirst[1]]);
+            pOut[1] = Average2(pBlock[anFirst[4]], pBlock[anFirst[5]]);
+            pOut[2] = Average2(pBlock[anFirst[2]], pBlock[anFirst[3]]);
+            pOut[3] = Average2(pBlock[anFirst[6]], pBlock[anFirst[7]]);
+        }
+        const int* pTaps = anTaps.data() + size_t(nRegular) * 8;
+        for (int nPair = nRegular; nPair < nPairs; ++nPair, pTaps += 8, pOut += 4)
         {
             pOut[0] = Average2(pRow[pTaps[0]], pRow[pTaps[1]]);
             pOut[1] = Average2(pRow[pTaps[4]], pRow[pTaps[5]]);

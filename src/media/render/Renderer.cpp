@@ -112,8 +112,17 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
 
     // The target may still hold the previous picture; write into it only
     // when nobody else does.
-    if (m_imageLast.width() != nDstWidth || m_imageLast.height() != nDstHeight || !m_imageLast.isDetached())
-        m_imageLast = MakePicture(nDstWidth, nDstHeight);
+    // The target holds the last picture until the next one arrives, so two
+    // pictures taking turns are enough.
+    auto fits = [nDstWidth, nDstHeight](const QImage& image) {
+        return image.width() == nDstWidth && image.height() == nDstHeight && image.isDetached();
+    };
+    if (!fits(m_imageLast))
+    {
+        std::swap(m_imageLast, m_imageSpare);
+        if (!fits(m_imageLast))
+            m_imageLast = MakePicture(nDstWidth, nDstHeight);
+    }
     if (m_imageLast.isNull())
         return false;
     const uint8_t* pSource = pFrame + size_t(rcSource.nTop) * size_t(nStride) + size_t(rcSource.nLeft) * 2;
@@ -131,10 +140,11 @@ QImage CRenderer::MakePicture(int nWidth, int nHeight)
     // converters write whole groups, and would otherwise leave the last few
     // pixels of a line unconverted.
     const int nBytesPerLine = ((nWidth + 15) & ~15) * 4;
-    auto* pBuffer = new std::vector<uint8_t>(size_t(nBytesPerLine) * size_t(nHeight) + FRAME_READ_PADDING);
+    // Not cleared: every pixel is written before the picture is shown.
+    auto* pBuffer = new uint8_t[size_t(nBytesPerLine) * size_t(nHeight) + FRAME_READ_PADDING];
     return QImage(
-        pBuffer->data(), nWidth, nHeight, nBytesPerLine, QImage::Format_RGB32,
-        [](void* pInfo) { delete static_cast<std::vector<uint8_t>*>(pInfo); }, pBuffer);
+        pBuffer, nWidth, nHeight, nBytesPerLine, QImage::Format_RGB32,
+        [](void* pInfo) { delete[] static_cast<uint8_t*>(pInfo); }, pBuffer);
 }
 
 bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int nSrcHeight, int nDstWidth,

@@ -60,6 +60,7 @@ private:
     // The odd last line of a picture, at its own size.
     CYuyvScaler m_scalerLastLine;
     QImage m_imageLast;
+    QImage m_imageSpare;
     KVS_RECT m_rcLast{0, 0, 0, 0};
     std::vector<uint8_t> m_abReduced;
     std::vector<uint8_t> m_abPlanes;
