@@ -240,7 +240,8 @@ private slots:
         QCOMPARE(int(abSmall[2]), 100 + 40);          // taps 3 and 5
         QCOMPARE(int(abSmall[1]), (50 + 52 + 1) / 2); // U of pairs 0 and 2
 
-        // Factor 2 down on three lines: one line, the block's second.
+        // Factor 2 down on three lines: one line, from lines 0 and 1, the
+        // half rounded up.
         std::vector<uint8_t> abHalf(size_t(PairedRowBytes(nWidth)), 0xEE);
         DecimateYuyv(abFrame.data(), nWidth * 2, nWidth, nHeight, 1, 2, abHalf.data(), PairedRowBytes(nWidth));
         QCOMPARE(int(abHalf[0]), 101);

@@ -17,7 +17,7 @@ int DecimationFactor(int nSource, int nTarget)
 
 namespace
 {
-// The two taps of output column n in blocks of nFactor: a quarter and
+// The two taps of output position n in blocks of nFactor: a quarter and
 // three quarters into the block, both inside it; the same one when the
 // factor is 1, neighbours when it is 2.
 inline int FirstTap(int n, int nFactor)
@@ -30,9 +30,9 @@ inline int SecondTap(int n, int nFactor)
     return n * nFactor + (3 * nFactor) / 4;
 }
 
-inline uint8_t Average2(int n1, int n2)
+inline uint8_t Average4(int n1, int n2, int n3, int n4)
 {
-    return uint8_t((n1 + n2 + 1) >> 1);
+    return uint8_t((n1 + n2 + n3 + n4 + 2) >> 2);
 }
 }
 
@@ -80,25 +80,29 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
 
     for (int y = 0; y < nDstHeight; ++y)
     {
-        // One line per block: reading the frame's lines is what costs, and
-        // the resampling after this averages neighbouring lines again.
-        const uint8_t* pRow = pSrc + size_t(y * nFactorY + nFactorY / 2) * size_t(nSrcStride);
+        // Two lines per block, as two columns: one line alone loses the thin
+        // strokes of small text in a picture reduced by three or more.
+        const uint8_t* pRowA = pSrc + size_t(y * nFactorY + nFactorY / 4) * size_t(nSrcStride);
+        const uint8_t* pRowB = pSrc + size_t(y * nFactorY + (3 * nFactorY) / 4) * size_t(nSrcStride);
         uint8_t* pOut = pDst + size_t(y) * size_t(nDstStride);
-        const uint8_t* pBlock = pRow;
-        for (int nPair = 0; nPair < nRegular; ++nPair, pBlock += nBlockBytes, pOut += 4)
+        size_t nBlock = 0;
+        for (int nPair = 0; nPair < nRegular; ++nPair, nBlock += nBlockBytes, pOut += 4)
         {
-            pOut[0] = Average2(pBlock[anFirst[0]], pBlock[anFirst[1]]);
-            pOut[1] = Average2(pBlock[anFirst[4]], pBlock[anFirst[5]]);
-            pOut[2] = Average2(pBlock[anFirst[2]], pBlock[anFirst[3]]);
-            pOut[3] = Average2(pBlock[anFirst[6]], pBlock[anFirst[7]]);
+            const uint8_t* pA = pRowA + nBlock;
+            const uint8_t* pB = pRowB + nBlock;
+            pOut[0] = Average4(pA[anFirst[0]], pA[anFirst[1]], pB[anFirst[0]], pB[anFirst[1]]);
+            pOut[1] = Average4(pA[anFirst[4]], pA[anFirst[5]], pB[anFirst[4]], pB[anFirst[5]]);
+            pOut[2] = Average4(pA[anFirst[2]], pA[anFirst[3]], pB[anFirst[2]], pB[anFirst[3]]);
+            pOut[3] = Average4(pA[anFirst[6]], pA[anFirst[7]], pB[anFirst[6]], pB[anFirst[7]]);
         }
         const int* pTaps = anTaps.data() + size_t(nRegular) * 8;
         for (int nPair = nRegular; nPair < nPairs; ++nPair, pTaps += 8, pOut += 4)
         {
-            pOut[0] = Average2(pRow[pTaps[0]], pRow[pTaps[1]]);
-            pOut[1] = Average2(pRow[pTaps[4]], pRow[pTaps[5]]);
-            pOut[2] = Average2(pRow[pTaps[2]], pRow[pTaps[3]]);
-            pOut[3] = Average2(YuyvByte(pRow, pTaps[6]), YuyvByte(pRow, pTaps[7]));
+            pOut[0] = Average4(pRowA[pTaps[0]], pRowA[pTaps[1]], pRowB[pTaps[0]], pRowB[pTaps[1]]);
+            pOut[1] = Average4(pRowA[pTaps[4]], pRowA[pTaps[5]], pRowB[pTaps[4]], pRowB[pTaps[5]]);
+            pOut[2] = Average4(pRowA[pTaps[2]], pRowA[pTaps[3]], pRowB[pTaps[2]], pRowB[pTaps[3]]);
+            pOut[3] = Average4(YuyvByte(pRowA, pTaps[6]), YuyvByte(pRowA, pTaps[7]), YuyvByte(pRowB, pTaps[6]),
+                               YuyvByte(pRowB, pTaps[7]));
         }
     }
 }

@@ -20,11 +20,10 @@ inline int PairedRowBytes(int nWidth)
 }
 
 // Writes (nSrcWidth / nFactorX) x (nSrcHeight / nFactorY) pixels to pDst,
-// rows nDstStride >= PairedRowBytes apart. Each pixel averages two columns
-// spread over its block, on the block's middle line: a fraction of the cost
-// of reading the whole block, and with the averaging of the resampling
-// after it fine patterns do not turn into moiré. Reads only the nSrcWidth
-// pixels of each source row (see YuyvLayout.h for odd widths).
+// rows nDstStride >= PairedRowBytes apart. Each pixel averages two lines and
+// two columns spread over its block, which keeps fine patterns from turning
+// into moiré at a fraction of the cost of reading the whole block. Reads only
+// the nSrcWidth pixels of each source row (see YuyvLayout.h for odd widths).
 void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, int nFactorX, int nFactorY,
                   uint8_t* pDst, int nDstStride);
 }
