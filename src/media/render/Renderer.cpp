@@ -110,10 +110,9 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
     if (!IsFrameSizeAllowed(nDstWidth, nDstHeight))
         return false;
 
-    // The target may still hold the previous picture; write into it only
-    // when nobody else does.
-    // The target holds the last picture until the next one arrives, so two
-    // pictures taking turns are enough.
+    // The target may still hold the previous picture; write into one only
+    // when nobody else does. The target lets go of a picture when the next
+    // arrives, so two taking turns are enough.
     auto fits = [nDstWidth, nDstHeight](const QImage& image) {
         return image.width() == nDstWidth && image.height() == nDstHeight && image.isDetached();
     };
