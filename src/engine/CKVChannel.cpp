@@ -5,6 +5,7 @@
 #include "platform/Log.h"
 #include "platform/Platform.h"
 
+#include <chrono>
 #include <cstring>
 
 namespace
@@ -95,6 +96,8 @@ bool CKVChannel::SetFormat(int nWidth, int nHeight, int nDuration)
     m_nWidth = nWidth;
     m_nHeight = nHeight;
     m_nDuration = nDuration;
+    // Durations count 100 ns units.
+    m_pacerPreview.SetInterval(int64_t(nDuration) / 10);
 
     KVS_HANDLE hRenderer = m_hRenderer.load();
     if (hRenderer)
@@ -291,7 +294,12 @@ void CKVChannel::OnFrame(const uint8_t* pFrame, int nStride)
 {
     m_nCapturedFrames.fetch_add(1, std::memory_order_relaxed);
     KVS_HANDLE hRenderer = m_hRenderer.load();
-    if (hRenderer)
+    if (!hRenderer)
+        return;
+    const int64_t nNowUs =
+        std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count();
+    if (m_pacerPreview.Admit(nNowUs))
         KVS_VideoRendererDrawImage(hRenderer, pFrame, nStride, (m_nColor == 1 || m_nColor == 2) ? 0 : 1);
 }
 

@@ -3,6 +3,7 @@
 // only the frame handler runs on the capture thread of the media layer.
 #pragma once
 
+#include "engine/CPreviewPacer.h"
 #include "media/KVTypes.h"
 
 #include <atomic>
@@ -89,6 +90,9 @@ private:
     const int m_nColor = KVS_COLOR_YUYV;
     KVS_WINDOW m_hWnd = 0;
     std::atomic<uint64_t> m_nCapturedFrames{0};
+    // The preview follows the output's rate, which is the frame duration
+    // every format is set with, whatever the device delivers.
+    CPreviewPacer m_pacerPreview;
     uint32_t m_nStatisticsStart = 0;
     bool m_bStarted = false;
     bool m_bFormatRefused = false;

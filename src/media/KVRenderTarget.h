@@ -22,6 +22,10 @@ public:
     // (centred, black bars beside it) or is stretched to fill it exactly, as
     // where the user chose the rectangle's shape. Any thread.
     virtual bool KeepsAspectRatio() const { return true; }
+    // Whether the user can see the target now; renderers convert nothing for
+    // one that is hidden, minimised or on a tab in the background. Any
+    // thread, and cheap: it is asked for every frame.
+    virtual bool IsShown() const { return true; }
     // A picture already scaled to rcTarget's size, to be painted at rcTarget
     // on the user-interface thread. Called on a thread of this layer.
     virtual void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) = 0;

@@ -42,6 +42,27 @@ inline int YuyvV(const uint8_t* pRow, int nWidth, int x)
     return nPair > 0 ? pRow[4 * nPair - 1] : 128;
 }
 
+// Where YuyvU and YuyvV find pixel x's chroma in its row, for code that
+// works the offsets out once for many rows; -1 for the V of a row one
+// pixel wide, which YuyvByte reads as neutral.
+inline int YuyvUOffset(int x)
+{
+    return 4 * (x >> 1) + 1;
+}
+
+inline int YuyvVOffset(int nWidth, int x)
+{
+    const int nPair = x >> 1;
+    if (2 * nPair + 1 < nWidth)
+        return 4 * nPair + 3;
+    return nPair > 0 ? 4 * nPair - 1 : -1;
+}
+
+inline int YuyvByte(const uint8_t* pRow, int nOffset)
+{
+    return nOffset >= 0 ? pRow[nOffset] : 128;
+}
+
 // Copies a row of nWidth pixels to pDst and, for an odd width, completes its
 // last pixel into a whole pair (a copy of it, with the V it borrows), so that
 // code working in whole pairs can read 2 x nWidth + 2 bytes.

@@ -154,4 +154,15 @@ bool CYuyvScaler::FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, i
     return Run(apSource, anStride, AV_PIX_FMT_YUYV422, nSrcWidth, nSrcHeight, false, pDst, nDstStride, eDstFormat,
                nDstWidth, nDstHeight);
 }
+
+bool CYuyvScaler::FromYuv420p(const uint8_t* const apSrc[3], const int anSrcStride[3], int nWidth, int nHeight,
+                              uint8_t* pDst, int nDstStride, int eDstFormat)
+{
+    if (!apSrc || !apSrc[0] || !apSrc[1] || !apSrc[2] || !pDst || !IsFrameSizeAllowed(nWidth, nHeight))
+        return false;
+    const uint8_t* apSource[4] = {apSrc[0], apSrc[1], apSrc[2], nullptr};
+    const int anStride[4] = {anSrcStride[0], anSrcStride[1], anSrcStride[2], 0};
+    return Run(apSource, anStride, AV_PIX_FMT_YUV420P, nWidth, nHeight, false, pDst, nDstStride, eDstFormat, nWidth,
+               nHeight);
+}
 }

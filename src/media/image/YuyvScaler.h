@@ -29,6 +29,12 @@ public:
     // Packed YUYV of any size to a one-plane picture of eDstFormat.
     bool FromYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* pDst, int nDstStride,
                   int eDstFormat, int nDstWidth, int nDstHeight);
+    // Planar 4:2:0 to a one-plane picture of eDstFormat at the same size.
+    // For an even height libswscale picks its vectorised converter, which
+    // writes whole groups of eight pixels: nDstStride must have room for
+    // the width rounded up to eight.
+    bool FromYuv420p(const uint8_t* const apSrc[3], const int anSrcStride[3], int nWidth, int nHeight, uint8_t* pDst,
+                     int nDstStride, int eDstFormat);
 
 private:
     static bool IsPlanarYuv(int eFormat);

@@ -2,7 +2,9 @@
 
 #include "media/KVStream.h"
 #include "media/render/RenderTargets.h"
+#include "media/image/YuyvDecimate.h"
 #include "media/image/YuyvLayout.h"
+#include "media/image/YuyvResample.h"
 
 extern "C"
 {
@@ -84,13 +86,16 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
 
     KVS_RECT rcTarget = m_rcTarget;
     bool bKeepAspect = true;
-    const bool bRegistered = WithRenderTarget(m_hWnd, [this, &rcTarget, &bKeepAspect](IKVRenderTarget* pTarget) {
-        if (!m_bHasTargetRect)
-            rcTarget = pTarget->GetClientRect();
-        bKeepAspect = pTarget->KeepsAspectRatio();
-    });
-    // No window to show it in: nothing to convert either.
-    if (!bRegistered)
+    bool bShown = true;
+    const bool bRegistered =
+        WithRenderTarget(m_hWnd, [this, &rcTarget, &bKeepAspect, &bShown](IKVRenderTarget* pTarget) {
+            bShown = pTarget->IsShown();
+            if (!m_bHasTargetRect)
+                rcTarget = pTarget->GetClientRect();
+            bKeepAspect = pTarget->KeepsAspectRatio();
+        });
+    // No window to show it in, or none the user sees: nothing to convert.
+    if (!bRegistered || !bShown)
         return true;
     KVS_RECT rcSource;
     if (!SourceRect(&rcSource))
@@ -105,20 +110,99 @@ bool CRenderer::Draw(const uint8_t* pFrame, int nStride)
     if (!IsFrameSizeAllowed(nDstWidth, nDstHeight))
         return false;
 
-    // The target may still hold the previous picture; write into it only
-    // when nobody else does.
-    if (m_imageLast.width() != nDstWidth || m_imageLast.height() != nDstHeight || !m_imageLast.isDetached())
-        m_imageLast = QImage(nDstWidth, nDstHeight, QImage::Format_RGB32);
+    // The target may still hold the previous picture; write into one only
+    // when nobody else does. The target lets go of a picture when the next
+    // arrives, so two taking turns are enough.
+    auto fits = [nDstWidth, nDstHeight](const QImage& image) {
+        return image.width() == nDstWidth && image.height() == nDstHeight && image.isDetached();
+    };
+    if (!fits(m_imageLast))
+    {
+        std::swap(m_imageLast, m_imageSpare);
+        if (!fits(m_imageLast))
+            m_imageLast = MakePicture(nDstWidth, nDstHeight);
+    }
     if (m_imageLast.isNull())
         return false;
     const uint8_t* pSource = pFrame + size_t(rcSource.nTop) * size_t(nStride) + size_t(rcSource.nLeft) * 2;
-    if (!m_scaler.FromYuyv(pSource, nStride, nSrcWidth, nSrcHeight, m_imageLast.bits(), int(m_imageLast.bytesPerLine()),
-                           AV_PIX_FMT_RGB32, nDstWidth, nDstHeight))
+    if (!Convert(pSource, nStride, nSrcWidth, nSrcHeight, nDstWidth, nDstHeight))
         return false;
     m_rcLast = rc;
 
     WithRenderTarget(m_hWnd, [this](IKVRenderTarget* pTarget) { pTarget->PresentFrame(m_imageLast, m_rcLast); });
     return true;
+}
+
+QImage CRenderer::MakePicture(int nWidth, int nHeight)
+{
+    // Lines padded to whole groups of sixteen pixels: libswscale's vectorised
+    // converters write whole groups, and would otherwise leave the last few
+    // pixels of a line unconverted.
+    const int nBytesPerLine = ((nWidth + 15) & ~15) * 4;
+    // Not cleared: every pixel is written before the picture is shown.
+    auto* pBuffer = new uint8_t[size_t(nBytesPerLine) * size_t(nHeight) + FRAME_READ_PADDING];
+    return QImage(
+        pBuffer, nWidth, nHeight, nBytesPerLine, QImage::Format_RGB32,
+        [](void* pInfo) { delete[] static_cast<uint8_t*>(pInfo); }, pBuffer);
+}
+
+bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int nSrcHeight, int nDstWidth,
+                        int nDstHeight)
+{
+    uint8_t* pDst = m_imageLast.bits();
+    const int nDstStride = int(m_imageLast.bytesPerLine());
+    // Larger than the source on either side: libswscale interpolates.
+    if (nDstWidth > nSrcWidth || nDstHeight > nSrcHeight)
+        return m_scaler.FromYuyv(pSource, nStride, nSrcWidth, nSrcHeight, pDst, nDstStride, AV_PIX_FMT_RGB32, nDstWidth,
+                                 nDstHeight);
+
+    // Reduced by whole factors first, to at most twice the target's size,
+    // then resampled to the target's size, so that no step reads more than
+    // four pixels for each it writes.
+    const uint8_t* pReduced = pSource;
+    int nReducedStride = nStride;
+    int nReducedWidth = nSrcWidth;
+    int nReducedHeight = nSrcHeight;
+    const int nFactorX = DecimationFactor(nSrcWidth, nDstWidth);
+    const int nFactorY = DecimationFactor(nSrcHeight, nDstHeight);
+    if (nFactorX > 1 || nFactorY > 1)
+    {
+        nReducedWidth = nSrcWidth / nFactorX;
+        nReducedHeight = nSrcHeight / nFactorY;
+        nReducedStride = PairedRowBytes(nReducedWidth);
+        m_abReduced.resize(size_t(nReducedStride) * size_t(nReducedHeight));
+        DecimateYuyv(pSource, nStride, nSrcWidth, nSrcHeight, nFactorX, nFactorY, m_abReduced.data(), nReducedStride);
+        pReduced = m_abReduced.data();
+    }
+
+    const int nChromaWidth = (nDstWidth + 1) / 2;
+    const int nChromaHeight = (nDstHeight + 1) / 2;
+    const int anStrides[3] = {(nDstWidth + 31) & ~31, (nChromaWidth + 31) & ~31, (nChromaWidth + 31) & ~31};
+    const size_t nLumaSize = size_t(anStrides[0]) * size_t(nDstHeight);
+    const size_t nChromaSize = size_t(anStrides[1]) * size_t(nChromaHeight);
+    m_abPlanes.resize(nLumaSize + 2 * nChromaSize + FRAME_READ_PADDING);
+    uint8_t* const apPlanes[3] = {m_abPlanes.data(), m_abPlanes.data() + nLumaSize,
+                                  m_abPlanes.data() + nLumaSize + nChromaSize};
+    if (!ResampleYuyvTo420p(pReduced, nReducedStride, nReducedWidth, nReducedHeight, apPlanes, anStrides, nDstWidth,
+                            nDstHeight))
+        return false;
+
+    // libswscale's vectorised converter takes lines in pairs and is not
+    // chosen for an odd height, which would cost twenty times as much: an
+    // odd last line is converted on its own.
+    const int nEvenHeight = nDstHeight & ~1;
+    const uint8_t* const apEven[3] = {apPlanes[0], apPlanes[1], apPlanes[2]};
+    if (nEvenHeight > 0 &&
+        !m_scaler.FromYuv420p(apEven, anStrides, nDstWidth, nEvenHeight, pDst, nDstStride, AV_PIX_FMT_RGB32))
+        return false;
+    if (nDstHeight == nEvenHeight)
+        return true;
+    const size_t nChromaLine = size_t(nEvenHeight / 2);
+    const uint8_t* const apLast[3] = {apPlanes[0] + size_t(nEvenHeight) * size_t(anStrides[0]),
+                                      apPlanes[1] + nChromaLine * size_t(anStrides[1]),
+                                      apPlanes[2] + nChromaLine * size_t(anStrides[2])};
+    return m_scalerLastLine.FromYuv420p(apLast, anStrides, nDstWidth, 1,
+                                        pDst + size_t(nEvenHeight) * size_t(nDstStride), nDstStride, AV_PIX_FMT_RGB32);
 }
 
 void CRenderer::Repaint()

@@ -3,7 +3,8 @@
 // keeps its aspect ratio unless the target says otherwise: it is scaled to
 // the largest size that fits the target and centred in it, and the bars
 // beside or above it stay black. A target that does not keep it gets the
-// picture stretched over the whole rectangle.
+// picture stretched over the whole rectangle. A target the user cannot see
+// gets nothing, and costs no conversion.
 #pragma once
 
 #include "media/KVTypes.h"
@@ -11,7 +12,9 @@
 
 #include <QImage>
 
+#include <cstdint>
 #include <mutex>
+#include <vector>
 
 namespace KVMedia
 {
@@ -38,6 +41,10 @@ private:
     // The source rectangle clipped to the frame, its left edge on a pixel
     // pair so that the frame can be read from there; false when empty.
     bool SourceRect(KVS_RECT* pRect) const;
+    // A picture whose lines have room for libswscale's whole-group writes.
+    static QImage MakePicture(int nWidth, int nHeight);
+    // The source rectangle at pSource into m_imageLast, of the target size.
+    bool Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight);
 
     // Every member is used by the drawing thread and by the thread that
     // re-binds or repositions, so all of them are behind this lock.
@@ -50,7 +57,12 @@ private:
     bool m_bHasSourceRect = false;
     KVS_RECT m_rcSource{0, 0, 0, 0};
     CYuyvScaler m_scaler;
+    // The odd last line of a picture, at its own size.
+    CYuyvScaler m_scalerLastLine;
     QImage m_imageLast;
+    QImage m_imageSpare;
     KVS_RECT m_rcLast{0, 0, 0, 0};
+    std::vector<uint8_t> m_abReduced;
+    std::vector<uint8_t> m_abPlanes;
 };
 }

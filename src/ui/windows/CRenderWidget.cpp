@@ -100,7 +100,13 @@ void CRenderWidget::paintEvent(QPaintEvent* pEvent)
 {
     Q_UNUSED(pEvent);
     QPainter painter(this);
+    // Only around the picture: the picture covers the rest, and filling
+    // under it too would touch every pixel twice for each frame.
+    const QRect rcPicture = m_target.PictureRect();
+    if (!rcPicture.isEmpty())
+        painter.setClipRegion(QRegion(rect()).subtracted(QRegion(rcPicture)));
     PaintBackground(painter);
+    painter.setClipping(false);
     m_target.Paint(painter);
 }
 
@@ -125,7 +131,16 @@ void CRenderWidget::showEvent(QShowEvent* pEvent)
 {
     WatchScreen();
     UpdateGeometry();
+    // A minimised window stays visible to Qt; its restore sends this again.
+    m_target.SetShown(isVisible() && !window()->isMinimized());
     QWidget::showEvent(pEvent);
+}
+
+void CRenderWidget::hideEvent(QHideEvent* pEvent)
+{
+    // Also sent, spontaneously, when the window is minimised.
+    m_target.SetShown(false);
+    QWidget::hideEvent(pEvent);
 }
 
 KVS_RECT CRenderWidget::CTarget::GetClientRect() const
@@ -169,10 +184,21 @@ void CRenderWidget::CTarget::Paint(QPainter& painter)
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_image.isNull())
         return;
+    painter.drawImage(PictureRectLocked(), m_image);
+}
+
+QRect CRenderWidget::CTarget::PictureRect() const
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_image.isNull() ? QRect() : PictureRectLocked();
+}
+
+QRect CRenderWidget::CTarget::PictureRectLocked() const
+{
     const QRect rcTarget(m_rcTarget.nLeft, m_rcTarget.nTop, m_rcTarget.nRight - m_rcTarget.nLeft,
                          m_rcTarget.nBottom - m_rcTarget.nTop);
     // A target that fills its rectangle stretches like its renderers do.
-    painter.drawImage(m_bKeepAspect ? FitRect(rcTarget, m_image.size()) : rcTarget, m_image);
+    return m_bKeepAspect ? FitRect(rcTarget, m_image.size()) : rcTarget;
 }
 
 QRect CRenderWidget::FitRect(const QRect& rcTarget, const QSize& sizePicture)

@@ -29,6 +29,7 @@ public:
 
     // The same values the media layer reads; any thread.
     KVS_RECT GetClientRect() const { return m_target.GetClientRect(); }
+    bool IsShownToUser() const { return m_target.IsShown(); }
     QString GetScreenKey() const { return m_target.GetScreenKey(); }
 
     // Whether pictures keep their aspect ratio in the widget (the default,
@@ -55,6 +56,7 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void moveEvent(QMoveEvent* pEvent) override;
     void showEvent(QShowEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
 
 private:
     // The registered object is a member rather than the widget itself: its
@@ -72,16 +74,22 @@ private:
         QString GetScreenKey() const override;
         void PresentFrame(const QImage& image, const KVS_RECT& rcTarget) override;
         bool KeepsAspectRatio() const override { return m_bKeepAspect.load(); }
+        bool IsShown() const override { return m_bShown.load(); }
 
         void SetKeepAspectRatio(bool bKeep) { m_bKeepAspect = bKeep; }
+        void SetShown(bool bShown) { m_bShown = bShown; }
         void SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey);
         // Draws under the lock: the picture is never shared with the user-
         // interface thread, so only the media thread ever releases it.
         void Paint(QPainter& painter);
+        // Where the last picture goes; empty without one.
+        QRect PictureRect() const;
         bool HasPicture() const;
         void ClearPicture();
 
     private:
+        QRect PictureRectLocked() const;
+
         CRenderWidget* const m_pOwner;
         // A standard mutex, so that thread checkers see the media threads and
         // the user-interface thread take turns.
@@ -93,6 +101,10 @@ private:
         // One queued repaint at a time, however fast frames arrive.
         std::atomic<bool> m_bUpdatePending{false};
         std::atomic<bool> m_bKeepAspect{true};
+        // Kept by the user-interface thread from show and hide events, which
+        // also arrive when the window is minimised or its tab goes to the
+        // background, so that the media threads need not ask the widget.
+        std::atomic<bool> m_bShown{false};
     };
 
     void Register();

@@ -1,0 +1,252 @@
+// What the main window's previews cost: six virtual cameras in the six-way
+// grid of a 1920 x 1080 output at 25 fps, nothing recorded.
+//
+//   bench_preview [--seconds S]
+//       (a) runs capture and composition for S seconds (10) with every
+//       renderer pointed at a window nobody registers, (b) then opens the
+//       real main window at its default size, which shows the output
+//       preview and the six channel previews, and runs as long again. It
+//       prints the process CPU time per output frame of both, and last
+//       "preview_cost_ratio <(b - a) / a>" for run_preview.sh. Before that,
+//       (c): the window hidden for as long, its previews then cost nothing.
+//
+// Needs an X server: the previews are painted as the program paints them.
+// The settings live in a private configuration folder: the process starts
+// itself again with one, since the settings object reads its location
+// before main() runs.
+#include "app/CVistrel.h"
+#include "common/AppInfo.h"
+#include "config/CLayout.h"
+#include "config/CSettings.h"
+#include "engine/CKVCapture.h"
+#include "ui/windows/CRenderWidget.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+// Outside any namespace: the resource initialiser is a global function.
+static void InitProgramResources()
+{
+    Q_INIT_RESOURCE(vistrel);
+}
+
+namespace
+{
+const int OUTPUT_WIDTH = 1920;
+const int OUTPUT_HEIGHT = 1080;
+const int FRAME_RATE = 25;
+const int FRAME_DURATION = 10000000 / FRAME_RATE;
+// Indices into the Settings tab's tables: 1920 x 1080, 25 fps.
+const int SIZE_1920X1080 = 0;
+const int RATE_25 = 2;
+const char* const CHILD_VARIABLE = "VISTREL_BENCH_CONFIG_DIR";
+// Window ids nobody registers: the renderers have nowhere to draw.
+const KVS_WINDOW HIDDEN_WINDOW_BASE = 0x7c0000;
+const int SETTLE_MS = 3000;
+const int FIRST_PICTURES_TIMEOUT_MS = 30000;
+
+double ProcessCpuMs()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
+}
+
+// Starts this program again with a private configuration folder; returns
+// only when that failed.
+void RestartWithPrivateConfig(char** argv)
+{
+    QByteArray baTemplate =
+        QDir(QDir::tempPath()).filePath(QStringLiteral("bench_preview_config.XXXXXX")).toLocal8Bit();
+    const char* pszDir = mkdtemp(baTemplate.data());
+    if (!pszDir)
+        return;
+    setenv("XDG_CONFIG_HOME", pszDir, 1);
+    setenv(CHILD_VARIABLE, pszDir, 1);
+    execv("/proc/self/exe", argv);
+    std::perror("bench_preview: cannot start again");
+    rmdir(pszDir);
+}
+
+void RunEventsFor(int nMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < nMs)
+    {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+// CPU milliseconds per output frame over nMs of running the event loop; the
+// mixer ticks at the output rate whether anything is shown or not.
+double MeasureMsPerFrame(int nMs)
+{
+    const double dStart = ProcessCpuMs();
+    QElapsedTimer timer;
+    timer.start();
+    RunEventsFor(nMs);
+    const double dFrames = double(timer.elapsed()) * FRAME_RATE / 1000.0;
+    return (ProcessCpuMs() - dStart) / dFrames;
+}
+
+int FindLayout(const QString& strName)
+{
+    for (int i = 0; i < g_layout.GetLayoutCount(); ++i)
+        if (g_layout.GetName(i) == strName)
+            return i;
+    return -1;
+}
+
+// (a): the engine as the main window sets it up, without any window.
+bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame)
+{
+    if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, FRAME_DURATION, HIDDEN_WINDOW_BASE))
+    {
+        std::fprintf(stderr, "bench_preview: cannot create the mixer\n");
+        return false;
+    }
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+    {
+        QRect rect;
+        if (!g_capture.OpenChannel(i, g_capture.GetOrderedDevice(i), HIDDEN_WINDOW_BASE + 1 + i) ||
+            !g_layout.GetPositionRect(nLayout, i, OUTPUT_WIDTH, OUTPUT_HEIGHT, rect))
+        {
+            std::fprintf(stderr, "bench_preview: cannot open channel %d\n", i);
+            return false;
+        }
+        g_capture.PlaceChannel(i, rect.x(), rect.y(), rect.width(), rect.height(), 255, 0);
+    }
+    RunEventsFor(SETTLE_MS);
+    *pdMsPerFrame = MeasureMsPerFrame(nMs);
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+        g_capture.CloseChannel(i);
+    g_capture.DestroyMixer();
+    return true;
+}
+
+// (b): the real main window, shown at its default size; then (c) the same
+// window hidden, which leaves its own timers and no previews.
+bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame)
+{
+    CVistrel wnd;
+    wnd.show();
+    const QList<CRenderWidget*> listPreviews = wnd.findChildren<CRenderWidget*>();
+    auto countShowing = [&listPreviews] {
+        int nShowing = 0;
+        for (const CRenderWidget* pPreview : listPreviews)
+            if (pPreview->IsShownToUser() && pPreview->HasPicture())
+                ++nShowing;
+        return nShowing;
+    };
+    QElapsedTimer timer;
+    timer.start();
+    while (countShowing() < CKVCapture::CHANNEL_COUNT + 1 && timer.elapsed() < FIRST_PICTURES_TIMEOUT_MS)
+        RunEventsFor(50);
+    std::printf("main window %dx%d, previews showing a picture:", wnd.width(), wnd.height());
+    for (const CRenderWidget* pPreview : listPreviews)
+        if (pPreview->IsShownToUser() && pPreview->HasPicture())
+            std::printf(" %dx%d", pPreview->width(), pPreview->height());
+    std::printf("\n");
+    if (countShowing() < CKVCapture::CHANNEL_COUNT + 1)
+    {
+        std::fprintf(stderr, "bench_preview: only %d previews show a picture\n", countShowing());
+        return false;
+    }
+    RunEventsFor(SETTLE_MS);
+    *pdMsPerFrame = MeasureMsPerFrame(nMs);
+    wnd.hide();
+    RunEventsFor(SETTLE_MS);
+    *pdHiddenMsPerFrame = MeasureMsPerFrame(nMs);
+    g_capture.Uninit();
+    return true;
+}
+
+int Run(int nSeconds)
+{
+    InitProgramResources();
+    InitAppTexts();
+    g_settings.SetOutputFormat(SIZE_1920X1080, RATE_25);
+    if (!g_capture.Init() || g_capture.GetOrderedDeviceCount() < CKVCapture::CHANNEL_COUNT)
+    {
+        std::fprintf(stderr, "bench_preview: six capture devices needed (VISTREL_VIRTUAL_VIDEO=6)\n");
+        return 1;
+    }
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    const int nLayout = g_layout.Load() ? FindLayout(QStringLiteral("Six Grid")) : -1;
+    if (nLayout < 0 || g_layout.GetPositionCount(nLayout) < CKVCapture::CHANNEL_COUNT)
+    {
+        std::fprintf(stderr, "bench_preview: no six-way grid in the layout file\n");
+        g_capture.Uninit();
+        return 1;
+    }
+    g_settings.SetLayoutIndex(nLayout);
+    for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
+        g_settings.SetChannelPosition(i, i);
+    g_settings.sync();
+
+    double dHeadless = 0;
+    double dWindowed = 0;
+    double dHidden = 0;
+    const int nMs = nSeconds * 1000;
+    if (!RunHeadless(nLayout, nMs, &dHeadless) || !RunWindowed(nMs, &dWindowed, &dHidden))
+    {
+        g_capture.Uninit();
+        return 1;
+    }
+    std::printf("(a) capture and composition, no previews: %.2f ms CPU per output frame\n", dHeadless);
+    std::printf("(b) the same with the main window's previews: %.2f ms CPU per output frame\n", dWindowed);
+    std::printf("(c) the main window hidden: %.2f ms CPU per output frame\n", dHidden);
+    std::printf("preview_cost_ratio %.3f\n", (dWindowed - dHeadless) / dHeadless);
+    return 0;
+}
+}
+
+int main(int argc, char** argv)
+{
+    int nSeconds = 10;
+    for (int i = 1; i < argc; ++i)
+    {
+        if (QByteArray(argv[i]) == "--seconds" && i + 1 < argc)
+            nSeconds = std::atoi(argv[++i]);
+        else
+            nSeconds = 0;
+    }
+    if (nSeconds <= 0)
+    {
+        std::fprintf(stderr, "usage: %s [--seconds S]\n", argv[0]);
+        return 2;
+    }
+    const char* pszConfigDir = std::getenv(CHILD_VARIABLE);
+    if (!pszConfigDir)
+    {
+        RestartWithPrivateConfig(argv);
+        return 1;
+    }
+    setenv("VISTREL_NO_V4L2", "1", 1);
+    setenv("VISTREL_VIRTUAL_VIDEO", "6", 1);
+    if (!std::getenv("DISPLAY"))
+    {
+        std::fprintf(stderr, "bench_preview: needs an X server (run_preview.sh starts one)\n");
+        return 1;
+    }
+
+    int nResult = 1;
+    {
+        QApplication app(argc, argv);
+        nResult = Run(nSeconds);
+    }
+    QDir(QString::fromLocal8Bit(pszConfigDir)).removeRecursively();
+    return nResult;
+}

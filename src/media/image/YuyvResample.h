@@ -1,0 +1,20 @@
+// Packed YUYV resampled to planar 4:2:0 of exactly the size a window shows,
+// from a source at most about twice that size on either side (the whole-
+// factor reduction of YuyvDecimate.h comes first). Each pixel averages two
+// lines and two columns spread over the part of the source it covers, a box
+// filter where the source is at most twice the size. libswscale then only
+// converts the colours at the same size: its same-size 4:2:0 converter is
+// vectorised, whereas its scaling path took thirty times as long for the
+// output preview's picture.
+#pragma once
+
+#include <cstdint>
+
+namespace KVMedia
+{
+// nDstWidth <= nSrcWidth and nDstHeight <= nSrcHeight. The chroma planes
+// are (nDstWidth + 1) / 2 x (nDstHeight + 1) / 2. Reads only the nSrcWidth
+// pixels of each of the nSrcHeight rows (see YuyvLayout.h for odd widths).
+bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
+                        const int anDstStride[3], int nDstWidth, int nDstHeight);
+}

@@ -1,0 +1,272 @@
+// Previews: pictures reduced by whole factors before they are converted,
+// against the colours they should show at several window sizes, odd ones
+// included; the reduction at the frame's last column and line; and no work
+// for a window the user cannot see.
+#include "media/KVRenderTarget.h"
+#include "media/KVStream.h"
+#include "media/image/YuyvDecimate.h"
+
+#include <QtTest>
+
+#include <mutex>
+#include <vector>
+
+using namespace KVMedia;
+
+namespace
+{
+constexpr KVS_WINDOW WINDOW = 0x6001;
+
+class CPreviewTarget : public IKVRenderTarget
+{
+public:
+    explicit CPreviewTarget(KVS_RECT rcClient)
+        : m_rcClient(rcClient)
+    {
+        KVS_RegisterRenderTarget(WINDOW, this);
+    }
+    ~CPreviewTarget() override { KVS_UnregisterRenderTarget(WINDOW); }
+    CPreviewTarget(const CPreviewTarget&) = delete;
+    CPreviewTarget& operator=(const CPreviewTarget&) = delete;
+
+    KVS_RECT GetClientRect() const override { return m_rcClient; }
+    QString GetScreenKey() const override { return QStringLiteral("screen 0,0 1920x1080"); }
+    bool IsShown() const override { return m_bShown.load(); }
+    void PresentFrame(const QImage& image, const KVS_RECT&) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_nPresented;
+        m_imageLast = image.copy();
+    }
+
+    void SetShown(bool bShown) { m_bShown = bShown; }
+    int Presented() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_nPresented;
+    }
+    QImage LastImage() const
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_imageLast;
+    }
+
+private:
+    const KVS_RECT m_rcClient;
+    std::atomic<bool> m_bShown{true};
+    mutable std::mutex m_mutex;
+    int m_nPresented = 0;
+    QImage m_imageLast;
+};
+
+struct SYuv
+{
+    uint8_t nY, nU, nV;
+    QRgb rgb; // what it looks like, video range BT.601
+};
+
+// Saturated enough to tell apart, inside the video range.
+const SYuv BANDS[] = {
+    {82, 90, 240, qRgb(255, 0, 0)},       {145, 54, 34, qRgb(0, 255, 0)},    {41, 240, 110, qRgb(0, 0, 255)},
+    {210, 16, 146, qRgb(255, 255, 0)},    {170, 166, 16, qRgb(0, 255, 255)}, {107, 202, 222, qRgb(255, 0, 255)},
+    {235, 128, 128, qRgb(255, 255, 255)}, {16, 128, 128, qRgb(0, 0, 0)},
+};
+constexpr int COLUMNS = 4;
+constexpr int ROWS = 2;
+
+// COLUMNS x ROWS cells of the band colours, over exactly nWidth x nHeight
+// pixels: no byte behind the last row, so that a read past it is caught by
+// the address sanitizer.
+std::vector<uint8_t> CellFrame(int nWidth, int nHeight)
+{
+    std::vector<uint8_t> abFrame(size_t(nWidth) * size_t(nHeight) * 2);
+    for (int y = 0; y < nHeight; ++y)
+        for (int x = 0; x < nWidth; ++x)
+        {
+            const SYuv& band = BANDS[(y * ROWS / nHeight) * COLUMNS + x * COLUMNS / nWidth];
+            uint8_t* p = abFrame.data() + (size_t(y) * size_t(nWidth) + size_t(x)) * 2;
+            p[0] = band.nY;
+            // A lone last pixel stores U only; its pair's V is on its left.
+            p[1] = (x & 1) ? band.nV : band.nU;
+        }
+    return abFrame;
+}
+
+bool Near(QRgb rgb1, QRgb rgb2, int nTolerance)
+{
+    return std::abs(qRed(rgb1) - qRed(rgb2)) <= nTolerance && std::abs(qGreen(rgb1) - qGreen(rgb2)) <= nTolerance &&
+           std::abs(qBlue(rgb1) - qBlue(rgb2)) <= nTolerance;
+}
+
+QString Describe(QRgb rgb)
+{
+    return QStringLiteral("(%1, %2, %3)").arg(qRed(rgb)).arg(qGreen(rgb)).arg(qBlue(rgb));
+}
+
+// Draws the frame's source rectangle into a target of the given size and
+// checks the middle of every cell of the presented picture.
+void CheckCells(const std::vector<uint8_t>& abFrame, int nFrameWidth, int nFrameHeight, const KVS_RECT* pSource,
+                int nTargetWidth, int nTargetHeight)
+{
+    CPreviewTarget target({0, 0, nTargetWidth, nTargetHeight});
+    const KVS_HANDLE hRenderer =
+        KVS_CreateVideoRenderer(nullptr, WINDOW, KVS_COLOR_YUYV, nFrameWidth, nFrameHeight, 0, 1);
+    QVERIFY(hRenderer);
+    KVS_SetVideoRendererPosition(hRenderer, pSource, nullptr);
+    QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abFrame.data(), nFrameWidth * 2, 1));
+    KVS_DestroyVideoRenderer(hRenderer);
+    QCOMPARE(target.Presented(), 1);
+
+    const QImage image = target.LastImage();
+    const int nSrcWidth = pSource ? pSource->nRight - pSource->nLeft : nFrameWidth;
+    const int nSrcHeight = pSource ? pSource->nBottom - pSource->nTop : nFrameHeight;
+    // Fitted with the aspect ratio kept, never larger than the window.
+    QVERIFY(image.width() <= nTargetWidth && image.height() <= nTargetHeight);
+    QVERIFY(image.width() == nTargetWidth || image.height() == nTargetHeight);
+    QVERIFY(std::abs(image.width() * nSrcHeight - image.height() * nSrcWidth) <= std::max(nSrcWidth, nSrcHeight));
+
+    const int nLeft = pSource ? pSource->nLeft : 0;
+    const int nTop = pSource ? pSource->nTop : 0;
+    for (int nCell = 0; nCell < COLUMNS * ROWS; ++nCell)
+    {
+        // The cell's middle in frame coordinates, then in the picture.
+        const int nFrameX = (2 * (nCell % COLUMNS) + 1) * nFrameWidth / (2 * COLUMNS);
+        const int nFrameY = (2 * (nCell / COLUMNS) + 1) * nFrameHeight / (2 * ROWS);
+        if (nFrameX < nLeft || nFrameX >= nLeft + nSrcWidth || nFrameY < nTop || nFrameY >= nTop + nSrcHeight)
+            continue;
+        const int x = (nFrameX - nLeft) * image.width() / nSrcWidth;
+        const int y = (nFrameY - nTop) * image.height() / nSrcHeight;
+        const QRgb rgb = image.pixel(x, y);
+        QVERIFY2(Near(rgb, BANDS[nCell].rgb, 12), qPrintable(QStringLiteral("cell %1 at %2,%3 of %4x%5: %6, not %7")
+                                                                 .arg(nCell)
+                                                                 .arg(x)
+                                                                 .arg(y)
+                                                                 .arg(image.width())
+                                                                 .arg(image.height())
+                                                                 .arg(Describe(rgb), Describe(BANDS[nCell].rgb))));
+    }
+}
+}
+
+class TestPreview : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(KVS_Initialize()); }
+    void cleanupTestCase() { KVS_Uninitialize(); }
+
+    void factorKeepsAtLeastTheTargetSize()
+    {
+        QCOMPARE(DecimationFactor(1920, 480), 4);
+        // 1920 / 3 = 640 is still at least 500; swscale takes 640 to 500.
+        QCOMPARE(DecimationFactor(1920, 500), 3);
+        QCOMPARE(DecimationFactor(1920, 961), 1);
+        QCOMPARE(DecimationFactor(640, 1280), 1);
+        QCOMPARE(DecimationFactor(641, 320), 2);
+        QCOMPARE(DecimationFactor(0, 10), 1);
+    }
+
+    void previewShowsTheCellColours_data()
+    {
+        QTest::addColumn<int>("nFrameWidth");
+        QTest::addColumn<int>("nFrameHeight");
+        QTest::addColumn<int>("nTargetWidth");
+        QTest::addColumn<int>("nTargetHeight");
+        QTest::newRow("output preview") << 1920 << 1080 << 522 << 294;
+        QTest::newRow("odd window") << 1920 << 1080 << 317 << 179;
+        QTest::newRow("tiny window") << 1920 << 1080 << 33 << 19;
+        QTest::newRow("just under half") << 1920 << 1080 << 959 << 539;
+        QTest::newRow("larger than the frame") << 640 << 360 << 801 << 451;
+        QTest::newRow("odd frame") << 641 << 361 << 211 << 119;
+        QTest::newRow("stretched by the target shape") << 960 << 360 << 100 << 300;
+    }
+
+    void previewShowsTheCellColours()
+    {
+        QFETCH(int, nFrameWidth);
+        QFETCH(int, nFrameHeight);
+        QFETCH(int, nTargetWidth);
+        QFETCH(int, nTargetHeight);
+        CheckCells(CellFrame(nFrameWidth, nFrameHeight), nFrameWidth, nFrameHeight, nullptr, nTargetWidth,
+                   nTargetHeight);
+    }
+
+    void sourceReachingTheLastColumnAndLine()
+    {
+        // An odd-width rectangle (its odd left edge moves to the pair's
+        // start) that ends at the frame's last column and line, reduced by
+        // three and by two.
+        const int nWidth = 645;
+        const int nHeight = 363;
+        const std::vector<uint8_t> abFrame = CellFrame(nWidth, nHeight);
+        const KVS_RECT rcSource{201, 1, nWidth, nHeight};
+        CheckCells(abFrame, nWidth, nHeight, &rcSource, 147, 121);
+        CheckCells(abFrame, nWidth, nHeight, &rcSource, 221, 181);
+    }
+
+    void decimationAtTheFrameEdges()
+    {
+        // Seven pixels wide: the last one has no partner and borrows its V.
+        // Every pixel's luma is its column, chroma marks the pair.
+        const int nWidth = 7;
+        const int nHeight = 3;
+        std::vector<uint8_t> abFrame(size_t(nWidth) * nHeight * 2);
+        for (int y = 0; y < nHeight; ++y)
+            for (int x = 0; x < nWidth; ++x)
+            {
+                uint8_t* p = abFrame.data() + (size_t(y) * nWidth + size_t(x)) * 2;
+                p[0] = uint8_t(100 + 10 * x + y);
+                p[1] = uint8_t((x & 1) ? 200 + x / 2 : 50 + x / 2);
+            }
+
+        // Whole factor 1: a copy completed into whole pairs.
+        std::vector<uint8_t> abOut(size_t(PairedRowBytes(nWidth)) * nHeight, 0xEE);
+        DecimateYuyv(abFrame.data(), nWidth * 2, nWidth, nHeight, 1, 1, abOut.data(), PairedRowBytes(nWidth));
+        const uint8_t* pLastRow = abOut.data() + size_t(PairedRowBytes(nWidth)) * 2;
+        QCOMPARE(int(pLastRow[12]), 100 + 60 + 2);
+        QCOMPARE(int(pLastRow[13]), 53);
+        // The lone pixel stands in for its missing partner, with the V of
+        // the pair on its left.
+        QCOMPARE(int(pLastRow[14]), 100 + 60 + 2);
+        QCOMPARE(int(pLastRow[15]), 202);
+
+        // Factor 3 across, 1 down: two pixels, the second of columns 3 to 5
+        // with taps at 3 and 5; the seventh column lies beyond the last
+        // whole block and is left out.
+        std::vector<uint8_t> abSmall(size_t(PairedRowBytes(2)) * nHeight, 0xEE);
+        DecimateYuyv(abFrame.data(), nWidth * 2, nWidth, nHeight, 3, 1, abSmall.data(), PairedRowBytes(2));
+        QCOMPARE(int(abSmall[0]), 100 + 10);          // taps 0 and 2: columns 0 and 2
+        QCOMPARE(int(abSmall[2]), 100 + 40);          // taps 3 and 5
+        QCOMPARE(int(abSmall[1]), (50 + 52 + 1) / 2); // U of pairs 0 and 2
+
+        // Factor 2 down on three lines: one line, from lines 0 and 1, the
+        // half rounded up.
+        std::vector<uint8_t> abHalf(size_t(PairedRowBytes(nWidth)), 0xEE);
+        DecimateYuyv(abFrame.data(), nWidth * 2, nWidth, nHeight, 1, 2, abHalf.data(), PairedRowBytes(nWidth));
+        QCOMPARE(int(abHalf[0]), 101);
+    }
+
+    void hiddenTargetCostsNoConversion()
+    {
+        const std::vector<uint8_t> abFrame = CellFrame(1920, 1080);
+        CPreviewTarget target({0, 0, 320, 180});
+        const KVS_HANDLE hRenderer = KVS_CreateVideoRenderer(nullptr, WINDOW, KVS_COLOR_YUYV, 1920, 1080, 0, 1);
+        QVERIFY(hRenderer);
+        target.SetShown(false);
+        // Not a failure: the frame simply has nowhere to be seen.
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abFrame.data(), 1920 * 2, 1));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abFrame.data(), 1920 * 2, 1));
+        QCOMPARE(target.Presented(), 0);
+        QVERIFY(target.LastImage().isNull());
+
+        target.SetShown(true);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abFrame.data(), 1920 * 2, 1));
+        QCOMPARE(target.Presented(), 1);
+        QCOMPARE(target.LastImage().size(), QSize(320, 180));
+        KVS_DestroyVideoRenderer(hRenderer);
+    }
+};
+
+QTEST_MAIN(TestPreview)
+#include "tst_preview.moc"
