@@ -12,6 +12,7 @@
 // The last line reads "floor_cpu_ms_per_frame <value>" (process CPU, the
 // encoder's threads included, per frame encoded) for run_pipeline.sh.
 #include "CameraPictures.h"
+#include "BenchProcess.h"
 
 #include <QGuiApplication>
 
@@ -26,20 +27,10 @@ extern "C"
 #include <cstdlib>
 #include <vector>
 
-#include <sys/resource.h>
-
 namespace
 {
 const int BITRATE = 4000000;
 const int KEY_INTERVAL = 300;
-
-double ProcessCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
-}
 
 // The encoder as the program opens it for "Best Speed" with low latency.
 AVCodecContext* OpenEncoder(int nDuration)

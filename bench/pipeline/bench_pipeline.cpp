@@ -36,6 +36,7 @@
 #include "media/KVProtocol.h"
 #include "Mp4FrameCount.h"
 #include "Mp4FramePicture.h"
+#include "BenchProcess.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -58,8 +59,6 @@
 #include <vector>
 
 #include <dlfcn.h>
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace
 {
@@ -75,7 +74,6 @@ const int ENCODER_SOFTWARE = 0;
 // Low latency (no B-frames, no look-ahead), as the reference command line
 // is tuned; a recording with a stream enabled runs this way too.
 const int MODE_LOW_LATENCY = 1;
-const char* const CHILD_VARIABLE = "VISTREL_BENCH_CONFIG_DIR";
 // Window ids nobody registers: the renderers have nowhere to draw, so the
 // headless run pays for no previews.
 const KVS_WINDOW HIDDEN_WINDOW_BASE = 0x7b0000;
@@ -102,14 +100,6 @@ struct SOptions
     QString strLogo;
     QString strKeep;
 };
-
-double ProcessCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
-}
 
 bool ParseOptions(int argc, char** argv, SOptions& options)
 {
@@ -149,22 +139,6 @@ int FindRateIndex(double dRate)
         if (std::abs(GetFrameRate(i) - dRate) < 0.005)
             return i;
     return -1;
-}
-
-// Starts this program again with a private configuration folder; returns
-// only when that failed.
-void RestartWithPrivateConfig(char** argv)
-{
-    QByteArray baTemplate =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("bench_pipeline_config.XXXXXX")).toLocal8Bit();
-    const char* pszDir = mkdtemp(baTemplate.data());
-    if (!pszDir)
-        return;
-    setenv("XDG_CONFIG_HOME", pszDir, 1);
-    setenv(CHILD_VARIABLE, pszDir, 1);
-    execv("/proc/self/exe", argv);
-    std::perror("bench_pipeline: cannot start again");
-    rmdir(pszDir);
 }
 
 // Counts what would reach the main window.
@@ -547,10 +521,10 @@ int main(int argc, char** argv)
                      argv[0], argv[0]);
         return 2;
     }
-    const char* pszConfigDir = std::getenv(CHILD_VARIABLE);
+    const char* pszConfigDir = PrivateConfigDir();
     if (!pszConfigDir)
     {
-        RestartWithPrivateConfig(argv);
+        RestartWithPrivateConfig(argv, "bench_pipeline");
         return 1;
     }
 

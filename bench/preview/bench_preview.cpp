@@ -20,6 +20,7 @@
 #include "config/CSettings.h"
 #include "engine/CKVCapture.h"
 #include "ui/windows/CRenderWidget.h"
+#include "BenchProcess.h"
 
 #include <QApplication>
 #include <QDir>
@@ -28,9 +29,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 // Outside any namespace: the resource initialiser is a global function.
 static void InitProgramResources()
@@ -47,35 +45,10 @@ const int FRAME_DURATION = 10000000 / FRAME_RATE;
 // Indices into the Settings tab's tables: 1920 x 1080, 25 fps.
 const int SIZE_1920X1080 = 0;
 const int RATE_25 = 2;
-const char* const CHILD_VARIABLE = "VISTREL_BENCH_CONFIG_DIR";
 // Window ids nobody registers: the renderers have nowhere to draw.
 const KVS_WINDOW HIDDEN_WINDOW_BASE = 0x7c0000;
 const int SETTLE_MS = 3000;
 const int FIRST_PICTURES_TIMEOUT_MS = 30000;
-
-double ProcessCpuMs()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
-           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-3;
-}
-
-// Starts this program again with a private configuration folder; returns
-// only when that failed.
-void RestartWithPrivateConfig(char** argv)
-{
-    QByteArray baTemplate =
-        QDir(QDir::tempPath()).filePath(QStringLiteral("bench_preview_config.XXXXXX")).toLocal8Bit();
-    const char* pszDir = mkdtemp(baTemplate.data());
-    if (!pszDir)
-        return;
-    setenv("XDG_CONFIG_HOME", pszDir, 1);
-    setenv(CHILD_VARIABLE, pszDir, 1);
-    execv("/proc/self/exe", argv);
-    std::perror("bench_preview: cannot start again");
-    rmdir(pszDir);
-}
 
 void RunEventsFor(int nMs)
 {
@@ -228,10 +201,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: %s [--seconds S]\n", argv[0]);
         return 2;
     }
-    const char* pszConfigDir = std::getenv(CHILD_VARIABLE);
+    const char* pszConfigDir = PrivateConfigDir();
     if (!pszConfigDir)
     {
-        RestartWithPrivateConfig(argv);
+        RestartWithPrivateConfig(argv, "bench_preview");
         return 1;
     }
     setenv("VISTREL_NO_V4L2", "1", 1);
