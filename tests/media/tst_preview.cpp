@@ -2,13 +2,13 @@
 // against the colours they should show at several window sizes, odd ones
 // included; the reduction at the frame's last column and line; and no work
 // for a window the user cannot see.
+#include "TestTarget.h"
 #include "media/KVRenderTarget.h"
 #include "media/KVStream.h"
 #include "media/image/YuyvDecimate.h"
 
 #include <QtTest>
 
-#include <mutex>
 #include <vector>
 
 using namespace KVMedia;
@@ -17,46 +17,18 @@ namespace
 {
 constexpr KVS_WINDOW WINDOW = 0x6001;
 
-class CPreviewTarget : public IKVRenderTarget
+// Registered for its life as the one window the renderer draws into.
+class CPreviewTarget : public CTestTarget
 {
 public:
     explicit CPreviewTarget(KVS_RECT rcClient)
-        : m_rcClient(rcClient)
+        : CTestTarget(rcClient)
     {
         KVS_RegisterRenderTarget(WINDOW, this);
     }
     ~CPreviewTarget() override { KVS_UnregisterRenderTarget(WINDOW); }
     CPreviewTarget(const CPreviewTarget&) = delete;
     CPreviewTarget& operator=(const CPreviewTarget&) = delete;
-
-    KVS_RECT GetClientRect() const override { return m_rcClient; }
-    QString GetScreenKey() const override { return QStringLiteral("screen 0,0 1920x1080"); }
-    bool IsShown() const override { return m_bShown.load(); }
-    void PresentFrame(const QImage& image, const KVS_RECT&) override
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_nPresented;
-        m_imageLast = image.copy();
-    }
-
-    void SetShown(bool bShown) { m_bShown = bShown; }
-    int Presented() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_nPresented;
-    }
-    QImage LastImage() const
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_imageLast;
-    }
-
-private:
-    const KVS_RECT m_rcClient;
-    std::atomic<bool> m_bShown{true};
-    mutable std::mutex m_mutex;
-    int m_nPresented = 0;
-    QImage m_imageLast;
 };
 
 struct SYuv
