@@ -1,9 +1,11 @@
 // A render widget takes pictures only while the user can see it: not before
 // it is shown, not on a tab in the background, not while its window is
-// minimised; and what it paints is the picture it was handed.
+// minimised; and what it paints is the picture it was handed, with black
+// around it also after the picture changed shape.
 #include "media/KVStream.h"
 #include "ui/windows/CRenderWidget.h"
 
+#include <QScreen>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QtTest>
@@ -52,6 +54,45 @@ private:
 };
 }
 
+namespace
+{
+// One colour in video range, at any size.
+std::vector<uint8_t> PlainFrame(int nWidth, int nHeight, uint8_t nY, uint8_t nU, uint8_t nV)
+{
+    std::vector<uint8_t> abFrame(size_t(nWidth) * size_t(nHeight) * 2);
+    for (size_t i = 0; i < abFrame.size(); i += 4)
+    {
+        abFrame[i] = nY;
+        abFrame[i + 1] = nU;
+        abFrame[i + 2] = nY;
+        abFrame[i + 3] = nV;
+    }
+    return abFrame;
+}
+
+// What the display server shows of the widget, not what it would paint
+// afresh: only that shows what was left from earlier frames.
+QImage OnScreen(const QWidget& widget)
+{
+    return widget.screen()->grabWindow(widget.winId()).toImage();
+}
+
+bool IsBlack(QRgb rgb)
+{
+    return qRed(rgb) < 20 && qGreen(rgb) < 20 && qBlue(rgb) < 20;
+}
+
+bool IsRed(QRgb rgb)
+{
+    return qRed(rgb) > 200 && qGreen(rgb) < 60 && qBlue(rgb) < 60;
+}
+
+bool IsBlue(QRgb rgb)
+{
+    return qRed(rgb) < 60 && qGreen(rgb) < 60 && qBlue(rgb) > 200;
+}
+}
+
 class TestRenderWidget : public QObject
 {
     Q_OBJECT
@@ -87,6 +128,47 @@ private slots:
         pPreview->ClearPicture();
         QVERIFY(drawer.Draw());
         QVERIFY(!pPreview->HasPicture());
+    }
+
+    // A new picture of the same shape repaints only itself; one of another
+    // shape must also repaint the bars, or the old picture's edges stay.
+    void barsFollowThePictureShape()
+    {
+        QWidget window;
+        window.resize(400, 400);
+        QVBoxLayout* pLayout = new QVBoxLayout(&window);
+        pLayout->setContentsMargins(0, 0, 0, 0);
+        CRenderWidget* pPreview = new CRenderWidget(&window);
+        pLayout->addWidget(pPreview);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY(pPreview->IsShownToUser());
+
+        // Wide and red: black above and below, red across the middle.
+        const std::vector<uint8_t> abRed = PlainFrame(640, 360, 81, 90, 240);
+        KVS_HANDLE hRenderer =
+            KVS_CreateVideoRenderer(nullptr, pPreview->GetWindowHandle(), KVS_COLOR_YUYV, 640, 360, 0, 1);
+        QVERIFY(hRenderer);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abRed.data(), 640 * 2, 1));
+        const int nMiddle = pPreview->height() / 2;
+        QTRY_VERIFY(IsRed(OnScreen(*pPreview).pixel(5, nMiddle)));
+        QVERIFY(IsBlack(OnScreen(*pPreview).pixel(5, 5)));
+
+        // Tall and blue: the red left and right of it becomes black.
+        const std::vector<uint8_t> abBlue = PlainFrame(180, 360, 41, 240, 110);
+        QVERIFY(
+            KVS_ResetVideoRenderer(hRenderer, nullptr, pPreview->GetWindowHandle(), KVS_COLOR_YUYV, 180, 360, 0, 1));
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abBlue.data(), 180 * 2, 1));
+        QTRY_VERIFY(IsBlue(OnScreen(*pPreview).pixel(pPreview->width() / 2, nMiddle)));
+        QTRY_VERIFY(IsBlack(OnScreen(*pPreview).pixel(5, nMiddle)));
+        QVERIFY(IsBlack(OnScreen(*pPreview).pixel(pPreview->width() - 5, nMiddle)));
+
+        // Same shape again, red: only the picture changes.
+        const std::vector<uint8_t> abTallRed = PlainFrame(180, 360, 81, 90, 240);
+        QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abTallRed.data(), 180 * 2, 1));
+        QTRY_VERIFY(IsRed(OnScreen(*pPreview).pixel(pPreview->width() / 2, nMiddle)));
+        QVERIFY(IsBlack(OnScreen(*pPreview).pixel(5, nMiddle)));
+        KVS_DestroyVideoRenderer(hRenderer);
     }
 
     void noPictureOnABackgroundTab()

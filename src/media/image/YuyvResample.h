@@ -1,8 +1,8 @@
 // Packed YUYV resampled to planar 4:2:0 of exactly the size a window shows,
-// from a source at most about twice that size on either side (the whole-
-// factor reduction of YuyvDecimate.h comes first). Each pixel averages two
-// lines and two columns spread over the part of the source it covers, a box
-// filter where the source is at most twice the size. libswscale then only
+// from a source less than four times that size on either side (larger ones
+// go through the whole-factor reduction of YuyvDecimate.h first). Each pixel
+// averages two lines and two columns spread over the part of the source it
+// covers, a box filter where the source is at most twice the size. libswscale then only
 // converts the colours at the same size: its same-size 4:2:0 converter is
 // vectorised, whereas its scaling path took thirty times as long for the
 // output preview's picture.

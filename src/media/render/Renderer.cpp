@@ -15,6 +15,12 @@ extern "C"
 
 namespace KVMedia
 {
+namespace
+{
+// The largest whole reduction the resampler takes on by itself.
+const int DIRECT_RESAMPLE_FACTOR = 3;
+}
+
 CRenderer::CRenderer(KVS_WINDOW hWnd, int nWidth, int nHeight)
     : m_hWnd(hWnd)
     , m_nWidth(nWidth)
@@ -156,16 +162,18 @@ bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int 
         return m_scaler.FromYuyv(pSource, nStride, nSrcWidth, nSrcHeight, pDst, nDstStride, AV_PIX_FMT_RGB32, nDstWidth,
                                  nDstHeight);
 
-    // Reduced by whole factors first, to at most twice the target's size,
-    // then resampled to the target's size, so that no step reads more than
-    // four pixels for each it writes.
+    // Up to four source pixels a side for each shown one, the resampler's two
+    // taps a side already read as many as a whole-factor reduction would, so
+    // it reads the source itself: reducing first cost as much again and only
+    // blurred. Further down, the reduction comes first, so that the two taps
+    // still see every part of each block.
     const uint8_t* pReduced = pSource;
     int nReducedStride = nStride;
     int nReducedWidth = nSrcWidth;
     int nReducedHeight = nSrcHeight;
     const int nFactorX = DecimationFactor(nSrcWidth, nDstWidth);
     const int nFactorY = DecimationFactor(nSrcHeight, nDstHeight);
-    if (nFactorX > 1 || nFactorY > 1)
+    if (nFactorX > DIRECT_RESAMPLE_FACTOR || nFactorY > DIRECT_RESAMPLE_FACTOR)
     {
         nReducedWidth = nSrcWidth / nFactorX;
         nReducedHeight = nSrcHeight / nFactorY;

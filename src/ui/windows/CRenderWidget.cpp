@@ -1,6 +1,7 @@
 #include "ui/windows/CRenderWidget.h"
 
 #include <QEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -98,16 +99,28 @@ bool CRenderWidget::event(QEvent* pEvent)
 
 void CRenderWidget::paintEvent(QPaintEvent* pEvent)
 {
-    Q_UNUSED(pEvent);
     QPainter painter(this);
     // Only around the picture: the picture covers the rest, and filling
     // under it too would touch every pixel twice for each frame.
     const QRect rcPicture = m_target.PictureRect();
-    if (!rcPicture.isEmpty())
-        painter.setClipRegion(QRegion(rect()).subtracted(QRegion(rcPicture)));
-    PaintBackground(painter);
-    painter.setClipping(false);
+    if (rcPicture.isEmpty() || !rcPicture.contains(pEvent->rect()))
+    {
+        if (!rcPicture.isEmpty())
+            painter.setClipRegion(QRegion(rect()).subtracted(QRegion(rcPicture)));
+        PaintBackground(painter);
+        painter.setClipping(false);
+    }
     m_target.Paint(painter);
+}
+
+void CRenderWidget::OnPictureArrived()
+{
+    // The bars beside an unchanged picture are left as they are: filling
+    // them at every frame cost as much as drawing the picture.
+    if (m_target.TakeFrameChanged())
+        update();
+    else
+        update(m_target.PictureRect());
 }
 
 void CRenderWidget::PaintBackground(QPainter& painter)
@@ -159,15 +172,18 @@ void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& r
 {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
+        const QRect rcOld = m_image.isNull() ? QRect() : PictureRectLocked();
         m_image = image;
         m_rcTarget = rcTarget;
+        if (PictureRectLocked() != rcOld)
+            m_bFrameChanged = true;
     }
     if (!m_bUpdatePending.exchange(true))
     {
         // The registry keeps the widget alive until this returns; a repaint
         // still queued when it dies is dropped with it. Invoked by name, so
         // that the queued call shares nothing with this thread once posted.
-        QMetaObject::invokeMethod(m_pOwner, "update", Qt::QueuedConnection);
+        QMetaObject::invokeMethod(m_pOwner, "OnPictureArrived", Qt::QueuedConnection);
     }
 }
 
@@ -222,4 +238,5 @@ void CRenderWidget::CTarget::ClearPicture()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_image = QImage();
+    m_bFrameChanged = true;
 }

@@ -86,6 +86,9 @@ private:
         QRect PictureRect() const;
         bool HasPicture() const;
         void ClearPicture();
+        // Whether the picture moved, changed size or went since the last
+        // call: the area around it then needs painting too.
+        bool TakeFrameChanged() { return m_bFrameChanged.exchange(false); }
 
     private:
         QRect PictureRectLocked() const;
@@ -100,12 +103,17 @@ private:
         KVS_RECT m_rcTarget{0, 0, 0, 0};
         // One queued repaint at a time, however fast frames arrive.
         std::atomic<bool> m_bUpdatePending{false};
+        std::atomic<bool> m_bFrameChanged{true};
         std::atomic<bool> m_bKeepAspect{true};
         // Kept by the user-interface thread from show and hide events, which
         // also arrive when the window is minimised or its tab goes to the
         // background, so that the media threads need not ask the widget.
         std::atomic<bool> m_bShown{false};
     };
+
+    // Queued by the media thread for each new picture: paints only the
+    // picture's rectangle, unless it moved or changed size since the last.
+    Q_INVOKABLE void OnPictureArrived();
 
     void Register();
     void Unregister();
