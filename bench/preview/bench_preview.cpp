@@ -27,7 +27,9 @@
 #include <QElapsedTimer>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <cstdlib>
 
 // Outside any namespace: the resource initialiser is a global function.
@@ -62,14 +64,25 @@ void RunEventsFor(int nMs)
 }
 
 // CPU milliseconds per output frame over nMs of running the event loop; the
-// mixer ticks at the output rate whether anything is shown or not.
-double MeasureMsPerFrame(int nMs)
+// mixer ticks at the output rate whether anything is shown or not. The
+// threads' shares go to pstrThreads, largest first.
+double MeasureMsPerFrame(int nMs, QString* pstrThreads)
 {
     const double dStart = ProcessCpuMs();
+    const QMap<int, SThreadCpu> mapStart = ThreadCpuMs();
     QElapsedTimer timer;
     timer.start();
     RunEventsFor(nMs);
     const double dFrames = double(timer.elapsed()) * FRAME_RATE / 1000.0;
+    const QMap<QString, double> mapSpent = ThreadCpuSpent(mapStart, ThreadCpuMs());
+    QList<QPair<double, QString>> listShares;
+    for (auto it = mapSpent.cbegin(); it != mapSpent.cend(); ++it)
+        if (it.value() / dFrames >= 0.005)
+            listShares.append({it.value() / dFrames, it.key()});
+    std::sort(listShares.begin(), listShares.end(), std::greater<QPair<double, QString>>());
+    pstrThreads->clear();
+    for (const auto& share : listShares)
+        *pstrThreads += QStringLiteral(" %1 %2").arg(share.second).arg(share.first, 0, 'f', 2);
     return (ProcessCpuMs() - dStart) / dFrames;
 }
 
@@ -82,7 +95,7 @@ int FindLayout(const QString& strName)
 }
 
 // (a): the engine as the main window sets it up, without any window.
-bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame)
+bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame, QString* pstrThreads)
 {
     if (!g_capture.CreateMixer(OUTPUT_WIDTH, OUTPUT_HEIGHT, FRAME_DURATION, HIDDEN_WINDOW_BASE))
     {
@@ -101,7 +114,7 @@ bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame)
         g_capture.PlaceChannel(i, rect.x(), rect.y(), rect.width(), rect.height(), 255, 0);
     }
     RunEventsFor(SETTLE_MS);
-    *pdMsPerFrame = MeasureMsPerFrame(nMs);
+    *pdMsPerFrame = MeasureMsPerFrame(nMs, pstrThreads);
     for (int i = 0; i < CKVCapture::CHANNEL_COUNT; ++i)
         g_capture.CloseChannel(i);
     g_capture.DestroyMixer();
@@ -110,7 +123,7 @@ bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame)
 
 // (b): the real main window, shown at its default size; then (c) the same
 // window hidden, which leaves its own timers and no previews.
-bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame)
+bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame, QString* pstrThreads)
 {
     CVistrel wnd;
     wnd.show();
@@ -137,10 +150,11 @@ bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame)
         return false;
     }
     RunEventsFor(SETTLE_MS);
-    *pdMsPerFrame = MeasureMsPerFrame(nMs);
+    *pdMsPerFrame = MeasureMsPerFrame(nMs, pstrThreads);
     wnd.hide();
     RunEventsFor(SETTLE_MS);
-    *pdHiddenMsPerFrame = MeasureMsPerFrame(nMs);
+    QString strHiddenThreads;
+    *pdHiddenMsPerFrame = MeasureMsPerFrame(nMs, &strHiddenThreads);
     g_capture.Uninit();
     return true;
 }
@@ -173,13 +187,18 @@ int Run(int nSeconds)
     double dWindowed = 0;
     double dHidden = 0;
     const int nMs = nSeconds * 1000;
-    if (!RunHeadless(nLayout, nMs, &dHeadless) || !RunWindowed(nMs, &dWindowed, &dHidden))
+    QString strHeadlessThreads;
+    QString strWindowedThreads;
+    if (!RunHeadless(nLayout, nMs, &dHeadless, &strHeadlessThreads) ||
+        !RunWindowed(nMs, &dWindowed, &dHidden, &strWindowedThreads))
     {
         g_capture.Uninit();
         return 1;
     }
     std::printf("(a) capture and composition, no previews: %.2f ms CPU per output frame\n", dHeadless);
     std::printf("(b) the same with the main window's previews: %.2f ms CPU per output frame\n", dWindowed);
+    std::printf("    by thread, ms per frame: (a)%s\n", qPrintable(strHeadlessThreads));
+    std::printf("    (b)%s\n", qPrintable(strWindowedThreads));
     std::printf("(c) the main window hidden: %.2f ms CPU per output frame\n", dHidden);
     std::printf("preview_cost_ratio %.3f\n", (dWindowed - dHeadless) / dHeadless);
     return 0;

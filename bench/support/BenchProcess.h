@@ -1,7 +1,22 @@
 #pragma once
 
+#include <QMap>
+#include <QString>
+
 // User and system CPU time of this process so far, in milliseconds.
 double ProcessCpuMs();
+
+// CPU time of each of this process's threads so far, in milliseconds, by
+// thread id; with the threads' names ("main" for the user interface's), for
+// telling where a figure comes from.
+struct SThreadCpu
+{
+    QString strName;
+    double dMs = 0;
+};
+QMap<int, SThreadCpu> ThreadCpuMs();
+// Per thread name, the CPU time the threads took between two readings.
+QMap<QString, double> ThreadCpuSpent(const QMap<int, SThreadCpu>& mapBefore, const QMap<int, SThreadCpu>& mapAfter);
 
 // The private configuration folder this run was started with; null in the
 // first run, which then calls RestartWithPrivateConfig.

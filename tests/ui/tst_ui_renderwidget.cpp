@@ -171,6 +171,36 @@ private slots:
         KVS_DestroyVideoRenderer(hRenderer);
     }
 
+    // Repaints wait a little to be done together; a widget closed meanwhile
+    // is left out, and the others still get their pictures.
+    void widgetGoneWhileItsRepaintWaits()
+    {
+        // Placed by hand: a layout would give the room of the widget that
+        // goes to the other, whose picture then waits for the next frame.
+        QWidget window;
+        window.resize(400, 300);
+        CRenderWidget* pStays = new CRenderWidget(&window);
+        CRenderWidget* pGoes = new CRenderWidget(&window);
+        pStays->setGeometry(0, 0, 400, 150);
+        pGoes->setGeometry(0, 150, 400, 150);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        {
+            CDrawer drawerGoes(*pGoes);
+            QVERIFY(drawerGoes.Draw());
+        }
+        CDrawer drawerStays(*pStays);
+        QVERIFY(drawerStays.Draw());
+        // The queued notice arrives, the repaint is put off; then the widget
+        // goes before the batch is painted.
+        QCoreApplication::processEvents();
+        delete pGoes;
+        QTRY_VERIFY([pStays] {
+            const QRgb rgb = OnScreen(*pStays).pixel(pStays->width() / 2, pStays->height() / 2);
+            return qRed(rgb) < 20 && qGreen(rgb) > 235 && qBlue(rgb) < 20;
+        }());
+    }
+
     void noPictureOnABackgroundTab()
     {
         QTabWidget tabs;

@@ -1,5 +1,7 @@
 #include "ui/windows/CRenderWidget.h"
 
+#include "ui/windows/CRepaintBatch.h"
+
 #include <QEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -114,6 +116,11 @@ void CRenderWidget::paintEvent(QPaintEvent* pEvent)
 }
 
 void CRenderWidget::OnPictureArrived()
+{
+    CRepaintBatch::Instance()->Add(this);
+}
+
+void CRenderWidget::RepaintPicture()
 {
     // The bars beside an unchanged picture are left as they are: filling
     // them at every frame cost as much as drawing the picture.

@@ -42,6 +42,10 @@ public:
     // Forgets the last picture, so that the widget shows black again.
     void ClearPicture();
 
+    // Paints the picture that arrived last: only its own rectangle, unless it
+    // moved or changed size since the last one.
+    void RepaintPicture();
+
     static QString MakeScreenKey(const QScreen* pScreen);
     // Where a picture of sizePicture goes in rcTarget: as large as fits with
     // its aspect ratio kept, centred.
@@ -111,8 +115,8 @@ private:
         std::atomic<bool> m_bShown{false};
     };
 
-    // Queued by the media thread for each new picture: paints only the
-    // picture's rectangle, unless it moved or changed size since the last.
+    // Queued by the media thread for each new picture; the repaint waits
+    // for the batch (CRepaintBatch.h).
     Q_INVOKABLE void OnPictureArrived();
 
     void Register();
