@@ -5,13 +5,16 @@
 # the mixer's late ticks during the recording (target 0), the CPU time per
 # recorded frame and, last, the recorded frames as a share of 60 x the rate
 # (target >= 99.5 %).
-#   run_realtime.sh [--mjpeg-cameras] [--rate FPS] [--no-previews | --compare-previews]
+#   run_realtime.sh [--mjpeg-cameras] [--rate FPS]
+#                   [--no-previews | --compare-previews | --against BUILD]
 #                   [build folder] [seconds]
 #       (default: 30 fps, build beside the sources, 60)
 # --rate takes any of the program's output rates (60, 59.94, 50, 30, ...).
 # --no-previews shows nothing; --compare-previews runs twice, with the
 # previews and without, and prints the ratio of their CPU per recorded
-# frame after both runs' figures.
+# frame after both runs' figures. --against runs the same with the previews
+# on in another build (an earlier version, say) first, and prints the ratio
+# of this build's CPU per recorded frame to that one's.
 # VISTREL_BENCH_DISPLAY gives the first X display number to try (99).
 # The channels show six virtual cameras; with --mjpeg-cameras six emulated
 # USB cameras (tests/support/v4l2emu) sending 1920x1080 MJPEG at 30 fps,
@@ -22,6 +25,7 @@ set -euo pipefail
 mjpeg=
 rate=30
 previews=on
+against=
 while [ $# -gt 0 ]; do
     case "$1" in
     --mjpeg-cameras) mjpeg=1 ;;
@@ -31,6 +35,11 @@ while [ $# -gt 0 ]; do
         ;;
     --no-previews) previews=off ;;
     --compare-previews) previews=both ;;
+    --against)
+        against=${2:?--against needs a build folder}
+        previews=against
+        shift
+        ;;
     *) break ;;
     esac
     shift
@@ -43,6 +52,10 @@ emulator=$build/lib/libv4l2emu.so
 nginx_script=$here/../../scripts/services/nginx-rtmp.sh
 
 [ -x "$bench" ] || { echo "missing: $bench" >&2; exit 1; }
+[ -z "$against" ] || [ -x "$against/bin/bench_pipeline" ] || {
+    echo "missing: $against/bin/bench_pipeline" >&2
+    exit 1
+}
 [ -z "$mjpeg" ] || [ -f "$emulator" ] || { echo "missing: $emulator" >&2; exit 1; }
 command -v Xvfb >/dev/null || { echo "missing: Xvfb" >&2; exit 1; }
 
@@ -82,7 +95,9 @@ port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0));
 "$nginx_script" start "$work/nginx" "$port"
 nginx_started=1
 
-bench_args=(--realtime --seconds "$seconds" --rate "$rate" --rtmp "rtmp://127.0.0.1:$port/live/bench")
+bench_args=(--realtime --seconds "$seconds" --rtmp "rtmp://127.0.0.1:$port/live/bench")
+# Builds from before the other rates ran at 30 fps and knew no --rate.
+[ "$rate" = 30 ] || bench_args+=(--rate "$rate")
 if [ -n "$mjpeg" ]; then
     # Only MJPEG at 1920x1080, so that every channel decodes what it gets.
     cameras=
@@ -94,11 +109,13 @@ if [ -n "$mjpeg" ]; then
 else
     run_env=(VISTREL_VIRTUAL_VIDEO=6 VISTREL_NO_V4L2=1)
 fi
-# One run; $1 names its output, the rest are extra arguments.
+# One run; $1 names its output, the rest are extra arguments. $run_with
+# runs another build's benchmark instead.
+run_with=$bench
 run_bench() {
     local name=$1
     shift
-    DISPLAY=":$display" QT_QPA_PLATFORM=xcb env "${run_env[@]}" "$bench" "${bench_args[@]}" "$@" \
+    DISPLAY=":$display" QT_QPA_PLATFORM=xcb env "${run_env[@]}" "$run_with" "${bench_args[@]}" "$@" \
         >"$work/$name.out" 2>"$work/$name.err" || {
         cat "$work/$name.out"
         tail -20 "$work/$name.err" >&2
@@ -115,6 +132,12 @@ both)
     run_bench previews
     run_bench bench --no-previews
     ;;
+against)
+    run_with=$against/bin/bench_pipeline
+    run_bench other
+    run_with=$bench
+    run_bench bench
+    ;;
 esac
 # What the server took in, from its access log (bytes received come
 # before bytes sent); the recorded share stays the last line.
@@ -129,5 +152,12 @@ if [ "$previews" = both ]; then
     on=$(cpu_per_frame previews)
     off=$(cpu_per_frame bench)
     awk -v on="$on" -v off="$off" 'BEGIN { if (off > 0) printf "previews on / off: %.2f / %.2f ms per recorded frame = %.2f\n", on, off, on / off }'
+elif [ "$previews" = against ]; then
+    echo "== $against"
+    cat "$work/other.out"
+    echo "== this build"
+    this=$(cpu_per_frame bench)
+    other=$(cpu_per_frame other)
+    awk -v this="$this" -v other="$other" 'BEGIN { if (other > 0) printf "this build / the other: %.2f / %.2f ms per recorded frame = %.2f\n", this, other, this / other }'
 fi
 cat "$work/bench.out"

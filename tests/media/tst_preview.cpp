@@ -6,9 +6,11 @@
 #include "media/KVRenderTarget.h"
 #include "media/KVStream.h"
 #include "media/image/YuyvDecimate.h"
+#include "media/image/YuyvResample.h"
 
 #include <QtTest>
 
+#include <algorithm>
 #include <vector>
 
 using namespace KVMedia;
@@ -152,6 +154,9 @@ private slots:
         QTest::newRow("larger than the frame") << 640 << 360 << 801 << 451;
         QTest::newRow("odd frame") << 641 << 361 << 211 << 119;
         QTest::newRow("stretched by the target shape") << 960 << 360 << 100 << 300;
+        QTest::newRow("exactly half") << 1920 << 1080 << 960 << 540;
+        QTest::newRow("exactly half, odd") << 1042 << 362 << 521 << 181;
+        QTest::newRow("same size") << 640 << 360 << 640 << 360;
     }
 
     void previewShowsTheCellColours()
@@ -217,6 +222,60 @@ private slots:
         std::vector<uint8_t> abHalf(size_t(PairedRowBytes(nWidth)), 0xEE);
         DecimateYuyv(abFrame.data(), nWidth * 2, nWidth, nHeight, 1, 2, abHalf.data(), PairedRowBytes(nWidth));
         QCOMPARE(int(abHalf[0]), 101);
+    }
+
+    // Half the size each way takes a path of its own, four pixels at a
+    // time: every output sample must still be its two-by-two box, also in
+    // the pixels left over after the last group of eight and at an odd
+    // width, where the last chroma sample has one pair only.
+    void halvingIsTheTwoByTwoBox()
+    {
+        const int nDstWidth = 21;
+        const int nDstHeight = 5;
+        const int nSrcWidth = 2 * nDstWidth;
+        const int nSrcHeight = 2 * nDstHeight;
+        std::vector<uint8_t> abFrame(size_t(nSrcWidth) * nSrcHeight * 2);
+        uint32_t nSeed = 12345;
+        for (uint8_t& n : abFrame)
+        {
+            nSeed = nSeed * 1103515245u + 12345u;
+            n = uint8_t(nSeed >> 16);
+        }
+        const int nChromaWidth = (nDstWidth + 1) / 2;
+        const int nChromaHeight = (nDstHeight + 1) / 2;
+        const int anStrides[3] = {32, 16, 16};
+        std::vector<uint8_t> abPlanes(size_t(anStrides[0]) * nDstHeight + 2 * size_t(anStrides[1]) * nChromaHeight);
+        uint8_t* const apPlanes[3] = {abPlanes.data(), abPlanes.data() + anStrides[0] * nDstHeight,
+                                      abPlanes.data() + anStrides[0] * nDstHeight + anStrides[1] * nChromaHeight};
+        QVERIFY(ResampleYuyvTo420p(abFrame.data(), nSrcWidth * 2, nSrcWidth, nSrcHeight, apPlanes, anStrides, nDstWidth,
+                                   nDstHeight));
+
+        auto at = [&abFrame, nSrcWidth](int x, int y, int nByte) {
+            return int(abFrame[(size_t(y) * nSrcWidth + size_t(x & ~1)) * 2 + size_t(nByte)]);
+        };
+        for (int y = 0; y < nDstHeight; ++y)
+            for (int x = 0; x < nDstWidth; ++x)
+            {
+                const int nSum =
+                    at(2 * x, 2 * y, 0) + at(2 * x, 2 * y, 2) + at(2 * x, 2 * y + 1, 0) + at(2 * x, 2 * y + 1, 2);
+                QCOMPARE(int(apPlanes[0][y * anStrides[0] + x]), (nSum + 2) >> 2);
+            }
+        // A chroma sample: the pairs of its two output pixels, on the second
+        // line of each of its two line pairs.
+        for (int y = 0; y < nChromaHeight; ++y)
+            for (int x = 0; x < nChromaWidth; ++x)
+            {
+                const int xA = 4 * x;
+                const int xB = std::min(4 * x + 2, nSrcWidth - 2);
+                const int yA = std::min(4 * y + 1, nSrcHeight - 1);
+                const int yB = std::min(4 * y + 3, nSrcHeight - 1);
+                for (int nPlane = 1; nPlane <= 2; ++nPlane)
+                {
+                    const int nByte = nPlane == 1 ? 1 : 3;
+                    const int nSum = at(xA, yA, nByte) + at(xB, yA, nByte) + at(xA, yB, nByte) + at(xB, yB, nByte);
+                    QCOMPARE(int(apPlanes[nPlane][y * anStrides[nPlane] + x]), (nSum + 2) >> 2);
+                }
+            }
     }
 
     void hiddenTargetCostsNoConversion()

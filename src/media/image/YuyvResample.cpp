@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace KVMedia
 {
 namespace
@@ -26,6 +30,63 @@ inline uint8_t Average4(int n1, int n2, int n3, int n4)
     return uint8_t((n1 + n2 + n3 + n4 + 2) >> 2);
 }
 
+// Exactly half the size each way, as a window of half the output shows it:
+// every output pixel is a whole pair of two lines, the same taps the
+// general path takes, read without its tables.
+void HalveYuyvTo420p(const uint8_t* pSrc, int nSrcStride, uint8_t* const apDst[3], const int anDstStride[3],
+                     int nDstWidth, int nDstHeight)
+{
+    for (int y = 0; y < nDstHeight; ++y)
+    {
+        const uint8_t* pRowA = pSrc + size_t(2 * y) * size_t(nSrcStride);
+        const uint8_t* pRowB = pRowA + nSrcStride;
+        uint8_t* pOut = apDst[0] + size_t(y) * size_t(anDstStride[0]);
+        int x = 0;
+#if defined(__SSE2__)
+        // Four pairs at a time: the lumas of each pair summed over both
+        // lines, in 32-bit lanes.
+        const __m128i mLuma = _mm_set1_epi16(0x00ff);
+        const __m128i mOnes = _mm_set1_epi16(1);
+        const __m128i mRound = _mm_set1_epi32(2);
+        for (; x + 8 <= nDstWidth; x += 8)
+        {
+            __m128i aSums[2];
+            for (int i = 0; i < 2; ++i)
+            {
+                const size_t nOffset = size_t(x + 4 * i) * 4;
+                const __m128i mA = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pRowA + nOffset));
+                const __m128i mB = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pRowB + nOffset));
+                const __m128i mSum = _mm_add_epi16(_mm_and_si128(mA, mLuma), _mm_and_si128(mB, mLuma));
+                aSums[i] = _mm_srli_epi32(_mm_add_epi32(_mm_madd_epi16(mSum, mOnes), mRound), 2);
+            }
+            const __m128i mWords = _mm_packs_epi32(aSums[0], aSums[1]);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + x), _mm_packus_epi16(mWords, mWords));
+        }
+#endif
+        for (; x < nDstWidth; ++x)
+            pOut[x] = Average4(pRowA[4 * x], pRowA[4 * x + 2], pRowB[4 * x], pRowB[4 * x + 2]);
+    }
+    // A chroma sample covers two output pixels, two source pairs, and the
+    // general path's taps fall on the second line of each line pair.
+    const int nChromaWidth = (nDstWidth + 1) / 2;
+    const int nChromaHeight = (nDstHeight + 1) / 2;
+    for (int y = 0; y < nChromaHeight; ++y)
+    {
+        const int nLast = 2 * nDstHeight - 1;
+        const uint8_t* pRowA = pSrc + size_t(std::min(4 * y + 1, nLast)) * size_t(nSrcStride);
+        const uint8_t* pRowB = pSrc + size_t(std::min(4 * y + 3, nLast)) * size_t(nSrcStride);
+        uint8_t* pU = apDst[1] + size_t(y) * size_t(anDstStride[1]);
+        uint8_t* pV = apDst[2] + size_t(y) * size_t(anDstStride[2]);
+        for (int x = 0; x < nChromaWidth; ++x)
+        {
+            // The second pair is past the edge for an odd output width.
+            const size_t nFirst = size_t(8 * x);
+            const size_t nSecond = 2 * x + 1 < nDstWidth ? nFirst + 4 : nFirst;
+            pU[x] = Average4(pRowA[nFirst + 1], pRowA[nSecond + 1], pRowB[nFirst + 1], pRowB[nSecond + 1]);
+            pV[x] = Average4(pRowA[nFirst + 3], pRowA[nSecond + 3], pRowB[nFirst + 3], pRowB[nSecond + 3]);
+        }
+    }
+}
 }
 
 bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
@@ -33,6 +94,11 @@ bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int 
 {
     if (!pSrc || nDstWidth <= 0 || nDstHeight <= 0 || nDstWidth > nSrcWidth || nDstHeight > nSrcHeight)
         return false;
+    if (nSrcWidth == 2 * nDstWidth && nSrcHeight == 2 * nDstHeight)
+    {
+        HalveYuyvTo420p(pSrc, nSrcStride, apDst, anDstStride, nDstWidth, nDstHeight);
+        return true;
+    }
     const int nChromaWidth = (nDstWidth + 1) / 2;
     const int nChromaHeight = (nDstHeight + 1) / 2;
 

@@ -157,8 +157,11 @@ bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int 
 {
     uint8_t* pDst = m_imageLast.bits();
     const int nDstStride = int(m_imageLast.bytesPerLine());
-    // Larger than the source on either side: libswscale interpolates.
-    if (nDstWidth > nSrcWidth || nDstHeight > nSrcHeight)
+    // Larger than the source on either side: libswscale interpolates. At
+    // the same size, as a projection often is, it only converts, which
+    // costs less than resampling pixel by pixel first.
+    const bool bSameSize = nDstWidth == nSrcWidth && nDstHeight == nSrcHeight;
+    if (bSameSize || nDstWidth > nSrcWidth || nDstHeight > nSrcHeight)
         return m_scaler.FromYuyv(pSource, nStride, nSrcWidth, nSrcHeight, pDst, nDstStride, AV_PIX_FMT_RGB32, nDstWidth,
                                  nDstHeight);
 
