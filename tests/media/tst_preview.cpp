@@ -250,7 +250,7 @@ private slots:
         QVERIFY(ResampleYuyvTo420p(abFrame.data(), nSrcWidth * 2, nSrcWidth, nSrcHeight, apPlanes, anStrides, nDstWidth,
                                    nDstHeight));
 
-        auto at = [&abFrame, nSrcWidth](int x, int y, int nByte) {
+        auto at = [&abFrame](int x, int y, int nByte) {
             return int(abFrame[(size_t(y) * nSrcWidth + size_t(x & ~1)) * 2 + size_t(nByte)]);
         };
         for (int y = 0; y < nDstHeight; ++y)

@@ -80,7 +80,7 @@ void HalveYuyvTo420p(const uint8_t* pSrc, int nSrcStride, uint8_t* const apDst[3
         for (int x = 0; x < nChromaWidth; ++x)
         {
             // The second pair is past the edge for an odd output width.
-            const size_t nFirst = size_t(8 * x);
+            const size_t nFirst = 8 * size_t(x);
             const size_t nSecond = 2 * x + 1 < nDstWidth ? nFirst + 4 : nFirst;
             pU[x] = Average4(pRowA[nFirst + 1], pRowA[nSecond + 1], pRowB[nFirst + 1], pRowB[nSecond + 1]);
             pV[x] = Average4(pRowA[nFirst + 3], pRowA[nSecond + 3], pRowB[nFirst + 3], pRowB[nSecond + 3]);
