@@ -125,6 +125,11 @@ run_bench() {
 cpu_per_frame() {
     awk '/^CPU per recorded frame:/ { print $5 }' "$work/$1.out"
 }
+# "$1: <run $2> / <run $3> ms per recorded frame = <ratio>"
+print_ratio() {
+    awk -v label="$1" -v a="$(cpu_per_frame "$2")" -v b="$(cpu_per_frame "$3")" \
+        'BEGIN { if (b > 0) printf "%s: %.2f / %.2f ms per recorded frame = %.2f\n", label, a, b, a / b }'
+}
 case "$previews" in
 on) run_bench bench ;;
 off) run_bench bench --no-previews ;;
@@ -149,15 +154,11 @@ if [ "$previews" = both ]; then
     echo "== with previews"
     cat "$work/previews.out"
     echo "== without previews"
-    on=$(cpu_per_frame previews)
-    off=$(cpu_per_frame bench)
-    awk -v on="$on" -v off="$off" 'BEGIN { if (off > 0) printf "previews on / off: %.2f / %.2f ms per recorded frame = %.2f\n", on, off, on / off }'
+    print_ratio "previews on / off" previews bench
 elif [ "$previews" = against ]; then
     echo "== $against"
     cat "$work/other.out"
     echo "== this build"
-    this=$(cpu_per_frame bench)
-    other=$(cpu_per_frame other)
-    awk -v this="$this" -v other="$other" 'BEGIN { if (other > 0) printf "this build / the other: %.2f / %.2f ms per recorded frame = %.2f\n", this, other, this / other }'
+    print_ratio "this build / the other" bench other
 fi
 cat "$work/bench.out"

@@ -70,9 +70,9 @@ void HalveYuyvTo420p(const uint8_t* pSrc, int nSrcStride, uint8_t* const apDst[3
     // general path's taps fall on the second line of each line pair.
     const int nChromaWidth = (nDstWidth + 1) / 2;
     const int nChromaHeight = (nDstHeight + 1) / 2;
+    const int nLast = 2 * nDstHeight - 1;
     for (int y = 0; y < nChromaHeight; ++y)
     {
-        const int nLast = 2 * nDstHeight - 1;
         const uint8_t* pRowA = pSrc + size_t(std::min(4 * y + 1, nLast)) * size_t(nSrcStride);
         const uint8_t* pRowB = pSrc + size_t(std::min(4 * y + 3, nLast)) * size_t(nSrcStride);
         uint8_t* pU = apDst[1] + size_t(y) * size_t(anDstStride[1]);
