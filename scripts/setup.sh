@@ -13,7 +13,7 @@ $SUDO apt-get install -y -qq --no-install-recommends \
   libpulse-dev libjpeg62-turbo-dev libpng-dev \
   xvfb x11-apps x11-utils xauth imagemagick xdotool \
   xserver-xorg-core xserver-xorg-video-dummy x11-xserver-utils \
-  libqt5x11extras5-dev libxcb-randr0-dev libxcb-dpms0-dev xserver-xorg-dev \
+  libqt5x11extras5-dev libxcb-randr0-dev libxcb-dpms0-dev libxcb-shm0-dev xserver-xorg-dev \
   fonts-noto-cjk fonts-dejavu-core \
   ffmpeg nginx libnginx-mod-rtmp pulseaudio pulseaudio-utils \
   stunnel4 openssl srt-tools \

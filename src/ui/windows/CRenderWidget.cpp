@@ -28,6 +28,7 @@ CRenderWidget::~CRenderWidget()
 void CRenderWidget::Register()
 {
     m_hWnd = KVS_WINDOW(winId());
+    m_target.SetDirectPresenter(CDirectPresenter::Create(uint32_t(m_hWnd)));
     UpdateGeometry();
     WatchScreen();
     KVS_RegisterRenderTarget(m_hWnd, &m_target);
@@ -37,6 +38,7 @@ void CRenderWidget::Unregister()
 {
     if (m_hWnd != 0)
         KVS_UnregisterRenderTarget(m_hWnd);
+    m_target.SetDirectPresenter(nullptr);
     m_hWnd = 0;
 }
 
@@ -59,6 +61,14 @@ void CRenderWidget::UpdateGeometry()
     const QWindow* pWindow = windowHandle();
     const QScreen* pScreen = pWindow ? pWindow->screen() : screen();
     m_target.SetGeometry(rcClient, MakeScreenKey(pScreen));
+    UpdateDirectArea();
+}
+
+void CRenderWidget::UpdateDirectArea()
+{
+    // Pictures are made in the widget's own units; on a scaled screen the
+    // display's pixels are not those, and only the toolkit can scale them.
+    m_target.SetDirectArea(devicePixelRatioF() == 1.0 ? DirectArea() : QRect());
 }
 
 void CRenderWidget::WatchScreen()
@@ -182,8 +192,14 @@ void CRenderWidget::CTarget::PresentFrame(const QImage& image, const KVS_RECT& r
         const QRect rcOld = m_image.isNull() ? QRect() : PictureRectLocked();
         m_image = image;
         m_rcTarget = rcTarget;
-        if (PictureRectLocked() != rcOld)
+        const QRect rcPicture = PictureRectLocked();
+        if (rcPicture != rcOld)
             m_bFrameChanged = true;
+        // A picture that moved needs the bars around it painted, which only
+        // the user-interface thread does; until it has, pictures go there.
+        if (m_pDirect && !m_bFrameChanged && rcPicture.size() == m_image.size() &&
+            m_pDirect->Present(m_image, rcPicture.topLeft(), m_rcDirectArea))
+            return;
     }
     if (!m_bUpdatePending.exchange(true))
     {
@@ -199,6 +215,18 @@ void CRenderWidget::CTarget::SetGeometry(const KVS_RECT& rcClient, const QString
     std::lock_guard<std::mutex> lock(m_mutex);
     m_rcClient = rcClient;
     m_strScreenKey = strScreenKey;
+}
+
+void CRenderWidget::CTarget::SetDirectPresenter(std::unique_ptr<CDirectPresenter> pPresenter)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_pDirect = std::move(pPresenter);
+}
+
+void CRenderWidget::CTarget::SetDirectArea(const QRect& rcArea)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_rcDirectArea = rcArea;
 }
 
 void CRenderWidget::CTarget::Paint(QPainter& painter)

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "media/KVRenderTarget.h"
+#include "ui/windows/CDirectPresenter.h"
 
 #include <QImage>
 #include <QPainter>
@@ -12,6 +13,7 @@
 #include <QWidget>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 class CRenderWidget : public QWidget
@@ -54,6 +56,11 @@ public:
 protected:
     // What shows where no picture is; black unless a window has its own.
     virtual void PaintBackground(QPainter& painter);
+    // Where pictures may go straight to the display, past paintEvent: the
+    // whole widget unless a window paints something over its pictures.
+    // Call UpdateDirectArea() when the answer changes.
+    virtual QRect DirectArea() const { return rect(); }
+    void UpdateDirectArea();
 
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
@@ -83,6 +90,10 @@ private:
         void SetKeepAspectRatio(bool bKeep) { m_bKeepAspect = bKeep; }
         void SetShown(bool bShown) { m_bShown = bShown; }
         void SetGeometry(const KVS_RECT& rcClient, const QString& strScreenKey);
+        // Only while no media thread can present: before registering, and
+        // after unregistering.
+        void SetDirectPresenter(std::unique_ptr<CDirectPresenter> pPresenter);
+        void SetDirectArea(const QRect& rcArea);
         // Draws under the lock: the picture is never shared with the user-
         // interface thread, so only the media thread ever releases it.
         void Paint(QPainter& painter);
@@ -105,6 +116,9 @@ private:
         QString m_strScreenKey;
         QImage m_image;
         KVS_RECT m_rcTarget{0, 0, 0, 0};
+        // Null where pictures can only go through paintEvent.
+        std::unique_ptr<CDirectPresenter> m_pDirect;
+        QRect m_rcDirectArea;
         // One queued repaint at a time, however fast frames arrive.
         std::atomic<bool> m_bUpdatePending{false};
         std::atomic<bool> m_bFrameChanged{true};

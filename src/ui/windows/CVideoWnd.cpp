@@ -35,6 +35,7 @@ void CVideoWnd::SetPlaceholder(bool bPlaceholder)
     // is opened again.
     if (bPlaceholder)
         ClearPicture();
+    UpdateDirectArea();
     update();
 }
 
@@ -123,7 +124,17 @@ void CVideoWnd::SetTally(int eTally)
     if (eTally == m_eTally)
         return;
     m_eTally = eTally;
+    UpdateDirectArea();
     update();
+}
+
+QRect CVideoWnd::DirectArea() const
+{
+    if (m_bPlaceholder)
+        return QRect();
+    // Pictures put straight on the display stay inside the tally's frame.
+    return m_eTally == Tally::STATE_OFF ? rect()
+                                        : rect().adjusted(TALLY_WIDTH, TALLY_WIDTH, -TALLY_WIDTH, -TALLY_WIDTH);
 }
 
 void CVideoWnd::PaintTally()
@@ -131,7 +142,7 @@ void CVideoWnd::PaintTally()
     if (m_eTally == Tally::STATE_OFF)
         return;
     QPainter painter(this);
-    const int nWidth = 4;
+    const int nWidth = TALLY_WIDTH;
     QPen pen(m_eTally == Tally::STATE_PROGRAM ? QColor(220, 0, 0) : QColor(0, 190, 0), nWidth);
     pen.setJoinStyle(Qt::MiterJoin);
     painter.setPen(pen);

@@ -56,6 +56,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
+    QRect DirectArea() const override;
     void resizeEvent(QResizeEvent* pEvent) override;
     void moveEvent(QMoveEvent* pEvent) override;
     void mouseReleaseEvent(QMouseEvent* pEvent) override;
@@ -64,6 +65,9 @@ protected:
     void closeEvent(QCloseEvent* pEvent) override;
 
 private:
+    // The tally's frame, inside the window's edges.
+    static const int TALLY_WIDTH = 4;
+
     // Lets the engine's renderer follow the window's new geometry.
     void UpdateRenderer();
     void PaintDeviceBusy(QPainter& painter);
