@@ -5,6 +5,7 @@
 
 #include <xcb/shm.h>
 #include <xcb/xcb.h>
+#include <xcb/xcbext.h>
 
 #include <sys/ipc.h>
 #include <sys/shm.h>
@@ -76,10 +77,12 @@ bool TakesRgb32(xcb_connection_t* pConnection, uint32_t nWindow)
 }
 
 // Errors of puts to a window that has just gone arrive as events; nobody
-// wants them, but left alone they would pile up.
+// wants them, but left alone they would pile up. Only those already read
+// with a reply: asking the socket for more would cost a system call at
+// every picture.
 void DiscardEvents(xcb_connection_t* pConnection)
 {
-    while (xcb_generic_event_t* pEvent = xcb_poll_for_event(pConnection))
+    while (xcb_generic_event_t* pEvent = xcb_poll_for_queued_event(pConnection))
         std::free(pEvent);
 }
 }
@@ -141,6 +144,11 @@ bool CDirectPresenter::Present(const QImage& image, const QPoint& ptAt, const QR
         return true;
 
     SSegment& segment = m_aSegments[m_nNext];
+    // A server that has not read the picture before last yet is busy or
+    // stuck: this picture is left out rather than waited for, since the
+    // thread drawing it also feeds the recording.
+    if (!IsRead(segment))
+        return true;
     const size_t nSize = size_t(image.bytesPerLine()) * size_t(image.height());
     if (!Prepare(segment, nSize))
     {
@@ -165,7 +173,6 @@ bool CDirectPresenter::Present(const QImage& image, const QPoint& ptAt, const QR
 
 bool CDirectPresenter::Prepare(SSegment& segment, size_t nSize)
 {
-    WaitUntilRead(segment);
     if (segment.pData && segment.nSize >= nSize)
         return true;
     Release(segment);
@@ -196,19 +203,26 @@ bool CDirectPresenter::Prepare(SSegment& segment, size_t nSize)
     return true;
 }
 
-void CDirectPresenter::WaitUntilRead(SSegment& segment)
+bool CDirectPresenter::IsRead(SSegment& segment)
 {
     if (!segment.bSyncPending)
-        return;
-    xcb_get_input_focus_cookie_t cookie;
-    cookie.sequence = segment.nSyncSequence;
-    std::free(xcb_get_input_focus_reply(m_pConnection, cookie, nullptr));
+        return true;
+    void* pReply = nullptr;
+    xcb_generic_error_t* pError = nullptr;
+    if (!xcb_poll_for_reply(m_pConnection, segment.nSyncSequence, &pReply, &pError))
+        return false;
+    std::free(pReply);
+    std::free(pError);
     segment.bSyncPending = false;
+    return true;
 }
 
 void CDirectPresenter::Release(SSegment& segment)
 {
-    WaitUntilRead(segment);
+    // The server keeps its own mapping until it has read the last picture
+    // and handled the detach sent after it; nothing here need wait for it.
+    if (segment.bSyncPending)
+        xcb_discard_reply(m_pConnection, segment.nSyncSequence);
     if (!segment.pData)
         return;
     xcb_shm_detach(m_pConnection, segment.nSeg);

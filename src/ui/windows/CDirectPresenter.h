@@ -49,7 +49,8 @@ private:
 
     CDirectPresenter(xcb_connection_t* pConnection, uint32_t nWindow, uint32_t nGc);
     bool Prepare(SSegment& segment, size_t nSize);
-    void WaitUntilRead(SSegment& segment);
+    // Whether the server has read the buffer's last picture; never waits.
+    bool IsRead(SSegment& segment);
     void Release(SSegment& segment);
 
     xcb_connection_t* const m_pConnection;
