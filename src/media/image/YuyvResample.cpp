@@ -124,25 +124,30 @@ bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int 
         anChroma[size_t(x) * 4 + 3] = YuyvVOffset(nSrcWidth, nSecond);
     }
 
-    for (int y = 0; y < nDstHeight; ++y)
-    {
-        int nFirst = 0;
-        int nSecond = 0;
-        Taps(y, 1, nDstHeight, nSrcHeight, &nFirst, &nSecond);
-        const uint8_t* pRowA = pSrc + size_t(nFirst) * size_t(nSrcStride);
-        const uint8_t* pRowB = pSrc + size_t(nSecond) * size_t(nSrcStride);
+    auto resampleLuma = [&](int y, const uint8_t* pRowA, const uint8_t* pRowB) {
         uint8_t* pOut = apDst[0] + size_t(y) * size_t(anDstStride[0]);
         const int* pTap = anLuma.data();
         for (int x = 0; x < nDstWidth; ++x, pTap += 2)
             pOut[x] = Average4(pRowA[pTap[0]], pRowA[pTap[1]], pRowB[pTap[0]], pRowB[pTap[1]]);
-    }
+    };
+    auto sourceRow = [pSrc, nSrcStride](int y) { return pSrc + size_t(y) * size_t(nSrcStride); };
     for (int y = 0; y < nChromaHeight; ++y)
     {
         int nFirst = 0;
         int nSecond = 0;
-        Taps(y, 2, nDstHeight, nSrcHeight, &nFirst, &nSecond);
-        const uint8_t* pRowA = pSrc + size_t(nFirst) * size_t(nSrcStride);
-        const uint8_t* pRowB = pSrc + size_t(nSecond) * size_t(nSrcStride);
+        Taps(2 * y, 1, nDstHeight, nSrcHeight, &nFirst, &nSecond);
+        const uint8_t* pRowA = sourceRow(nFirst);
+        const uint8_t* pRowB = sourceRow(nSecond);
+        resampleLuma(2 * y, pRowA, pRowB);
+        if (2 * y + 1 < nDstHeight)
+        {
+            Taps(2 * y + 1, 1, nDstHeight, nSrcHeight, &nFirst, &nSecond);
+            pRowB = sourceRow(nSecond);
+            resampleLuma(2 * y + 1, sourceRow(nFirst), pRowB);
+        }
+        // Chroma from the outer two of the lines its two output lines read:
+        // lines of their own would make the whole source be read, where the
+        // lumas' lines are two thirds of it at a reduction by three.
         uint8_t* pU = apDst[1] + size_t(y) * size_t(anDstStride[1]);
         uint8_t* pV = apDst[2] + size_t(y) * size_t(anDstStride[2]);
         const int* pTap = anChroma.data();
