@@ -1,14 +1,16 @@
 // What the main window's previews cost: six virtual cameras in the six-way
 // grid of a 1920 x 1080 output at 25 fps, nothing recorded.
 //
-//   bench_preview [--seconds S]
-//       (a) runs capture and composition for S seconds (10) with every
-//       renderer pointed at a window nobody registers, (b) then opens the
-//       real main window at its default size, which shows the output
-//       preview and the six channel previews, and runs as long again. It
-//       prints the process CPU time per output frame of both, and last
-//       "preview_cost_ratio <(b - a) / a>" for run_preview.sh. Before that,
-//       (c): the window hidden for as long, its previews then cost nothing.
+//   bench_preview [--seconds S] [--turns N]
+//       (a) runs capture and composition with every renderer pointed at a
+//       window nobody registers, (b) then opens the real main window at its
+//       default size, which shows the output preview and the six channel
+//       previews, and runs as long again. (a) and (b) take N turns (3) of
+//       S / N seconds each (S is 10), so that both see the same changes in
+//       the machine's load. It prints the process CPU time per output frame
+//       of both, and last "preview_cost_ratio <(b - a) / a>" for
+//       run_preview.sh. Before that, (c): the window hidden in the last
+//       turn, its previews then cost nothing.
 //
 // Needs an X server: the previews are painted as the program paints them.
 // The settings live in a private configuration folder: the process starts
@@ -121,8 +123,9 @@ bool RunHeadless(int nLayout, int nMs, double* pdMsPerFrame, QString* pstrThread
     return true;
 }
 
-// (b): the real main window, shown at its default size; then (c) the same
-// window hidden, which leaves its own timers and no previews.
+// (b): the real main window, shown at its default size; then, when asked
+// for, (c) the same window hidden, which leaves its own timers and no
+// previews.
 bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame, QString* pstrThreads)
 {
     CVistrel wnd;
@@ -151,26 +154,36 @@ bool RunWindowed(int nMs, double* pdMsPerFrame, double* pdHiddenMsPerFrame, QStr
     }
     RunEventsFor(SETTLE_MS);
     *pdMsPerFrame = MeasureMsPerFrame(nMs, pstrThreads);
-    wnd.hide();
-    RunEventsFor(SETTLE_MS);
-    QString strHiddenThreads;
-    *pdHiddenMsPerFrame = MeasureMsPerFrame(nMs, &strHiddenThreads);
-    g_capture.Uninit();
+    if (pdHiddenMsPerFrame)
+    {
+        wnd.hide();
+        RunEventsFor(SETTLE_MS);
+        QString strHiddenThreads;
+        *pdHiddenMsPerFrame = MeasureMsPerFrame(nMs, &strHiddenThreads);
+    }
     return true;
 }
 
-int Run(int nSeconds)
+// The engine as the program starts it, with the six cameras in the grid.
+bool StartEngine()
+{
+    if (!g_capture.Init() || g_capture.GetOrderedDeviceCount() < CKVCapture::CHANNEL_COUNT)
+    {
+        std::fprintf(stderr, "bench_preview: six capture devices needed (VISTREL_VIRTUAL_VIDEO=6)\n");
+        return false;
+    }
+    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
+                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
+    return true;
+}
+
+int Run(int nSeconds, int nRounds)
 {
     InitProgramResources();
     InitAppTexts();
     g_settings.SetOutputFormat(SIZE_1920X1080, RATE_25);
-    if (!g_capture.Init() || g_capture.GetOrderedDeviceCount() < CKVCapture::CHANNEL_COUNT)
-    {
-        std::fprintf(stderr, "bench_preview: six capture devices needed (VISTREL_VIRTUAL_VIDEO=6)\n");
+    if (!StartEngine())
         return 1;
-    }
-    g_settings.LoadAssignments(g_capture.GetOrderedDeviceCount(),
-                               [](int nDevice) { return g_capture.IsDeviceOrdered(nDevice); });
     const int nLayout = g_layout.Load() ? FindLayout(QStringLiteral("Six Grid")) : -1;
     if (nLayout < 0 || g_layout.GetPositionCount(nLayout) < CKVCapture::CHANNEL_COUNT)
     {
@@ -183,21 +196,33 @@ int Run(int nSeconds)
         g_settings.SetChannelPosition(i, i);
     g_settings.sync();
 
+    // (a) and (b) take turns, so that a change in the machine's load while
+    // the benchmark runs weighs on both alike; each is the mean of its turns.
     double dHeadless = 0;
     double dWindowed = 0;
     double dHidden = 0;
-    const int nMs = nSeconds * 1000;
+    const int nMs = std::max(1000, nSeconds * 1000 / nRounds);
     QString strHeadlessThreads;
     QString strWindowedThreads;
-    if (!RunHeadless(nLayout, nMs, &dHeadless, &strHeadlessThreads) ||
-        !RunWindowed(nMs, &dWindowed, &dHidden, &strWindowedThreads))
+    for (int nRound = 0; nRound < nRounds; ++nRound)
     {
+        double dHeadlessTurn = 0;
+        double dWindowedTurn = 0;
+        const bool bLast = nRound + 1 == nRounds;
+        if ((nRound > 0 && !StartEngine()) || !RunHeadless(nLayout, nMs, &dHeadlessTurn, &strHeadlessThreads) ||
+            !RunWindowed(nMs, &dWindowedTurn, bLast ? &dHidden : nullptr, &strWindowedThreads))
+        {
+            g_capture.Uninit();
+            return 1;
+        }
         g_capture.Uninit();
-        return 1;
+        std::printf("turn %d: (a) %.2f (b) %.2f ms\n", nRound + 1, dHeadlessTurn, dWindowedTurn);
+        dHeadless += dHeadlessTurn / nRounds;
+        dWindowed += dWindowedTurn / nRounds;
     }
     std::printf("(a) capture and composition, no previews: %.2f ms CPU per output frame\n", dHeadless);
     std::printf("(b) the same with the main window's previews: %.2f ms CPU per output frame\n", dWindowed);
-    std::printf("    by thread, ms per frame: (a)%s\n", qPrintable(strHeadlessThreads));
+    std::printf("    by thread in the last turn, ms per frame: (a)%s\n", qPrintable(strHeadlessThreads));
     std::printf("    (b)%s\n", qPrintable(strWindowedThreads));
     std::printf("(c) the main window hidden: %.2f ms CPU per output frame\n", dHidden);
     std::printf("preview_cost_ratio %.3f\n", (dWindowed - dHeadless) / dHeadless);
@@ -208,16 +233,19 @@ int Run(int nSeconds)
 int main(int argc, char** argv)
 {
     int nSeconds = 10;
+    int nRounds = 3;
     for (int i = 1; i < argc; ++i)
     {
         if (QByteArray(argv[i]) == "--seconds" && i + 1 < argc)
             nSeconds = std::atoi(argv[++i]);
+        else if (QByteArray(argv[i]) == "--turns" && i + 1 < argc)
+            nRounds = std::atoi(argv[++i]);
         else
             nSeconds = 0;
     }
-    if (nSeconds <= 0)
+    if (nSeconds <= 0 || nRounds <= 0)
     {
-        std::fprintf(stderr, "usage: %s [--seconds S]\n", argv[0]);
+        std::fprintf(stderr, "usage: %s [--seconds S] [--turns N]\n", argv[0]);
         return 2;
     }
     const char* pszConfigDir = PrivateConfigDir();
@@ -237,7 +265,7 @@ int main(int argc, char** argv)
     int nResult = 1;
     {
         QApplication app(argc, argv);
-        nResult = Run(nSeconds);
+        nResult = Run(nSeconds, nRounds);
     }
     QDir(QString::fromLocal8Bit(pszConfigDir)).removeRecursively();
     return nResult;
