@@ -2,6 +2,7 @@
 // to the X server, with no event handled on the user-interface thread, and
 // stay out of what a window paints over them. Read back from the server on
 // an Xvfb of the test's own.
+#include "PlainYuyvFrame.h"
 #include "PrivateXvfb.h"
 #include "common/TallyFile.h"
 #include "media/KVStream.h"
@@ -13,26 +14,11 @@
 #include <QtTest>
 
 #include <cstdlib>
-#include <vector>
 
 namespace
 {
 // Generous: the machine may be busy with other builds.
 const int WAIT_MS = 20000;
-
-// One colour in video range.
-std::vector<uint8_t> PlainFrame(int nWidth, int nHeight, uint8_t nY, uint8_t nU, uint8_t nV)
-{
-    std::vector<uint8_t> abFrame(size_t(nWidth) * size_t(nHeight) * 2);
-    for (size_t i = 0; i < abFrame.size(); i += 4)
-    {
-        abFrame[i] = nY;
-        abFrame[i + 1] = nU;
-        abFrame[i + 2] = nY;
-        abFrame[i + 3] = nV;
-    }
-    return abFrame;
-}
 
 // What the server shows at pt of the widget, whoever drew it.
 QRgb OnScreen(const QWidget& widget, const QPoint& pt)
@@ -98,12 +84,12 @@ private slots:
 
         // The first picture comes through the widget's own painting, which
         // draws the frame over it.
-        const std::vector<uint8_t> abGreen = PlainFrame(nWidth, nHeight, 145, 54, 34);
+        const std::vector<uint8_t> abGreen = PlainYuyvFrame(nWidth, nHeight, 145, 54, 34);
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abGreen.data(), nWidth * 2, 1));
         QTRY_VERIFY_WITH_TIMEOUT(IsGreen(OnScreen(wnd, ptMiddle)), WAIT_MS);
         QTRY_VERIFY_WITH_TIMEOUT(IsRed(OnScreen(wnd, ptFrame)), WAIT_MS);
 
-        const std::vector<uint8_t> abBlue = PlainFrame(nWidth, nHeight, 41, 240, 110);
+        const std::vector<uint8_t> abBlue = PlainYuyvFrame(nWidth, nHeight, 41, 240, 110);
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abBlue.data(), nWidth * 2, 1));
         QVERIFY(ShowsWithoutEvents(wnd, ptMiddle, IsBlue));
         QVERIFY(IsRed(OnScreen(wnd, ptFrame)));

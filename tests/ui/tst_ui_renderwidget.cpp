@@ -2,6 +2,7 @@
 // it is shown, not on a tab in the background, not while its window is
 // minimised; and what it paints is the picture it was handed, with black
 // around it also after the picture changed shape.
+#include "PlainYuyvFrame.h"
 #include "media/KVStream.h"
 #include "ui/windows/CRenderWidget.h"
 
@@ -20,15 +21,7 @@ const int FRAME_HEIGHT = 360;
 // Plain green in video range.
 std::vector<uint8_t> GreenFrame()
 {
-    std::vector<uint8_t> abFrame(size_t(FRAME_WIDTH) * FRAME_HEIGHT * 2);
-    for (size_t i = 0; i < abFrame.size(); i += 4)
-    {
-        abFrame[i] = 145;
-        abFrame[i + 1] = 54;
-        abFrame[i + 2] = 145;
-        abFrame[i + 3] = 34;
-    }
-    return abFrame;
+    return PlainYuyvFrame(FRAME_WIDTH, FRAME_HEIGHT, 145, 54, 34);
 }
 
 // Draws one frame into the widget the way a capture thread does.
@@ -56,20 +49,6 @@ private:
 
 namespace
 {
-// One colour in video range, at any size.
-std::vector<uint8_t> PlainFrame(int nWidth, int nHeight, uint8_t nY, uint8_t nU, uint8_t nV)
-{
-    std::vector<uint8_t> abFrame(size_t(nWidth) * size_t(nHeight) * 2);
-    for (size_t i = 0; i < abFrame.size(); i += 4)
-    {
-        abFrame[i] = nY;
-        abFrame[i + 1] = nU;
-        abFrame[i + 2] = nY;
-        abFrame[i + 3] = nV;
-    }
-    return abFrame;
-}
-
 // What the display server shows of the widget, not what it would paint
 // afresh: only that shows what was left from earlier frames.
 QImage OnScreen(const QWidget& widget)
@@ -145,7 +124,7 @@ private slots:
         QTRY_VERIFY(pPreview->IsShownToUser());
 
         // Wide and red: black above and below, red across the middle.
-        const std::vector<uint8_t> abRed = PlainFrame(640, 360, 81, 90, 240);
+        const std::vector<uint8_t> abRed = PlainYuyvFrame(640, 360, 81, 90, 240);
         KVS_HANDLE hRenderer =
             KVS_CreateVideoRenderer(nullptr, pPreview->GetWindowHandle(), KVS_COLOR_YUYV, 640, 360, 0, 1);
         QVERIFY(hRenderer);
@@ -155,7 +134,7 @@ private slots:
         QVERIFY(IsBlack(OnScreen(*pPreview).pixel(5, 5)));
 
         // Tall and blue: the red left and right of it becomes black.
-        const std::vector<uint8_t> abBlue = PlainFrame(180, 360, 41, 240, 110);
+        const std::vector<uint8_t> abBlue = PlainYuyvFrame(180, 360, 41, 240, 110);
         QVERIFY(
             KVS_ResetVideoRenderer(hRenderer, nullptr, pPreview->GetWindowHandle(), KVS_COLOR_YUYV, 180, 360, 0, 1));
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abBlue.data(), 180 * 2, 1));
@@ -164,7 +143,7 @@ private slots:
         QVERIFY(IsBlack(OnScreen(*pPreview).pixel(pPreview->width() - 5, nMiddle)));
 
         // Same shape again, red: only the picture changes.
-        const std::vector<uint8_t> abTallRed = PlainFrame(180, 360, 81, 90, 240);
+        const std::vector<uint8_t> abTallRed = PlainYuyvFrame(180, 360, 81, 90, 240);
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abTallRed.data(), 180 * 2, 1));
         QTRY_VERIFY(IsRed(OnScreen(*pPreview).pixel(pPreview->width() / 2, nMiddle)));
         QVERIFY(IsBlack(OnScreen(*pPreview).pixel(5, nMiddle)));
