@@ -132,7 +132,7 @@ CDirectPresenter::~CDirectPresenter()
 
 bool CDirectPresenter::Present(const QImage& image, const QPoint& ptAt, const QRect& rcClip)
 {
-    if (m_bBroken || image.format() != QImage::Format_RGB32 || image.bytesPerLine() % 4 != 0)
+    if (m_bBroken || image.format() != QImage::Format_RGB32)
         return false;
     if (xcb_connection_has_error(m_pConnection))
     {
