@@ -6,6 +6,7 @@
 #include "media/KVRenderTarget.h"
 #include "media/KVStream.h"
 #include "media/image/YuyvDecimate.h"
+#include "media/image/YuyvLayout.h"
 #include "media/image/YuyvResample.h"
 
 #include <QtTest>
@@ -276,6 +277,78 @@ private slots:
                     QCOMPARE(int(apPlanes[nPlane][y * anStrides[nPlane] + x]), (nSum + 2) >> 2);
                 }
             }
+    }
+
+    // Any other reduction: each sample averages two taps a quarter and three
+    // quarters into its span, on the two lines likewise placed (chroma on the
+    // outer lines of its two output lines). Where the processor can, eight
+    // samples are gathered at a time, so the sizes cover both loads' reaches
+    // (little and nearly four times smaller), a last group that overlaps the
+    // one before it, an odd source width whose last V is borrowed, rows too
+    // narrow for whole groups, and one resampler taking a new size.
+    void resamplingReadsItsTaps()
+    {
+        struct SCase
+        {
+            int nSrcWidth, nSrcHeight, nDstWidth, nDstHeight;
+        };
+        const SCase aCases[] = {{1920, 1080, 631, 355}, {174, 98, 173, 95}, {175, 99, 61, 33},
+                                {1001, 31, 257, 9},     {40, 12, 11, 5},    {31, 9, 7, 3}};
+        auto tap = [](int n, int nUnit, int nCount, int nSource, int nQuarter) {
+            return std::min<int64_t>(nSource - 1,
+                                     (4 * int64_t(n) * nUnit + nQuarter * nUnit) * nSource / (4 * int64_t(nCount)));
+        };
+        CYuyvResampler resampler;
+        for (const SCase& c : aCases)
+        {
+            std::vector<uint8_t> abFrame(size_t(c.nSrcWidth) * c.nSrcHeight * 2);
+            uint32_t nSeed = uint32_t(c.nSrcWidth * 7919 + c.nDstWidth);
+            for (uint8_t& n : abFrame)
+            {
+                nSeed = nSeed * 1103515245u + 12345u;
+                n = uint8_t(nSeed >> 16);
+            }
+            const int nChromaWidth = (c.nDstWidth + 1) / 2;
+            const int nChromaHeight = (c.nDstHeight + 1) / 2;
+            const int anStrides[3] = {c.nDstWidth + 3, nChromaWidth + 5, nChromaWidth + 1};
+            const size_t nLuma = size_t(anStrides[0]) * c.nDstHeight;
+            const size_t nChroma = size_t(anStrides[1]) * nChromaHeight;
+            std::vector<uint8_t> abPlanes(nLuma + nChroma + size_t(anStrides[2]) * nChromaHeight);
+            uint8_t* const apPlanes[3] = {abPlanes.data(), abPlanes.data() + nLuma, abPlanes.data() + nLuma + nChroma};
+            QVERIFY(resampler.Resample(abFrame.data(), c.nSrcWidth * 2, c.nSrcWidth, c.nSrcHeight, apPlanes, anStrides,
+                                       c.nDstWidth, c.nDstHeight));
+
+            auto row = [&](int64_t y) { return abFrame.data() + size_t(y) * size_t(c.nSrcWidth) * 2; };
+            const QString strCase =
+                QStringLiteral("%1x%2 to %3x%4").arg(c.nSrcWidth).arg(c.nSrcHeight).arg(c.nDstWidth).arg(c.nDstHeight);
+            for (int y = 0; y < c.nDstHeight; ++y)
+                for (int x = 0; x < c.nDstWidth; ++x)
+                {
+                    const uint8_t* pA = row(tap(y, 1, c.nDstHeight, c.nSrcHeight, 1));
+                    const uint8_t* pB = row(tap(y, 1, c.nDstHeight, c.nSrcHeight, 3));
+                    const int64_t x1 = tap(x, 1, c.nDstWidth, c.nSrcWidth, 1);
+                    const int64_t x2 = tap(x, 1, c.nDstWidth, c.nSrcWidth, 3);
+                    const int nSum = pA[2 * x1] + pA[2 * x2] + pB[2 * x1] + pB[2 * x2];
+                    QVERIFY2(apPlanes[0][y * anStrides[0] + x] == (nSum + 2) >> 2,
+                             qPrintable(strCase + QStringLiteral(": luma %1,%2").arg(x).arg(y)));
+                }
+            for (int y = 0; y < nChromaHeight; ++y)
+                for (int x = 0; x < nChromaWidth; ++x)
+                {
+                    const uint8_t* pA = row(tap(2 * y, 1, c.nDstHeight, c.nSrcHeight, 1));
+                    const uint8_t* pB =
+                        row(tap(std::min(2 * y + 1, c.nDstHeight - 1), 1, c.nDstHeight, c.nSrcHeight, 3));
+                    const int x1 = int(tap(x, 2, c.nDstWidth, c.nSrcWidth, 1));
+                    const int x2 = int(tap(x, 2, c.nDstWidth, c.nSrcWidth, 3));
+                    const int nU = YuyvU(pA, x1) + YuyvU(pA, x2) + YuyvU(pB, x1) + YuyvU(pB, x2);
+                    const int nV = YuyvV(pA, c.nSrcWidth, x1) + YuyvV(pA, c.nSrcWidth, x2) +
+                                   YuyvV(pB, c.nSrcWidth, x1) + YuyvV(pB, c.nSrcWidth, x2);
+                    QVERIFY2(apPlanes[1][y * anStrides[1] + x] == (nU + 2) >> 2,
+                             qPrintable(strCase + QStringLiteral(": U %1,%2").arg(x).arg(y)));
+                    QVERIFY2(apPlanes[2][y * anStrides[2] + x] == (nV + 2) >> 2,
+                             qPrintable(strCase + QStringLiteral(": V %1,%2").arg(x).arg(y)));
+                }
+        }
     }
 
     void hiddenTargetCostsNoConversion()

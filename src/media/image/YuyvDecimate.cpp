@@ -85,11 +85,18 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
         const uint8_t* pRowA = pSrc + size_t(y * nFactorY + nFactorY / 4) * size_t(nSrcStride);
         const uint8_t* pRowB = pSrc + size_t(y * nFactorY + (3 * nFactorY) / 4) * size_t(nSrcStride);
         uint8_t* pOut = pDst + size_t(y) * size_t(nDstStride);
+        // The next block's lines, fetched while these are reduced: a camera's
+        // frame arrives from memory, not from the cache.
+        const int yNext = std::min(y + 1, nDstHeight - 1);
+        const uint8_t* pNextA = pSrc + size_t(yNext * nFactorY + nFactorY / 4) * size_t(nSrcStride);
+        const uint8_t* pNextB = pSrc + size_t(yNext * nFactorY + (3 * nFactorY) / 4) * size_t(nSrcStride);
         size_t nBlock = 0;
         for (int nPair = 0; nPair < nRegular; ++nPair, nBlock += nBlockBytes, pOut += 4)
         {
             const uint8_t* pA = pRowA + nBlock;
             const uint8_t* pB = pRowB + nBlock;
+            __builtin_prefetch(pNextA + nBlock);
+            __builtin_prefetch(pNextB + nBlock);
             pOut[0] = Average4(pA[anFirst[0]], pA[anFirst[1]], pB[anFirst[0]], pB[anFirst[1]]);
             pOut[1] = Average4(pA[anFirst[4]], pA[anFirst[5]], pB[anFirst[4]], pB[anFirst[5]]);
             pOut[2] = Average4(pA[anFirst[2]], pA[anFirst[3]], pB[anFirst[2]], pB[anFirst[3]]);

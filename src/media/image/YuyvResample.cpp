@@ -89,8 +89,53 @@ void HalveYuyvTo420p(const uint8_t* pSrc, int nSrcStride, uint8_t* const apDst[3
 }
 }
 
-bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
-                        const int anDstStride[3], int nDstWidth, int nDstHeight)
+void CYuyvResampler::Plan(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight)
+{
+    const int anSize[4] = {nSrcWidth, nSrcHeight, nDstWidth, nDstHeight};
+    if (std::equal(anSize, anSize + 4, m_anSize))
+        return;
+    std::copy(anSize, anSize + 4, m_anSize);
+    const int nChromaWidth = (nDstWidth + 1) / 2;
+    m_anLuma.resize(size_t(nDstWidth) * 2);
+    for (int x = 0; x < nDstWidth; ++x)
+    {
+        int nFirst = 0;
+        int nSecond = 0;
+        Taps(x, 1, nDstWidth, nSrcWidth, &nFirst, &nSecond);
+        m_anLuma[size_t(x) * 2] = 2 * nFirst;
+        m_anLuma[size_t(x) * 2 + 1] = 2 * nSecond;
+    }
+    m_anChroma.resize(size_t(nChromaWidth) * 4);
+    for (int x = 0; x < nChromaWidth; ++x)
+    {
+        int nFirst = 0;
+        int nSecond = 0;
+        Taps(x, 2, nDstWidth, nSrcWidth, &nFirst, &nSecond);
+        m_anChroma[size_t(x) * 4] = YuyvUOffset(nFirst);
+        m_anChroma[size_t(x) * 4 + 1] = YuyvUOffset(nSecond);
+        m_anChroma[size_t(x) * 4 + 2] = YuyvVOffset(nSrcWidth, nFirst);
+        m_anChroma[size_t(x) * 4 + 3] = YuyvVOffset(nSrcWidth, nSecond);
+    }
+    m_anLines.resize(size_t(nDstHeight) * 2);
+    for (int y = 0; y < nDstHeight; ++y)
+        Taps(y, 1, nDstHeight, nSrcHeight, &m_anLines[size_t(y) * 2], &m_anLines[size_t(y) * 2 + 1]);
+
+    // Where the processor can, eight samples at a time; the same sums.
+    auto words = [](const std::vector<int>& anOffsets, size_t nStart, size_t nStep) {
+        std::vector<int> anWords;
+        for (size_t i = nStart; i < anOffsets.size(); i += nStep)
+            anWords.push_back(anOffsets[i] >= 0 ? anOffsets[i] / 2 : -1);
+        return anWords;
+    };
+    // Both or neither: the scalar loops do luma and chroma together.
+    if (!m_lumaGroups.BuildLuma(words(m_anLuma, 0, 2), words(m_anLuma, 1, 2), nSrcWidth) ||
+        !m_chromaGroups.BuildChroma(words(m_anChroma, 0, 4), words(m_anChroma, 1, 4), words(m_anChroma, 2, 4),
+                                    words(m_anChroma, 3, 4), nSrcWidth))
+        m_lumaGroups = CYuyvTapGroups();
+}
+
+bool CYuyvResampler::Resample(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight,
+                              uint8_t* const apDst[3], const int anDstStride[3], int nDstWidth, int nDstHeight)
 {
     if (!pSrc || nDstWidth <= 0 || nDstHeight <= 0 || nDstWidth > nSrcWidth || nDstHeight > nSrcHeight)
         return false;
@@ -99,58 +144,47 @@ bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int 
         HalveYuyvTo420p(pSrc, nSrcStride, apDst, anDstStride, nDstWidth, nDstHeight);
         return true;
     }
+    Plan(nSrcWidth, nSrcHeight, nDstWidth, nDstHeight);
     const int nChromaWidth = (nDstWidth + 1) / 2;
     const int nChromaHeight = (nDstHeight + 1) / 2;
+    const bool bGrouped = m_lumaGroups.IsBuilt();
 
-    // The columns are the same for every row: worked out once.
-    std::vector<int> anLuma(size_t(nDstWidth) * 2);
-    for (int x = 0; x < nDstWidth; ++x)
-    {
-        int nFirst = 0;
-        int nSecond = 0;
-        Taps(x, 1, nDstWidth, nSrcWidth, &nFirst, &nSecond);
-        anLuma[size_t(x) * 2] = 2 * nFirst;
-        anLuma[size_t(x) * 2 + 1] = 2 * nSecond;
-    }
-    std::vector<int> anChroma(size_t(nChromaWidth) * 4);
-    for (int x = 0; x < nChromaWidth; ++x)
-    {
-        int nFirst = 0;
-        int nSecond = 0;
-        Taps(x, 2, nDstWidth, nSrcWidth, &nFirst, &nSecond);
-        anChroma[size_t(x) * 4] = YuyvUOffset(nFirst);
-        anChroma[size_t(x) * 4 + 1] = YuyvUOffset(nSecond);
-        anChroma[size_t(x) * 4 + 2] = YuyvVOffset(nSrcWidth, nFirst);
-        anChroma[size_t(x) * 4 + 3] = YuyvVOffset(nSrcWidth, nSecond);
-    }
-
+    auto sourceRow = [this, pSrc, nSrcStride](int y, int nTap) {
+        return pSrc + size_t(m_anLines[size_t(y) * 2 + size_t(nTap)]) * size_t(nSrcStride);
+    };
     auto resampleLuma = [&](int y, const uint8_t* pRowA, const uint8_t* pRowB) {
         uint8_t* pOut = apDst[0] + size_t(y) * size_t(anDstStride[0]);
-        const int* pTap = anLuma.data();
+        if (bGrouped)
+        {
+            const int yNext = std::min(y + 1, nDstHeight - 1);
+            m_lumaGroups.RunLuma(pRowA, pRowB, pOut, sourceRow(yNext, 0), sourceRow(yNext, 1));
+            return;
+        }
+        const int* pTap = m_anLuma.data();
         for (int x = 0; x < nDstWidth; ++x, pTap += 2)
             pOut[x] = Average4(pRowA[pTap[0]], pRowA[pTap[1]], pRowB[pTap[0]], pRowB[pTap[1]]);
     };
-    auto sourceRow = [pSrc, nSrcStride](int y) { return pSrc + size_t(y) * size_t(nSrcStride); };
     for (int y = 0; y < nChromaHeight; ++y)
     {
-        int nFirst = 0;
-        int nSecond = 0;
-        Taps(2 * y, 1, nDstHeight, nSrcHeight, &nFirst, &nSecond);
-        const uint8_t* pRowA = sourceRow(nFirst);
-        const uint8_t* pRowB = sourceRow(nSecond);
+        const uint8_t* pRowA = sourceRow(2 * y, 0);
+        const uint8_t* pRowB = sourceRow(2 * y, 1);
         resampleLuma(2 * y, pRowA, pRowB);
         if (2 * y + 1 < nDstHeight)
         {
-            Taps(2 * y + 1, 1, nDstHeight, nSrcHeight, &nFirst, &nSecond);
-            pRowB = sourceRow(nSecond);
-            resampleLuma(2 * y + 1, sourceRow(nFirst), pRowB);
+            pRowB = sourceRow(2 * y + 1, 1);
+            resampleLuma(2 * y + 1, sourceRow(2 * y + 1, 0), pRowB);
         }
         // Chroma from the outer two of the lines its two output lines read:
         // lines of their own would make the whole source be read, where the
         // lumas' lines are two thirds of it at a reduction by three.
         uint8_t* pU = apDst[1] + size_t(y) * size_t(anDstStride[1]);
         uint8_t* pV = apDst[2] + size_t(y) * size_t(anDstStride[2]);
-        const int* pTap = anChroma.data();
+        if (bGrouped)
+        {
+            m_chromaGroups.RunChroma(pRowA, pRowB, pU, pV);
+            continue;
+        }
+        const int* pTap = m_anChroma.data();
         for (int x = 0; x < nChromaWidth; ++x, pTap += 4)
         {
             pU[x] = Average4(pRowA[pTap[0]], pRowA[pTap[1]], pRowB[pTap[0]], pRowB[pTap[1]]);
@@ -159,5 +193,12 @@ bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int 
         }
     }
     return true;
+}
+
+bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
+                        const int anDstStride[3], int nDstWidth, int nDstHeight)
+{
+    CYuyvResampler resampler;
+    return resampler.Resample(pSrc, nSrcStride, nSrcWidth, nSrcHeight, apDst, anDstStride, nDstWidth, nDstHeight);
 }
 }

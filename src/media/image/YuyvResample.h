@@ -8,13 +8,39 @@
 // output preview's picture.
 #pragma once
 
+#include "media/image/YuyvTapGroups.h"
+
 #include <cstdint>
+#include <vector>
 
 namespace KVMedia
 {
-// nDstWidth <= nSrcWidth and nDstHeight <= nSrcHeight. The chroma planes
-// are (nDstWidth + 1) / 2 x (nDstHeight + 1) / 2. Reads only the nSrcWidth
-// pixels of each of the nSrcHeight rows (see YuyvLayout.h for odd widths).
+// Keeps the taps of the last size it resampled: worked out with a division
+// each, they cost a small preview more than its pixels.
+class CYuyvResampler
+{
+public:
+    // nDstWidth <= nSrcWidth and nDstHeight <= nSrcHeight. The chroma planes
+    // are (nDstWidth + 1) / 2 x (nDstHeight + 1) / 2. Reads only the nSrcWidth
+    // pixels of each of the nSrcHeight rows (see YuyvLayout.h for odd widths).
+    bool Resample(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
+                  const int anDstStride[3], int nDstWidth, int nDstHeight);
+
+private:
+    void Plan(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDstHeight);
+
+    int m_anSize[4] = {};
+    // Byte offsets in a row: two lumas per output pixel; U, U, V, V per
+    // chroma sample.
+    std::vector<int> m_anLuma;
+    std::vector<int> m_anChroma;
+    // Source lines, two per output line.
+    std::vector<int> m_anLines;
+    CYuyvTapGroups m_lumaGroups;
+    CYuyvTapGroups m_chromaGroups;
+};
+
+// The same for one picture.
 bool ResampleYuyvTo420p(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, uint8_t* const apDst[3],
                         const int anDstStride[3], int nDstWidth, int nDstHeight);
 }

@@ -194,8 +194,8 @@ bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int 
     m_abPlanes.resize(nLumaSize + 2 * nChromaSize + FRAME_READ_PADDING);
     uint8_t* const apPlanes[3] = {m_abPlanes.data(), m_abPlanes.data() + nLumaSize,
                                   m_abPlanes.data() + nLumaSize + nChromaSize};
-    if (!ResampleYuyvTo420p(pReduced, nReducedStride, nReducedWidth, nReducedHeight, apPlanes, anStrides, nDstWidth,
-                            nDstHeight))
+    if (!m_resampler.Resample(pReduced, nReducedStride, nReducedWidth, nReducedHeight, apPlanes, anStrides, nDstWidth,
+                              nDstHeight))
         return false;
 
     // libswscale's vectorised converter takes lines in pairs and is not
