@@ -88,9 +88,9 @@ bool CYuyvTapGroups::MakeGroup(const int anFirst[LANES], const int anSecond[LANE
 bool CYuyvTapGroups::Build(const std::vector<SLanes>& aLanes, int nRowWords)
 {
     m_aGroups.assign(aLanes.size(), SGroup());
-    // Two vectors where every group's taps fit, as when the picture shrinks
-    // little: half the loads and shuffles of four.
-    for (int nVectors : {2, 4})
+    // As few vectors as every group's taps fit in: two where the picture
+    // shrinks little, three at a third of the size.
+    for (int nVectors : {2, 3, 4})
     {
         m_nVectors = nVectors;
         bool bFits = true;
@@ -148,32 +148,44 @@ bool CYuyvTapGroups::BuildChroma(const std::vector<int>& anFirstU, const std::ve
 __attribute__((target("ssse3"))) void CYuyvTapGroups::RunLuma(const uint8_t* pRowA, const uint8_t* pRowB, uint8_t* pOut,
                                                               const uint8_t* pNextA, const uint8_t* pNextB) const
 {
-    for (const SGroup& group : m_aGroups)
-    {
-        const size_t nOffset = 2 * size_t(group.nBase);
-        _mm_prefetch(reinterpret_cast<const char*>(pNextA + nOffset), _MM_HINT_T0);
-        _mm_prefetch(reinterpret_cast<const char*>(pNextB + nOffset), _MM_HINT_T0);
-        const __m128i mBytes =
-            m_nVectors == 2 ? SumGroup<false, 2>(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond)
-                            : SumGroup<false, 4>(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond);
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + group.nOut), mBytes);
-    }
+    auto run = [&](auto sum) {
+        for (const SGroup& group : m_aGroups)
+        {
+            const size_t nOffset = 2 * size_t(group.nBase);
+            _mm_prefetch(reinterpret_cast<const char*>(pNextA + nOffset), _MM_HINT_T0);
+            _mm_prefetch(reinterpret_cast<const char*>(pNextB + nOffset), _MM_HINT_T0);
+            const __m128i mBytes = sum(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond);
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + group.nOut), mBytes);
+        }
+    };
+    if (m_nVectors == 2)
+        run(SumGroup<false, 2>);
+    else if (m_nVectors == 3)
+        run(SumGroup<false, 3>);
+    else
+        run(SumGroup<false, 4>);
 }
 
 __attribute__((target("ssse3"))) void CYuyvTapGroups::RunChroma(const uint8_t* pRowA, const uint8_t* pRowB, uint8_t* pU,
                                                                 uint8_t* pV) const
 {
-    for (const SGroup& group : m_aGroups)
-    {
-        const size_t nOffset = 2 * size_t(group.nBase);
-        const __m128i mBytes =
-            m_nVectors == 2 ? SumGroup<true, 2>(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond)
-                            : SumGroup<true, 4>(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond);
-        const int32_t nU = _mm_cvtsi128_si32(mBytes);
-        const int32_t nV = _mm_cvtsi128_si32(_mm_srli_si128(mBytes, 4));
-        std::memcpy(pU + group.nOut, &nU, sizeof(nU));
-        std::memcpy(pV + group.nOut, &nV, sizeof(nV));
-    }
+    auto run = [&](auto sum) {
+        for (const SGroup& group : m_aGroups)
+        {
+            const size_t nOffset = 2 * size_t(group.nBase);
+            const __m128i mBytes = sum(pRowA + nOffset, pRowB + nOffset, group.aabFirst, group.aabSecond);
+            const int32_t nU = _mm_cvtsi128_si32(mBytes);
+            const int32_t nV = _mm_cvtsi128_si32(_mm_srli_si128(mBytes, 4));
+            std::memcpy(pU + group.nOut, &nU, sizeof(nU));
+            std::memcpy(pV + group.nOut, &nV, sizeof(nV));
+        }
+    };
+    if (m_nVectors == 2)
+        run(SumGroup<true, 2>);
+    else if (m_nVectors == 3)
+        run(SumGroup<true, 3>);
+    else
+        run(SumGroup<true, 4>);
 }
 #else
 void CYuyvTapGroups::RunLuma(const uint8_t*, const uint8_t*, uint8_t*, const uint8_t*, const uint8_t*) const {}

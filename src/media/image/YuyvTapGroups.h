@@ -67,7 +67,7 @@ private:
     bool Build(const std::vector<SLanes>& aLanes, int nRowWords);
 
     std::vector<SGroup> m_aGroups;
-    // Vectors each group loads: 2 or 4.
+    // Vectors each group loads: 2 to 4.
     int m_nVectors = 4;
 };
 }
