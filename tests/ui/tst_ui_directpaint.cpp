@@ -14,6 +14,7 @@
 #include <QtTest>
 
 #include <cstdlib>
+#include <vector>
 
 namespace
 {
@@ -100,6 +101,44 @@ private slots:
         QVERIFY(KVS_VideoRendererDrawImage(hRenderer, abGreen.data(), nWidth * 2, 1));
         QVERIFY(ShowsWithoutEvents(wnd, ptFrame, IsGreen));
         KVS_DestroyVideoRenderer(hRenderer);
+    }
+
+    // A channel's pictures are sent with the output's next one rather than
+    // on their own; they must still arrive, with no event handled.
+    void channelPicturesGoWithTheOutputs()
+    {
+        CVideoWnd output(CVideoWnd::OUTPUT_CHANNEL, nullptr);
+        CVideoWnd channel(0, nullptr);
+        channel.SetPlaceholder(false);
+        // Side by side: without a window manager both would open at 0,0.
+        output.setGeometry(0, 0, 160, 90);
+        channel.setGeometry(300, 0, 160, 90);
+        std::vector<KVS_HANDLE> ahRenderers;
+        for (CVideoWnd* pWnd : {&output, &channel})
+        {
+            pWnd->show();
+            QVERIFY(QTest::qWaitForWindowExposed(pWnd, WAIT_MS));
+            QTRY_VERIFY_WITH_TIMEOUT(pWnd->IsShownToUser(), WAIT_MS);
+            ahRenderers.push_back(KVS_CreateVideoRenderer(nullptr, pWnd->GetWindowHandle(), KVS_COLOR_YUYV,
+                                                          pWnd->width(), pWnd->height(), 0, 1));
+            QVERIFY(ahRenderers.back());
+        }
+        auto draw = [&](size_t nWnd, const std::vector<uint8_t>& abFrame) {
+            return KVS_VideoRendererDrawImage(ahRenderers[nWnd], abFrame.data(), output.width() * 2, 1);
+        };
+        const std::vector<uint8_t> abGreen = PlainYuyvFrame(output.width(), output.height(), 145, 54, 34);
+        const std::vector<uint8_t> abBlue = PlainYuyvFrame(output.width(), output.height(), 41, 240, 110);
+        const QPoint ptMiddle(output.width() / 2, output.height() / 2);
+        // The first pictures through the widgets' own painting.
+        QVERIFY(draw(0, abGreen) && draw(1, abGreen));
+        QTRY_VERIFY_WITH_TIMEOUT(IsGreen(OnScreen(output, ptMiddle)), WAIT_MS);
+        QTRY_VERIFY_WITH_TIMEOUT(IsGreen(OnScreen(channel, ptMiddle)), WAIT_MS);
+
+        QVERIFY(draw(0, abBlue) && draw(1, abBlue) && draw(0, abGreen));
+        QVERIFY(ShowsWithoutEvents(channel, ptMiddle, IsBlue));
+        QVERIFY(ShowsWithoutEvents(output, ptMiddle, IsGreen));
+        for (KVS_HANDLE hRenderer : ahRenderers)
+            KVS_DestroyVideoRenderer(hRenderer);
     }
 };
 

@@ -10,11 +10,27 @@
 #include <sys/ipc.h>
 #include <sys/shm.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 
 namespace
 {
+// A pacemaker that has sent nothing for this long has stopped: its window
+// was hidden, or the output stopped. The others then send their own.
+constexpr std::chrono::milliseconds PACEMAKER_TIMEOUT{100};
+
+// When a pacemaker last sent, on the steady clock.
+std::atomic<int64_t> g_nPacemakerSentNs{0};
+// The shared connection once it exists, for SendPending().
+std::atomic<xcb_connection_t*> g_pConnected{nullptr};
+
+int64_t NowNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 // One connection of its own for every window: libxcb lets the media threads
 // share it, and the toolkit's connection never sees these requests' errors.
 xcb_connection_t* SharedConnection()
@@ -32,6 +48,7 @@ xcb_connection_t* SharedConnection()
             xcb_disconnect(pConnection);
             return nullptr;
         }
+        g_pConnected = pConnection;
         return pConnection;
     }();
     return s_pConnection;
@@ -148,7 +165,10 @@ bool CDirectPresenter::Present(const QImage& image, const QPoint& ptAt, const QR
     // stuck: this picture is left out rather than waited for, since the
     // thread drawing it also feeds the recording.
     if (!IsRead(segment))
+    {
+        Send();
         return true;
+    }
     const size_t nSize = size_t(image.bytesPerLine()) * size_t(image.height());
     if (!Prepare(segment, nSize))
     {
@@ -165,10 +185,26 @@ bool CDirectPresenter::Present(const QImage& image, const QPoint& ptAt, const QR
     // picture has been read and the buffer may take the next one.
     segment.nSyncSequence = xcb_get_input_focus(m_pConnection).sequence;
     segment.bSyncPending = true;
-    xcb_flush(m_pConnection);
+    Send();
     DiscardEvents(m_pConnection);
     m_nNext = 1 - m_nNext;
     return true;
+}
+
+void CDirectPresenter::Send()
+{
+    const int64_t nNow = NowNs();
+    if (m_bPacemaker)
+        g_nPacemakerSentNs = nNow;
+    else if (nNow - g_nPacemakerSentNs.load() < std::chrono::nanoseconds(PACEMAKER_TIMEOUT).count())
+        return;
+    xcb_flush(m_pConnection);
+}
+
+void CDirectPresenter::SendPending()
+{
+    if (xcb_connection_t* pConnection = g_pConnected.load())
+        xcb_flush(pConnection);
 }
 
 bool CDirectPresenter::Prepare(SSegment& segment, size_t nSize)

@@ -12,6 +12,7 @@
 #include <QPoint>
 #include <QRect>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,6 +34,17 @@ public:
     // left corner at ptAt, both in the window's pixels. False when it could
     // not; the caller then paints through the toolkit.
     bool Present(const QImage& image, const QPoint& ptAt, const QRect& rcClip);
+
+    // Every send costs system calls on both ends and wakes the server: the
+    // channel previews each sending their own pictures cost as much as
+    // converting them. So the output preview's presenter, which the mixer
+    // calls at every output frame, is the pacemaker: it sends what every
+    // presenter has put since its last picture together with its own, and
+    // the others leave theirs to it for as long as it keeps coming.
+    void SetPacemaker(bool bPacemaker) { m_bPacemaker = bPacemaker; }
+    // Sends what any presenter has put and not sent yet; for the user-
+    // interface thread before it paints over a window's pictures itself.
+    static void SendPending();
 
 private:
     // One of two buffers the pictures alternate between, so that a picture
@@ -56,7 +68,11 @@ private:
     xcb_connection_t* const m_pConnection;
     const uint32_t m_nWindow;
     const uint32_t m_nGc;
+    // Sends what has been put, now or with the pacemaker's next picture.
+    void Send();
+
     SSegment m_aSegments[2];
     int m_nNext = 0;
     bool m_bBroken = false;
+    std::atomic<bool> m_bPacemaker{false};
 };

@@ -28,7 +28,10 @@ CRenderWidget::~CRenderWidget()
 void CRenderWidget::Register()
 {
     m_hWnd = KVS_WINDOW(winId());
-    m_target.SetDirectPresenter(CDirectPresenter::Create(uint32_t(m_hWnd)));
+    std::unique_ptr<CDirectPresenter> pPresenter = CDirectPresenter::Create(uint32_t(m_hWnd));
+    if (pPresenter)
+        pPresenter->SetPacemaker(m_bPacemaker);
+    m_target.SetDirectPresenter(std::move(pPresenter));
     UpdateGeometry();
     WatchScreen();
     KVS_RegisterRenderTarget(m_hWnd, &m_target);
@@ -64,8 +67,16 @@ void CRenderWidget::UpdateGeometry()
     UpdateDirectArea();
 }
 
+void CRenderWidget::SetDirectPacemaker(bool bPacemaker)
+{
+    m_bPacemaker = bPacemaker;
+    m_target.SetPacemaker(bPacemaker);
+}
+
 void CRenderWidget::UpdateDirectArea()
 {
+    // Pictures put for the old area go before the toolkit paints the new.
+    CDirectPresenter::SendPending();
     // Pictures are made in the widget's own units; on a scaled screen the
     // display's pixels are not those, and only the toolkit can scale them.
     m_target.SetDirectArea(devicePixelRatioF() == 1.0 ? DirectArea() : QRect());
@@ -221,6 +232,13 @@ void CRenderWidget::CTarget::SetDirectPresenter(std::unique_ptr<CDirectPresenter
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_pDirect = std::move(pPresenter);
+}
+
+void CRenderWidget::CTarget::SetPacemaker(bool bPacemaker)
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (m_pDirect)
+        m_pDirect->SetPacemaker(bPacemaker);
 }
 
 void CRenderWidget::CTarget::SetDirectArea(const QRect& rcArea)

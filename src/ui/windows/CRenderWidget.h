@@ -61,6 +61,9 @@ protected:
     // Call UpdateDirectArea() when the answer changes.
     virtual QRect DirectArea() const { return rect(); }
     void UpdateDirectArea();
+    // For the window the mixer draws at every output frame: see
+    // CDirectPresenter::SetPacemaker().
+    void SetDirectPacemaker(bool bPacemaker);
 
     bool event(QEvent* pEvent) override;
     void paintEvent(QPaintEvent* pEvent) override;
@@ -94,6 +97,7 @@ private:
         // after unregistering.
         void SetDirectPresenter(std::unique_ptr<CDirectPresenter> pPresenter);
         void SetDirectArea(const QRect& rcArea);
+        void SetPacemaker(bool bPacemaker);
         // Draws under the lock: the picture is never shared with the user-
         // interface thread, so only the media thread ever releases it.
         void Paint(QPainter& painter);
@@ -140,5 +144,6 @@ private:
 
     CTarget m_target;
     KVS_WINDOW m_hWnd = 0;
+    bool m_bPacemaker = false;
     QPointer<QWindow> m_pWatchedWindow;
 };

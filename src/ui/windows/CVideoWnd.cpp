@@ -21,6 +21,9 @@ CVideoWnd::CVideoWnd(int nChannel, QWidget* pParent)
     // Keys only matter in full screen, where the window is activated and
     // focused; clicks inside the tab should not steal the keyboard otherwise.
     setFocusPolicy(Qt::ClickFocus);
+    // The mixer draws the output at every frame; the channels' pictures go
+    // to the display with it.
+    SetDirectPacemaker(IsOutputWindow());
 }
 
 QSize CVideoWnd::sizeHint() const
