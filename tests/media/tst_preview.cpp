@@ -225,6 +225,46 @@ private slots:
         QCOMPARE(int(abHalf[0]), 101);
     }
 
+    // Reduced eight pixels at a time, a frame must come out as the pixel-
+    // by-pixel reduction makes it: odd widths whose last pixel is its own
+    // partner, the last group overlapping the one before, factors too wide
+    // for a group, and one decimator taking turns between sizes.
+    void groupedDecimationMatchesThePlainOne()
+    {
+        struct SCase
+        {
+            int nWidth, nHeight, nFactorX, nFactorY;
+        };
+        const SCase aCases[] = {{640, 540, 3, 5}, {641, 37, 3, 2}, {99, 20, 1, 3},
+                                {70, 9, 2, 1},    {257, 15, 5, 4}, {640, 540, 3, 5}};
+        CYuyvDecimator decimator;
+        for (const SCase& c : aCases)
+        {
+            std::vector<uint8_t> abFrame(size_t(c.nWidth) * c.nHeight * 2);
+            uint32_t nSeed = uint32_t(c.nWidth * 31 + c.nFactorX);
+            for (uint8_t& n : abFrame)
+            {
+                nSeed = nSeed * 1103515245u + 12345u;
+                n = uint8_t(nSeed >> 16);
+            }
+            const int nStride = PairedRowBytes(c.nWidth / c.nFactorX) + 4;
+            const size_t nSize = size_t(nStride) * size_t(c.nHeight / c.nFactorY);
+            std::vector<uint8_t> abPlain(nSize, 0xEE);
+            std::vector<uint8_t> abGrouped(nSize, 0xEE);
+            DecimateYuyv(abFrame.data(), c.nWidth * 2, c.nWidth, c.nHeight, c.nFactorX, c.nFactorY, abPlain.data(),
+                         nStride);
+            decimator.Decimate(abFrame.data(), c.nWidth * 2, c.nWidth, c.nHeight, c.nFactorX, c.nFactorY,
+                               abGrouped.data(), nStride);
+            const auto itDiffer = std::mismatch(abPlain.begin(), abPlain.end(), abGrouped.begin()).first;
+            QVERIFY2(itDiffer == abPlain.end(), qPrintable(QStringLiteral("%1x%2 by %3x%4: byte %5")
+                                                               .arg(c.nWidth)
+                                                               .arg(c.nHeight)
+                                                               .arg(c.nFactorX)
+                                                               .arg(c.nFactorY)
+                                                               .arg(itDiffer - abPlain.begin())));
+        }
+    }
+
     // Half the size each way takes a path of its own, four pixels at a
     // time: every output sample must still be its two-by-two box, also in
     // the pixels left over after the last group of eight and at an odd

@@ -6,6 +6,10 @@
 #include <cstddef>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace KVMedia
 {
 int DecimationFactor(int nSource, int nTarget)
@@ -33,6 +37,29 @@ inline int SecondTap(int n, int nFactor)
 inline uint8_t Average4(int n1, int n2, int n3, int n4)
 {
     return uint8_t((n1 + n2 + n3 + n4 + 2) >> 2);
+}
+
+// nPairs pairs of pixels from 2 x nPairs lumas and a U and V each.
+void InterleaveYuyv(const uint8_t* pY, const uint8_t* pU, const uint8_t* pV, int nPairs, uint8_t* pOut)
+{
+    int nPair = 0;
+#if defined(__SSE2__)
+    for (; nPair + 8 <= nPairs; nPair += 8)
+    {
+        const __m128i mY = _mm_loadu_si128(reinterpret_cast<const __m128i*>(pY + 2 * nPair));
+        const __m128i mUV = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(pU + nPair)),
+                                              _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pV + nPair)));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 4 * nPair), _mm_unpacklo_epi8(mY, mUV));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(pOut + 4 * nPair + 16), _mm_unpackhi_epi8(mY, mUV));
+    }
+#endif
+    for (; nPair < nPairs; ++nPair)
+    {
+        pOut[4 * nPair] = pY[2 * nPair];
+        pOut[4 * nPair + 1] = pU[nPair];
+        pOut[4 * nPair + 2] = pY[2 * nPair + 1];
+        pOut[4 * nPair + 3] = pV[nPair];
+    }
 }
 }
 
@@ -111,6 +138,74 @@ void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHe
             pOut[3] = Average4(YuyvByte(pRowA, pTaps[6]), YuyvByte(pRowA, pTaps[7]), YuyvByte(pRowB, pTaps[6]),
                                YuyvByte(pRowB, pTaps[7]));
         }
+    }
+}
+
+bool CYuyvDecimator::Plan(int nSrcWidth, int nFactorX)
+{
+    if (nSrcWidth == m_nPlanWidth && nFactorX == m_nPlanFactor)
+        return m_bGrouped;
+    m_nPlanWidth = nSrcWidth;
+    m_nPlanFactor = nFactorX;
+    const int nDstWidth = nSrcWidth / nFactorX;
+    const int nPairs = (nDstWidth + 1) / 2;
+    std::vector<int> anFirst(static_cast<size_t>(nDstWidth));
+    std::vector<int> anSecond(static_cast<size_t>(nDstWidth));
+    for (int x = 0; x < nDstWidth; ++x)
+    {
+        anFirst[size_t(x)] = FirstTap(x, nFactorX);
+        anSecond[size_t(x)] = SecondTap(x, nFactorX);
+    }
+    // A pair's chroma: the first tap of its left pixel, the second of its
+    // right one, which a lone last pixel is itself; as words of the row.
+    std::vector<int> anFirstU(static_cast<size_t>(nPairs));
+    std::vector<int> anSecondU(static_cast<size_t>(nPairs));
+    std::vector<int> anFirstV(static_cast<size_t>(nPairs));
+    std::vector<int> anSecondV(static_cast<size_t>(nPairs));
+    auto word = [](int nOffset) { return nOffset >= 0 ? nOffset / 2 : -1; };
+    for (int nPair = 0; nPair < nPairs; ++nPair)
+    {
+        const int xa = anFirst[size_t(2 * nPair)];
+        const int xb = anSecond[size_t(std::min(2 * nPair + 1, nDstWidth - 1))];
+        anFirstU[size_t(nPair)] = word(YuyvUOffset(xa));
+        anSecondU[size_t(nPair)] = word(YuyvUOffset(xb));
+        anFirstV[size_t(nPair)] = word(YuyvVOffset(nSrcWidth, xa));
+        anSecondV[size_t(nPair)] = word(YuyvVOffset(nSrcWidth, xb));
+    }
+    m_bGrouped = m_luma.BuildLuma(anFirst, anSecond, nSrcWidth) &&
+                 m_chroma.BuildChroma(anFirstU, anSecondU, anFirstV, anSecondV, nSrcWidth);
+    m_abRow.resize(size_t(nDstWidth) + 1 + 2 * size_t(nPairs));
+    return m_bGrouped;
+}
+
+void CYuyvDecimator::Decimate(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, int nFactorX,
+                              int nFactorY, uint8_t* pDst, int nDstStride)
+{
+    if (!pSrc || !pDst || nFactorX < 1 || nFactorY < 1 || !Plan(nSrcWidth, nFactorX))
+    {
+        DecimateYuyv(pSrc, nSrcStride, nSrcWidth, nSrcHeight, nFactorX, nFactorY, pDst, nDstStride);
+        return;
+    }
+    const int nDstWidth = nSrcWidth / nFactorX;
+    const int nDstHeight = nSrcHeight / nFactorY;
+    const int nPairs = (nDstWidth + 1) / 2;
+    uint8_t* pY = m_abRow.data();
+    uint8_t* pU = pY + nDstWidth + 1;
+    uint8_t* pV = pU + nPairs;
+    auto sourceRow = [pSrc, nSrcStride, nFactorY](int y, int nTap) {
+        return pSrc + size_t(y * nFactorY + (nTap * nFactorY) / 4) * size_t(nSrcStride);
+    };
+    for (int y = 0; y < nDstHeight; ++y)
+    {
+        const uint8_t* pRowA = sourceRow(y, 1);
+        const uint8_t* pRowB = sourceRow(y, 3);
+        const int yNext = std::min(y + 1, nDstHeight - 1);
+        m_luma.RunLuma(pRowA, pRowB, pY, sourceRow(yNext, 1), sourceRow(yNext, 3));
+        m_chroma.RunChroma(pRowA, pRowB, pU, pV);
+        // A lone last pixel is its own partner.
+        pY[nDstWidth] = pY[nDstWidth - 1];
+        uint8_t* pOut = pDst + size_t(y) * size_t(nDstStride);
+        InterleaveYuyv(pY, pU, pV, nPairs, pOut);
     }
 }
 }

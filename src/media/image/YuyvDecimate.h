@@ -4,7 +4,10 @@
 // previews took.
 #pragma once
 
+#include "media/image/YuyvTapGroups.h"
+
 #include <cstdint>
+#include <vector>
 
 namespace KVMedia
 {
@@ -26,4 +29,28 @@ inline int PairedRowBytes(int nWidth)
 // the nSrcWidth pixels of each source row (see YuyvLayout.h for odd widths).
 void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, int nFactorX, int nFactorY,
                   uint8_t* pDst, int nDstStride);
+
+// The same, eight pixels at a time where the processor can and a group of
+// eight spans no more than four vectors (factors across up to three), with
+// the taps of the last row width kept between frames: a camera's preview
+// reduced by three across cost more than all the rest of its conversion.
+class CYuyvDecimator
+{
+public:
+    void Decimate(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, int nFactorX, int nFactorY,
+                  uint8_t* pDst, int nDstStride);
+
+private:
+    // Groups for rows of nSrcWidth reduced by nFactorX; false when they
+    // cannot be had.
+    bool Plan(int nSrcWidth, int nFactorX);
+
+    int m_nPlanWidth = 0;
+    int m_nPlanFactor = 0;
+    bool m_bGrouped = false;
+    CYuyvTapGroups m_luma;
+    CYuyvTapGroups m_chroma;
+    // One reduced row as planes: lumas, then U and V per pair.
+    std::vector<uint8_t> m_abRow;
+};
 }

@@ -182,7 +182,8 @@ bool CRenderer::Convert(const uint8_t* pSource, int nStride, int nSrcWidth, int 
         nReducedHeight = nSrcHeight / nFactorY;
         nReducedStride = PairedRowBytes(nReducedWidth);
         m_abReduced.resize(size_t(nReducedStride) * size_t(nReducedHeight));
-        DecimateYuyv(pSource, nStride, nSrcWidth, nSrcHeight, nFactorX, nFactorY, m_abReduced.data(), nReducedStride);
+        m_decimator.Decimate(pSource, nStride, nSrcWidth, nSrcHeight, nFactorX, nFactorY, m_abReduced.data(),
+                             nReducedStride);
         pReduced = m_abReduced.data();
     }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "media/KVTypes.h"
+#include "media/image/YuyvDecimate.h"
 #include "media/image/YuyvResample.h"
 #include "media/image/YuyvScaler.h"
 
@@ -57,6 +58,7 @@ private:
     KVS_RECT m_rcTarget{0, 0, 0, 0};
     bool m_bHasSourceRect = false;
     KVS_RECT m_rcSource{0, 0, 0, 0};
+    CYuyvDecimator m_decimator;
     CYuyvResampler m_resampler;
     CYuyvScaler m_scaler;
     // The odd last line of a picture, at its own size.
