@@ -30,8 +30,8 @@ inline int PairedRowBytes(int nWidth)
 void DecimateYuyv(const uint8_t* pSrc, int nSrcStride, int nSrcWidth, int nSrcHeight, int nFactorX, int nFactorY,
                   uint8_t* pDst, int nDstStride);
 
-// The same, eight pixels at a time where the processor can and a group of
-// eight spans no more than four vectors (factors across up to three), with
+// The same, eight pixels at a time where the processor can and the factor
+// across is small enough for CYuyvTapGroups (up to six), with
 // the taps of the last row width kept between frames: a camera's preview
 // reduced by three across cost more than all the rest of its conversion.
 class CYuyvDecimator

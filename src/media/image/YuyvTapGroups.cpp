@@ -90,7 +90,7 @@ bool CYuyvTapGroups::Build(const std::vector<SLanes>& aLanes, int nRowWords)
     m_aGroups.assign(aLanes.size(), SGroup());
     // As few vectors as every group's taps fit in: two where the picture
     // shrinks little, three at a third of the size.
-    for (int nVectors : {2, 3, 4})
+    for (int nVectors = 2; nVectors <= MAX_VECTORS; ++nVectors)
     {
         m_nVectors = nVectors;
         bool bFits = true;
@@ -158,12 +158,24 @@ __attribute__((target("ssse3"))) void CYuyvTapGroups::RunLuma(const uint8_t* pRo
             _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + group.nOut), mBytes);
         }
     };
-    if (m_nVectors == 2)
+    switch (m_nVectors)
+    {
+    case 2:
         run(SumGroup<false, 2>);
-    else if (m_nVectors == 3)
+        break;
+    case 3:
         run(SumGroup<false, 3>);
-    else
+        break;
+    case 4:
         run(SumGroup<false, 4>);
+        break;
+    case 5:
+        run(SumGroup<false, 5>);
+        break;
+    default:
+        run(SumGroup<false, MAX_VECTORS>);
+        break;
+    }
 }
 
 __attribute__((target("ssse3"))) void CYuyvTapGroups::RunChroma(const uint8_t* pRowA, const uint8_t* pRowB, uint8_t* pU,
@@ -180,12 +192,24 @@ __attribute__((target("ssse3"))) void CYuyvTapGroups::RunChroma(const uint8_t* p
             std::memcpy(pV + group.nOut, &nV, sizeof(nV));
         }
     };
-    if (m_nVectors == 2)
+    switch (m_nVectors)
+    {
+    case 2:
         run(SumGroup<true, 2>);
-    else if (m_nVectors == 3)
+        break;
+    case 3:
         run(SumGroup<true, 3>);
-    else
+        break;
+    case 4:
         run(SumGroup<true, 4>);
+        break;
+    case 5:
+        run(SumGroup<true, 5>);
+        break;
+    default:
+        run(SumGroup<true, MAX_VECTORS>);
+        break;
+    }
 }
 #else
 void CYuyvTapGroups::RunLuma(const uint8_t*, const uint8_t*, uint8_t*, const uint8_t*, const uint8_t*) const {}

@@ -20,6 +20,9 @@ class CYuyvTapGroups
 public:
     // Lanes per group.
     static constexpr int LANES = 8;
+    // Vectors of eight words a group loads at most: enough for a group of
+    // eight whose taps are up to six pixels apart.
+    static constexpr int MAX_VECTORS = 6;
 
     // Whether this processor runs the grouped path.
     static bool Available();
@@ -51,8 +54,8 @@ private:
         int nOut = 0;
         // Per loaded vector of eight words: the shuffles picking the first
         // and the second tap of every lane from it (0x80: none).
-        uint8_t aabFirst[4][16] = {};
-        uint8_t aabSecond[4][16] = {};
+        uint8_t aabFirst[MAX_VECTORS][16] = {};
+        uint8_t aabSecond[MAX_VECTORS][16] = {};
     };
     struct SLanes
     {
@@ -67,7 +70,7 @@ private:
     bool Build(const std::vector<SLanes>& aLanes, int nRowWords);
 
     std::vector<SGroup> m_aGroups;
-    // Vectors each group loads: 2 to 4.
+    // Vectors each group loads: 2 to MAX_VECTORS.
     int m_nVectors = 4;
 };
 }
