@@ -25,7 +25,8 @@ else
     . "$here/../../scripts/private_xvfb.sh"
     start_private_xvfb "$work/xvfb.log"
 fi
-trap 'kill "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
+# Waited for, so that a run straight after this one may take the same display.
+trap 'kill "$xvfb_pid" 2>/dev/null; wait "$xvfb_pid" 2>/dev/null; rm -rf "$work"' EXIT
 
 mkdir -m 0700 "$work/home" "$work/runtime"
 HOME=$work/home XDG_RUNTIME_DIR=$work/runtime DBUS_SESSION_BUS_ADDRESS=disabled: \
