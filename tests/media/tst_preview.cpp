@@ -67,6 +67,18 @@ std::vector<uint8_t> CellFrame(int nWidth, int nHeight)
     return abFrame;
 }
 
+// Bytes that follow no pattern, the same for the same seed.
+std::vector<uint8_t> NoiseFrame(size_t nSize, uint32_t nSeed)
+{
+    std::vector<uint8_t> abFrame(nSize);
+    for (uint8_t& n : abFrame)
+    {
+        nSeed = nSeed * 1103515245u + 12345u;
+        n = uint8_t(nSeed >> 16);
+    }
+    return abFrame;
+}
+
 bool Near(QRgb rgb1, QRgb rgb2, int nTolerance)
 {
     return std::abs(qRed(rgb1) - qRed(rgb2)) <= nTolerance && std::abs(qGreen(rgb1) - qGreen(rgb2)) <= nTolerance &&
@@ -240,13 +252,8 @@ private slots:
         CYuyvDecimator decimator;
         for (const SCase& c : aCases)
         {
-            std::vector<uint8_t> abFrame(size_t(c.nWidth) * c.nHeight * 2);
-            uint32_t nSeed = uint32_t(c.nWidth * 31 + c.nFactorX);
-            for (uint8_t& n : abFrame)
-            {
-                nSeed = nSeed * 1103515245u + 12345u;
-                n = uint8_t(nSeed >> 16);
-            }
+            const std::vector<uint8_t> abFrame =
+                NoiseFrame(size_t(c.nWidth) * c.nHeight * 2, uint32_t(c.nWidth * 31 + c.nFactorX));
             const int nStride = PairedRowBytes(c.nWidth / c.nFactorX) + 4;
             const size_t nSize = size_t(nStride) * size_t(c.nHeight / c.nFactorY);
             std::vector<uint8_t> abPlain(nSize, 0xEE);
@@ -275,13 +282,7 @@ private slots:
         const int nDstHeight = 5;
         const int nSrcWidth = 2 * nDstWidth;
         const int nSrcHeight = 2 * nDstHeight;
-        std::vector<uint8_t> abFrame(size_t(nSrcWidth) * nSrcHeight * 2);
-        uint32_t nSeed = 12345;
-        for (uint8_t& n : abFrame)
-        {
-            nSeed = nSeed * 1103515245u + 12345u;
-            n = uint8_t(nSeed >> 16);
-        }
+        const std::vector<uint8_t> abFrame = NoiseFrame(size_t(nSrcWidth) * nSrcHeight * 2, 12345);
         const int nChromaWidth = (nDstWidth + 1) / 2;
         const int nChromaHeight = (nDstHeight + 1) / 2;
         const int anStrides[3] = {32, 16, 16};
@@ -341,13 +342,8 @@ private slots:
         CYuyvResampler resampler;
         for (const SCase& c : aCases)
         {
-            std::vector<uint8_t> abFrame(size_t(c.nSrcWidth) * c.nSrcHeight * 2);
-            uint32_t nSeed = uint32_t(c.nSrcWidth * 7919 + c.nDstWidth);
-            for (uint8_t& n : abFrame)
-            {
-                nSeed = nSeed * 1103515245u + 12345u;
-                n = uint8_t(nSeed >> 16);
-            }
+            const std::vector<uint8_t> abFrame =
+                NoiseFrame(size_t(c.nSrcWidth) * c.nSrcHeight * 2, uint32_t(c.nSrcWidth * 7919 + c.nDstWidth));
             const int nChromaWidth = (c.nDstWidth + 1) / 2;
             const int nChromaHeight = (c.nDstHeight + 1) / 2;
             const int anStrides[3] = {c.nDstWidth + 3, nChromaWidth + 5, nChromaWidth + 1};

@@ -165,7 +165,7 @@ bool CYuyvDecimator::Plan(int nSrcWidth, int nFactorX)
     auto word = [](int nOffset) { return nOffset >= 0 ? nOffset / 2 : -1; };
     for (int nPair = 0; nPair < nPairs; ++nPair)
     {
-        const int xa = anFirst[size_t(2 * nPair)];
+        const int xa = anFirst[2 * size_t(nPair)];
         const int xb = anSecond[size_t(std::min(2 * nPair + 1, nDstWidth - 1))];
         anFirstU[size_t(nPair)] = word(YuyvUOffset(xa));
         anSecondU[size_t(nPair)] = word(YuyvUOffset(xb));

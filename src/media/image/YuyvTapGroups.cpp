@@ -42,6 +42,29 @@ __attribute__((target("ssse3"))) inline __m128i SumGroup(const uint8_t* pRowA, c
     const __m128i mWords = _mm_srli_epi16(mTotal, 2);
     return _mm_packus_epi16(mWords, mWords);
 }
+
+// Calls run with the SumGroup that loads nVectors vectors.
+template <bool bChroma, typename FRun> __attribute__((target("ssse3"))) inline void WithSumGroup(int nVectors, FRun run)
+{
+    switch (nVectors)
+    {
+    case 2:
+        run(SumGroup<bChroma, 2>);
+        break;
+    case 3:
+        run(SumGroup<bChroma, 3>);
+        break;
+    case 4:
+        run(SumGroup<bChroma, 4>);
+        break;
+    case 5:
+        run(SumGroup<bChroma, 5>);
+        break;
+    default:
+        run(SumGroup<bChroma, CYuyvTapGroups::MAX_VECTORS>);
+        break;
+    }
+}
 #endif
 }
 
@@ -158,24 +181,7 @@ __attribute__((target("ssse3"))) void CYuyvTapGroups::RunLuma(const uint8_t* pRo
             _mm_storel_epi64(reinterpret_cast<__m128i*>(pOut + group.nOut), mBytes);
         }
     };
-    switch (m_nVectors)
-    {
-    case 2:
-        run(SumGroup<false, 2>);
-        break;
-    case 3:
-        run(SumGroup<false, 3>);
-        break;
-    case 4:
-        run(SumGroup<false, 4>);
-        break;
-    case 5:
-        run(SumGroup<false, 5>);
-        break;
-    default:
-        run(SumGroup<false, MAX_VECTORS>);
-        break;
-    }
+    WithSumGroup<false>(m_nVectors, run);
 }
 
 __attribute__((target("ssse3"))) void CYuyvTapGroups::RunChroma(const uint8_t* pRowA, const uint8_t* pRowB, uint8_t* pU,
@@ -192,24 +198,7 @@ __attribute__((target("ssse3"))) void CYuyvTapGroups::RunChroma(const uint8_t* p
             std::memcpy(pV + group.nOut, &nV, sizeof(nV));
         }
     };
-    switch (m_nVectors)
-    {
-    case 2:
-        run(SumGroup<true, 2>);
-        break;
-    case 3:
-        run(SumGroup<true, 3>);
-        break;
-    case 4:
-        run(SumGroup<true, 4>);
-        break;
-    case 5:
-        run(SumGroup<true, 5>);
-        break;
-    default:
-        run(SumGroup<true, MAX_VECTORS>);
-        break;
-    }
+    WithSumGroup<true>(m_nVectors, run);
 }
 #else
 void CYuyvTapGroups::RunLuma(const uint8_t*, const uint8_t*, uint8_t*, const uint8_t*, const uint8_t*) const {}
