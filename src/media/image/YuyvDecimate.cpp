@@ -162,7 +162,7 @@ bool CYuyvDecimator::Plan(int nSrcWidth, int nFactorX)
     std::vector<int> anSecondU(static_cast<size_t>(nPairs));
     std::vector<int> anFirstV(static_cast<size_t>(nPairs));
     std::vector<int> anSecondV(static_cast<size_t>(nPairs));
-    auto word = [](int nOffset) { return nOffset >= 0 ? nOffset / 2 : -1; };
+    auto word = CYuyvTapGroups::WordOf;
     for (int nPair = 0; nPair < nPairs; ++nPair)
     {
         const int xa = anFirst[2 * size_t(nPair)];

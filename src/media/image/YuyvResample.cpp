@@ -124,7 +124,7 @@ void CYuyvResampler::Plan(int nSrcWidth, int nSrcHeight, int nDstWidth, int nDst
     auto words = [](const std::vector<int>& anOffsets, size_t nStart, size_t nStep) {
         std::vector<int> anWords;
         for (size_t i = nStart; i < anOffsets.size(); i += nStep)
-            anWords.push_back(anOffsets[i] >= 0 ? anOffsets[i] / 2 : -1);
+            anWords.push_back(CYuyvTapGroups::WordOf(anOffsets[i]));
         return anWords;
     };
     // Both or neither: the scalar loops do luma and chroma together.

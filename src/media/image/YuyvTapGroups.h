@@ -26,6 +26,9 @@ public:
 
     // Whether this processor runs the grouped path.
     static bool Available();
+    // The word holding YuyvLayout.h's byte offset nOffset; -1 (no word, so
+    // no groups) for the neutral V of a row one pixel wide.
+    static int WordOf(int nOffset) { return nOffset >= 0 ? nOffset / 2 : -1; }
 
     // Luma: output x reads the lumas of words anFirst[x] and anSecond[x].
     // False, and no groups, when the row is too narrow or a group's taps

@@ -64,13 +64,12 @@ private:
     // Whether the server has read the buffer's last picture; never waits.
     bool IsRead(SSegment& segment);
     void Release(SSegment& segment);
+    // Sends what has been put, now or with the pacemaker's next picture.
+    void Send();
 
     xcb_connection_t* const m_pConnection;
     const uint32_t m_nWindow;
     const uint32_t m_nGc;
-    // Sends what has been put, now or with the pacemaker's next picture.
-    void Send();
-
     SSegment m_aSegments[2];
     int m_nNext = 0;
     bool m_bBroken = false;
