@@ -186,15 +186,18 @@ CSrtListener::~CSrtListener()
     Stop();
 }
 
-bool CSrtListener::Start()
+bool CSrtListener::Start(int nPort)
 {
-    m_nPort = GetFreeUdpPort();
+    m_nPort = nPort > 0 ? nPort : GetFreeUdpPort();
     if (!m_dir.isValid() || m_nPort <= 0)
         return false;
     m_process.setStandardOutputFile(GetReceivedFile());
-    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("srt.log")));
+    // A listener started again keeps the log of the one before.
+    m_process.setStandardErrorFile(m_dir.filePath(QStringLiteral("srt.log")), QIODevice::Append);
+    // Verbose: the log of a failed run says how far the listener got.
     m_process.start(QStringLiteral("srt-live-transmit"),
-                    {QStringLiteral("srt://127.0.0.1:%1?mode=listener").arg(m_nPort), QStringLiteral("file://con")});
+                    {QStringLiteral("-v"), QStringLiteral("srt://127.0.0.1:%1?mode=listener").arg(m_nPort),
+                     QStringLiteral("file://con")});
     if (!m_process.waitForStarted(30000))
         return false;
     // UDP has no connection to probe, and binding the port to see whether

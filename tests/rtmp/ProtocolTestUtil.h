@@ -37,7 +37,8 @@ class CSrtListener
 {
 public:
     ~CSrtListener();
-    bool Start();
+    // On a free port unless given one.
+    bool Start(int nPort = 0);
     // Ends the listener; what it received stays in the file.
     void Stop();
     int GetPort() const { return m_nPort; }

@@ -275,15 +275,20 @@ void CTestRtmpProtocols::OnSrtPublish()
     const QString strUrl = QStringLiteral("srt://127.0.0.1:%1?streamid=%2").arg(listener.GetPort()).arg(kKey);
     const auto test = TestConnect(strUrl, 20000);
     QVERIFY2(test.first, qPrintable(QString::number(test.second) + listener.GetLog()));
+    // srt-live-transmit quits, now and then, when a caller hangs up while it
+    // is still setting the connection up, as the test's caller does: the
+    // broadcast gets a listener of its own on the same port.
+    listener.Stop();
+    QVERIFY2(listener.Start(listener.GetPort()), qPrintable(listener.GetLog()));
 
     CStderrCapture capture;
     CEvents events;
     KVS_HANDLE hClient = CreateClient(strUrl, events, m_stream);
     QVERIFY(hClient);
-    // After the connection test the listener needs a moment to listen
-    // again, longer on a loaded machine: the client tries again, as on air.
+    // A listener may need a moment to listen, longer on a loaded machine:
+    // the client tries again, as on air.
     KPL_SetRTMPAutoReconnect(hClient, 1);
-    QTRY_VERIFY_WITH_TIMEOUT(events.nConnected >= 1, 60000);
+    QTRY_VERIFY2_WITH_TIMEOUT(events.nConnected >= 1, qPrintable(listener.GetLog()), 60000);
     Publish(hClient, m_stream);
     // Whatever was still queued goes out before the client lets go.
     QTRY_VERIFY_WITH_TIMEOUT(
