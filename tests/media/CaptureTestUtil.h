@@ -19,6 +19,9 @@ struct SFrameSink
     int nFrames = 0;
     int nBadStride = 0;
     int nExpectedStride = 0;
+    // Frames already under way when the format changed: welcome until the
+    // first frame of the new size, bad after it.
+    int nOutgoingStride = 0;
     int nHeight = 0;
     QByteArray baLast;
 
@@ -44,6 +47,17 @@ struct SFrameSink
         nFrames = 0;
         nBadStride = 0;
         nExpectedStride = nWidth * 2;
+        nOutgoingStride = 0;
+        nHeight = nHeightValue;
+        baLast.clear();
+    }
+    // Frames of nWidth x nHeight are expected once those of the size before
+    // have stopped coming.
+    void Switch(int nWidth, int nHeightValue)
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        nOutgoingStride = nExpectedStride;
+        nExpectedStride = nWidth * 2;
         nHeight = nHeightValue;
         baLast.clear();
     }
@@ -56,9 +70,11 @@ inline void OnSinkFrame(const uint8_t* pFrame, int nStride, void* pUser)
     ++pSink->nFrames;
     if (nStride != pSink->nExpectedStride)
     {
-        ++pSink->nBadStride;
+        if (nStride != pSink->nOutgoingStride)
+            ++pSink->nBadStride;
         return;
     }
+    pSink->nOutgoingStride = 0;
     pSink->baLast = QByteArray(reinterpret_cast<const char*>(pFrame), nStride * pSink->nHeight);
 }
 

@@ -5,6 +5,7 @@
 #include "CaptureTestUtil.h"
 #include "media/KVProperty.h"
 
+#include <QScopeGuard>
 #include <QtTest>
 
 #include <atomic>
@@ -138,6 +139,9 @@ private slots:
         sink.Reset(640, 360);
         const KVS_HANDLE h = OpenDevice(m_nAlpha);
         QVERIFY(h);
+        // A failed check returns at once: the capture must not go on
+        // calling into the sink after it is gone.
+        auto closeGuard = qScopeGuard([h] { KVS_CloseVideoCapture(h); });
         QVERIFY(KVS_SetVideoCaptureCallback(h, OnSinkFrame, &sink));
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 640, 360, 400000));
         QVERIFY(KVS_StartVideoCapture(h));
@@ -172,7 +176,7 @@ private slots:
         QVERIFY(!KVS_CopyLatestFrame(h, nullptr, 1280, 640, 360, nullptr));
 
         // A format change while running takes effect without a stop.
-        sink.Reset(1920, 1080);
+        sink.Switch(1920, 1080);
         QVERIFY(KVS_SetVideoCaptureFormat(h, KVS_COLOR_YUYV, 1920, 1080, 333333));
         QTRY_VERIFY_WITH_TIMEOUT(sink.Last().size() == 1920 * 2 * 1080, 10000);
         QCOMPARE(sink.BadStrides(), 0);
@@ -186,6 +190,7 @@ private slots:
         QCOMPARE(sink.Frames(), nAtStop);
         // The last frame stays available to readers while stopped.
         QVERIFY(!LatestFrame(h, 1920, 1080).isEmpty());
+        closeGuard.dismiss();
         QVERIFY(KVS_CloseVideoCapture(h));
     }
 
